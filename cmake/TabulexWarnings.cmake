@@ -1,0 +1,14 @@
+# Strict warnings for the project's own targets (not for generated moc code).
+function(tabulex_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/generated)
+endfunction()
+
+if(TABULEX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+if(TABULEX_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()

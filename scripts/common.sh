@@ -1,0 +1,32 @@
+# Shared steps of scripts/run and scripts/test: install what is missing, configure, build.
+# Sourced, not run.
+
+TABULEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Debian 12 packages the build, the program and the tests need.
+TABULEX_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev
+                  fonts-liberation poppler-utils)
+
+tabulex_as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the packages of the given list that are not installed yet.
+tabulex_install() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ "${#missing[@]}" -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    tabulex_as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    tabulex_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures and builds into the given folder (default build/) with extra CMake arguments.
+tabulex_build() {
+    local dir="$1"; shift
+    cmake -S "$TABULEX_ROOT" -B "$TABULEX_ROOT/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$TABULEX_ROOT/$dir" -j"$(nproc)"
+}

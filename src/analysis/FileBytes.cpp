@@ -1,0 +1,45 @@
+#include "FileBytes.h"
+
+#include <cstdio>
+#include <memory>
+#include <sys/stat.h>
+
+namespace tabulex {
+
+EFOpenError::EFOpenError(const std::string& path) : std::runtime_error("Cannot open file " + path) {}
+
+namespace {
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+}  // namespace
+
+std::string read_file_bytes(const std::string& path)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        throw EFOpenError(path);
+    struct stat info {};
+    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode))
+        throw EFOpenError(path);
+
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), file.get());
+    if (got != bytes.size()) {
+        // The file shrank or failed while being read; keep reading what is left, report errors.
+        if (std::ferror(file.get()))
+            throw EFOpenError(path);
+        bytes.resize(got);
+    }
+    // A file that grew while being read (or a special file reporting size 0) is read to its end.
+    char chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+        bytes.append(chunk, n);
+    if (std::ferror(file.get()))
+        throw EFOpenError(path);
+    return bytes;
+}
+
+}  // namespace tabulex

@@ -1,0 +1,1 @@
+// Placeholder until the settings file layer lands.

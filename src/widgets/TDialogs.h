@@ -1,0 +1,44 @@
+#pragma once
+#include <QFont>
+#include <QString>
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+namespace tabulex {
+
+/// The program's access to modal dialogs and message boxes. Windows ask this layer instead of
+/// calling the toolkit's dialogs directly, so tests can install a scripted replacement.
+class TDialogs {
+public:
+    virtual ~TDialogs();
+
+    /// Open-file dialog; returns the chosen path or an empty string when cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& filter);
+    /// Save-file dialog with a proposed name; returns the chosen path or an empty string.
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& proposed,
+                                 const QString& filter, const QString& defaultSuffix);
+    /// Font dialog preloaded with `initial`; no value when cancelled.
+    virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial);
+    /// Message box with an OK button.
+    virtual void showMessage(QWidget* parent, const QString& text);
+    /// Runs a dialog window modally and returns its result code.
+    virtual int execModal(QDialog* dialog);
+
+    /// The dialog layer in use (the toolkit's own unless a test installed another).
+    static TDialogs& current();
+    /// Installs `dialogs` (not owned) as the layer in use; nullptr restores the toolkit's.
+    static void install(TDialogs* dialogs);
+};
+
+/// Installs a dialog layer for the lifetime of the guard (used by tests).
+class TScopedDialogs {
+public:
+    explicit TScopedDialogs(TDialogs& dialogs) { TDialogs::install(&dialogs); }
+    ~TScopedDialogs() { TDialogs::install(nullptr); }
+    TScopedDialogs(const TScopedDialogs&) = delete;
+    TScopedDialogs& operator=(const TScopedDialogs&) = delete;
+};
+
+}  // namespace tabulex

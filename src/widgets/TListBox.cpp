@@ -1,0 +1,42 @@
+#include "TListBox.h"
+
+#include <QStyledItemDelegate>
+
+namespace tabulex {
+
+namespace {
+// Gives every item the list's fixed height without asking the model for each one.
+class FixedHeightDelegate : public QStyledItemDelegate {
+public:
+    FixedHeightDelegate(const TListBox* list, QObject* parent) : QStyledItemDelegate(parent), m_list(list) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(m_list->itemHeight());
+        return size;
+    }
+
+private:
+    const TListBox* m_list;
+};
+}  // namespace
+
+TListBox::TListBox(QWidget* parent) : QListView(parent)
+{
+    setModel(&m_model);
+    setUniformItemSizes(true);
+    setItemDelegate(new FixedHeightDelegate(this, this));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTextElideMode(Qt::ElideNone);
+    setWordWrap(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void TListBox::setItemHeight(int height)
+{
+    m_itemHeight = height;
+    doItemsLayout();
+}
+
+}  // namespace tabulex

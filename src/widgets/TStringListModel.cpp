@@ -1,0 +1,68 @@
+#include "TStringListModel.h"
+
+#include "TextCodec.h"
+
+#include <algorithm>
+
+namespace tabulex {
+
+TStringListModel::TStringListModel(QObject* parent) : QAbstractListModel(parent) {}
+
+void TStringListModel::setItems(std::vector<std::string> items, bool utf8Display)
+{
+    beginResetModel();
+    m_items = std::move(items);
+    m_utf8Display = utf8Display;
+    endResetModel();
+}
+
+void TStringListModel::clear()
+{
+    setItems({}, false);
+}
+
+void TStringListModel::append(std::string item)
+{
+    insert(count(), std::move(item));
+}
+
+void TStringListModel::insert(int index, std::string item)
+{
+    index = std::clamp(index, 0, count());
+    beginInsertRows(QModelIndex(), index, index);
+    m_items.insert(m_items.begin() + index, std::move(item));
+    endInsertRows();
+}
+
+void TStringListModel::remove(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    beginRemoveRows(QModelIndex(), index, index);
+    m_items.erase(m_items.begin() + index);
+    endRemoveRows();
+}
+
+QString TStringListModel::displayText(int index) const
+{
+    const std::string& bytes = item(index);
+    if (m_utf8Display && isValidUtf8(bytes))
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return fromCp1252(bytes);
+}
+
+int TStringListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant TStringListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= count())
+        return {};
+    if (role != Qt::DisplayRole)
+        return {};
+    return displayText(index.row());
+}
+
+}  // namespace tabulex

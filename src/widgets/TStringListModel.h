@@ -1,0 +1,38 @@
+#pragma once
+#include <QAbstractListModel>
+#include <string>
+#include <vector>
+
+namespace tabulex {
+
+/// A list model over single-byte string items (the file's bytes, never converted in storage).
+/// Items are decoded for display only: as Windows-1252, or as UTF-8 for items that are valid
+/// UTF-8 when UTF-8 display is switched on for the list.
+class TStringListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    explicit TStringListModel(QObject* parent = nullptr);
+
+    /// Replaces every item in one model reset (the batch fill of a build).
+    void setItems(std::vector<std::string> items, bool utf8Display = false);
+    void clear();
+    void append(std::string item);
+    void insert(int index, std::string item);
+    void remove(int index);
+
+    const std::vector<std::string>& items() const { return m_items; }
+    int count() const { return static_cast<int>(m_items.size()); }
+    const std::string& item(int index) const { return m_items[static_cast<std::size_t>(index)]; }
+    bool utf8Display() const { return m_utf8Display; }
+    /// The text shown for an item.
+    QString displayText(int index) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    std::vector<std::string> m_items;
+    bool m_utf8Display = false;
+};
+
+}  // namespace tabulex
