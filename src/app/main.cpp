@@ -1,7 +1,6 @@
-#include <QApplication>
+#include "Program.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    return tabulex::run_program(argc, argv);
 }

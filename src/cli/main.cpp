@@ -1,1 +1,8 @@
-int main() { return 0; }
+#include <cstdio>
+
+#include "CliRunner.h"
+
+int main(int argc, char** argv)
+{
+    return tabulex::run_cli(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include <memory>
+
+namespace tabulex {
+
+class TF_tabulan;
+
+/// The program's windows, created once at start in their fixed order and wired together.
+/// They live until the program ends.
+class TProgram {
+public:
+    TProgram();
+    ~TProgram();
+    TProgram(const TProgram&) = delete;
+    TProgram& operator=(const TProgram&) = delete;
+
+    TF_tabulan& mainWindow() { return *F_tabulan; }
+
+private:
+    std::unique_ptr<TF_tabulan> F_tabulan;
+};
+
+/// Program start: initialises the application, titles it "Vorn Tabulan", creates the windows,
+/// shows the main window and runs the event loop until it closes.
+int run_program(int argc, char** argv);
+
+}  // namespace tabulex

@@ -1,0 +1,27 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tabulex {
+
+/// What the batch command was asked to do.
+struct TCliOptions {
+    std::string settingsPath;      ///< --settings FILE.ini (empty: defaults)
+    std::string outputPath;        ///< --output FILE (empty: standard output)
+    std::string outDir;            ///< --out-dir DIR
+    std::string pdfPath;           ///< --pdf OUT.pdf
+    std::string reportPath;        ///< --report OUT.rpf
+    std::vector<std::string> sources;
+    bool help = false;
+    bool version = false;
+};
+
+/// Parses the arguments (without the program name). Returns no value and sets `error` when
+/// they cannot be used together.
+std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& args, std::string& error);
+
+/// The usage text.
+const char* cli_usage();
+
+}  // namespace tabulex

@@ -1,0 +1,64 @@
+#include "ReportModule.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace tabulex {
+
+namespace {
+
+const char* const kModuleName = "libtabulex-render.so";
+
+std::filesystem::path executableFolder()
+{
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self.parent_path();
+}
+
+// The module sits in lib/ beside bin/ in the build tree, in lib/tabulex/ when installed.
+void* openModule(std::string& message)
+{
+    const std::filesystem::path bin = executableFolder();
+    const std::vector<std::filesystem::path> candidates = {
+        bin / ".." / "lib" / "tabulex" / kModuleName, bin / ".." / "lib" / kModuleName, bin / kModuleName};
+    for (const auto& candidate : candidates) {
+        if (!std::filesystem::exists(candidate))
+            continue;
+        if (void* handle = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL))
+            return handle;
+        message = std::string("Cannot load the report module: ") + dlerror();
+        return nullptr;
+    }
+    message = std::string("Cannot find the report module ") + kModuleName;
+    return nullptr;
+}
+
+}  // namespace
+
+bool render_report_file(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
+                        const std::string& bytes, const TListingSettings& settings, std::string& message)
+{
+    void* handle = openModule(message);
+    if (!handle)
+        return false;
+    using Entry = decltype(&tabulex_render_report);
+    auto entry = reinterpret_cast<Entry>(dlsym(handle, "tabulex_render_report"));
+    if (!entry) {
+        message = "The report module has no entry point";
+        return false;
+    }
+    char text[1024] = {};
+    const int result = entry(static_cast<int>(format), outPath.c_str(), sourcePath.c_str(), bytes.data(),
+                             bytes.size(), &settings, text, sizeof text);
+    // The module stays loaded: Qt's libraries do not support being unloaded mid-process.
+    if (result != 0) {
+        message = text;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tabulex

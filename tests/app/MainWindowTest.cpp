@@ -1,0 +1,208 @@
+#include "princ.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "FakeDialogs.h"
+#include "TListBox.h"
+
+namespace fs = std::filesystem;
+using namespace tabulex;
+using tabulex::testing::FakeDialogs;
+
+namespace {
+
+const char* const kExample =
+    "unit Exemplo;\r\ninterface\r\nimplementation\r\n"
+    "Function Form1.IntPower (vlr,exp:integer):Integer;\r\n"
+    "Var  F_int:integer;\r\nBegin\r\n    Result := 1;\r\n"
+    "    For f_int := 1 To exp Do Begin\r\n        Result := Result * vlr;\r\n"
+    "    End;\r\nEnd;\r\nend.\r\n";
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("tabulex_app_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        window = std::make_unique<TF_tabulan>();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        fs::remove_all(dir);
+    }
+    QString writeFile(const std::string& name, const std::string& bytes)
+    {
+        fs::path path = dir / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return QString::fromStdString(path.string());
+    }
+    QStringList items(TListBox* list)
+    {
+        QStringList out;
+        for (int i = 0; i < list->Items().count(); ++i)
+            out << QString::fromStdString(list->Items().item(i));
+        return out;
+    }
+    bool fileCommandsEnabled() { return window->Gravar1->isEnabled() && window->Relatrio1->menuAction()->isEnabled(); }
+
+    FakeDialogs dialogs;
+    TScopedDialogs scoped{dialogs};
+    fs::path dir;
+    std::unique_ptr<TF_tabulan> window;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartsWithDefaultsEmptyListsAndFileCommandsDisabled)
+{
+    EXPECT_EQ(window->windowTitle(), "Vorn Tabulan v 0.4.0");
+    EXPECT_EQ(window->size(), QSize(564, 426));
+    EXPECT_EQ(ListingSettings, TListingSettings{});
+    EXPECT_TRUE(arq_atual.empty());
+    EXPECT_FALSE(fileCommandsEnabled());
+    EXPECT_TRUE(window->Carregar1->isEnabled());
+    EXPECT_TRUE(window->Configurar1->isEnabled());
+    ASSERT_EQ(window->TabbedNotebook1->count(), 4);
+    EXPECT_EQ(window->TabbedNotebook1->tabText(0), "Listagem");
+    EXPECT_EQ(window->TabbedNotebook1->tabText(1), QString::fromUtf8("Variáveis"));
+    EXPECT_EQ(window->TabbedNotebook1->tabText(2), "Proc/Func");
+    EXPECT_EQ(window->TabbedNotebook1->tabText(3), "Uses");
+    EXPECT_EQ(window->TabbedNotebook1->currentIndex(), 0);
+    EXPECT_EQ(window->ListBox1->itemHeight(), 14);
+    EXPECT_EQ(window->ListBox1->font().family(), "Courier New");
+    EXPECT_EQ(window->listbox3->itemHeight(), 13);
+
+    window->Carregar1Click();  // dialog cancelled
+    EXPECT_FALSE(fileCommandsEnabled());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, LoadFillsListsStatusBarAndEnablesCommands)
+{
+    dialogs.openAnswers = {writeFile("Exemplo.pas", kExample)};
+    window->Carregar1Click();
+
+    EXPECT_TRUE(fileCommandsEnabled());
+    EXPECT_EQ(window->ListBox1->Items().count(), 12);
+    EXPECT_EQ(window->ListBox1->Items().item(3), "0004 {1}Function Form1.IntPower (vlr,exp:integer):Integer;");
+    EXPECT_EQ(window->StatusPanels[0]->text(), "");
+    EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
+    EXPECT_EQ(window->StatusPanels[2]->text(), QString::fromStdString((dir / "Exemplo.pas").string()));
+    EXPECT_FALSE(window->ListBox4->Items().items().empty());
+
+    // Cancelling a later open keeps the loaded file, its lists and the enabled menus.
+    window->Carregar1Click();
+    EXPECT_TRUE(fileCommandsEnabled());
+    EXPECT_EQ(window->ListBox1->Items().count(), 12);
+}
+
+TEST_F(MainWindowTest, UnreadableFileShowsMessageAndKeepsOtherState)
+{
+    dialogs.openAnswers = {writeFile("Exemplo.pas", kExample)};
+    window->Carregar1Click();
+    const QStringList xrefBefore = items(window->listbox3);
+    const QString missing = QString::fromStdString((dir / "missing.pas").string());
+
+    dialogs.openAnswers = {missing};
+    window->Carregar1Click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0], "Cannot open file " + missing);
+    EXPECT_EQ(window->ListBox1->Items().count(), 0);
+    EXPECT_EQ(items(window->listbox3), xrefBefore);
+    EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
+    EXPECT_EQ(arq_atual, missing.toStdString());
+}
+
+TEST_F(MainWindowTest, FailedFirstLoadLeavesMenusUntilNextCarregar)
+{
+    dialogs.openAnswers = {QString::fromStdString((dir / "missing.pas").string())};
+    window->Carregar1Click();
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_FALSE(fileCommandsEnabled());
+    window->Carregar1Click();  // cancelled, but arq_atual is no longer empty
+    EXPECT_TRUE(fileCommandsEnabled());
+}
+
+TEST_F(MainWindowTest, ConfigurarRebuildsOnlyAfterOkAndReadsTheFileAnew)
+{
+    QDialog config;
+    window->setConfigWindow(&config);
+
+    dialogs.modalAnswers = {QDialog::Accepted};
+    window->Configurar1Click();  // nothing loaded: builds nothing
+    EXPECT_EQ(window->ListBox1->Items().count(), 0);
+
+    const QString path = writeFile("Exemplo.pas", kExample);
+    dialogs.openAnswers = {path};
+    window->Carregar1Click();
+    writeFile("Exemplo.pas", std::string(kExample) + "{ added }\r\n");
+    ListingSettings.Numeracao = false;
+
+    dialogs.modalAnswers = {QDialog::Rejected};
+    window->Configurar1Click();
+    EXPECT_EQ(window->ListBox1->Items().count(), 12);
+
+    dialogs.modalAnswers = {QDialog::Accepted};
+    window->Configurar1Click();
+    ASSERT_EQ(window->ListBox1->Items().count(), 13);
+    EXPECT_EQ(window->ListBox1->Items().item(0), "  unit Exemplo;");
+    EXPECT_EQ(dialogs.modalShown.size(), 3);
+}
+
+TEST_F(MainWindowTest, GravarProposesTxtNameAndReportsFailureOnce)
+{
+    dialogs.openAnswers = {writeFile("unit1.pas", kExample)};
+    window->Carregar1Click();
+
+    dialogs.saveAnswers = {QString()};
+    window->Gravar1Click();
+    ASSERT_EQ(dialogs.proposedNames.size(), 1);
+    EXPECT_EQ(dialogs.proposedNames[0], "unit1.txt");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    const QString target = QString::fromStdString((dir / "out.txt").string());
+    dialogs.saveAnswers = {target};
+    window->Gravar1Click();
+    std::ifstream in(target.toStdString(), std::ios::binary);
+    std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(written.rfind("0001   unit Exemplo;\r\n", 0), 0u);
+
+    const QString bad = QString::fromStdString((dir / "no-such-folder" / "out.txt").string());
+    dialogs.saveAnswers = {bad};
+    window->Gravar1Click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0], QString::fromUtf8("Não foi possível criar o arquivo: ") + bad);
+}
+
+TEST_F(MainWindowTest, DroppedFileLoadsLikeCarregar)
+{
+    const QString path = writeFile("Exemplo.pas", kExample);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_EQ(window->ListBox1->Items().count(), 12);
+    EXPECT_TRUE(fileCommandsEnabled());
+}
+
+TEST_F(MainWindowTest, Utf8FilesDisplayAsUtf8AndOthersAsWindows1252)
+{
+    dialogs.openAnswers = {writeFile("u.pas", "{ fun\xC3\xA7\xC3\xA3o }\r\n")};
+    window->Carregar1Click();
+    EXPECT_TRUE(window->ListBox1->Items().displayText(0).endsWith(QString::fromUtf8("{ função }")));
+
+    dialogs.openAnswers = {writeFile("l.pas", "{ fun\xE7\xE3o }\r\n")};
+    window->Carregar1Click();
+    EXPECT_TRUE(window->ListBox1->Items().displayText(0).endsWith(QString::fromUtf8("{ função }")));
+    EXPECT_EQ(window->ListBox1->Items().item(0), "0001   { fun\xE7\xE3o }");
+}

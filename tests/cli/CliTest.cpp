@@ -1,0 +1,153 @@
+#include "CliRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "CliOptions.h"
+
+namespace fs = std::filesystem;
+using namespace tabulex;
+
+namespace {
+
+const char* const kExample =
+    "unit Exemplo;\r\ninterface\r\nimplementation\r\n"
+    "Function Form1.IntPower (vlr,exp:integer):Integer;\r\n"
+    "Var  F_int:integer;\r\nBegin\r\n    Result := 1;\r\n"
+    "    For f_int := 1 To exp Do Begin\r\n        Result := Result * vlr;\r\n"
+    "    End;\r\nEnd;\r\nend.\r\n";
+
+const char* const kExampleListing =
+    "0001   unit Exemplo;\r\n"
+    "0002   interface\r\n"
+    "0003   implementation\r\n"
+    "0004 {1}Function Form1.IntPower (vlr,exp:integer):Integer;\r\n"
+    "0005 |Var  F_int:integer;\r\n"
+    "0006 >>>Begin\r\n"
+    "0007 |    Result := 1;\r\n"
+    "0008 |{2}    For f_int := 1 To exp Do Begin\r\n"
+    "0009 ||        Result := Result * vlr;\r\n"
+    "0010 |{2}    End; ///-8-///\r\n"
+    "0011 {1}End; ///-6-///\r\n"
+    "0012   end.\r\n";
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Runs the command with its standard output and error captured.
+struct Run {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Run run(const std::vector<std::string>& args)
+{
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Run result{run_cli(args, out, err), {}, {}};
+    for (auto [file, text] : {std::pair{out, &result.out}, std::pair{err, &result.err}}) {
+        std::fflush(file);
+        std::rewind(file);
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            text->append(buffer, n);
+        std::fclose(file);
+    }
+    return result;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("tabulex_cli_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        std::ofstream(dir / "Exemplo.pas", std::ios::binary) << kExample;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(CliTest, ListingOnlySettingsReproduceTheWorkedExampleByteForByte)
+{
+    std::ofstream(dir / "only-listing.ini", std::ios::binary)
+        << "[Relatorio]\r\nxref=0\r\nproc_func=0\r\nunits=0\r\n";
+    Run r = run({"--settings", path("only-listing.ini"), path("Exemplo.pas")});
+    EXPECT_EQ(r.status, CliOk);
+    EXPECT_EQ(r.out, kExampleListing);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, DefaultsWriteAllFourSectionsToFileOrStdout)
+{
+    Run toStdout = run({path("Exemplo.pas")});
+    EXPECT_EQ(toStdout.status, CliOk);
+    EXPECT_EQ(toStdout.out.rfind(kExampleListing, 0), 0u);
+    EXPECT_NE(toStdout.out.find("Procedures / Functions : 1\r\n"), std::string::npos);
+
+    Run toFile = run({"--output", path("out.txt"), path("Exemplo.pas")});
+    EXPECT_EQ(toFile.status, CliOk);
+    EXPECT_EQ(toFile.out, "");
+    EXPECT_EQ(slurp(dir / "out.txt"), toStdout.out);
+
+    // A settings file that does not exist means the defaults, as "Ler" does.
+    Run missingSettings = run({"--settings", path("none.ini"), path("Exemplo.pas")});
+    EXPECT_EQ(missingSettings.out, toStdout.out);
+}
+
+TEST_F(CliTest, SeveralSourcesNeedOutDirAndGetProposedNames)
+{
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    std::ofstream(dir / "a" / "unit1.pas", std::ios::binary) << kExample;
+    std::ofstream(dir / "b" / "unit1.pas", std::ios::binary) << "program P;\r\nbegin\r\nend.\r\n";
+    fs::create_directories(dir / "out");
+
+    Run r = run({"--out-dir", path("out"), path("Exemplo.pas"), path("a/unit1.pas"), path("b/unit1.pas")});
+    EXPECT_EQ(r.status, CliOk);
+    EXPECT_TRUE(fs::exists(dir / "out" / "Exemplo.txt"));
+    EXPECT_EQ(slurp(dir / "out" / "unit1.txt").rfind("0001   unit Exemplo;", 0), 0u);
+    // Two sources of the same name: the second output does not overwrite the first.
+    EXPECT_EQ(slurp(dir / "out" / "unit1~2.txt").rfind("0001   program P;", 0), 0u);
+}
+
+TEST_F(CliTest, UnreadableSourceIsReportedAndTheOthersStillProcessed)
+{
+    fs::create_directories(dir / "out");
+    Run r = run({"--out-dir", path("out"), path("missing.pas"), path("Exemplo.pas")});
+    EXPECT_EQ(r.status, CliSourceFailed);
+    EXPECT_EQ(r.err, "Cannot open file " + path("missing.pas") + "\n");
+    EXPECT_TRUE(fs::exists(dir / "out" / "Exemplo.txt"));
+
+    Run directory = run({dir.string()});
+    EXPECT_EQ(directory.status, CliSourceFailed);
+    EXPECT_EQ(directory.err, "Cannot open file " + dir.string() + "\n");
+}
+
+TEST_F(CliTest, UnusableArgumentsGiveUsageAndStatusTwo)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"--bogus", "x.pas"}, {"--output"}, {"a.pas", "b.pas"},
+          {"--output", "x", "--out-dir", "d", "a.pas"}, {"--pdf", "o.pdf", "a.pas", "b.pas"}}) {
+        Run r = run(args);
+        EXPECT_EQ(r.status, CliUsage);
+        EXPECT_NE(r.err.find("usage: tabulex-cli"), std::string::npos);
+        EXPECT_EQ(r.out, "");
+    }
+    Run help = run({"--help"});
+    EXPECT_EQ(help.status, CliOk);
+    EXPECT_EQ(help.out.rfind("usage: tabulex-cli", 0), 0u);
+    Run version = run({"--version"});
+    EXPECT_EQ(version.out, "tabulex-cli 0.4.0\n");
+}

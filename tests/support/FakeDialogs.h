@@ -1,0 +1,59 @@
+#pragma once
+#include <QDialog>
+#include <QStringList>
+#include <deque>
+
+#include "TDialogs.h"
+
+namespace tabulex::testing {
+
+/// A dialog layer that answers from a script and records what it was asked.
+class FakeDialogs : public TDialogs {
+public:
+    std::deque<QString> openAnswers;   ///< paths to return, empty string = cancel
+    std::deque<QString> saveAnswers;
+    std::deque<std::optional<QFont>> fontAnswers;
+    std::deque<int> modalAnswers;      ///< results for execModal; Rejected when empty
+    QStringList messages;
+    QStringList proposedNames;
+    QList<QDialog*> modalShown;
+    QFont lastInitialFont;
+
+    QString openFileName(QWidget*, const QString&, const QString&) override { return take(openAnswers); }
+    QString saveFileName(QWidget*, const QString&, const QString& proposed, const QString&, const QString&) override
+    {
+        proposedNames << proposed;
+        return take(saveAnswers);
+    }
+    std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override
+    {
+        lastInitialFont = initial;
+        if (fontAnswers.empty())
+            return std::nullopt;
+        auto answer = fontAnswers.front();
+        fontAnswers.pop_front();
+        return answer;
+    }
+    void showMessage(QWidget*, const QString& text) override { messages << text; }
+    int execModal(QDialog* dialog) override
+    {
+        modalShown << dialog;
+        if (modalAnswers.empty())
+            return QDialog::Rejected;
+        int answer = modalAnswers.front();
+        modalAnswers.pop_front();
+        return answer;
+    }
+
+private:
+    static QString take(std::deque<QString>& answers)
+    {
+        if (answers.empty())
+            return {};
+        QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+}  // namespace tabulex::testing
