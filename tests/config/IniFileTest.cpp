@@ -129,6 +129,11 @@ struct IntegerCase {
     int expected;
 };
 
+void PrintTo(const IntegerCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << '"';
+}
+
 class IniIntegerTest : public ::testing::TestWithParam<IntegerCase> {};
 
 constexpr int kDefault = 99;
