@@ -484,6 +484,16 @@ TEST_F(ConfigWindowTest, EfetivarStoresAndClosesWithOk)
     EXPECT_EQ(settings.coluna, ":");
 }
 
+TEST_F(ConfigWindowTest, EnterInAFieldIsEfetivar)
+{
+    showActive();
+    window.E_begin->setFocus();
+    window.E_begin->setText("go");
+    QTest::keyClick(window.E_begin, Qt::Key_Return);
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_EQ(settings.begin, "go");
+}
+
 TEST_F(ConfigWindowTest, EfetivarMenuItemStoresAndStaysOpen)
 {
     showActive();
