@@ -1,1 +1,0 @@
-// Placeholder until the settings file layer lands.
