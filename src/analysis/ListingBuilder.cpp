@@ -1,5 +1,6 @@
 #include "ListingBuilder.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "DecimalText.h"
@@ -14,54 +15,78 @@ std::string preenche_zeros(long long number, int width)
     return text;
 }
 
-void monta_prelinha(bool& opened, int level, std::string& prefix, int line_type,
-                    TPrelinhaState& state, const TListingSettings& settings)
+namespace {
+
+// Appends `count` copies of `marker` by doubling what is already there: deep nesting costs a
+// few block copies instead of one append per level.
+void append_repeated(std::string& out, const std::string& marker, int count)
 {
+    if (count <= 0 || marker.empty())
+        return;
+    const std::size_t start = out.size();
+    const std::size_t total = marker.size() * static_cast<std::size_t>(count);
+    out.reserve(start + total + 16);
+    out += marker;
+    while (out.size() - start < total) {
+        const std::size_t have = out.size() - start;
+        out.append(out, start, std::min(have, total - have));
+    }
+}
+
+// Appends the prefix of one line to `out` (see monta_prelinha), so that the composed line is
+// written once, without an intermediate prefix string.
+void append_prelinha(std::string& out, bool& opened, int level, int line_type, TPrelinhaState& state,
+                     const TListingSettings& settings)
+{
+    const std::size_t start = out.size();
     state.ref_fim.clear();
-    prefix.clear();
 
     int columns = level;
     if (opened) {
         opened = false;
         columns = level - 1;
     }
-    for (int i = 0; i < columns; ++i)
-        prefix += settings.coluna;
 
-    switch (line_type) {
+    switch (settings.Identacao) {
     case 1:
-        prefix += settings.prenivel;
-        append_decimal(prefix, level);
-        prefix += settings.sufnivel;
+        // "Só números": the level number alone, or the number of the level that closed.
+        if (state.closed || level > 0) {
+            out += ' ';
+            append_decimal(out, state.closed ? state.closed_level : level);
+            out += ' ';
+        } else {
+            out += "   ";
+        }
         break;
     case 2:
-        // Only the first character goes, whatever the length of the column marker.
-        if (!prefix.empty())
-            prefix.erase(0, 1);
-        prefix += settings.begin;
-        break;
-    case 3:
-        prefix += settings.prefnivel;
-        append_decimal(prefix, static_cast<long long>(level) + 1);
-        prefix += settings.suffnivel;
-        break;
+        break;  // "Nenhum": no columns, markers or numbers
     default:
-        break;
-    }
-
-    if (settings.Identacao == 1) {
-        // "Só números": the level number alone, or the number of the level that closed.
-        prefix.clear();
-        int shown = state.closed ? state.closed_level : level;
-        if (state.closed || level > 0) {
-            prefix += ' ';
-            append_decimal(prefix, shown);
-            prefix += ' ';
-        } else {
-            prefix = "   ";
+        switch (line_type) {
+        case 1:
+            append_repeated(out, settings.coluna, columns);
+            out += settings.prenivel;
+            append_decimal(out, level);
+            out += settings.sufnivel;
+            break;
+        case 2:
+            // The column part loses its first character, whatever the length of the marker.
+            if (columns > 0 && !settings.coluna.empty()) {
+                out.append(settings.coluna, 1);
+                append_repeated(out, settings.coluna, columns - 1);
+            }
+            out += settings.begin;
+            break;
+        case 3:
+            append_repeated(out, settings.coluna, columns);
+            out += settings.prefnivel;
+            append_decimal(out, static_cast<long long>(level) + 1);
+            out += settings.suffnivel;
+            break;
+        default:
+            append_repeated(out, settings.coluna, columns);
+            break;
         }
-    } else if (settings.Identacao == 2) {
-        prefix.clear();
+        break;
     }
 
     if (state.closed) {
@@ -73,8 +98,17 @@ void monta_prelinha(bool& opened, int level, std::string& prefix, int line_type,
             state.ref_fim += settings.sufend;
         }
     }
-    if (prefix.empty())
-        prefix = "  ";
+    if (out.size() == start)
+        out += "  ";
+}
+
+}  // namespace
+
+void monta_prelinha(bool& opened, int level, std::string& prefix, int line_type,
+                    TPrelinhaState& state, const TListingSettings& settings)
+{
+    prefix.clear();
+    append_prelinha(prefix, opened, level, line_type, state, settings);
 }
 
 namespace {
@@ -104,6 +138,10 @@ public:
     TListingBuilder(const std::string& bytes, const TListingSettings& settings)
         : bytes_(bytes), settings_(settings), niveis_(51)
     {
+        prefix_capacity_ = 48 + std::max({settings.prenivel.size() + settings.sufnivel.size(),
+                                          settings.prefnivel.size() + settings.suffnivel.size(),
+                                          settings.begin.size()})
+                           + settings.preend.size() + settings.sufend.size();
     }
 
     StringList build();
@@ -132,7 +170,8 @@ private:
     std::size_t line_text_start_ = 0;  // offset of the current line's first byte
     long long line_number_ = 1;        // 1-based number of the current line
     bool in_phase_two_ = false;        // inside the second phase of a class scan
-    std::string prefix_;
+    // Room for everything of a line but its columns and source text: number, markers, reference.
+    std::size_t prefix_capacity_ = 0;
 };
 
 StringList TListingBuilder::build()
@@ -224,18 +263,16 @@ bool TListingBuilder::class_scan_phase(bool phase_two)
 
 void TListingBuilder::emit_line(std::size_t text_end, bool phase_two)
 {
-    monta_prelinha(opened_, nivel_, prefix_, tipo_linha_, marks_, settings_);
-
     const std::size_t text_length = text_end - line_text_start_;
     std::string line;
-    line.reserve(8 + prefix_.size() + text_length + marks_.ref_fim.size());
+    line.reserve(prefix_capacity_ + static_cast<std::size_t>(nivel_) * settings_.coluna.size() + text_length);
     if (settings_.Numeracao) {
         append_zero_padded(line, line_number_, 4);
         line += ' ';
     } else if (phase_two) {
         line.append(5, ' ');
     }
-    line += prefix_;
+    append_prelinha(line, opened_, nivel_, tipo_linha_, marks_, settings_);
     line.append(bytes_, line_text_start_, text_length);
     line += marks_.ref_fim;
     listing_.push_back(std::move(line));
