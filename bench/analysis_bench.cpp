@@ -53,7 +53,7 @@ int main(int argc, char** argv)
 
     TRunTimes best{1e30, 1e30, 1e30, 1e30};
     TRunTimes first;
-    std::size_t lines = 0, xref = 0, procs = 0, uses = 0, exported = 0;
+    std::size_t lines = 0, listing_bytes = 0, xref = 0, procs = 0, uses = 0, exported = 0;
     for (int run = 0; run < runs; ++run) {
         const auto start = Clock::now();
         StringList listing = build_listing(bytes, settings);
@@ -75,6 +75,9 @@ int main(int argc, char** argv)
         best.export_ = std::min(best.export_, t_export);
         best.total = std::min(best.total, t_total);
         lines = listing.size();
+        listing_bytes = 0;
+        for (const std::string& line : listing)
+            listing_bytes += line.size();
         xref = lists.listbox3.size();
         procs = lists.ListBox4.size();
         uses = lists.ListBox5.size();
@@ -83,9 +86,10 @@ int main(int argc, char** argv)
 
     const double mb = static_cast<double>(bytes.size()) / 1e6;
     std::printf("file      %s\n", argv[1]);
-    std::printf("size      %.2f MB, %zu listing lines, %zu xref, %zu routine and %zu uses items, "
+    std::printf("size      %.2f MB in, %zu listing lines (%.2f MB), %zu xref, %zu routine and %zu uses items, "
                 "%.2f MB exported\n",
-                mb, lines, xref, procs, uses, static_cast<double>(exported) / 1e6);
+                mb, lines, static_cast<double>(listing_bytes) / 1e6, xref, procs, uses,
+                static_cast<double>(exported) / 1e6);
     std::printf("                first run               best of %d runs\n", runs);
     auto row = [mb](const char* what, double cold, double warm) {
         std::printf("  %-8s %8.1f ms %8.1f MB/s   %8.1f ms %8.1f MB/s\n", what, cold * 1e3, mb / cold,

@@ -1,5 +1,7 @@
 #include "ListingBuilder.h"
 
+#include "FileBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -483,4 +485,26 @@ TEST(MontaPrelinha, OpenedFlagAndClosedFlagAreConsumed)
     opened = true;
     monta_prelinha(opened, 0, prefix, 2, state, s);
     EXPECT_EQ(prefix, ">>>");
+}
+
+TEST(ListingBuilder, EverySourceLineGivesOneListingLineWithItsBytes)
+{
+    std::string text = read_file_bytes(std::string(TABULEX_SOURCE_DIR) + "/samples/Exemplo.pas");
+    text += "\r{ open\n\n comment\r\n} 'str\n\t\xE7\xE3o";  // mixed breaks, no final break
+    StringList lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    lines.push_back(text.substr(start));
+
+    StringList out = build_listing(text, style(2, true, false));
+    ASSERT_EQ(out.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(out[i], preenche_zeros(static_cast<long long>(i) + 1, 4) + "   " + lines[i]);
 }
