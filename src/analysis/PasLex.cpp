@@ -47,6 +47,7 @@ struct TByteTables {
     std::array<bool, 256> hex_digit{};
     std::array<bool, 256> name_use{};    // bytes after a context word that make it a name
     std::array<std::int32_t, 256> letter_value{};  // A/a = 1 .. Z/z = 26, "_" = 31
+    std::array<std::int32_t, 256> letter_only_value{};  // the same for letters, 0 for "_"
 };
 
 constexpr TByteTables make_byte_tables()
@@ -62,6 +63,8 @@ constexpr TByteTables make_byte_tables()
             t.letter_value[c] = static_cast<std::int32_t>(c - 'a' + 1);
         else if (c == '_')
             t.letter_value[c] = 31;
+        if (is_letter_byte(c))
+            t.letter_only_value[c] = t.letter_value[c];
 
         t.handler[c] = hSingle;
         t.single_kind[c] = (c == 124 || c >= 127) ? tkOtherChar : tkSymbol;
@@ -207,12 +210,13 @@ static_assert(std::size(kKeywords) == 101);
 static_assert(keyword_hash("Resourcestring") == 191 && keyword_hash("Stringresource") == 191);
 static_assert(keyword_hash("Public") == 63 && keyword_hash("Inline") == 63);
 
-/// Whether the `length` bytes at `word` spell `keyword` without regard to ASCII case.
+/// Whether the letters at `word` spell `keyword` without regard to ASCII case. The caller
+/// guarantees that `word` starts with keyword.size() letters, so clearing bit 5 of each byte
+/// folds the case.
 inline bool same_letters(const char* word, std::string_view keyword)
 {
     for (std::size_t i = 0; i < keyword.size(); ++i)
-        if (kBytes.letter_value[static_cast<unsigned char>(word[i])]
-            != kBytes.letter_value[static_cast<unsigned char>(keyword[i])])
+        if ((word[i] & ~0x20) != (keyword[i] & ~0x20))
             return false;
     return true;
 }
@@ -524,24 +528,24 @@ void TPasLex::ScanWord()
     const char* start = text_ + RunPosition_;
     const char* q = start;
     int hash = 0;
-    while (is_letter_byte(byte_at(q))) {
-        hash += kBytes.letter_value[byte_at(q)];
-        ++q;
-    }
-    // The key is the letter run, one byte longer when a digit or "_" follows it: such a word
-    // can then never match a keyword, which consists of letters only.
-    std::size_t key_length = static_cast<std::size_t>(q - start) + (kBytes.identifier[byte_at(q)] ? 1 : 0);
+    for (int value; (value = kBytes.letter_only_value[byte_at(q)]) != 0; ++q)
+        hash += value;
+    // The key is the letter run, one byte longer when a digit or "_" follows it; a key longer
+    // than the letter run can never match a keyword (keywords are letters only), so such a
+    // word is an identifier without looking at the slot table.
+    const std::size_t key_length = static_cast<std::size_t>(q - start);
+    const bool letters_only = !kBytes.identifier[byte_at(q)];
     while (kBytes.identifier[byte_at(q)])
         ++q;
     RunPosition_ = static_cast<std::int32_t>(q - text_);
 
     TokenKind_ = tkIdentifier;
-    if (hash >= kKeywordSlots)
+    if (!letters_only || hash >= kKeywordSlots)
         return;
     const TKeyword* found = nullptr;
     for (std::uint8_t index : kKeywordSlotTable[hash]) {
         if (index == 0)
-            break;
+            return;
         const TKeyword& keyword = kKeywords[index - 1];
         if (keyword.text.size() == key_length && same_letters(start, keyword.text)) {
             found = &keyword;
