@@ -101,21 +101,21 @@ std::uint64_t name_hash(std::string_view name)
 /// produced once, at the end.
 class TVariableList {
 public:
-    TVariableList() : slots_(1024, 0) {}
+    TVariableList() : slots_(1024) {}
 
     void add(tvariavel entry)
     {
         if ((entries_.size() + 1) * 2 > slots_.size())
             grow();
+        const std::uint64_t hash = name_hash(entry.nome);
         entries_.push_back(std::move(entry));
-        const auto index = static_cast<std::uint32_t>(entries_.size());
-        std::size_t slot = find_slot(entries_.back().nome);
-        slots_[slot] = index;  // a name declared again: its latest entry takes the references
+        // A name declared again: its latest entry takes the references that follow.
+        slots_[find_slot(entries_.back().nome, hash)] = {static_cast<std::uint32_t>(entries_.size()), tag_of(hash)};
     }
 
     tvariavel* find(std::string_view name)
     {
-        std::uint32_t index = slots_[find_slot(name)];
+        std::uint32_t index = slots_[find_slot(name, name_hash(name))].index;
         return index == 0 ? nullptr : &entries_[index - 1];
     }
 
@@ -135,27 +135,46 @@ public:
     const tvariavel& operator[](std::uint32_t index) const { return entries_[index]; }
 
 private:
+    /// Entry index + 1 (0: empty) and the high half of the name's hash, which spares most
+    /// probes a visit to the entry itself.
+    struct TSlot {
+        std::uint32_t index = 0;
+        std::uint32_t tag = 0;
+    };
+
+    static std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+
     // The slot holding `name`, or the empty slot where it would go.
-    std::size_t find_slot(std::string_view name) const
+    std::size_t find_slot(std::string_view name, std::uint64_t hash) const
     {
         const std::size_t mask = slots_.size() - 1;
-        std::size_t slot = static_cast<std::size_t>(name_hash(name)) & mask;
-        while (slots_[slot] != 0 && !same_name(entries_[slots_[slot] - 1].nome, name))
+        const std::uint32_t tag = tag_of(hash);
+        std::size_t slot = static_cast<std::size_t>(hash) & mask;
+        for (;;) {
+            const TSlot& s = slots_[slot];
+            if (s.index == 0 || (s.tag == tag && same_name(entries_[s.index - 1].nome, name)))
+                return slot;
             slot = (slot + 1) & mask;
-        return slot;
+        }
     }
 
     void grow()
     {
-        std::vector<std::uint32_t> old(slots_.size() * 2, 0);
+        std::vector<TSlot> old(slots_.size() * 2);
         old.swap(slots_);
-        for (std::uint32_t index : old)
-            if (index != 0)
-                slots_[find_slot(entries_[index - 1].nome)] = index;
+        const std::size_t mask = slots_.size() - 1;
+        for (const TSlot& s : old) {
+            if (s.index == 0)
+                continue;
+            std::size_t slot = static_cast<std::size_t>(name_hash(entries_[s.index - 1].nome)) & mask;
+            while (slots_[slot].index != 0)
+                slot = (slot + 1) & mask;
+            slots_[slot] = s;
+        }
     }
 
     std::vector<tvariavel> entries_;
-    std::vector<std::uint32_t> slots_;  // 0 empty, else entry index + 1
+    std::vector<TSlot> slots_;
 };
 
 const char* const kRuler = "------------------------------------------------";
