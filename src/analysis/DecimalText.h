@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+
+namespace tabulex {
+
+/// Appends the decimal text of `number` to `out`, padded on the left with "0" until the
+/// number part is `width` characters long (a minus sign counts toward the width).
+inline void append_zero_padded(std::string& out, long long number, int width)
+{
+    char digits[24];
+    int n = 0;
+    const bool negative = number < 0;
+    unsigned long long value = negative ? 0ULL - static_cast<unsigned long long>(number)
+                                        : static_cast<unsigned long long>(number);
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    const int length = n + (negative ? 1 : 0);
+    if (negative)
+        out += '-';
+    if (width > length)
+        out.append(static_cast<std::size_t>(width - length), '0');
+    while (n > 0)
+        out += digits[--n];
+}
+
+/// Appends the decimal text of `number` to `out`, without padding.
+inline void append_decimal(std::string& out, long long number) { append_zero_padded(out, number, 0); }
+
+}  // namespace tabulex

@@ -1,0 +1,510 @@
+#include "ListingBuilder.h"
+
+#include "FileBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace tabulex;
+
+namespace {
+
+/// Joins lines with CR LF (the sources below are written one line per item).
+std::string source(std::initializer_list<const char*> lines)
+{
+    std::string text;
+    for (const char* line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+TListingSettings style(int identacao, bool numeracao = true, bool final_ref = true)
+{
+    TListingSettings s;
+    s.Identacao = identacao;
+    s.Numeracao = numeracao;
+    s.Final = final_ref;
+    return s;
+}
+
+const std::string kExample = source({
+    "unit Exemplo;",
+    "interface",
+    "implementation",
+    "Function Form1.IntPower (vlr,exp:integer):Integer;",
+    "Var  F_int:integer;",
+    "Begin",
+    "    Result := 1;",
+    "    For f_int := 1 To exp Do Begin",
+    "        Result := Result * vlr;",
+    "    End;",
+    "End;",
+    "end.",
+});
+
+}  // namespace
+
+TEST(PreencheZeros, PadsToWidthAndKeepsLongerNumbers)
+{
+    EXPECT_EQ(preenche_zeros(7, 4), "0007");
+    EXPECT_EQ(preenche_zeros(0, 4), "0000");
+    EXPECT_EQ(preenche_zeros(1234, 4), "1234");
+    EXPECT_EQ(preenche_zeros(123456, 4), "123456");
+    EXPECT_EQ(preenche_zeros(5, 0), "5");
+}
+
+TEST(ListingBuilder, WorkedExampleInEachStyle)
+{
+    EXPECT_EQ(build_listing(kExample, style(0)), (StringList{
+                  "0001   unit Exemplo;",
+                  "0002   interface",
+                  "0003   implementation",
+                  "0004 {1}Function Form1.IntPower (vlr,exp:integer):Integer;",
+                  "0005 |Var  F_int:integer;",
+                  "0006 >>>Begin",
+                  "0007 |    Result := 1;",
+                  "0008 |{2}    For f_int := 1 To exp Do Begin",
+                  "0009 ||        Result := Result * vlr;",
+                  "0010 |{2}    End; ///-8-///",
+                  "0011 {1}End; ///-6-///",
+                  "0012   end.",
+              }));
+    EXPECT_EQ(build_listing(kExample, style(1)), (StringList{
+                  "0001    unit Exemplo;",
+                  "0002    interface",
+                  "0003    implementation",
+                  "0004  1 Function Form1.IntPower (vlr,exp:integer):Integer;",
+                  "0005  1 Var  F_int:integer;",
+                  "0006  1 Begin",
+                  "0007  1     Result := 1;",
+                  "0008  2     For f_int := 1 To exp Do Begin",
+                  "0009  2         Result := Result * vlr;",
+                  "0010  2     End; ///-8-///",
+                  "0011  1 End; ///-6-///",
+                  "0012    end.",
+              }));
+    StringList none = build_listing(kExample, style(2));
+    ASSERT_EQ(none.size(), 12u);
+    EXPECT_EQ(none[3], "0004   Function Form1.IntPower (vlr,exp:integer):Integer;");
+    EXPECT_EQ(none[9], "0010       End; ///-8-///");
+    EXPECT_EQ(none[10], "0011   End; ///-6-///");
+    EXPECT_EQ(none[11], "0012   end.");
+}
+
+TEST(ListingBuilder, NumberingAndBlockEndReferenceSwitches)
+{
+    StringList unnumbered = build_listing(kExample, style(0, false));
+    ASSERT_EQ(unnumbered.size(), 12u);
+    EXPECT_EQ(unnumbered[0], "  unit Exemplo;");
+    EXPECT_EQ(unnumbered[2], "  implementation");
+    EXPECT_EQ(unnumbered[3], "{1}Function Form1.IntPower (vlr,exp:integer):Integer;");
+    EXPECT_EQ(unnumbered[4], "|Var  F_int:integer;");
+    EXPECT_EQ(unnumbered[5], ">>>Begin");
+    EXPECT_EQ(unnumbered[9], "|{2}    End; ///-8-///");
+
+    StringList no_final = build_listing(kExample, style(0, true, false));
+    EXPECT_EQ(no_final[9], "0010 |{2}    End;");
+    EXPECT_EQ(no_final[10], "0011 {1}End;");
+    EXPECT_EQ(build_listing(kExample, style(1, true, false))[9], "0010  2     End;");
+    EXPECT_EQ(build_listing(kExample, style(2, false, false))[10], "  End;");
+}
+
+TEST(ListingBuilder, MarkerStringsComeFromTheSettings)
+{
+    TListingSettings s;
+    s.prenivel = "<";
+    s.sufnivel = ">";
+    s.prefnivel = "[";
+    s.suffnivel = "]";
+    s.preend = "(";
+    s.sufend = ")";
+    s.begin = "BB";
+    s.coluna = ":";
+    StringList out = build_listing(kExample, s);
+    EXPECT_EQ(out[3], "0004 <1>Function Form1.IntPower (vlr,exp:integer):Integer;");
+    EXPECT_EQ(out[5], "0006 BBBegin");
+    EXPECT_EQ(out[7], "0008 :<2>    For f_int := 1 To exp Do Begin");
+    EXPECT_EQ(out[9], "0010 :[2]    End; (8)");
+    EXPECT_EQ(out[10], "0011 [1]End; (6)");
+}
+
+TEST(ListingBuilder, CloseAndOpenOnOneLine)
+{
+    std::string text = source({
+        "unit U;",
+        "interface",
+        "implementation",
+        "procedure P;",
+        "begin",
+        "  if A then begin",
+        "    X;",
+        "  end else begin",
+        "    Y;",
+        "  end;",
+        "end;",
+    });
+    StringList out = build_listing(text, style(0));
+    EXPECT_EQ(StringList(out.begin() + 3, out.end()), (StringList{
+                  "0004 {1}procedure P;",
+                  "0005 >>>begin",
+                  "0006 |{2}  if A then begin",
+                  "0007 ||    X;",
+                  "0008 |{2}  end else begin ///-6-///",
+                  "0009 ||    Y;",
+                  "0010 |{2}  end; ///-8-///",
+                  "0011 {1}end; ///-5-///",
+              }));
+    StringList numbers = build_listing(text, style(1));
+    for (int i = 5; i <= 9; ++i)
+        EXPECT_EQ(numbers[i].substr(0, 8), preenche_zeros(i + 1, 4) + "  2 ") << i;
+}
+
+TEST(ListingBuilder, RepeatTryAndCaseNestLikeBegin)
+{
+    std::string text = source({
+        "implementation",
+        "",
+        "procedure P;",
+        "var i: Integer;",
+        "begin",
+        "  repeat",
+        "    try",
+        "      case i of",
+        "        1: i := 2;",
+        "      end;",
+        "    finally",
+        "    end;",
+        "  until i > 0;",
+        "end;",
+    });
+    StringList out = build_listing(text, style(0));
+    EXPECT_EQ(StringList(out.begin() + 2, out.end()), (StringList{
+                  "0003 {1}procedure P;",
+                  "0004 |var i: Integer;",
+                  "0005 >>>begin",
+                  "0006 |{2}  repeat",
+                  "0007 ||{3}    try",
+                  "0008 |||{4}      case i of",
+                  "0009 ||||        1: i := 2;",
+                  "0010 |||{4}      end; ///-8-///",
+                  "0011 |||    finally",
+                  "0012 ||{3}    end; ///-7-///",
+                  "0013 |{2}  until i > 0; ///-6-///",
+                  "0014 {1}end; ///-5-///",
+              }));
+}
+
+TEST(ListingBuilder, EmptyBeginMarkerGivesThePlainPrefixButKeepsTheStartLine)
+{
+    TListingSettings s;
+    s.begin = "";
+    StringList out = build_listing(kExample, s);
+    EXPECT_EQ(out[5], "0006 |Begin");
+    EXPECT_EQ(out[10], "0011 {1}End; ///-6-///");
+}
+
+TEST(ListingBuilder, HeaderAndBeginOnOneLine)
+{
+    std::string text = source({"implementation", "procedure P; begin", "  X;", "end;"});
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{
+                  "0001   implementation",
+                  "0002 >>>procedure P; begin",
+                  "0003 |  X;",
+                  "0004 {1}end; ///-2-///",
+              }));
+}
+
+TEST(ListingBuilder, TwoCharacterColumnLosesOnlyItsFirstCharacter)
+{
+    TListingSettings s;
+    s.coluna = "| ";
+    std::string text = source({
+        "implementation",
+        "procedure A;",
+        "  procedure B;",
+        "  begin",
+        "  end;",
+        "begin",
+        "end;",
+    });
+    EXPECT_EQ(build_listing(text, s), (StringList{
+                  "0001   implementation",
+                  "0002 {1}procedure A;",
+                  "0003 | {2}  procedure B;",
+                  "0004  | >>>  begin",
+                  "0005 | {2}  end; ///-4-///",
+                  "0006  >>>begin",
+                  "0007 {1}end; ///-6-///",
+              }));
+}
+
+TEST(ListingBuilder, ProjectFileHasNoLevelMarkers)
+{
+    std::string text = source({"program P;", "uses A;", "procedure Q;", "begin", "  repeat until X;", "end."});
+    StringList out = build_listing(text, style(0));
+    ASSERT_EQ(out.size(), 6u);
+    EXPECT_EQ(out[3], "0004   begin");
+    EXPECT_EQ(out[4], "0005     repeat until X;");
+    EXPECT_EQ(out[5], "0006   end.");
+}
+
+TEST(ListingBuilder, ForwardRoutineShiftsLaterLinesUntilTheFinalEnd)
+{
+    std::string text = source({
+        "implementation",
+        "procedure F; forward;",
+        "procedure G;",
+        "begin",
+        "end;",
+        "procedure F;",
+        "begin",
+        "end;",
+        "end.",
+    });
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{
+                  "0001   implementation",
+                  "0002 {1}procedure F; forward;",
+                  "0003 |{2}procedure G;",
+                  "0004 |>>>begin",
+                  "0005 |{2}end; ///-4-///",
+                  "0006 |{2}procedure F;",
+                  "0007 |>>>begin",
+                  "0008 |{2}end; ///-7-///",
+                  "0009 {1}end. ///-2-///",
+              }));
+}
+
+TEST(ListingBuilder, RecordInsideRoutineClosesTheRoutineLevel)
+{
+    std::string text = source({
+        "implementation",
+        "procedure P;",
+        "type R = record",
+        "  A: Integer;",
+        "end;",
+        "begin",
+        "end;",
+    });
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{
+                  "0001   implementation",
+                  "0002 {1}procedure P;",
+                  "0003 |type R = record",
+                  "0004 |  A: Integer;",
+                  "0005 {1}end; ///-2-///",
+                  "0006 {1}begin",
+                  "0007 {1}end; ///-6-///",
+              }));
+}
+
+TEST(ListingBuilder, KeywordsInCommentsAndStringsOpenNothing)
+{
+    std::string text = source({
+        "implementation",
+        "{ begin",
+        "  end begin }",
+        "// begin",
+        "X := 'begin'; (* case",
+        "end *)",
+    });
+    StringList out = build_listing(text, style(0));
+    ASSERT_EQ(out.size(), 6u);
+    for (const std::string& line : out)
+        EXPECT_EQ(line.substr(4, 3), "   ") << line;
+    EXPECT_EQ(out[2], "0003     end begin }");
+    EXPECT_EQ(out[5], "0006   end *)");
+}
+
+TEST(ListingBuilder, TabsAndBlanksStayAsInTheSource)
+{
+    std::string text = "\tx :=\t1;  \r\n";
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{"0001   \tx :=\t1;  "}));
+}
+
+TEST(ListingBuilder, FiveDigitNumbersFromLineTenThousand)
+{
+    std::string text;
+    for (int i = 0; i < 10001; ++i)
+        text += "x;\n";
+    StringList out = build_listing(text, style(0));
+    ASSERT_EQ(out.size(), 10001u);
+    EXPECT_EQ(out[9998], "9999   x;");
+    EXPECT_EQ(out[9999], "10000   x;");
+    EXPECT_EQ(out[10000], "10001   x;");
+}
+
+TEST(ListingBuilder, ClassDeclarationPassesWithoutLevels)
+{
+    std::string text = source({
+        "implementation",
+        "",
+        "type",
+        "  TFoo = class",
+        "    A: Integer;",
+        "    procedure P;",
+        "  end;",
+        "procedure TFoo.P;",
+        "begin",
+        "end;",
+    });
+    StringList numbered = build_listing(text, style(0));
+    EXPECT_EQ(StringList(numbered.begin() + 2, numbered.end()), (StringList{
+                  "0003   type",
+                  "0004     TFoo = class",
+                  "0005       A: Integer;",
+                  "0006       procedure P;",
+                  "0007     end;",
+                  "0008 {1}procedure TFoo.P;",
+                  "0009 >>>begin",
+                  "0010 {1}end; ///-9-///",
+              }));
+    StringList plain = build_listing(text, style(0, false));
+    EXPECT_EQ(plain[2], "  type");
+    EXPECT_EQ(plain[3], "    TFoo = class");
+    // Five spaces, then the two-space prefix, then the source line.
+    EXPECT_EQ(plain[4], "     " "  " "    A: Integer;");
+    EXPECT_EQ(plain[5], "     " "  " "    procedure P;");
+    EXPECT_EQ(plain[6], "    end;");
+    EXPECT_EQ(plain[7], "{1}procedure TFoo.P;");
+}
+
+TEST(ListingBuilder, ClassWhoseFirstMemberEndsInASemicolon)
+{
+    // The scan stops at the first semicolon: the later method opens a level that the
+    // class's end closes.
+    std::string text = source({
+        "implementation",
+        "type",
+        "  TFoo = class;",
+        "  TBar = class",
+        "    procedure Q;",
+        "    procedure R(X: Integer);",
+        "  end;",
+    });
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{
+                  "0001   implementation",
+                  "0002   type",
+                  "0003     TFoo = class;",
+                  "0004     TBar = class",
+                  "0005       procedure Q;",
+                  "0006 {1}    procedure R(X: Integer);",
+                  "0007 {1}  end; ///-6-///",
+              }));
+}
+
+TEST(ListingBuilder, LineBreakForms)
+{
+    EXPECT_EQ(build_listing("a\rb\rc\r", style(0)), (StringList{"0001   a", "0002   b", "0003   c"}));
+    EXPECT_EQ(build_listing("a\nb\n", style(0)), (StringList{"0001   a", "0002   b"}));
+    // LF CR is two breaks, so an empty line between.
+    EXPECT_EQ(build_listing("a\n\rb\r\n", style(0)), (StringList{"0001   a", "0002   ", "0003   b"}));
+    EXPECT_EQ(build_listing("a\r\n\r\nb\r\n", style(0)), (StringList{"0001   a", "0002   ", "0003   b"}));
+}
+
+TEST(ListingBuilder, EmptyFirstLineAndUnterminatedLastLineAreListed)
+{
+    EXPECT_EQ(build_listing("\r\nx;\r\n", style(0)), (StringList{"0001   ", "0002   x;"}));
+    EXPECT_EQ(build_listing("\n\nx", style(0)), (StringList{"0001   ", "0002   ", "0003   x"}));
+    EXPECT_EQ(build_listing("", style(0)), StringList{});
+    EXPECT_EQ(build_listing("x", style(0)), StringList{"0001   x"});
+
+    // The last line is composed like any other: here a block closes on it.
+    std::string text = "implementation\nprocedure P;\nbegin\nend;";
+    EXPECT_EQ(build_listing(text, style(0)).back(), "0004 {1}end; ///-3-///");
+    // An unterminated comment runs to the end of the file and its last line is listed.
+    EXPECT_EQ(build_listing("{ a\r\n b", style(0)), (StringList{"0001   { a", "0002    b"}));
+}
+
+TEST(ListingBuilder, NulInsideTheFileEndsTheListing)
+{
+    std::string text("a;\r\nb;\0c;\r\nd;\r\n", 15);
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{"0001   a;"}));
+    std::string at_line_start("a;\r\n\0b", 6);
+    EXPECT_EQ(build_listing(at_line_start, style(0)), (StringList{"0001   a;"}));
+}
+
+TEST(ListingBuilder, UnbalancedBlocks)
+{
+    // A closing keyword at level 0 is ignored; a block never closed just leaves the level up.
+    std::string text = source({"implementation", "end;", "until x;", "procedure P;", "begin", "x;"});
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{
+                  "0001   implementation",
+                  "0002   end;",
+                  "0003   until x;",
+                  "0004 {1}procedure P;",
+                  "0005 >>>begin",
+                  "0006 |x;",
+              }));
+}
+
+TEST(ListingBuilder, DeepNestingGrowsTheLevelTable)
+{
+    std::string text = "implementation\n";
+    for (int i = 0; i < 60; ++i)
+        text += "begin\n";
+    for (int i = 0; i < 60; ++i)
+        text += "end;\n";
+    StringList out = build_listing(text, style(1));
+    ASSERT_EQ(out.size(), 121u);
+    EXPECT_EQ(out[60], "0061  60 begin");
+    EXPECT_EQ(out[61], "0062  60 end; ///-61-///");
+    EXPECT_EQ(out[120], "0121  1 end; ///-2-///");
+}
+
+TEST(ListingBuilder, TextEndingInsideAClassScan)
+{
+    std::string text = "implementation\ntype T = class\n  A: Integer;\n  B";
+    StringList numbered = build_listing(text, style(0));
+    EXPECT_EQ(numbered, (StringList{"0001   implementation", "0002   type T = class", "0003     A: Integer;",
+                                    "0004     B"}));
+    StringList plain = build_listing(text, style(0, false));
+    EXPECT_EQ(plain.back(), "     " "  " "  B");
+}
+
+TEST(MontaPrelinha, OpenedFlagAndClosedFlagAreConsumed)
+{
+    TListingSettings s;
+    TPrelinhaState state;
+    state.closed = true;
+    state.closed_level = 3;
+    state.closed_start_line = 42;
+    bool opened = true;
+    std::string prefix;
+    monta_prelinha(opened, 2, prefix, 1, state, s);
+    EXPECT_EQ(prefix, "|{2}");
+    EXPECT_FALSE(opened);
+    EXPECT_FALSE(state.closed);
+    EXPECT_EQ(state.ref_fim, " ///-42-///");
+
+    monta_prelinha(opened, 0, prefix, 0, state, s);
+    EXPECT_EQ(prefix, "  ");
+    EXPECT_EQ(state.ref_fim, "");
+    // Opened at level 0 cannot give a negative column count.
+    opened = true;
+    monta_prelinha(opened, 0, prefix, 2, state, s);
+    EXPECT_EQ(prefix, ">>>");
+}
+
+TEST(ListingBuilder, EverySourceLineGivesOneListingLineWithItsBytes)
+{
+    std::string text = read_file_bytes(std::string(TABULEX_SOURCE_DIR) + "/samples/Exemplo.pas");
+    text += "\r{ open\n\n comment\r\n} 'str\n\t\xE7\xE3o";  // mixed breaks, no final break
+    StringList lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    lines.push_back(text.substr(start));
+
+    StringList out = build_listing(text, style(2, true, false));
+    ASSERT_EQ(out.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(out[i], preenche_zeros(static_cast<long long>(i) + 1, 4) + "   " + lines[i]);
+}

@@ -1,0 +1,94 @@
+#include "ListingExport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+using namespace tabulex;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_back(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+TListingSettings switches(bool listagem, bool xref, bool proc_func, bool units)
+{
+    TListingSettings s;
+    s.listagem = listagem;
+    s.xref = xref;
+    s.proc_func = proc_func;
+    s.units = units;
+    return s;
+}
+
+struct ExportFixture : ::testing::Test {
+    StringList listing{"0001   \tx := 1;", "0002   end."};
+    StringList xref{" ", "X : Integer\tD(0001)"};
+    StringList procs{"0003 : procedure\tP      "};
+    StringList uses{"A  B  "};
+    TListingSections sections{listing, xref, procs, uses};
+};
+
+}  // namespace
+
+TEST_F(ExportFixture, SectionsInOrderEachItemEndedByCrLf)
+{
+    EXPECT_EQ(export_listing(sections, switches(true, true, true, true)),
+              "0001   \tx := 1;\r\n0002   end.\r\n \r\nX : Integer D(0001)\r\n0003 : procedure\tP      \r\nA  B  \r\n");
+}
+
+TEST_F(ExportFixture, SwitchesSelectSections)
+{
+    EXPECT_EQ(export_listing(sections, switches(false, true, false, false)), " \r\nX : Integer D(0001)\r\n");
+    EXPECT_EQ(export_listing(sections, switches(true, false, false, false)), "0001   \tx := 1;\r\n0002   end.\r\n");
+    EXPECT_EQ(export_listing(sections, switches(false, false, true, true)), "0003 : procedure\tP      \r\nA  B  \r\n");
+    EXPECT_EQ(export_listing(sections, switches(false, false, false, false)), "");
+}
+
+TEST(ProposedExportName, ReplacesOrAppendsTheExtensionAndDropsTheFolder)
+{
+    EXPECT_EQ(proposed_export_name("/home/ana/src/unit1.pas"), "unit1.txt");
+    EXPECT_EQ(proposed_export_name("unit1.pas"), "unit1.txt");
+    EXPECT_EQ(proposed_export_name("/home/ana/Makefile"), "Makefile.txt");
+    EXPECT_EQ(proposed_export_name("/home/ana/v1.2/projeto"), "projeto.txt");
+    EXPECT_EQ(proposed_export_name("/tmp/a.b.dpr"), "a.b.txt");
+    EXPECT_EQ(proposed_export_name(""), ".txt");
+}
+
+TEST(WriteExportFile, CreatesReplacesAndReportsFailure)
+{
+    fs::path dir = fs::temp_directory_path() / ("tabulex_export_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    fs::path file = dir / "out.txt";
+
+    ASSERT_TRUE(write_export_file(file.string(), "a\r\nb\r\n"));
+    EXPECT_EQ(read_back(file), "a\r\nb\r\n");
+    ASSERT_TRUE(write_export_file(file.string(), "c\r\n"));  // replaced, not appended
+    EXPECT_EQ(read_back(file), "c\r\n");
+    ASSERT_TRUE(write_export_file(file.string(), ""));
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::file_size(file), 0u);
+
+    EXPECT_FALSE(write_export_file((dir / "missing" / "out.txt").string(), "x"));
+    EXPECT_FALSE(write_export_file(dir.string(), "x"));  // a folder, not a file
+    if (::geteuid() != 0) {
+        fs::path locked = dir / "locked";
+        fs::create_directories(locked);
+        fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(write_export_file((locked / "out.txt").string(), "x"));
+        fs::permissions(locked, fs::perms::owner_all);
+    }
+    if (fs::exists("/dev/full")) {
+        EXPECT_FALSE(write_export_file("/dev/full", "x"));  // opens, but the write fails
+    }
+    fs::remove_all(dir);
+}
