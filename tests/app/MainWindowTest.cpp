@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QTabWidget>
 #include <gtest/gtest.h>
@@ -189,6 +190,9 @@ TEST_F(MainWindowTest, DroppedFileLoadsLikeCarregar)
     const QString path = writeFile("Exemplo.pas", kExample);
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
     EXPECT_EQ(window->ListBox1->Items().count(), 12);

@@ -40,17 +40,17 @@ std::string slurp(const fs::path& path)
 }
 
 // Runs the command with its standard output and error captured.
-struct Run {
+struct CliRun {
     int status;
     std::string out;
     std::string err;
 };
 
-Run run(const std::vector<std::string>& args)
+CliRun runCli(const std::vector<std::string>& args)
 {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    Run result{run_cli(args, out, err), {}, {}};
+    CliRun result{run_cli(args, out, err), {}, {}};
     for (auto [file, text] : {std::pair{out, &result.out}, std::pair{err, &result.err}}) {
         std::fflush(file);
         std::rewind(file);
@@ -83,7 +83,7 @@ TEST_F(CliTest, ListingOnlySettingsReproduceTheWorkedExampleByteForByte)
 {
     std::ofstream(dir / "only-listing.ini", std::ios::binary)
         << "[Relatorio]\r\nxref=0\r\nproc_func=0\r\nunits=0\r\n";
-    Run r = run({"--settings", path("only-listing.ini"), path("Exemplo.pas")});
+    CliRun r = runCli({"--settings", path("only-listing.ini"), path("Exemplo.pas")});
     EXPECT_EQ(r.status, CliOk);
     EXPECT_EQ(r.out, kExampleListing);
     EXPECT_EQ(r.err, "");
@@ -91,18 +91,18 @@ TEST_F(CliTest, ListingOnlySettingsReproduceTheWorkedExampleByteForByte)
 
 TEST_F(CliTest, DefaultsWriteAllFourSectionsToFileOrStdout)
 {
-    Run toStdout = run({path("Exemplo.pas")});
+    CliRun toStdout = runCli({path("Exemplo.pas")});
     EXPECT_EQ(toStdout.status, CliOk);
     EXPECT_EQ(toStdout.out.rfind(kExampleListing, 0), 0u);
     EXPECT_NE(toStdout.out.find("Procedures / Functions : 1\r\n"), std::string::npos);
 
-    Run toFile = run({"--output", path("out.txt"), path("Exemplo.pas")});
+    CliRun toFile = runCli({"--output", path("out.txt"), path("Exemplo.pas")});
     EXPECT_EQ(toFile.status, CliOk);
     EXPECT_EQ(toFile.out, "");
     EXPECT_EQ(slurp(dir / "out.txt"), toStdout.out);
 
     // A settings file that does not exist means the defaults, as "Ler" does.
-    Run missingSettings = run({"--settings", path("none.ini"), path("Exemplo.pas")});
+    CliRun missingSettings = runCli({"--settings", path("none.ini"), path("Exemplo.pas")});
     EXPECT_EQ(missingSettings.out, toStdout.out);
 }
 
@@ -114,7 +114,7 @@ TEST_F(CliTest, SeveralSourcesNeedOutDirAndGetProposedNames)
     std::ofstream(dir / "b" / "unit1.pas", std::ios::binary) << "program P;\r\nbegin\r\nend.\r\n";
     fs::create_directories(dir / "out");
 
-    Run r = run({"--out-dir", path("out"), path("Exemplo.pas"), path("a/unit1.pas"), path("b/unit1.pas")});
+    CliRun r = runCli({"--out-dir", path("out"), path("Exemplo.pas"), path("a/unit1.pas"), path("b/unit1.pas")});
     EXPECT_EQ(r.status, CliOk);
     EXPECT_TRUE(fs::exists(dir / "out" / "Exemplo.txt"));
     EXPECT_EQ(slurp(dir / "out" / "unit1.txt").rfind("0001   unit Exemplo;", 0), 0u);
@@ -125,12 +125,12 @@ TEST_F(CliTest, SeveralSourcesNeedOutDirAndGetProposedNames)
 TEST_F(CliTest, UnreadableSourceIsReportedAndTheOthersStillProcessed)
 {
     fs::create_directories(dir / "out");
-    Run r = run({"--out-dir", path("out"), path("missing.pas"), path("Exemplo.pas")});
+    CliRun r = runCli({"--out-dir", path("out"), path("missing.pas"), path("Exemplo.pas")});
     EXPECT_EQ(r.status, CliSourceFailed);
     EXPECT_EQ(r.err, "Cannot open file " + path("missing.pas") + "\n");
     EXPECT_TRUE(fs::exists(dir / "out" / "Exemplo.txt"));
 
-    Run directory = run({dir.string()});
+    CliRun directory = runCli({dir.string()});
     EXPECT_EQ(directory.status, CliSourceFailed);
     EXPECT_EQ(directory.err, "Cannot open file " + dir.string() + "\n");
 }
@@ -140,14 +140,14 @@ TEST_F(CliTest, UnusableArgumentsGiveUsageAndStatusTwo)
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{}, {"--bogus", "x.pas"}, {"--output"}, {"a.pas", "b.pas"},
           {"--output", "x", "--out-dir", "d", "a.pas"}, {"--pdf", "o.pdf", "a.pas", "b.pas"}}) {
-        Run r = run(args);
+        CliRun r = runCli(args);
         EXPECT_EQ(r.status, CliUsage);
         EXPECT_NE(r.err.find("usage: tabulex-cli"), std::string::npos);
         EXPECT_EQ(r.out, "");
     }
-    Run help = run({"--help"});
+    CliRun help = runCli({"--help"});
     EXPECT_EQ(help.status, CliOk);
     EXPECT_EQ(help.out.rfind("usage: tabulex-cli", 0), 0u);
-    Run version = run({"--version"});
+    CliRun version = runCli({"--version"});
     EXPECT_EQ(version.out, "tabulex-cli 0.4.0\n");
 }

@@ -18,6 +18,8 @@ inline QApplication& app()
     static int argc = 1;
     static char name[] = "config_window_tests";
     static char* argv[] = {name, nullptr};
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
     if (!app_slot())
         app_slot() = std::make_unique<QApplication>(argc, argv);
     return *app_slot();
