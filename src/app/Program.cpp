@@ -2,11 +2,17 @@
 
 #include <QApplication>
 
+#include "config.h"
 #include "princ.h"
 
 namespace tabulex {
 
-TProgram::TProgram() : F_tabulan(std::make_unique<TF_tabulan>()) {}
+TProgram::TProgram()
+    : F_tabulan(std::make_unique<TF_tabulan>()),
+      F_config(std::make_unique<TF_config>(ListingSettings))
+{
+    F_tabulan->setConfigWindow(F_config.get());
+}
 
 TProgram::~TProgram() = default;
 

@@ -3,6 +3,7 @@
 
 namespace tabulex {
 
+class TF_config;
 class TF_tabulan;
 
 /// The program's windows, created once at start in their fixed order and wired together.
@@ -15,9 +16,11 @@ public:
     TProgram& operator=(const TProgram&) = delete;
 
     TF_tabulan& mainWindow() { return *F_tabulan; }
+    TF_config& configWindow() { return *F_config; }
 
 private:
     std::unique_ptr<TF_tabulan> F_tabulan;
+    std::unique_ptr<TF_config> F_config;
 };
 
 /// Program start: initialises the application, titles it "Vorn Tabulan", creates the windows,
