@@ -13,4 +13,9 @@ inline QApplication& app()
     return application;
 }
 
+/// Declared before any widget member of a fixture, so the application exists first.
+struct AppFirst {
+    AppFirst() { app(); }
+};
+
 }  // namespace tabulex::test

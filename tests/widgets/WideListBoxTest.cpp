@@ -38,6 +38,7 @@ protected:
     }
     int scrollRange() { return list.horizontalScrollBar()->maximum() + list.viewport()->width(); }
 
+    tabulex::test::AppFirst appFirst;
     TWideListBox list;
 };
 
