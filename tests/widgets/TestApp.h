@@ -9,8 +9,9 @@ inline QApplication& app()
     static int argc = 1;
     static char name[] = "tabulex_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
+    // Never destroyed: the toolkit's devices must outlive the end of the test program.
+    static QApplication* application = new QApplication(argc, argv);
+    return *application;
 }
 
 /// Declared before any widget member of a fixture, so the application exists first.
