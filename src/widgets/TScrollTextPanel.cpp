@@ -356,6 +356,7 @@ void TScrollTextPanel::stop()
         m_offset = 0;
         m_image.reset();
         m_frameDrawn = false;
+        m_stopQueued = false;
     }
     m_active = false;
     if (m_onStopPlay)
@@ -364,12 +365,12 @@ void TScrollTextPanel::stop()
     update();
 }
 
-void TScrollTextPanel::stopRun(unsigned long runId)
+void TScrollTextPanel::finishRun()
 {
     {
         const Lock lock(m_imageLock);
-        if (runId != m_runId)
-            return;  // the run that ended has been restarted meanwhile
+        if (!m_stopQueued)
+            return;  // the run that ended has been restarted (or stopped) meanwhile
     }
     setActive(false);
 }
@@ -404,7 +405,8 @@ void TScrollTextPanel::onTimer()
     }
     if (m_stepQueued.exchange(true))
         return;  // the previous step has not run yet
-    QMetaObject::invokeMethod(this, [this] { runQueuedStep(); }, Qt::QueuedConnection);
+    // Handed over by name: the call carries no data, whatever the step needs is guarded state.
+    QMetaObject::invokeMethod(this, "runQueuedStep", Qt::QueuedConnection);
 }
 
 void TScrollTextPanel::runQueuedStep()
@@ -433,8 +435,7 @@ void TScrollTextPanel::scrollStep()
             // The run is over; the stop itself belongs to the user-interface thread.
             if (!m_stopQueued) {
                 m_stopQueued = true;
-                const unsigned long runId = m_runId;
-                QMetaObject::invokeMethod(this, [this, runId] { stopRun(runId); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(this, "finishRun", Qt::QueuedConnection);
             }
             return;
         }
@@ -453,26 +454,40 @@ void TScrollTextPanel::showFrame()
     }
     if (m_updateQueued.exchange(true))
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_updateQueued = false;
-            update(textRect());
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "showQueuedFrame", Qt::QueuedConnection);
+}
+
+void TScrollTextPanel::showQueuedFrame()
+{
+    m_updateQueued = false;
+    update(textRect());
 }
 
 void TScrollTextPanel::reportError(const QString& message)
 {
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this, message] { reportError(message); }, Qt::QueuedConnection);
-        return;
+    {
+        const Lock lock(m_errorLock);
+        if (!m_pendingError.isNull())
+            return;  // one message at a time while the timer goes on
+        m_pendingError = message.isNull() ? QStringLiteral("") : message;
     }
-    if (m_showingError)
-        return;  // one message at a time while the timer goes on
-    m_showingError = true;
-    TDialogs::current().showMessage(this, message);
-    m_showingError = false;
+    if (QThread::currentThread() == thread())
+        showPendingError();
+    else
+        QMetaObject::invokeMethod(this, "showPendingError", Qt::QueuedConnection);
+}
+
+void TScrollTextPanel::showPendingError()
+{
+    QString message;
+    {
+        const Lock lock(m_errorLock);
+        message = m_pendingError;
+    }
+    if (!message.isNull())
+        TDialogs::current().showMessage(this, message);
+    const Lock lock(m_errorLock);
+    m_pendingError = QString();  // the next error may be shown
 }
 
 // --- Recalculation --------------------------------------------------------------------------
@@ -493,7 +508,6 @@ void TScrollTextPanel::restartLocked()
     m_offset = 0;
     m_stopQueued = false;
     m_frameDrawn = false;
-    ++m_runId;
     recalculateLocked();
 }
 

@@ -116,8 +116,11 @@ private:
     void start();
     void stop();
     void onTimer();
-    void runQueuedStep();
-    void stopRun(unsigned long runId);
+    // Calls queued by name from the timer's thread to the user-interface thread.
+    Q_INVOKABLE void runQueuedStep();
+    Q_INVOKABLE void finishRun();
+    Q_INVOKABLE void showQueuedFrame();
+    Q_INVOKABLE void showPendingError();
     void restartLocked();
     void recalculateLocked();
     void layoutRectsLocked(int border);
@@ -140,7 +143,6 @@ private:
     TNotifyEvent m_onStartPlay;
     TNotifyEvent m_onStopPlay;
     std::vector<QPointer<QWidget>> m_hiddenChildren;
-    bool m_showingError = false;
 
     // Shared with the timer's thread: guarded by m_imageLock, the lock of the offscreen image.
     mutable std::mutex m_imageLock;
@@ -165,8 +167,10 @@ private:
     QColor m_textColor;
     QColor m_highlight;
     bool m_rightToLeft = false;
-    unsigned long m_runId = 0;
-    bool m_stopQueued = false;
+    bool m_stopQueued = false;  // the end of the run has been handed to the UI thread
+
+    std::mutex m_errorLock;
+    QString m_pendingError;  // null while no error message is waiting or shown
 
     std::atomic<bool> m_asyncDrawing{true};
     std::atomic<bool> m_stepQueued{false};

@@ -4,12 +4,49 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <atomic>
 #include <chrono>
 #include <exception>
 #include <memory>
 
 namespace tabulex {
+
+namespace {
+
+// Carries error messages from the timer's thread to the user-interface thread, one at a
+// time: errors that come while a message is waiting or shown are dropped. The message is
+// handed over under a lock, and the queued call is made by name, so it carries no data.
+class ErrorRelay : public QObject {
+    Q_OBJECT
+public:
+    void post(const QString& message)
+    {
+        {
+            const std::lock_guard lock(m_lock);
+            if (!m_pending.isNull())
+                return;
+            m_pending = message.isNull() ? QStringLiteral("") : message;
+        }
+        QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
+    }
+
+    Q_INVOKABLE void deliver()
+    {
+        QString message;
+        {
+            const std::lock_guard lock(m_lock);
+            message = m_pending;
+        }
+        TDialogs::current().showMessage(nullptr, message);
+        const std::lock_guard lock(m_lock);
+        m_pending = QString();
+    }
+
+private:
+    std::mutex m_lock;
+    QString m_pending;  // null while no message is waiting or shown
+};
+
+}  // namespace
 
 TThreadTimer::TThreadTimer(Handler onTimer, ErrorHandler onError)
     : m_onTimer(std::move(onTimer)), m_onError(onError ? std::move(onError) : uiErrorDisplay())
@@ -94,20 +131,13 @@ void TThreadTimer::fire()
 
 TThreadTimer::ErrorHandler TThreadTimer::uiErrorDisplay()
 {
-    // Shared with the queued calls, which may outlive the timer.
-    auto showing = std::make_shared<std::atomic<bool>>(false);
-    return [showing](const QString& message) {
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app || showing->exchange(true))
-            return;  // no event loop to show it on, or a message is already up
-        QMetaObject::invokeMethod(
-            app,
-            [showing, message] {
-                TDialogs::current().showMessage(nullptr, message);
-                showing->store(false);
-            },
-            Qt::QueuedConnection);
-    };
+    // Deleted on its own thread, after the messages already queued to it.
+    std::shared_ptr<ErrorRelay> relay(new ErrorRelay, [](ErrorRelay* r) { r->deleteLater(); });
+    if (QCoreApplication* app = QCoreApplication::instance())
+        relay->moveToThread(app->thread());
+    return [relay](const QString& message) { relay->post(message); };
 }
 
 }  // namespace tabulex
+
+#include "TThreadTimer.moc"
