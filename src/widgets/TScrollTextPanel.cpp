@@ -112,7 +112,11 @@ TScrollTextPanel::TScrollTextPanel(QWidget* parent)
 
 TScrollTextPanel::~TScrollTextPanel()
 {
-    setActive(false);
+    try {
+        setActive(false);
+    } catch (...) {
+        // An OnStopPlay that fails cannot be reported from a destructor; the panel goes anyway.
+    }
     m_timer->shutdown();
 }
 
