@@ -1,0 +1,81 @@
+#include "TAdvanceTable.h"
+
+#include "TextCodec.h"
+
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <cmath>
+
+namespace tabulex {
+
+namespace {
+std::int32_t toFixed(qreal pixels)
+{
+    return static_cast<std::int32_t>(std::lround(pixels * 64));
+}
+}  // namespace
+
+TAdvanceTable::TAdvanceTable(const QFont& font) : m_font(measuringFont(font))
+{
+    const QFontMetricsF metrics(m_font);
+    m_zeroWidth = QFontMetrics(m_font).horizontalAdvance(QLatin1Char('0'));
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        const QString decoded = fromCp1252(std::string_view(&c, 1));
+        m_cp1252[static_cast<std::size_t>(byte)] = toFixed(metrics.horizontalAdvance(decoded.at(0)));
+    }
+}
+
+QFont TAdvanceTable::measuringFont(const QFont& font)
+{
+    QFont result = font;
+    result.setKerning(false);
+    result.setStyleStrategy(QFont::StyleStrategy(result.styleStrategy() | QFont::PreferNoShaping));
+    return result;
+}
+
+TAdvanceTable::Fixed TAdvanceTable::advance(char16_t unit) const
+{
+    auto& page = m_pages[unit >> 8];
+    if (!page) {
+        page = std::make_unique<std::array<std::int32_t, 256>>();
+        const QFontMetricsF metrics(m_font);
+        const char16_t base = static_cast<char16_t>(unit & 0xFF00);
+        for (int low = 0; low < 256; ++low)
+            (*page)[static_cast<std::size_t>(low)] =
+                toFixed(metrics.horizontalAdvance(QChar(static_cast<char16_t>(base | low))));
+    }
+    return (*page)[unit & 0xFF];
+}
+
+int TAdvanceTable::width(const QString& text, int tabStop) const
+{
+    const Fixed stop = Fixed(tabStop) * 64;
+    Fixed x = 0;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\t') && stop > 0)
+            x = nextTab(x, stop);
+        else
+            x += advance(c.unicode());
+    }
+    return round(x);
+}
+
+int TAdvanceTable::widthCp1252(std::string_view bytes, int tabStop, std::string_view suffix) const
+{
+    const Fixed stop = Fixed(tabStop) * 64;
+    return round(addCp1252(addCp1252(0, bytes, stop), suffix, stop));
+}
+
+TAdvanceTable::Fixed TAdvanceTable::addCp1252(Fixed x, std::string_view bytes, Fixed stop) const
+{
+    for (const char c : bytes) {
+        if (c == '\t' && stop > 0)
+            x = nextTab(x, stop);
+        else
+            x += m_cp1252[static_cast<unsigned char>(c)];
+    }
+    return x;
+}
+
+}  // namespace tabulex

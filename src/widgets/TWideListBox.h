@@ -1,0 +1,51 @@
+#pragma once
+#include "TAdvanceTable.h"
+#include "TListBox.h"
+
+namespace tabulex {
+
+/// A list box whose horizontal scroll range always covers its widest item, so that long
+/// listing lines can be scrolled fully into view.
+///
+/// The width of an item is the width of its text with one "x" appended. With a `TabWidth`
+/// above 0, tabs stop every round(TabWidth × width of "0" × 0.25) pixels and only the low
+/// 16 bits of the measured extent count; with 0 or less, tabs stop every eight widths of "0".
+/// Items are drawn with the same tab stops and the same (unkerned) font they are measured
+/// with. The range follows every change of the items (append, insert, remove, clear, reset)
+/// and of the font; widths come from a per-font advance table, so a reset over hundreds of
+/// thousands of items costs one pass over their bytes.
+class TWideListBox : public TListBox {
+    Q_OBJECT
+public:
+    explicit TWideListBox(QWidget* parent = nullptr);
+
+    /// Tab spacing in quarters of the width of "0" (0 or less: the default spacing).
+    int TabWidth() const { return m_tabWidth; }
+    void setTabWidth(int tabWidth);
+
+    /// The widest item width in pixels, 0 for an empty list.
+    int widestWidth() const { return m_widest; }
+    /// Width in pixels of one item's text by the rule above.
+    int itemWidth(int index) const;
+    /// Distance between two tab stops in pixels, as measured and drawn.
+    int tabStopPixels() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void onRowsInserted(int first, int last);
+    void onRowsAboutToBeRemoved(int first, int last);
+    void onRowsRemoved();
+    void onModelReset();
+    void recomputeWidest();
+    void setWidest(int widest);
+    void scrollToLeftEdge();
+
+    TAdvanceTable m_advances;
+    int m_tabWidth = 0;
+    int m_widest = 0;
+    bool m_recomputeAfterRemove = false;
+};
+
+}  // namespace tabulex

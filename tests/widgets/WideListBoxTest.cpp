@@ -1,0 +1,136 @@
+#include "TWideListBox.h"
+
+#include "TestApp.h"
+#include "TextCodec.h"
+
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace tabulex;
+using tabulex::test::app;
+
+namespace {
+
+QFont pixelFont(const char* family, int pixels)
+{
+    QFont font(family);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// Exact font-metrics width of `text` as the list box measures it (unkerned, unshaped font).
+int metricsWidth(const QFont& font, const QString& text)
+{
+    return QFontMetrics(TAdvanceTable::measuringFont(font)).horizontalAdvance(text);
+}
+
+class WideListBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app();
+        list.setFont(pixelFont("Courier New", 11));
+        list.resize(200, 150);
+        list.show();
+    }
+    int scrollRange() { return list.horizontalScrollBar()->maximum() + list.viewport()->width(); }
+
+    tabulex::test::AppFirst appFirst;
+    TWideListBox list;
+};
+
+}  // namespace
+
+TEST(AdvanceTableTest, MatchesFontMetricsForAsciiAndLatin1)
+{
+    app();
+    const QString samples[] = {
+        QStringLiteral("procedure TForm1.Button1Click(Sender: TObject);"),
+        QStringLiteral("AVAVAV To Wa fi fl ffi WAVE {x} [y] 0123456789 ~!@#$%^&*()"),
+        QString::fromUtf8("Ação, coração, São Paulo: ÀÉÎõü çãõ ¡¿ «»ß ÿ ½ ° ±"),
+        QString(),
+    };
+    for (const char* family : {"Courier New", "MS Sans Serif", "Arial"}) {
+        for (int pixels : {11, 13, 17}) {
+            const QFont font = pixelFont(family, pixels);
+            const TAdvanceTable table(font);
+            for (const QString& text : samples) {
+                EXPECT_EQ(table.width(text), metricsWidth(font, text)) << family << " " << pixels << " " << text.toStdString();
+                EXPECT_EQ(table.widthCp1252(toCp1252(text)), metricsWidth(font, text)) << family << " " << pixels;
+            }
+        }
+    }
+}
+
+TEST_F(WideListBoxTest, RangeFollowsWidestItemThroughAddInsertAndDelete)
+{
+    EXPECT_EQ(list.widestWidth(), 0);
+    list.Items().append("short");
+    const int shortWidth = metricsWidth(list.font(), "shortx");
+    EXPECT_EQ(list.widestWidth(), shortWidth);
+
+    const std::string longest(80, 'W');
+    const std::string middle(60, 'm');
+    list.Items().append(middle);
+    list.Items().insert(0, longest);
+    const int longestWidth = metricsWidth(list.font(), QString::fromStdString(longest + "x"));
+    const int middleWidth = metricsWidth(list.font(), QString::fromStdString(middle + "x"));
+    EXPECT_EQ(list.widestWidth(), longestWidth);
+    EXPECT_EQ(scrollRange(), longestWidth);
+
+    // Scroll right, then delete a narrower item: the view stays where it is.
+    list.horizontalScrollBar()->setValue(100);
+    list.Items().remove(1);  // "short"
+    EXPECT_EQ(list.widestWidth(), longestWidth);
+    EXPECT_EQ(list.horizontalScrollBar()->value(), 100);
+
+    // Deleting the widest shrinks the range to the next widest and scrolls to the left edge.
+    list.Items().remove(0);
+    EXPECT_EQ(list.widestWidth(), middleWidth);
+    EXPECT_EQ(scrollRange(), middleWidth);
+    EXPECT_EQ(list.horizontalScrollBar()->value(), 0);
+}
+
+TEST_F(WideListBoxTest, ClearAndResetRestartFromTheLeftEdge)
+{
+    list.Items().setItems({std::string(100, 'a'), "b"});
+    EXPECT_EQ(list.widestWidth(), metricsWidth(list.font(), QString(100, 'a') + "x"));
+    list.horizontalScrollBar()->setValue(50);
+    list.Items().clear();
+    EXPECT_EQ(list.widestWidth(), 0);
+    EXPECT_EQ(list.horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
+}
+
+TEST_F(WideListBoxTest, FontChangeRemeasuresEveryItem)
+{
+    list.Items().setItems({"begin", "procedure Longer;"});
+    const QFont larger = pixelFont("Courier New", 20);
+    list.setFont(larger);
+    EXPECT_EQ(list.widestWidth(), metricsWidth(larger, "procedure Longer;x"));
+}
+
+TEST_F(WideListBoxTest, TabWidthSetsTheTabStop)
+{
+    const int zero = QFontMetrics(TAdvanceTable::measuringFont(list.font())).horizontalAdvance('0');
+    list.setTabWidth(8);
+    const int stop = static_cast<int>(std::lround(8 * zero * 0.25));
+    EXPECT_EQ(list.tabStopPixels(), stop);
+
+    list.Items().setItems({"\tab", "a\t\tb"});
+    const int abWidth = metricsWidth(list.font(), "abx");
+    EXPECT_EQ(list.itemWidth(0), stop + abWidth);
+    // "a" ends before the first stop, the second tab jumps one more stop.
+    EXPECT_EQ(list.itemWidth(1), 2 * stop + metricsWidth(list.font(), "bx"));
+    EXPECT_EQ(list.widestWidth(), 2 * stop + metricsWidth(list.font(), "bx"));
+}
+
+TEST_F(WideListBoxTest, Utf8DisplayedItemsAreMeasuredAsShown)
+{
+    const std::string utf8 = "coração";
+    list.Items().setItems({utf8}, true);
+    EXPECT_EQ(list.widestWidth(), metricsWidth(list.font(), QString::fromUtf8("coraçãox")));
+}
