@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "TListBox.h"
+#include "TWideListBox.h"
 #include "princ.h"
 
 int main(int argc, char** argv)

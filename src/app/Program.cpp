@@ -4,14 +4,18 @@
 
 #include "config.h"
 #include "princ.h"
+#include "sobre.h"
 
 namespace tabulex {
 
 TProgram::TProgram()
     : F_tabulan(std::make_unique<TF_tabulan>()),
+      F_sobre(std::make_unique<TF_sobre>()),
       F_config(std::make_unique<TF_config>(ListingSettings))
 {
     F_tabulan->setConfigWindow(F_config.get());
+    F_tabulan->setAboutWindow(F_sobre.get());
+    F_config->setAboutWindow(F_sobre.get());
 }
 
 TProgram::~TProgram() = default;

@@ -4,6 +4,7 @@
 namespace tabulex {
 
 class TF_config;
+class TF_sobre;
 class TF_tabulan;
 
 /// The program's windows, created once at start in their fixed order and wired together.
@@ -16,10 +17,12 @@ public:
     TProgram& operator=(const TProgram&) = delete;
 
     TF_tabulan& mainWindow() { return *F_tabulan; }
+    TF_sobre& aboutWindow() { return *F_sobre; }
     TF_config& configWindow() { return *F_config; }
 
 private:
     std::unique_ptr<TF_tabulan> F_tabulan;
+    std::unique_ptr<TF_sobre> F_sobre;
     std::unique_ptr<TF_config> F_config;
 };
 

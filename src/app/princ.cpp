@@ -20,6 +20,7 @@
 #include "ListingExport.h"
 #include "TDialogs.h"
 #include "TListBox.h"
+#include "TWideListBox.h"
 #include "TextCodec.h"
 #include "tabulex_version.h"
 
@@ -124,10 +125,10 @@ void TF_tabulan::buildTabs()
         TabbedNotebook1->addTab(list, caption);
         return list;
     };
-    ListBox1 = addPage(QStringLiteral("Listagem"), new TListBox, "ListBox1", 14);
+    ListBox1 = addPage(QStringLiteral("Listagem"), new TWideListBox, "ListBox1", 14);
     ListBox1->setFont(listingFont());
     listbox3 = addPage(QStringLiteral("Variáveis"), new TListBox, "listbox3", 13);
-    ListBox4 = addPage(QStringLiteral("Proc/Func"), new TListBox, "ListBox4", 13);
+    ListBox4 = addPage(QStringLiteral("Proc/Func"), new TWideListBox, "ListBox4", 13);
     ListBox5 = addPage(QStringLiteral("Uses"), new TListBox, "ListBox5", 13);
     TabbedNotebook1->setCurrentIndex(0);
 }

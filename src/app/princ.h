@@ -14,6 +14,7 @@ class QTabWidget;
 namespace tabulex {
 
 class TListBox;
+class TWideListBox;
 
 /// The program-wide Listing settings, read by the builders, the export and the report.
 extern TListingSettings ListingSettings;
@@ -44,9 +45,9 @@ public:
     // Controls, named as the window defines them.
     QWidget* Panel1 = nullptr;
     QTabWidget* TabbedNotebook1 = nullptr;
-    TListBox* ListBox1 = nullptr;
+    TWideListBox* ListBox1 = nullptr;
     TListBox* listbox3 = nullptr;
-    TListBox* ListBox4 = nullptr;
+    TWideListBox* ListBox4 = nullptr;
     TListBox* ListBox5 = nullptr;
     QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
     QMenu* Arquivo1 = nullptr;

@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "FakeDialogs.h"
-#include "TListBox.h"
+#include "TWideListBox.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

@@ -26,7 +26,6 @@
 namespace tabulex {
 namespace {
 
-const auto* const kAppEnvironment = ::testing::AddGlobalTestEnvironment(new test::AppEnvironment);
 
 // Records messages and modal windows instead of showing them.
 class ScriptedDialogs : public TDialogs {
