@@ -9,6 +9,7 @@
 #include "TRpPage.h"
 #include "TRpPrinter.h"
 #include "TRpSurface.h"
+#include "TextCodec.h"
 
 namespace tabulex {
 
@@ -17,7 +18,7 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string
     const QSizeF sizeMM(page.Native(TRpPage::iWidth) / 10.0, page.Native(TRpPage::iLength) / 10.0);
     writer.setPageLayout(QPageLayout(QPageSize(sizeMM, QPageSize::Millimeter),
                                      QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    writer.setTitle(QString::fromStdString(output.Title));
+    writer.setTitle(fromCp1252(output.Title));
     writer.setCreator(QStringLiteral("Vorn Tabulan"));
     // Pages are recorded in device pixels of XFactor per tenth of a millimetre.
     const double recordedDpi = output.XFactor() * 254.0;
