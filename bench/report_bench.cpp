@@ -1,7 +1,7 @@
 // Times the program's report over a large listing: feeding the memo, the generation run
 // into recorded pages, and writing the PDF.
 //
-//   report_bench LISTING OUT.pdf [COLUMNS]
+//   report_bench LISTING OUT.pdf [COLUMNS [nopdf]]
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <cstdio>
@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     phase.start();
     const std::unique_ptr<tabulex::TRpPrinter> pages = form.Report1->GeneratePages();
     const qint64 generateMs = phase.restart();
-    if (!pages || !tabulex::rpWritePdf(*pages, form.Report1->Page(), argv[2])) {
+    const bool writePdf = !(argc > 4 && std::string(argv[4]) == "nopdf");
+    if (!pages || (writePdf && !tabulex::rpWritePdf(*pages, form.Report1->Page(), argv[2]))) {
         std::fprintf(stderr, "report_bench: no output\n");
         return 1;
     }

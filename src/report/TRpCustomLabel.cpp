@@ -240,7 +240,7 @@ void TRpCustomLabel::Print(double offsetX, double offsetY) {
 }
 
 bool TRpCustomLabel::canPlace(double y, double lineHeight, bool canExpand, double top,
-                              double height, double left, double width, double& bottom) {
+                              double height, double& bottom) {
     if (bottom >= y + lineHeight) return true;
     if (!canExpand) return false;
     TRpCustomBand* band = Band();
@@ -251,12 +251,8 @@ bool TRpCustomLabel::canPlace(double y, double lineHeight, bool canExpand, doubl
     // GrowBand: another item may already have grown the band further than this line.
     if (grewBand_ || lineHeight >= band->Expanded) band->Expanded += lineHeight;
     grewBand_ = true;
-    const double previous = growth_;
     growth_ = band->Expanded;
     bottom = top + height + 1 + growth_;
-    if (!Transparent)
-        fillNative(*Printer(), *Printer()->Surface(), left, top + height + previous, left + width,
-                   top + height + growth_, Color);
     return true;
 }
 
@@ -301,13 +297,23 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
     if (PrintFinished()) CurrentLine = 0;
     growth_ = 0;
     grewBand_ = false;
+    // First find how many lines this call places (growing the band as they need), then fill
+    // the strip the band grew by in one go and draw the lines over it: the same picture as
+    // filling the strip line by line before each line.
+    const std::size_t first = CurrentLine;
+    std::size_t last = first;
+    while (last < formatted_.size() && canPlace(y, lineHeight, canExpand, top, height, bottom)) {
+        y += lineHeight;
+        ++last;
+    }
+    if (!Transparent && growth_ > 0)
+        fillNative(out, surface, left, top + height, left + boxWidth, top + height + growth_, Color);
     const int xPos = out.XPos(x);
-    while (CurrentLine < formatted_.size() &&
-           canPlace(y, lineHeight, canExpand, top, height, left, boxWidth, bottom)) {
+    y = top;
+    for (; CurrentLine < last; ++CurrentLine) {
         const std::string& line = formatted_[CurrentLine];
         if (!line.empty()) surface.DrawText(xPos, out.YPos(y), anchor, line, RightToLeft);
         y += lineHeight;
-        ++CurrentLine;
     }
     setPrintFinished(CurrentLine >= formatted_.size() || !AutoStretch);
     surface.RemoveClip();

@@ -84,7 +84,7 @@ private:
     void autoResize();
     int minimumHeight() const;
     bool canPlace(double y, double lineHeight, bool canExpand, double top, double height,
-                  double left, double width, double& bottom);
+                  double& bottom);
 
     bool autoSize_ = true;
     bool wordWrap_ = true;

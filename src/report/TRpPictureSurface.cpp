@@ -29,14 +29,25 @@ int TRpPictureSurface::TextHeight() { return metrics_->Height(); }
 void TRpPictureSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
                                  bool rightToLeft) {
     if (!painter_->isActive() || text.empty()) return;
-    int left = x;
+    double left = x;
     if (anchor != TRpTextAnchor::Left) {
         const int width = metrics_->Extent(text);
         left = anchor == TRpTextAnchor::Right ? x - width : x - width / 2;
     }
-    if (rightToLeft) painter_->setLayoutDirection(Qt::RightToLeft);
-    painter_->drawText(QPoint(left, y + metrics_->Ascent()), fromCp1252(text));
-    if (rightToLeft) painter_->setLayoutDirection(Qt::LeftToRight);
+    const double baseline = y + metrics_->Ascent();
+    if (rightToLeft) {
+        painter_->setLayoutDirection(Qt::RightToLeft);
+        painter_->drawText(QPointF(left, baseline), fromCp1252(text));
+        painter_->setLayoutDirection(Qt::LeftToRight);
+        return;
+    }
+    // Blanks draw nothing: leading ones only move the text (by their exact advance) and
+    // trailing ones are left out, which keeps recorded pages small.
+    const std::size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos) return;
+    const std::size_t end = text.find_last_not_of(' ') + 1;
+    left += metrics_->Advance64(text.substr(0, begin)) / 64.0;
+    painter_->drawText(QPointF(left, baseline), fromCp1252(text.substr(begin, end - begin)));
 }
 
 void TRpPictureSurface::FillRect(const QRect& rect, const QColor& color) {

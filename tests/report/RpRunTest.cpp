@@ -328,3 +328,25 @@ TEST(RpRun, SystemDataValues) {
     EXPECT_NE(findText(*run.pages[0], "T: My title"), nullptr);
     EXPECT_EQ(s.report->Functions().Value("REPORTTITLE"), "My title");
 }
+
+TEST(RpRun, PageHeaderThatLeavesNoRoomDoesNotLoopForever) {
+    // Header and footer together are taller than the printable length.
+    auto s = makeSample(2, 900, 14, 200);
+    s.memo->SetLines(numberedLines(3));
+    auto run = runRecorded(*s.report);
+    EXPECT_GE(run.pages.size(), 1u);
+    EXPECT_LE(run.pages.size(), 2u);
+    EXPECT_FALSE(s.report->Generating());
+}
+
+TEST(RpRun, LineThatFitsNoColumnEndsTheBand) {
+    auto s = makeSample(2);
+    QFont huge(QStringLiteral("Arial"));
+    huge.setPointSize(800);  // one line is taller than a whole column
+    s.memo->SetFont(huge);
+    s.memo->SetLines({"x", "y"});
+    auto run = runRecorded(*s.report);
+    EXPECT_LE(run.pages.size(), 2u);
+    EXPECT_FALSE(s.memo->PrintFinished());
+    EXPECT_FALSE(s.report->Generating());
+}
