@@ -158,7 +158,8 @@ void TRpCustomReport::GenerateReport() {
     bool jobStarted = false;
     try {
         SetUnits(TRpUnit::Native);
-        if (printer_ == nullptr) {
+        // Without a page output of its own choosing the report makes a fresh one per run.
+        if (printer_ == nullptr || printer_ == ownPrinter_.get()) {
             ownPrinter_ = std::make_unique<TRpPrinter>();
             printer_ = ownPrinter_.get();
         }

@@ -70,7 +70,8 @@ public:
     NotifyEvent OnEndPage;
 
     // --- run --------------------------------------------------------------------------
-    /// The page output of the next run (not owned); without one the report makes its own.
+    /// The page output of the next run (not owned); without one the report makes its own,
+    /// kept until the next run.
     void SetPrinter(TRpPrinter* printer) { printer_ = printer; }
     TRpPrinter* Printer() const { return printer_; }
     /// One full run onto the page output.

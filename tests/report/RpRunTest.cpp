@@ -1,6 +1,8 @@
 // The generation run: band flow over columns and pages, checked through recorded pages.
 #include <gtest/gtest.h>
 
+#include <QDate>
+#include <QLocale>
 #include <cmath>
 #include <stdexcept>
 
@@ -10,6 +12,7 @@
 #include "TRpLabel.h"
 #include "TRpMemo.h"
 #include "TRpSysData.h"
+#include "TextCodec.h"
 
 using namespace tabulex;
 using tabulex::test::makeSample;
@@ -324,8 +327,13 @@ TEST(RpRun, SystemDataValues) {
     title->SetData(TRpSysDataType::rpsReportTitle);
     title->SetText("T: ");
     EXPECT_EQ(title->Caption(), "T: (Report title)");
+    auto* date = s.header->AddItem(std::make_unique<TRpSysData>("date"));
+    date->SetBounds(100, 10, 30, 4);
+    date->SetData(TRpSysDataType::rpsDate);
     auto run = runRecorded(*s.report);
     EXPECT_NE(findText(*run.pages[0], "T: My title"), nullptr);
+    const QString today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    EXPECT_NE(findText(*run.pages[0], toCp1252(today)), nullptr);
     EXPECT_EQ(s.report->Functions().Value("REPORTTITLE"), "My title");
 }
 
@@ -349,4 +357,30 @@ TEST(RpRun, LineThatFitsNoColumnEndsTheBand) {
     EXPECT_LE(run.pages.size(), 2u);
     EXPECT_FALSE(s.memo->PrintFinished());
     EXPECT_FALSE(s.report->Generating());
+}
+
+TEST(RpRun, OnPrintChangesTheTextForOnePrintOnly) {
+    auto s = makeSample(2);
+    auto* label = dynamic_cast<TRpLabel*>(s.footer->Items()[0].get());
+    ASSERT_NE(label, nullptr);
+    int calls = 0;
+    label->OnPrint = [&](TRpCustomLabel*, std::string& value) {
+        ++calls;
+        value = "PRINTED " + value;
+    };
+    auto run = runRecorded(*s.report);
+    EXPECT_EQ(calls, 1);
+    EXPECT_NE(findText(*run.pages[0], "PRINTED FOOTER"), nullptr);
+    EXPECT_EQ(label->PrintCaption(), "FOOTER");
+    EXPECT_EQ(label->Caption(), "FOOTER");
+}
+
+TEST(RpRun, ReportWithoutAPageOutputMakesAFreshOneForEveryRun) {
+    auto s = makeSample(2);
+    s.report->GenerateReport();
+    ASSERT_NE(s.report->Printer(), nullptr);
+    EXPECT_EQ(s.report->Printer()->PageCount(), 1);
+    EXPECT_NO_THROW(s.report->GenerateReport());
+    EXPECT_EQ(s.report->Printer()->Status(), TRpPrinterStatus::Finished);
+    EXPECT_EQ(s.report->Printer()->PageCount(), 1);
 }
