@@ -110,12 +110,12 @@ void TRpCustomLabel::WrapLines() {
         return;
     formatted_.clear();
     if (WrapsCaption()) {
-        wrapText(printCaption_, width);
+        wrapText(printCaption_, width, fontMetrics);
     } else if (autoSize_) {
         formatted_ = lines_;
     } else {
         formatted_.reserve(lines_.size());
-        for (const std::string& line : lines_) wrapText(line, width);
+        for (const std::string& line : lines_) wrapText(line, width, fontMetrics);
     }
     autoResize();
     wrappedGeneration_ = generation_;
@@ -124,7 +124,7 @@ void TRpCustomLabel::WrapLines() {
     wrappedMetrics_ = &fontMetrics;
 }
 
-void TRpCustomLabel::wrapText(std::string_view text, int width) {
+void TRpCustomLabel::wrapText(std::string_view text, int width, const TRpFontMetrics& m) {
     std::string withoutLineFeeds;
     if (text.find('\n') != std::string_view::npos) {
         withoutLineFeeds.reserve(text.size());
@@ -135,15 +135,14 @@ void TRpCustomLabel::wrapText(std::string_view text, int width) {
     // Each carriage return ends a line; the part before it is wrapped as a text of its own.
     std::size_t cr = text.find('\r');
     while (cr != std::string_view::npos) {
-        wrapPlain(text.substr(0, cr), width);
+        wrapPlain(text.substr(0, cr), width, m);
         text.remove_prefix(cr + 1);
         cr = text.find('\r');
     }
-    wrapPlain(text, width);
+    wrapPlain(text, width, m);
 }
 
-void TRpCustomLabel::wrapPlain(std::string_view text, int width) {
-    const TRpFontMetrics& m = metrics();
+void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMetrics& m) {
     if (autoSize_) {
         formatted_.emplace_back(text);
         return;

@@ -76,11 +76,10 @@ protected:
     void invalidate() { ++generation_; }
 
 private:
-    struct WrapState;
     const TRpFontMetrics& metrics() const;
     int widthOf64(std::int64_t advance64) const;
-    void wrapText(std::string_view text, int width);
-    void wrapPlain(std::string_view text, int width);
+    void wrapText(std::string_view text, int width, const TRpFontMetrics& metrics);
+    void wrapPlain(std::string_view text, int width, const TRpFontMetrics& metrics);
     void autoResize();
     int minimumHeight() const;
     bool canPlace(double y, double lineHeight, bool canExpand, double top, double height,
