@@ -1,0 +1,7 @@
+#include "TRpBandSize.h"
+
+namespace tabulex {
+
+TRpBandSize::TRpBandSize() { SetPixelHeight(40); }
+
+}  // namespace tabulex

@@ -1,0 +1,64 @@
+#include "TRpSysData.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <utility>
+
+#include "TRpCustomReport.h"
+#include "TRpReport.h"
+#include "TextCodec.h"
+
+namespace tabulex {
+
+namespace {
+
+constexpr const char* kDataNames[] = {"Time", "Date", "Date/Time", "Page#", "Report title",
+                                      "Detail count", "Detail no"};
+
+}  // namespace
+
+TRpSysData::TRpSysData(std::string name) : TRpCustomLabel(std::move(name)) {
+    SetCaption(DesignCaption());
+}
+
+void TRpSysData::SetData(TRpSysDataType data) {
+    data_ = data;
+    if (!printing()) SetCaption(DesignCaption());
+}
+
+void TRpSysData::SetText(std::string text) {
+    text_ = std::move(text);
+    if (!printing()) SetCaption(DesignCaption());
+}
+
+std::string TRpSysData::DesignCaption() const {
+    return text_ + "(" + kDataNames[static_cast<int>(data_)] + ")";
+}
+
+std::string TRpSysData::Value() const {
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto* report = dynamic_cast<const TRpReport*>(Report());
+    switch (data_) {
+    case TRpSysDataType::rpsTime: return toCp1252(locale.toString(now.time(), QLocale::ShortFormat));
+    case TRpSysDataType::rpsDate: return toCp1252(locale.toString(now.date(), QLocale::ShortFormat));
+    case TRpSysDataType::rpsDateTime:
+        return toCp1252(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                        locale.toString(now.time(), QLocale::LongFormat));
+    case TRpSysDataType::rpsPageNumber:
+        return Report() == nullptr ? std::string("0") : std::to_string(Report()->PageCount());
+    case TRpSysDataType::rpsReportTitle:
+        return Report() == nullptr ? std::string() : Report()->ReportTitle;
+    case TRpSysDataType::rpsDetailCount: return report == nullptr ? std::string() : "1";
+    case TRpSysDataType::rpsDetailNo:
+        return report == nullptr ? std::string() : std::to_string(report->Controller().DetailCount);
+    }
+    return {};
+}
+
+void TRpSysData::Print(double offsetX, double offsetY) {
+    SetCaption(text_ + Value());
+    TRpCustomLabel::Print(offsetX, offsetY);
+}
+
+}  // namespace tabulex

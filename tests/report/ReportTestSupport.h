@@ -1,0 +1,44 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TRpPrinter.h"
+#include "TRpRecordingSurface.h"
+#include "TRpMemo.h"
+#include "TRpReport.h"
+#include "TRpSysData.h"
+
+namespace tabulex::test {
+
+/// Makes sure a QGuiApplication exists and the screen resolution is 96 dpi.
+void ensureGui();
+
+/// A report run onto recording surfaces.
+struct RecordedRun {
+    std::unique_ptr<TRpPrinter> output;
+    std::vector<const TRpRecordingSurface*> pages;
+};
+
+RecordedRun runRecorded(TRpReport& report);
+
+/// Text calls of a page, in order.
+std::vector<TRpRecordingSurface::Call> textCalls(const TRpRecordingSurface& page);
+
+/// A report like the program's: A4, 10 mm margins, 3 mm column space, `columns` columns,
+/// a page header of `headerPx` pixels, a detail band of `detailPx` pixels holding one
+/// stretching memo in Arial 7 and a page footer of `footerPx` pixels.
+struct SampleReport {
+    std::unique_ptr<TRpReport> report;
+    TRpBand* header = nullptr;
+    TRpBand* detail = nullptr;
+    TRpBand* footer = nullptr;
+    TRpMemo* memo = nullptr;
+    TRpSysData* pageNumber = nullptr;
+};
+SampleReport makeSample(int columns, int headerPx = 86, int detailPx = 14, int footerPx = 29);
+
+/// "line 1", "line 2", ...
+std::vector<std::string> numberedLines(int count);
+
+}  // namespace tabulex::test

@@ -1,0 +1,143 @@
+// The program's report: its definition, the feeding of the memo and a PDF end to end.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "ReportTestSupport.h"
+#include "r_dif.h"
+
+using namespace tabulex;
+using tabulex::test::ensureGui;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+struct FormFixture : ::testing::Test {
+    void SetUp() override {
+        ensureGui();
+        form = std::make_unique<TF_dif>();
+        form->setLineSources(&listing, &xref, &procs, &uses);
+        form->setSettings(&settings);
+        form->RpMemo1->ClearLines();
+    }
+    Lines feed() {
+        bool print = false;
+        form->Report1BeforePrint(form->Report1.get(), print);
+        EXPECT_TRUE(print);
+        return form->RpMemo1->Lines();
+    }
+    Lines listing{"0001 unit a;", "0002\t\t\tx"};
+    Lines xref{"X  Integer  2"};
+    Lines procs{"procedure P;"};
+    Lines uses{"SysUtils"};
+    TListingSettings settings;
+    std::unique_ptr<TF_dif> form;
+};
+
+}  // namespace
+
+TEST_F(FormFixture, DefinitionMatchesTheLayout) {
+    TRpReport& r = *form->Report1;
+    EXPECT_EQ(r.Units(), TRpUnit::MM);
+    EXPECT_EQ(r.Page().Columns(), 2);
+    EXPECT_EQ(r.Page().PaperSize(), TRpPaperSize::A4);
+    EXPECT_EQ(r.Page().Values(), (TRpPage::ValueArray{100, 2970, 100, 2100, 100, 100, 30}));
+    EXPECT_TRUE(r.PrintIfEmpty());
+    EXPECT_EQ(r.Options, FirstPageHeader | LastPageFooter);
+    EXPECT_TRUE(r.PrinterSettings.Duplex);
+    EXPECT_NEAR(form->RpBand1->Size().NativeHeight(), 227.54, 0.005);
+    EXPECT_NEAR(form->RpBand2->Size().NativeHeight(), 37.04, 0.005);
+    EXPECT_NEAR(form->RpBand3->Size().NativeHeight(), 76.73, 0.005);
+    EXPECT_EQ(form->RpBand2->Size().PixelWidth(), 353);
+    EXPECT_TRUE(form->RpBand1->Frame.DrawBottom);
+    EXPECT_TRUE(form->RpBand2->Frame.DrawRight);
+    EXPECT_TRUE(form->RpBand3->Frame.DrawTop);
+    EXPECT_EQ(form->RpMemo1->Font().pointSize(), 7);
+    EXPECT_TRUE(form->RpMemo1->AutoStretch);
+    EXPECT_FALSE(form->RpMemo1->AutoSize());
+    EXPECT_EQ(form->RpSysData2->Data(), TRpSysDataType::rpsPageNumber);
+    EXPECT_EQ(form->RpSysData2->Alignment(), TRpAlignment::taRightJustify);
+    EXPECT_EQ(form->RpLabel1->FontColor, QColor(Qt::blue));
+    EXPECT_TRUE(form->RpLabel1->Font().bold());
+    EXPECT_EQ(form->RpLabel1->Font().pointSize(), 14);
+    EXPECT_EQ(form->RpLabel2->Alignment(), TRpAlignment::taRightJustify);
+    EXPECT_EQ(form->RpLabel2->Font().pointSize(), 6);
+    EXPECT_NE(form->RpLabel2->Caption().find(".example"), std::string::npos);
+}
+
+TEST_F(FormFixture, ColumnsResizeTheBandAndTheMemo) {
+    form->set_colunas(1);
+    EXPECT_EQ(form->RpBand2->Size().PixelWidth(), 718);
+    EXPECT_EQ(form->RpMemo1->PixelWidth(), 713);
+    form->set_colunas(2);
+    EXPECT_EQ(form->RpBand2->Size().PixelWidth(), 353);
+    EXPECT_EQ(form->RpMemo1->PixelWidth(), 348);
+}
+
+TEST_F(FormFixture, FeedsTheSelectedSectionsInOrderWithTabsAsBlanks) {
+    EXPECT_EQ(feed(), (Lines{"0001 unit a;", "0002   x", "X  Integer  2", "procedure P;",
+                             "SysUtils"}));
+    // A second generation while the same preview is open appends nothing.
+    EXPECT_EQ(feed().size(), 5u);
+    EXPECT_EQ(form->counter(0), 2);
+    form->Report1AfterPreview(form->Report1.get());
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(form->counter(i), 0);
+}
+
+TEST_F(FormFixture, SwitchedOffSectionsAreSkippedAndKeepTheirCounters) {
+    settings.listagem = false;
+    settings.proc_func = false;
+    settings.units = false;
+    EXPECT_EQ(feed(), (Lines{"X  Integer  2"}));
+    EXPECT_EQ(form->counter(0), 0);
+    settings.xref = false;
+    settings.listagem = true;
+    settings.units = true;
+    form->RpMemo1->ClearLines();
+    EXPECT_EQ(feed(), (Lines{"0001 unit a;", "0002   x", "SysUtils"}));
+}
+
+TEST_F(FormFixture, AllSwitchesOffGivesOnePageWithHeaderAndFooter) {
+    settings.listagem = settings.xref = settings.proc_func = settings.units = false;
+    auto run = tabulex::test::runRecorded(*form->Report1);
+    ASSERT_EQ(run.pages.size(), 1u);
+    const auto texts = run.pages[0]->Texts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Arquivo"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "1"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), form->RpLabel2->Caption()), texts.end());
+}
+
+TEST_F(FormFixture, WritesAPdfWithItsPagesAndText) {
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+    listing.clear();
+    for (int i = 1; i <= 300; ++i) listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
+    form->RpLabel5->SetCaption("C:\\fontes\\teste.pas");
+    form->Report1->ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("report.pdf")).toStdString();
+    write_report_pdf(*form, path);
+
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {QString::fromStdString(path)});
+    ASSERT_TRUE(info.waitForFinished());
+    const QString infoText = QString::fromUtf8(info.readAllStandardOutput());
+    // 300 lines at 93 lines per column: four columns, two pages.
+    EXPECT_TRUE(infoText.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\b")))) << infoText.toStdString();
+    EXPECT_TRUE(infoText.contains(QStringLiteral("595 x 842 pts (A4)"))) << infoText.toStdString();
+
+    QProcess text;
+    text.start(pdftotext, {QStringLiteral("-layout"), QString::fromStdString(path), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished());
+    const QString out = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("Vorn Soft Serviços de Informática")));
+    EXPECT_TRUE(out.contains(QStringLiteral("01001 linha de teste")));
+    EXPECT_TRUE(out.contains(QStringLiteral("01300 linha de teste")));
+    EXPECT_TRUE(out.contains(QStringLiteral("C:\\fontes\\teste.pas")));
+    EXPECT_TRUE(out.contains(QStringLiteral("Página:")));
+    EXPECT_EQ(out.count(QStringLiteral("\f")), 2);
+}
