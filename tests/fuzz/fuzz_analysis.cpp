@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "DeclarationScanner.h"
@@ -195,7 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TListingSettings all;
     const std::string exported = export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, all);
     std::size_t expected = 0;
-    for (const StringList* list : {&listing, &lists.listbox3, &lists.ListBox4, &lists.ListBox5})
+    for (const StringList* list : {&std::as_const(listing), &lists.listbox3, &lists.ListBox4, &lists.ListBox5})
         for (const std::string& item : *list)
             expected += item.size() + 2;
     check(exported.size() == expected, "export size differs from the items and their line ends");

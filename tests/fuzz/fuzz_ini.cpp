@@ -97,7 +97,8 @@ void check_integer_parser(std::string_view text)
     else
         check(!text.empty(), "an empty text parsed");
     // Decimal text that parsed reads back to itself (no leading zeros or "+" to compare away).
-    if (parsed && !text.empty() && (text[0] == '-' || (text[0] >= '1' && text[0] <= '9')) && text != "-0")
+    const std::string_view magnitude = text.starts_with('-') ? text.substr(1) : text;
+    if (parsed && !magnitude.empty() && magnitude[0] >= '1' && magnitude[0] <= '9')
         check(std::to_string(value) == text, "decimal integer does not round trip");
     int again = 0;
     check(parse_ini_integer(std::to_string(value), again) && again == value, "to_string of an int does not parse");
