@@ -22,6 +22,9 @@ std::string read_file_bytes(const std::string& path)
     struct stat info {};
     if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode))
         throw EFOpenError(path);
+    // Refused before anything is allocated: a text too long for the lexer's offsets.
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxSourceBytes)
+        throw EFOpenError(path);
 
     std::string bytes;
     bytes.resize(static_cast<std::size_t>(info.st_size));
@@ -35,8 +38,11 @@ std::string read_file_bytes(const std::string& path)
     // A file that grew while being read (or a special file reporting size 0) is read to its end.
     char chunk[65536];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+        if (n > kMaxSourceBytes - bytes.size())
+            throw EFOpenError(path);
         bytes.append(chunk, n);
+    }
     if (std::ferror(file.get()))
         throw EFOpenError(path);
     return bytes;
