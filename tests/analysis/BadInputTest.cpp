@@ -1,6 +1,7 @@
 // Hostile and degenerate sources straight through the analysis layer: files that are not
 // files, files too long for the lexer, and texts built to push the builders to their limits.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -57,6 +58,24 @@ TEST(BadInputFile, FileLongerThanTheLexerCanWalkIsRefusedWithoutReadingIt)
     } catch (const EFOpenError& error) {
         EXPECT_EQ(std::string(error.what()), "Cannot open file " + path);
     }
+}
+
+// A named pipe without a writer would block the open forever; it is no source file.
+TEST(BadInputFile, NamedPipeIsRefusedAtOnce)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("pipe.pas");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    EXPECT_THROW(read_file_bytes(path), EFOpenError);
+}
+
+// A file that opens but fails on reading, whoever reads it (also root).
+TEST(BadInputFile, ReadErrorIsAnOpenError)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file("/proc/self/mem", ec))
+        GTEST_SKIP() << "no /proc/self/mem to read from here";
+    EXPECT_THROW(read_file_bytes("/proc/self/mem"), EFOpenError);
 }
 
 TEST(BadInputFile, EmptyFileAndEmptyTextGiveNothing)
