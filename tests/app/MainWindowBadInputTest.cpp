@@ -2,6 +2,7 @@
 // box or a correct listing, and the window stays usable with what it showed before a failure.
 #include "princ.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -160,6 +162,27 @@ TEST_F(MainWindowBadInputTest, ExportToAFullDeviceShowsTheMessageAndKeepsTheSour
     EXPECT_EQ(window->ListBox1->Items().count(), 5);
     std::ifstream in(dir / "small.pas", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kSmall);
+}
+
+}  // namespace
+
+namespace {
+
+// Heavy inputs are too slow for the suite: scripts/bad-input runs this one by hand with
+// TABULEX_HEAVY_FILE set to a generated file and TABULEX_HEAVY_LINES to its line count.
+TEST_F(MainWindowBadInputTest, DISABLED_HeavyFileFromTheEnvironment)
+{
+    const char* file = std::getenv("TABULEX_HEAVY_FILE");
+    const char* lines = std::getenv("TABULEX_HEAVY_LINES");
+    if (file == nullptr || lines == nullptr)
+        GTEST_SKIP() << "TABULEX_HEAVY_FILE and TABULEX_HEAVY_LINES are not set";
+    const QString path = QString::fromLocal8Bit(file);
+    load(path);
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("; ").toStdString();
+    EXPECT_EQ(window->ListBox1->Items().count(), std::atoi(lines));
+    EXPECT_EQ(window->StatusPanels[2]->text(), path);
+    window->show();
+    QCoreApplication::processEvents();  // the list box lays out and paints its first page
 }
 
 }  // namespace
