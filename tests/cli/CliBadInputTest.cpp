@@ -257,3 +257,24 @@ TEST_F(CliBadInputTest, SettingsBesideAReadOnlyExecutable)
 }
 
 }  // namespace
+
+namespace {
+
+// An output that names a source of the run would replace that source with its own listing.
+TEST_F(CliBadInputTest, OutputNeverReplacesASource)
+{
+    const std::string source = slurp(dir / "ok.pas");
+    CliRun same = runCli({"--output", path("ok.pas"), path("ok.pas")});
+    EXPECT_EQ(same.status, CliSourceFailed);
+    EXPECT_EQ(same.err, "Cannot create file " + path("ok.pas") + ": it is a source of this run\n");
+    EXPECT_EQ(slurp(dir / "ok.pas"), source);
+
+    // Under --out-dir the first source's output name is the second source, still to be read.
+    spit(dir / "ok.txt", "notes that are a source too\r\n");
+    CliRun clash = runCli({"--out-dir", dir.string(), path("ok.pas"), path("ok.txt")});
+    EXPECT_EQ(clash.status, CliSourceFailed);
+    EXPECT_EQ(slurp(dir / "ok.txt"), "notes that are a source too\r\n");
+    EXPECT_EQ(slurp(dir / "ok.pas"), source);
+}
+
+}  // namespace
