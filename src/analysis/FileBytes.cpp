@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <memory>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tabulex {
 
@@ -16,11 +18,21 @@ struct FileCloser {
 
 std::string read_file_bytes(const std::string& path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    // Opened without blocking, so that a named pipe or a device without a writer is refused
+    // below instead of hanging the open; a regular file reads the same either way.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         throw EFOpenError(path);
+    std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
+        throw EFOpenError(path);
+    }
     struct stat info {};
     if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode))
+        throw EFOpenError(path);
+    // Refused before anything is allocated: a text too long for the lexer's offsets.
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxSourceBytes)
         throw EFOpenError(path);
 
     std::string bytes;
@@ -35,8 +47,11 @@ std::string read_file_bytes(const std::string& path)
     // A file that grew while being read (or a special file reporting size 0) is read to its end.
     char chunk[65536];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+        if (n > kMaxSourceBytes - bytes.size())
+            throw EFOpenError(path);
         bytes.append(chunk, n);
+    }
     if (std::ferror(file.get()))
         throw EFOpenError(path);
     return bytes;

@@ -44,6 +44,17 @@ private:
     std::map<std::string, int> m_uses;
 };
 
+// Whether writing `target` would replace one of the run's sources (the one being listed, or
+// one still to be read when an output name under --out-dir falls on it).
+bool isASource(const std::string& target, const std::vector<std::string>& sources)
+{
+    std::error_code ec;
+    for (const std::string& source : sources)
+        if (std::filesystem::equivalent(target, source, ec))
+            return true;
+    return false;
+}
+
 bool writeAll(std::FILE* out, const std::string& bytes)
 {
     return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
@@ -108,6 +119,11 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         std::string target = options->outputPath;
         if (!options->outDir.empty())
             target = names.next(source).string();
+        if (!target.empty() && isASource(target, options->sources)) {
+            std::fprintf(err, "Cannot create file %s: it is a source of this run\n", target.c_str());
+            status = CliSourceFailed;
+            continue;
+        }
         const bool written = target.empty() ? writeAll(out, text) : write_export_file(target, text);
         if (!written) {
             std::fprintf(err, "Cannot create file %s\n", target.empty() ? "(standard output)" : target.c_str());

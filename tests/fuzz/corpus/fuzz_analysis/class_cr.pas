@@ -1,0 +1,1 @@
+unit U;interfaceimplementationtype  TFoo = class(TBar)    A: Integer;    procedure P;  end;procedure TFoo.P;begin  repeat    try      case i of        1: i := 2;      end;    finally    end;  until i > 0;end;end.
