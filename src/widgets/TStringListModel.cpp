@@ -43,9 +43,22 @@ void TStringListModel::remove(int index)
     endRemoveRows();
 }
 
+std::string_view TStringListModel::displayBytes(int index) const
+{
+    std::string_view bytes = item(index);
+    if (bytes.size() <= kMaxDisplayBytes)
+        return bytes;
+    std::size_t cut = kMaxDisplayBytes;
+    // Never split a UTF-8 sequence: back up to the start of the character at the cut.
+    if (m_utf8Display)
+        while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
+            --cut;
+    return bytes.substr(0, cut);
+}
+
 QString TStringListModel::displayText(int index) const
 {
-    const std::string& bytes = item(index);
+    const std::string_view bytes = displayBytes(index);
     if (m_utf8Display && isValidUtf8(bytes))
         return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return fromCp1252(bytes);

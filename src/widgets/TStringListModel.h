@@ -24,8 +24,14 @@ public:
     int count() const { return static_cast<int>(m_items.size()); }
     const std::string& item(int index) const { return m_items[static_cast<std::size_t>(index)]; }
     bool utf8Display() const { return m_utf8Display; }
+    /// The bytes of an item that are shown: all of them, or the first kMaxDisplayBytes of a
+    /// longer item (cut at a character boundary), so that a line of megabytes cannot stall
+    /// every repaint. The item itself keeps every byte.
+    std::string_view displayBytes(int index) const;
     /// The text shown for an item.
     QString displayText(int index) const;
+
+    static constexpr std::size_t kMaxDisplayBytes = 16384;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;

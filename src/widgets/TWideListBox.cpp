@@ -98,7 +98,7 @@ int TWideListBox::itemWidth(int index) const
     if (items.utf8Display() && isValidUtf8(bytes))
         width = m_advances.width(items.displayText(index) + QLatin1Char('x'), tabStop);
     else
-        width = m_advances.widthCp1252(bytes, tabStop, "x");
+        width = m_advances.widthCp1252(items.displayBytes(index), tabStop, "x");
     // The tabbed extent is a packed value whose low 16 bits hold the width.
     return m_tabWidth > 0 ? (width & 0xFFFF) : width;
 }

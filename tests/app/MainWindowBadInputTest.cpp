@@ -17,6 +17,7 @@
 
 #include "FakeDialogs.h"
 #include "TListBox.h"
+#include "TWideListBox.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

@@ -134,3 +134,16 @@ TEST_F(WideListBoxTest, Utf8DisplayedItemsAreMeasuredAsShown)
     list.Items().setItems({utf8}, true);
     EXPECT_EQ(list.widestWidth(), metricsWidth(list.font(), QString::fromUtf8("coraçãox")));
 }
+
+TEST(StringListModelDisplay, VeryLongItemsAreShownCutButKeepEveryByte)
+{
+    tabulex::TStringListModel model;
+    std::string huge(1'000'000, 'a');
+    huge[tabulex::TStringListModel::kMaxDisplayBytes - 1] = '\xC3';  // a UTF-8 lead byte at the cut
+    huge[tabulex::TStringListModel::kMaxDisplayBytes] = '\xA7';
+    model.setItems({huge, "short"}, true);
+    EXPECT_EQ(model.item(0).size(), 1'000'000u);
+    EXPECT_EQ(model.displayBytes(0).size(), tabulex::TStringListModel::kMaxDisplayBytes - 1);
+    EXPECT_EQ(model.displayText(0).size(), qsizetype(tabulex::TStringListModel::kMaxDisplayBytes - 1));
+    EXPECT_EQ(model.displayText(1), "short");
+}
