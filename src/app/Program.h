@@ -4,6 +4,7 @@
 namespace tabulex {
 
 class TF_config;
+class TF_dif;
 class TF_sobre;
 class TF_tabulan;
 
@@ -18,11 +19,13 @@ public:
 
     TF_tabulan& mainWindow() { return *F_tabulan; }
     TF_sobre& aboutWindow() { return *F_sobre; }
+    TF_dif& reportForm() { return *F_dif; }
     TF_config& configWindow() { return *F_config; }
 
 private:
     std::unique_ptr<TF_tabulan> F_tabulan;
     std::unique_ptr<TF_sobre> F_sobre;
+    std::unique_ptr<TF_dif> F_dif;
     std::unique_ptr<TF_config> F_config;
 };
 

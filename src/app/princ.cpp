@@ -18,11 +18,15 @@
 #include "FileBytes.h"
 #include "ListingBuilder.h"
 #include "ListingExport.h"
+#include "ReportPreparation.h"
 #include "TDialogs.h"
 #include "TListBox.h"
 #include "TWideListBox.h"
 #include "TextCodec.h"
+#include "r_dif.h"
 #include "tabulex_version.h"
+
+#include <optional>
 
 namespace tabulex {
 
@@ -236,12 +240,33 @@ void TF_tabulan::Gravar1Click()
         TDialogs::current().showMessage(this, QStringLiteral("Não foi possível criar o arquivo: ") + chosen);
 }
 
+void TF_tabulan::setReportForm(TF_dif* form)
+{
+    m_report = form;
+    if (!m_report)
+        return;
+    m_report->setLineSources(&ListBox1->Items().items(), &listbox3->Items().items(), &ListBox4->Items().items(),
+                             &ListBox5->Items().items());
+    m_report->setSettings(&ListingSettings);
+}
+
 void TF_tabulan::Fonte1Click()
 {
+    const std::optional<QFont> chosen = TDialogs::current().chooseFont(this, ListBox1->font());
+    if (!chosen)
+        return;
+    ListBox1->setFont(*chosen);
+    if (m_report)
+        m_report->RpMemo1->SetFont(*chosen);
 }
 
 void TF_tabulan::Preview1Click()
 {
+    if (!m_report)
+        return;
+    guarded([this] {
+        prepare_report_for(*m_report, toCp1252(displayPath(arq_atual)));
+    });
 }
 
 void TF_tabulan::Configurar1Click()

@@ -13,6 +13,7 @@ class QTabWidget;
 
 namespace tabulex {
 
+class TF_dif;
 class TListBox;
 class TWideListBox;
 
@@ -32,6 +33,8 @@ public:
     void setConfigWindow(QDialog* window) { m_config = window; }
     /// The About window shown by "S&obre" (not owned).
     void setAboutWindow(QDialog* window) { m_about = window; }
+    /// The report form fed from the four lists by "Visão Prévia" (not owned).
+    void setReportForm(TF_dif* form);
 
     /// Builds the listing of `path` into ListBox1, writes the status bar, then runs carrega_var.
     /// Throws EFOpenError when the file cannot be read.
@@ -85,6 +88,7 @@ private:
 
     QDialog* m_config = nullptr;
     QDialog* m_about = nullptr;
+    TF_dif* m_report = nullptr;
 };
 
 /// Local file name bytes of a path chosen in a dialog, and back for display.

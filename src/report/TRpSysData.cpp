@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
 #include <utility>
 
 #include "TRpCustomReport.h"
@@ -35,6 +36,16 @@ std::string TRpSysData::DesignCaption() const {
     return text_ + "(" + kDataNames[static_cast<int>(data_)] + ")";
 }
 
+namespace {
+// The locale's long time format without its time-zone field: a zone name ("UTC", "BRT") makes
+// the header's date and time run into the label beside it.
+QString longTimeWithoutZone(const QLocale& locale, const QTime& time) {
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+    return locale.toString(time, format.trimmed());
+}
+}  // namespace
+
 std::string TRpSysData::Value() const {
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
@@ -44,7 +55,7 @@ std::string TRpSysData::Value() const {
     case TRpSysDataType::rpsDate: return toCp1252(locale.toString(now.date(), QLocale::ShortFormat));
     case TRpSysDataType::rpsDateTime:
         return toCp1252(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                        locale.toString(now.time(), QLocale::LongFormat));
+                        longTimeWithoutZone(locale, now.time()));
     case TRpSysDataType::rpsPageNumber:
         return Report() == nullptr ? std::string("0") : std::to_string(Report()->PageCount());
     case TRpSysDataType::rpsReportTitle:

@@ -151,3 +151,23 @@ TEST_F(CliTest, UnusableArgumentsGiveUsageAndStatusTwo)
     CliRun version = runCli({"--version"});
     EXPECT_EQ(version.out, "tabulex-cli 0.4.0\n");
 }
+
+TEST_F(CliTest, PdfReportHoldsTheListingLinesInOrder)
+{
+    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pdftotext is not installed";
+    CliRun r = runCli({"--pdf", path("out.pdf"), path("Exemplo.pas")});
+    ASSERT_EQ(r.status, CliOk) << r.err;
+    ASSERT_EQ(std::system(("pdftotext " + path("out.pdf") + " " + path("out.txt")).c_str()), 0);
+    const std::string text = slurp(dir / "out.txt");
+    std::size_t at = 0;
+    for (const char* line : {"0001", "unit Exemplo;", "0004", "IntPower", "0012", "end.", "Procedures / Functions : 1"}) {
+        at = text.find(line, at);
+        ASSERT_NE(at, std::string::npos) << line;
+    }
+    EXPECT_NE(text.find("Vorn Soft"), std::string::npos);
+
+    CliRun missing = runCli({"--pdf", path("out2.pdf"), path("missing.pas")});
+    EXPECT_EQ(missing.status, CliSourceFailed);
+    EXPECT_EQ(missing.err, "Cannot open file " + path("missing.pas") + "\n");
+}

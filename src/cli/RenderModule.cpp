@@ -1,0 +1,78 @@
+// The report module of the batch command: builds the lists of one source, feeds them to the
+// program's report as the preview does, and writes the report as a PDF document or a saved
+// report file. Loaded by tabulex-cli only for --pdf and --report, so that the text commands
+// never load Qt's GUI libraries. Runs on Qt's offscreen platform: no display is needed.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <cstring>
+#include <exception>
+#include <stdexcept>
+#include <filesystem>
+#include <memory>
+
+#include "DeclarationScanner.h"
+#include "ListingBuilder.h"
+#include "ReportModule.h"
+#include "ReportPreparation.h"
+#include "TextCodec.h"
+#include "r_dif.h"
+
+namespace tabulex {
+namespace {
+
+void ensureGuiApplication()
+{
+    if (QCoreApplication::instance())
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tabulex-cli";
+    static char* argv[] = {name, nullptr};
+    // Lives until the process ends: Qt's libraries are not unloaded.
+    static auto* application = new QGuiApplication(argc, argv);
+    (void)application;
+}
+
+void render(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
+            const std::string& bytes, const TListingSettings& settings)
+{
+    ensureGuiApplication();
+    const StringList listing = build_listing(bytes, settings);
+    const TDeclarationLists lists = scan_declarations(bytes);
+
+    TF_dif form;
+    form.setLineSources(&listing, &lists.listbox3, &lists.ListBox4, &lists.ListBox5);
+    form.setSettings(&settings);
+    // The column choice reaches the report only when it is a valid choice, as in the window.
+    if (settings.colunas == 0 || settings.colunas == 1)
+        form.set_colunas(settings.colunas + 1);
+    const QString fullPath = QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
+    prepare_report_for(form, toCp1252(fullPath));
+    if (format == TReportFormat::Pdf)
+        write_report_pdf(form, outPath);
+    else
+        throw std::runtime_error("Saved report files are not available in this build");
+}
+
+}  // namespace
+}  // namespace tabulex
+
+extern "C" int tabulex_render_report(int format, const char* outPath, const char* sourcePath, const char* bytes,
+                                     std::size_t size, const tabulex::TListingSettings* settings, char* message,
+                                     std::size_t capacity)
+{
+    try {
+        tabulex::render(static_cast<tabulex::TReportFormat>(format), outPath, sourcePath, std::string(bytes, size),
+                        *settings);
+        return 0;
+    } catch (const std::exception& error) {
+        if (capacity > 0) {
+            std::strncpy(message, error.what(), capacity - 1);
+            message[capacity - 1] = '\0';
+        }
+        return 1;
+    }
+}
