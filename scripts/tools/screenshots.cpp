@@ -1,8 +1,7 @@
-// Makes the README's pictures: the main window with the bundled sample's listing, and a page of
-// the report. Run by scripts/screenshots under Xvfb.
+// Takes the README's picture of the main window with a listing loaded. Run by
+// scripts/screenshots under Xvfb.
 //   tabulex_screenshots SAMPLE OUTDIR
 #include <QApplication>
-#include <QScrollBar>
 #include <QTimer>
 #include <cstdio>
 
@@ -23,14 +22,11 @@ int main(int argc, char** argv)
     TProgram program;
     TF_tabulan& window = program.mainWindow();
     window.show();
-    arq_atual = argv[1];
-    window.carregar_arq(arq_atual);
+    window.resize(760, 560);
+    window.loadChosenFile(QString::fromLocal8Bit(argv[1]));
     const QString out = QString::fromLocal8Bit(argv[2]);
     QTimer::singleShot(500, [&] {
         window.grab().save(out + "/main-window.png");
-        window.ListBox1->horizontalScrollBar()->setValue(window.ListBox1->horizontalScrollBar()->maximum());
-        QApplication::processEvents();
-        window.grab().save(out + "/main-window-scrolled.png");
         QApplication::quit();
     });
     return QApplication::exec();
