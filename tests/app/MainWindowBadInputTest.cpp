@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <gtest/gtest.h>
 
+#include "AsNobody.h"
+
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,24 +25,11 @@ namespace fs = std::filesystem;
 using namespace tabulex;
 using tabulex::testing::FakeDialogs;
 
+using tabulex::testing::AsNobodyForFiles;
+
 namespace {
 
 const char* const kSmall = "unit Small;\r\ninterface\r\nvar X: Integer;\r\nimplementation\r\nend.\r\n";
-
-// While alive, file permissions are checked as user nobody (root otherwise reads anything).
-class AsNobodyForFiles {
-public:
-    AsNobodyForFiles() : uid_(::setfsuid(65534)), gid_(::setfsgid(65534)) {}
-    ~AsNobodyForFiles()
-    {
-        ::setfsgid(gid_);
-        ::setfsuid(uid_);
-    }
-
-private:
-    int uid_;
-    int gid_;
-};
 
 class MainWindowBadInputTest : public ::testing::Test {
 protected:

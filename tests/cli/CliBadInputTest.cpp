@@ -13,12 +13,16 @@
 
 #include <gtest/gtest.h>
 
+#include "AsNobody.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
 namespace fs = std::filesystem;
 using namespace tabulex;
+
+using tabulex::testing::AsNobodyForFiles;
 
 namespace {
 
@@ -68,21 +72,6 @@ std::size_t count(const std::string& text, const std::string& piece)
         ++n;
     return n;
 }
-
-// While alive, file permissions are checked as user nobody (root otherwise reads anything).
-class AsNobodyForFiles {
-public:
-    AsNobodyForFiles() : uid_(::setfsuid(kNobody)), gid_(::setfsgid(kNobody)) {}
-    ~AsNobodyForFiles()
-    {
-        ::setfsgid(gid_);
-        ::setfsuid(uid_);
-    }
-
-private:
-    int uid_;
-    int gid_;
-};
 
 // A tiny PNG: signature, header chunk, empty data chunk, end chunk (checksums not checked).
 std::string tiny_png()

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "AsNobody.h"
+
 #include <filesystem>
 
 #include "IniFile.h"
@@ -15,25 +17,12 @@
 namespace fs = std::filesystem;
 using namespace tabulex;
 
+using tabulex::testing::AsNobodyForFiles;
+
 namespace {
 
 constexpr fs::perms kReadAndExecute = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
                                       | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
-
-// While alive, file permissions are checked as user nobody (root otherwise writes anywhere).
-class AsNobodyForFiles {
-public:
-    AsNobodyForFiles() : uid_(::setfsuid(65534)), gid_(::setfsgid(65534)) {}
-    ~AsNobodyForFiles()
-    {
-        ::setfsgid(gid_);
-        ::setfsuid(uid_);
-    }
-
-private:
-    int uid_;
-    int gid_;
-};
 
 class SettingsBesideExecutable : public ::testing::Test {
 protected:
