@@ -26,7 +26,6 @@ using tabulex::testing::AsNobodyForFiles;
 
 namespace {
 
-constexpr uid_t kNobody = 65534;
 
 std::string slurp(const fs::path& path)
 {
