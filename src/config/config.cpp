@@ -2,6 +2,7 @@
 
 #include "IniFile.h"
 #include "ListingSettingsFile.h"
+#include "SettingsLocation.h"
 #include "TDialogs.h"
 #include "TRadioGroup.h"
 #include "TextCodec.h"
@@ -19,6 +20,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QValidator>
 #include <QVBoxLayout>
@@ -340,9 +342,12 @@ void TF_config::setSettingsPath(std::string path)
 
 std::string TF_config::defaultSettingsPath()
 {
-    std::filesystem::path path(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
-    path.replace_extension(".ini");
-    return path.string();
+    std::filesystem::path beside(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+    beside.replace_extension(".ini");
+    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const std::string userFile =
+        userFolder.isEmpty() ? std::string() : QFile::encodeName(userFolder + "/tabulex/tabulex.ini").toStdString();
+    return choose_settings_path(beside.string(), userFile);
 }
 
 std::array<QLabel*, 8> TF_config::numberLabels() const
@@ -460,6 +465,7 @@ void TF_config::BB_defaultClick()
 void TF_config::BB_salvarClick()
 {
     try {
+        make_settings_folder(settingsPath_);
         write_listing_settings(settingsPath_, controlSettings());
     } catch (const EIniFileError& error) {
         // Coming back from this message is no return from another window: keep the controls.
