@@ -1,17 +1,34 @@
 #include "SettingsLocation.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace tabulex {
+
+namespace {
+// Whether a file can be created in `folder`: tried for real, so that read-only mounts and the
+// permissions of the user the program runs as all count.
+bool canCreateFileIn(const std::filesystem::path& folder)
+{
+    std::string probe = (folder / ".tabulex-probe-XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+}  // namespace
 
 std::string choose_settings_path(const std::string& besideExecutable, const std::string& userFile)
 {
     std::filesystem::path folder = std::filesystem::path(besideExecutable).parent_path();
     if (folder.empty())
         folder = ".";
-    if (::access(folder.c_str(), W_OK) == 0 || userFile.empty())
+    if (userFile.empty() || canCreateFileIn(folder))
         return besideExecutable;
     return userFile;
 }

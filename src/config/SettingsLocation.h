@@ -4,7 +4,7 @@
 namespace tabulex {
 
 /// Where the settings file lives: `besideExecutable` (the executable's path with ".ini") when
-/// the executable's folder can be written, otherwise `userFile` in the user's configuration
+/// a file can be created in the executable's folder, otherwise `userFile` in the user's configuration
 /// folder, so that saving works after a system-wide install.
 std::string choose_settings_path(const std::string& besideExecutable, const std::string& userFile);
 

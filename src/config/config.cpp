@@ -344,10 +344,15 @@ std::string TF_config::defaultSettingsPath()
 {
     std::filesystem::path beside(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
     beside.replace_extension(".ini");
+    return choose_settings_path(beside.string(), userSettingsPath());
+}
+
+std::string TF_config::userSettingsPath()
+{
     const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    const std::string userFile =
-        userFolder.isEmpty() ? std::string() : QFile::encodeName(userFolder + "/tabulex/tabulex.ini").toStdString();
-    return choose_settings_path(beside.string(), userFile);
+    if (userFolder.isEmpty())
+        return {};
+    return QFile::encodeName(userFolder + QStringLiteral("/tabulex/tabulex.ini")).toStdString();
 }
 
 std::array<QLabel*, 8> TF_config::numberLabels() const
@@ -465,7 +470,8 @@ void TF_config::BB_defaultClick()
 void TF_config::BB_salvarClick()
 {
     try {
-        make_settings_folder(settingsPath_);
+        if (settingsPath_ == userSettingsPath())
+            make_settings_folder(settingsPath_);
         write_listing_settings(settingsPath_, controlSettings());
     } catch (const EIniFileError& error) {
         // Coming back from this message is no return from another window: keep the controls.

@@ -46,8 +46,11 @@ public:
     /// The settings file written by "Salvar" and read by "Ler".
     void setSettingsPath(std::string path);
     const std::string& settingsPath() const { return settingsPath_; }
-    /// The executable's path with its extension replaced by ".ini" (or ".ini" appended).
+    /// The executable's path with its extension replaced by ".ini" (or ".ini" appended) when
+    /// its folder can be written, otherwise userSettingsPath().
     static std::string defaultSettingsPath();
+    /// The settings file in the user's configuration folder ($XDG_CONFIG_HOME/tabulex/tabulex.ini).
+    static std::string userSettingsPath();
 
     /// The Listing settings as the controls show them now.
     TListingSettings controlSettings() const;
