@@ -27,6 +27,9 @@ constexpr FamilyFaces kFamilies[] = {
     {"Times", TRpPdfFont::TimesRoman},
 };
 
+// Most blank lines a text move writes as repeated "T*" rather than a new leading.
+constexpr std::int64_t kMaxLineSteps = 4;
+
 void appendColor(std::string& out, QRgb rgb) {
     // Components in 1/255 steps, written with two decimals: close enough for 8-bit colour.
     rpPdfAppendNumber(out, qRed(rgb) / 255.0);
@@ -149,10 +152,14 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
     const std::int64_t dy = py - lineY_;
     const std::string_view shown = text.substr(begin, end - begin);
     if (dx == 0 && dy < 0) {
-        if (-dy != leading_) {
+        // Blank lines in between are extra "T*" at the same leading.
+        const std::int64_t steps = leading_ > 0 && -dy % leading_ == 0 ? -dy / leading_ : 0;
+        if (steps == 0 || steps > kMaxLineSteps) {
             leading_ = -dy;
             rpPdfAppendHundredths(content_, leading_);
             content_ += " TL\n";
+        } else {
+            for (std::int64_t i = 1; i < steps; ++i) content_ += "T*\n";
         }
         rpPdfAppendString(content_, shown);
         content_ += "'\n";
