@@ -127,13 +127,24 @@ void TRpPdfDocument::beginObject(int number) {
     write(head);
 }
 
-std::string_view TRpPdfDocument::FontResource(TRpPdfFont font) {
-    const int index = static_cast<int>(font);
-    if (fontObjects_[index] == 0) {
-        fontObjects_[index] = reserveObject();
-        fontResources_[index] = "F" + std::to_string(index + 1);
+std::string_view TRpPdfDocument::FontResource(TRpPdfFont font) { return addFont(font, nullptr); }
+
+std::string_view TRpPdfDocument::FontResource(TRpPdfFont font, const TRpPdfWidths& widths) {
+    return addFont(font, &widths);
+}
+
+std::string_view TRpPdfDocument::addFont(TRpPdfFont font, const TRpPdfWidths* widths) {
+    for (const FontEntry& entry : fonts_) {
+        if (entry.font != font || entry.ownWidths != (widths == nullptr)) continue;
+        if (widths == nullptr || entry.widths == *widths) return entry.name;
     }
-    return fontResources_[index];
+    FontEntry& entry = fonts_.emplace_back();
+    entry.font = font;
+    entry.ownWidths = widths == nullptr;
+    if (widths != nullptr) entry.widths = *widths;
+    entry.object = reserveObject();
+    entry.name = "F" + std::to_string(fonts_.size());
+    return entry.name;
 }
 
 void TRpPdfDocument::MarkUnsupported(std::string reason) {
@@ -178,15 +189,23 @@ bool TRpPdfDocument::Finish(std::string_view title) {
     std::string text;
     // Fonts and the one resource dictionary every page shares.
     std::string fontDict;
-    for (int index = 0; index < kRpPdfFontCount; ++index) {
-        if (fontObjects_[index] == 0) continue;
-        beginObject(fontObjects_[index]);
+    for (const FontEntry& entry : fonts_) {
+        beginObject(entry.object);
         text = "<< /Type /Font /Subtype /Type1 /BaseFont /";
-        text += kFontNames[index];
-        text += " /Encoding /WinAnsiEncoding >>\nendobj\n";
+        text += kFontNames[static_cast<int>(entry.font)];
+        text += " /Encoding /WinAnsiEncoding";
+        if (!entry.ownWidths) {
+            text += " /FirstChar 0 /LastChar 255 /Widths [";
+            for (std::size_t byte = 0; byte < entry.widths.size(); ++byte) {
+                text += byte % 16 == 0 ? "\n" : " ";
+                rpPdfAppendHundredths(text, entry.widths[byte]);
+            }
+            text += "\n]";
+        }
+        text += " >>\nendobj\n";
         write(text);
-        fontDict += " /" + fontResources_[index] + ' ';
-        appendInt(fontDict, static_cast<std::uint64_t>(fontObjects_[index]));
+        fontDict += " /" + entry.name + ' ';
+        appendInt(fontDict, static_cast<std::uint64_t>(entry.object));
         fontDict += " 0 R";
     }
     beginObject(resourcesObject_);

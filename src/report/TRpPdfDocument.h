@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <array>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +20,10 @@ inline constexpr int kRpPdfFontCount = 12;
 
 /// PostScript name of a standard font ("Helvetica-Bold", ...).
 std::string_view rpPdfFontName(TRpPdfFont font);
+
+/// Advances of the bytes 0-255 in hundredths of a thousandth of the text size: 55600 is
+/// 0.556 of the font size.
+using TRpPdfWidths = std::array<std::int32_t, 256>;
 
 /// A PDF 1.4 file written while pages are made: each page's content stream and page object go
 /// to the file as soon as the page is added, so memory holds one page at a time. The fonts,
@@ -42,8 +48,12 @@ public:
     double HeightPt() const { return heightPt_; }
     int PageCount() const { return static_cast<int>(pageObjects_.size()); }
 
-    /// Resource name of `font` in content streams ("F1", ...); the font is added to the file.
+    /// Resource name of `font` in content streams ("F1", ...), drawn with its own advances;
+    /// the font is added to the file on the first request.
     std::string_view FontResource(TRpPdfFont font);
+    /// Resource name of `font` drawn with the advances `widths` (its /Widths array), so text
+    /// takes exactly the room it was measured to take. Equal requests share one resource.
+    std::string_view FontResource(TRpPdfFont font, const TRpPdfWidths& widths);
     /// Writes one page with `content` as its (uncompressed) content stream.
     void AddPage(std::string_view content);
     /// Writes the closing objects with `title` (Windows-1252) as the document's title and
@@ -70,8 +80,16 @@ private:
     std::vector<int> pageObjects_;
     int pagesObject_ = 0;
     int resourcesObject_ = 0;
-    int fontObjects_[kRpPdfFontCount] = {};
-    std::string fontResources_[kRpPdfFontCount];
+    struct FontEntry {
+        TRpPdfFont font;
+        bool ownWidths;
+        TRpPdfWidths widths;
+        int object;
+        std::string name;
+    };
+    std::string_view addFont(TRpPdfFont font, const TRpPdfWidths* widths);
+
+    std::deque<FontEntry> fonts_;  // stable addresses: names are handed out as views
 };
 
 /// Appends `hundredths` / 100 with at most two decimals and no trailing zeros.

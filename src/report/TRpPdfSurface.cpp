@@ -76,6 +76,24 @@ void TRpPdfSurface::SetFont(const QFont& font, const QColor& color) {
     const double points = font.pointSizeF() > 0 ? font.pointSizeF()
                                                  : font.pixelSize() * pointsPerPixel_;
     fontSize_ = std::llround(points * 100.0);
+    resource_ = {};
+}
+
+std::string_view TRpPdfSurface::fontResource() {
+    if (!resource_.empty()) return resource_;
+    for (const auto& [metrics, name] : resources_) {
+        if (metrics == metrics_) return resource_ = name;
+    }
+    // The measurer's advances, in thousandths of the font size.
+    TRpPdfWidths widths{};
+    const double scale = fontSize_ > 0 ? pointsPerPixel_ * 100000.0 / (fontSize_ / 100.0) : 0.0;
+    for (int byte = 0; byte < 256; ++byte) {
+        const double advance = metrics_->Advance64(static_cast<char>(byte)) / 64.0;
+        widths[static_cast<std::size_t>(byte)] = static_cast<std::int32_t>(std::lround(advance * scale));
+    }
+    resource_ = document_.FontResource(*pdfFont_, widths);
+    resources_.emplace_back(metrics_, resource_);
+    return resource_;
 }
 
 int TRpPdfSurface::TextHeight() { return metrics_->Height(); }
@@ -133,13 +151,14 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
     left += metrics_->Advance64(text.substr(0, begin)) / 64.0;
 
     beginText();
-    if (streamFont_ != pdfFont_ || streamFontSize_ != fontSize_) {
+    const std::string_view resource = fontResource();
+    if (streamFont_ != resource || streamFontSize_ != fontSize_) {
         content_ += '/';
-        content_ += document_.FontResource(*pdfFont_);
+        content_ += resource;
         content_ += ' ';
         rpPdfAppendHundredths(content_, fontSize_);
         content_ += " Tf\n";
-        streamFont_ = pdfFont_;
+        streamFont_ = resource;
         streamFontSize_ = fontSize_;
     }
     setFill(color_);

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "TRpPdfDocument.h"
 #include "TRpSurface.h"
@@ -19,7 +21,9 @@ std::optional<TRpPdfFont> rpStandardPdfFont(const QFont& font);
 
 /// A page written as a PDF content stream into `document`, in the device pixels of the
 /// measurer's resolution. Text is placed where the recorded pages put it: the left edge from
-/// the anchor and the measurer's widths, the baseline at the font's ascent below the top.
+/// the anchor and the measurer's widths, the baseline at the font's ascent below the top,
+/// and every glyph advancing by the measurer's width (the fonts carry those as /Widths, so
+/// the text fills exactly the room the layout measured).
 /// When the page is asked for something it cannot draw as the recorded page would (a font
 /// without a standard equivalent, right-to-left text, translucent colours) it marks the
 /// document unsupported, and the caller writes the report another way.
@@ -39,6 +43,7 @@ public:
 
 private:
     bool usable(const QColor& color, const char* what);
+    std::string_view fontResource();
     void beginText();
     void endText();
     void setFill(const QColor& color);
@@ -52,13 +57,15 @@ private:
     QColor color_ = Qt::black;
     std::optional<TRpPdfFont> pdfFont_;
     std::int64_t fontSize_ = 0;  ///< hundredths of a point
+    std::string_view resource_;  ///< of the selected font, empty until text needs it
+    std::vector<std::pair<const TRpFontMetrics*, std::string_view>> resources_;
     double pointsPerPixel_;
     std::int64_t pageHeight_;  ///< hundredths of a point
     std::string content_;
     bool ended_ = false;
     // Graphics state already written to the content stream.
     bool inText_ = false;
-    std::optional<TRpPdfFont> streamFont_;
+    std::string_view streamFont_;
     std::int64_t streamFontSize_ = 0;
     QRgb streamFill_ = qRgb(0, 0, 0);
     std::int64_t leading_ = 0;
