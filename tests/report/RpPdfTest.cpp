@@ -39,11 +39,13 @@ QFont font(const char* family, bool bold = false, bool italic = false) {
     return f;
 }
 
-// Output of a poppler tool, or a null string when the tool is missing or fails.
-QString runTool(const char* tool, const QStringList& args) {
+// Output of a poppler tool (with its messages when `withErrors`), or a null string when the
+// tool is missing or fails.
+QString runTool(const char* tool, const QStringList& args, bool withErrors = false) {
     const QString exe = QStandardPaths::findExecutable(QString::fromLatin1(tool));
     if (exe.isEmpty()) return {};
     QProcess process;
+    if (withErrors) process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(exe, args);
     if (!process.waitForFinished(30000) || process.exitCode() != 0) return {};
     return QString::fromUtf8(process.readAllStandardOutput());
@@ -159,13 +161,14 @@ TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator) {
         doc.AddPage(content);
     }
     ASSERT_TRUE(doc.Finish("T\xEDtulo (1)"));
-    const QString info = runTool("pdfinfo", {QString::fromStdString(file)});
+    // A wrong xref offset or length makes the reader rebuild the table and say so.
+    const QString info = runTool("pdfinfo", {QString::fromStdString(file)}, true);
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Título \\(1\\)"))))
         << info.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Creator:\\s+Vorn Tabulan"))));
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\b"))));
     EXPECT_TRUE(info.contains(QStringLiteral("200 x 100 pts")));
-    EXPECT_FALSE(info.contains(QStringLiteral("Syntax"))) << info.toStdString();
+    EXPECT_FALSE(info.contains(QStringLiteral("Error"))) << info.toStdString();
     const QString text = runTool("pdftotext", {QString::fromStdString(file), QStringLiteral("-")});
     QStringList pages = text.split(QLatin1Char('\f'));
     for (QString& page : pages) page = page.trimmed();
@@ -182,7 +185,8 @@ TEST(RpPdfDocumentTest, UnwritableFileIsReported) {
 TEST_F(FormPdf, DirectPdfHoldsTheLinesInOrderOnA4Pages) {
     for (int i = 1; i <= 300; ++i) listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
     const std::string file = direct();
-    const QString info = runTool("pdfinfo", {QString::fromStdString(file)});
+    const QString info = runTool("pdfinfo", {QString::fromStdString(file)}, true);
+    EXPECT_FALSE(info.contains(QStringLiteral("Error"))) << info.toStdString();
     // 300 lines at 93 lines per column: four columns, two pages.
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\b")))) << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("595.28 x 841.89 pts (A4)"))) << info.toStdString();
@@ -218,25 +222,33 @@ TEST_F(FormPdf, TextSitsWhereTheRecordedPagesPutIt) {
     for (int i = 1; i <= 120; ++i)
         listing.push_back((i % 7 == 0 ? "    " : "") + std::to_string(i) + " begin x := (y + " +
                           std::to_string(i * 37) + "); end;");
-    const std::string directFile = direct();
-    const std::unique_ptr<TRpPrinter> pages = form->Report1->GeneratePages();
-    ASSERT_TRUE(pages);
-    const std::string pictureFile = path("picture.pdf");
-    ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
+    // The header and footer stay in Arial (left, centred and right-aligned labels); the
+    // memo takes each family in turn.
+    for (const char* family : {"Arial", "Courier New", "Times New Roman"}) {
+        SCOPED_TRACE(family);
+        QFont memoFont(QString::fromLatin1(family));
+        memoFont.setPointSize(7);
+        form->RpMemo1->SetFont(memoFont);
+        const std::string directFile = direct();
+        const std::unique_ptr<TRpPrinter> pages = form->Report1->GeneratePages();
+        ASSERT_TRUE(pages);
+        const std::string pictureFile = path("picture.pdf");
+        ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
 
-    const std::vector<Word> a = words(directFile);
-    const std::vector<Word> b = words(pictureFile);
-    ASSERT_EQ(a.size(), b.size());
-    ASSERT_GT(a.size(), 600u);
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        SCOPED_TRACE(a[i].text.toStdString());
-        ASSERT_EQ(a[i].text, b[i].text);
-        EXPECT_NEAR(a[i].xMin, b[i].xMin, 1.0);
-        EXPECT_NEAR(a[i].xMax, b[i].xMax, 1.0);
-        // The top of a box is the baseline less the ascent the reader knows for the font,
-        // which differs between a standard font and an embedded one; the bottom is the
-        // baseline plus a descent both fonts share.
-        EXPECT_NEAR(a[i].yMax, b[i].yMax, 1.0);
+        const std::vector<Word> a = words(directFile);
+        const std::vector<Word> b = words(pictureFile);
+        ASSERT_EQ(a.size(), b.size());
+        ASSERT_GT(a.size(), 600u);
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            SCOPED_TRACE(a[i].text.toStdString());
+            ASSERT_EQ(a[i].text, b[i].text);
+            EXPECT_NEAR(a[i].xMin, b[i].xMin, 1.0);
+            EXPECT_NEAR(a[i].xMax, b[i].xMax, 1.0);
+            // The top of a box is the baseline less the ascent the reader knows for the
+            // font, which differs between a standard font and an embedded one; the bottom
+            // is the baseline plus a descent both fonts share.
+            EXPECT_NEAR(a[i].yMax, b[i].yMax, 1.0);
+        }
     }
 }
 
