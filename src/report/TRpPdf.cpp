@@ -5,9 +5,12 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPicture>
+#include <cstdio>
 
 #include "TRpPage.h"
-#include "TRpPrinter.h"
+#include "TRpPdfDocument.h"
+#include "TRpPdfSurface.h"
+#include "TRpReport.h"
 #include "TRpSurface.h"
 #include "TextCodec.h"
 
@@ -39,6 +42,42 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string
         painter.restore();
     }
     return painter.end();
+}
+
+namespace {
+
+double nativeToPoints(double tenthsOfMM) { return tenthsOfMM * 72.0 / 254.0; }
+
+}  // namespace
+
+TRpPdfDirectOutput::TRpPdfDirectOutput(TRpReport& report, const std::string& path)
+    : report_(report),
+      path_(path),
+      document_(std::make_unique<TRpPdfDocument>(
+          path, nativeToPoints(report.Page().Native(TRpPage::iWidth)),
+          nativeToPoints(report.Page().Native(TRpPage::iLength)))) {}
+
+TRpPdfDirectOutput::~TRpPdfDirectOutput() {
+    // A run that never reached Finish leaves no half-written file behind.
+    if (finished_) return;
+    document_->Abandon();
+    std::remove(path_.c_str());
+}
+
+TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory() {
+    return [this](int, int, int) -> std::unique_ptr<TRpSurface> {
+        return std::make_unique<TRpPdfSurface>(*document_, report_.ReferenceSurface());
+    };
+}
+
+bool TRpPdfDirectOutput::Finish(const TRpPrinter& output) {
+    finished_ = true;
+    if (!document_->Unsupported()) return document_->Finish(output.Title);
+    usedFallback_ = true;
+    fallbackReason_ = document_->UnsupportedReason();
+    document_->Abandon();
+    const std::unique_ptr<TRpPrinter> recorded = report_.GeneratePages();
+    return recorded != nullptr && rpWritePdf(*recorded, report_.Page(), path_);
 }
 
 }  // namespace tabulex

@@ -169,9 +169,10 @@ void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/) {
 }
 
 void write_report_pdf(TF_dif& form, const std::string& path) {
-    const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages();
+    TRpPdfDirectOutput pdf(*form.Report1, path);
+    const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages(pdf.PageFactory());
     if (!pages) throw ERpError("The report produced no pages");
-    if (!rpWritePdf(*pages, form.Report1->Page(), path))
+    if (!pdf.Finish(*pages))
         throw ERpError("Cannot write the file " + path);
 }
 

@@ -1,0 +1,102 @@
+#pragma once
+#include <cstdint>
+#include <array>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabulex {
+
+/// The standard Type 1 fonts a page can use: every PDF reader has them, so nothing is embedded.
+enum class TRpPdfFont : std::uint8_t {
+    Helvetica, HelveticaBold, HelveticaOblique, HelveticaBoldOblique,
+    Courier, CourierBold, CourierOblique, CourierBoldOblique,
+    TimesRoman, TimesBold, TimesItalic, TimesBoldItalic,
+};
+inline constexpr int kRpPdfFontCount = 12;
+
+/// PostScript name of a standard font ("Helvetica-Bold", ...).
+std::string_view rpPdfFontName(TRpPdfFont font);
+
+/// Advances of the bytes 0-255 in hundredths of a thousandth of the text size: 55600 is
+/// 0.556 of the font size.
+using TRpPdfWidths = std::array<std::int32_t, 256>;
+
+/// A PDF 1.4 file written while pages are made: each page's content stream and page object go
+/// to the file as soon as the page is added, so memory holds one page at a time. The fonts,
+/// the page tree, the Info dictionary, the catalogue, the xref table and the trailer follow in
+/// Finish. Text uses WinAnsiEncoding, so Windows-1252 bytes are written as they are.
+class TRpPdfDocument {
+public:
+    /// Opens `path` for writing; every page is `widthPt` x `heightPt` points.
+    TRpPdfDocument(const std::string& path, double widthPt, double heightPt);
+    ~TRpPdfDocument();
+    TRpPdfDocument(const TRpPdfDocument&) = delete;
+    TRpPdfDocument& operator=(const TRpPdfDocument&) = delete;
+
+    /// False once the file could not be opened or written.
+    bool Ok() const { return file_ != nullptr && !failed_; }
+    /// Records that a page needed something this writer cannot draw; pages added from then
+    /// on are dropped. The first reason is kept.
+    void MarkUnsupported(std::string reason);
+    bool Unsupported() const { return unsupported_; }
+    const std::string& UnsupportedReason() const { return unsupportedReason_; }
+    double WidthPt() const { return widthPt_; }
+    double HeightPt() const { return heightPt_; }
+    int PageCount() const { return static_cast<int>(pageObjects_.size()); }
+
+    /// Resource name of `font` in content streams ("F1", ...), drawn with its own advances;
+    /// the font is added to the file on the first request.
+    std::string_view FontResource(TRpPdfFont font);
+    /// Resource name of `font` drawn with the advances `widths` (its /Widths array), so text
+    /// takes exactly the room it was measured to take. Equal requests share one resource.
+    std::string_view FontResource(TRpPdfFont font, const TRpPdfWidths& widths);
+    /// Writes one page with `content` as its (uncompressed) content stream.
+    void AddPage(std::string_view content);
+    /// Writes the closing objects with `title` (Windows-1252) as the document's title and
+    /// closes the file. Returns false when anything could not be written.
+    bool Finish(std::string_view title);
+    /// Closes the file without finishing it (the caller writes the file another way).
+    void Abandon();
+
+private:
+    int reserveObject();
+    void beginObject(int number);
+    void write(std::string_view bytes);
+
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    bool failed_ = false;
+    bool unsupported_ = false;
+    std::string unsupportedReason_;
+    std::uint64_t offset_ = 0;
+    double widthPt_;
+    double heightPt_;
+    std::string mediaBox_;
+    std::vector<std::uint64_t> offsets_;  ///< file offset of object n at n - 1
+    std::vector<int> pageObjects_;
+    int pagesObject_ = 0;
+    int resourcesObject_ = 0;
+    struct FontEntry {
+        TRpPdfFont font;
+        bool ownWidths;
+        TRpPdfWidths widths;
+        int object;
+        std::string name;
+    };
+    std::string_view addFont(TRpPdfFont font, const TRpPdfWidths* widths);
+
+    std::deque<FontEntry> fonts_;  // stable addresses: names are handed out as views
+};
+
+/// Appends `hundredths` / 100 with at most two decimals and no trailing zeros.
+void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths);
+/// Appends `value` with at most two decimals and no trailing zeros ("12.5", "-3", "0.75").
+void rpPdfAppendNumber(std::string& out, double value);
+/// Appends `text` as a PDF string literal: "(", ")" and "\" escaped, bytes below 32 in octal.
+void rpPdfAppendString(std::string& out, std::string_view text);
+
+}  // namespace tabulex
