@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
@@ -22,10 +23,19 @@
 namespace tabulex {
 namespace {
 
+// Qt's own notices (no runtime folder, offscreen platform limits) are noise on a batch
+// command's standard error; only its errors are passed on.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 void ensureGuiApplication()
 {
     if (QCoreApplication::instance())
         return;
+    qInstallMessageHandler(quietQtMessages);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
