@@ -169,29 +169,35 @@ void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMe
             lineAdvance += wordAdvance;
             continue;
         }
-        if (line.empty()) {
-            // The word alone is too wide: keep the characters that fit, drop the rest.
+        if (!line.empty()) {
+            formatted_.push_back(std::move(line));
+            line.clear();
+            lineAdvance = 0;
+            if (!wordWrap_) return;  // the rest of the text is not printed
+        }
+        // A word wider than the item is broken over as many lines as it needs, so that no
+        // character of a long identifier goes missing from the printed listing; only an item
+        // too narrow for a single character prints an empty line in its place.
+        while (!word.empty() && widthOf64(wordAdvance) > width) {
             std::size_t k = 0;
-            while (k < word.size() && widthOf64(lineAdvance + m.Advance64(word[k])) < width)
-                lineAdvance += m.Advance64(word[k++]);
-            line.assign(word.substr(0, k));
-            word = {};
-            wordAdvance = 0;
-        }
-        formatted_.push_back(std::move(line));
-        line.clear();
-        lineAdvance = 0;
-        if (!word.empty() && widthOf64(wordAdvance) > width) {
-            // Too wide for a line of its own: shorten it from its end until it fits.
-            while (!word.empty() && widthOf64(wordAdvance) > width) {
-                wordAdvance -= m.Advance64(word.back());
-                word.remove_suffix(1);
+            std::int64_t pieceAdvance = 0;
+            while (k < word.size() && widthOf64(pieceAdvance + m.Advance64(word[k])) <= width)
+                pieceAdvance += m.Advance64(word[k++]);
+            formatted_.emplace_back(word.substr(0, k));
+            if (!wordWrap_) return;  // the rest of the text is not printed
+            if (k == 0) {
+                word = {};
+                wordAdvance = 0;
+                break;
             }
-            formatted_.emplace_back(word);
-            word = {};
-            wordAdvance = 0;
+            word.remove_prefix(k);
+            wordAdvance -= pieceAdvance;
+            // The blank that ended the word would only start the next line: let it go.
+            if (word.find_first_not_of(' ') == std::string_view::npos) {
+                word = {};
+                wordAdvance = 0;
+            }
         }
-        if (!wordWrap_) return;  // the rest of the text is not printed
         line.assign(word);
         lineAdvance = wordAdvance;
     }

@@ -64,19 +64,24 @@ struct ReferenceWrap {
                 line += word;
                 continue;
             }
-            if (line.empty()) {
-                std::size_t k = 0;
-                while (k < word.size() && textWidth(line + word[k]) < width) line += word[k++];
-                word.clear();
+            if (!line.empty()) {
+                out.push_back(line);
+                line.clear();
+                if (!wordWrap) return;
             }
-            out.push_back(line);
-            line.clear();
-            if (!word.empty() && textWidth(word) > width) {
-                while (!word.empty() && textWidth(word) > width) word.pop_back();
-                out.push_back(word);
-                word.clear();
+            while (!word.empty() && textWidth(word) > width) {
+                std::string piece;
+                while (piece.size() < word.size() && textWidth(piece + word[piece.size()]) <= width)
+                    piece += word[piece.size()];
+                out.push_back(piece);
+                if (!wordWrap) return;
+                if (piece.empty()) {
+                    word.clear();
+                    break;
+                }
+                word.erase(0, piece.size());
+                if (word.find_first_not_of(' ') == std::string::npos) word.clear();
             }
-            if (!wordWrap) return;
             line = word;
         }
         out.push_back(line);
@@ -101,12 +106,23 @@ TEST_F(MemoFixture, EmptyLinesAndTrailingSpacesAreKept) {
     EXPECT_EQ(wrap({"ab  cd"}, width), (Lines{"ab  ", "cd"}));
 }
 
-TEST_F(MemoFixture, OverlongWordsAreCut) {
+TEST_F(MemoFixture, OverlongWordsAreBrokenOverLinesWithoutLosingCharacters) {
     const int width = memo->TextWidthOf("abc");
-    // Alone on a line: the characters narrower than the width stay, the rest is dropped.
-    EXPECT_EQ(wrap({"abcdefghij"}, width), (Lines{"ab", ""}));
-    // After other words: shortened until it fits, on a line of its own.
-    EXPECT_EQ(wrap({"x abcdefghij y"}, width), (Lines{"x ", "abc", "y"}));
+    ASSERT_GT(memo->TextWidthOf("abcd"), width);
+    // Alone on a line or after other words: as many pieces as it needs, the last one going on
+    // with the words that follow; the blank that ended the word does not start a line.
+    const Lines alone = wrap({"abcdefghij"}, width);
+    EXPECT_EQ(alone.front(), "abc");
+    std::string joined;
+    for (const std::string& piece : alone) {
+        EXPECT_LE(memo->TextWidthOf(piece), width) << piece;
+        joined += piece;
+    }
+    EXPECT_EQ(joined, "abcdefghij");
+    const Lines after = wrap({"x abcdefghij y"}, width);
+    EXPECT_EQ(after.front(), "x ");
+    EXPECT_EQ(after[1], "abc");
+    EXPECT_EQ(after.back(), "y");
     // An item narrower than any character prints empty lines.
     EXPECT_EQ(wrap({"ab cd"}, 0), (Lines{"", "", ""}));
 }
