@@ -296,3 +296,24 @@ TEST(RpReportFile, LoadingABrokenFileShowsTheMessageAndChangesNothing) {
         EXPECT_EQ(QByteArray(after.data(), after.size()), QByteArray(before.data(), before.size()));
     }
 }
+
+TEST(RpReportFile, RandomlyDamagedFilesAreEitherRefusedOrFullyReadable) {
+    for (const bool compressed : {false, true}) {
+        const auto pages = storedPages(300, compressed);
+        ASSERT_TRUE(pages);
+        const QByteArray good = pages->Store()->Bytes();
+        QRandomGenerator random(compressed ? 99 : 98);
+        for (int round = 0; round < 150; ++round) {
+            QByteArray bytes = good;
+            const int changes = 1 + static_cast<int>(random.bounded(4));
+            for (int c = 0; c < changes; ++c) {
+                const auto at = static_cast<qsizetype>(random.bounded(static_cast<quint32>(bytes.size())));
+                bytes[at] = static_cast<char>(random.bounded(256));
+            }
+            if (random.bounded(3) == 0) bytes.truncate(random.bounded(static_cast<quint32>(bytes.size())));
+            auto store = TRpPageList::FromBytes(bytes);
+            if (!store) continue;
+            for (int n = store->PageCount(); n >= 1; --n) EXPECT_TRUE(store->ReadPage(n)) << round;
+        }
+    }
+}
