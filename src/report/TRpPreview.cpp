@@ -30,7 +30,7 @@ void TRpPreview::SetPrinter(TRpPrinter* output) {
     if (output_ != nullptr) {
         TRpPrinter* previous = output_;
         output_ = nullptr;
-        previous->SetClient(nullptr, {});
+        if (previous->Client() == this) previous->SetClient(nullptr, {});
         previous->DetachPreview();
     }
     output_ = output;
