@@ -164,8 +164,19 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
     PrintReport = true;
 }
 
+void TF_dif::setMemoFont(const QFont& font) {
+    RpMemo1->SetFont(font);
+    if (font.pointSizeF() > 0) RpMemo1->SetFontSize(font.pointSizeF());
+}
+
 void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/) {
     for (int& counter : counters_) counter = 0;
+}
+
+void write_report_rpf(TF_dif& form, const std::string& path) {
+    const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages({}, true);
+    if (!pages) throw ERpError("The report produced no pages");
+    if (!pages->Save(path)) throw ERpError("Cannot write the file " + path);
 }
 
 void write_report_pdf(TF_dif& form, const std::string& path) {
