@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <stdexcept>
 #include <filesystem>
 #include <memory>
 
@@ -64,7 +63,7 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
     if (format == TReportFormat::Pdf)
         write_report_pdf(form, outPath);
     else
-        throw std::runtime_error("Saved report files are not available in this build");
+        write_report_rpf(form, outPath);
 }
 
 }  // namespace

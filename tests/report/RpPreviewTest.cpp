@@ -33,23 +33,7 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-/// Dialogs that also answer the filter-aware save dialog.
-class PreviewDialogs : public tabulex::testing::FakeDialogs {
-public:
-    QString saveFilter;  ///< filter reported as chosen
-    QStringList saveCaptions;
-    QStringList saveFilters;
-    QString saveFileNameFiltered(QWidget*, const QString& caption, const QString&,
-                                 const QString& filter, const QString&, QString& selected) override {
-        saveCaptions << caption;
-        saveFilters << filter;
-        selected = saveFilter;
-        if (saveAnswers.empty()) return {};
-        QString answer = saveAnswers.front();
-        saveAnswers.pop_front();
-        return answer;
-    }
-};
+using PreviewDialogs = tabulex::testing::FakeDialogs;
 
 /// Printers that print to a PDF file and answer the print dialog from a script.
 class PdfPrinters : public TRpPrintDevices {
