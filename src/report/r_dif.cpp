@@ -31,16 +31,16 @@ struct LabelSpec {
 };
 
 template <class T>
-T* addText(TRpBand* band, const char* name, const LabelSpec& spec) {
+T* addText(TRpBand* band, const char* name, const LabelSpec& layout) {
     T* item = band->AddItem(std::make_unique<T>(name));
-    item->SetBounds(spec.left, spec.top, spec.width, spec.height);
-    item->SetAlignment(spec.alignment);
-    item->SetAutoSize(spec.autoSize);
+    item->SetBounds(layout.left, layout.top, layout.width, layout.height);
+    item->SetAlignment(layout.alignment);
+    item->SetAutoSize(layout.autoSize);
     item->SetWordWrap(true);
-    item->FontColor = spec.color;
-    item->SetFont(arial(spec.points, spec.bold));
-    item->SetFontSize(spec.points);
-    if (spec.caption != nullptr) item->SetCaption(spec.caption);
+    item->FontColor = layout.color;
+    item->SetFont(arial(layout.points, layout.bold));
+    item->SetFontSize(layout.points);
+    if (layout.caption != nullptr) item->SetCaption(layout.caption);
     return item;
 }
 
