@@ -1,5 +1,5 @@
-// Takes the README's picture of the main window with a listing loaded. Run by
-// scripts/screenshots under Xvfb.
+// Takes the README's pictures of the main window with a listing loaded and of the preview
+// window showing its first page. Run by scripts/screenshots under Xvfb.
 //   tabulex_screenshots SAMPLE OUTDIR
 #include <QApplication>
 #include <QTimer>
@@ -7,7 +7,10 @@
 
 #include "Program.h"
 #include "TWideListBox.h"
+#include "TRpPreview.h"
+#include "TRpStandardPreview.h"
 #include "princ.h"
+#include "r_dif.h"
 
 using namespace tabulex;
 
@@ -27,6 +30,20 @@ int main(int argc, char** argv)
     const QString out = QString::fromLocal8Bit(argv[2]);
     QTimer::singleShot(500, [&] {
         window.grab().save(out + "/main-window.png");
+        // The preview window: grabbed once its first page is shown, then closed.
+        QTimer* watcher = new QTimer(&window);
+        QObject::connect(watcher, &QTimer::timeout, [&program, out, watcher] {
+            auto* preview = qobject_cast<TRpStandardPreview*>(program.reportForm().Report1->PreviewWindow());
+            if (!preview || !preview->Preview()->PageShown())
+                return;
+            watcher->stop();
+            QTimer::singleShot(300, [preview, out] {
+                preview->grab().save(out + "/preview.png");
+                preview->close();
+            });
+        });
+        watcher->start(20);
+        window.Preview1Click();
         QApplication::quit();
     });
     return QApplication::exec();

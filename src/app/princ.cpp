@@ -257,7 +257,7 @@ void TF_tabulan::Fonte1Click()
         return;
     ListBox1->setFont(*chosen);
     if (m_report)
-        m_report->RpMemo1->SetFont(*chosen);
+        m_report->setMemoFont(*chosen);
 }
 
 void TF_tabulan::Preview1Click()
@@ -266,6 +266,7 @@ void TF_tabulan::Preview1Click()
         return;
     guarded([this] {
         prepare_report_for(*m_report, toCp1252(displayPath(arq_atual)));
+        m_report->Report1->Preview();
     });
 }
 

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <stdexcept>
 #include <filesystem>
 #include <memory>
 
@@ -56,15 +55,17 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
     TF_dif form;
     form.setLineSources(&listing, &lists.listbox3, &lists.ListBox4, &lists.ListBox5);
     form.setSettings(&settings);
-    // The column choice reaches the report only when it is a valid choice, as in the window.
-    if (settings.colunas == 0 || settings.colunas == 1)
-        form.set_colunas(settings.colunas + 1);
+    // As in the window, a column choice reaches the report only when it is valid and differs
+    // from what the report has (the window applies it only when its radio group changes).
+    const int columns = settings.colunas + 1;
+    if ((columns == 1 || columns == 2) && columns != form.Report1->Page().Columns())
+        form.set_colunas(columns);
     const QString fullPath = QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
     prepare_report_for(form, toCp1252(fullPath));
     if (format == TReportFormat::Pdf)
         write_report_pdf(form, outPath);
     else
-        throw std::runtime_error("Saved report files are not available in this build");
+        write_report_rpf(form, outPath);
 }
 
 }  // namespace

@@ -389,23 +389,28 @@ TListingSettings TF_config::controlSettings() const
 
 void TF_config::FormActivate()
 {
-    // CB_linhas goes first: its coupling may uncheck CB_final, which then takes Final anyway.
-    CB_linhas->setChecked(settings_.Numeracao);
-    CB_final->setChecked(settings_.Final);
-    RG_tipo_ident->setItemIndex(settings_.Identacao);
-    set_edit_text(E_prenivel, display(settings_.prenivel));
-    set_edit_text(E_sufnivel, display(settings_.sufnivel));
-    set_edit_text(E_prefnivel, display(settings_.prefnivel));
-    set_edit_text(E_suffnivel, display(settings_.suffnivel));
-    set_edit_text(E_preend, display(settings_.preend));
-    set_edit_text(E_sufend, display(settings_.sufend));
-    set_edit_text(E_begin, display(settings_.begin));
-    set_edit_text(E_col, display(settings_.coluna));
-    RG_colunas->setItemIndex(settings_.colunas);
-    CB_list->setChecked(settings_.listagem);
-    CB_xref->setChecked(settings_.xref);
-    CB_proc->setChecked(settings_.proc_func);
-    CB_unit->setChecked(settings_.units);
+    loadControls(settings_);
+}
+
+void TF_config::loadControls(const TListingSettings& values)
+{
+    // CB_linhas goes first: its coupling may uncheck CB_final, which then takes its value anyway.
+    CB_linhas->setChecked(values.Numeracao);
+    CB_final->setChecked(values.Final);
+    RG_tipo_ident->setItemIndex(values.Identacao);
+    set_edit_text(E_prenivel, display(values.prenivel));
+    set_edit_text(E_sufnivel, display(values.sufnivel));
+    set_edit_text(E_prefnivel, display(values.prefnivel));
+    set_edit_text(E_suffnivel, display(values.suffnivel));
+    set_edit_text(E_preend, display(values.preend));
+    set_edit_text(E_sufend, display(values.sufend));
+    set_edit_text(E_begin, display(values.begin));
+    set_edit_text(E_col, display(values.coluna));
+    RG_colunas->setItemIndex(values.colunas);
+    CB_list->setChecked(values.listagem);
+    CB_xref->setChecked(values.xref);
+    CB_proc->setChecked(values.proc_func);
+    CB_unit->setChecked(values.units);
 }
 
 void TF_config::montar_exemplo()
@@ -448,23 +453,7 @@ void TF_config::BB_okClick()
 
 void TF_config::BB_defaultClick()
 {
-    const TListingSettings defaults;
-    CB_linhas->setChecked(defaults.Numeracao);
-    CB_final->setChecked(defaults.Final);
-    RG_tipo_ident->setItemIndex(defaults.Identacao);
-    set_edit_text(E_prenivel, display(defaults.prenivel));
-    set_edit_text(E_sufnivel, display(defaults.sufnivel));
-    set_edit_text(E_prefnivel, display(defaults.prefnivel));
-    set_edit_text(E_suffnivel, display(defaults.suffnivel));
-    set_edit_text(E_preend, display(defaults.preend));
-    set_edit_text(E_sufend, display(defaults.sufend));
-    set_edit_text(E_begin, display(defaults.begin));
-    set_edit_text(E_col, display(defaults.coluna));
-    RG_colunas->setItemIndex(defaults.colunas);
-    CB_list->setChecked(defaults.listagem);
-    CB_xref->setChecked(defaults.xref);
-    CB_proc->setChecked(defaults.proc_func);
-    CB_unit->setChecked(defaults.units);
+    loadControls(TListingSettings{});
 }
 
 void TF_config::BB_salvarClick()

@@ -151,6 +151,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    /// Puts `values` into the sixteen controls, in the fixed order.
+    void loadControls(const TListingSettings& values);
     void buildMenu();
     void buildButtonBar();
     void buildNumbering();

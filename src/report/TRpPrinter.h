@@ -4,17 +4,34 @@
 #include <string>
 #include <vector>
 
+#include <QPointer>
+
 #include "RpTypes.h"
 #include "TPrinterSettings.h"
 #include "TRpSurface.h"
 #include "TRpTextMeasurer.h"
 
+class QObject;
+class QPainter;
+class QPicture;
+class QPrinter;
+class QRectF;
+
 namespace tabulex {
 
 class TRpCustomReport;
+class TRpPageList;
+
+/// Replays a recorded page stretched over `target` (device pixels of `painter`).
+void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target);
 
 /// Page output of one report run: opens and closes pages, converts tenths of a millimetre to
 /// device pixels and keeps the recorded pages. A job runs Ready -> Busy -> Finished once.
+///
+/// Metafile pages are kept in memory, or, with UsePageStore, in a page store in the saved
+/// report layout from which only the page asked for is read back. Printer pages are recorded
+/// at the screen resolution like metafile pages and replayed onto the printer device as each
+/// page closes, so the printed pages are laid out exactly as the previewed ones.
 class TRpPrinter {
 public:
     /// Makes the surface of page `pageNumber`, `widthPx` x `heightPx` device pixels.
@@ -44,8 +61,33 @@ public:
     TRpCustomReport* Master = nullptr;
     bool ShowingPreview = false;
     bool ReportLoaded = false;
-    /// Raised with the new AvailablePages each time a page is completed.
+    /// Raised with the new AvailablePages each time a page is completed (synchronously).
     std::function<void(int)> OnPageAvailable;
+
+    /// Called when an attached preview is detached (the report's AfterPreview).
+    std::function<void()> AfterPreviewHook;
+    /// Called when a printer job has ended (the report's AfterPrint).
+    std::function<void()> AfterPrintHook;
+    /// Printer setup for these pages (through the report); cleared for a loaded file.
+    std::function<void()> PrintSetupHook;
+
+    /// The window told about new pages and progress. Notifications are queued calls on the
+    /// client's thread, dropped when the client is gone before they run.
+    void SetClient(QObject* client, std::function<void(int)> pageAvailable,
+                   std::function<void(int)> progress = {});
+    QObject* Client() const { return client_.data(); }
+    /// Posts a progress notification (percent) to the client.
+    void PostProgress(int percent);
+    /// Clears ShowingPreview and, when it was set, calls AfterPreviewHook.
+    void DetachPreview();
+
+    /// Metafile pages go to a page store instead of memory; set before BeginJob.
+    void UsePageStore(bool on) { usePageStore_ = on; }
+    /// The page store (null for pages kept in memory).
+    TRpPageList* Store() const { return store_.get(); }
+    /// The device printer pages go to (not owned); needed for the printer destination.
+    void SetDevice(QPrinter* device) { device_ = device; }
+    QPrinter* Device() const { return device_; }
 
     bool Cancelled() const { return cancelled_; }
     void Cancel() { cancelled_ = true; }
@@ -78,13 +120,36 @@ public:
 
     /// The surface of the open page, or null between pages.
     TRpSurface* Surface() { return current_.get(); }
-    /// Page n (1-based) while Busy or Finished, else null.
+    /// Page n (1-based) while Busy or Finished, else null; null too for stored pages.
     const TRpSurface* GetPage(int n) const;
+    /// Pages kept in memory (empty when they are in a page store).
     const std::vector<std::unique_ptr<TRpSurface>>& Pages() const { return pages_; }
+    /// The recording of completed page n, from memory or from the store; false when there
+    /// is none (out of range, not made yet, or not a recorded page).
+    bool PagePicture(int n, QPicture& picture) const;
+    /// A finished copy of these pages held in memory (for writers that walk Pages()).
+    std::unique_ptr<TRpPrinter> InMemoryCopy() const;
+
+    /// When Finished, writes the page store to `path` as a saved report file; false when
+    /// there is nothing to save or the file cannot be written.
+    bool Save(const std::string& path) const;
+    /// Replaces the pages by those of a valid saved report file. An invalid file shows
+    /// "Invalid report file: " and the path and changes nothing; false then.
+    bool Load(const std::string& path);
+    /// Takes over the pages of an open store (see Load); changes nothing when null.
+    bool LoadStore(std::unique_ptr<TRpPageList> store);
+    /// Prints the finished pages onto `device`: FirstPage..LastPage (all when both are 0),
+    /// stopping after the current page when Cancelled. False when nothing was printed.
+    bool PrintStoredPages(QPrinter& device);
 
 private:
     bool inPrinterRange() const;
     void closePage();
+    void storePage(TRpSurface& page);
+    void printPage(const TRpSurface& page);
+    void applyToDevice(QPrinter& device) const;
+    void notifyPageAvailable();
+    bool firstStoredPage(QPicture& picture) const;
     void paperSize(double& width, double& length, bool oriented) const;
 
     TRpDestination destination_;
@@ -99,6 +164,14 @@ private:
     PageFactory factory_;
     std::unique_ptr<TRpSurface> current_;
     std::vector<std::unique_ptr<TRpSurface>> pages_;
+    bool usePageStore_ = false;
+    std::unique_ptr<TRpPageList> store_;
+    QPrinter* device_ = nullptr;
+    std::unique_ptr<QPainter> devicePainter_;
+    int printedPages_ = 0;
+    QPointer<QObject> client_;
+    std::function<void(int)> clientPageAvailable_;
+    std::function<void(int)> clientProgress_;
 };
 
 }  // namespace tabulex

@@ -31,16 +31,16 @@ struct LabelSpec {
 };
 
 template <class T>
-T* addText(TRpBand* band, const char* name, const LabelSpec& spec) {
+T* addText(TRpBand* band, const char* name, const LabelSpec& layout) {
     T* item = band->AddItem(std::make_unique<T>(name));
-    item->SetBounds(spec.left, spec.top, spec.width, spec.height);
-    item->SetAlignment(spec.alignment);
-    item->SetAutoSize(spec.autoSize);
+    item->SetBounds(layout.left, layout.top, layout.width, layout.height);
+    item->SetAlignment(layout.alignment);
+    item->SetAutoSize(layout.autoSize);
     item->SetWordWrap(true);
-    item->FontColor = spec.color;
-    item->SetFont(arial(spec.points, spec.bold));
-    item->SetFontSize(spec.points);
-    if (spec.caption != nullptr) item->SetCaption(spec.caption);
+    item->FontColor = layout.color;
+    item->SetFont(arial(layout.points, layout.bold));
+    item->SetFontSize(layout.points);
+    if (layout.caption != nullptr) item->SetCaption(layout.caption);
     return item;
 }
 
@@ -164,8 +164,19 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
     PrintReport = true;
 }
 
+void TF_dif::setMemoFont(const QFont& font) {
+    RpMemo1->SetFont(font);
+    if (font.pointSizeF() > 0) RpMemo1->SetFontSize(font.pointSizeF());
+}
+
 void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/) {
     for (int& counter : counters_) counter = 0;
+}
+
+void write_report_rpf(TF_dif& form, const std::string& path) {
+    const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages({}, true);
+    if (!pages) throw ERpError("The report produced no pages");
+    if (!pages->Save(path)) throw ERpError("Cannot write the file " + path);
 }
 
 void write_report_pdf(TF_dif& form, const std::string& path) {

@@ -49,6 +49,9 @@ public:
     /// Report AfterPreview: all four counters back to 0.
     void Report1AfterPreview(TRpReport* Sender);
 
+    /// The memo's font (the main window's font command).
+    void setMemoFont(const QFont& font);
+
     /// Lines already appended from section 0 (listing) to 3 (uses).
     int counter(int section) const { return counters_[section]; }
 
@@ -62,6 +65,11 @@ private:
     const TListingSettings* settings_ = nullptr;
     int counters_[4] = {0, 0, 0, 0};
 };
+
+/// Runs the form's report into a page store and writes it to `path` as a saved report file,
+/// as the preview's "Save Report" does; throws ERpError when there are no pages or the file
+/// cannot be written.
+void write_report_rpf(TF_dif& form, const std::string& path);
 
 /// Runs the form's report into recorded pages and writes them to a PDF file; throws ERpError
 /// when the file cannot be written.

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace tabulex {
 
@@ -29,6 +30,36 @@ QString TDialogs::saveFileName(QWidget* parent, const QString& caption, const QS
     dialog.selectFile(proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    return dialog.selectedFiles().first();
+}
+
+QString TDialogs::saveFileNameFiltered(QWidget* parent, const QString& caption,
+                                       const QString& proposed, const QString& filter,
+                                       const QString& defaultSuffix, QString& selectedFilter)
+{
+    QFileDialog dialog(parent, caption, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(proposed);
+    const QStringList filters = filter.split(QStringLiteral(";;"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, &filters, &defaultSuffix](const QString& chosen) {
+        if (!filters.isEmpty() && chosen == filters.first()) {
+            dialog.setDefaultSuffix(defaultSuffix);
+            return;
+        }
+        // The extension of the entry's first pattern, as in "(*.pdf)".
+        const qsizetype star = chosen.indexOf(QStringLiteral("*."));
+        if (star < 0)
+            return;
+        QString suffix = chosen.mid(star + 2);
+        const qsizetype end = suffix.indexOf(QRegularExpression(QStringLiteral("[ );]")));
+        dialog.setDefaultSuffix(end < 0 ? suffix : suffix.left(end));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    selectedFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles().first();
 }
 

@@ -19,6 +19,12 @@ public:
     /// Save-file dialog with a proposed name; returns the chosen path or an empty string.
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& proposed,
                                  const QString& filter, const QString& defaultSuffix);
+    /// Save-file dialog that also tells which of the `filter` entries (";;"-separated) was
+    /// chosen, in `selectedFilter`; the default suffix follows the chosen entry's extension
+    /// (`defaultSuffix` for the first). Returns the path or an empty string when cancelled.
+    virtual QString saveFileNameFiltered(QWidget* parent, const QString& caption,
+                                         const QString& proposed, const QString& filter,
+                                         const QString& defaultSuffix, QString& selectedFilter);
     /// Font dialog preloaded with `initial`; no value when cancelled.
     virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial);
     /// Message box with an OK button.

@@ -1,6 +1,7 @@
 #include "Program.h"
 
 #include <QLineEdit>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -111,4 +112,31 @@ TEST_F(ProgramTest, SavedSettingsComeBackAfterARestartWithLerAndEfetivar)
     dialogs.modalAnswers = {QDialog::Accepted};
     program.mainWindow().Configurar1Click();
     EXPECT_EQ(program.mainWindow().ListBox1->Items().item(5), "0006 !  X;");
+}
+
+TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
+{
+    TProgram program;
+    load(program);
+    TF_dif& form = program.reportForm();
+    bool shown = false;
+    QTimer closer;  // closes the preview once its pages are made, as the user would
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        QWidget* preview = form.Report1->PreviewWindow();
+        if (!preview || form.RpMemo1->Lines().empty())
+            return;
+        shown = preview->isVisible();
+        preview->close();
+    });
+    closer.start(10);
+    program.mainWindow().Preview1Click();  // returns once the preview window is closed
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(form.Report1->ReportTitle, "Vis\xE3o Pr\xE9via : " + source);
+    EXPECT_EQ(form.RpLabel5->Caption(), source);
+    EXPECT_EQ(form.RpMemo1->Lines().size(), program.mainWindow().ListBox1->Items().items().size() +
+                                                program.mainWindow().listbox3->Items().items().size() +
+                                                program.mainWindow().ListBox4->Items().items().size() +
+                                                program.mainWindow().ListBox5->Items().items().size());
+    for (int section = 0; section < 4; ++section)
+        EXPECT_EQ(form.counter(section), 0) << "AfterPreview resets the counters";
 }

@@ -171,3 +171,17 @@ TEST_F(CliTest, PdfReportHoldsTheListingLinesInOrder)
     EXPECT_EQ(missing.status, CliSourceFailed);
     EXPECT_EQ(missing.err, "Cannot open file " + path("missing.pas") + "\n");
 }
+
+TEST_F(CliTest, SavedReportFileHasTheReportHeaderAndItsPages)
+{
+    CliRun r = runCli({"--report", path("out.rpf"), path("Exemplo.pas")});
+    ASSERT_EQ(r.status, CliOk) << r.err;
+    const std::string bytes = slurp(dir / "out.rpf");
+    ASSERT_GE(bytes.size(), 128u);
+    auto u16 = [&](std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+                                            static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8; };
+    EXPECT_EQ(u16(0), 3u);
+    EXPECT_EQ(u16(2), 305u);
+    EXPECT_EQ(u16(8), 1u);  // one page for the 12-line example
+    EXPECT_EQ(bytes[25], 0);  // not compressed
+}

@@ -16,6 +16,9 @@ public:
     std::deque<int> modalAnswers;      ///< results for execModal; Rejected when empty
     QStringList messages;
     QStringList proposedNames;
+    QString saveFilter;        ///< filter reported as chosen by the filter-aware save dialog
+    QStringList saveCaptions;
+    QStringList saveFilters;
     QList<QDialog*> modalShown;
     QFont lastInitialFont;
 
@@ -23,6 +26,15 @@ public:
     QString saveFileName(QWidget*, const QString&, const QString& proposed, const QString&, const QString&) override
     {
         proposedNames << proposed;
+        return take(saveAnswers);
+    }
+    QString saveFileNameFiltered(QWidget*, const QString& caption, const QString& proposed, const QString& filter,
+                                 const QString&, QString& selected) override
+    {
+        saveCaptions << caption;
+        saveFilters << filter;
+        proposedNames << proposed;
+        selected = saveFilter;
         return take(saveAnswers);
     }
     std::optional<QFont> chooseFont(QWidget*, const QFont& initial) override

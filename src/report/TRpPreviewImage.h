@@ -1,0 +1,26 @@
+#pragma once
+#include <QPicture>
+#include <QWidget>
+
+namespace tabulex {
+
+/// The page shown by a preview control: a white page with a black border and a shadow, the
+/// page's recording stretched over it. Draws nothing before a page is set.
+class TRpPreviewImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TRpPreviewImage(QWidget* parent = nullptr);
+
+    void SetPage(const QPicture& page);
+    void ClearPage();
+    bool HasPage() const { return hasPage_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPicture page_;
+    bool hasPage_ = false;
+};
+
+}  // namespace tabulex
