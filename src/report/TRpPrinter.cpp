@@ -110,12 +110,12 @@ int TRpPrinter::YPos(double y) const { return static_cast<int>(std::lround((y - 
 int TRpPrinter::XSize(double w) const { return static_cast<int>(std::lround(w * xFactor_)); }
 int TRpPrinter::YSize(double h) const { return static_cast<int>(std::lround(h * yFactor_)); }
 
-void TRpPrinter::paperSize(double& width, double& length, bool oriented) const {
-    double w = 0;
-    double l = 0;
-    if (rpPaperSizeMM(Settings.PaperSize, w, l)) {
-        width = w * 10.0;
-        length = l * 10.0;
+std::pair<double, double> TRpPrinter::paperSize(bool oriented) const {
+    double width = 0;
+    double length = 0;
+    if (rpPaperSizeMM(Settings.PaperSize, width, length)) {
+        width *= 10.0;
+        length *= 10.0;
     } else {
         width = Settings.CustomWidth;
         length = Settings.CustomLength;
@@ -123,35 +123,13 @@ void TRpPrinter::paperSize(double& width, double& length, bool oriented) const {
     if (oriented && Settings.Orientation == TRpOrientation::poLandscape &&
         Settings.PaperSize != TRpPaperSize::Custom && Settings.PaperSize != TRpPaperSize::Default)
         std::swap(width, length);
+    return {width, length};
 }
 
-double TRpPrinter::PaperWidth() const {
-    double width = 0;
-    double length = 0;
-    paperSize(width, length, false);
-    return width;
-}
-
-double TRpPrinter::PaperLength() const {
-    double width = 0;
-    double length = 0;
-    paperSize(width, length, false);
-    return length;
-}
-
-double TRpPrinter::PageWidth() const {
-    double width = 0;
-    double length = 0;
-    paperSize(width, length, true);
-    return width;
-}
-
-double TRpPrinter::PageLength() const {
-    double width = 0;
-    double length = 0;
-    paperSize(width, length, true);
-    return length;
-}
+double TRpPrinter::PaperWidth() const { return paperSize(false).first; }
+double TRpPrinter::PaperLength() const { return paperSize(false).second; }
+double TRpPrinter::PageWidth() const { return paperSize(true).first; }
+double TRpPrinter::PageLength() const { return paperSize(true).second; }
 
 void TRpPrinter::BeginJob() {
     if (status_ != TRpPrinterStatus::Ready) throw ERpError("RpPrinter not ready");

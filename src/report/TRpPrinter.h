@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QPointer>
@@ -150,7 +151,8 @@ private:
     void applyToDevice(QPrinter& device) const;
     void notifyPageAvailable();
     bool firstStoredPage(QPicture& picture) const;
-    void paperSize(double& width, double& length, bool oriented) const;
+    /// Width and length in tenths of a millimetre, exchanged for landscape when `oriented`.
+    std::pair<double, double> paperSize(bool oriented) const;
 
     TRpDestination destination_;
     TRpPrinterStatus status_ = TRpPrinterStatus::Ready;
