@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SourceLines.h"
+
 #include <algorithm>
 #include <string>
 
@@ -9,15 +11,7 @@ using namespace tabulex;
 
 namespace {
 
-std::string source(std::initializer_list<const char*> lines)
-{
-    std::string text;
-    for (const char* line : lines) {
-        text += line;
-        text += "\r\n";
-    }
-    return text;
-}
+using tabulex::testing::source;
 
 const std::string kRuler(48, '-');
 const char* const kXrefTitle = "         Refer\xEA" "ncia cruzada";

@@ -4,22 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include "SourceLines.h"
+
 #include <string>
 
 using namespace tabulex;
 
 namespace {
 
-/// Joins lines with CR LF (the sources below are written one line per item).
-std::string source(std::initializer_list<const char*> lines)
-{
-    std::string text;
-    for (const char* line : lines) {
-        text += line;
-        text += "\r\n";
-    }
-    return text;
-}
+using tabulex::testing::source;
 
 TListingSettings style(int identacao, bool numeracao = true, bool final_ref = true)
 {
@@ -491,20 +484,10 @@ TEST(ListingBuilder, EverySourceLineGivesOneListingLineWithItsBytes)
 {
     std::string text = read_file_bytes(std::string(TABULEX_SOURCE_DIR) + "/samples/Exemplo.pas");
     text += "\r{ open\n\n comment\r\n} 'str\n\t\xE7\xE3o";  // mixed breaks, no final break
-    StringList lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    lines.push_back(text.substr(start));
+    const auto lines = tabulex::testing::source_lines(text);
 
     StringList out = build_listing(text, style(2, true, false));
     ASSERT_EQ(out.size(), lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(out[i], preenche_zeros(static_cast<long long>(i) + 1, 4) + "   " + lines[i]);
+        EXPECT_EQ(out[i], preenche_zeros(static_cast<long long>(i) + 1, 4) + "   " + std::string(lines[i]));
 }
