@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "SourceEncoding.h"
+
 namespace tabulex {
 
 namespace {
@@ -44,51 +46,14 @@ std::string toCp1252(const QString& text)
     return bytes;
 }
 
-namespace {
-// Length of the UTF-8 sequence starting at bytes[i], or 0 when it is malformed.
-std::size_t utf8SequenceLength(std::string_view bytes, std::size_t i)
-{
-    auto b = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-    unsigned char lead = b(i);
-    if (lead < 0x80)
-        return 1;
-    std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (len == 0 || lead > 0xF4 || i + len > bytes.size())
-        return 0;
-    for (std::size_t k = 1; k < len; ++k)
-        if ((b(i + k) & 0xC0) != 0x80)
-            return 0;
-    unsigned char second = b(i + 1);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
-        return 0;  // overlong forms, surrogates, beyond U+10FFFF
-    return len;
-}
-
-// 0 when malformed, 1 when plain ASCII, 2 when it holds multi-byte sequences.
-int classifyUtf8(std::string_view bytes)
-{
-    int kind = 1;
-    for (std::size_t i = 0; i < bytes.size();) {
-        std::size_t len = utf8SequenceLength(bytes, i);
-        if (len == 0)
-            return 0;
-        if (len > 1)
-            kind = 2;
-        i += len;
-    }
-    return kind;
-}
-}  // namespace
-
 bool isValidUtf8(std::string_view bytes)
 {
-    return classifyUtf8(bytes) != 0;
+    return is_valid_utf8(bytes);
 }
 
 bool looksLikeUtf8Text(std::string_view bytes)
 {
-    return classifyUtf8(bytes) == 2;
+    return detect_source_encoding(bytes) == SourceEncoding::Utf8;
 }
 
 }  // namespace tabulex
