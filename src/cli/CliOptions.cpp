@@ -7,6 +7,7 @@ const char* cli_usage()
     return "usage: tabulex-cli [--settings FILE.ini] [--output FILE | --out-dir DIR] SOURCE...\n"
            "       tabulex-cli [--settings FILE.ini] --pdf OUT.pdf SOURCE\n"
            "       tabulex-cli [--settings FILE.ini] --report OUT.rpf SOURCE\n"
+           "       tabulex-cli [--settings FILE.ini] --html OUT_DIR SOURCE...\n"
            "\n"
            "Writes the numbered listing, cross reference, routine list and uses list of each\n"
            "Object Pascal SOURCE, as the desktop program's \"Gravar\" command saves them.\n"
@@ -16,6 +17,8 @@ const char* cli_usage()
            "  --out-dir DIR        write one NAME.txt per source into DIR (needed for several)\n"
            "  --pdf OUT.pdf        write the two-column report of SOURCE as a PDF document\n"
            "  --report OUT.rpf     write the report of SOURCE as a saved report file\n"
+           "  --html OUT_DIR       write a browsable HTML listing of the sources into OUT_DIR:\n"
+           "                       index.html, one page per source, tabulex.css, tabulex.js\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -34,6 +37,8 @@ std::string* valueSlot(TCliOptions& options, const std::string& name)
         return &options.pdfPath;
     if (name == "--report")
         return &options.reportPath;
+    if (name == "--html")
+        return &options.htmlDir;
     return nullptr;
 }
 
@@ -45,6 +50,10 @@ std::string checkCombination(const TCliOptions& o)
         return "no SOURCE given";
     if (!o.outputPath.empty() && !o.outDir.empty())
         return "--output and --out-dir cannot be used together";
+    if (!o.htmlDir.empty() && (!o.outputPath.empty() || !o.outDir.empty() || !o.pdfPath.empty() || !o.reportPath.empty()))
+        return "--html cannot be used with --output, --out-dir, --pdf or --report";
+    if (!o.htmlDir.empty())
+        return {};
     const bool report = !o.pdfPath.empty() || !o.reportPath.empty();
     if (report && (o.sources.size() != 1 || !o.outputPath.empty() || !o.outDir.empty()))
         return "--pdf and --report take exactly one SOURCE and no --output or --out-dir";

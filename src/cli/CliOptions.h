@@ -12,6 +12,7 @@ struct TCliOptions {
     std::string outDir;            ///< --out-dir DIR
     std::string pdfPath;           ///< --pdf OUT.pdf
     std::string reportPath;        ///< --report OUT.rpf
+    std::string htmlDir;           ///< --html OUT_DIR
     std::vector<std::string> sources;
     bool help = false;
     bool version = false;

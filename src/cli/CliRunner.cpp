@@ -6,6 +6,7 @@
 #include "CliOptions.h"
 #include "DeclarationScanner.h"
 #include "FileBytes.h"
+#include "HtmlRun.h"
 #include "ListingBuilder.h"
 #include "ListingExport.h"
 #include "ListingSettingsFile.h"
@@ -104,6 +105,8 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         read_listing_settings(options->settingsPath, settings);
     if (!options->pdfPath.empty() || !options->reportPath.empty())
         return runReport(*options, settings, err);
+    if (!options->htmlDir.empty())
+        return run_html(options->htmlDir, options->sources, settings, err);
 
     int status = CliOk;
     OutputNames names(options->outDir);

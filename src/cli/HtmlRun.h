@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ListingSettings.h"
+
+namespace tabulex {
+
+/// The batch command's --html: writes the HTML edition of `sources` into `outDir` (index,
+/// one page per source, style sheet, script). Unreadable sources and files that cannot be
+/// written are reported on `err`. Returns the batch command's exit status.
+int run_html(const std::string& outDir, const std::vector<std::string>& sources, const TListingSettings& settings,
+             std::FILE* err);
+
+}  // namespace tabulex

@@ -1,0 +1,159 @@
+#include "HtmlSite.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "DeclarationScanner.h"
+#include "FileBytes.h"
+#include "HtmlPages.h"
+#include "HtmlSource.h"
+#include "ListingBuilder.h"
+
+namespace fs = std::filesystem;
+
+namespace tabulex {
+
+namespace {
+
+std::string lower_ascii(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return text;
+}
+
+bool write_file(const fs::path& path, std::string_view bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+struct THtmlSite::TData {
+    TListingSettings settings;
+    std::vector<std::unique_ptr<THtmlSource>> sources;
+    TNameMap<std::vector<std::size_t>> units;  // unit name -> sources of that name
+    std::set<std::string> pageKeys{std::string(kIndexName)};  // page names in use, lower case
+
+    std::string uniquePageName(const fs::path& file)
+    {
+        const std::string stem = file.stem().string();
+        const std::string extension = file.extension().string();
+        for (int n = 1;; ++n) {
+            std::string page = stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + extension + ".html";
+            if (pageKeys.insert(lower_ascii(page)).second)
+                return page;
+        }
+    }
+
+    // The source named `unit` as seen from `from`: one in the same folder first, otherwise
+    // the first one of the run.
+    const THtmlSource* lookup(std::string_view unit, const THtmlSource& from) const
+    {
+        const auto found = units.find(unit);
+        if (found == units.end())
+            return nullptr;
+        for (std::size_t index : found->second)
+            if (sources[index]->folder == from.folder)
+                return sources[index].get();
+        return sources[found->second.front()].get();
+    }
+
+    // Writes one page; returns the path that failed (the source when it can no longer be
+    // read, the page when it cannot be written), empty on success.
+    std::string writePage(const fs::path& dir, THtmlSource& source, std::string& page)
+    {
+        std::string bytes;
+        try {
+            bytes = read_file_bytes(source.path);
+        } catch (const EFOpenError&) {
+            source.lists = {};
+            return source.path;
+        }
+        const StringList listing = build_listing(bytes, settings);
+        page.clear();
+        page.reserve(bytes.size() * 4 + 4096);
+        append_source_page(page, source, bytes, listing, settings,
+                           [&](std::string_view unit) { return lookup(unit, source); });
+        source.lists = {};
+        source.written = write_file(dir / source.page, page);
+        return source.written ? std::string() : (dir / source.page).string();
+    }
+};
+
+THtmlSite::THtmlSite(const TListingSettings& settings) : data_(std::make_unique<TData>())
+{
+    data_->settings = settings;
+}
+
+THtmlSite::~THtmlSite() = default;
+
+std::size_t THtmlSite::size() const
+{
+    return data_->sources.size();
+}
+
+std::string THtmlSite::pageName(std::size_t index) const
+{
+    return data_->sources.at(index)->page;
+}
+
+void THtmlSite::add(const std::string& path)
+{
+    const std::string bytes = read_file_bytes(path);
+    auto source = std::make_unique<THtmlSource>();
+    const fs::path file = fs::path(path).lexically_normal();
+    source->path = path;
+    source->folder = file.has_parent_path() ? file.parent_path().string() : std::string(".");
+    source->name = file.filename().string();
+    source->unit = file.stem().string();
+    source->page = data_->uniquePageName(file.filename());
+    source->lists = scan_declarations(bytes);
+    scan_unit_interface(bytes, *source);
+    data_->units[source->unit].push_back(data_->sources.size());
+    data_->sources.push_back(std::move(source));
+}
+
+bool THtmlSite::write(const std::string& dir, const std::function<void(const std::string& path)>& failure)
+{
+    const fs::path folder(dir);
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (!fs::is_directory(folder, error)) {
+        failure(dir);
+        return false;
+    }
+    bool complete = true;
+    const auto put = [&](std::string_view name, std::string_view bytes) {
+        if (!write_file(folder / name, bytes)) {
+            failure((folder / name).string());
+            complete = false;
+        }
+    };
+    put(kStyleSheetName, style_sheet());
+    put(kScriptName, page_script());
+
+    std::string page;
+    std::vector<const THtmlSource*> written;
+    for (const auto& source : data_->sources) {
+        const std::string failed = data_->writePage(folder, *source, page);
+        if (failed.empty()) {
+            written.push_back(source.get());
+            continue;
+        }
+        failure(failed);
+        complete = false;
+    }
+    page.clear();
+    append_index_page(page, written);
+    put(kIndexName, page);
+    return complete;
+}
+
+}  // namespace tabulex

@@ -1,0 +1,90 @@
+#include "HtmlText.h"
+
+#include <array>
+
+namespace tabulex {
+
+namespace {
+
+// UTF-8 forms of the Windows-1252 bytes 0x80..0x9F; the five bytes the code page leaves
+// undefined keep their C1 control value, as the window's display does.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// The replacement of each byte that needs one in HTML text (nullptr: copied as it is).
+constexpr std::array<const char*, 256> make_escapes()
+{
+    std::array<const char*, 256> table{};
+    table['&'] = "&amp;";
+    table['<'] = "&lt;";
+    table['>'] = "&gt;";
+    table['"'] = "&quot;";
+    table['\''] = "&#39;";
+    return table;
+}
+constexpr std::array<const char*, 256> kEscapes = make_escapes();
+
+void append_code_point(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool needs_escape_utf8(unsigned char c) { return kEscapes[c] != nullptr; }
+bool needs_escape_1252(unsigned char c) { return c >= 0x80 || kEscapes[c] != nullptr; }
+
+}  // namespace
+
+void append_html_text(std::string& out, std::string_view bytes, SourceEncoding encoding)
+{
+    const bool utf8 = encoding == SourceEncoding::Utf8;
+    std::size_t run = 0;  // start of the bytes copied unchanged
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (utf8 ? !needs_escape_utf8(c) : !needs_escape_1252(c))
+            continue;
+        out.append(bytes.data() + run, i - run);
+        run = i + 1;
+        if (const char* escape = kEscapes[c])
+            out += escape;
+        else
+            append_code_point(out, c < 0xA0 ? kHigh[c - 0x80] : char32_t(c));
+    }
+    out.append(bytes.data() + run, bytes.size() - run);
+}
+
+void append_url_path(std::string& out, std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~';
+        if (plain) {
+            out += ch;
+            continue;
+        }
+        out += '%';
+        out += kHex[c >> 4];
+        out += kHex[c & 0x0F];
+    }
+}
+
+SourceEncoding file_name_encoding(std::string_view bytes)
+{
+    return is_valid_utf8(bytes) ? SourceEncoding::Utf8 : SourceEncoding::Windows1252;
+}
+
+}  // namespace tabulex

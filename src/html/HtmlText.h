@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "SourceEncoding.h"
+
+namespace tabulex {
+
+/// Appends `bytes` to `out` as HTML text in UTF-8: Windows-1252 bytes are converted, UTF-8
+/// bytes are kept, and the five characters that could start markup or end an attribute value
+/// (& < > " ') become character references, so that nothing in a source turns into markup.
+void append_html_text(std::string& out, std::string_view bytes, SourceEncoding encoding);
+
+/// Appends `bytes` percent-encoded for use as a relative URL path: every byte except ASCII
+/// letters, digits and "-._~" becomes %XX, so odd file names ("#", "?", blanks, non-ASCII)
+/// still link to their page.
+void append_url_path(std::string& out, std::string_view bytes);
+
+/// The encoding in which to show a file name: UTF-8 when its bytes are valid UTF-8,
+/// Windows-1252 otherwise.
+SourceEncoding file_name_encoding(std::string_view bytes);
+
+}  // namespace tabulex
