@@ -36,23 +36,22 @@ input { font: inherit; }
 pre, code { font-family: "DejaVu Sans Mono", "Liberation Mono", Menlo, Consolas, monospace; font-size: 13px; }
 pre { margin: 0; padding: .4em 0; overflow-x: auto; white-space: pre; tab-size: 8; line-height: 1.35;
   border: 1px solid var(--borda); background: var(--fundo); }
-pre .l { display: inline-block; min-width: 100%; padding-right: 1em; }
-pre .l:target { background: var(--realce); }
+pre.listagem > span { display: inline-block; min-width: 100%; padding-right: 1em; scroll-margin-top: 6em; }
+pre.listagem > span:target { background: var(--realce); }
 section[id] { scroll-margin-top: 5em; }
-pre .l { scroll-margin-top: 6em; }
 pre a { color: inherit; text-decoration: none; }
 pre a:hover { text-decoration: underline; }
 pre a.v, pre a.x { text-decoration: underline dotted var(--numero); }
 pre a.x { font-style: italic; }
-a.n { color: var(--numero); }
+pre.listagem > span > a:first-child:not([class]) { color: var(--numero); }
 .p { color: var(--prefixo); }
 a.e, .e { color: var(--fim); }
-.k { color: var(--reservada); font-weight: bold; }
-.c { color: var(--comentario); font-style: italic; }
+pre b { color: var(--reservada); }
+pre i { color: var(--comentario); }
 .s { color: var(--cadeia); }
 .m { color: var(--numeral); }
 .d { color: var(--diretiva); }
-pre.lista a.n, pre.lista a.u { color: var(--ligacao); text-decoration: underline; }
+pre.lista a { color: var(--ligacao); text-decoration: underline; }
 table { border-collapse: collapse; margin-bottom: .5em; }
 th, td { text-align: left; padding: .15em .8em; border-bottom: 1px solid var(--borda); }
 .num { text-align: right; font-variant-numeric: tabular-nums; }

@@ -66,28 +66,36 @@ private:
     long long lineCount_;
 };
 
+// Listing markup is kept short (unquoted attribute values where they hold only letters,
+// digits and URL-safe bytes), as a tree of thousands of files makes pages of hundreds of MB.
 void append_line_href(std::string& out, const THtmlSource* unit, long long line)
 {
-    out += "href=\"";
+    out += "href=";
     if (unit)
         append_url_path(out, unit->page);
     out += "#L";
     append_decimal(out, line);
-    out += '"';
 }
 
-// The opening tag of each run class (identifiers and links are written apart).
-const char* span_class(TRunClass kind)
+// The opening and closing tags of each run class (identifiers and links are written apart).
+// Reserved words and comments, the most frequent runs, use the bold and italic elements
+// they are shown with.
+std::pair<const char*, const char*> run_tags(TRunClass kind)
 {
     switch (kind) {
-    case TRunClass::Prefix: return "<span class=\"p\">";
-    case TRunClass::Keyword: return "<span class=\"k\">";
-    case TRunClass::Comment: return "<span class=\"c\">";
-    case TRunClass::String: return "<span class=\"s\">";
-    case TRunClass::Number: return "<span class=\"m\">";
-    case TRunClass::Directive: return "<span class=\"d\">";
-    default: return "<span>";
+    case TRunClass::Keyword: return {"<b>", "</b>"};
+    case TRunClass::Comment: return {"<i>", "</i>"};
+    case TRunClass::Prefix: return {"<span class=p>", "</span>"};
+    case TRunClass::String: return {"<span class=s>", "</span>"};
+    case TRunClass::Number: return {"<span class=m>", "</span>"};
+    case TRunClass::Directive: return {"<span class=d>", "</span>"};
+    default: return {"<span>", "</span>"};
     }
+}
+
+bool all_blank(std::string_view bytes)
+{
+    return bytes.find_first_not_of(' ') == std::string_view::npos;
 }
 
 class TPageWriter {
@@ -159,9 +167,9 @@ private:
 
     void listingLine(long long number, std::string_view line, std::span<const TStyledRun> runs)
     {
-        out_ += "<span class=\"l\" id=\"L";
+        out_ += "<span id=L";
         append_decimal(out_, number);
-        out_ += "\">";
+        out_ += '>';
         std::size_t at = 0;
         for (const TStyledRun& run : runs) {
             text(line.substr(at, run.start - at));
@@ -176,21 +184,27 @@ private:
     {
         switch (run.kind) {
         case TRunClass::LineNumber:
-            lineLink("n", nullptr, number, bytes);
+            lineLink(nullptr, nullptr, number, bytes);
             return;
         case TRunClass::EndReference:
             if (resolver_.hasLine(run.line))
                 lineLink("e", nullptr, run.line, bytes);
             else
-                spanned("<span class=\"e\">", bytes);
+                spanned({"<span class=e>", "</span>"}, bytes);
             return;
+        case TRunClass::Prefix:
+            if (all_blank(bytes)) {
+                text(bytes);
+                return;
+            }
+            break;
         case TRunClass::Identifier:
             identifier(number, bytes);
             return;
         default:
-            spanned(span_class(run.kind), bytes);
-            return;
+            break;
         }
+        spanned(run_tags(run.kind), bytes);
     }
 
     void identifier(long long number, std::string_view bytes)
@@ -204,22 +218,26 @@ private:
         lineLink(target->unit ? "x" : "v", target->unit, target->line, bytes);
     }
 
+    // A link to a line; `cls` names its kind (none for line numbers).
     void lineLink(const char* cls, const THtmlSource* unit, long long line, std::string_view bytes)
     {
-        out_ += "<a class=\"";
-        out_ += cls;
-        out_ += "\" ";
+        out_ += "<a ";
+        if (cls) {
+            out_ += "class=";
+            out_ += cls;
+            out_ += ' ';
+        }
         append_line_href(out_, unit, line);
         out_ += '>';
         text(bytes);
         out_ += "</a>";
     }
 
-    void spanned(const char* open, std::string_view bytes)
+    void spanned(std::pair<const char*, const char*> tags, std::string_view bytes)
     {
-        out_ += open;
+        out_ += tags.first;
         text(bytes);
-        out_ += "</span>";
+        out_ += tags.second;
     }
 
     // An item of a declaration list: its text, with any line breaks of a header written over
@@ -241,7 +259,7 @@ private:
     {
         itemText(item.substr(0, start));
         if (resolver_.hasLine(line))
-            lineLink("n", nullptr, line, item.substr(start, length));
+            lineLink(nullptr, nullptr, line, item.substr(start, length));
         else
             itemText(item.substr(start, length));
         itemText(item.substr(start + length));
@@ -282,7 +300,7 @@ private:
             for (char c : digits.substr(0, 12))
                 line = line * 10 + (c - '0');
             if (resolver_.hasLine(line))
-                lineLink("n", nullptr, line, digits);
+                lineLink(nullptr, nullptr, line, digits);
             else
                 itemText(digits);
             at = start + length;
