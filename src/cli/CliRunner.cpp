@@ -9,6 +9,7 @@
 #include "ListingBuilder.h"
 #include "ListingExport.h"
 #include "ListingSettingsFile.h"
+#include "OutputNames.h"
 #include "ReportModule.h"
 #include "tabulex_version.h"
 
@@ -22,27 +23,6 @@ std::string exportOf(const std::string& bytes, const TListingSettings& settings)
     const TDeclarationLists lists = scan_declarations(bytes);
     return export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, settings);
 }
-
-// Output names under --out-dir: the proposed export name, made unique when two sources share
-// a file name, so that no output overwrites another one of the same run.
-class OutputNames {
-public:
-    explicit OutputNames(std::filesystem::path dir) : m_dir(std::move(dir)) {}
-
-    std::filesystem::path next(const std::string& source)
-    {
-        const std::filesystem::path proposed = proposed_export_name(source);
-        int& uses = m_uses[proposed.string()];
-        ++uses;
-        if (uses == 1)
-            return m_dir / proposed;
-        return m_dir / (proposed.stem().string() + "~" + std::to_string(uses) + proposed.extension().string());
-    }
-
-private:
-    std::filesystem::path m_dir;
-    std::map<std::string, int> m_uses;
-};
 
 // Whether writing `target` would replace one of the run's sources (the one being listed, or
 // one still to be read when an output name under --out-dir falls on it).
@@ -106,20 +86,35 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         return runReport(*options, settings, err);
 
     int status = CliOk;
-    OutputNames names(options->outDir);
-    for (const std::string& source : options->sources) {
+    const std::vector<TSourceFile> sources =
+        collect_sources(options->sources, options->extensions, [&](const std::string& message) {
+            std::fprintf(err, "%s\n", message.c_str());
+            status = CliSourceFailed;
+        });
+    if (options->outDir.empty() && (sources.size() > 1 || (!sources.empty() && sources.front().fromFolder()))) {
+        std::fprintf(err, "tabulex-cli: several sources and folders need --out-dir\n\n%s", cli_usage());
+        return CliUsage;
+    }
+    std::vector<std::string> sourcePaths;
+    for (const TSourceFile& source : sources)
+        sourcePaths.push_back(source.path);
+    TOutputNames names(options->outDir, ".txt");
+    for (const TSourceFile& source : sources) {
         std::string text;
         try {
-            text = exportOf(read_file_bytes(source), settings);
+            text = exportOf(read_file_bytes(source.path), settings);
         } catch (const EFOpenError& failure) {
             std::fprintf(err, "%s\n", failure.what());
             status = CliSourceFailed;
             continue;
         }
         std::string target = options->outputPath;
-        if (!options->outDir.empty())
-            target = names.next(source).string();
-        if (!target.empty() && isASource(target, options->sources)) {
+        if (!options->outDir.empty()) {
+            target = names.next(source);
+            std::error_code ec;
+            std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ec);
+        }
+        if (!target.empty() && isASource(target, sourcePaths)) {
             std::fprintf(err, "Cannot create file %s: it is a source of this run\n", target.c_str());
             status = CliSourceFailed;
             continue;
