@@ -7,29 +7,13 @@
 #include <vector>
 
 #include "DecimalText.h"
+#include "DeclarationScan.h"
 #include "PasLex.h"
+#include "SourceEncoding.h"
 
 namespace tabulex {
 
 namespace {
-
-/// One declaration: a name followed by ":".
-struct tvariavel {
-    std::string linha;  ///< declaration line, zero-padded to four digits
-    std::string nome;   ///< the name as written
-    std::string tipo;   ///< text of the first significant token after the ":"
-    std::string refs;   ///< reference marks, a CR after every eighth
-    std::int32_t nrefs = 0;
-};
-
-/// One routine header of the implementation section.
-struct tprocfunc {
-    std::int32_t linha = 0;  ///< 1-based line of the header keyword
-    std::string nome;        ///< keyword up to the first ":", "(" or ";" token
-    std::string parametros;  ///< "(" up to the first ")", or empty
-    std::string retorno;     ///< ":" up to the next ";", or empty
-    TTokenKind chave = tkProcedure;
-};
 
 // ---------------------------------------------------------------------------------------
 // Name collation: ASCII case folding, then "_" before the digits before the letters; any
@@ -95,296 +79,334 @@ std::uint64_t name_hash(std::string_view name)
     return h;
 }
 
-/// The declarations of one scan. Entries are kept in declaration order with a hash index
-/// on the case-folded name that points at the latest entry of each name, so a lookup is
-/// one hash probe and allocates nothing. The collated order (equal names latest first) is
-/// produced once, at the end.
-class TVariableList {
-public:
-    TVariableList() : slots_(1024) {}
-
-    void add(tvariavel entry)
-    {
-        if ((entries_.size() + 1) * 2 > slots_.size())
-            grow();
-        const std::uint64_t hash = name_hash(entry.nome);
-        entries_.push_back(std::move(entry));
-        // A name declared again: its latest entry takes the references that follow.
-        slots_[find_slot(entries_.back().nome, hash)] = {static_cast<std::uint32_t>(entries_.size()), tag_of(hash)};
-    }
-
-    tvariavel* find(std::string_view name)
-    {
-        std::uint32_t index = slots_[find_slot(name, name_hash(name))].index;
-        return index == 0 ? nullptr : &entries_[index - 1];
-    }
-
-    /// Entry indexes in list order: collated names, equal names latest declaration first.
-    std::vector<std::uint32_t> sorted_order() const
-    {
-        std::vector<std::uint32_t> order(entries_.size());
-        for (std::uint32_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
-            int c = collate_names(entries_[a].nome, entries_[b].nome);
-            return c != 0 ? c < 0 : a > b;
-        });
-        return order;
-    }
-
-    const tvariavel& operator[](std::uint32_t index) const { return entries_[index]; }
-
-private:
-    /// Entry index + 1 (0: empty) and the high half of the name's hash, which spares most
-    /// probes a visit to the entry itself.
-    struct TSlot {
-        std::uint32_t index = 0;
-        std::uint32_t tag = 0;
-    };
-
-    static std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
-
-    // The slot holding `name`, or the empty slot where it would go.
-    std::size_t find_slot(std::string_view name, std::uint64_t hash) const
-    {
-        const std::size_t mask = slots_.size() - 1;
-        const std::uint32_t tag = tag_of(hash);
-        std::size_t slot = static_cast<std::size_t>(hash) & mask;
-        for (;;) {
-            const TSlot& s = slots_[slot];
-            if (s.index == 0 || (s.tag == tag && same_name(entries_[s.index - 1].nome, name)))
-                return slot;
-            slot = (slot + 1) & mask;
-        }
-    }
-
-    void grow()
-    {
-        std::vector<TSlot> old(slots_.size() * 2);
-        old.swap(slots_);
-        const std::size_t mask = slots_.size() - 1;
-        for (const TSlot& s : old) {
-            if (s.index == 0)
-                continue;
-            std::size_t slot = static_cast<std::size_t>(name_hash(entries_[s.index - 1].nome)) & mask;
-            while (slots_[slot].index != 0)
-                slot = (slot + 1) & mask;
-            slots_[slot] = s;
-        }
-    }
-
-    std::vector<tvariavel> entries_;
-    std::vector<TSlot> slots_;
-};
-
 const char* const kRuler = "------------------------------------------------";
 const char* const kUnitsRuler = "--------------------------- ";
 
-/// One run of the declaration scan over one text.
-class TDeclarationScanner {
-public:
-    explicit TDeclarationScanner(const std::string& bytes) : bytes_(bytes) {}
-
-    TDeclarationLists scan();
-
-private:
-    void step();
-    void uses_clause();
-    void routine_header();
-    void record_reference(std::string_view name, const char* mark);
-    void fill_xref();
-    void fill_procs();
-    std::int32_t current_line() const { return lex_.LineNumber() + 1; }
-
-    const std::string& bytes_;
-    TPasLex lex_;
-    TDeclarationLists lists_;
-    TVariableList variaveis_;
-    std::vector<tprocfunc> procs_;
-
-    bool in_implementation_ = false;
-    bool globals_header_ = false;
-    bool locals_header_ = false;
-    std::string pending_units_;
-    int pending_count_ = 0;
-};
-
-TDeclarationLists TDeclarationScanner::scan()
+bool isSignificant(TTokenKind kind)
 {
-    lex_.SetText(bytes_.c_str());
-    const auto size = static_cast<std::int32_t>(bytes_.size());
-    while (lex_.TokenKind() != tkNull && lex_.RunPosition() <= size)
-        step();
-    fill_xref();
-    fill_procs();
-    return std::move(lists_);
+    return kind != tkAnsiComment && kind != tkBorComment && kind != tkCRLF && kind != tkCRLFInComment
+           && kind != tkSpace;
 }
 
-// The parts of one step run in this order, each on the token current when it is reached.
-void TDeclarationScanner::step()
+bool isRoutineKeyword(TTokenKind kind)
 {
-    if (lex_.TokenKind() == tkImplementation)
-        in_implementation_ = true;
-    if (lex_.TokenKind() == tkUses)
-        uses_clause();
-    const TTokenKind kind = lex_.TokenKind();
-    if ((kind == tkConstructor || kind == tkDestructor || kind == tkFunction || kind == tkProcedure)
-        && in_implementation_)
-        routine_header();
-    if (lex_.TokenKind() == tkParenOpen) {
-        // Not nested: the first ")" ends the skip.
-        do
-            lex_.NextSignificant();
-        while (lex_.TokenKind() != tkParenClose && lex_.TokenKind() != tkNull);
-    }
-    if (lex_.TokenKind() != tkIdentifier) {
-        lex_.NextSignificant();
-        return;
-    }
+    return kind == tkConstructor || kind == tkDestructor || kind == tkFunction || kind == tkProcedure;
+}
 
-    const std::string_view name = lex_.TokenView();
-    lex_.NextSignificant();
-    switch (lex_.TokenKind()) {
-    case tkColon: {
-        lex_.NextSignificant();
-        tvariavel entry;
-        append_zero_padded(entry.linha, current_line(), 4);
-        entry.nome = name;
-        entry.tipo = lex_.TokenView();
-        variaveis_.add(std::move(entry));
-        break;  // the type token is examined by the next step
-    }
-    case tkAssign:
-        record_reference(name, "=(");
+std::int32_t lineOf(const TPasLex& lex) { return lex.LineNumber() + 1; }
+
+}  // namespace
+
+void TDeclarationScan::feed(const TPasLex& lex)
+{
+    if (state_ == State::Done)
+        return;
+    const TTokenKind kind = lex.TokenKind();
+    switch (state_) {
+    case State::RoutineName:
+    case State::RoutineParams:
+    case State::RoutineSkip:
+    case State::RoutineReturn:
+        // A routine header keeps its blanks, comments and line breaks.
+        routineToken(lex);
         break;
     default:
-        record_reference(name, ".(");
+        // Everywhere else the scan moves from one significant token to the next.
+        if (!isSignificant(kind))
+            return;
+        switch (state_) {
+        case State::Step:
+            step(lex);
+            break;
+        case State::AfterName:
+            afterName(lex);
+            break;
+        case State::AfterColon:
+            addVariable(name_, lex.TokenView(), lineOf(lex));
+            state_ = State::Step;
+            step(lex);  // the type token starts the next step
+            break;
+        case State::ParenSkip:
+            // Not nested: the first ")" ends the skip.
+            if (kind == tkParenClose)
+                state_ = State::Step;
+            break;
+        case State::Uses:
+            usesToken(lex);
+            break;
+        default:
+            break;
+        }
         break;
+    }
+    if (kind == tkNull)
+        finish();
+}
+
+void TDeclarationScan::step(const TPasLex& lex)
+{
+    const TTokenKind kind = lex.TokenKind();
+    if (kind == tkImplementation) {
+        in_implementation_ = true;
+    } else if (kind == tkUses) {
+        state_ = State::Uses;
+    } else if (isRoutineKeyword(kind) && in_implementation_) {
+        routine_ = TRoutine{lineOf(lex), std::string(lex.TokenView()), {}, {}};
+        state_ = State::RoutineName;
+    } else if (kind == tkParenOpen) {
+        state_ = State::ParenSkip;
+    } else if (kind == tkIdentifier) {
+        name_ = lex.TokenView();
+        state_ = State::AfterName;
     }
 }
 
 // Names are only cross-referenced after their declaration. The line is that of the token
 // after the name.
-void TDeclarationScanner::record_reference(std::string_view name, const char* mark)
+void TDeclarationScan::afterName(const TPasLex& lex)
 {
-    tvariavel* entry = variaveis_.find(name);
-    if (entry == nullptr)
+    const TTokenKind kind = lex.TokenKind();
+    if (kind == tkColon) {
+        state_ = State::AfterColon;
         return;
-    entry->refs += mark;
-    append_zero_padded(entry->refs, current_line(), 4);
-    entry->refs += ")  ";
-    if (++entry->nrefs % 8 == 0)
-        entry->refs += '\r';
+    }
+    if (TVariable* entry = findVariable(name_)) {
+        const auto line = static_cast<std::uint32_t>(lineOf(lex));
+        entry->refs.push_back(kind == tkAssign ? line | kAssigned : line);
+    }
+    state_ = State::Step;
+    if (kind != tkAssign)
+        step(lex);  // the follower starts the next step
 }
 
-void TDeclarationScanner::uses_clause()
+void TDeclarationScan::usesToken(const TPasLex& lex)
 {
-    StringList& out = lists_.ListBox5;
-    do {
-        lex_.NextSignificant();
-        if (!globals_header_) {
-            globals_header_ = true;
-            out.insert(out.end(), {" ", "                 Units: ", kUnitsRuler, "Globais: ", kUnitsRuler});
+    if (!globals_header_) {
+        globals_header_ = true;
+        uses_.insert(uses_.end(), {" ", "                 Units: ", kUnitsRuler, "Globais: ", kUnitsRuler});
+    }
+    const TTokenKind kind = lex.TokenKind();
+    if (kind == tkIdentifier) {
+        if (in_implementation_ && !locals_header_) {
+            uses_.insert(uses_.end(), {" ", kUnitsRuler, "Locais: ", kUnitsRuler});
+            locals_header_ = true;
+            pending_units_.clear();
+            pending_count_ = 0;
         }
-        if (lex_.TokenKind() == tkIdentifier) {
-            if (in_implementation_ && !locals_header_) {
-                out.insert(out.end(), {" ", kUnitsRuler, "Locais: ", kUnitsRuler});
-                locals_header_ = true;
-                pending_units_.clear();
-                pending_count_ = 0;
-            }
-            pending_units_ += lex_.TokenView();
-            pending_units_ += "  ";
-            if (++pending_count_ % 5 == 0) {
-                out.push_back(std::move(pending_units_));
-                out.push_back(" ");
-                pending_units_.clear();
-            }
+        pending_units_ += lex.TokenView();
+        pending_units_ += "  ";
+        if (++pending_count_ % 5 == 0) {
+            uses_.push_back(std::move(pending_units_));
+            uses_.push_back(" ");
+            pending_units_.clear();
         }
-    } while (lex_.TokenKind() != tkSemiColon && lex_.TokenKind() != tkNull);
+    }
+    if (kind != tkSemiColon && kind != tkNull)
+        return;
     if (!pending_units_.empty())
-        out.push_back(std::move(pending_units_));
+        uses_.push_back(std::move(pending_units_));
     pending_units_.clear();
     pending_count_ = 0;
+    state_ = State::Step;
 }
 
-// Read with Next, so blanks, comments and line breaks stay in the header texts.
-void TDeclarationScanner::routine_header()
+// The keyword up to the first ":", "(" or ";" is the name; "(" up to the first ")" the
+// parameters; ":" up to the next ";" the result.
+void TDeclarationScan::routineToken(const TPasLex& lex)
 {
-    tprocfunc entry;
-    entry.linha = current_line();
-    entry.chave = lex_.TokenKind();
-    auto kind = [this] { return lex_.TokenKind(); };
-    do {
-        entry.nome += lex_.TokenView();
-        lex_.Next();
-    } while (kind() != tkColon && kind() != tkParenOpen && kind() != tkSemiColon && kind() != tkNull);
-
-    if (kind() == tkParenOpen) {
-        entry.parametros = "(";
-        do {
-            lex_.Next();
-            entry.parametros += lex_.TokenView();
-        } while (kind() != tkParenClose && kind() != tkNull);
-    }
-    while (kind() != tkColon && kind() != tkSemiColon && kind() != tkNull)
-        lex_.Next();
-    if (kind() == tkColon) {
-        entry.retorno = ":";
-        do {
-            lex_.Next();
-            entry.retorno += lex_.TokenView();
-        } while (kind() != tkSemiColon && kind() != tkNull);
-    }
-    procs_.push_back(std::move(entry));
-}
-
-void TDeclarationScanner::fill_xref()
-{
-    StringList& out = lists_.listbox3;
-    // "Referência cruzada" in the Windows-1252 code page of the lists.
-    out.insert(out.end(), {" ", "         Refer\xEA" "ncia cruzada", kRuler});
-    for (std::uint32_t index : variaveis_.sorted_order()) {
-        const tvariavel& v = variaveis_[index];
-        out.push_back(" ");
-        std::string heading;
-        heading.reserve(v.nome.size() + v.tipo.size() + v.linha.size() + 7);
-        heading.append(v.nome).append(" : ").append(v.tipo).append(" D(").append(v.linha).append(")");
-        out.push_back(std::move(heading));
-
-        // Each CR ends a line of eight marks; the last piece, with one extra blank, always follows.
-        std::string_view refs = v.refs;
-        std::size_t start = 0;
-        for (std::size_t cr = refs.find('\r'); cr != std::string_view::npos; cr = refs.find('\r', start)) {
-            out.emplace_back(refs.substr(start, cr - start));
-            start = cr + 1;
+    const TTokenKind kind = lex.TokenKind();
+    const bool ends = kind == tkSemiColon || kind == tkNull;
+    switch (state_) {
+    case State::RoutineName:
+        if (kind == tkParenOpen) {
+            routine_.parametros = "(";
+            state_ = State::RoutineParams;
+        } else if (kind == tkColon) {
+            routine_.retorno = ":";
+            state_ = State::RoutineReturn;
+        } else if (ends) {
+            finishRoutine();
+        } else {
+            routine_.nome += lex.TokenView();
         }
-        std::string last(refs.substr(start));
-        last += ' ';
-        out.push_back(std::move(last));
+        break;
+    case State::RoutineParams:
+        routine_.parametros += lex.TokenView();
+        if (kind == tkParenClose)
+            state_ = State::RoutineSkip;
+        else if (kind == tkNull)
+            finishRoutine();
+        break;
+    case State::RoutineSkip:
+        if (kind == tkColon) {
+            routine_.retorno = ":";
+            state_ = State::RoutineReturn;
+        } else if (ends) {
+            finishRoutine();
+        }
+        break;
+    default:  // RoutineReturn
+        routine_.retorno += lex.TokenView();
+        if (ends)
+            finishRoutine();
+        break;
     }
 }
 
-void TDeclarationScanner::fill_procs()
+void TDeclarationScan::finishRoutine()
 {
-    StringList& out = lists_.ListBox4;
-    std::string heading = "         Procedures / Functions : ";
-    append_decimal(heading, static_cast<long long>(procs_.size()));
-    out.insert(out.end(), {" ", heading, kRuler});
-    for (const tprocfunc& p : procs_) {
-        std::string line;
+    routines_.push_back(std::move(routine_));
+    routine_ = {};
+    state_ = State::Step;
+}
+
+void TDeclarationScan::finish()
+{
+    if (state_ == State::Uses) {
+        // A uses clause cut off by the end of the text.
+        if (!pending_units_.empty())
+            uses_.push_back(std::move(pending_units_));
+        pending_units_.clear();
+    }
+    state_ = State::Done;
+}
+
+// Declarations are kept in declaration order with a hash index on the case-folded name that
+// points at the latest entry of each name, so a lookup is one probe and allocates nothing.
+void TDeclarationScan::addVariable(std::string_view name, std::string_view type, std::int32_t line)
+{
+    if ((variables_.size() + 1) * 2 > slots_.size())
+        growSlots();
+    const std::uint64_t hash = name_hash(name);
+    variables_.push_back({name, type, line, {}});
+    // A name declared again: its latest entry takes the references that follow.
+    slots_[findSlot(name, hash)] = {static_cast<std::uint32_t>(variables_.size()),
+                                    static_cast<std::uint32_t>(hash >> 32)};
+}
+
+TDeclarationScan::TVariable* TDeclarationScan::findVariable(std::string_view name)
+{
+    const std::uint32_t index = slots_[findSlot(name, name_hash(name))].index;
+    return index == 0 ? nullptr : &variables_[index - 1];
+}
+
+// The slot holding `name`, or the empty slot where it would go.
+std::size_t TDeclarationScan::findSlot(std::string_view name, std::uint64_t hash) const
+{
+    const std::size_t mask = slots_.size() - 1;
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    std::size_t slot = static_cast<std::size_t>(hash) & mask;
+    for (;;) {
+        const TSlot& s = slots_[slot];
+        if (s.index == 0 || (s.tag == tag && same_name(variables_[s.index - 1].nome, name)))
+            return slot;
+        slot = (slot + 1) & mask;
+    }
+}
+
+void TDeclarationScan::growSlots()
+{
+    std::vector<TSlot> old(slots_.size() * 2);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const TSlot& s : old) {
+        if (s.index == 0)
+            continue;
+        std::size_t slot = static_cast<std::size_t>(name_hash(variables_[s.index - 1].nome)) & mask;
+        while (slots_[slot].index != 0)
+            slot = (slot + 1) & mask;
+        slots_[slot] = s;
+    }
+}
+
+// Entry indexes in list order: collated names, equal names latest declaration first.
+std::vector<std::uint32_t> TDeclarationScan::sortedOrder() const
+{
+    std::vector<std::uint32_t> order(variables_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
+        const int c = collate_names(variables_[a].nome, variables_[b].nome);
+        return c != 0 ? c < 0 : a > b;
+    });
+    return order;
+}
+
+void TDeclarationScan::write_xref(const TLineSink& sink) const
+{
+    sink(" ");
+    // "Referência cruzada" in the encoding of the source, so the lists read in one encoding.
+    sink(utf8_ ? "         Refer\xC3\xAA" "ncia cruzada" : "         Refer\xEA" "ncia cruzada");
+    sink(kRuler);
+    std::string line;
+    for (std::uint32_t index : sortedOrder()) {
+        const TVariable& v = variables_[index];
+        sink(" ");
+        line.clear();
+        line.append(v.nome).append(" : ").append(v.tipo).append(" D(");
+        append_zero_padded(line, v.linha, 4);
+        line += ')';
+        sink(line);
+
+        // Eight marks a line; the last line, with one extra blank, always follows.
+        line.clear();
+        int onLine = 0;
+        for (std::uint32_t ref : v.refs) {
+            line += (ref & kAssigned) != 0 ? "=(" : ".(";
+            append_zero_padded(line, static_cast<long long>(ref & ~kAssigned), 4);
+            line += ")  ";
+            if (++onLine == 8) {
+                sink(line);
+                line.clear();
+                onLine = 0;
+            }
+        }
+        line += ' ';
+        sink(line);
+    }
+}
+
+void TDeclarationScan::write_procs(const TLineSink& sink) const
+{
+    std::string line = "         Procedures / Functions : ";
+    append_decimal(line, static_cast<long long>(routines_.size()));
+    sink(" ");
+    sink(line);
+    sink(kRuler);
+    for (const TRoutine& p : routines_) {
+        line.clear();
         append_zero_padded(line, p.linha, 4);
         line.append(" : ").append(p.nome).append(" ").append(p.parametros).append("     ").append(p.retorno);
-        out.push_back(std::move(line));
-        out.push_back(" ");
+        sink(line);
+        sink(" ");
     }
 }
 
-}  // namespace
+TDeclarationLists declaration_lists(TDeclarationScan& scan)
+{
+    TDeclarationLists lists;
+    scan.write_xref([&](std::string_view line) { lists.listbox3.emplace_back(line); });
+    scan.write_procs([&](std::string_view line) { lists.ListBox4.emplace_back(line); });
+    lists.ListBox5 = std::move(scan.uses());
+    return lists;
+}
+
+void scan_text(const std::string& bytes, TDeclarationScan& scan)
+{
+    TPasLex lex;
+    lex.SetText(bytes.c_str());
+    scan.feed(lex);
+    while (!scan.finished()) {
+        lex.Next();
+        scan.feed(lex);
+    }
+}
 
 TDeclarationLists scan_declarations(const std::string& bytes)
 {
-    return TDeclarationScanner(bytes).scan();
+    TDeclarationScan scan(detect_source_encoding(bytes) == SourceEncoding::Utf8);
+    scan_text(bytes, scan);
+    return declaration_lists(scan);
 }
 
 }  // namespace tabulex

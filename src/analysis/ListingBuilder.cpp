@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "DecimalText.h"
+#include "DeclarationScan.h"
 #include "PasLex.h"
+#include "SourceEncoding.h"
 
 namespace tabulex {
 
@@ -135,8 +137,9 @@ struct TLevelEntry {
 /// One run of the listing builder over one text.
 class TListingBuilder {
 public:
-    TListingBuilder(const std::string& bytes, const TListingSettings& settings)
-        : bytes_(bytes), settings_(settings), niveis_(51)
+    TListingBuilder(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink,
+                    TDeclarationScan* scan)
+        : bytes_(bytes), settings_(settings), sink_(sink), scan_(scan), niveis_(51)
     {
         prefix_capacity_ = 48 + std::max({settings.prenivel.size() + settings.sufnivel.size(),
                                           settings.prefnivel.size() + settings.suffnivel.size(),
@@ -144,9 +147,16 @@ public:
                            + settings.preend.size() + settings.sufend.size();
     }
 
-    StringList build();
+    void build();
 
 private:
+    // Makes the next token current and hands it to the declaration scan, if there is one.
+    void advance()
+    {
+        lex_.Next();
+        if (scan_ != nullptr)
+            scan_->feed(lex_);
+    }
     void handle_token();
     void class_scan();
     bool class_scan_phase(bool phase_two);
@@ -155,8 +165,10 @@ private:
 
     const std::string& bytes_;
     const TListingSettings& settings_;
+    const TLineSink& sink_;
+    TDeclarationScan* scan_;
     TPasLex lex_;
-    StringList listing_;
+    std::string line_;  // the line being composed, its buffer kept from line to line
 
     // Level table: index 0 stands for the outside of all blocks and is never written; it
     // grows when the nesting goes deeper than it has room for.
@@ -174,11 +186,11 @@ private:
     std::size_t prefix_capacity_ = 0;
 };
 
-StringList TListingBuilder::build()
+void TListingBuilder::build()
 {
-    // One listing line per source line; a rough guess of the line count saves regrowing.
-    listing_.reserve(bytes_.size() / 32 + 16);
     lex_.SetText(bytes_.c_str());
+    if (scan_ != nullptr)
+        scan_->feed(lex_);
 
     const auto size = static_cast<std::int32_t>(bytes_.size());
     while (lex_.TokenKind() != tkNull && lex_.RunPosition() <= size)
@@ -189,7 +201,9 @@ StringList TListingBuilder::build()
     const bool at_file_end = static_cast<std::size_t>(lex_.TokenPosition()) == bytes_.size();
     if (at_file_end && line_text_start_ < bytes_.size())
         emit_line(bytes_.size(), in_phase_two_);
-    return std::move(listing_);
+    // The scan sees the end of the text even when the listing stopped short of it.
+    while (scan_ != nullptr && !scan_->finished())
+        advance();
 }
 
 void TListingBuilder::handle_token()
@@ -203,7 +217,7 @@ void TListingBuilder::handle_token()
         class_scan();
     open_or_close(lex_.TokenKind());
     // The token's bytes need no copying: the line text is the byte range of the line.
-    lex_.Next();
+    advance();
 }
 
 void TListingBuilder::open_or_close(TTokenKind kind)
@@ -252,7 +266,7 @@ bool TListingBuilder::class_scan_phase(bool phase_two)
     for (;;) {
         if (is_line_break(lex_.TokenKind()))
             emit_line(static_cast<std::size_t>(lex_.TokenPosition()), phase_two);
-        lex_.Next();
+        advance();
         const TTokenKind kind = lex_.TokenKind();
         if (kind == tkNull)
             return false;
@@ -264,7 +278,8 @@ bool TListingBuilder::class_scan_phase(bool phase_two)
 void TListingBuilder::emit_line(std::size_t text_end, bool phase_two)
 {
     const std::size_t text_length = text_end - line_text_start_;
-    std::string line;
+    std::string& line = line_;
+    line.clear();
     line.reserve(prefix_capacity_ + static_cast<std::size_t>(nivel_) * settings_.coluna.size() + text_length);
     if (settings_.Numeracao) {
         append_zero_padded(line, line_number_, 4);
@@ -275,7 +290,7 @@ void TListingBuilder::emit_line(std::size_t text_end, bool phase_two)
     append_prelinha(line, opened_, nivel_, tipo_linha_, marks_, settings_);
     line.append(bytes_, line_text_start_, text_length);
     line += marks_.ref_fim;
-    listing_.push_back(std::move(line));
+    sink_(line);
 
     tipo_linha_ = 0;
     line_text_start_ = static_cast<std::size_t>(lex_.RunPosition());
@@ -286,7 +301,29 @@ void TListingBuilder::emit_line(std::size_t text_end, bool phase_two)
 
 StringList build_listing(const std::string& bytes, const TListingSettings& settings)
 {
-    return TListingBuilder(bytes, settings).build();
+    StringList listing;
+    // One listing line per source line; a rough guess of the line count saves regrowing.
+    listing.reserve(bytes.size() / 32 + 16);
+    build_listing(bytes, settings, [&](std::string_view line) { listing.emplace_back(line); });
+    return listing;
+}
+
+void build_listing(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink)
+{
+    TListingBuilder(bytes, settings, sink, nullptr).build();
+}
+
+TDeclarationLists analyse_source(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink)
+{
+    TDeclarationScan scan(detect_source_encoding(bytes) == SourceEncoding::Utf8);
+    TListingBuilder(bytes, settings, sink, &scan).build();
+    return declaration_lists(scan);
+}
+
+void analyse_source(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink,
+                    TDeclarationScan& scan)
+{
+    TListingBuilder(bytes, settings, sink, &scan).build();
 }
 
 }  // namespace tabulex

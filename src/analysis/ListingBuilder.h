@@ -1,5 +1,9 @@
 #pragma once
+#include <functional>
 #include <string>
+#include <string_view>
+
+#include "DeclarationScanner.h"
 
 #include "ListingSettings.h"
 #include "StringList.h"
@@ -30,5 +34,15 @@ void monta_prelinha(bool& opened, int level, std::string& prefix, int line_type,
 /// line. `bytes` is the whole file; the NUL that std::string keeps after its last byte is the
 /// lexer's terminator, and a NUL inside the file ends the listing there.
 StringList build_listing(const std::string& bytes, const TListingSettings& settings);
+
+/// Receives one composed line; the view is valid during the call only.
+using TLineSink = std::function<void(std::string_view line)>;
+
+/// The same listing, each line handed to `sink` as soon as it is composed, none kept.
+void build_listing(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink);
+
+/// The listing and the declaration lists from one reading of the text: each listing line goes
+/// to `sink` as it is composed, and the lists scan_declarations would give are returned.
+TDeclarationLists analyse_source(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink);
 
 }  // namespace tabulex

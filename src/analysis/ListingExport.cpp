@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "DeclarationScan.h"
+#include "SourceEncoding.h"
+
 namespace tabulex {
 
 namespace {
@@ -63,6 +66,37 @@ std::string export_listing(const TListingSections& sections, const TListingSetti
     if (settings.units)
         append_section(out, sections.uses);
     return out;
+}
+
+void stream_export(const std::string& bytes, const TListingSettings& settings,
+                   const std::function<void(std::string_view bytes)>& write)
+{
+    static constexpr std::string_view kLineEnd = "\r\n";
+    const TLineSink item = [&](std::string_view line) {
+        write(line);
+        write(kLineEnd);
+    };
+    TDeclarationScan scan(detect_source_encoding(bytes) == SourceEncoding::Utf8);
+    if (settings.listagem)
+        analyse_source(bytes, settings, item, scan);
+    else
+        scan_text(bytes, scan);
+
+    if (settings.xref) {
+        std::string untabbed;
+        scan.write_xref([&](std::string_view line) {
+            if (line.find('\t') == std::string_view::npos)
+                return item(line);
+            untabbed.assign(line);
+            std::replace(untabbed.begin(), untabbed.end(), '\t', ' ');
+            item(untabbed);
+        });
+    }
+    if (settings.proc_func)
+        scan.write_procs(item);
+    if (settings.units)
+        for (const std::string& line : scan.uses())
+            item(line);
 }
 
 std::string proposed_export_name(std::string_view path)

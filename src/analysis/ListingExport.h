@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,12 @@ struct TListingSections {
 /// The bytes of the text export: the sections the switches select, each item followed by
 /// CR LF, tabs turned into blanks in the cross-reference section only.
 std::string export_listing(const TListingSections& sections, const TListingSettings& settings);
+
+/// The text export of the source file `bytes` made in one reading of the text and handed to
+/// `write` piece by piece as it is made: the same bytes as export_listing over the file's
+/// lists, but only the cross reference and the two other lists are held until the end.
+void stream_export(const std::string& bytes, const TListingSettings& settings,
+                   const std::function<void(std::string_view bytes)>& write);
 
 /// The file name proposed for the export of `path`: its file name (no folder) with the
 /// extension replaced by ".txt", or ".txt" appended when it has none.

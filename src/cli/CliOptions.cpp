@@ -4,21 +4,32 @@ namespace tabulex {
 
 const char* cli_usage()
 {
-    return "usage: tabulex-cli [--settings FILE.ini] [--output FILE | --out-dir DIR] SOURCE...\n"
+    return "usage: tabulex-cli [--settings FILE.ini] [--output FILE | --out-dir DIR] [--ext LIST]\n"
+           "                   [--jobs N] SOURCE|FOLDER...\n"
            "       tabulex-cli [--settings FILE.ini] --pdf OUT.pdf SOURCE\n"
            "       tabulex-cli [--settings FILE.ini] --report OUT.rpf SOURCE\n"
-           "       tabulex-cli [--settings FILE.ini] --html OUT_DIR SOURCE...\n"
+           "       tabulex-cli [--settings FILE.ini] [--ext LIST] --html OUT_DIR SOURCE|FOLDER...\n"
            "\n"
            "Writes the numbered listing, cross reference, routine list and uses list of each\n"
            "Object Pascal SOURCE, as the desktop program's \"Gravar\" command saves them.\n"
            "\n"
            "  --settings FILE.ini  read the listing settings from FILE.ini (defaults otherwise)\n"
            "  --output FILE        write the text to FILE instead of standard output\n"
-           "  --out-dir DIR        write one NAME.txt per source into DIR (needed for several)\n"
+           "  --out-dir DIR        write one output per source into DIR, created when missing\n"
+           "                       (needed for several sources and for folders): a file SOURCE\n"
+           "                       gives DIR/NAME.txt (its extension replaced), a source found\n"
+           "                       in FOLDER gives its path below FOLDER with .txt appended\n"
+           "                       (FOLDER/sub/Unit1.dfm gives DIR/sub/Unit1.dfm.txt); a name\n"
+           "                       given out before in the run gets ~2, ~3, ... before .txt\n"
+           "  --ext LIST           the extensions taken from folders, e.g. pas,inc (any case;\n"
+           "                       default pas,pp,p,dpr,lpr,dfm,lfm); folders are walked\n"
+           "                       recursively in byte order of the paths\n"
+           "  --jobs N             list N sources at a time (default: one per processor)\n"
            "  --pdf OUT.pdf        write the two-column report of SOURCE as a PDF document\n"
            "  --report OUT.rpf     write the report of SOURCE as a saved report file\n"
-           "  --html OUT_DIR       write a browsable HTML listing of the sources into OUT_DIR:\n"
-           "                       index.html, one page per source, tabulex.css, tabulex.js\n"
+           "  --html OUT_DIR       write a browsable HTML listing of the sources into OUT_DIR,\n"
+           "                       created when missing: index.html, one page per source,\n"
+           "                       tabulex.css and tabulex.js\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -40,6 +51,33 @@ std::string* valueSlot(TCliOptions& options, const std::string& name)
     if (name == "--html")
         return &options.htmlDir;
     return nullptr;
+}
+
+bool readExtensions(const std::string& value, TCliOptions& options, std::string& error)
+{
+    auto extensions = parse_source_extensions(value, error);
+    if (!extensions)
+        return false;
+    options.extensions = std::move(*extensions);
+    return true;
+}
+
+bool readJobs(const std::string& value, TCliOptions& options, std::string& error)
+{
+    unsigned jobs = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9' || jobs > 9999) {
+            jobs = 0;
+            break;
+        }
+        jobs = jobs * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (jobs == 0 || jobs > 1024) {
+        error = "--jobs needs a number from 1 to 1024";
+        return false;
+    }
+    options.jobs = jobs;
+    return true;
 }
 
 std::string checkCombination(const TCliOptions& o)
@@ -79,6 +117,13 @@ std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& arg
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
+        } else if (arg == "--ext" || arg == "--jobs") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = arg + " needs a value";
+                return std::nullopt;
+            }
+            if (!(arg == "--ext" ? readExtensions(args[++i], options, error) : readJobs(args[++i], options, error)))
+                return std::nullopt;
         } else if (std::string* slot = valueSlot(options, arg)) {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 error = arg + " needs a value";

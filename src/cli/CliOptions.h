@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "SourceCollection.h"
+
 namespace tabulex {
 
 /// What the batch command was asked to do.
@@ -13,6 +15,8 @@ struct TCliOptions {
     std::string pdfPath;           ///< --pdf OUT.pdf
     std::string reportPath;        ///< --report OUT.rpf
     std::string htmlDir;           ///< --html OUT_DIR
+    TSourceExtensions extensions = default_source_extensions();  ///< --ext LIST, for folders
+    unsigned jobs = 0;             ///< --jobs N (0: one per processor)
     std::vector<std::string> sources;
     bool help = false;
     bool version = false;

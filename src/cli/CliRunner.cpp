@@ -1,7 +1,15 @@
 #include "CliRunner.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
-#include <map>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "CliOptions.h"
 #include "DeclarationScanner.h"
@@ -10,6 +18,8 @@
 #include "ListingBuilder.h"
 #include "ListingExport.h"
 #include "ListingSettingsFile.h"
+#include "OutputFile.h"
+#include "OutputNames.h"
 #include "ReportModule.h"
 #include "tabulex_version.h"
 
@@ -17,48 +27,124 @@ namespace tabulex {
 
 namespace {
 
-std::string exportOf(const std::string& bytes, const TListingSettings& settings)
-{
-    const StringList listing = build_listing(bytes, settings);
-    const TDeclarationLists lists = scan_declarations(bytes);
-    return export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, settings);
-}
+// What became of one source: its message (empty when all went well) and whether it failed.
+struct TSourceResult {
+    std::string message;
+    bool failed = false;
+};
 
-// Output names under --out-dir: the proposed export name, made unique when two sources share
-// a file name, so that no output overwrites another one of the same run.
-class OutputNames {
+// The text part of one run: the sources, where each one's output goes, and the checks that keep
+// every output off every source.
+class TTextRun {
 public:
-    explicit OutputNames(std::filesystem::path dir) : m_dir(std::move(dir)) {}
-
-    std::filesystem::path next(const std::string& source)
+    TTextRun(const TCliOptions& options, const TListingSettings& settings, std::vector<TSourceFile> sources,
+             std::FILE* out)
+        : options_(options), settings_(settings), sources_(std::move(sources)), out_(out)
     {
-        const std::filesystem::path proposed = proposed_export_name(source);
-        int& uses = m_uses[proposed.string()];
-        ++uses;
-        if (uses == 1)
-            return m_dir / proposed;
-        return m_dir / (proposed.stem().string() + "~" + std::to_string(uses) + proposed.extension().string());
+        for (const TSourceFile& source : sources_)
+            ids_.add(source.path);
+        // Names are given out in source order before any work starts, so they do not depend
+        // on which source is done first.
+        TOutputNames names(options_.outDir, ".txt");
+        for (const TSourceFile& source : sources_)
+            targets_.push_back(options_.outDir.empty() ? options_.outputPath : names.next(source));
+    }
+
+    std::size_t size() const { return sources_.size(); }
+
+    TSourceResult process(std::size_t index)
+    {
+        const std::string& target = targets_[index];
+        std::string bytes;
+        try {
+            bytes = read_file_bytes(sources_[index].path);
+        } catch (const EFOpenError& failure) {
+            return {failure.what(), true};
+        }
+        if (target.empty())
+            return toStandardOutput(bytes);
+        if (!options_.outDir.empty())
+            makeFolderOf(target);
+        TOutputFile file;
+        switch (file.open(target, ids_)) {
+        case TOutputFile::TOpen::IsASource:
+            return {"Cannot create file " + target + ": it is a source of this run", true};
+        case TOutputFile::TOpen::Failed:
+            return {"Cannot create file " + target, true};
+        case TOutputFile::TOpen::Ok:
+            break;
+        }
+        stream_export(bytes, settings_, [&](std::string_view piece) { file.write(piece); });
+        if (!file.close())
+            return {"Cannot create file " + target, true};
+        return {};
     }
 
 private:
-    std::filesystem::path m_dir;
-    std::map<std::string, int> m_uses;
+    TSourceResult toStandardOutput(const std::string& bytes)
+    {
+        if (ids_.holds(::fileno(out_)))
+            return {"Cannot write to standard output: it is a source of this run", true};
+        bool written = true;
+        stream_export(bytes, settings_, [&](std::string_view piece) {
+            written = written && std::fwrite(piece.data(), 1, piece.size(), out_) == piece.size();
+        });
+        if (!written || std::fflush(out_) != 0)
+            return {"Cannot create file (standard output)", true};
+        return {};
+    }
+
+    // The folders of a mirrored output; several workers may ask for the same one at once.
+    void makeFolderOf(const std::string& target)
+    {
+        const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+        std::lock_guard lock(folders_);
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
+
+    const TCliOptions& options_;
+    const TListingSettings& settings_;
+    std::vector<TSourceFile> sources_;
+    std::FILE* out_;
+    TSourceIds ids_;
+    std::vector<std::string> targets_;
+    std::mutex folders_;
 };
 
-// Whether writing `target` would replace one of the run's sources (the one being listed, or
-// one still to be read when an output name under --out-dir falls on it).
-bool isASource(const std::string& target, const std::vector<std::string>& sources)
+// Runs `run` on `jobs` threads. Results are reported through `report` in source order, each as
+// soon as it and all before it are done, so messages read as with one job.
+void runInParallel(TTextRun& run, unsigned jobs, const std::function<void(const TSourceResult&)>& report)
 {
-    std::error_code ec;
-    for (const std::string& source : sources)
-        if (std::filesystem::equivalent(target, source, ec))
-            return true;
-    return false;
-}
-
-bool writeAll(std::FILE* out, const std::string& bytes)
-{
-    return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
+    const std::size_t count = run.size();
+    if (jobs <= 1 || count <= 1) {
+        for (std::size_t i = 0; i < count; ++i)
+            report(run.process(i));
+        return;
+    }
+    std::vector<std::optional<TSourceResult>> results(count);
+    std::mutex mutex;
+    std::condition_variable done;
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            TSourceResult result = run.process(i);
+            std::lock_guard lock(mutex);
+            results[i] = std::move(result);
+            done.notify_one();
+        }
+    };
+    std::vector<std::jthread> threads;
+    for (unsigned t = 0; t < std::min<std::size_t>(jobs, count); ++t)
+        threads.emplace_back(worker);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_lock lock(mutex);
+        done.wait(lock, [&] { return results[i].has_value(); });
+        const TSourceResult result = std::move(*results[i]);
+        results[i].reset();
+        lock.unlock();
+        report(result);
+    }
 }
 
 int runReport(const TCliOptions& options, const TListingSettings& settings, std::FILE* err)
@@ -106,33 +192,34 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     if (!options->pdfPath.empty() || !options->reportPath.empty())
         return runReport(*options, settings, err);
     if (!options->htmlDir.empty())
-        return run_html(options->htmlDir, options->sources, settings, err);
+        return run_html(options->htmlDir, options->sources, options->extensions, settings, err);
 
     int status = CliOk;
-    OutputNames names(options->outDir);
-    for (const std::string& source : options->sources) {
-        std::string text;
-        try {
-            text = exportOf(read_file_bytes(source), settings);
-        } catch (const EFOpenError& failure) {
-            std::fprintf(err, "%s\n", failure.what());
+    std::vector<TSourceFile> sources =
+        collect_sources(options->sources, options->extensions, [&](const std::string& message) {
+            std::fprintf(err, "%s\n", message.c_str());
             status = CliSourceFailed;
-            continue;
-        }
-        std::string target = options->outputPath;
-        if (!options->outDir.empty())
-            target = names.next(source).string();
-        if (!target.empty() && isASource(target, options->sources)) {
-            std::fprintf(err, "Cannot create file %s: it is a source of this run\n", target.c_str());
-            status = CliSourceFailed;
-            continue;
-        }
-        const bool written = target.empty() ? writeAll(out, text) : write_export_file(target, text);
-        if (!written) {
-            std::fprintf(err, "Cannot create file %s\n", target.empty() ? "(standard output)" : target.c_str());
-            status = CliSourceFailed;
+        });
+    if (options->outDir.empty() && (sources.size() > 1 || (!sources.empty() && sources.front().fromFolder()))) {
+        std::fprintf(err, "tabulex-cli: several sources and folders need --out-dir\n\n%s", cli_usage());
+        return CliUsage;
+    }
+    if (!options->outDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options->outDir, ec);
+        if (!std::filesystem::is_directory(options->outDir)) {
+            std::fprintf(err, "Cannot create folder %s\n", options->outDir.c_str());
+            return CliSourceFailed;
         }
     }
+    TTextRun run(*options, settings, std::move(sources), out);
+    const unsigned jobs = options->jobs != 0 ? options->jobs : std::max(1u, std::thread::hardware_concurrency());
+    runInParallel(run, jobs, [&](const TSourceResult& result) {
+        if (!result.message.empty())
+            std::fprintf(err, "%s\n", result.message.c_str());
+        if (result.failed)
+            status = CliSourceFailed;
+    });
     return status;
 }
 

@@ -6,23 +6,24 @@
 
 namespace tabulex {
 
-int run_html(const std::string& outDir, const std::vector<std::string>& sources, const TListingSettings& settings,
-             std::FILE* err)
+int run_html(const std::string& outDir, const std::vector<std::string>& arguments, const TSourceExtensions& extensions,
+             const TListingSettings& settings, std::FILE* err)
 {
     int status = CliOk;
+    const auto report = [&](const std::string& message) {
+        std::fprintf(err, "%s\n", message.c_str());
+        status = CliSourceFailed;
+    };
     THtmlSite site(settings);
-    for (const std::string& source : sources) {
+    for (const TSourceFile& source : collect_sources(arguments, extensions, report)) {
         try {
-            site.add(source);
+            site.add(source.path);
         } catch (const EFOpenError& failure) {
-            std::fprintf(err, "%s\n", failure.what());
-            status = CliSourceFailed;
+            report(failure.what());
         }
     }
-    const bool complete = site.write(outDir, [err](const std::string& path) {
-        std::fprintf(err, "Cannot create file %s\n", path.c_str());
-    });
-    return complete ? status : CliSourceFailed;
+    site.write(outDir, [&](const std::string& path) { report("Cannot create file " + path); });
+    return status;
 }
 
 }  // namespace tabulex

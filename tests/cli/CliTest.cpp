@@ -130,9 +130,10 @@ TEST_F(CliTest, UnreadableSourceIsReportedAndTheOthersStillProcessed)
     EXPECT_EQ(r.err, "Cannot open file " + path("missing.pas") + "\n");
     EXPECT_TRUE(fs::exists(dir / "out" / "Exemplo.txt"));
 
+    // A folder stands for several sources, which need --out-dir.
     CliRun directory = runCli({dir.string()});
-    EXPECT_EQ(directory.status, CliSourceFailed);
-    EXPECT_EQ(directory.err, "Cannot open file " + dir.string() + "\n");
+    EXPECT_EQ(directory.status, CliUsage);
+    EXPECT_EQ(directory.err.rfind("tabulex-cli: several sources and folders need --out-dir\n", 0), 0u);
 }
 
 TEST_F(CliTest, UnusableArgumentsGiveUsageAndStatusTwo)

@@ -1,0 +1,198 @@
+#include "SourceCollection.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace tabulex {
+
+namespace {
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string joined(std::string_view folder, std::string_view name)
+{
+    std::string result(folder);
+    if (!result.empty() && result.back() != '/')
+        result += '/';
+    result += name;
+    return result;
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+// Walks one folder argument, gathering the relative paths of the sources below it.
+class FolderWalk {
+public:
+    FolderWalk(const std::string& root, const TSourceExtensions& extensions,
+               const std::function<void(const std::string&)>& onError)
+        : root_(root), extensions_(extensions), onError_(onError)
+    {
+    }
+
+    bool failed() const { return failed_; }
+
+    std::vector<std::string> run()
+    {
+        visit("");
+        // Byte order of the whole path, not folder by folder: "a-b/x" comes before "a/y".
+        std::sort(found_.begin(), found_.end());
+        return std::move(found_);
+    }
+
+private:
+    struct FolderId {
+        dev_t device;
+        ino_t inode;
+        bool operator==(const FolderId&) const = default;
+    };
+
+    void visit(const std::string& relative)
+    {
+        const std::string path = relative.empty() ? root_ : joined(root_, relative);
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) {
+            fail("Cannot read folder " + path);
+            return;
+        }
+        const FolderId id{info.st_dev, info.st_ino};
+        // A link back to a folder that encloses this one would be walked forever.
+        if (std::find(open_.begin(), open_.end(), id) != open_.end())
+            return;
+        std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
+        if (!dir) {
+            fail("Cannot read folder " + path);
+            return;
+        }
+        open_.push_back(id);
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            takeEntry(relative.empty() ? std::string(name) : joined(relative, name), entry->d_type);
+        }
+        open_.pop_back();
+    }
+
+    void fail(const std::string& message)
+    {
+        failed_ = true;
+        onError_(message);
+    }
+
+    void takeEntry(const std::string& relative, unsigned char type)
+    {
+        if (type == DT_DIR) {
+            visit(relative);
+            return;
+        }
+        if (type == DT_REG) {
+            if (has_source_extension(relative, extensions_))
+                found_.push_back(relative);
+            return;
+        }
+        if (type != DT_LNK && type != DT_UNKNOWN)
+            return;  // devices, sockets, pipes
+        // A link (or a file system that gives no type): look at what it names.
+        struct stat info {};
+        const std::string path = joined(root_, relative);
+        if (::stat(path.c_str(), &info) != 0) {
+            // A broken link with a source's name is kept, so that reading it reports it.
+            if (has_source_extension(relative, extensions_))
+                found_.push_back(relative);
+        } else if (S_ISDIR(info.st_mode)) {
+            visit(relative);
+        } else if (S_ISREG(info.st_mode) && has_source_extension(relative, extensions_)) {
+            found_.push_back(relative);
+        }
+    }
+
+    const std::string& root_;
+    const TSourceExtensions& extensions_;
+    const std::function<void(const std::string&)>& onError_;
+    std::vector<FolderId> open_;
+    std::vector<std::string> found_;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+TSourceExtensions default_source_extensions()
+{
+    return {".pas", ".pp", ".p", ".dpr", ".lpr", ".dfm", ".lfm"};
+}
+
+std::optional<TSourceExtensions> parse_source_extensions(std::string_view list, std::string& error)
+{
+    TSourceExtensions extensions;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = list.find(',', start);
+        std::string_view name = list.substr(start, comma == std::string_view::npos ? list.npos : comma - start);
+        if (!name.empty() && name.front() == '.')
+            name.remove_prefix(1);
+        if (name.empty() || name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+            error = "--ext needs names such as pas,inc";
+            return std::nullopt;
+        }
+        std::string extension = ".";
+        for (char c : name)
+            extension += lowerAscii(c);
+        if (std::find(extensions.begin(), extensions.end(), extension) == extensions.end())
+            extensions.push_back(std::move(extension));
+        if (comma == std::string_view::npos)
+            return extensions;
+        start = comma + 1;
+    }
+}
+
+bool has_source_extension(std::string_view path, const TSourceExtensions& extensions)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    for (const std::string& extension : extensions) {
+        // The name must be longer than its extension: ".pas" alone is a hidden file, no unit.
+        if (name.size() <= extension.size())
+            continue;
+        const std::string_view tail = name.substr(name.size() - extension.size());
+        if (std::equal(tail.begin(), tail.end(), extension.begin(),
+                       [](char a, char b) { return lowerAscii(a) == b; }))
+            return true;
+    }
+    return false;
+}
+
+std::vector<TSourceFile> collect_sources(const std::vector<std::string>& arguments,
+                                         const TSourceExtensions& extensions,
+                                         const std::function<void(const std::string& message)>& onError)
+{
+    std::vector<TSourceFile> sources;
+    for (const std::string& argument : arguments) {
+        if (!isFolder(argument)) {
+            sources.push_back({argument, {}});
+            continue;
+        }
+        FolderWalk walk(argument, extensions, onError);
+        std::vector<std::string> found = walk.run();
+        if (found.empty() && !walk.failed())
+            onError("No source file in folder " + argument);
+        for (std::string& relative : found)
+            sources.push_back({joined(argument, relative), std::move(relative)});
+    }
+    return sources;
+}
+
+}  // namespace tabulex
