@@ -191,8 +191,9 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         read_listing_settings(options->settingsPath, settings);
     if (!options->pdfPath.empty() || !options->reportPath.empty())
         return runReport(*options, settings, err);
+    const unsigned jobs = options->jobs != 0 ? options->jobs : std::max(1u, std::thread::hardware_concurrency());
     if (!options->htmlDir.empty())
-        return run_html(options->htmlDir, options->sources, options->extensions, settings, err);
+        return run_html(options->htmlDir, options->sources, options->extensions, jobs, settings, err);
 
     int status = CliOk;
     std::vector<TSourceFile> sources =
@@ -213,7 +214,6 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         }
     }
     TTextRun run(*options, settings, std::move(sources), out);
-    const unsigned jobs = options->jobs != 0 ? options->jobs : std::max(1u, std::thread::hardware_concurrency());
     runInParallel(run, jobs, [&](const TSourceResult& result) {
         if (!result.message.empty())
             std::fprintf(err, "%s\n", result.message.c_str());

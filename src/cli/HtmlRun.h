@@ -11,8 +11,9 @@ namespace tabulex {
 /// The batch command's --html: writes the HTML edition of the source arguments (files, and
 /// folders walked for `extensions`) into `outDir`: index, one page per source, style sheet,
 /// script. Unreadable sources and folders and files that cannot be written are reported on
-/// `err`. Returns the batch command's exit status.
+/// `err`. Sources are read and pages written `jobs` at a time. Returns the batch command's exit
+/// status.
 int run_html(const std::string& outDir, const std::vector<std::string>& arguments, const TSourceExtensions& extensions,
-             const TListingSettings& settings, std::FILE* err);
+             unsigned jobs, const TListingSettings& settings, std::FILE* err);
 
 }  // namespace tabulex

@@ -9,6 +9,7 @@
 #include "HtmlPages.h"
 #include "HtmlSource.h"
 #include "ListingBuilder.h"
+#include "ParallelFor.h"
 
 namespace fs = std::filesystem;
 
@@ -40,6 +41,9 @@ struct THtmlSite::TData {
     std::vector<std::unique_ptr<THtmlSource>> sources;
     TNameMap<std::vector<std::size_t>> units;  // unit name -> sources of that name
     std::set<std::string> pageKeys{std::string(kIndexName)};  // page names in use, lower case
+
+    // Takes a scanned source into the run: its page name and its unit name.
+    void keep(std::unique_ptr<THtmlSource> source);
 
     std::string uniquePageName(const fs::path& file)
     {
@@ -104,23 +108,71 @@ std::string THtmlSite::pageName(std::size_t index) const
     return data_->sources.at(index)->page;
 }
 
-void THtmlSite::add(const std::string& path)
+namespace {
+// Reads and scans a source; the message of the reading error when it cannot be read.
+std::string scan_source(THtmlSource& source)
 {
-    const std::string bytes = read_file_bytes(path);
+    std::string bytes;
+    try {
+        bytes = read_file_bytes(source.path);
+    } catch (const EFOpenError& error) {
+        return error.what();
+    }
+    source.lists = scan_declarations(bytes);
+    scan_unit_interface(bytes, source);
+    return {};
+}
+
+std::unique_ptr<THtmlSource> new_source(const std::string& path)
+{
     auto source = std::make_unique<THtmlSource>();
     const fs::path file = fs::path(path).lexically_normal();
     source->path = path;
     source->folder = file.has_parent_path() ? file.parent_path().string() : std::string(".");
     source->name = file.filename().string();
     source->unit = file.stem().string();
-    source->page = data_->uniquePageName(file.filename());
-    source->lists = scan_declarations(bytes);
-    scan_unit_interface(bytes, *source);
-    data_->units[source->unit].push_back(data_->sources.size());
-    data_->sources.push_back(std::move(source));
+    return source;
+}
+}  // namespace
+
+void THtmlSite::TData::keep(std::unique_ptr<THtmlSource> source)
+{
+    source->page = uniquePageName(source->name);
+    units[source->unit].push_back(sources.size());
+    sources.push_back(std::move(source));
+}
+
+void THtmlSite::add(const std::string& path)
+{
+    auto source = new_source(path);
+    if (const std::string error = scan_source(*source); !error.empty())
+        throw EFOpenError(path);
+    data_->keep(std::move(source));
+}
+
+void THtmlSite::add(const std::vector<std::string>& paths, unsigned jobs,
+                    const std::function<void(const std::string& message)>& failure)
+{
+    std::vector<std::unique_ptr<THtmlSource>> scanned(paths.size());
+    std::vector<std::string> errors(paths.size());
+    parallel_for(paths.size(), jobs, [&](std::size_t i) {
+        scanned[i] = new_source(paths[i]);
+        errors[i] = scan_source(*scanned[i]);
+    });
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (errors[i].empty())
+            data_->keep(std::move(scanned[i]));
+        else
+            failure(errors[i]);
+    }
 }
 
 bool THtmlSite::write(const std::string& dir, const std::function<void(const std::string& path)>& failure)
+{
+    return write(dir, 1, failure);
+}
+
+bool THtmlSite::write(const std::string& dir, unsigned jobs, const std::function<void(const std::string& path)>& failure)
 {
     const fs::path folder(dir);
     std::error_code error;
@@ -139,18 +191,24 @@ bool THtmlSite::write(const std::string& dir, const std::function<void(const std
     put(kStyleSheetName, style_sheet());
     put(kScriptName, page_script());
 
-    std::string page;
+    // Pages only read what other sources keep (their page names and interface names), so
+    // they are written in parallel.
+    const std::size_t count = data_->sources.size();
+    std::vector<std::string> failed(count);
+    parallel_for(count, jobs, [&](std::size_t i) {
+        std::string buffer;
+        failed[i] = data_->writePage(folder, *data_->sources[i], buffer);
+    });
     std::vector<const THtmlSource*> written;
-    for (const auto& source : data_->sources) {
-        const std::string failed = data_->writePage(folder, *source, page);
-        if (failed.empty()) {
-            written.push_back(source.get());
+    for (std::size_t i = 0; i < count; ++i) {
+        if (failed[i].empty()) {
+            written.push_back(data_->sources[i].get());
             continue;
         }
-        failure(failed);
+        failure(failed[i]);
         complete = false;
     }
-    page.clear();
+    std::string page;
     append_index_page(page, written);
     put(kIndexName, page);
     return complete;

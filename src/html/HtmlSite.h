@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ListingSettings.h"
 
@@ -21,6 +22,10 @@ public:
 
     /// Reads and scans one source. Throws EFOpenError when it cannot be read.
     void add(const std::string& path);
+    /// Reads and scans several sources, `jobs` at a time. A source that cannot be read is left
+    /// out and its error message handed to `failure`, in the order of `paths`.
+    void add(const std::vector<std::string>& paths, unsigned jobs,
+             const std::function<void(const std::string& message)>& failure);
     /// Number of sources added.
     std::size_t size() const;
 
@@ -28,6 +33,8 @@ public:
     /// when missing. Each file that cannot be written (or source that can no longer be read)
     /// is reported to `failure` with its path and skipped; returns false when any was.
     bool write(const std::string& dir, const std::function<void(const std::string& path)>& failure);
+    /// The same, writing `jobs` pages at a time; failures are still reported in source order.
+    bool write(const std::string& dir, unsigned jobs, const std::function<void(const std::string& path)>& failure);
 
     /// File name of the page of the source added as number `index` (0-based), in the folder.
     std::string pageName(std::size_t index) const;
