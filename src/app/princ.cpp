@@ -10,14 +10,17 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "DeclarationScanner.h"
 #include "FileBytes.h"
+#include "HtmlSite.h"
 #include "ListingBuilder.h"
 #include "ListingExport.h"
+#include "ListingStyle.h"
 #include "ReportPreparation.h"
 #include "TDialogs.h"
 #include "TListBox.h"
@@ -26,6 +29,7 @@
 #include "r_dif.h"
 #include "tabulex_version.h"
 
+#include <filesystem>
 #include <optional>
 
 namespace tabulex {
@@ -41,6 +45,31 @@ QFont windowFont()
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
     return font;
+}
+
+// The program's own preferences, kept across starts in the user's configuration folder (the
+// listing settings file is a different thing, written only on the user's command).
+QSettings preferences()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tabulex"), QStringLiteral("tabulex"));
+}
+const char* const kListingColoursKey = "listagem/cores";
+
+// Colours of the listing's runs, for a light or a dark list background.
+QColor runColour(TRunClass kind, bool dark)
+{
+    switch (kind) {
+    case TRunClass::LineNumber: return dark ? QColor(0x6e, 0x76, 0x81) : QColor(0x8c, 0x95, 0x9f);
+    case TRunClass::Prefix:
+    case TRunClass::EndReference: return dark ? QColor(0xe3, 0xa0, 0x4f) : QColor(0xb3, 0x59, 0x00);
+    case TRunClass::Keyword: return dark ? QColor(0x82, 0xaa, 0xff) : QColor(0x0b, 0x3f, 0xa8);
+    case TRunClass::Comment: return dark ? QColor(0x8b, 0x94, 0x9e) : QColor(0x5f, 0x6b, 0x76);
+    case TRunClass::String: return dark ? QColor(0xf4, 0x9a, 0x87) : QColor(0xa3, 0x15, 0x15);
+    case TRunClass::Number: return dark ? QColor(0x7f, 0xd6, 0xb0) : QColor(0x07, 0x79, 0x6b);
+    case TRunClass::Directive: return dark ? QColor(0xd2, 0xa8, 0xff) : QColor(0x7d, 0x3f, 0xb5);
+    case TRunClass::Identifier: break;
+    }
+    return {};
 }
 
 QFont listingFont()
@@ -100,6 +129,7 @@ void TF_tabulan::buildMenus()
     Arquivo1 = bar->addMenu(QStringLiteral("&Arquivo"));
     Carregar1 = Arquivo1->addAction(QStringLiteral("&Carregar"), this, &TF_tabulan::Carregar1Click);
     Gravar1 = Arquivo1->addAction(QStringLiteral("&Gravar"), this, &TF_tabulan::Gravar1Click);
+    ExportarHTML1 = Arquivo1->addAction(QStringLiteral("Exportar &HTML…"), this, &TF_tabulan::ExportarHTML1Click);
     Arquivo1->addSeparator()->setObjectName("N1");
     Sair1 = Arquivo1->addAction(QStringLiteral("&Sair"), this, &TF_tabulan::Sair1Click);
 
@@ -114,7 +144,8 @@ void TF_tabulan::buildMenus()
     Sobre1 = Ajuda1->addAction(QStringLiteral("S&obre"), this, &TF_tabulan::Sobre1Click);
 
     const std::pair<QObject*, const char*> names[] = {
-        {Arquivo1, "Arquivo1"}, {Carregar1, "Carregar1"}, {Gravar1, "Gravar1"}, {Sair1, "Sair1"},
+        {Arquivo1, "Arquivo1"}, {Carregar1, "Carregar1"}, {Gravar1, "Gravar1"}, {ExportarHTML1, "ExportarHTML1"},
+        {Sair1, "Sair1"},
         {Relatrio1, "Relatrio1"}, {Fonte1, "Fonte1"}, {Preview1, "Preview1"},
         {Configurar1, "Configurar1"}, {Ajuda1, "Ajuda1"}, {Sobre1, "Sobre1"}};
     for (auto [object, name] : names)
@@ -131,6 +162,14 @@ void TF_tabulan::buildTabs()
     };
     ListBox1 = addPage(QStringLiteral("Listagem"), new TWideListBox, "ListBox1", 14);
     ListBox1->setFont(listingFont());
+    // The colour switch sits in the listing's own context menu, remembered across starts.
+    CoresListagem1 = new QAction(QStringLiteral("Colorir listagem"), ListBox1);
+    CoresListagem1->setObjectName("CoresListagem1");
+    CoresListagem1->setCheckable(true);
+    CoresListagem1->setChecked(preferences().value(kListingColoursKey, false).toBool());
+    connect(CoresListagem1, &QAction::toggled, this, &TF_tabulan::CoresListagem1Click);
+    ListBox1->addAction(CoresListagem1);
+    ListBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
     listbox3 = addPage(QStringLiteral("Variáveis"), new TListBox, "listbox3", 13);
     ListBox4 = addPage(QStringLiteral("Proc/Func"), new TWideListBox, "ListBox4", 13);
     ListBox5 = addPage(QStringLiteral("Uses"), new TListBox, "ListBox5", 13);
@@ -161,6 +200,7 @@ void TF_tabulan::FormCreate()
     ListingSettings = TListingSettings{};
     arq_atual.clear();
     Gravar1->setEnabled(false);
+    ExportarHTML1->setEnabled(false);
     Relatrio1->setEnabled(false);
     Relatrio1->menuAction()->setEnabled(false);
 }
@@ -170,6 +210,7 @@ void TF_tabulan::enableFileCommands()
     if (arq_atual.empty())
         return;
     Gravar1->setEnabled(true);
+    ExportarHTML1->setEnabled(true);
     Relatrio1->setEnabled(true);
     Relatrio1->menuAction()->setEnabled(true);
 }
@@ -186,10 +227,12 @@ void TF_tabulan::guarded(const std::function<void()>& command)
 void TF_tabulan::carregar_arq(const std::string& path)
 {
     ListBox1->Items().clear();
+    colourListing({});
     std::string bytes = read_file_bytes(path);
     ListBox1->Items().setItems(build_listing(bytes, ListingSettings), looksLikeUtf8Text(bytes));
     StatusPanels[1]->setText(QString::number(ListBox1->Items().count()) + QStringLiteral(" linhas"));
     StatusPanels[2]->setText(displayPath(path));
+    colourListing(bytes);
     bytes.clear();
     bytes.shrink_to_fit();
     carrega_var(path);
@@ -238,6 +281,64 @@ void TF_tabulan::Gravar1Click()
                                     ListBox4->Items().items(), ListBox5->Items().items()};
     if (!write_export_file(localPath(chosen), export_listing(sections, ListingSettings)))
         TDialogs::current().showMessage(this, QStringLiteral("Não foi possível criar o arquivo: ") + chosen);
+}
+
+void TF_tabulan::ExportarHTML1Click()
+{
+    const QString start = displayPath(std::filesystem::path(arq_atual).parent_path().string());
+    const QString folder = TDialogs::current().existingFolder(this, QStringLiteral("Exportar HTML"), start);
+    if (folder.isEmpty())
+        return;
+    guarded([&] {
+        THtmlSite site(ListingSettings);
+        site.add(arq_atual);
+        site.write(localPath(folder), [this](const std::string& path) {
+            TDialogs::current().showMessage(this, QStringLiteral("Não foi possível criar o arquivo: ") + displayPath(path));
+        });
+    });
+}
+
+void TF_tabulan::CoresListagem1Click(bool checked)
+{
+    QSettings settings = preferences();
+    settings.setValue(kListingColoursKey, checked);
+    if (!checked || arq_atual.empty() || ListBox1->Items().count() == 0) {
+        colourListing({});
+        return;
+    }
+    // The listing shown was built from the file; a file gone since stays plain.
+    try {
+        colourListing(read_file_bytes(arq_atual));
+    } catch (const EFOpenError&) {
+        colourListing({});
+    }
+}
+
+void TF_tabulan::colourListing(const std::string& bytes)
+{
+    m_listingColours.clear();
+    m_listingColourStart.clear();
+    if (!CoresListagem1->isChecked() || bytes.empty()) {
+        ListBox1->setItemColours({});
+        return;
+    }
+    const bool dark = ListBox1->palette().color(QPalette::Base).lightness() < 128;
+    const StringList& listing = ListBox1->Items().items();
+    m_listingColourStart.reserve(listing.size() + 1);
+    style_listing(bytes, listing, ListingSettings, [&](std::size_t, std::span<const TStyledRun> runs) {
+        m_listingColourStart.push_back(m_listingColours.size());
+        for (const TStyledRun& run : runs)
+            if (const QColor colour = runColour(run.kind, dark); colour.isValid())
+                m_listingColours.push_back({static_cast<int>(run.start), static_cast<int>(run.length), colour});
+    });
+    m_listingColourStart.push_back(m_listingColours.size());
+    ListBox1->setItemColours([this](int row, std::vector<TItemColour>& colours) {
+        const auto line = static_cast<std::size_t>(row);
+        if (line + 1 >= m_listingColourStart.size())
+            return;
+        colours.assign(m_listingColours.begin() + static_cast<std::ptrdiff_t>(m_listingColourStart[line]),
+                       m_listingColours.begin() + static_cast<std::ptrdiff_t>(m_listingColourStart[line + 1]));
+    });
 }
 
 void TF_tabulan::setReportForm(TF_dif* form)

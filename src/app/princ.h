@@ -2,8 +2,10 @@
 #include <QMainWindow>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ListingSettings.h"
+#include "TWideListBox.h"
 
 class QAction;
 class QDialog;
@@ -15,7 +17,6 @@ namespace tabulex {
 
 class TF_dif;
 class TListBox;
-class TWideListBox;
 
 /// The program-wide Listing settings, read by the builders, the export and the report.
 extern TListingSettings ListingSettings;
@@ -58,6 +59,8 @@ public:
     QMenu* Ajuda1 = nullptr;
     QAction* Carregar1 = nullptr;
     QAction* Gravar1 = nullptr;
+    QAction* ExportarHTML1 = nullptr;
+    QAction* CoresListagem1 = nullptr;  ///< "Colorir listagem" in the listing's context menu
     QAction* Sair1 = nullptr;
     QAction* Fonte1 = nullptr;
     QAction* Preview1 = nullptr;
@@ -68,6 +71,8 @@ public slots:
     void FormCreate();
     void Carregar1Click();
     void Gravar1Click();
+    void ExportarHTML1Click();
+    void CoresListagem1Click(bool checked);
     void Fonte1Click();
     void Preview1Click();
     void Configurar1Click();
@@ -83,12 +88,17 @@ private:
     void buildTabs();
     void buildStatusBar();
     void enableFileCommands();
+    /// Colours the listing from the source `bytes` when colours are on, plain otherwise.
+    void colourListing(const std::string& bytes);
     /// Runs a command and shows any error it raises in a message box.
     void guarded(const std::function<void()>& command);
 
     QDialog* m_config = nullptr;
     QDialog* m_about = nullptr;
     TF_dif* m_report = nullptr;
+    // Colours of the listing: every line's coloured stretches, and where each line's begin.
+    std::vector<TItemColour> m_listingColours;
+    std::vector<std::size_t> m_listingColourStart;
 };
 
 /// Local file name bytes of a path chosen in a dialog, and back for display.

@@ -20,6 +20,11 @@ QString TDialogs::openFileName(QWidget* parent, const QString& caption, const QS
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
+QString TDialogs::existingFolder(QWidget* parent, const QString& caption, const QString& start)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, start);
+}
+
 QString TDialogs::saveFileName(QWidget* parent, const QString& caption, const QString& proposed,
                                const QString& filter, const QString& defaultSuffix)
 {

@@ -31,6 +31,8 @@ public:
     virtual void showMessage(QWidget* parent, const QString& text);
     /// Runs a dialog window modally and returns its result code.
     virtual int execModal(QDialog* dialog);
+    /// Folder dialog starting in `start`; returns the chosen folder or an empty string.
+    virtual QString existingFolder(QWidget* parent, const QString& caption, const QString& start);
 
     /// The dialog layer in use (the toolkit's own unless a test installed another).
     static TDialogs& current();

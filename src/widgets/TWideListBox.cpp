@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
@@ -47,11 +48,62 @@ public:
         painter->save();
         painter->setFont(TAdvanceTable::measuringFont(m_list->font()));
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(QRectF(opt.rect.adjusted(kTextMargin, 0, 0, 0)), text, textOption);
+        const QRectF area(opt.rect.adjusted(kTextMargin, 0, 0, 0));
+        if (selected || !drawColoured(painter, area, index.row(), text, textOption))
+            painter->drawText(area, text, textOption);
         painter->restore();
     }
 
 private:
+    // Draws the item with its colours; false when it has none.
+    bool drawColoured(QPainter* painter, const QRectF& area, int row, const QString& text,
+                      const QTextOption& textOption) const
+    {
+        const std::vector<TItemColour> colours = m_list->itemColours(row);
+        if (colours.empty())
+            return false;
+        const TStringListModel& items = m_list->Items();
+        const std::string_view bytes = items.displayBytes(row);
+        const std::vector<int> at = characterIndexes(bytes, items.utf8Display() && isValidUtf8(bytes));
+        QList<QTextLayout::FormatRange> formats;
+        for (const TItemColour& colour : colours) {
+            const std::size_t start = std::min<std::size_t>(static_cast<std::size_t>(colour.start), bytes.size());
+            const std::size_t end = std::min<std::size_t>(start + static_cast<std::size_t>(colour.length), bytes.size());
+            if (end <= start)
+                continue;
+            QTextLayout::FormatRange range;
+            range.start = at[start];
+            range.length = at[end] - at[start];
+            range.format.setForeground(colour.colour);
+            formats.append(range);
+        }
+        QTextLayout layout(text, painter->font());
+        layout.setTextOption(textOption);
+        layout.setFormats(formats);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(1e6);
+        layout.endLayout();
+        const qreal top = area.top() + (area.height() - line.height()) / 2;
+        layout.draw(painter, QPointF(area.left(), top));
+        return true;
+    }
+
+    // The index in the shown text of each byte offset of the item (one past the end included).
+    static std::vector<int> characterIndexes(std::string_view bytes, bool utf8)
+    {
+        std::vector<int> at(bytes.size() + 1);
+        int index = 0;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            at[i] = index;
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            if (!utf8 || (b & 0xC0) != 0x80)
+                index += utf8 && b >= 0xF0 ? 2 : 1;  // a 4-byte sequence is a surrogate pair
+        }
+        at[bytes.size()] = index;
+        return at;
+    }
+
     TWideListBox* m_list;
 };
 
@@ -71,6 +123,20 @@ TWideListBox::TWideListBox(QWidget* parent) : TListBox(parent), m_advances(font(
             [this](const QModelIndex&, int first, int last) { onRowsAboutToBeRemoved(first, last); });
     connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { onRowsRemoved(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { onModelReset(); });
+}
+
+void TWideListBox::setItemColours(TItemColours colours)
+{
+    m_colours = std::move(colours);
+    viewport()->update();
+}
+
+std::vector<TItemColour> TWideListBox::itemColours(int row) const
+{
+    std::vector<TItemColour> colours;
+    if (m_colours && row >= 0 && row < Items().count())
+        m_colours(row, colours);
+    return colours;
 }
 
 void TWideListBox::setTabWidth(int tabWidth)

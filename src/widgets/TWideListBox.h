@@ -1,4 +1,8 @@
 #pragma once
+#include <QColor>
+#include <functional>
+#include <vector>
+
 #include "TAdvanceTable.h"
 #include "TListBox.h"
 
@@ -14,6 +18,17 @@ namespace tabulex {
 /// with. The range follows every change of the items (append, insert, remove, clear, reset)
 /// and of the font; widths come from a per-font advance table, so a reset over hundreds of
 /// thousands of items costs one pass over their bytes.
+/// A coloured stretch of an item, in bytes of the item. Only the colour changes, never the
+/// font, so the measured widths hold.
+struct TItemColour {
+    int start = 0;
+    int length = 0;
+    QColor colour;
+};
+
+/// Gives the coloured stretches of an item (in order, without overlap) when it is drawn.
+using TItemColours = std::function<void(int row, std::vector<TItemColour>& colours)>;
+
 class TWideListBox : public TListBox {
     Q_OBJECT
 public:
@@ -30,6 +45,12 @@ public:
     /// Distance between two tab stops in pixels, as measured and drawn.
     int tabStopPixels() const;
 
+    /// Colours parts of the items as they are drawn (an empty function: plain text). Selected
+    /// items are drawn plain in the selection's colours.
+    void setItemColours(TItemColours colours);
+    /// The coloured stretches of a row (none without colours).
+    std::vector<TItemColour> itemColours(int row) const;
+
 protected:
     void changeEvent(QEvent* event) override;
 
@@ -43,6 +64,7 @@ private:
     void scrollToLeftEdge();
 
     TAdvanceTable m_advances;
+    TItemColours m_colours;
     int m_tabWidth = 0;
     int m_widest = 0;
     bool m_recomputeAfterRemove = false;

@@ -14,6 +14,7 @@ public:
     std::deque<QString> saveAnswers;
     std::deque<std::optional<QFont>> fontAnswers;
     std::deque<int> modalAnswers;      ///< results for execModal; Rejected when empty
+    std::deque<QString> folderAnswers; ///< folders to return, empty string = cancel
     QStringList messages;
     QStringList proposedNames;
     QString saveFilter;        ///< filter reported as chosen by the filter-aware save dialog
@@ -47,6 +48,7 @@ public:
         return answer;
     }
     void showMessage(QWidget*, const QString& text) override { messages << text; }
+    QString existingFolder(QWidget*, const QString&, const QString&) override { return take(folderAnswers); }
     int execModal(QDialog* dialog) override
     {
         modalShown << dialog;

@@ -1,0 +1,95 @@
+#include "princ.h"
+
+#include <QMenu>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "FakeDialogs.h"
+#include "TWideListBox.h"
+
+namespace fs = std::filesystem;
+using namespace tabulex;
+using tabulex::testing::FakeDialogs;
+
+namespace {
+
+class HtmlExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("tabulex_app_html_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        source = (dir / "Exemplo.pas").string();
+        std::ofstream(source, std::ios::binary)
+            << "unit Exemplo;\r\ninterface\r\nimplementation\r\nprocedure P; { nota }\r\nbegin\r\nend;\r\nend.\r\n";
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "tabulex", "tabulex").clear();
+        window = std::make_unique<TF_tabulan>();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "tabulex", "tabulex").clear();
+        fs::remove_all(dir);
+    }
+
+    FakeDialogs dialogs;
+    TScopedDialogs scoped{dialogs};
+    fs::path dir;
+    std::string source;
+    std::unique_ptr<TF_tabulan> window;
+};
+
+TEST_F(HtmlExportTest, ExportsTheLoadedFileAfterGravar)
+{
+    const QList<QAction*> actions = window->Arquivo1->actions();
+    ASSERT_GE(actions.size(), 3);
+    EXPECT_EQ(actions[1], window->Gravar1);
+    EXPECT_EQ(actions[2], window->ExportarHTML1);
+    EXPECT_EQ(window->ExportarHTML1->text(), QStringLiteral("Exportar &HTML…"));
+    EXPECT_FALSE(window->ExportarHTML1->isEnabled());
+
+    window->loadChosenFile(QString::fromStdString(source));
+    EXPECT_TRUE(window->ExportarHTML1->isEnabled());
+
+    // Cancelling writes nothing; a folder is created and filled.
+    window->ExportarHTML1Click();
+    dialogs.folderAnswers = {QString::fromStdString((dir / "html").string())};
+    window->ExportarHTML1Click();
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    for (const char* name : {"index.html", "Exemplo.pas.html", "tabulex.css", "tabulex.js"})
+        EXPECT_TRUE(fs::exists(dir / "html" / name)) << name;
+
+    // A folder that cannot be made: one message naming it.
+    std::ofstream(dir / "file") << "x";
+    const QString bad = QString::fromStdString((dir / "file" / "html").string());
+    dialogs.folderAnswers = {bad};
+    window->ExportarHTML1Click();
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Não foi possível criar o arquivo: ") + bad});
+}
+
+TEST_F(HtmlExportTest, ListingColoursAreOffByDefaultAndRemembered)
+{
+    window->loadChosenFile(QString::fromStdString(source));
+    EXPECT_FALSE(window->CoresListagem1->isChecked());
+    EXPECT_TRUE(window->ListBox1->itemColours(3).empty());
+
+    window->CoresListagem1->setChecked(true);
+    const std::vector<TItemColour> colours = window->ListBox1->itemColours(3);  // "0004 {1}procedure P; { nota }"
+    ASSERT_EQ(colours.size(), 4u);  // number, prefix, keyword, comment (the name stays plain)
+    EXPECT_EQ(window->ListBox1->Items().item(3).substr(colours[3].start, colours[3].length), "{ nota }");
+    EXPECT_NE(colours[2].colour, colours[3].colour);
+
+    // The next start shows colours at once; switching off leaves the text plain again.
+    window = std::make_unique<TF_tabulan>();
+    EXPECT_TRUE(window->CoresListagem1->isChecked());
+    window->loadChosenFile(QString::fromStdString(source));
+    EXPECT_FALSE(window->ListBox1->itemColours(0).empty());
+    window->CoresListagem1->setChecked(false);
+    EXPECT_TRUE(window->ListBox1->itemColours(0).empty());
+    EXPECT_FALSE(TF_tabulan().CoresListagem1->isChecked());
+}
+
+}  // namespace
