@@ -80,7 +80,10 @@ struct THtmlSite::TData {
             source.lists = {};
             return source.path;
         }
-        const StringList listing = build_listing(bytes, settings);
+        // One reading of the text gives the listing and the three lists.
+        StringList listing;
+        source.lists = analyse_source(bytes, settings, [&](std::string_view line) { listing.emplace_back(line); });
+        collect_uses(source);
         page.clear();
         page.reserve(bytes.size() * 4 + 4096);
         append_source_page(page, source, bytes, listing, settings,
@@ -118,7 +121,6 @@ std::string scan_source(THtmlSource& source)
     } catch (const EFOpenError& error) {
         return error.what();
     }
-    source.lists = scan_declarations(bytes);
     scan_unit_interface(bytes, source);
     return {};
 }

@@ -1,7 +1,5 @@
 #include "HtmlSource.h"
 
-#include <limits>
-
 #include "PasLex.h"
 
 namespace tabulex {
@@ -49,44 +47,51 @@ bool parse_xref_declaration(std::string_view item, TXrefDeclaration& declaration
 
 namespace {
 
-// The 1-based line of the implementation keyword of a unit, the largest line number for a
-// unit without one, and 0 for a file that is not a unit (a program, a library, a form).
-long long interface_end(const std::string& bytes)
+bool is_blank_or_comment(TTokenKind kind)
 {
-    TPasLex lex;
-    lex.SetText(bytes.c_str());
-    while (lex.TokenKind() == tkSpace || lex.TokenKind() == tkCRLF || lex.TokenKind() == tkCRLFInComment ||
-           lex.TokenKind() == tkAnsiComment || lex.TokenKind() == tkBorComment ||
-           lex.TokenKind() == tkSlashesComment || lex.TokenKind() == tkDirective)
-        lex.Next();
-    if (lex.TokenKind() != tkUnit)
-        return 0;
-    const auto size = static_cast<std::int32_t>(bytes.size());
-    while (lex.TokenKind() != tkNull && lex.RunPosition() <= size) {
-        if (lex.TokenKind() == tkImplementation)
-            return lex.LineNumber() + 1LL;
-        lex.Next();
-    }
-    return std::numeric_limits<long long>::max();
+    return kind == tkSpace || kind == tkCRLF || kind == tkCRLFInComment || kind == tkAnsiComment ||
+           kind == tkBorComment || kind == tkSlashesComment || kind == tkDirective;
 }
 
 }  // namespace
 
 void scan_unit_interface(const std::string& bytes, THtmlSource& source)
 {
+    TPasLex lex;
+    lex.SetText(bytes.c_str());
+    while (is_blank_or_comment(lex.TokenKind()))
+        lex.Next();
+    if (lex.TokenKind() != tkUnit)
+        return;  // programs, libraries and forms export nothing
+    const auto size = static_cast<std::int32_t>(bytes.size());
+    const auto more = [&] { return lex.TokenKind() != tkNull && lex.RunPosition() <= size; };
+    while (more() && lex.TokenKind() != tkImplementation) {
+        if (lex.TokenKind() == tkParenOpen) {
+            // Parameter lists: the first ")" ends them, as in the cross reference.
+            while (more() && lex.TokenKind() != tkParenClose)
+                lex.NextSignificant();
+            lex.NextSignificant();
+            continue;
+        }
+        if (lex.TokenKind() != tkIdentifier) {
+            lex.NextSignificant();
+            continue;
+        }
+        const std::string_view name = lex.TokenView();
+        lex.NextSignificant();
+        if (lex.TokenKind() != tkColon)
+            continue;
+        lex.NextSignificant();
+        // A name declared twice in an interface (overloads) links to its first declaration.
+        source.interfaceNames.try_emplace(std::string(name), lex.LineNumber() + 1LL);
+    }
+}
+
+void collect_uses(THtmlSource& source)
+{
+    source.uses.clear();
     for (const std::string& item : source.lists.ListBox5)
         for_each_used_unit(item, [&](std::size_t at, std::size_t length) { source.uses.push_back(item.substr(at, length)); });
-
-    const long long end = interface_end(bytes);
-    TXrefDeclaration declaration;
-    for (const std::string& item : source.lists.listbox3) {
-        if (!parse_xref_declaration(item, declaration) || declaration.line >= end)
-            continue;
-        // A name declared twice in an interface (overloads) links to its first declaration.
-        auto [it, added] = source.interfaceNames.try_emplace(std::string(declaration.name), declaration.line);
-        if (!added && declaration.line < it->second)
-            it->second = declaration.line;
-    }
 }
 
 }  // namespace tabulex

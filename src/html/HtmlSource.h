@@ -35,8 +35,8 @@ struct THtmlSource {
     std::string name;    ///< file name
     std::string page;    ///< page file name in the output folder
     std::string unit;    ///< file name without extension: the name other units use it by
-    TDeclarationLists lists;                 ///< dropped once the page is written
-    std::vector<std::string> uses;           ///< units of its uses clauses, in order
+    TDeclarationLists lists;                 ///< while its page is written
+    std::vector<std::string> uses;           ///< units of its uses clauses, in order (from `lists`)
     TNameMap<long long> interfaceNames;      ///< names declared in a unit's interface, and their lines
 
     // Index figures, known once the page is written.
@@ -65,8 +65,12 @@ bool for_each_reference(std::string_view item, Mark&& mark);
 template <typename Name>
 void for_each_used_unit(std::string_view item, Name&& name);
 
-/// Pass one over a source: the uses and, for a unit, the names its interface declares.
+/// Pass one over a source: for a unit, the names its interface declares and their lines, found
+/// as the cross reference finds declarations (a name followed by ":", outside parentheses).
 void scan_unit_interface(const std::string& bytes, THtmlSource& source);
+
+/// Fills `source.uses` from the uses list of `source.lists`.
+void collect_uses(THtmlSource& source);
 
 // --- templates -------------------------------------------------------------------------------
 
