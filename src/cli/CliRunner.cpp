@@ -20,6 +20,7 @@
 #include "OutputFile.h"
 #include "OutputNames.h"
 #include "ReportModule.h"
+#include "SourceText.h"
 #include "tabulex_version.h"
 
 namespace tabulex {
@@ -54,12 +55,13 @@ public:
     TSourceResult process(std::size_t index)
     {
         const std::string& target = targets_[index];
-        std::string bytes;
+        std::optional<TSourceText> text;
         try {
-            bytes = read_file_bytes(sources_[index].path);
+            text.emplace(sources_[index].path);
         } catch (const EFOpenError& failure) {
             return {failure.what(), true};
         }
+        const std::string_view bytes = text->bytes();
         if (target.empty())
             return toStandardOutput(bytes);
         if (!options_.outDir.empty())
@@ -80,7 +82,7 @@ public:
     }
 
 private:
-    TSourceResult toStandardOutput(const std::string& bytes)
+    TSourceResult toStandardOutput(std::string_view bytes)
     {
         if (ids_.holds(::fileno(out_)))
             return {"Cannot write to standard output: it is a source of this run", true};

@@ -1,0 +1,83 @@
+#include "SourceText.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "FileBytes.h"
+
+namespace tabulex {
+
+namespace {
+
+// Below this, the plain read costs less than setting up a mapping.
+constexpr std::size_t kMappedFrom = 256 * 1024;
+
+struct FdCloser {
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+}  // namespace
+
+TSourceText::TSourceText(const std::string& path)
+{
+    if (!readMapped(path)) {
+        string_ = read_file_bytes(path);
+        view_ = string_;
+    }
+}
+
+TSourceText::~TSourceText()
+{
+    if (map_ != nullptr)
+        ::munmap(map_, mapSize_);
+}
+
+// Reads a large regular file into anonymous memory; false leaves the reading to
+// read_file_bytes (small, special or changing files, and every failure, which it reports).
+bool TSourceText::readMapped(const std::string& path)
+{
+    const FdCloser file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size < kMappedFrom || size > kMaxSourceBytes)
+        return false;
+    // Room for one byte more than the file: a file that grew shows as a full buffer.
+    mapSize_ = size + 2;
+    map_ = ::mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (map_ == MAP_FAILED) {
+        map_ = nullptr;
+        return false;
+    }
+    char* data = static_cast<char*>(map_);
+    std::size_t got = 0;
+    while (got < size + 1) {
+        const ssize_t n = ::read(file.fd, data + got, size + 1 - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got != size) {
+        // Shrunk, grown or failed while being read: the careful reader takes it from here.
+        ::munmap(map_, mapSize_);
+        map_ = nullptr;
+        return false;
+    }
+    data[size] = '\0';
+    view_ = std::string_view(data, size);
+    return true;
+}
+
+}  // namespace tabulex
