@@ -5,9 +5,10 @@
 
 namespace tabulex {
 
-/// The bytes of one source file, followed by a NUL, read for the batch command. Large files are
-/// read into memory mapped with all its pages at once, which spares a fault per page and the
-/// clearing of the buffer; what reading refuses and reports is what read_file_bytes refuses.
+/// The bytes of one source file, followed by a NUL, read for the batch command through one
+/// descriptor. Large files are read into memory mapped with all its pages at once, which spares
+/// a fault per page and the clearing of the buffer; what reading refuses and reports is what
+/// read_file_bytes refuses.
 class TSourceText {
 public:
     /// Reads the file at `path`. Throws EFOpenError when it cannot be read.
@@ -20,9 +21,9 @@ public:
     std::string_view bytes() const { return view_; }
 
 private:
-    bool readMapped(const std::string& path);
+    bool readDirectly(const std::string& path);
 
-    std::string string_;  // used for small files and for files that change while being read
+    std::string string_;  // small files, and files that change while being read
     void* map_ = nullptr;
     std::size_t mapSize_ = 0;
     std::string_view view_;
