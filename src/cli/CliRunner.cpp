@@ -52,7 +52,18 @@ public:
 
     std::size_t size() const { return sources_.size(); }
 
+    // Lists one source; whatever goes wrong is that source's message, never the end of the run.
     TSourceResult process(std::size_t index)
+    {
+        try {
+            return processOrThrow(index);
+        } catch (const std::exception& failure) {
+            return {"Cannot list " + sources_[index].path + ": " + failure.what(), true};
+        }
+    }
+
+private:
+    TSourceResult processOrThrow(std::size_t index)
     {
         const std::string& target = targets_[index];
         std::optional<TSourceText> text;
@@ -81,7 +92,6 @@ public:
         return {};
     }
 
-private:
     TSourceResult toStandardOutput(std::string_view bytes)
     {
         if (ids_.holds(::fileno(out_)))
