@@ -20,7 +20,8 @@ class TDeclarationScan {
 public:
     /// `utf8`: the source is UTF-8, so the scan's own non-ASCII headings are written in UTF-8
     /// (Windows-1252 otherwise).
-    explicit TDeclarationScan(bool utf8) : utf8_(utf8), slots_(1024) {}
+    /// `text` is the whole source the lexer walks.
+    TDeclarationScan(std::string_view text, bool utf8);
 
     void feed(const TPasLex& lex);
     bool finished() const { return state_ == State::Done; }
@@ -46,21 +47,44 @@ private:
         Done,
     };
 
-    /// One declaration: a name followed by ":". `refs` holds the 1-based line of each later
-    /// use, with kAssigned set for an assignment; lines become text only when written.
+    /// A stretch of the source text.
+    struct TSpan {
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+    };
+
+    /// One declaration: a name followed by ":". Its references are a chain through refs_,
+    /// from `first` to `last` (indexes + 1, 0 for none).
     struct TVariable {
-        std::string_view nome;
-        std::string_view tipo;
+        TSpan nome;
+        TSpan tipo;
         std::int32_t linha = 0;
-        std::vector<std::uint32_t> refs;
+        std::uint32_t first = 0;
+        std::uint32_t last = 0;
+    };
+
+    /// One later use of a name: its 1-based line, with kAssigned set for an assignment (lines
+    /// become text only when written), and the next use of the same entry.
+    struct TReference {
+        std::uint32_t line = 0;
+        std::uint32_t next = 0;
     };
     static constexpr std::uint32_t kAssigned = 0x80000000u;
 
+    std::string_view text(TSpan span) const { return text_.substr(span.offset, span.length); }
+    TSpan spanOf(std::string_view view) const
+    {
+        return {static_cast<std::uint32_t>(view.data() - text_.data()), static_cast<std::uint32_t>(view.size())};
+    }
+
+    /// One routine header. Its parts are stretches of the text, since the tokens they gather
+    /// follow one another without gaps: the keyword up to the first ":", "(" or ";"; "(" up to
+    /// the first ")"; ":" up to and with the next ";".
     struct TRoutine {
         std::int32_t linha = 0;
-        std::string nome;
-        std::string parametros;
-        std::string retorno;
+        TSpan nome;
+        TSpan parametros;
+        TSpan retorno;
     };
 
     struct TSlot {
@@ -81,12 +105,14 @@ private:
     void growSlots();
     std::vector<std::uint32_t> sortedOrder() const;
 
+    std::string_view text_;
     bool utf8_;
     State state_ = State::Step;
     bool in_implementation_ = false;
     std::string_view name_;  // the identifier of AfterName/AfterColon
 
     std::vector<TVariable> variables_;
+    std::vector<TReference> refs_;
     std::vector<TSlot> slots_;
     std::vector<TRoutine> routines_;
     TRoutine routine_;  // the header being read
@@ -101,11 +127,11 @@ private:
 /// The three lists of a finished scan; takes the uses list out of it.
 TDeclarationLists declaration_lists(TDeclarationScan& scan);
 
-/// Runs `scan` over the whole of `bytes` with a lexer of its own.
-void scan_text(const std::string& bytes, TDeclarationScan& scan);
+/// Runs `scan` over the whole of `bytes` (followed by a NUL) with a lexer of its own.
+void scan_text(std::string_view bytes, TDeclarationScan& scan);
 
-/// The listing of `bytes` to `sink`, feeding `scan` from the same lexer.
-void analyse_source(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink,
+/// The listing of `bytes` (followed by a NUL) to `sink`, feeding `scan` from the same lexer.
+void analyse_source(std::string_view bytes, const TListingSettings& settings, const TLineSink& sink,
                     TDeclarationScan& scan);
 
 }  // namespace tabulex

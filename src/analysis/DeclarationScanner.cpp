@@ -97,6 +97,14 @@ std::int32_t lineOf(const TPasLex& lex) { return lex.LineNumber() + 1; }
 
 }  // namespace
 
+TDeclarationScan::TDeclarationScan(std::string_view text, bool utf8) : text_(text), utf8_(utf8)
+{
+    // Rough guesses from real units, so the tables seldom regrow.
+    slots_.resize(1024);
+    variables_.reserve(text.size() / 128);
+    refs_.reserve(text.size() / 64);
+}
+
 void TDeclarationScan::feed(const TPasLex& lex)
 {
     if (state_ == State::Done)
@@ -151,7 +159,7 @@ void TDeclarationScan::step(const TPasLex& lex)
     } else if (kind == tkUses) {
         state_ = State::Uses;
     } else if (isRoutineKeyword(kind) && in_implementation_) {
-        routine_ = TRoutine{lineOf(lex), std::string(lex.TokenView()), {}, {}};
+        routine_ = TRoutine{lineOf(lex), spanOf(lex.TokenView()), {}, {}};
         state_ = State::RoutineName;
     } else if (kind == tkParenOpen) {
         state_ = State::ParenSkip;
@@ -172,7 +180,13 @@ void TDeclarationScan::afterName(const TPasLex& lex)
     }
     if (TVariable* entry = findVariable(name_)) {
         const auto line = static_cast<std::uint32_t>(lineOf(lex));
-        entry->refs.push_back(kind == tkAssign ? line | kAssigned : line);
+        refs_.push_back({kind == tkAssign ? line | kAssigned : line, 0});
+        const auto added = static_cast<std::uint32_t>(refs_.size());
+        if (entry->last != 0)
+            refs_[entry->last - 1].next = added;
+        else
+            entry->first = added;
+        entry->last = added;
     }
     state_ = State::Step;
     if (kind != tkAssign)
@@ -216,22 +230,25 @@ void TDeclarationScan::routineToken(const TPasLex& lex)
 {
     const TTokenKind kind = lex.TokenKind();
     const bool ends = kind == tkSemiColon || kind == tkNull;
+    const auto tokenStart = static_cast<std::uint32_t>(lex.TokenPosition());
+    const auto tokenEnd = static_cast<std::uint32_t>(lex.RunPosition());
+    auto extend = [&](TSpan& span) { span.length = tokenEnd - span.offset; };
     switch (state_) {
     case State::RoutineName:
         if (kind == tkParenOpen) {
-            routine_.parametros = "(";
+            routine_.parametros = {tokenStart, tokenEnd - tokenStart};
             state_ = State::RoutineParams;
         } else if (kind == tkColon) {
-            routine_.retorno = ":";
+            routine_.retorno = {tokenStart, tokenEnd - tokenStart};
             state_ = State::RoutineReturn;
         } else if (ends) {
             finishRoutine();
         } else {
-            routine_.nome += lex.TokenView();
+            extend(routine_.nome);
         }
         break;
     case State::RoutineParams:
-        routine_.parametros += lex.TokenView();
+        extend(routine_.parametros);
         if (kind == tkParenClose)
             state_ = State::RoutineSkip;
         else if (kind == tkNull)
@@ -239,14 +256,14 @@ void TDeclarationScan::routineToken(const TPasLex& lex)
         break;
     case State::RoutineSkip:
         if (kind == tkColon) {
-            routine_.retorno = ":";
+            routine_.retorno = {tokenStart, tokenEnd - tokenStart};
             state_ = State::RoutineReturn;
         } else if (ends) {
             finishRoutine();
         }
         break;
     default:  // RoutineReturn
-        routine_.retorno += lex.TokenView();
+        extend(routine_.retorno);
         if (ends)
             finishRoutine();
         break;
@@ -255,8 +272,7 @@ void TDeclarationScan::routineToken(const TPasLex& lex)
 
 void TDeclarationScan::finishRoutine()
 {
-    routines_.push_back(std::move(routine_));
-    routine_ = {};
+    routines_.push_back(routine_);
     state_ = State::Step;
 }
 
@@ -278,7 +294,7 @@ void TDeclarationScan::addVariable(std::string_view name, std::string_view type,
     if ((variables_.size() + 1) * 2 > slots_.size())
         growSlots();
     const std::uint64_t hash = name_hash(name);
-    variables_.push_back({name, type, line, {}});
+    variables_.push_back({spanOf(name), spanOf(type), line, 0, 0});
     // A name declared again: its latest entry takes the references that follow.
     slots_[findSlot(name, hash)] = {static_cast<std::uint32_t>(variables_.size()),
                                     static_cast<std::uint32_t>(hash >> 32)};
@@ -298,7 +314,7 @@ std::size_t TDeclarationScan::findSlot(std::string_view name, std::uint64_t hash
     std::size_t slot = static_cast<std::size_t>(hash) & mask;
     for (;;) {
         const TSlot& s = slots_[slot];
-        if (s.index == 0 || (s.tag == tag && same_name(variables_[s.index - 1].nome, name)))
+        if (s.index == 0 || (s.tag == tag && same_name(text(variables_[s.index - 1].nome), name)))
             return slot;
         slot = (slot + 1) & mask;
     }
@@ -312,7 +328,7 @@ void TDeclarationScan::growSlots()
     for (const TSlot& s : old) {
         if (s.index == 0)
             continue;
-        std::size_t slot = static_cast<std::size_t>(name_hash(variables_[s.index - 1].nome)) & mask;
+        std::size_t slot = static_cast<std::size_t>(name_hash(text(variables_[s.index - 1].nome))) & mask;
         while (slots_[slot].index != 0)
             slot = (slot + 1) & mask;
         slots_[slot] = s;
@@ -326,7 +342,7 @@ std::vector<std::uint32_t> TDeclarationScan::sortedOrder() const
     for (std::uint32_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
-        const int c = collate_names(variables_[a].nome, variables_[b].nome);
+        const int c = collate_names(text(variables_[a].nome), text(variables_[b].nome));
         return c != 0 ? c < 0 : a > b;
     });
     return order;
@@ -343,7 +359,7 @@ void TDeclarationScan::write_xref(const TLineSink& sink) const
         const TVariable& v = variables_[index];
         sink(" ");
         line.clear();
-        line.append(v.nome).append(" : ").append(v.tipo).append(" D(");
+        line.append(text(v.nome)).append(" : ").append(text(v.tipo)).append(" D(");
         append_zero_padded(line, v.linha, 4);
         line += ')';
         sink(line);
@@ -351,7 +367,8 @@ void TDeclarationScan::write_xref(const TLineSink& sink) const
         // Eight marks a line; the last line, with one extra blank, always follows.
         line.clear();
         int onLine = 0;
-        for (std::uint32_t ref : v.refs) {
+        for (std::uint32_t r = v.first; r != 0; r = refs_[r - 1].next) {
+            const std::uint32_t ref = refs_[r - 1].line;
             line += (ref & kAssigned) != 0 ? "=(" : ".(";
             append_zero_padded(line, static_cast<long long>(ref & ~kAssigned), 4);
             line += ")  ";
@@ -376,7 +393,8 @@ void TDeclarationScan::write_procs(const TLineSink& sink) const
     for (const TRoutine& p : routines_) {
         line.clear();
         append_zero_padded(line, p.linha, 4);
-        line.append(" : ").append(p.nome).append(" ").append(p.parametros).append("     ").append(p.retorno);
+        line.append(" : ").append(text(p.nome)).append(" ").append(text(p.parametros)).append("     ");
+        line.append(text(p.retorno));
         sink(line);
         sink(" ");
     }
@@ -391,10 +409,10 @@ TDeclarationLists declaration_lists(TDeclarationScan& scan)
     return lists;
 }
 
-void scan_text(const std::string& bytes, TDeclarationScan& scan)
+void scan_text(std::string_view bytes, TDeclarationScan& scan)
 {
     TPasLex lex;
-    lex.SetText(bytes.c_str());
+    lex.SetText(bytes.data());
     scan.feed(lex);
     while (!scan.finished()) {
         lex.Next();
@@ -404,7 +422,7 @@ void scan_text(const std::string& bytes, TDeclarationScan& scan)
 
 TDeclarationLists scan_declarations(const std::string& bytes)
 {
-    TDeclarationScan scan(detect_source_encoding(bytes) == SourceEncoding::Utf8);
+    TDeclarationScan scan(bytes, detect_source_encoding(bytes) == SourceEncoding::Utf8);
     scan_text(bytes, scan);
     return declaration_lists(scan);
 }

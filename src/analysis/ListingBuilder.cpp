@@ -137,7 +137,7 @@ struct TLevelEntry {
 /// One run of the listing builder over one text.
 class TListingBuilder {
 public:
-    TListingBuilder(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink,
+    TListingBuilder(std::string_view bytes, const TListingSettings& settings, const TLineSink& sink,
                     TDeclarationScan* scan)
         : bytes_(bytes), settings_(settings), sink_(sink), scan_(scan), niveis_(51)
     {
@@ -163,7 +163,7 @@ private:
     void emit_line(std::size_t text_end, bool phase_two);
     void open_or_close(TTokenKind kind);
 
-    const std::string& bytes_;
+    std::string_view bytes_;  // followed by a NUL, the lexer's terminator
     const TListingSettings& settings_;
     const TLineSink& sink_;
     TDeclarationScan* scan_;
@@ -188,7 +188,7 @@ private:
 
 void TListingBuilder::build()
 {
-    lex_.SetText(bytes_.c_str());
+    lex_.SetText(bytes_.data());
     if (scan_ != nullptr)
         scan_->feed(lex_);
 
@@ -315,12 +315,12 @@ void build_listing(const std::string& bytes, const TListingSettings& settings, c
 
 TDeclarationLists analyse_source(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink)
 {
-    TDeclarationScan scan(detect_source_encoding(bytes) == SourceEncoding::Utf8);
+    TDeclarationScan scan(bytes, detect_source_encoding(bytes) == SourceEncoding::Utf8);
     TListingBuilder(bytes, settings, sink, &scan).build();
     return declaration_lists(scan);
 }
 
-void analyse_source(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink,
+void analyse_source(std::string_view bytes, const TListingSettings& settings, const TLineSink& sink,
                     TDeclarationScan& scan)
 {
     TListingBuilder(bytes, settings, sink, &scan).build();

@@ -68,7 +68,7 @@ std::string export_listing(const TListingSections& sections, const TListingSetti
     return out;
 }
 
-void stream_export(const std::string& bytes, const TListingSettings& settings,
+void stream_export(std::string_view bytes, const TListingSettings& settings,
                    const std::function<void(std::string_view bytes)>& write)
 {
     static constexpr std::string_view kLineEnd = "\r\n";
@@ -76,7 +76,7 @@ void stream_export(const std::string& bytes, const TListingSettings& settings,
         write(line);
         write(kLineEnd);
     };
-    TDeclarationScan scan(detect_source_encoding(bytes) == SourceEncoding::Utf8);
+    TDeclarationScan scan(bytes, detect_source_encoding(bytes) == SourceEncoding::Utf8);
     if (settings.listagem)
         analyse_source(bytes, settings, item, scan);
     else

@@ -20,10 +20,11 @@ struct TListingSections {
 /// CR LF, tabs turned into blanks in the cross-reference section only.
 std::string export_listing(const TListingSections& sections, const TListingSettings& settings);
 
-/// The text export of the source file `bytes` made in one reading of the text and handed to
+/// The text export of the source file `bytes` (the byte after them must be a NUL, as after a
+/// std::string's) made in one reading of the text and handed to
 /// `write` piece by piece as it is made: the same bytes as export_listing over the file's
 /// lists, but only the cross reference and the two other lists are held until the end.
-void stream_export(const std::string& bytes, const TListingSettings& settings,
+void stream_export(std::string_view bytes, const TListingSettings& settings,
                    const std::function<void(std::string_view bytes)>& write);
 
 /// The file name proposed for the export of `path`: its file name (no folder) with the

@@ -21,6 +21,7 @@
 #include "OutputFile.h"
 #include "OutputNames.h"
 #include "ReportModule.h"
+#include "SourceText.h"
 #include "tabulex_version.h"
 
 namespace tabulex {
@@ -52,15 +53,27 @@ public:
 
     std::size_t size() const { return sources_.size(); }
 
+    // Lists one source; whatever goes wrong is that source's message, never the end of the run.
     TSourceResult process(std::size_t index)
     {
-        const std::string& target = targets_[index];
-        std::string bytes;
         try {
-            bytes = read_file_bytes(sources_[index].path);
+            return processOrThrow(index);
+        } catch (const std::exception& failure) {
+            return {"Cannot list " + sources_[index].path + ": " + failure.what(), true};
+        }
+    }
+
+private:
+    TSourceResult processOrThrow(std::size_t index)
+    {
+        const std::string& target = targets_[index];
+        std::optional<TSourceText> text;
+        try {
+            text.emplace(sources_[index].path);
         } catch (const EFOpenError& failure) {
             return {failure.what(), true};
         }
+        const std::string_view bytes = text->bytes();
         if (target.empty())
             return toStandardOutput(bytes);
         if (!options_.outDir.empty())
@@ -80,8 +93,7 @@ public:
         return {};
     }
 
-private:
-    TSourceResult toStandardOutput(const std::string& bytes)
+    TSourceResult toStandardOutput(std::string_view bytes)
     {
         if (ids_.holds(::fileno(out_)))
             return {"Cannot write to standard output: it is a source of this run", true};

@@ -29,7 +29,12 @@ void TSourceIds::add(const std::string& path)
 bool TSourceIds::holds(int fd) const
 {
     struct stat info {};
-    return ::fstat(fd, &info) == 0 && ids_.count(idOf(info)) != 0;
+    return ::fstat(fd, &info) == 0 && holds(info);
+}
+
+bool TSourceIds::holds(const struct stat& info) const
+{
+    return ids_.count(idOf(info)) != 0;
 }
 
 TOutputFile::~TOutputFile()
@@ -43,12 +48,16 @@ TOutputFile::TOpen TOutputFile::open(const std::string& path, const TSourceIds& 
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0)
         return TOpen::Failed;
-    if (sources.holds(fd_)) {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        return TOpen::Failed;
+    if (sources.holds(info)) {
         ::close(fd_);
         fd_ = -1;
         return TOpen::IsASource;
     }
-    if (::ftruncate(fd_, 0) != 0)
+    // Devices and pipes (/dev/null, a named pipe) are written as they are.
+    if (S_ISREG(info.st_mode) && ::ftruncate(fd_, 0) != 0)
         return TOpen::Failed;
     buffer_.reserve(kBufferSize);
     return TOpen::Ok;

@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <set>
 #include <string>
@@ -15,6 +17,8 @@ public:
     void add(const std::string& path);
     /// Whether the open file `fd` is one of the recorded files.
     bool holds(int fd) const;
+    /// Whether the file `info` describes is one of the recorded files.
+    bool holds(const struct stat& info) const;
 
 private:
     std::set<std::pair<std::uint64_t, std::uint64_t>> ids_;

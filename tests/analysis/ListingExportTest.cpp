@@ -1,5 +1,9 @@
 #include "ListingExport.h"
 
+#include "DeclarationScanner.h"
+#include "ListingBuilder.h"
+#include "SourceEncoding.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -91,4 +95,52 @@ TEST(WriteExportFile, CreatesReplacesAndReportsFailure)
         EXPECT_FALSE(write_export_file("/dev/full", "x"));  // opens, but the write fails
     }
     fs::remove_all(dir);
+}
+
+namespace {
+
+const char* const kVaried =
+    "unit Varia;\r\ninterface\r\nuses SysUtils, Classes, A1, A2, A3, A4;\r\n"
+    "type TForm1 = class(TForm)\r\n  Button1: TButton;\r\n  procedure P(x: Integer);\r\nend;\r\n"
+    "var n\t: Integer;\r\nimplementation\r\nuses Forms;\r\n"
+    "function TForm1.F(a, b: Integer): Integer;\r\nvar i: Integer;\r\nbegin\r\n"
+    "  for i := 1 to 9 do begin n := n + i; n := n * 2; end;\r\n"
+    "  repeat n := n - 1 until n < 0;\r\n  try n := 1 finally n := 2 end;\r\n"
+    "  case n of 1: n := 3; end;\r\nend;\r\nend.";
+
+}  // namespace
+
+TEST(StreamExport, SameBytesAsTheListsInEveryStyleAndSwitch)
+{
+    const std::string source = kVaried;
+    const TDeclarationLists lists = scan_declarations(source);
+    for (int style = 0; style <= 2; ++style)
+        for (int mask = 0; mask < 16; ++mask) {
+            TListingSettings s = switches(mask & 1, mask & 2, mask & 4, mask & 8);
+            s.Identacao = style;
+            s.Numeracao = style != 1;
+            const StringList listing = build_listing(source, s);
+            std::string streamed;
+            stream_export(source, s, [&](std::string_view piece) { streamed += piece; });
+            EXPECT_EQ(streamed, export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, s))
+                << "style " << style << " switches " << mask;
+        }
+}
+
+TEST(StreamExport, ProgramTextFollowsTheSourceEncoding)
+{
+    TListingSettings xrefOnly = switches(false, true, false, false);
+    auto exported = [&](const std::string& source) {
+        std::string out;
+        stream_export(source, xrefOnly, [&](std::string_view piece) { out += piece; });
+        return out;
+    };
+    const std::string utf8 = exported("var s: string; { fun\xC3\xA7\xC3\xA3o }\r\n");
+    EXPECT_NE(utf8.find("Refer\xC3\xAA" "ncia cruzada"), std::string::npos);
+    EXPECT_TRUE(is_valid_utf8(utf8));
+    EXPECT_EQ(scan_declarations("{ \xC3\xA7 }").listbox3[1], "         Refer\xC3\xAA" "ncia cruzada");
+
+    // Windows-1252 and plain ASCII sources keep the single byte.
+    EXPECT_NE(exported("var s: string; { fun\xE7\xE3o }\r\n").find("Refer\xEA" "ncia cruzada"), std::string::npos);
+    EXPECT_NE(exported("var s: string;\r\n").find("Refer\xEA" "ncia cruzada"), std::string::npos);
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "CliOptions.h"
 
@@ -185,4 +186,64 @@ TEST_F(CliTest, SavedReportFileHasTheReportHeaderAndItsPages)
     EXPECT_EQ(u16(2), 305u);
     EXPECT_EQ(u16(8), 1u);  // one page for the 12-line example
     EXPECT_EQ(bytes[25], 0);  // not compressed
+}
+
+TEST_F(CliTest, NoOutputIsLostWhateverTheSourcesAreCalled)
+{
+    for (const char* name : {"a/unit1.pas", "b/unit1.pas", "c/unit1~2.pas"}) {
+        fs::create_directories((dir / name).parent_path());
+        std::ofstream(dir / name, std::ios::binary) << "unit " << name[0] << ";\r\n";
+    }
+    // The output folder does not exist yet, two levels deep.
+    CliRun r = runCli({"--out-dir", path("new/out"), path("a/unit1.pas"), path("b/unit1.pas"), path("c/unit1~2.pas")});
+    EXPECT_EQ(r.status, CliOk) << r.err;
+    std::set<std::string> firstLines;
+    for (const auto& entry : fs::directory_iterator(dir / "new" / "out"))
+        firstLines.insert(slurp(entry.path()).substr(0, 14));
+    EXPECT_EQ(firstLines, (std::set<std::string>{"0001   unit a;", "0001   unit b;", "0001   unit c;"}));
+}
+
+TEST_F(CliTest, FolderSourcesAreMirroredAndJobsChangeNothing)
+{
+    fs::create_directories(dir / "proj" / "forms");
+    fs::copy_file(dir / "Exemplo.pas", dir / "proj" / "forms" / "Unit1.pas");
+    std::ofstream(dir / "proj" / "forms" / "Unit1.DFM", std::ios::binary) << "object Form1: TForm1\r\nend\r\n";
+    std::ofstream(dir / "proj" / "notes.txt", std::ios::binary) << "not a source\r\n";
+    fs::create_directories(dir / "proj" / "broken.pas");  // a folder with a source's name
+    std::ofstream(dir / "proj" / "broken.pas" / "x.inc", std::ios::binary) << "{ include }\r\n";
+
+    const std::string single = runCli({path("Exemplo.pas")}).out;
+    std::string messages;
+    for (const char* jobs : {"1", "3"}) {
+        const fs::path out = dir / (std::string("out") + jobs);
+        CliRun r = runCli({"--jobs", jobs, "--out-dir", out.string(), path("missing1.pas"), path("proj"),
+                           path("missing2.pas"), path("Exemplo.pas")});
+        EXPECT_EQ(r.status, CliSourceFailed);
+        EXPECT_EQ(slurp(out / "forms" / "Unit1.pas.txt"), single);
+        EXPECT_EQ(slurp(out / "forms" / "Unit1.DFM.txt").rfind("0001   object Form1: TForm1\r\n", 0), 0u);
+        EXPECT_EQ(slurp(out / "Exemplo.txt"), single);
+        EXPECT_FALSE(fs::exists(out / "notes.txt.txt"));
+        // Messages in the order of the sources, whatever finished first.
+        EXPECT_EQ(r.err, "Cannot open file " + path("missing1.pas") + "\nCannot open file " + path("missing2.pas") + "\n");
+        if (messages.empty())
+            messages = r.err;
+        EXPECT_EQ(r.err, messages);
+    }
+    // --ext chooses other extensions.
+    CliRun inc = runCli({"--ext", "INC", "--out-dir", path("inc"), path("proj")});
+    EXPECT_EQ(inc.status, CliOk) << inc.err;
+    EXPECT_TRUE(fs::exists(dir / "inc" / "broken.pas" / "x.inc.txt"));
+    EXPECT_EQ(runCli({"--jobs", "0", "x.pas"}).status, CliUsage);
+}
+
+TEST_F(CliTest, OutputThroughALinkToASourceIsRefused)
+{
+    fs::create_symlink(dir / "Exemplo.pas", dir / "link.txt");
+    const std::string before = slurp(dir / "Exemplo.pas");
+    CliRun r = runCli({"--output", path("link.txt"), path("Exemplo.pas")});
+    EXPECT_EQ(r.status, CliSourceFailed);
+    EXPECT_EQ(r.err, "Cannot create file " + path("link.txt") + ": it is a source of this run\n");
+    EXPECT_EQ(slurp(dir / "Exemplo.pas"), before);
+    // A device is written as it is.
+    EXPECT_EQ(runCli({"--output", "/dev/null", path("Exemplo.pas")}).status, CliOk);
 }

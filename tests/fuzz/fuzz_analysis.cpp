@@ -181,5 +181,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const std::string& item : *list)
             expected += item.size() + 2;
     check(exported.size() == expected, "export size differs from the items and their line ends");
+
+    // The one-pass export gives the same bytes as the lists built one after the other.
+    TListingSettings styled;
+    styled.Identacao = static_cast<int>(size % 3);
+    const StringList styledListing = build_listing(bytes, styled);
+    const std::string separate = export_listing({styledListing, lists.listbox3, lists.ListBox4, lists.ListBox5}, styled);
+    std::string streamed;
+    stream_export(bytes, styled, [&](std::string_view piece) { streamed += piece; });
+    check(streamed == separate, "one-pass export differs from the export of the lists");
     return 0;
 }

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tabulex {
+
+/// The bytes of one source file, followed by a NUL, read for the batch command through one
+/// descriptor. Large files are read into memory mapped with all its pages at once, which spares
+/// a fault per page and the clearing of the buffer; what reading refuses and reports is what
+/// read_file_bytes refuses.
+class TSourceText {
+public:
+    /// Reads the file at `path`. Throws EFOpenError when it cannot be read.
+    explicit TSourceText(const std::string& path);
+    ~TSourceText();
+    TSourceText(const TSourceText&) = delete;
+    TSourceText& operator=(const TSourceText&) = delete;
+
+    /// The file's bytes; the byte after them is a NUL.
+    std::string_view bytes() const { return view_; }
+
+private:
+    bool readDirectly(const std::string& path);
+
+    std::string string_;  // small files, and files that change while being read
+    void* map_ = nullptr;
+    std::size_t mapSize_ = 0;
+    std::string_view view_;
+};
+
+}  // namespace tabulex
