@@ -48,11 +48,8 @@ public:
             if (after != lines.begin())
                 return TTarget{nullptr, *std::prev(after)};
         }
-        for (const THtmlSource* unit : used_) {
-            const auto found = unit->interfaceNames.find(name);
-            if (found != unit->interfaceNames.end())
-                return TTarget{unit, found->second};
-        }
+        if (const TTarget used = fromUsedUnits(name); used.unit)
+            return used;
         if (local != local_.end())
             return TTarget{nullptr, local->second.front()};
         return std::nullopt;
@@ -61,8 +58,29 @@ public:
     bool hasLine(long long line) const { return line >= 1 && line <= lineCount_; }
 
 private:
+    // The declaration in the used units' interfaces (no unit when none), looked up once per
+    // name and page: names repeat, and a page may use dozens of units of the run.
+    TTarget fromUsedUnits(std::string_view name) const
+    {
+        if (used_.empty())
+            return {};
+        if (const auto known = usedMemo_.find(name); known != usedMemo_.end())
+            return known->second;
+        TTarget target;
+        for (const THtmlSource* unit : used_) {
+            const auto found = unit->interfaceNames.find(name);
+            if (found != unit->interfaceNames.end()) {
+                target = {unit, found->second};
+                break;
+            }
+        }
+        usedMemo_.emplace(std::string(name), target);
+        return target;
+    }
+
     TNameMap<std::vector<long long>> local_;
     std::vector<const THtmlSource*> used_;
+    mutable TNameMap<TTarget> usedMemo_;
     long long lineCount_;
 };
 

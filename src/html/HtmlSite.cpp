@@ -82,6 +82,7 @@ struct THtmlSite::TData {
         }
         // One reading of the text gives the listing and the three lists.
         StringList listing;
+        listing.reserve(bytes.size() / 32 + 16);
         source.lists = analyse_source(bytes, settings, [&](std::string_view line) { listing.emplace_back(line); });
         collect_uses(source);
         page.clear();
