@@ -1,6 +1,10 @@
 #include "Program.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include "DesktopState.h"
 
 #include "config.h"
 #include "princ.h"
@@ -24,13 +28,46 @@ TProgram::TProgram()
 
 TProgram::~TProgram() = default;
 
+void TProgram::openArguments(const std::vector<std::string>& arguments)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--") {
+            if (i + 1 < arguments.size())
+                F_tabulan->loadFilePath(arguments[i + 1]);
+            return;
+        }
+        if (!argument.empty() && argument.front() != '-') {
+            F_tabulan->loadFilePath(argument);
+            return;
+        }
+    }
+}
+
+std::unique_ptr<QTranslator> load_toolkit_translations()
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    return translator;
+}
+
 int run_program(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorn Tabulan"));
+    const std::unique_ptr<QTranslator> translations = load_toolkit_translations();
+    if (translations)
+        QCoreApplication::installTranslator(translations.get());
+    TDesktopState state(TDesktopState::defaultPath());
     TProgram program;
+    program.mainWindow().setDesktopState(&state);
     program.mainWindow().show();
-    return QApplication::exec();
+    // The toolkit has taken its own options out of argv by now; file names stay as bytes.
+    program.openArguments(std::vector<std::string>(argv + 1, argv + argc));
+    const int result = QApplication::exec();
+    program.mainWindow().setDesktopState(nullptr);
+    return result;
 }
 
 }  // namespace tabulex
