@@ -37,6 +37,7 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent)
     E_texto = new QLineEdit(this);
     E_texto->setObjectName("E_texto");
     E_texto->setClearButtonEnabled(true);
+    E_texto->setMinimumWidth(120);
     layout->addWidget(E_texto, 1);
     B_anterior = new QPushButton(QStringLiteral("&Anterior"), this);
     B_proxima = new QPushButton(QStringLiteral("&Próxima"), this);

@@ -6,6 +6,8 @@
 
 #include "DesktopState.h"
 
+#include <filesystem>
+
 #include "config.h"
 #include "princ.h"
 #include "r_dif.h"
@@ -30,15 +32,21 @@ TProgram::~TProgram() = default;
 
 void TProgram::openArguments(const std::vector<std::string>& arguments)
 {
+    // The dialog gives full paths; a name given relative to the working folder is made one too.
+    const auto load = [this](const std::string& path) {
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(path, error);
+        F_tabulan->loadFilePath(error ? path : full.lexically_normal().string());
+    };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--") {
             if (i + 1 < arguments.size())
-                F_tabulan->loadFilePath(arguments[i + 1]);
+                load(arguments[i + 1]);
             return;
         }
         if (!argument.empty() && argument.front() != '-') {
-            F_tabulan->loadFilePath(argument);
+            load(argument);
             return;
         }
     }

@@ -113,6 +113,15 @@ TEST_F(DesktopTest, CommandLineFileLoadsLikeCarregar)
     EXPECT_TRUE(main.Gravar1->isEnabled());
     EXPECT_FALSE(main.ListBox4->Items().items().empty());
 
+    // A name relative to the working folder becomes a full path, as the dialog gives.
+    const fs::path before = fs::current_path();
+    TProgram relative;
+    fs::current_path(dir);
+    relative.openArguments({"./-dash.pas"});
+    fs::current_path(before);
+    EXPECT_EQ(arq_atual, path);
+    EXPECT_EQ(relative.mainWindow().StatusPanels[2]->text(), QString::fromStdString(path));
+
     // A file that cannot be read: the load's own message, menus as after a failed "&Carregar".
     TProgram second;
     const std::string missing = (dir / "missing.pas").string();
