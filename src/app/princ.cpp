@@ -216,8 +216,9 @@ void TF_tabulan::FormCreate()
     Gravar1->setEnabled(false);
     Relatrio1->setEnabled(false);
     Relatrio1->menuAction()->setEnabled(false);
-    // The menu's own items too, so their shortcuts stay off with it.
-    for (QAction* action : {Recarregar1, Fonte1, Preview1})
+    // The commands that need a loaded file, the report menu's own items among them, so that
+    // their shortcuts stay off too.
+    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1})
         action->setEnabled(false);
 }
 
@@ -228,7 +229,7 @@ void TF_tabulan::enableFileCommands()
     Gravar1->setEnabled(true);
     Relatrio1->setEnabled(true);
     Relatrio1->menuAction()->setEnabled(true);
-    for (QAction* action : {Recarregar1, Fonte1, Preview1})
+    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1})
         action->setEnabled(true);
 }
 
@@ -309,7 +310,11 @@ void TF_tabulan::rememberLoadedFile(const std::string& path)
 
 void TF_tabulan::rebuildRecentMenu()
 {
-    qDeleteAll(recentActions_);
+    // An entry may be the one being triggered right now: it goes once its signal has run.
+    for (QAction* action : std::as_const(recentActions_)) {
+        Arquivo1->removeAction(action);
+        action->deleteLater();
+    }
     recentActions_.clear();
     for (std::size_t i = 0; i < recent_.size(); ++i) {
         const std::string path = recent_[i];
