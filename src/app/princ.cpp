@@ -123,14 +123,14 @@ void TF_tabulan::buildMenus()
     Sair1 = Arquivo1->addAction(QStringLiteral("&Sair"), this, &TF_tabulan::Sair1Click);
 
     Navegar1 = bar->addMenu(QStringLiteral("&Navegar"));
-    Localizar1 = Navegar1->addAction(QStringLiteral("&Localizar..."), QKeySequence(Qt::CTRL | Qt::Key_F), this,
+    Localizar1 = Navegar1->addAction(QStringLiteral("&Localizar…"), QKeySequence(Qt::CTRL | Qt::Key_F), this,
                                      &TF_tabulan::Localizar1Click);
     LocalizarProxima1 = Navegar1->addAction(QStringLiteral("Localizar &próxima"), QKeySequence(Qt::Key_F3), this,
                                             [this] { localizar(false); });
     LocalizarAnterior1 = Navegar1->addAction(QStringLiteral("Localizar &anterior"),
                                              QKeySequence(Qt::SHIFT | Qt::Key_F3), this, [this] { localizar(true); });
     Navegar1->addSeparator();
-    IrPara1 = Navegar1->addAction(QStringLiteral("&Ir para a linha..."), QKeySequence(Qt::CTRL | Qt::Key_G), this,
+    IrPara1 = Navegar1->addAction(QStringLiteral("&Ir para a linha…"), QKeySequence(Qt::CTRL | Qt::Key_G), this,
                                   &TF_tabulan::IrPara1Click);
 
     Relatrio1 = bar->addMenu(QStringLiteral("Relatório"));
