@@ -26,5 +26,5 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 # Shared-library dependencies are computed by dpkg-shlibdeps; the platform plugin and the
 # fonts are loaded at run time and have to be named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, qt6-translations-l10n")
 include(CPack)

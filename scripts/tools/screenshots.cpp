@@ -1,10 +1,12 @@
-// Takes the README's pictures of the main window with a listing loaded and of the preview
-// window showing its first page. Run by scripts/screenshots under Xvfb.
+// Takes the README's pictures of the main window with a listing loaded (and a name found in
+// it) and of the preview window showing its first page. Run by scripts/screenshots under Xvfb.
 //   tabulex_screenshots SAMPLE OUTDIR
 #include <QApplication>
+#include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
 
+#include "FindBar.h"
 #include "Program.h"
 #include "TWideListBox.h"
 #include "TRpPreview.h"
@@ -27,6 +29,11 @@ int main(int argc, char** argv)
     window.show();
     window.resize(760, 560);
     window.loadChosenFile(QString::fromLocal8Bit(argv[1]));
+    // The find bar open on a match, as a user following a name sees it.
+    window.Localizar1Click();
+    window.FindBar1->E_texto->setText(QStringLiteral("FTotal"));
+    window.localizar(false);
+    window.localizar(false);
     const QString out = QString::fromLocal8Bit(argv[2]);
     QTimer::singleShot(500, [&] {
         window.grab().save(out + "/main-window.png");

@@ -1,6 +1,12 @@
 #include "Program.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include "DesktopState.h"
+
+#include <filesystem>
 
 #include "config.h"
 #include "princ.h"
@@ -24,13 +30,52 @@ TProgram::TProgram()
 
 TProgram::~TProgram() = default;
 
+void TProgram::openArguments(const std::vector<std::string>& arguments)
+{
+    // The dialog gives full paths; a name given relative to the working folder is made one too.
+    const auto load = [this](const std::string& path) {
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(path, error);
+        F_tabulan->loadFilePath(error ? path : full.lexically_normal().string());
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--") {
+            if (i + 1 < arguments.size())
+                load(arguments[i + 1]);
+            return;
+        }
+        if (!argument.empty() && argument.front() != '-') {
+            load(argument);
+            return;
+        }
+    }
+}
+
+std::unique_ptr<QTranslator> load_toolkit_translations()
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    return translator;
+}
+
 int run_program(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorn Tabulan"));
+    const std::unique_ptr<QTranslator> translations = load_toolkit_translations();
+    if (translations)
+        QCoreApplication::installTranslator(translations.get());
+    TDesktopState state(TDesktopState::defaultPath());
     TProgram program;
+    program.mainWindow().setDesktopState(&state);
     program.mainWindow().show();
-    return QApplication::exec();
+    // The toolkit has taken its own options out of argv by now; file names stay as bytes.
+    program.openArguments(std::vector<std::string>(argv + 1, argv + argc));
+    const int result = QApplication::exec();
+    program.mainWindow().setDesktopState(nullptr);
+    return result;
 }
 
 }  // namespace tabulex

@@ -1,5 +1,9 @@
 #pragma once
 #include <memory>
+#include <string>
+#include <vector>
+
+class QTranslator;
 
 namespace tabulex {
 
@@ -22,6 +26,11 @@ public:
     TF_dif& reportForm() { return *F_dif; }
     TF_config& configWindow() { return *F_config; }
 
+    /// Loads the file named by the command-line arguments (program name excluded) as
+    /// "&Carregar" would: the first argument not starting with "-", or the one after "--".
+    /// Without such an argument nothing happens.
+    void openArguments(const std::vector<std::string>& arguments);
+
 private:
     std::unique_ptr<TF_tabulan> F_tabulan;
     std::unique_ptr<TF_sobre> F_sobre;
@@ -29,8 +38,13 @@ private:
     std::unique_ptr<TF_config> F_config;
 };
 
+/// The toolkit's own Brazilian Portuguese translations (standard dialogs, buttons and their
+/// messages) from the toolkit's translations folder; null when they are not installed.
+std::unique_ptr<QTranslator> load_toolkit_translations();
+
 /// Program start: initialises the application, titles it "Vorn Tabulan", creates the windows,
-/// shows the main window and runs the event loop until it closes.
+/// restores what was kept from the last run, shows the main window, loads the file named on
+/// the command line, if any, and runs the event loop until the window closes.
 int run_program(int argc, char** argv);
 
 }  // namespace tabulex

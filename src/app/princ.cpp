@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -10,14 +11,17 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
-#include <QSettings>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "DeclarationScanner.h"
+#include "DesktopState.h"
 #include "FileBytes.h"
 #include "HtmlSite.h"
+#include "FindBar.h"
+#include "ItemLines.h"
 #include "ListingBuilder.h"
 #include "ListingExport.h"
 #include "ListingStyle.h"
@@ -29,6 +33,7 @@
 #include "r_dif.h"
 #include "tabulex_version.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -38,7 +43,9 @@ TListingSettings ListingSettings;
 std::string arq_atual;
 
 namespace {
-const char* const kOpenFilter = "Unit Delphi (*.pas);;Projeto Delphi (*.dpr);;Forms Delphi (*.dfm)";
+const char* const kOpenFilter =
+    "Unit Delphi (*.pas);;Projeto Delphi (*.dpr);;Forms Delphi (*.dfm);;Unit Free Pascal (*.pp);;"
+    "Programa Lazarus (*.lpr);;Include (*.inc);;Todos os arquivos (*)";
 
 QFont windowFont()
 {
@@ -46,14 +53,6 @@ QFont windowFont()
     font.setPixelSize(11);
     return font;
 }
-
-// The program's own preferences, kept across starts in the user's configuration folder (the
-// listing settings file is a different thing, written only on the user's command).
-QSettings preferences()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tabulex"), QStringLiteral("tabulex"));
-}
-const char* const kListingColoursKey = "listagem/cores";
 
 // Colours of the listing's runs, for a light or a dark list background.
 QColor runColour(TRunClass kind, bool dark)
@@ -110,11 +109,14 @@ TF_tabulan::TF_tabulan(QWidget* parent) : QMainWindow(parent)
     TabbedNotebook1 = new QTabWidget(central);
     TabbedNotebook1->setObjectName("TabbedNotebook1");
     layout->addWidget(TabbedNotebook1, 1);
+    FindBar1 = new TFindBar(central);
+    layout->addWidget(FindBar1);
     setCentralWidget(central);
 
     buildMenus();
     buildTabs();
     buildStatusBar();
+    buildNavigation();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -127,15 +129,34 @@ void TF_tabulan::buildMenus()
 {
     QMenuBar* bar = menuBar();
     Arquivo1 = bar->addMenu(QStringLiteral("&Arquivo"));
-    Carregar1 = Arquivo1->addAction(QStringLiteral("&Carregar"), this, &TF_tabulan::Carregar1Click);
-    Gravar1 = Arquivo1->addAction(QStringLiteral("&Gravar"), this, &TF_tabulan::Gravar1Click);
+    Carregar1 = Arquivo1->addAction(QStringLiteral("&Carregar"), QKeySequence(Qt::CTRL | Qt::Key_O), this, &TF_tabulan::Carregar1Click);
+    Recarregar1 = Arquivo1->addAction(QStringLiteral("&Recarregar"), QKeySequence(Qt::Key_F5), this,
+                                      &TF_tabulan::Recarregar1Click);
+    Gravar1 = Arquivo1->addAction(QStringLiteral("&Gravar"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+                                  &TF_tabulan::Gravar1Click);
     ExportarHTML1 = Arquivo1->addAction(QStringLiteral("Exportar &HTML…"), this, &TF_tabulan::ExportarHTML1Click);
     Arquivo1->addSeparator()->setObjectName("N1");
+    // The recent files go between N1 and N2; N2 shows only when there are some.
+    N2 = Arquivo1->addSeparator();
+    N2->setObjectName("N2");
+    N2->setVisible(false);
     Sair1 = Arquivo1->addAction(QStringLiteral("&Sair"), this, &TF_tabulan::Sair1Click);
+
+    Navegar1 = bar->addMenu(QStringLiteral("&Navegar"));
+    Localizar1 = Navegar1->addAction(QStringLiteral("&Localizar…"), QKeySequence(Qt::CTRL | Qt::Key_F), this,
+                                     &TF_tabulan::Localizar1Click);
+    LocalizarProxima1 = Navegar1->addAction(QStringLiteral("Localizar &próxima"), QKeySequence(Qt::Key_F3), this,
+                                            [this] { localizar(false); });
+    LocalizarAnterior1 = Navegar1->addAction(QStringLiteral("Localizar &anterior"),
+                                             QKeySequence(Qt::SHIFT | Qt::Key_F3), this, [this] { localizar(true); });
+    Navegar1->addSeparator();
+    IrPara1 = Navegar1->addAction(QStringLiteral("&Ir para a linha…"), QKeySequence(Qt::CTRL | Qt::Key_G), this,
+                                  &TF_tabulan::IrPara1Click);
 
     Relatrio1 = bar->addMenu(QStringLiteral("Relatório"));
     Fonte1 = Relatrio1->addAction(QStringLiteral("&Fonte"), this, &TF_tabulan::Fonte1Click);
-    Preview1 = Relatrio1->addAction(QStringLiteral("Visão Prévia"), this, &TF_tabulan::Preview1Click);
+    Preview1 = Relatrio1->addAction(QStringLiteral("Visão Prévia"), QKeySequence(Qt::CTRL | Qt::Key_P), this,
+                                    &TF_tabulan::Preview1Click);
 
     Configurar1 = bar->addAction(QStringLiteral("Configurar"));
     connect(Configurar1, &QAction::triggered, this, &TF_tabulan::Configurar1Click);
@@ -147,7 +168,9 @@ void TF_tabulan::buildMenus()
         {Arquivo1, "Arquivo1"}, {Carregar1, "Carregar1"}, {Gravar1, "Gravar1"}, {ExportarHTML1, "ExportarHTML1"},
         {Sair1, "Sair1"},
         {Relatrio1, "Relatrio1"}, {Fonte1, "Fonte1"}, {Preview1, "Preview1"},
-        {Configurar1, "Configurar1"}, {Ajuda1, "Ajuda1"}, {Sobre1, "Sobre1"}};
+        {Configurar1, "Configurar1"}, {Ajuda1, "Ajuda1"}, {Sobre1, "Sobre1"}, {Recarregar1, "Recarregar1"},
+        {Navegar1, "Navegar1"}, {Localizar1, "Localizar1"}, {LocalizarProxima1, "LocalizarProxima1"},
+        {LocalizarAnterior1, "LocalizarAnterior1"}, {IrPara1, "IrPara1"}};
     for (auto [object, name] : names)
         object->setObjectName(name);
 }
@@ -162,15 +185,14 @@ void TF_tabulan::buildTabs()
     };
     ListBox1 = addPage(QStringLiteral("Listagem"), new TWideListBox, "ListBox1", 14);
     ListBox1->setFont(listingFont());
-    // The colour switch sits in the listing's own context menu, remembered across starts.
+    // The colour switch sits in the listing's own context menu; the desktop state remembers it.
     CoresListagem1 = new QAction(QStringLiteral("Colorir listagem"), ListBox1);
     CoresListagem1->setObjectName("CoresListagem1");
     CoresListagem1->setCheckable(true);
-    CoresListagem1->setChecked(preferences().value(kListingColoursKey, false).toBool());
     connect(CoresListagem1, &QAction::toggled, this, &TF_tabulan::CoresListagem1Click);
     ListBox1->addAction(CoresListagem1);
     ListBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
-    listbox3 = addPage(QStringLiteral("Variáveis"), new TListBox, "listbox3", 13);
+    listbox3 = addPage(QStringLiteral("Variáveis"), new TWideListBox, "listbox3", 13);
     ListBox4 = addPage(QStringLiteral("Proc/Func"), new TWideListBox, "ListBox4", 13);
     ListBox5 = addPage(QStringLiteral("Uses"), new TListBox, "ListBox5", 13);
     TabbedNotebook1->setCurrentIndex(0);
@@ -195,6 +217,26 @@ void TF_tabulan::buildStatusBar()
     }
 }
 
+void TF_tabulan::buildNavigation()
+{
+    // Double-click or Enter on an item that names lines follows it to the listing; its
+    // context menu offers every line it names.
+    for (TListBox* list : {static_cast<TListBox*>(listbox3), static_cast<TListBox*>(ListBox4)}) {
+        connect(list, &QAbstractItemView::activated, this, [this, list](const QModelIndex& index) {
+            followItem(list, index);
+        });
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, this,
+                [this, list](const QPoint& position) { showLineMenu(list, position); });
+    }
+    connect(FindBar1, &TFindBar::findNext, this, [this] { localizar(false); });
+    connect(FindBar1, &TFindBar::findPrevious, this, [this] { localizar(true); });
+    connect(FindBar1, &TFindBar::closed, this, [this] {
+        if (QWidget* list = TabbedNotebook1->currentWidget())
+            list->setFocus();
+    });
+}
+
 void TF_tabulan::FormCreate()
 {
     ListingSettings = TListingSettings{};
@@ -203,6 +245,10 @@ void TF_tabulan::FormCreate()
     ExportarHTML1->setEnabled(false);
     Relatrio1->setEnabled(false);
     Relatrio1->menuAction()->setEnabled(false);
+    // The commands that need a loaded file, the report menu's own items among them, so that
+    // their shortcuts stay off too.
+    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1})
+        action->setEnabled(false);
 }
 
 void TF_tabulan::enableFileCommands()
@@ -213,14 +259,18 @@ void TF_tabulan::enableFileCommands()
     ExportarHTML1->setEnabled(true);
     Relatrio1->setEnabled(true);
     Relatrio1->menuAction()->setEnabled(true);
+    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1})
+        action->setEnabled(true);
 }
 
-void TF_tabulan::guarded(const std::function<void()>& command)
+bool TF_tabulan::guarded(const std::function<void()>& command)
 {
     try {
         command();
+        return true;
     } catch (const std::exception& error) {
         TDialogs::current().showMessage(this, QString::fromLocal8Bit(error.what()));
+        return false;
     }
 }
 
@@ -253,12 +303,185 @@ void TF_tabulan::carrega_var(const std::string& path)
 
 void TF_tabulan::loadChosenFile(const QString& path)
 {
-    arq_atual = localPath(path);
+    loadFilePath(localPath(path));
+}
+
+void TF_tabulan::loadFilePath(const std::string& path)
+{
+    arq_atual = path;
     // A load that fails leaves the menus as they were; the next "&Carregar" enables them.
-    guarded([this] {
+    const bool loaded = guarded([this] {
         carregar_arq(arq_atual);
         enableFileCommands();
     });
+    if (loaded) {
+        rememberLoadedFile(path);
+        return;
+    }
+    // A recent file that can no longer be read leaves the list.
+    if (std::erase(recent_, path) > 0) {
+        if (state_)
+            state_->removeRecentFile(path);
+        rebuildRecentMenu();
+    }
+}
+
+void TF_tabulan::rememberLoadedFile(const std::string& path)
+{
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (!folder.empty())
+        TDialogs::current().setStartFolder(displayPath(folder));
+    std::erase(recent_, path);
+    recent_.insert(recent_.begin(), path);
+    if (recent_.size() > TDesktopState::kMaxRecentFiles)
+        recent_.resize(TDesktopState::kMaxRecentFiles);
+    if (state_)
+        state_->addRecentFile(path);
+    rebuildRecentMenu();
+}
+
+void TF_tabulan::rebuildRecentMenu()
+{
+    // An entry may be the one being triggered right now: it goes once its signal has run.
+    for (QAction* action : std::as_const(recentActions_)) {
+        Arquivo1->removeAction(action);
+        action->deleteLater();
+    }
+    recentActions_.clear();
+    for (std::size_t i = 0; i < recent_.size(); ++i) {
+        const std::string path = recent_[i];
+        QString caption = displayPath(path);
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(caption), Arquivo1);
+        connect(action, &QAction::triggered, this, [this, path] { loadFilePath(path); });
+        Arquivo1->insertAction(N2, action);
+        recentActions_ << action;
+    }
+    N2->setVisible(!recent_.empty());
+}
+
+void TF_tabulan::setDesktopState(TDesktopState* state)
+{
+    state_ = state;
+    if (!state_)
+        return;
+    const QByteArray geometry = state_->windowGeometry();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+    CoresListagem1->setChecked(state_->listingColours());
+    recent_ = state_->recentFiles();
+    if (!recent_.empty()) {
+        const std::string folder = std::filesystem::path(recent_.front()).parent_path().string();
+        if (!folder.empty())
+            TDialogs::current().setStartFolder(displayPath(folder));
+    }
+    rebuildRecentMenu();
+}
+
+void TF_tabulan::closeEvent(QCloseEvent* event)
+{
+    if (state_)
+        state_->setWindowGeometry(saveGeometry());
+    QMainWindow::closeEvent(event);
+}
+
+void TF_tabulan::recarregar()
+{
+    const int top = ListBox1->indexAt(QPoint(0, 0)).row();
+    const QModelIndexList selected = ListBox1->selectionModel()->selectedIndexes();
+    const int selectedRow = selected.isEmpty() ? -1 : selected.first().row();
+    const int horizontal = ListBox1->horizontalScrollBar()->value();
+    if (!guarded([this] { carregar_arq(arq_atual); }))
+        return;
+    const int count = ListBox1->Items().count();
+    if (count == 0)
+        return;
+    if (selectedRow >= 0 && selectedRow < count)
+        ListBox1->setCurrentIndex(ListBox1->Items().index(selectedRow));
+    if (top >= 0)
+        ListBox1->scrollTo(ListBox1->Items().index(std::min(top, count - 1)), QAbstractItemView::PositionAtTop);
+    ListBox1->horizontalScrollBar()->setValue(horizontal);
+}
+
+void TF_tabulan::Recarregar1Click()
+{
+    if (!arq_atual.empty())
+        recarregar();
+}
+
+void TF_tabulan::ir_para_linha(int linha)
+{
+    TabbedNotebook1->setCurrentWidget(ListBox1);
+    const int count = ListBox1->Items().count();
+    if (count == 0)
+        return;
+    const QModelIndex index = ListBox1->Items().index(std::clamp(linha - 1, 0, count - 1));
+    ListBox1->setCurrentIndex(index);
+    ListBox1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    ListBox1->setFocus();
+}
+
+void TF_tabulan::followItem(TListBox* list, const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    const std::vector<int> lines = item_line_numbers(list->Items().item(index.row()));
+    if (!lines.empty())
+        ir_para_linha(lines.front());
+}
+
+std::unique_ptr<QMenu> TF_tabulan::lineMenu(TListBox* list, int row)
+{
+    auto menu = std::make_unique<QMenu>(this);
+    if (row < 0 || row >= list->Items().count())
+        return menu;
+    for (int line : item_line_numbers(list->Items().item(row)))
+        menu->addAction(QStringLiteral("Ir para a linha %1").arg(line), this, [this, line] { ir_para_linha(line); });
+    return menu;
+}
+
+void TF_tabulan::showLineMenu(TListBox* list, const QPoint& position)
+{
+    const std::unique_ptr<QMenu> menu = lineMenu(list, list->indexAt(position).row());
+    if (!menu->isEmpty())
+        menu->exec(list->viewport()->mapToGlobal(position));
+}
+
+void TF_tabulan::IrPara1Click()
+{
+    const int count = ListBox1->Items().count();
+    if (count == 0)
+        return;
+    const int current = std::max(ListBox1->currentIndex().row(), 0) + 1;
+    const std::optional<int> line = TDialogs::current().askNumber(
+        this, QStringLiteral("Ir para a linha"), QStringLiteral("Linha (1 a %1):").arg(count), current, 1, count);
+    if (line)
+        ir_para_linha(*line);
+}
+
+void TF_tabulan::Localizar1Click()
+{
+    FindBar1->open();
+}
+
+bool TF_tabulan::localizar(bool backward)
+{
+    auto* list = qobject_cast<TListBox*>(TabbedNotebook1->currentWidget());
+    if (!list)
+        return false;
+    if (FindBar1->text().isEmpty()) {
+        FindBar1->open();
+        return false;
+    }
+    const int row = find_item(list->Items(), FindBar1->text(), list->currentIndex().row(), backward,
+                              FindBar1->sensitivity());
+    FindBar1->setNotFound(row < 0);
+    if (row < 0)
+        return false;
+    const QModelIndex index = list->Items().index(row);
+    list->setCurrentIndex(index);
+    list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    return true;
 }
 
 void TF_tabulan::Carregar1Click()
@@ -300,8 +523,8 @@ void TF_tabulan::ExportarHTML1Click()
 
 void TF_tabulan::CoresListagem1Click(bool checked)
 {
-    QSettings settings = preferences();
-    settings.setValue(kListingColoursKey, checked);
+    if (state_)
+        state_->setListingColours(checked);
     if (!checked || arq_atual.empty() || ListBox1->Items().count() == 0) {
         colourListing({});
         return;
@@ -377,7 +600,7 @@ void TF_tabulan::Configurar1Click()
         return;
     const int result = TDialogs::current().execModal(m_config);
     if (result == QDialog::Accepted && !arq_atual.empty())
-        guarded([this] { carregar_arq(arq_atual); });
+        recarregar();
 }
 
 void TF_tabulan::Sair1Click()

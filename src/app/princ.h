@@ -1,6 +1,7 @@
 #pragma once
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@ class QTabWidget;
 
 namespace tabulex {
 
+class TDesktopState;
 class TF_dif;
+class TFindBar;
 class TListBox;
 
 /// The program-wide Listing settings, read by the builders, the export and the report.
@@ -45,12 +48,28 @@ public:
 
     /// Loads a file as a confirmed "&Carregar" would (also used for dropped files).
     void loadChosenFile(const QString& path);
+    /// The same for a path given as local file name bytes (the command line, recent files).
+    void loadFilePath(const std::string& path);
+
+    /// Attaches what is kept between runs (not owned): restores the window's size and place
+    /// and the recent files, and keeps them up to date from then on.
+    void setDesktopState(TDesktopState* state);
+
+    /// Selects listing line `linha` (1-based; clamped to the listing) on the "Listagem" tab and
+    /// scrolls it into view.
+    void ir_para_linha(int linha);
+    /// Finds the find bar's text in the list of the current tab, from its selected item on.
+    /// Returns false when nothing matches.
+    bool localizar(bool backward);
+    /// The context menu of a "Variáveis" or "Proc/Func" item: "Ir para a linha N" for each
+    /// line the item names (empty for other items).
+    std::unique_ptr<QMenu> lineMenu(TListBox* list, int row);
 
     // Controls, named as the window defines them.
     QWidget* Panel1 = nullptr;
     QTabWidget* TabbedNotebook1 = nullptr;
     TWideListBox* ListBox1 = nullptr;
-    TListBox* listbox3 = nullptr;
+    TWideListBox* listbox3 = nullptr;
     TWideListBox* ListBox4 = nullptr;
     TListBox* ListBox5 = nullptr;
     QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
@@ -66,6 +85,15 @@ public:
     QAction* Preview1 = nullptr;
     QAction* Configurar1 = nullptr;
     QAction* Sobre1 = nullptr;
+    QAction* Recarregar1 = nullptr;
+    QMenu* Navegar1 = nullptr;
+    QAction* Localizar1 = nullptr;
+    QAction* LocalizarProxima1 = nullptr;
+    QAction* LocalizarAnterior1 = nullptr;
+    QAction* IrPara1 = nullptr;
+    /// The entries of the recent files in "&Arquivo", the latest first.
+    QList<QAction*> recentActions() const { return recentActions_; }
+    TFindBar* FindBar1 = nullptr;
 
 public slots:
     void FormCreate();
@@ -78,8 +106,12 @@ public slots:
     void Configurar1Click();
     void Sair1Click();
     void Sobre1Click();
+    void Recarregar1Click();
+    void Localizar1Click();
+    void IrPara1Click();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -87,11 +119,21 @@ private:
     void buildMenus();
     void buildTabs();
     void buildStatusBar();
+    void buildNavigation();
     void enableFileCommands();
     /// Colours the listing from the source `bytes` when colours are on, plain otherwise.
     void colourListing(const std::string& bytes);
-    /// Runs a command and shows any error it raises in a message box.
-    void guarded(const std::function<void()>& command);
+    /// Runs a command and shows any error it raises in a message box; false after an error.
+    bool guarded(const std::function<void()>& command);
+    /// Builds the listing of arq_atual again, keeping the listing's top line, selection and
+    /// horizontal position as far as the file still has them.
+    void recarregar();
+    /// Follows an item of "Variáveis" or "Proc/Func" to the first listing line it names.
+    void followItem(TListBox* list, const QModelIndex& index);
+    /// Context menu of "Variáveis" and "Proc/Func": one entry per line the item names.
+    void showLineMenu(TListBox* list, const QPoint& position);
+    void rememberLoadedFile(const std::string& path);
+    void rebuildRecentMenu();
 
     QDialog* m_config = nullptr;
     QDialog* m_about = nullptr;
@@ -99,6 +141,10 @@ private:
     // Colours of the listing: every line's coloured stretches, and where each line's begin.
     std::vector<TItemColour> m_listingColours;
     std::vector<std::size_t> m_listingColourStart;
+    TDesktopState* state_ = nullptr;
+    std::vector<std::string> recent_;
+    QList<QAction*> recentActions_;
+    QAction* N2 = nullptr;
 };
 
 /// Local file name bytes of a path chosen in a dialog, and back for display.

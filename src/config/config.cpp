@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -54,6 +55,30 @@ public:
 private:
     int limit_;
     qsizetype ceiling_;
+};
+
+// The example's code block: its lines stand at the same 16-pixel pitch as the number and
+// level labels beside them, whatever line spacing the font has, so row 8 still lines up.
+class PitchedLinesLabel : public QLabel {
+public:
+    static constexpr int kPitch = 16;
+    static constexpr int kFirstLineOffset = 1;  // the number labels stand 1 pixel lower
+
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(palette().color(foregroundRole()));
+        const int height = fontMetrics().height();
+        int top = kFirstLineOffset;
+        for (const QString& line : text().split(QLatin1Char('\n'))) {
+            painter.drawText(QRect(0, top, width(), height), Qt::AlignLeft | Qt::AlignTop, line);
+            top += kPitch;
+        }
+    }
 };
 
 QLineEdit* make_edit(QWidget* parent, int left, int top, int limit, const QString& text)
@@ -277,7 +302,7 @@ void TF_config::buildExample()
         row.level = example_label(row.levelText, 44, row.levelTop);
     }
 
-    Label7 = new QLabel(kCodeLines.join(QLatin1Char('\n')), GroupBox2);
+    Label7 = new PitchedLinesLabel(kCodeLines.join(QLatin1Char('\n')), GroupBox2);
     Label7->setFont(exampleFont);
     Label7->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label7->setGeometry(117, 17, 288, 128);

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -17,7 +18,7 @@ TDialogs::~TDialogs() = default;
 
 QString TDialogs::openFileName(QWidget* parent, const QString& caption, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(parent, caption, startFolder_, filter);
 }
 
 QString TDialogs::existingFolder(QWidget* parent, const QString& caption, const QString& start)
@@ -28,7 +29,7 @@ QString TDialogs::existingFolder(QWidget* parent, const QString& caption, const 
 QString TDialogs::saveFileName(QWidget* parent, const QString& caption, const QString& proposed,
                                const QString& filter, const QString& defaultSuffix)
 {
-    QFileDialog dialog(parent, caption, QString(), filter);
+    QFileDialog dialog(parent, caption, startFolder_, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDefaultSuffix(defaultSuffix);
@@ -42,7 +43,7 @@ QString TDialogs::saveFileNameFiltered(QWidget* parent, const QString& caption,
                                        const QString& proposed, const QString& filter,
                                        const QString& defaultSuffix, QString& selectedFilter)
 {
-    QFileDialog dialog(parent, caption, QString(), filter);
+    QFileDialog dialog(parent, caption, startFolder_, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDefaultSuffix(defaultSuffix);
@@ -77,9 +78,19 @@ std::optional<QFont> TDialogs::chooseFont(QWidget* parent, const QFont& initial)
     return font;
 }
 
+std::optional<int> TDialogs::askNumber(QWidget* parent, const QString& caption, const QString& label, int value,
+                                       int minimum, int maximum)
+{
+    bool ok = false;
+    const int number = QInputDialog::getInt(parent, caption, label, value, minimum, maximum, 1, &ok);
+    if (!ok)
+        return std::nullopt;
+    return number;
+}
+
 void TDialogs::showMessage(QWidget* parent, const QString& text)
 {
-    QMessageBox::information(parent, QApplication::applicationName(), text);
+    QMessageBox::warning(parent, QApplication::applicationName(), text);
 }
 
 int TDialogs::execModal(QDialog* dialog)

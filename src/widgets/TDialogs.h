@@ -27,7 +27,12 @@ public:
                                          const QString& defaultSuffix, QString& selectedFilter);
     /// Font dialog preloaded with `initial`; no value when cancelled.
     virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial);
-    /// Message box with an OK button.
+    /// Whole-number input between `minimum` and `maximum`, preset to `value`; no value when
+    /// cancelled.
+    virtual std::optional<int> askNumber(QWidget* parent, const QString& caption, const QString& label,
+                                         int value, int minimum, int maximum);
+    /// Message box with an OK button and the warning icon (every message the program shows
+    /// reports something that went wrong).
     virtual void showMessage(QWidget* parent, const QString& text);
     /// Runs a dialog window modally and returns its result code.
     virtual int execModal(QDialog* dialog);
@@ -38,6 +43,13 @@ public:
     static TDialogs& current();
     /// Installs `dialogs` (not owned) as the layer in use; nullptr restores the toolkit's.
     static void install(TDialogs* dialogs);
+
+    /// Folder in which the open and save dialogs start; empty: the working folder.
+    const QString& startFolder() const { return startFolder_; }
+    void setStartFolder(const QString& folder) { startFolder_ = folder; }
+
+private:
+    QString startFolder_;
 };
 
 /// Installs a dialog layer for the lifetime of the guard (used by tests).

@@ -56,12 +56,23 @@ std::string_view TStringListModel::displayBytes(int index) const
     return bytes.substr(0, cut);
 }
 
+bool TStringListModel::hasLineBreak(int index) const
+{
+    return displayBytes(index).find_first_of("\r\n") != std::string_view::npos;
+}
+
 QString TStringListModel::displayText(int index) const
 {
     const std::string_view bytes = displayBytes(index);
-    if (m_utf8Display && isValidUtf8(bytes))
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return fromCp1252(bytes);
+    QString text = m_utf8Display && isValidUtf8(bytes) ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+                                                       : fromCp1252(bytes);
+    if (!hasLineBreak(index))
+        return text;
+    // Every break (CR LF, CR or LF) becomes one mark, so the item keeps to its one row.
+    text.replace(QStringLiteral("\r\n"), QString(kLineBreakMark));
+    text.replace(QLatin1Char('\r'), kLineBreakMark);
+    text.replace(QLatin1Char('\n'), kLineBreakMark);
+    return text;
 }
 
 int TStringListModel::rowCount(const QModelIndex& parent) const

@@ -28,8 +28,14 @@ public:
     /// longer item (cut at a character boundary), so that a line of megabytes cannot stall
     /// every repaint. The item itself keeps every byte.
     std::string_view displayBytes(int index) const;
-    /// The text shown for an item.
+    /// The text shown for an item: its display bytes decoded, each line break in them (an item
+    /// such as a routine header written over several lines) shown as kLineBreakMark.
     QString displayText(int index) const;
+    /// True when the display bytes of an item hold a CR or LF byte.
+    bool hasLineBreak(int index) const;
+
+    /// The visible mark drawn in place of a line break.
+    static constexpr QChar kLineBreakMark = QChar(0x21B5);
 
     static constexpr std::size_t kMaxDisplayBytes = 16384;
 

@@ -161,7 +161,7 @@ int TWideListBox::itemWidth(int index) const
     const std::string& bytes = items.item(index);
     const int tabStop = tabStopPixels();
     int width = 0;
-    if (items.utf8Display() && isValidUtf8(bytes))
+    if ((items.utf8Display() && isValidUtf8(bytes)) || items.hasLineBreak(index))
         width = m_advances.width(items.displayText(index) + QLatin1Char('x'), tabStop);
     else
         width = m_advances.widthCp1252(items.displayBytes(index), tabStop, "x");

@@ -1,12 +1,12 @@
 #include "princ.h"
 
 #include <QMenu>
-#include <QSettings>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "DesktopState.h"
 #include "FakeDialogs.h"
 #include "TWideListBox.h"
 
@@ -25,13 +25,11 @@ protected:
         source = (dir / "Exemplo.pas").string();
         std::ofstream(source, std::ios::binary)
             << "unit Exemplo;\r\ninterface\r\nimplementation\r\nprocedure P; { nota }\r\nbegin\r\nend;\r\nend.\r\n";
-        QSettings(QSettings::IniFormat, QSettings::UserScope, "tabulex", "tabulex").clear();
         window = std::make_unique<TF_tabulan>();
     }
     void TearDown() override
     {
         window.reset();
-        QSettings(QSettings::IniFormat, QSettings::UserScope, "tabulex", "tabulex").clear();
         fs::remove_all(dir);
     }
 
@@ -45,9 +43,10 @@ protected:
 TEST_F(HtmlExportTest, ExportsTheLoadedFileAfterGravar)
 {
     const QList<QAction*> actions = window->Arquivo1->actions();
-    ASSERT_GE(actions.size(), 3);
-    EXPECT_EQ(actions[1], window->Gravar1);
-    EXPECT_EQ(actions[2], window->ExportarHTML1);
+    const qsizetype gravar = actions.indexOf(window->Gravar1);
+    ASSERT_GE(gravar, 0);
+    ASSERT_LT(gravar + 1, actions.size());
+    EXPECT_EQ(actions[gravar + 1], window->ExportarHTML1);
     EXPECT_EQ(window->ExportarHTML1->text(), QStringLiteral("Exportar &HTML…"));
     EXPECT_FALSE(window->ExportarHTML1->isEnabled());
 
@@ -72,6 +71,8 @@ TEST_F(HtmlExportTest, ExportsTheLoadedFileAfterGravar)
 
 TEST_F(HtmlExportTest, ListingColoursAreOffByDefaultAndRemembered)
 {
+    TDesktopState state(QString::fromStdString((dir / "estado.ini").string()));
+    window->setDesktopState(&state);
     window->loadChosenFile(QString::fromStdString(source));
     EXPECT_FALSE(window->CoresListagem1->isChecked());
     EXPECT_TRUE(window->ListBox1->itemColours(3).empty());
@@ -84,12 +85,15 @@ TEST_F(HtmlExportTest, ListingColoursAreOffByDefaultAndRemembered)
 
     // The next start shows colours at once; switching off leaves the text plain again.
     window = std::make_unique<TF_tabulan>();
+    window->setDesktopState(&state);
     EXPECT_TRUE(window->CoresListagem1->isChecked());
     window->loadChosenFile(QString::fromStdString(source));
     EXPECT_FALSE(window->ListBox1->itemColours(0).empty());
     window->CoresListagem1->setChecked(false);
     EXPECT_TRUE(window->ListBox1->itemColours(0).empty());
-    EXPECT_FALSE(TF_tabulan().CoresListagem1->isChecked());
+    TF_tabulan next;
+    next.setDesktopState(&state);
+    EXPECT_FALSE(next.CoresListagem1->isChecked());
 }
 
 }  // namespace

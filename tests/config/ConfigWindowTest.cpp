@@ -220,6 +220,35 @@ TEST_F(ConfigWindowTest, CaptionsAndFonts)
     EXPECT_EQ(window.Sobre1->text(), QString("Sobre"));
 }
 
+TEST_F(ConfigWindowTest, ExampleCodeLinesStayLevelWithTheirNumbers)
+{
+    // Where the ink of each number label and of the code beside it begins, as drawn: the first
+    // of three inked pixel rows below a blank one (so the descenders and underscores of the
+    // line above do not count).
+    const QImage image = window.GroupBox2->grab().toImage();
+    const auto inked = [&](int left, int right, int y) {
+        for (int x = left; x < right; ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                return true;
+        return false;
+    };
+    const auto firstInk = [&](int left, int right, int top) {
+        for (int y = std::max(top, 1); y < std::min(top + 14, image.height() - 2); ++y)
+            if (!inked(left, right, y - 1) && inked(left, right, y) && inked(left, right, y + 1) &&
+                inked(left, right, y + 2))
+                return y;
+        return -1;
+    };
+    int row = 0;
+    for (const QLabel* number : {window.L_linha1, window.L_linha2, window.L_linha3, window.L_linha4, window.L_linha5,
+                                 window.L_linha6, window.L_linha7, window.L_linha8}) {
+        const int numberInk = firstInk(number->x(), number->x() + number->width(), number->y());
+        const int codeInk = firstInk(window.Label7->x(), window.Label7->x() + 60, number->y() - 3);
+        ASSERT_GE(numberInk, 0);
+        EXPECT_NEAR(codeInk, numberInk, 2) << "row " << ++row;
+    }
+}
+
 TEST_F(ConfigWindowTest, InitialValuesBeforeTheFirstActivation)
 {
     EXPECT_EQ(levels(), kDefaultLevels);

@@ -22,8 +22,28 @@ public:
     QStringList saveFilters;
     QList<QDialog*> modalShown;
     QFont lastInitialFont;
+    std::deque<std::optional<int>> numberAnswers;  ///< answers for askNumber; cancel when empty
+    QStringList numberCaptions;
+    int lastNumberMaximum = 0;
+    QStringList openStartFolders;  ///< the start folder at each open dialog
+    QStringList openFilters;
 
-    QString openFileName(QWidget*, const QString&, const QString&) override { return take(openAnswers); }
+    QString openFileName(QWidget*, const QString&, const QString& filter) override
+    {
+        openStartFolders << startFolder();
+        openFilters << filter;
+        return take(openAnswers);
+    }
+    std::optional<int> askNumber(QWidget*, const QString& caption, const QString&, int, int, int maximum) override
+    {
+        numberCaptions << caption;
+        lastNumberMaximum = maximum;
+        if (numberAnswers.empty())
+            return std::nullopt;
+        auto answer = numberAnswers.front();
+        numberAnswers.pop_front();
+        return answer;
+    }
     QString saveFileName(QWidget*, const QString&, const QString& proposed, const QString&, const QString&) override
     {
         proposedNames << proposed;

@@ -135,6 +135,18 @@ TEST_F(WideListBoxTest, Utf8DisplayedItemsAreMeasuredAsShown)
     EXPECT_EQ(list.widestWidth(), metricsWidth(list.font(), QString::fromUtf8("coraçãox")));
 }
 
+TEST_F(WideListBoxTest, LineBreaksInsideAnItemShowAsOneMarkOnItsRow)
+{
+    const std::string header = "procedure Soma(A: Integer;\r\n  B: Integer;\rC: Byte\n)";
+    list.Items().setItems({header, "x"});
+    const QString mark(TStringListModel::kLineBreakMark);
+    EXPECT_EQ(list.Items().displayText(0),
+              "procedure Soma(A: Integer;" + mark + "  B: Integer;" + mark + "C: Byte" + mark + ")");
+    EXPECT_EQ(list.Items().item(0), header);
+    EXPECT_EQ(list.itemWidth(0), TAdvanceTable(list.font()).width(list.Items().displayText(0) + "x"));
+    EXPECT_EQ(list.widestWidth(), list.itemWidth(0));
+}
+
 TEST(StringListModelDisplay, VeryLongItemsAreShownCutButKeepEveryByte)
 {
     tabulex::TStringListModel model;
