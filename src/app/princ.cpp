@@ -19,6 +19,7 @@
 #include "ListingBuilder.h"
 #include "ListingExport.h"
 #include "ReportPreparation.h"
+#include "TRpReportPreview.h"
 #include "TDialogs.h"
 #include "TListBox.h"
 #include "TWideListBox.h"
@@ -266,7 +267,7 @@ void TF_tabulan::Preview1Click()
         return;
     guarded([this] {
         prepare_report_for(*m_report, toCp1252(displayPath(arq_atual)));
-        m_report->Report1->Preview();
+        Preview(*m_report->Report1);
     });
 }
 

@@ -10,6 +10,7 @@
 #include "TRpEvEnvironment.h"
 #include "TRpFrame.h"
 #include "TRpPage.h"
+#include "TRpPageSource.h"
 #include "TRpReportPrinterSettings.h"
 #include "TRpTextMeasurer.h"
 
@@ -20,13 +21,13 @@ class TRpPrintable;
 
 /// A band report: page geometry, bands in band order and the generation run that walks
 /// them over columns and pages onto a page output. All run lengths are tenths of a millimetre.
-class TRpCustomReport {
+class TRpCustomReport : public TRpPageSource {
 public:
     using BeforePrintEvent = std::function<void(TRpCustomReport* sender, bool& printReport)>;
     using NotifyEvent = std::function<void(TRpCustomReport* sender)>;
 
     TRpCustomReport();
-    virtual ~TRpCustomReport();
+    ~TRpCustomReport() override;
     TRpCustomReport(const TRpCustomReport&) = delete;
     TRpCustomReport& operator=(const TRpCustomReport&) = delete;
 
@@ -77,7 +78,7 @@ public:
     /// One full run onto the page output.
     virtual void GenerateReport();
     /// Cancels the running job: no final page end, the job is aborted.
-    void Cancel();
+    void Cancel() override;
 
     void OutputBand(TRpCustomBand* band);
     void AdvanceColumn();

@@ -30,23 +30,13 @@ public:
     std::unique_ptr<TRpPrinter> GeneratePages(TRpPrinter::PageFactory factory = {},
                                               bool pageStore = false);
 
-    /// Processes pending events; unless a run is in progress, shows the standard preview
-    /// window on a new page output, runs the report into it and processes events until the
-    /// window is closed. AfterPreview fires once when it closes.
-    void Preview();
-    /// Unless a run is in progress, runs the report straight to the printer (with the
-    /// progress window when ShowProgress is set), honouring the page range; shows
-    /// "No printer installed" when there is none. The page output the report had before
-    /// (a preview's) is given back afterwards.
-    void Print();
-    /// The print dialog on the report's printer; on OK takes over copies, printer,
-    /// orientation and page range. `finishedPages` > 0 offers 1..finishedPages.
-    /// Tag is 0 after OK, 1 after Cancel.
-    void PrinterSetup(int finishedPages = 0);
+    /// Result of the last printer setup: 0 after OK, 1 after Cancel.
     int Tag = 0;
 
     /// The preview window while Preview runs, else null.
     QWidget* PreviewWindow() const { return previewWindow_; }
+    /// Set by the preview while its window is open.
+    void SetPreviewWindow(QWidget* window) { previewWindow_ = window; }
 
 protected:
     void RunDetailDriver() override { controller_.Run(*this); }

@@ -5,18 +5,15 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPicture>
-#include <QPrinter>
 #include <cmath>
 #include <utility>
 
 #include "ERpError.h"
-#include "TDialogs.h"
-#include "TRpCustomReport.h"
 #include "TRpPage.h"
+#include "TRpPageDevice.h"
 #include "TRpPageList.h"
 #include "TRpPictureSurface.h"
 #include "TRpUnitBase.h"
-#include "TextCodec.h"
 
 namespace tabulex {
 
@@ -149,20 +146,15 @@ void TRpPrinter::BeginJob() {
     status_ = TRpPrinterStatus::Busy;
 }
 
-void TRpPrinter::applyToDevice(QPrinter& device) const {
-    device.setDocName(fromCp1252(Title));
-    device.setCopyCount(std::max(1, Settings.Copies));
+void TRpPrinter::applyToDevice(TRpPageDevice& device) const {
     const double width = PageWidth() / 10.0;
     const double length = PageLength() / 10.0;
     const bool landscape = width > length;
     const QSizeF portrait(std::min(width, length), std::max(width, length));
-    device.setPageSize(QPageSize(portrait, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
-    device.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    device.setFullPage(true);
-    device.setPageMargins(QMarginsF(0, 0, 0, 0));
     // Pages are recorded at the screen resolution; replaying them at that resolution keeps
     // the recorded fonts and positions in scale.
-    device.setResolution(static_cast<int>(std::lround(xFactor_ * kNativePerInch)));
+    device.Prepare(Title, std::max(1, Settings.Copies), portrait, landscape,
+                   static_cast<int>(std::lround(xFactor_ * kNativePerInch)));
 }
 
 bool TRpPrinter::inPrinterRange() const {
@@ -193,16 +185,16 @@ void TRpPrinter::storePage(TRpSurface& page) {
 void TRpPrinter::printPage(const TRpSurface& page) {
     if (printedPages_ == 0) {
         devicePainter_ = std::make_unique<QPainter>();
-        if (!devicePainter_->begin(device_)) {
+        if (!devicePainter_->begin(&device_->PaintDevice())) {
             devicePainter_.reset();
             throw ERpError("Cannot start the print job");
         }
-    } else if (!device_->newPage()) {
+    } else if (!device_->NewPage()) {
         throw ERpError("Cannot start a new printer page");
     }
     ++printedPages_;
     rpDrawPage(*devicePainter_, *page.Picture(),
-               QRectF(QPointF(0, 0), device_->paperRect(QPrinter::DevicePixel).size()));
+               QRectF(QPointF(0, 0), device_->PaperPixels()));
 }
 
 void TRpPrinter::SetClient(QObject* client, std::function<void(int)> pageAvailable,
@@ -256,7 +248,7 @@ void TRpPrinter::AbortJob() {
     if (status_ == TRpPrinterStatus::Busy) {
         if (destination_ == TRpDestination::Printer) {
             current_.reset();
-            if (devicePainter_ && device_ != nullptr) device_->abort();
+            if (devicePainter_ && device_ != nullptr) device_->Abort();
             if (devicePainter_) devicePainter_->end();
             devicePainter_.reset();
         } else {
@@ -321,11 +313,7 @@ bool TRpPrinter::Save(const std::string& path) const {
 
 bool TRpPrinter::Load(const std::string& path) {
     std::unique_ptr<TRpPageList> store = TRpPageList::OpenFile(QString::fromStdString(path));
-    if (!store) {
-        TDialogs::current().showMessage(
-            nullptr, QStringLiteral("Invalid report file: ") + QString::fromStdString(path));
-        return false;
-    }
+    if (!store) return false;
     return LoadStore(std::move(store));
 }
 
@@ -361,31 +349,32 @@ bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store) {
     }
     status_ = TRpPrinterStatus::Finished;
     PrintSetupHook = {};
+    PrintHook = {};
     ReportLoaded = true;
     return true;
 }
 
-bool TRpPrinter::PrintStoredPages(QPrinter& device) {
+bool TRpPrinter::PrintStoredPages(TRpPageDevice& device) {
     if (status_ != TRpPrinterStatus::Finished) return false;
     const int count = store_ ? store_->PageCount() : static_cast<int>(pages_.size());
     const int first = FirstPage > 0 ? FirstPage : 1;
     const int last = LastPage > 0 ? std::min(LastPage, count) : count;
     if (first > last) return false;
-    if (device.printerState() == QPrinter::Active) device.abort();
+    if (device.Active()) device.Abort();
     applyToDevice(device);
     QPainter painter;
-    if (!painter.begin(&device)) return false;
-    const QRectF target(QPointF(0, 0), device.paperRect(QPrinter::DevicePixel).size());
+    if (!painter.begin(&device.PaintDevice())) return false;
+    const QRectF target(QPointF(0, 0), device.PaperPixels());
     for (int n = first; n <= last; ++n) {
         QCoreApplication::processEvents();
         QPicture picture;
         if (PagePicture(n, picture)) rpDrawPage(painter, picture, target);
         if (cancelled_) {
-            device.abort();
+            device.Abort();
             painter.end();
             return false;
         }
-        if (n < last) device.newPage();
+        if (n < last) device.NewPage();
     }
     return painter.end();
 }

@@ -9,18 +9,18 @@
 
 #include "RpTypes.h"
 #include "TPrinterSettings.h"
+#include "TRpPageSource.h"
 #include "TRpSurface.h"
 #include "TRpTextMeasurer.h"
 
 class QObject;
 class QPainter;
 class QPicture;
-class QPrinter;
 class QRectF;
 
 namespace tabulex {
 
-class TRpCustomReport;
+class TRpPageDevice;
 class TRpPageList;
 
 /// Replays a recorded page stretched over `target` (device pixels of `painter`).
@@ -59,7 +59,8 @@ public:
     std::string Title;
     bool Compression = false;
     TPrinterSettings Settings;
-    TRpCustomReport* Master = nullptr;
+    /// The run making these pages (the report), asked to stop when they are replaced.
+    TRpPageSource* Master = nullptr;
     bool ShowingPreview = false;
     bool ReportLoaded = false;
     /// Raised with the new AvailablePages each time a page is completed (synchronously).
@@ -71,6 +72,8 @@ public:
     std::function<void()> AfterPrintHook;
     /// Printer setup for these pages (through the report); cleared for a loaded file.
     std::function<void()> PrintSetupHook;
+    /// Prints these pages' report in a run of its own; cleared for a loaded file.
+    std::function<void()> PrintHook;
 
     /// The window told about new pages and progress. Notifications are queued calls on the
     /// client's thread, dropped when the client is gone before they run.
@@ -87,8 +90,8 @@ public:
     /// The page store (null for pages kept in memory).
     TRpPageList* Store() const { return store_.get(); }
     /// The device printer pages go to (not owned); needed for the printer destination.
-    void SetDevice(QPrinter* device) { device_ = device; }
-    QPrinter* Device() const { return device_; }
+    void SetDevice(TRpPageDevice* device) { device_ = device; }
+    TRpPageDevice* Device() const { return device_; }
 
     bool Cancelled() const { return cancelled_; }
     void Cancel() { cancelled_ = true; }
@@ -134,21 +137,21 @@ public:
     /// When Finished, writes the page store to `path` as a saved report file; false when
     /// there is nothing to save or the file cannot be written.
     bool Save(const std::string& path) const;
-    /// Replaces the pages by those of a valid saved report file. An invalid file shows
-    /// "Invalid report file: " and the path and changes nothing; false then.
+    /// Replaces the pages by those of a valid saved report file. An invalid file changes
+    /// nothing and gives false; the caller tells the user.
     bool Load(const std::string& path);
     /// Takes over the pages of an open store (see Load); changes nothing when null.
     bool LoadStore(std::unique_ptr<TRpPageList> store);
     /// Prints the finished pages onto `device`: FirstPage..LastPage (all when both are 0),
     /// stopping after the current page when Cancelled. False when nothing was printed.
-    bool PrintStoredPages(QPrinter& device);
+    bool PrintStoredPages(TRpPageDevice& device);
 
 private:
     bool inPrinterRange() const;
     void closePage();
     void storePage(TRpSurface& page);
     void printPage(const TRpSurface& page);
-    void applyToDevice(QPrinter& device) const;
+    void applyToDevice(TRpPageDevice& device) const;
     void notifyPageAvailable();
     bool firstStoredPage(QPicture& picture) const;
     /// Width and length in tenths of a millimetre, exchanged for landscape when `oriented`.
@@ -168,7 +171,7 @@ private:
     std::vector<std::unique_ptr<TRpSurface>> pages_;
     bool usePageStore_ = false;
     std::unique_ptr<TRpPageList> store_;
-    QPrinter* device_ = nullptr;
+    TRpPageDevice* device_ = nullptr;
     std::unique_ptr<QPainter> devicePainter_;
     int printedPages_ = 0;
     QPointer<QObject> client_;

@@ -14,11 +14,12 @@
 
 #include "TDialogs.h"
 #include "TRpPage.h"
+#include "TRpPageList.h"
 #include "TRpPdf.h"
 #include "TRpPreview.h"
 #include "TRpPrintDevices.h"
 #include "TRpPrinter.h"
-#include "TRpReport.h"
+#include "TRpPrinterPageDevice.h"
 #include "TextCodec.h"
 
 namespace tabulex {
@@ -200,9 +201,8 @@ void TRpStandardPreview::DoPrintSetup() {
 }
 
 void TRpStandardPreview::DoPrint() {
-    auto* report = dynamic_cast<TRpReport*>(output_->Master);
-    if (report != nullptr && !output_->ReportLoaded) {
-        report->Print();
+    if (output_->PrintHook && !output_->ReportLoaded) {
+        output_->PrintHook();
         return;
     }
     if (output_->Status() != TRpPrinterStatus::Finished) return;
@@ -211,7 +211,8 @@ void TRpStandardPreview::DoPrint() {
         TDialogs::current().showMessage(this, QStringLiteral("No printer installed"));
         return;
     }
-    output_->PrintStoredPages(*device);
+    TRpPrinterPageDevice printer(*device);
+    output_->PrintStoredPages(printer);
 }
 
 void TRpStandardPreview::DoSave() {
@@ -241,6 +242,15 @@ void TRpStandardPreview::exportPdf(const QString& path) {
         TDialogs::current().showMessage(this, QStringLiteral("Cannot write the file ") + path);
 }
 
+bool TRpStandardPreview::LoadFile(const QString& path) {
+    std::unique_ptr<TRpPageList> store = TRpPageList::OpenFile(path);
+    if (!store) {
+        TDialogs::current().showMessage(this, QStringLiteral("Invalid report file: ") + path);
+        return false;
+    }
+    return output_->LoadStore(std::move(store));
+}
+
 void TRpStandardPreview::DoLoad() {
     const QString path = TDialogs::current().openFileName(this, QStringLiteral("Load report"),
                                                           QStringLiteral("Report file (*.RPF)"));
@@ -249,7 +259,7 @@ void TRpStandardPreview::DoLoad() {
         TDialogs::current().showMessage(this, QStringLiteral("File does not exist"));
         return;
     }
-    if (!output_->Load(path.toStdString())) return;
+    if (!LoadFile(path)) return;
     preview_->Reload();
     refreshPageText();
     Action(QStringLiteral("PrintSetup"))->setEnabled(false);

@@ -39,6 +39,10 @@ public:
     void DoPrint();
     void DoSave();
     void DoLoad();
+    /// Replaces the window's pages by those of the saved report file at `path`; shows
+    /// "Invalid report file: " and the path when the file is not one. False when nothing
+    /// was loaded.
+    bool LoadFile(const QString& path);
 
 signals:
     /// The window was closed (button, Esc or the window's close box).
