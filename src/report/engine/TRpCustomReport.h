@@ -22,6 +22,11 @@ class TRpPrintable;
 
 /// A band report: page geometry, bands in band order and the generation run that walks
 /// them over columns and pages onto a page output. All run lengths are tenths of a millimetre.
+///
+/// Failures: the engine raises exceptions and never shows anything. A run that cannot go on
+/// (ERpError from the engine or its page output, or any exception an event handler throws)
+/// ends its page output's job, restores the report's units and propagates the exception out
+/// of GenerateReport to the caller, which decides what the user sees.
 class TRpCustomReport : public TRpPageSource {
 public:
     using BeforePrintEvent = std::function<void(TRpCustomReport* sender, bool& printReport)>;

@@ -17,6 +17,9 @@ class TRpSurface;
 /// Text engine shared by labels, memos and system data: wraps its caption or its `Lines` into
 /// formatted lines at the item's width and draws them, growing its band while `AutoStretch`
 /// allows and resuming at `CurrentLine` in the next column. Text is Windows-1252 bytes.
+///
+/// Failures: items have none of their own; they raise nothing and show nothing. An exception
+/// from the page output they draw on passes through them to the report's run.
 class TRpCustomLabel : public TRpPrintable {
 public:
     /// (sender, value): raised before each print with the text about to be printed.
