@@ -1,12 +1,12 @@
-#include "TRpCustomReport.h"
+#include "report/engine/TRpCustomReport.h"
 
 #include <algorithm>
 #include <cmath>
 #include <set>
 
-#include "TRpChildBand.h"
-#include "TRpPrintable.h"
-#include "TRpPrinter.h"
+#include "report/engine/TRpChildBand.h"
+#include "report/engine/TRpPrintable.h"
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "RpTypes.h"
-#include "TRpBand.h"
-#include "TRpEvEnvironment.h"
-#include "TRpFrame.h"
-#include "TRpPage.h"
-#include "TRpPageSource.h"
-#include "TRpReportPrinterSettings.h"
-#include "TRpRunState.h"
-#include "TRpTextMeasurer.h"
+#include "report/engine/RpTypes.h"
+#include "report/engine/TRpBand.h"
+#include "report/engine/TRpEvEnvironment.h"
+#include "report/engine/TRpFrame.h"
+#include "report/engine/TRpPage.h"
+#include "report/output/TRpPageSource.h"
+#include "report/engine/TRpReportPrinterSettings.h"
+#include "report/engine/TRpRunState.h"
+#include "report/items/TRpTextMeasurer.h"
 
 namespace tabulex {
 

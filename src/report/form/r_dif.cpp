@@ -1,9 +1,9 @@
-#include "r_dif.h"
+#include "report/form/r_dif.h"
 
 #include <algorithm>
 
-#include "ERpError.h"
-#include "TRpPdf.h"
+#include "report/engine/ERpError.h"
+#include "report/pdf/TRpPdf.h"
 
 namespace tabulex {
 

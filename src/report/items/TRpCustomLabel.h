@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "StringList.h"
-#include "TRpPrintable.h"
+#include "report/engine/TRpPrintable.h"
 
 namespace tabulex {
 

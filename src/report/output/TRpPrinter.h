@@ -7,11 +7,11 @@
 
 #include <QPointer>
 
-#include "RpTypes.h"
-#include "TPrinterSettings.h"
-#include "TRpPageSource.h"
-#include "TRpSurface.h"
-#include "TRpTextMeasurer.h"
+#include "report/engine/RpTypes.h"
+#include "report/output/TPrinterSettings.h"
+#include "report/output/TRpPageSource.h"
+#include "report/output/TRpSurface.h"
+#include "report/items/TRpTextMeasurer.h"
 
 class QObject;
 class QPainter;

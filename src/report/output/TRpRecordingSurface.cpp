@@ -1,6 +1,6 @@
-#include "TRpRecordingSurface.h"
+#include "report/output/TRpRecordingSurface.h"
 
-#include "TRpTextMeasurer.h"
+#include "report/items/TRpTextMeasurer.h"
 
 namespace tabulex {
 

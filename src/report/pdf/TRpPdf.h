@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "TRpPrinter.h"
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 
