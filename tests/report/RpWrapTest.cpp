@@ -7,7 +7,7 @@
 #include "report/items/TRpLabel.h"
 #include "report/items/TRpMemo.h"
 #include "report/items/TRpSysData.h"
-#include "report/items/TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 #include "text/TextCodec.h"
 
 using namespace tabulex;

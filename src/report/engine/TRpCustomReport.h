@@ -13,7 +13,7 @@
 #include "report/output/TRpPageSource.h"
 #include "report/engine/TRpReportPrinterSettings.h"
 #include "report/engine/TRpRunState.h"
-#include "report/items/TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {
 

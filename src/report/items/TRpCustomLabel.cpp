@@ -8,7 +8,7 @@
 #include "report/engine/TRpCustomReport.h"
 #include "report/output/TRpPrinter.h"
 #include "report/output/TRpSurface.h"
-#include "report/items/TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {
 

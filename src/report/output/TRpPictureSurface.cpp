@@ -1,6 +1,6 @@
 #include "report/output/TRpPictureSurface.h"
 
-#include "report/items/TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 #include "text/TextCodec.h"
 
 namespace tabulex {

@@ -11,7 +11,7 @@
 #include "report/output/TPrinterSettings.h"
 #include "report/output/TRpPageSource.h"
 #include "report/output/TRpSurface.h"
-#include "report/items/TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 class QObject;
 class QPainter;

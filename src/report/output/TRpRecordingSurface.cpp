@@ -1,6 +1,6 @@
 #include "report/output/TRpRecordingSurface.h"
 
-#include "report/items/TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {
 

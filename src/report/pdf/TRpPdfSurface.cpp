@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "report/items/TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {
 

@@ -1,4 +1,4 @@
-#include "report/items/TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
