@@ -7,11 +7,11 @@
 #include <cstdio>
 
 #include "Program.h"
-#include "TRpPrinter.h"
-#include "TRpPreview.h"
-#include "TRpStandardPreview.h"
+#include "report/output/TRpPrinter.h"
+#include "report/preview/TRpPreview.h"
+#include "report/preview/TRpStandardPreview.h"
 #include "princ.h"
-#include "r_dif.h"
+#include "report/form/r_dif.h"
 
 using namespace tabulex;
 

@@ -25,12 +25,13 @@
 #include "ListingBuilder.h"
 #include "ListingExport.h"
 #include "ListingStyle.h"
-#include "ReportPreparation.h"
-#include "TDialogs.h"
+#include "report/form/ReportPreparation.h"
+#include "report/preview/TRpReportPreview.h"
+#include "dialogs/TDialogs.h"
 #include "TListBox.h"
 #include "TWideListBox.h"
-#include "TextCodec.h"
-#include "r_dif.h"
+#include "text/TextCodec.h"
+#include "report/form/r_dif.h"
 #include "tabulex_version.h"
 
 #include <algorithm>
@@ -590,7 +591,7 @@ void TF_tabulan::Preview1Click()
         return;
     guarded([this] {
         prepare_report_for(*m_report, toCp1252(displayPath(arq_atual)));
-        m_report->Report1->Preview();
+        Preview(*m_report->Report1);
     });
 }
 

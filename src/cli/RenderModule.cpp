@@ -11,13 +11,14 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "DeclarationScanner.h"
 #include "ListingBuilder.h"
 #include "ReportModule.h"
-#include "ReportPreparation.h"
-#include "TextCodec.h"
-#include "r_dif.h"
+#include "report/form/ReportPreparation.h"
+#include "text/TextCodec.h"
+#include "report/form/r_dif.h"
 
 namespace tabulex {
 namespace {
@@ -71,19 +72,40 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
 }  // namespace
 }  // namespace tabulex
 
-extern "C" int tabulex_render_report(int format, const char* outPath, const char* sourcePath, const char* bytes,
-                                     std::size_t size, const tabulex::TListingSettings* settings, char* message,
-                                     std::size_t capacity)
+namespace {
+
+void writeMessage(const char* text, char* message, std::size_t capacity)
 {
+    if (capacity == 0)
+        return;
+    std::strncpy(message, text, capacity - 1);
+    message[capacity - 1] = '\0';
+}
+
+}  // namespace
+
+extern "C" int tabulex_render_interface_version()
+{
+    return tabulex::kRenderInterfaceVersion;
+}
+
+extern "C" int tabulex_render_report(int version, int format, const char* outPath, const char* sourcePath,
+                                     const char* bytes, std::size_t size, const tabulex::TListingSettings* settings,
+                                     char* message, std::size_t capacity)
+{
+    if (version != tabulex::kRenderInterfaceVersion) {
+        const std::string text = "The report module does not match tabulex-cli (interface " +
+                                 std::to_string(tabulex::kRenderInterfaceVersion) + ", called with " +
+                                 std::to_string(version) + "); reinstall tabulex";
+        writeMessage(text.c_str(), message, capacity);
+        return 2;
+    }
     try {
         tabulex::render(static_cast<tabulex::TReportFormat>(format), outPath, sourcePath, std::string(bytes, size),
                         *settings);
         return 0;
     } catch (const std::exception& error) {
-        if (capacity > 0) {
-            std::strncpy(message, error.what(), capacity - 1);
-            message[capacity - 1] = '\0';
-        }
+        writeMessage(error.what(), message, capacity);
         return 1;
     }
 }

@@ -19,21 +19,30 @@ std::filesystem::path executableFolder()
 }
 
 // The module sits in lib/ beside bin/ in the build tree, in lib/tabulex/ when installed.
-void* openModule(std::string& message)
+std::filesystem::path findModule(std::string& message)
 {
     const std::filesystem::path bin = executableFolder();
     const std::vector<std::filesystem::path> candidates = {
         bin / ".." / "lib" / "tabulex" / kModuleName, bin / ".." / "lib" / kModuleName, bin / kModuleName};
     for (const auto& candidate : candidates) {
-        if (!std::filesystem::exists(candidate))
-            continue;
-        if (void* handle = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL))
-            return handle;
-        message = std::string("Cannot load the report module: ") + dlerror();
-        return nullptr;
+        if (std::filesystem::exists(candidate))
+            return candidate;
     }
     message = std::string("Cannot find the report module ") + kModuleName;
-    return nullptr;
+    return {};
+}
+
+// A module of another build is refused before its entry point is called.
+bool moduleVersionMatches(void* handle, const std::string& path, std::string& message)
+{
+    using Version = decltype(&tabulex_render_interface_version);
+    auto version = reinterpret_cast<Version>(dlsym(handle, "tabulex_render_interface_version"));
+    const int found = version ? version() : 1;
+    if (found == kRenderInterfaceVersion)
+        return true;
+    message = "The report module " + path + " is out of date (interface " + std::to_string(found) +
+              ", expected " + std::to_string(kRenderInterfaceVersion) + "); reinstall tabulex";
+    return false;
 }
 
 }  // namespace
@@ -41,8 +50,23 @@ void* openModule(std::string& message)
 bool render_report_file(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
                         const std::string& bytes, const TListingSettings& settings, std::string& message)
 {
-    void* handle = openModule(message);
-    if (!handle)
+    const std::filesystem::path module = findModule(message);
+    if (module.empty())
+        return false;
+    return render_report_with_module(module.string(), format, outPath, sourcePath, bytes, settings, message);
+}
+
+bool render_report_with_module(const std::string& modulePath, TReportFormat format, const std::string& outPath,
+                               const std::string& sourcePath, const std::string& bytes,
+                               const TListingSettings& settings, std::string& message)
+{
+    void* handle = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        message = std::string("Cannot load the report module: ") + dlerror();
+        return false;
+    }
+    // The module stays loaded: Qt's libraries do not support being unloaded mid-process.
+    if (!moduleVersionMatches(handle, modulePath, message))
         return false;
     using Entry = decltype(&tabulex_render_report);
     auto entry = reinterpret_cast<Entry>(dlsym(handle, "tabulex_render_report"));
@@ -51,9 +75,8 @@ bool render_report_file(TReportFormat format, const std::string& outPath, const 
         return false;
     }
     char text[1024] = {};
-    const int result = entry(static_cast<int>(format), outPath.c_str(), sourcePath.c_str(), bytes.data(),
-                             bytes.size(), &settings, text, sizeof text);
-    // The module stays loaded: Qt's libraries do not support being unloaded mid-process.
+    const int result = entry(kRenderInterfaceVersion, static_cast<int>(format), outPath.c_str(), sourcePath.c_str(),
+                             bytes.data(), bytes.size(), &settings, text, sizeof text);
     if (result != 0) {
         message = text;
         return false;

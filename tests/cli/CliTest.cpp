@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "CliOptions.h"
+#include "ReportModule.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -246,4 +250,28 @@ TEST_F(CliTest, OutputThroughALinkToASourceIsRefused)
     EXPECT_EQ(slurp(dir / "Exemplo.pas"), before);
     // A device is written as it is.
     EXPECT_EQ(runCli({"--output", "/dev/null", path("Exemplo.pas")}).status, CliOk);
+}
+
+TEST_F(CliTest, ReportModuleOfAnotherBuildIsRefused)
+{
+    const TListingSettings settings;
+    std::string message;
+    EXPECT_FALSE(render_report_with_module(STALE_RENDER_MODULE, TReportFormat::Pdf, path("stale.pdf"),
+                                           path("Exemplo.pas"), kExample, settings, message));
+    EXPECT_NE(message.find("out of date"), std::string::npos) << message;
+    EXPECT_FALSE(fs::exists(dir / "stale.pdf"));
+
+    // The current module refuses a caller of another interface (an older tabulex-cli passes
+    // the format where the version now stands).
+    void* handle = dlopen(RENDER_MODULE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    auto entry = reinterpret_cast<decltype(&tabulex_render_report)>(dlsym(handle, "tabulex_render_report"));
+    ASSERT_NE(entry, nullptr);
+    char text[256] = {};
+    const std::string out = path("old.pdf");
+    EXPECT_EQ(entry(0, 0, out.c_str(), path("Exemplo.pas").c_str(), kExample, std::strlen(kExample), &settings,
+                    text, sizeof text),
+              2);
+    EXPECT_NE(std::string(text).find("reinstall"), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(out));
 }

@@ -17,15 +17,17 @@
 #include <cmath>
 #include <functional>
 
-#include "ERpError.h"
+#include "report/engine/ERpError.h"
 #include "FakeDialogs.h"
 #include "ReportTestSupport.h"
-#include "TRpPageList.h"
-#include "TRpPreview.h"
-#include "TRpPreviewImage.h"
-#include "TRpPrintDevices.h"
-#include "TRpStandardPreview.h"
-#include "r_dif.h"
+#include "report/output/TRpPageList.h"
+#include "report/preview/TRpPreview.h"
+#include "report/preview/TRpPreviewImage.h"
+#include "report/preview/TRpPrintDevices.h"
+#include "report/preview/TRpPrinterPageDevice.h"
+#include "report/preview/TRpReportPreview.h"
+#include "report/preview/TRpStandardPreview.h"
+#include "report/form/r_dif.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;
@@ -378,7 +380,7 @@ TEST_F(PreviewFixture, PrintHonoursThePageRangeAndStillMakesEveryPage) {
     form->Report1->OnStartPage = [&](TRpCustomReport*) { ++pagesMade; };
     bool afterPrint = false;
     form->Report1->AfterPrint = [&](TRpCustomReport*) { afterPrint = true; };
-    form->Report1->Print();
+    Print(*form->Report1);
     EXPECT_GE(pagesMade, 5);
     EXPECT_TRUE(afterPrint);
     EXPECT_EQ(pdfPages(path), 2);
@@ -405,7 +407,7 @@ TEST_F(PreviewFixture, PrintWithoutAPrinterSaysSo) {
     TScopedPrintDevices scoped(printers);
     bool fed = false;
     form->Report1->BeforePrint = [&](TRpCustomReport*, bool&) { fed = true; };
-    form->Report1->Print();
+    Print(*form->Report1);
     EXPECT_FALSE(fed);
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("No printer installed")});
     auto output = pages(10);
@@ -423,7 +425,8 @@ TEST_F(PreviewFixture, StoredPagesPrintTheirRangeAndStopWhenCancelled) {
     PdfPrinters printers(path);
     output->FirstPage = 2;
     output->LastPage = 4;
-    ASSERT_TRUE(output->PrintStoredPages(*printers.printer(-1)));
+    TRpPrinterPageDevice device(*printers.printer(-1));
+    ASSERT_TRUE(output->PrintStoredPages(device));
     const QString whole = file(QStringLiteral("whole.pdf"));
     form->Report1AfterPreview(form->Report1.get());
     form->RpMemo1->ClearLines();
@@ -433,7 +436,7 @@ TEST_F(PreviewFixture, StoredPagesPrintTheirRangeAndStopWhenCancelled) {
     ASSERT_EQ(printed.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(printed[i], all[i + 1]) << i;
     output->Cancel();
-    EXPECT_FALSE(output->PrintStoredPages(*printers.printer(-1)));
+    EXPECT_FALSE(output->PrintStoredPages(device));
 }
 
 TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly) {
@@ -448,7 +451,7 @@ TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly) {
         dialog.setFromTo(2, 3);
         return int(QDialog::Accepted);
     };
-    form->Report1->PrinterSetup(12);
+    PrinterSetup(*form->Report1, 12);
     EXPECT_EQ(offeredMax, 12);
     EXPECT_EQ(form->Report1->Tag, 0);
     EXPECT_EQ(form->Report1->PrinterSettings.FirstPage, 2);
@@ -458,7 +461,7 @@ TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly) {
         dialog.setPrintRange(QAbstractPrintDialog::AllPages);
         return int(QDialog::Rejected);
     };
-    form->Report1->PrinterSetup();
+    PrinterSetup(*form->Report1);
     EXPECT_EQ(offeredMax, 9999);
     EXPECT_EQ(form->Report1->Tag, 1);
     EXPECT_EQ(form->Report1->PrinterSettings.FirstPage, 2);
@@ -466,7 +469,7 @@ TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly) {
         dialog.setPrintRange(QAbstractPrintDialog::AllPages);
         return int(QDialog::Accepted);
     };
-    form->Report1->PrinterSetup();
+    PrinterSetup(*form->Report1);
     EXPECT_EQ(form->Report1->PrinterSettings.FirstPage, 0);
     EXPECT_EQ(form->Report1->PrinterSettings.LastPage, 0);
 }
@@ -508,7 +511,7 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines) {
         window->close();
     });
     poll.start();
-    form->Report1->Preview();
+    Preview(*form->Report1);
     EXPECT_TRUE(checked);
     EXPECT_EQ(afterPreview, 1);
     EXPECT_EQ(form->counter(0), 0);

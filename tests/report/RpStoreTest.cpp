@@ -13,10 +13,11 @@
 
 #include "FakeDialogs.h"
 #include "ReportTestSupport.h"
-#include "TRpPageList.h"
-#include "TRpSplayCompression.h"
-#include "TRpStream.h"
-#include "r_dif.h"
+#include "report/output/TRpPageList.h"
+#include "report/output/TRpSplayCompression.h"
+#include "report/preview/TRpStandardPreview.h"
+#include "report/output/TRpStream.h"
+#include "report/form/r_dif.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;
@@ -278,6 +279,7 @@ TEST(RpReportFile, LoadingABrokenFileShowsTheMessageAndChangesNothing) {
     const int count = pages->PageCount();
     QPicture before;
     ASSERT_TRUE(pages->PagePicture(2, before));
+    TRpStandardPreview window(pages.get());
     const std::vector<QByteArray> broken = {good.left(100), good.left(good.size() - 3),
                                             good.left(128) + QByteArray(64, 'z')};
     for (std::size_t i = 0; i < broken.size(); ++i) {
@@ -286,7 +288,7 @@ TEST(RpReportFile, LoadingABrokenFileShowsTheMessageAndChangesNothing) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(broken[i]);
         file.close();
-        EXPECT_FALSE(pages->Load(path.toStdString()));
+        EXPECT_FALSE(window.LoadFile(path));
         ASSERT_EQ(dialogs.messages.size(), static_cast<qsizetype>(i + 1));
         EXPECT_EQ(dialogs.messages.back(), QStringLiteral("Invalid report file: ") + path);
         EXPECT_EQ(pages->PageCount(), count);

@@ -1,9 +1,0 @@
-#include "TRpBand.h"
-
-#include <utility>
-
-namespace tabulex {
-
-TRpBand::TRpBand(std::string name, TRpBandType type) : TRpCustomBand(std::move(name), type) {}
-
-}  // namespace tabulex

@@ -1,7 +1,0 @@
-#include "TRpBandSize.h"
-
-namespace tabulex {
-
-TRpBandSize::TRpBandSize() { SetPixelHeight(40); }
-
-}  // namespace tabulex

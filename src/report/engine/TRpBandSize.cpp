@@ -1,0 +1,7 @@
+#include "report/engine/TRpBandSize.h"
+
+namespace tabulex {
+
+TRpBandSize::TRpBandSize() { SetPixelHeight(40); }
+
+}  // namespace tabulex

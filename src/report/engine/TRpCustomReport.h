@@ -1,0 +1,144 @@
+#pragma once
+#include <QFont>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "report/engine/RpTypes.h"
+#include "report/engine/TRpBand.h"
+#include "report/engine/TRpEvEnvironment.h"
+#include "report/engine/TRpFrame.h"
+#include "report/engine/TRpPage.h"
+#include "report/output/TRpPageSource.h"
+#include "report/engine/TRpReportPrinterSettings.h"
+#include "report/engine/TRpRunState.h"
+#include "report/output/TRpTextMeasurer.h"
+
+namespace tabulex {
+
+class TRpPrinter;
+class TRpPrintable;
+
+/// A band report: page geometry, bands in band order and the generation run that walks
+/// them over columns and pages onto a page output. All run lengths are tenths of a millimetre.
+///
+/// Failures: the engine raises exceptions and never shows anything. A run that cannot go on
+/// (ERpError from the engine or its page output, or any exception an event handler throws)
+/// ends its page output's job, restores the report's units and propagates the exception out
+/// of GenerateReport to the caller, which decides what the user sees.
+class TRpCustomReport : public TRpPageSource {
+public:
+    using BeforePrintEvent = std::function<void(TRpCustomReport* sender, bool& printReport)>;
+    using NotifyEvent = std::function<void(TRpCustomReport* sender)>;
+
+    TRpCustomReport();
+    ~TRpCustomReport() override;
+    TRpCustomReport(const TRpCustomReport&) = delete;
+    TRpCustomReport& operator=(const TRpCustomReport&) = delete;
+
+    // --- definition -------------------------------------------------------------------
+    TRpPage& Page() { return page_; }
+    const TRpPage& Page() const { return page_; }
+    TRpUnit Units() const { return units_; }
+    /// Switches the report, its page, bands and items to `units`.
+    virtual void SetUnits(TRpUnit units);
+    int Zoom() const { return zoom_; }
+    /// Percent; values outside 1..300 are ignored.
+    void SetZoom(int zoom);
+    QFont Font{QStringLiteral("Arial"), 10};
+    TRpOptions Options = FirstPageHeader | LastPageFooter;
+    TRpReportPrinterSettings PrinterSettings;
+    bool ShowProgress = true;
+    bool SnapToGrid = true;
+    std::string ReportTitle;
+    std::string Description;
+    TRpFrame Frame;
+    TRpEvEnvironment& Functions() { return functions_; }
+    /// Screen-compatible surface on which text items measure text.
+    TRpTextMeasurer& ReferenceSurface() { return reference_; }
+
+    /// Appends a band (band order is the order of adding); the report owns it.
+    TRpBand* AddBand(std::string name, TRpBandType type);
+    void RemoveBand(TRpCustomBand* band);
+    const std::vector<std::unique_ptr<TRpBand>>& Bands() const { return bands_; }
+    /// The first band of a type in band order, or null.
+    TRpBand* FindBand(TRpBandType type) const;
+    /// Places an item directly on the report, outside any band; printed at every page end.
+    TRpPrintable* AddItem(std::unique_ptr<TRpPrintable> item);
+    /// Design-time layout: band widths from the page geometry and the columns.
+    void AlignBands();
+
+    // --- events -----------------------------------------------------------------------
+    BeforePrintEvent BeforePrint;
+    NotifyEvent AfterPrint;
+    NotifyEvent AfterPreview;
+    NotifyEvent OnStartPage;
+    NotifyEvent OnEndPage;
+
+    // --- run --------------------------------------------------------------------------
+    /// The page output of the next run (not owned); without one the report makes its own,
+    /// kept until the next run.
+    void SetPrinter(TRpPrinter* printer) { printer_ = printer; }
+    TRpPrinter* Printer() const { return printer_; }
+    /// One full run onto the page output.
+    virtual void GenerateReport();
+    /// Cancels the running job: no final page end, the job is aborted.
+    void Cancel() override;
+
+    void OutputBand(TRpCustomBand* band);
+    void AdvanceColumn();
+    void BeginPage();
+    void FinishPage();
+    void BreakPage();
+    void BreakColumn();
+    /// Space left in the current column above the page footer.
+    int RemainingSpace() const;
+    /// Called by the detail driver right after it printed its title band.
+    void MarkTitlePrinted();
+
+    /// The state of the current or last run.
+    const TRpRunState& RunState() const { return run_; }
+    bool Generating() const { return run_.Generating; }
+    bool Cancelled() const { return run_.Cancelled; }
+    bool LastPage() const { return run_.LastPage; }
+    int CurrentX() const { return run_.CurrentX; }
+    int CurrentY() const { return run_.CurrentY; }
+    int CurrentColumn() const { return run_.CurrentColumn; }
+    int PageCount() const { return run_.PageCount; }
+    int ColumnTop() const { return run_.ColumnTop; }
+    double PageFooterHeight() const { return run_.PageFooterHeight; }
+
+protected:
+    /// Runs the detail driver.
+    virtual void RunDetailDriver() = 0;
+    virtual void PrepareDetailDriver() {}
+    virtual void UnprepareDetailDriver() {}
+    /// Band printed before the details (and whose height columns other than the first skip).
+    virtual TRpCustomBand* TitleBand() const { return nullptr; }
+
+private:
+    void renderBand(TRpCustomBand& band);
+    void ensureRoom(TRpCustomBand& band);
+    double paperLength() const;
+    bool isPageBand(const TRpCustomBand& band) const;
+    void forEachItem(const std::function<void(TRpPrintable&)>& action);
+    void checkMargins();
+    void preparePrinter();
+    double computePageFooterHeight() const;
+    void cleanUp(TRpUnit savedUnits, bool jobStarted);
+
+    TRpPage page_;
+    TRpUnit units_;
+    int zoom_ = 100;
+    TRpEvEnvironment functions_;
+    TRpTextMeasurer reference_;
+    std::vector<std::unique_ptr<TRpBand>> bands_;
+    std::vector<std::unique_ptr<TRpPrintable>> items_;
+
+    TRpPrinter* printer_ = nullptr;
+    std::unique_ptr<TRpPrinter> ownPrinter_;
+    TRpRunState run_;
+};
+
+}  // namespace tabulex

@@ -1,0 +1,52 @@
+#pragma once
+#include <memory>
+
+class QWidget;
+
+#include "report/engine/TRpController.h"
+#include "report/engine/TRpCustomReport.h"
+#include "report/output/TRpPrinter.h"
+
+namespace tabulex {
+
+/// The report: a band report whose detail driver prints title, detail and summary bands.
+/// Without a data set the detail band prints once when `PrintIfEmpty` is set.
+class TRpReport : public TRpCustomReport {
+public:
+    TRpReport();
+
+    bool PrintIfEmpty() const { return controller_.PrintIfEmpty; }
+    void SetPrintIfEmpty(bool on) { controller_.PrintIfEmpty = on; }
+    TRpController& Controller() { return controller_; }
+    const TRpController& Controller() const { return controller_; }
+
+    /// Which bands exist; turning one on adds a band of that type, off removes it.
+    bool HasBand(TRpBandType type) const { return FindBand(type) != nullptr; }
+    void SetHasBand(TRpBandType type, bool on);
+
+    /// Runs the report into a new page output of recorded pages (QPicture pages unless a
+    /// page factory is given; in a page store when `pageStore` is set) and returns it; null
+    /// when BeforePrint refused the run.
+    std::unique_ptr<TRpPrinter> GeneratePages(TRpPrinter::PageFactory factory = {},
+                                              bool pageStore = false);
+
+    /// Result of the last printer setup: 0 after OK, 1 after Cancel.
+    int Tag = 0;
+
+    /// The preview window while Preview runs, else null.
+    QWidget* PreviewWindow() const { return previewWindow_; }
+    /// Set by the preview while its window is open.
+    void SetPreviewWindow(QWidget* window) { previewWindow_ = window; }
+
+protected:
+    void RunDetailDriver() override { controller_.Run(*this); }
+    void PrepareDetailDriver() override;
+    void UnprepareDetailDriver() override { controller_.Unprepare(); }
+    TRpCustomBand* TitleBand() const override { return FindBand(TRpBandType::rbTitle); }
+
+private:
+    TRpController controller_;
+    QWidget* previewWindow_ = nullptr;
+};
+
+}  // namespace tabulex

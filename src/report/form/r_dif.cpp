@@ -1,0 +1,190 @@
+#include "report/form/r_dif.h"
+
+#include <algorithm>
+
+#include "report/engine/ERpError.h"
+#include "report/pdf/TRpPdf.h"
+
+namespace tabulex {
+
+namespace {
+
+// Footer line: author, release date and mail address.
+constexpr const char* kFooterText =
+    "Vorn Tabulan - Vorn Soft - vers\xE3o de 15/03/2024 - contato@vornsoft.example";
+
+QFont arial(int points, bool bold = false) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(points);
+    font.setBold(bold);
+    return font;
+}
+
+struct LabelSpec {
+    double left, top, width, height;
+    const char* caption;
+    TRpAlignment alignment;
+    bool autoSize;
+    int points;
+    bool bold;
+    QColor color;
+};
+
+template <class T>
+T* addText(TRpBand* band, const char* name, const LabelSpec& layout) {
+    T* item = band->AddItem(std::make_unique<T>(name));
+    item->SetBounds(layout.left, layout.top, layout.width, layout.height);
+    item->SetAlignment(layout.alignment);
+    item->SetAutoSize(layout.autoSize);
+    item->SetWordWrap(true);
+    item->FontColor = layout.color;
+    item->SetFont(arial(layout.points, layout.bold));
+    item->SetFontSize(layout.points);
+    if (layout.caption != nullptr) item->SetCaption(layout.caption);
+    return item;
+}
+
+}  // namespace
+
+TF_dif::TF_dif(QObject* parent) : QObject(parent), Report1(std::make_unique<TRpReport>()) {
+    buildReport();
+}
+
+TF_dif::~TF_dif() = default;
+
+void TF_dif::buildReport() {
+    TRpReport& report = *Report1;
+    report.SetUnits(TRpUnit::MM);
+    report.Page().SetPaperSize(TRpPaperSize::A4);
+    report.Page().SetOrientation(TRpOrientation::poPortrait);
+    report.Page().SetValues({100.0, 2970.0, 100.0, 2100.0, 100.0, 100.0, 30.0});
+    report.Page().SetColumns(2);
+    report.Options = FirstPageHeader | LastPageFooter;
+    report.SetPrintIfEmpty(true);
+    report.Font = arial(10);
+    report.PrinterSettings.Copies = 1;
+    report.PrinterSettings.Duplex = true;
+    report.PrinterSettings.FirstPage = 0;
+    report.PrinterSettings.LastPage = 0;
+    report.PrinterSettings.OutputBin = TRpBin::Auto;
+    report.BeforePrint = [this](TRpCustomReport* sender, bool& printReport) {
+        Report1BeforePrint(static_cast<TRpReport*>(sender), printReport);
+    };
+    report.AfterPreview = [this](TRpCustomReport* sender) {
+        Report1AfterPreview(static_cast<TRpReport*>(sender));
+    };
+    buildHeader();
+    buildDetail();
+    buildFooter();
+}
+
+void TF_dif::buildHeader() {
+    RpBand1 = Report1->AddBand("RpBand1", TRpBandType::rbPageHeader);
+    RpBand1->SetHeight(22.75);
+    RpBand1->Frame.DrawBottom = true;
+    const QColor black = Qt::black;
+    RpLabel1 = addText<TRpLabel>(RpBand1, "RpLabel1",
+                                 {53.71, 6.61, 82.02, 6.09, "Vorn Soft Servi\xE7os de Inform\xE1tica",
+                                  TRpAlignment::taCenter, true, 14, true, Qt::blue});
+    RpLabel7 = addText<TRpLabel>(RpBand1, "RpLabel7",
+                                 {1.85, 17.20, 11.64, 3.97, "Arquivo", TRpAlignment::taLeftJustify,
+                                  true, 8, true, black});
+    RpLabel5 = addText<TRpLabel>(RpBand1, "RpLabel5",
+                                 {15.35, 17.20, 15.61, 3.97, "Anterior = ",
+                                  TRpAlignment::taLeftJustify, true, 8, true, black});
+    RpSysData1 = addText<TRpSysData>(RpBand1, "RpSysData1",
+                                     {139.44, 17.99, 26.46, 3.97, nullptr,
+                                      TRpAlignment::taLeftJustify, true, 8, true, black});
+    RpSysData1->SetData(TRpSysDataType::rpsDateTime);
+    RpLabel6 = addText<TRpLabel>(RpBand1, "RpLabel6",
+                                 {169.33, 17.99, 10.85, 3.97, "P\xE1gina:",
+                                  TRpAlignment::taLeftJustify, false, 8, true, black});
+    RpSysData2 = addText<TRpSysData>(RpBand1, "RpSysData2",
+                                     {179.92, 17.99, 8.73, 3.97, nullptr,
+                                      TRpAlignment::taRightJustify, false, 8, true, black});
+    RpSysData2->SetData(TRpSysDataType::rpsPageNumber);
+}
+
+void TF_dif::buildDetail() {
+    RpBand2 = Report1->AddBand("RpBand2", TRpBandType::rbDetail);
+    RpBand2->SetHeight(3.70);
+    RpBand2->Frame.DrawRight = true;
+    RpBand2->AlignToBottom = true;
+    RpMemo1 = RpBand2->AddItem(std::make_unique<TRpMemo>("RpMemo1"));
+    RpMemo1->SetBounds(0, 0, 91.81, 3.44);
+    RpMemo1->SetAlignment(TRpAlignment::taLeftJustify);
+    RpMemo1->SetAlignToBand(true);
+    RpMemo1->SetAutoSize(false);
+    RpMemo1->AutoStretch = true;
+    RpMemo1->SetWordWrap(true);
+    RpMemo1->SetFont(arial(7));
+    RpMemo1->SetFontSize(7);
+    RpMemo1->SetLines({"linha1", "linha2", "linha3", "linha4", "linha5"});
+}
+
+void TF_dif::buildFooter() {
+    RpBand3 = Report1->AddBand("RpBand3", TRpBandType::rbPageFooter);
+    RpBand3->SetHeight(7.67);
+    RpBand3->Frame.DrawTop = true;
+    RpBand3->AlignToBottom = true;
+    RpLabel2 = addText<TRpLabel>(RpBand3, "RpLabel2",
+                                 {107.95, 0.79, 57.94, 4.50, kFooterText,
+                                  TRpAlignment::taRightJustify, true, 6, false, Qt::black});
+}
+
+void TF_dif::setLineSources(const StringList* listing, const StringList* xref,
+                            const StringList* procs, const StringList* uses) {
+    sources_[0] = listing;
+    sources_[1] = xref;
+    sources_[2] = procs;
+    sources_[3] = uses;
+}
+
+void TF_dif::setSettings(const TListingSettings* settings) { settings_ = settings; }
+
+void TF_dif::set_colunas(int columns) {
+    Report1->Page().SetColumns(columns);
+    RpMemo1->SetPixelWidth(RpBand2->Size().PixelWidth() - 5);
+}
+
+void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
+    const TListingSettings defaults;
+    const TListingSettings& settings = settings_ != nullptr ? *settings_ : defaults;
+    const bool switches[4] = {settings.listagem, settings.xref, settings.proc_func, settings.units};
+    for (int section = 0; section < 4; ++section) {
+        const StringList* source = sources_[section];
+        if (!switches[section] || source == nullptr) continue;
+        while (counters_[section] < static_cast<int>(source->size())) {
+            std::string line = (*source)[static_cast<std::size_t>(counters_[section])];
+            std::replace(line.begin(), line.end(), '\t', ' ');
+            RpMemo1->AppendLine(std::move(line));
+            ++counters_[section];
+        }
+    }
+    PrintReport = true;
+}
+
+void TF_dif::setMemoFont(const QFont& font) {
+    RpMemo1->SetFont(font);
+    if (font.pointSizeF() > 0) RpMemo1->SetFontSize(font.pointSizeF());
+}
+
+void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/) {
+    for (int& counter : counters_) counter = 0;
+}
+
+void write_report_rpf(TF_dif& form, const std::string& path) {
+    const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages({}, true);
+    if (!pages) throw ERpError("The report produced no pages");
+    if (!pages->Save(path)) throw ERpError("Cannot write the file " + path);
+}
+
+void write_report_pdf(TF_dif& form, const std::string& path) {
+    TRpPdfDirectOutput pdf(*form.Report1, path);
+    const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages(pdf.PageFactory());
+    if (!pages) throw ERpError("The report produced no pages");
+    if (!pdf.Finish(*pages))
+        throw ERpError("Cannot write the file " + path);
+}
+
+}  // namespace tabulex

@@ -1,0 +1,78 @@
+#pragma once
+#include <QObject>
+#include <memory>
+#include <string>
+
+#include "ListingSettings.h"
+#include "StringList.h"
+#include "report/engine/TRpBand.h"
+#include "report/items/TRpLabel.h"
+#include "report/items/TRpMemo.h"
+#include "report/engine/TRpReport.h"
+#include "report/items/TRpSysData.h"
+
+namespace tabulex {
+
+/// Holder of the program's report `Report1`: an A4 page in two columns with a page header,
+/// one detail band whose memo `RpMemo1` carries every selected list, and a page footer.
+/// The form is never shown; the main window and the configuration window drive it.
+class TF_dif : public QObject {
+    Q_OBJECT
+public:
+    explicit TF_dif(QObject* parent = nullptr);
+    ~TF_dif() override;
+
+    std::unique_ptr<TRpReport> Report1;
+    TRpBand* RpBand1 = nullptr;  ///< page header
+    TRpLabel* RpLabel1 = nullptr;
+    TRpLabel* RpLabel7 = nullptr;
+    TRpLabel* RpLabel5 = nullptr;
+    TRpSysData* RpSysData1 = nullptr;
+    TRpLabel* RpLabel6 = nullptr;
+    TRpSysData* RpSysData2 = nullptr;
+    TRpBand* RpBand2 = nullptr;  ///< detail
+    TRpMemo* RpMemo1 = nullptr;
+    TRpBand* RpBand3 = nullptr;  ///< page footer
+    TRpLabel* RpLabel2 = nullptr;
+
+    /// The four lists the memo is fed from, in section order (any may be null: empty).
+    void setLineSources(const StringList* listing, const StringList* xref, const StringList* procs,
+                        const StringList* uses);
+    /// The Listing settings whose switches select the sections (null: all sections).
+    void setSettings(const TListingSettings* settings);
+    /// Sets the page's column count and makes the memo 5 screen pixels narrower than the
+    /// detail band's new width.
+    void set_colunas(int columns);
+
+    /// Report BeforePrint: appends each selected list from where its counter stands.
+    void Report1BeforePrint(TRpReport* Sender, bool& PrintReport);
+    /// Report AfterPreview: all four counters back to 0.
+    void Report1AfterPreview(TRpReport* Sender);
+
+    /// The memo's font (the main window's font command).
+    void setMemoFont(const QFont& font);
+
+    /// Lines already appended from section 0 (listing) to 3 (uses).
+    int counter(int section) const { return counters_[section]; }
+
+private:
+    void buildReport();
+    void buildHeader();
+    void buildDetail();
+    void buildFooter();
+
+    const StringList* sources_[4] = {nullptr, nullptr, nullptr, nullptr};
+    const TListingSettings* settings_ = nullptr;
+    int counters_[4] = {0, 0, 0, 0};
+};
+
+/// Runs the form's report into a page store and writes it to `path` as a saved report file,
+/// as the preview's "Save Report" does; throws ERpError when there are no pages or the file
+/// cannot be written.
+void write_report_rpf(TF_dif& form, const std::string& path);
+
+/// Runs the form's report into recorded pages and writes them to a PDF file; throws ERpError
+/// when the file cannot be written.
+void write_report_pdf(TF_dif& form, const std::string& path);
+
+}  // namespace tabulex

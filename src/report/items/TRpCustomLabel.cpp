@@ -1,0 +1,333 @@
+#include "report/items/TRpCustomLabel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "report/engine/TRpCustomBand.h"
+#include "report/engine/TRpCustomReport.h"
+#include "report/output/TRpPrinter.h"
+#include "report/output/TRpSurface.h"
+#include "report/output/TRpTextMeasurer.h"
+
+namespace tabulex {
+
+namespace {
+
+// Measures for items that are not on a report.
+TRpTextMeasurer& ownMeasurer() {
+    static TRpTextMeasurer measurer(rpScreenResolution());
+    return measurer;
+}
+
+void fillNative(TRpPrinter& out, TRpSurface& surface, double left, double top, double right,
+                double bottom, const QColor& color) {
+    const int x1 = out.XPos(left);
+    const int y1 = out.YPos(top);
+    const int x2 = out.XPos(right);
+    const int y2 = out.YPos(bottom);
+    if (x2 <= x1 || y2 <= y1) return;
+    surface.FillRect(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)), color);
+}
+
+bool isWordEnd(char c) { return c == ' ' || c == '-'; }
+
+}  // namespace
+
+TRpCustomLabel::TRpCustomLabel(std::string name)
+    : TRpPrintable(std::move(name)), font_(QStringLiteral("Arial"), 10) {}
+
+void TRpCustomLabel::SetFont(const QFont& font) {
+    font_ = font;
+    invalidate();
+    WrapLines();
+}
+
+void TRpCustomLabel::SetFontSize(double points) {
+    fontSize_ = points;
+    if (points <= 0) return;
+    QFont font = font_;
+    font.setPointSizeF(points);
+    SetFont(font);
+}
+
+void TRpCustomLabel::SetCaption(std::string caption) {
+    caption_ = std::move(caption);
+    printCaption_ = caption_;
+    if (!WrapsCaption()) return;
+    invalidate();
+    WrapLines();
+}
+
+void TRpCustomLabel::SetLines(StringList lines) {
+    lines_ = std::move(lines);
+    invalidate();
+}
+
+void TRpCustomLabel::AppendLine(std::string line) {
+    lines_.push_back(std::move(line));
+    invalidate();
+}
+
+void TRpCustomLabel::ClearLines() {
+    lines_.clear();
+    invalidate();
+}
+
+void TRpCustomLabel::SetOwner(TRpCustomReport* report, TRpCustomBand* band) {
+    TRpPrintable::SetOwner(report, band);
+    invalidate();
+    WrapLines();
+}
+
+void TRpCustomLabel::Prepare() {
+    TRpPrintable::Prepare();
+    SetCaption(std::string(caption_));
+}
+
+const TRpFontMetrics& TRpCustomLabel::metrics() const {
+    TRpTextMeasurer& measurer = Report() != nullptr ? Report()->ReferenceSurface() : ownMeasurer();
+    return measurer.Metrics(font_);
+}
+
+int TRpCustomLabel::widthOf64(std::int64_t advance64) const {
+    const int pixels = TRpFontMetrics::Round64(advance64) + 1;
+    const int zoom = Size().Zoom();
+    if (zoom == 100) return pixels;
+    return static_cast<int>(std::lround(pixels * zoom / 100.0));
+}
+
+int TRpCustomLabel::TextWidthOf(std::string_view text) const {
+    return widthOf64(metrics().Advance64(text));
+}
+
+void TRpCustomLabel::WrapLines() {
+    const TRpFontMetrics& fontMetrics = metrics();
+    const int width = PixelWidth();
+    const int zoom = Size().Zoom();
+    if (generation_ == wrappedGeneration_ && width == wrappedWidth_ && zoom == wrappedZoom_ &&
+        &fontMetrics == wrappedMetrics_)
+        return;
+    formatted_.clear();
+    if (WrapsCaption()) {
+        wrapText(printCaption_, width, fontMetrics);
+    } else if (autoSize_) {
+        formatted_ = lines_;
+    } else {
+        formatted_.reserve(lines_.size());
+        for (const std::string& line : lines_) wrapText(line, width, fontMetrics);
+    }
+    autoResize();
+    wrappedGeneration_ = generation_;
+    wrappedWidth_ = PixelWidth();
+    wrappedZoom_ = zoom;
+    wrappedMetrics_ = &fontMetrics;
+}
+
+void TRpCustomLabel::wrapText(std::string_view text, int width, const TRpFontMetrics& m) {
+    std::string withoutLineFeeds;
+    if (text.find('\n') != std::string_view::npos) {
+        withoutLineFeeds.reserve(text.size());
+        for (const char c : text)
+            if (c != '\n') withoutLineFeeds.push_back(c);
+        text = withoutLineFeeds;
+    }
+    // Each carriage return ends a line; the part before it is wrapped as a text of its own.
+    std::size_t cr = text.find('\r');
+    while (cr != std::string_view::npos) {
+        wrapPlain(text.substr(0, cr), width, m);
+        text.remove_prefix(cr + 1);
+        cr = text.find('\r');
+    }
+    wrapPlain(text, width, m);
+}
+
+void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMetrics& m) {
+    if (autoSize_) {
+        formatted_.emplace_back(text);
+        return;
+    }
+    // Widths grow with every character added, so a text that fits as a whole is one line.
+    if (widthOf64(m.Advance64(text)) <= width) {
+        formatted_.emplace_back(text);
+        return;
+    }
+    std::string line;
+    std::int64_t lineAdvance = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = pos;
+        while (end < text.size() && !isWordEnd(text[end])) ++end;
+        if (end < text.size()) ++end;  // the space or hyphen belongs to the word
+        std::string_view word = text.substr(pos, end - pos);
+        pos = end;
+
+        // AddWord.
+        std::int64_t wordAdvance = m.Advance64(word);
+        if (widthOf64(lineAdvance + wordAdvance) <= width) {
+            line.append(word);
+            lineAdvance += wordAdvance;
+            continue;
+        }
+        if (!line.empty()) {
+            formatted_.push_back(std::move(line));
+            line.clear();
+            lineAdvance = 0;
+            if (!wordWrap_) return;  // the rest of the text is not printed
+        }
+        // A word wider than the item is broken over as many lines as it needs, so that no
+        // character of a long identifier goes missing from the printed listing; only an item
+        // too narrow for a single character prints an empty line in its place.
+        while (!word.empty() && widthOf64(wordAdvance) > width) {
+            std::size_t k = 0;
+            std::int64_t pieceAdvance = 0;
+            while (k < word.size() && widthOf64(pieceAdvance + m.Advance64(word[k])) <= width)
+                pieceAdvance += m.Advance64(word[k++]);
+            formatted_.emplace_back(word.substr(0, k));
+            if (!wordWrap_) return;  // the rest of the text is not printed
+            if (k == 0) {
+                word = {};
+                wordAdvance = 0;
+                break;
+            }
+            word.remove_prefix(k);
+            wordAdvance -= pieceAdvance;
+            // The blank that ended the word would only start the next line: let it go.
+            if (word.find_first_not_of(' ') == std::string_view::npos) {
+                word = {};
+                wordAdvance = 0;
+            }
+        }
+        line.assign(word);
+        lineAdvance = wordAdvance;
+    }
+    formatted_.push_back(std::move(line));
+}
+
+int TRpCustomLabel::minimumHeight() const {
+    const int zoom = Size().Zoom();
+    return static_cast<int>(std::lround(metrics().Height() * zoom / 100.0)) + 1;
+}
+
+void TRpCustomLabel::autoResize() {
+    if (!WrapsCaption() || Report() == nullptr || inAutoResize_) return;
+    inAutoResize_ = true;
+    if (autoSize_) {
+        int widest = 0;
+        for (const std::string& line : formatted_) widest = std::max(widest, TextWidthOf(line));
+        const int newWidth = widest + (Frame.DrawLeft ? Frame.Width : 0) +
+                             (Frame.DrawRight ? Frame.Width : 0);
+        const int oldWidth = PixelWidth();
+        int left = PixelLeft();
+        if (Alignment() == TRpAlignment::taRightJustify) left += oldWidth - newWidth;
+        if (Alignment() == TRpAlignment::taCenter) left += (oldWidth - newWidth) / 2;
+        Size().SetPixels(TRpPrintableSize::iLeft, left);
+        Size().SetPixels(TRpPrintableSize::iWidth, newWidth);
+    }
+    const int minimum = minimumHeight();
+    if (PixelHeight() < minimum) Size().SetPixels(TRpPrintableSize::iHeight, minimum);
+    AlignToBandNow();
+    inAutoResize_ = false;
+}
+
+void TRpCustomLabel::Print(double offsetX, double offsetY) {
+    if (!Enabled()) return;
+    TRpPrinter* out = Printer();
+    if (out == nullptr || out->Surface() == nullptr) return;
+    TRpSurface& surface = *out->Surface();
+    surface.SetFont(font_, FontColor);
+    const double lineHeight = surface.TextHeight() / out->YFactor();
+    const TRpPrintableSize& size = Size();
+    RenderLines(surface, AutoStretch, lineHeight, size.Native(TRpPrintableSize::iHeight),
+                size.Native(TRpPrintableSize::iWidth),
+                size.Native(TRpPrintableSize::iTop) + offsetY,
+                size.Native(TRpPrintableSize::iLeft) + offsetX);
+}
+
+bool TRpCustomLabel::canPlace(double y, double lineHeight, bool canExpand, double top,
+                              double height, double& bottom) {
+    if (bottom >= y + lineHeight) return true;
+    if (!canExpand) return false;
+    TRpCustomBand* band = Band();
+    TRpCustomReport* report = Report();
+    if (band == nullptr || report == nullptr) return false;
+    const double needed = lineHeight + band->Size().NativeHeight() + band->Expanded;
+    if (report->RemainingSpace() < std::lround(needed)) return false;
+    // GrowBand: another item may already have grown the band further than this line.
+    if (grewBand_ || lineHeight >= band->Expanded) band->Expanded += lineHeight;
+    grewBand_ = true;
+    growth_ = band->Expanded;
+    bottom = top + height + 1 + growth_;
+    return true;
+}
+
+void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lineHeight,
+                                 double height, double width, double top, double left) {
+    TRpPrinter& out = *Printer();
+    std::string savedCaption;
+    bool captionReplaced = false;
+    if (!printCaption_.empty() && OnPrint) {
+        std::string value = printCaption_;
+        OnPrint(this, value);
+        if (surface.Font() != font_) {
+            surface.SetFont(font_, FontColor);
+            lineHeight = surface.TextHeight() / out.YFactor();
+        }
+        if (value != printCaption_) {
+            savedCaption = std::exchange(printCaption_, std::move(value));
+            captionReplaced = true;
+            invalidate();
+        }
+    }
+    WrapLines();
+
+    const double boxWidth = AutoSize() ? PixelWidth() / out.XFactor() : width;
+    if (!Transparent) fillNative(out, surface, left, top, left + boxWidth, top + height, Color);
+    if (Frame.DrawsAnySide()) {
+        const double shift = Frame.NativeThickness();
+        if (Frame.DrawTop) top += shift;
+        if (Frame.DrawLeft) left += shift;
+    }
+    double bottom = top + height + 1;
+    double y = top;
+    double x = left;
+    TRpTextAnchor anchor = TRpTextAnchor::Left;
+    if (Alignment() == TRpAlignment::taRightJustify) {
+        x = left + width;
+        anchor = TRpTextAnchor::Right;
+    } else if (Alignment() == TRpAlignment::taCenter) {
+        x = left + width / 2;
+        anchor = TRpTextAnchor::Center;
+    }
+    if (PrintFinished()) CurrentLine = 0;
+    growth_ = 0;
+    grewBand_ = false;
+    // First find how many lines this call places (growing the band as they need), then fill
+    // the strip the band grew by in one go and draw the lines over it: the same picture as
+    // filling the strip line by line before each line.
+    const std::size_t first = CurrentLine;
+    std::size_t last = first;
+    while (last < formatted_.size() && canPlace(y, lineHeight, canExpand, top, height, bottom)) {
+        y += lineHeight;
+        ++last;
+    }
+    if (!Transparent && growth_ > 0)
+        fillNative(out, surface, left, top + height, left + boxWidth, top + height + growth_, Color);
+    const int xPos = out.XPos(x);
+    y = top;
+    for (; CurrentLine < last; ++CurrentLine) {
+        const std::string& line = formatted_[CurrentLine];
+        if (!line.empty()) surface.DrawText(xPos, out.YPos(y), anchor, line, RightToLeft);
+        y += lineHeight;
+    }
+    setPrintFinished(CurrentLine >= formatted_.size() || !AutoStretch);
+    surface.RemoveClip();
+    if (captionReplaced) {
+        printCaption_ = std::move(savedCaption);
+        invalidate();
+    }
+    if (Frame.DrawsAnySide())
+        Frame.Draw(out, left, top, left + boxWidth, top + height + growth_);
+}
+
+}  // namespace tabulex

@@ -1,0 +1,382 @@
+#include "report/output/TRpPrinter.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPainter>
+#include <QPicture>
+#include <cmath>
+#include <utility>
+
+#include "report/engine/ERpError.h"
+#include "report/engine/TRpPage.h"
+#include "report/output/TRpPageDevice.h"
+#include "report/output/TRpPageList.h"
+#include "report/output/TRpPictureSurface.h"
+#include "report/engine/TRpUnitBase.h"
+
+namespace tabulex {
+
+namespace {
+
+/// A page read back from a store: holds its recording, draws nothing.
+class TStoredPageSurface : public TRpSurface {
+public:
+    explicit TStoredPageSurface(QPicture picture) : picture_(std::move(picture)) {}
+    void SetFont(const QFont& font, const QColor& color) override {
+        font_ = font;
+        color_ = color;
+    }
+    const QFont& Font() const override { return font_; }
+    QColor FontColor() const override { return color_; }
+    int TextHeight() override { return 0; }
+    void DrawText(int, int, TRpTextAnchor, std::string_view, bool) override {}
+    void FillRect(const QRect&, const QColor&) override {}
+    const QPicture* Picture() const override { return &picture_; }
+
+private:
+    QPicture picture_;
+    QFont font_;
+    QColor color_ = Qt::black;
+};
+
+QByteArray pictureBytes(const QPicture& picture) {
+    return QByteArray(picture.data(), static_cast<qsizetype>(picture.size()));
+}
+
+bool pictureFromBytes(const QByteArray& bytes, QPicture& picture) {
+    if (bytes.isEmpty()) return false;
+    picture.setData(bytes.constData(), static_cast<uint>(bytes.size()));
+    return picture.boundingRect().isValid();
+}
+
+/// Paper size and orientation of a page `width` x `length` tenths of a millimetre: sizes
+/// compared in whole 4 mm units, portrait or exchanged, a later match replacing an earlier.
+bool paperOfPage(double width, double length, TRpPaperSize& size, TRpOrientation& orientation) {
+    const int w = static_cast<int>(width / 40.0);
+    const int l = static_cast<int>(length / 40.0);
+    bool found = false;
+    for (int i = static_cast<int>(TRpPaperSize::Letter); i <= static_cast<int>(TRpPaperSize::ESheet);
+         ++i) {
+        const auto candidate = static_cast<TRpPaperSize>(i);
+        double mmWidth = 0;
+        double mmLength = 0;
+        if (!rpPaperSizeMM(candidate, mmWidth, mmLength)) continue;
+        const int tw = static_cast<int>(mmWidth / 4.0);
+        const int tl = static_cast<int>(mmLength / 4.0);
+        if (w == tw && l == tl) {
+            size = candidate;
+            orientation = TRpOrientation::poPortrait;
+            found = true;
+        } else if (w == tl && l == tw) {
+            size = candidate;
+            orientation = TRpOrientation::poLandscape;
+            found = true;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target) {
+    const QRect box = page.boundingRect();
+    if (box.isEmpty() || target.isEmpty()) return;
+    painter.save();
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / box.width(), target.height() / box.height());
+    painter.drawPicture(-box.topLeft(), page);
+    painter.restore();
+}
+
+TRpPrinter::TRpPrinter(TRpDestination destination)
+    : destination_(destination),
+      xFactor_(rpScreenResolution() / kNativePerInch),
+      yFactor_(rpScreenResolution() / kNativePerInch),
+      measurer_(rpScreenResolution()) {}
+
+TRpPrinter::~TRpPrinter() = default;
+
+bool TRpPrinter::firstStoredPage(QPicture& picture) const {
+    const auto bytes = store_->ReadPage(1);
+    return bytes && pictureFromBytes(*bytes, picture);
+}
+
+int TRpPrinter::XPos(double x) const { return static_cast<int>(std::lround((x - LeftWaste) * xFactor_)); }
+int TRpPrinter::YPos(double y) const { return static_cast<int>(std::lround((y - TopWaste) * yFactor_)); }
+int TRpPrinter::XSize(double w) const { return static_cast<int>(std::lround(w * xFactor_)); }
+int TRpPrinter::YSize(double h) const { return static_cast<int>(std::lround(h * yFactor_)); }
+
+std::pair<double, double> TRpPrinter::paperSize(bool oriented) const {
+    double width = 0;
+    double length = 0;
+    if (rpPaperSizeMM(Settings.PaperSize, width, length)) {
+        width *= 10.0;
+        length *= 10.0;
+    } else {
+        width = Settings.CustomWidth;
+        length = Settings.CustomLength;
+    }
+    if (oriented && Settings.Orientation == TRpOrientation::poLandscape &&
+        Settings.PaperSize != TRpPaperSize::Custom && Settings.PaperSize != TRpPaperSize::Default)
+        std::swap(width, length);
+    return {width, length};
+}
+
+double TRpPrinter::PaperWidth() const { return paperSize(false).first; }
+double TRpPrinter::PaperLength() const { return paperSize(false).second; }
+double TRpPrinter::PageWidth() const { return paperSize(true).first; }
+double TRpPrinter::PageLength() const { return paperSize(true).second; }
+
+void TRpPrinter::BeginJob() {
+    if (status_ != TRpPrinterStatus::Ready) throw ERpError("RpPrinter not ready");
+    if (destination_ == TRpDestination::Printer && !factory_ && device_ == nullptr)
+        throw ERpError("No printer page output available");
+    if (!factory_) {
+        factory_ = [this](int, int widthPx, int heightPx) -> std::unique_ptr<TRpSurface> {
+            return std::make_unique<TRpPictureSurface>(widthPx, heightPx, measurer_);
+        };
+    }
+    if (destination_ == TRpDestination::Metafile && usePageStore_)
+        store_ = std::make_unique<TRpPageList>(Compression);
+    if (destination_ == TRpDestination::Printer && device_ != nullptr) applyToDevice(*device_);
+    printedPages_ = 0;
+    pageCount_ = 0;
+    pageNumber_ = 0;
+    status_ = TRpPrinterStatus::Busy;
+}
+
+void TRpPrinter::applyToDevice(TRpPageDevice& device) const {
+    const double width = PageWidth() / 10.0;
+    const double length = PageLength() / 10.0;
+    const bool landscape = width > length;
+    const QSizeF portrait(std::min(width, length), std::max(width, length));
+    // Pages are recorded at the screen resolution; replaying them at that resolution keeps
+    // the recorded fonts and positions in scale.
+    device.Prepare(Title, std::max(1, Settings.Copies), portrait, landscape,
+                   static_cast<int>(std::lround(xFactor_ * kNativePerInch)));
+}
+
+bool TRpPrinter::inPrinterRange() const {
+    return (FirstPage <= 0 || pageCount_ >= FirstPage) && (LastPage <= 0 || pageCount_ <= LastPage);
+}
+
+void TRpPrinter::closePage() {
+    if (!current_) return;
+    std::unique_ptr<TRpSurface> page = std::move(current_);
+    page->EndPage();
+    if (destination_ == TRpDestination::Metafile) {
+        if (store_ && page->Picture() != nullptr) storePage(*page);
+        else pages_.push_back(std::move(page));
+    } else if (inPrinterRange()) {  // pages outside the range are made but not kept
+        if (device_ != nullptr && page->Picture() != nullptr) printPage(*page);
+        else pages_.push_back(std::move(page));
+    }
+    ++availablePages_;
+    if (OnPageAvailable) OnPageAvailable(availablePages_);
+    notifyPageAvailable();
+}
+
+void TRpPrinter::storePage(TRpSurface& page) {
+    if (!store_->AppendPage(pictureBytes(*page.Picture())))
+        throw ERpError("Cannot write the page store");
+}
+
+void TRpPrinter::printPage(const TRpSurface& page) {
+    if (printedPages_ == 0) {
+        devicePainter_ = std::make_unique<QPainter>();
+        if (!devicePainter_->begin(&device_->PaintDevice())) {
+            devicePainter_.reset();
+            throw ERpError("Cannot start the print job");
+        }
+    } else if (!device_->NewPage()) {
+        throw ERpError("Cannot start a new printer page");
+    }
+    ++printedPages_;
+    rpDrawPage(*devicePainter_, *page.Picture(),
+               QRectF(QPointF(0, 0), device_->PaperPixels()));
+}
+
+void TRpPrinter::SetClient(QObject* client, std::function<void(int)> pageAvailable,
+                           std::function<void(int)> progress) {
+    client_ = client;
+    clientPageAvailable_ = std::move(pageAvailable);
+    clientProgress_ = std::move(progress);
+}
+
+void TRpPrinter::notifyPageAvailable() {
+    if (!client_ || !clientPageAvailable_) return;
+    const int count = availablePages_;
+    QMetaObject::invokeMethod(
+        client_.data(), [notify = clientPageAvailable_, count] { notify(count); },
+        Qt::QueuedConnection);
+}
+
+void TRpPrinter::PostProgress(int percent) {
+    if (!client_ || !clientProgress_) return;
+    QMetaObject::invokeMethod(
+        client_.data(), [notify = clientProgress_, percent] { notify(percent); },
+        Qt::QueuedConnection);
+}
+
+void TRpPrinter::DetachPreview() {
+    if (!ShowingPreview) return;
+    ShowingPreview = false;
+    if (AfterPreviewHook) AfterPreviewHook();
+}
+
+void TRpPrinter::NewPage() {
+    if (status_ != TRpPrinterStatus::Busy) throw ERpError("Illegal call to NewPage");
+    closePage();
+    ++pageCount_;
+    ++pageNumber_;
+    current_ = factory_(pageNumber_, XSize(PageWidth()), YSize(PageLength()));
+}
+
+void TRpPrinter::EndJob() {
+    if (status_ != TRpPrinterStatus::Busy) return;
+    closePage();
+    status_ = TRpPrinterStatus::Finished;
+    if (store_ && !store_->Finish()) throw ERpError("Cannot write the page store");
+    if (destination_ != TRpDestination::Printer) return;
+    if (devicePainter_) devicePainter_->end();
+    devicePainter_.reset();
+    if (AfterPrintHook) AfterPrintHook();
+}
+
+void TRpPrinter::AbortJob() {
+    if (status_ == TRpPrinterStatus::Busy) {
+        if (destination_ == TRpDestination::Printer) {
+            current_.reset();
+            if (devicePainter_ && device_ != nullptr) device_->Abort();
+            if (devicePainter_) devicePainter_->end();
+            devicePainter_.reset();
+        } else {
+            closePage();
+        }
+    }
+    status_ = TRpPrinterStatus::Finished;
+    if (store_) store_->Finish();
+}
+
+const TRpSurface* TRpPrinter::GetPage(int n) const {
+    if (status_ == TRpPrinterStatus::Ready) return nullptr;
+    if (n < 1 || n > static_cast<int>(pages_.size())) return nullptr;
+    return pages_[static_cast<std::size_t>(n - 1)].get();
+}
+
+bool TRpPrinter::PagePicture(int n, QPicture& picture) const {
+    if (status_ == TRpPrinterStatus::Ready) return false;
+    if (store_) {
+        const auto bytes = store_->ReadPage(n);
+        return bytes && pictureFromBytes(*bytes, picture);
+    }
+    const TRpSurface* page = GetPage(n);
+    if (page == nullptr || page->Picture() == nullptr) return false;
+    picture = *page->Picture();
+    return true;
+}
+
+std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const {
+    auto copy = std::make_unique<TRpPrinter>(TRpDestination::Metafile);
+    copy->Title = Title;
+    copy->Settings = Settings;
+    copy->Compression = Compression;
+    copy->FirstPage = FirstPage;
+    copy->LastPage = LastPage;
+    copy->xFactor_ = xFactor_;
+    copy->yFactor_ = yFactor_;
+    const int count = store_ ? store_->PageCount() : static_cast<int>(pages_.size());
+    for (int n = 1; n <= count; ++n) {
+        QPicture picture;
+        if (PagePicture(n, picture))
+            copy->pages_.push_back(std::make_unique<TStoredPageSurface>(std::move(picture)));
+    }
+    copy->pageCount_ = copy->availablePages_ = copy->pageNumber_ =
+        static_cast<int>(copy->pages_.size());
+    copy->status_ = TRpPrinterStatus::Finished;
+    return copy;
+}
+
+bool TRpPrinter::Save(const std::string& path) const {
+    if (status_ != TRpPrinterStatus::Finished) return false;
+    const QString file = QString::fromStdString(path);
+    if (store_) return store_->SaveTo(file);
+    // Pages kept in memory are framed into a store of their own first.
+    TRpPageList list(Compression);
+    for (const auto& page : pages_) {
+        if (page->Picture() == nullptr) continue;
+        if (!list.AppendPage(pictureBytes(*page->Picture()))) return false;
+    }
+    return list.Finish() && list.SaveTo(file);
+}
+
+bool TRpPrinter::Load(const std::string& path) {
+    std::unique_ptr<TRpPageList> store = TRpPageList::OpenFile(QString::fromStdString(path));
+    if (!store) return false;
+    return LoadStore(std::move(store));
+}
+
+bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store) {
+    if (!store) return false;
+    if (status_ == TRpPrinterStatus::Busy) {
+        // A run is still writing these pages: stop it; its pages stay until it has ended.
+        Cancel();
+        if (Master != nullptr) Master->Cancel();
+        return false;
+    }
+    current_.reset();
+    pages_.clear();
+    devicePainter_.reset();
+    store_ = std::move(store);
+    pageCount_ = availablePages_ = pageNumber_ = store_->PageCount();
+    Compression = store_->Compressed();
+    xFactor_ = yFactor_ = rpScreenResolution() / kNativePerInch;
+    QPicture first;
+    if (pageCount_ > 0 && firstStoredPage(first)) {
+        const QRect box = first.boundingRect();
+        const double width = box.width() / xFactor_;
+        const double length = box.height() / yFactor_;
+        TRpPaperSize size = TRpPaperSize::Custom;
+        TRpOrientation orientation = TRpOrientation::poPortrait;
+        if (!paperOfPage(width, length, size, orientation)) {
+            size = TRpPaperSize::Custom;
+            Settings.CustomWidth = width;
+            Settings.CustomLength = length;
+        }
+        Settings.PaperSize = size;
+        Settings.Orientation = orientation;
+    }
+    status_ = TRpPrinterStatus::Finished;
+    PrintSetupHook = {};
+    PrintHook = {};
+    ReportLoaded = true;
+    return true;
+}
+
+bool TRpPrinter::PrintStoredPages(TRpPageDevice& device) {
+    if (status_ != TRpPrinterStatus::Finished) return false;
+    const int count = store_ ? store_->PageCount() : static_cast<int>(pages_.size());
+    const int first = FirstPage > 0 ? FirstPage : 1;
+    const int last = LastPage > 0 ? std::min(LastPage, count) : count;
+    if (first > last) return false;
+    if (device.Active()) device.Abort();
+    applyToDevice(device);
+    QPainter painter;
+    if (!painter.begin(&device.PaintDevice())) return false;
+    const QRectF target(QPointF(0, 0), device.PaperPixels());
+    for (int n = first; n <= last; ++n) {
+        QCoreApplication::processEvents();
+        QPicture picture;
+        if (PagePicture(n, picture)) rpDrawPage(painter, picture, target);
+        if (cancelled_) {
+            device.Abort();
+            painter.end();
+            return false;
+        }
+        if (n < last) device.NewPage();
+    }
+    return painter.end();
+}
+
+}  // namespace tabulex

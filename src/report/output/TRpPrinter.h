@@ -1,0 +1,187 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QPointer>
+
+#include "report/engine/RpTypes.h"
+#include "report/output/TPrinterSettings.h"
+#include "report/output/TRpPageSource.h"
+#include "report/output/TRpSurface.h"
+#include "report/output/TRpTextMeasurer.h"
+
+class QObject;
+class QPainter;
+class QPicture;
+class QRectF;
+
+namespace tabulex {
+
+class TRpPageDevice;
+class TRpPageList;
+
+/// Replays a recorded page stretched over `target` (device pixels of `painter`).
+void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target);
+
+/// Page output of one report run: opens and closes pages, converts tenths of a millimetre to
+/// device pixels and keeps the recorded pages. A job runs Ready -> Busy -> Finished once.
+///
+/// Metafile pages are kept in memory, or, with UsePageStore, in a page store in the saved
+/// report layout from which only the page asked for is read back. Printer pages are recorded
+/// at the screen resolution like metafile pages and replayed onto the printer device as each
+/// page closes, so the printed pages are laid out exactly as the previewed ones.
+///
+/// Failures: the page output shows nothing. The job steps (BeginJob, NewPage, EndJob), which
+/// run inside a report run, raise ERpError so that the run stops; every other operation
+/// (saving, loading, reading pages back, printing finished pages) returns false or null and
+/// leaves telling the user to its caller.
+class TRpPrinter {
+public:
+    /// Makes the surface of page `pageNumber`, `widthPx` x `heightPx` device pixels.
+    using PageFactory =
+        std::function<std::unique_ptr<TRpSurface>(int pageNumber, int widthPx, int heightPx)>;
+
+    explicit TRpPrinter(TRpDestination destination = TRpDestination::Metafile);
+    ~TRpPrinter();
+    TRpPrinter(const TRpPrinter&) = delete;
+    TRpPrinter& operator=(const TRpPrinter&) = delete;
+
+    TRpDestination Destination() const { return destination_; }
+    TRpPrinterStatus Status() const { return status_; }
+    /// Pages begun in the job.
+    int PageCount() const { return pageCount_; }
+    /// Pages completed.
+    int AvailablePages() const { return availablePages_; }
+    int PageNumber() const { return pageNumber_; }
+
+    int FirstPage = 0;  ///< printer range, 0 = no limit
+    int LastPage = 0;   ///< printer range, 0 = no limit
+    double LeftWaste = 0;  ///< unprintable left offset (printer), tenths of a millimetre
+    double TopWaste = 0;   ///< unprintable top offset (printer), tenths of a millimetre
+    std::string Title;
+    bool Compression = false;
+    TPrinterSettings Settings;
+    /// The run making these pages (the report), asked to stop when they are replaced.
+    TRpPageSource* Master = nullptr;
+    bool ShowingPreview = false;
+    bool ReportLoaded = false;
+    /// Raised with the new AvailablePages each time a page is completed (synchronously).
+    std::function<void(int)> OnPageAvailable;
+
+    /// Called when an attached preview is detached (the report's AfterPreview).
+    std::function<void()> AfterPreviewHook;
+    /// Called when a printer job has ended (the report's AfterPrint).
+    std::function<void()> AfterPrintHook;
+    /// Printer setup for these pages (through the report); cleared for a loaded file.
+    std::function<void()> PrintSetupHook;
+    /// Prints these pages' report in a run of its own; cleared for a loaded file.
+    std::function<void()> PrintHook;
+
+    /// The window told about new pages and progress. Notifications are queued calls on the
+    /// client's thread, dropped when the client is gone before they run.
+    void SetClient(QObject* client, std::function<void(int)> pageAvailable,
+                   std::function<void(int)> progress = {});
+    QObject* Client() const { return client_.data(); }
+    /// Posts a progress notification (percent) to the client.
+    void PostProgress(int percent);
+    /// Clears ShowingPreview and, when it was set, calls AfterPreviewHook.
+    void DetachPreview();
+
+    /// Metafile pages go to a page store instead of memory; set before BeginJob.
+    void UsePageStore(bool on) { usePageStore_ = on; }
+    /// The page store (null for pages kept in memory).
+    TRpPageList* Store() const { return store_.get(); }
+    /// The device printer pages go to (not owned); needed for the printer destination.
+    void SetDevice(TRpPageDevice* device) { device_ = device; }
+    TRpPageDevice* Device() const { return device_; }
+
+    bool Cancelled() const { return cancelled_; }
+    void Cancel() { cancelled_ = true; }
+
+    /// Device pixels per tenth of a millimetre.
+    double XFactor() const { return xFactor_; }
+    double YFactor() const { return yFactor_; }
+    int XPos(double x) const;
+    int YPos(double y) const;
+    int XSize(double w) const;
+    int YSize(double h) const;
+
+    /// Portrait paper width and length of the printer settings in tenths of a millimetre:
+    /// the table value, or the settings' own size for Default and Custom.
+    double PaperWidth() const;
+    double PaperLength() const;
+    /// Size of a page image: the paper size, exchanged for landscape table sizes.
+    double PageWidth() const;
+    double PageLength() const;
+
+    /// Replaces how pages are recorded (QPicture pages by default).
+    void SetPageFactory(PageFactory factory) { factory_ = std::move(factory); }
+    /// Text metrics at this output's device resolution.
+    TRpTextMeasurer& Measurer() { return measurer_; }
+
+    void BeginJob();
+    void NewPage();
+    void EndJob();
+    void AbortJob();
+
+    /// The surface of the open page, or null between pages.
+    TRpSurface* Surface() { return current_.get(); }
+    /// Page n (1-based) while Busy or Finished, else null; null too for stored pages.
+    const TRpSurface* GetPage(int n) const;
+    /// Pages kept in memory (empty when they are in a page store).
+    const std::vector<std::unique_ptr<TRpSurface>>& Pages() const { return pages_; }
+    /// The recording of completed page n, from memory or from the store; false when there
+    /// is none (out of range, not made yet, or not a recorded page).
+    bool PagePicture(int n, QPicture& picture) const;
+    /// A finished copy of these pages held in memory (for writers that walk Pages()).
+    std::unique_ptr<TRpPrinter> InMemoryCopy() const;
+
+    /// When Finished, writes the page store to `path` as a saved report file; false when
+    /// there is nothing to save or the file cannot be written.
+    bool Save(const std::string& path) const;
+    /// Replaces the pages by those of a valid saved report file. An invalid file changes
+    /// nothing and gives false; the caller tells the user.
+    bool Load(const std::string& path);
+    /// Takes over the pages of an open store (see Load); changes nothing when null.
+    bool LoadStore(std::unique_ptr<TRpPageList> store);
+    /// Prints the finished pages onto `device`: FirstPage..LastPage (all when both are 0),
+    /// stopping after the current page when Cancelled. False when nothing was printed.
+    bool PrintStoredPages(TRpPageDevice& device);
+
+private:
+    bool inPrinterRange() const;
+    void closePage();
+    void storePage(TRpSurface& page);
+    void printPage(const TRpSurface& page);
+    void applyToDevice(TRpPageDevice& device) const;
+    void notifyPageAvailable();
+    bool firstStoredPage(QPicture& picture) const;
+    /// Width and length in tenths of a millimetre, exchanged for landscape when `oriented`.
+    std::pair<double, double> paperSize(bool oriented) const;
+
+    TRpDestination destination_;
+    TRpPrinterStatus status_ = TRpPrinterStatus::Ready;
+    int pageCount_ = 0;
+    int availablePages_ = 0;
+    int pageNumber_ = 0;
+    bool cancelled_ = false;
+    double xFactor_;
+    double yFactor_;
+    TRpTextMeasurer measurer_;
+    PageFactory factory_;
+    std::unique_ptr<TRpSurface> current_;
+    std::vector<std::unique_ptr<TRpSurface>> pages_;
+    bool usePageStore_ = false;
+    std::unique_ptr<TRpPageList> store_;
+    TRpPageDevice* device_ = nullptr;
+    std::unique_ptr<QPainter> devicePainter_;
+    int printedPages_ = 0;
+    QPointer<QObject> client_;
+    std::function<void(int)> clientPageAvailable_;
+    std::function<void(int)> clientProgress_;
+};
+
+}  // namespace tabulex

@@ -1,0 +1,83 @@
+#include "report/pdf/TRpPdf.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPicture>
+#include <cstdio>
+
+#include "report/engine/TRpPage.h"
+#include "report/pdf/TRpPdfDocument.h"
+#include "report/pdf/TRpPdfSurface.h"
+#include "report/engine/TRpReport.h"
+#include "report/output/TRpSurface.h"
+#include "text/TextCodec.h"
+
+namespace tabulex {
+
+bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string& path) {
+    QPdfWriter writer(QString::fromStdString(path));
+    const QSizeF sizeMM(page.Native(TRpPage::iWidth) / 10.0, page.Native(TRpPage::iLength) / 10.0);
+    writer.setPageLayout(QPageLayout(QPageSize(sizeMM, QPageSize::Millimeter),
+                                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    writer.setTitle(fromCp1252(output.Title));
+    writer.setCreator(QStringLiteral("Vorn Tabulan"));
+    // Pages are recorded in device pixels of XFactor per tenth of a millimetre.
+    const double recordedDpi = output.XFactor() * 254.0;
+    writer.setResolution(static_cast<int>(recordedDpi + 0.5));
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    const double scaleX = writer.logicalDpiX() / recordedDpi;
+    const double scaleY = writer.logicalDpiY() / (output.YFactor() * 254.0);
+    bool first = true;
+    for (const auto& recorded : output.Pages()) {
+        const QPicture* picture = recorded->Picture();
+        if (picture == nullptr) continue;
+        if (!first && !writer.newPage()) return false;
+        first = false;
+        painter.save();
+        painter.scale(scaleX, scaleY);
+        painter.drawPicture(0, 0, *picture);
+        painter.restore();
+    }
+    return painter.end();
+}
+
+namespace {
+
+double nativeToPoints(double tenthsOfMM) { return tenthsOfMM * 72.0 / 254.0; }
+
+}  // namespace
+
+TRpPdfDirectOutput::TRpPdfDirectOutput(TRpReport& report, const std::string& path)
+    : report_(report),
+      path_(path),
+      document_(std::make_unique<TRpPdfDocument>(
+          path, nativeToPoints(report.Page().Native(TRpPage::iWidth)),
+          nativeToPoints(report.Page().Native(TRpPage::iLength)))) {}
+
+TRpPdfDirectOutput::~TRpPdfDirectOutput() {
+    // A run that never reached Finish leaves no half-written file behind.
+    if (finished_) return;
+    document_->Abandon();
+    std::remove(path_.c_str());
+}
+
+TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory() {
+    return [this](int, int, int) -> std::unique_ptr<TRpSurface> {
+        return std::make_unique<TRpPdfSurface>(*document_, report_.ReferenceSurface());
+    };
+}
+
+bool TRpPdfDirectOutput::Finish(const TRpPrinter& output) {
+    finished_ = true;
+    if (!document_->Unsupported()) return document_->Finish(output.Title);
+    usedFallback_ = true;
+    fallbackReason_ = document_->UnsupportedReason();
+    document_->Abandon();
+    const std::unique_ptr<TRpPrinter> recorded = report_.GeneratePages();
+    return recorded != nullptr && rpWritePdf(*recorded, report_.Page(), path_);
+}
+
+}  // namespace tabulex

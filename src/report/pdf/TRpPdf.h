@@ -1,0 +1,51 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "report/output/TRpPrinter.h"
+
+namespace tabulex {
+
+class TRpPage;
+class TRpPdfDocument;
+class TRpReport;
+
+// Failures: the PDF writer shows nothing and raises nothing of its own; each operation
+// returns false when the file cannot be written, and the caller tells the user.
+
+/// Writes the recorded pages of a finished page output to a PDF file: one PDF page per
+/// recorded page, of the report page's size, each page's picture replayed scaled to the
+/// PDF's resolution. Returns false when the file cannot be written.
+bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string& path);
+
+/// A report run written straight to a PDF file: the run's pages are TRpPdfSurface pages
+/// streaming into the file with the standard PDF fonts. Run the report with PageFactory(),
+/// then call Finish with its output. When the run needed something the standard fonts cannot
+/// draw as the recorded pages do (another font family, right-to-left text), Finish runs the
+/// report again into recorded pages and writes those with rpWritePdf instead.
+class TRpPdfDirectOutput {
+public:
+    TRpPdfDirectOutput(TRpReport& report, const std::string& path);
+    ~TRpPdfDirectOutput();
+    TRpPdfDirectOutput(const TRpPdfDirectOutput&) = delete;
+    TRpPdfDirectOutput& operator=(const TRpPdfDirectOutput&) = delete;
+
+    /// Makes the run's pages; valid while this object lives.
+    TRpPrinter::PageFactory PageFactory();
+    /// Completes the file for the finished `output` of a run with PageFactory(). Returns
+    /// false when the file cannot be written.
+    bool Finish(const TRpPrinter& output);
+    /// Whether Finish wrote recorded pages, and why.
+    bool UsedFallback() const { return usedFallback_; }
+    const std::string& FallbackReason() const { return fallbackReason_; }
+
+private:
+    TRpReport& report_;
+    std::string path_;
+    std::unique_ptr<TRpPdfDocument> document_;
+    bool finished_ = false;
+    bool usedFallback_ = false;
+    std::string fallbackReason_;
+};
+
+}  // namespace tabulex

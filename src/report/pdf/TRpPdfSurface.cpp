@@ -1,0 +1,224 @@
+#include "report/pdf/TRpPdfSurface.h"
+
+#include <cmath>
+
+#include "report/output/TRpTextMeasurer.h"
+
+namespace tabulex {
+
+namespace {
+
+struct FamilyFaces {
+    const char* family;
+    TRpPdfFont regular;
+};
+
+// Families drawn with a standard font; the bold, italic and bold italic faces follow the
+// regular one in TRpPdfFont.
+constexpr FamilyFaces kFamilies[] = {
+    {"Arial", TRpPdfFont::Helvetica},
+    {"Liberation Sans", TRpPdfFont::Helvetica},
+    {"Helvetica", TRpPdfFont::Helvetica},
+    {"Courier New", TRpPdfFont::Courier},
+    {"Liberation Mono", TRpPdfFont::Courier},
+    {"Courier", TRpPdfFont::Courier},
+    {"Times New Roman", TRpPdfFont::TimesRoman},
+    {"Liberation Serif", TRpPdfFont::TimesRoman},
+    {"Times", TRpPdfFont::TimesRoman},
+};
+
+// Most blank lines a text move writes as repeated "T*" rather than a new leading.
+constexpr std::int64_t kMaxLineSteps = 4;
+
+void appendColor(std::string& out, QRgb rgb) {
+    // Components in 1/255 steps, written with two decimals: close enough for 8-bit colour.
+    rpPdfAppendNumber(out, qRed(rgb) / 255.0);
+    out.push_back(' ');
+    rpPdfAppendNumber(out, qGreen(rgb) / 255.0);
+    out.push_back(' ');
+    rpPdfAppendNumber(out, qBlue(rgb) / 255.0);
+}
+
+}  // namespace
+
+std::optional<TRpPdfFont> rpStandardPdfFont(const QFont& font) {
+    if (font.underline() || font.strikeOut() || font.overline()) return std::nullopt;
+    const QString family = font.family().trimmed();
+    for (const FamilyFaces& entry : kFamilies) {
+        if (family.compare(QLatin1String(entry.family), Qt::CaseInsensitive) != 0) continue;
+        const int face = (font.bold() ? 1 : 0) + (font.style() != QFont::StyleNormal ? 2 : 0);
+        return static_cast<TRpPdfFont>(static_cast<int>(entry.regular) + face);
+    }
+    return std::nullopt;
+}
+
+TRpPdfSurface::TRpPdfSurface(TRpPdfDocument& document, TRpTextMeasurer& measurer)
+    : document_(document),
+      measurer_(measurer),
+      pointsPerPixel_(72.0 / measurer.Resolution()),
+      pageHeight_(std::llround(document.HeightPt() * 100.0)) {
+    content_.reserve(16 * 1024);
+    SetFont(QFont(QStringLiteral("Arial"), 10));
+}
+
+bool TRpPdfSurface::usable(const QColor& color, const char* what) {
+    if (color.alpha() == 255 || color.alpha() == 0) return true;
+    document_.MarkUnsupported(std::string("translucent ") + what + " colour");
+    return false;
+}
+
+void TRpPdfSurface::SetFont(const QFont& font, const QColor& color) {
+    color_ = color;
+    if (metrics_ != nullptr && font == font_) return;
+    font_ = font;
+    metrics_ = &measurer_.Metrics(font);
+    pdfFont_ = rpStandardPdfFont(font);
+    const double points = font.pointSizeF() > 0 ? font.pointSizeF()
+                                                 : font.pixelSize() * pointsPerPixel_;
+    fontSize_ = std::llround(points * 100.0);
+    resource_ = {};
+}
+
+std::string_view TRpPdfSurface::fontResource() {
+    if (!resource_.empty()) return resource_;
+    for (const auto& [metrics, name] : resources_) {
+        if (metrics == metrics_) return resource_ = name;
+    }
+    // The measurer's advances, in thousandths of the font size.
+    TRpPdfWidths widths{};
+    const double scale = fontSize_ > 0 ? pointsPerPixel_ * 100000.0 / (fontSize_ / 100.0) : 0.0;
+    for (int byte = 0; byte < 256; ++byte) {
+        const double advance = metrics_->Advance64(static_cast<char>(byte)) / 64.0;
+        widths[static_cast<std::size_t>(byte)] = static_cast<std::int32_t>(std::lround(advance * scale));
+    }
+    resource_ = document_.FontResource(*pdfFont_, widths);
+    resources_.emplace_back(metrics_, resource_);
+    return resource_;
+}
+
+int TRpPdfSurface::TextHeight() { return metrics_->Height(); }
+
+std::int64_t TRpPdfSurface::toX(double px) const { return std::llround(px * pointsPerPixel_ * 100.0); }
+
+std::int64_t TRpPdfSurface::toY(double px) const {
+    return pageHeight_ - std::llround(px * pointsPerPixel_ * 100.0);
+}
+
+void TRpPdfSurface::beginText() {
+    if (inText_) return;
+    content_ += "BT\n";
+    inText_ = true;
+    lineX_ = 0;
+    lineY_ = 0;
+}
+
+void TRpPdfSurface::endText() {
+    if (!inText_) return;
+    content_ += "ET\n";
+    inText_ = false;
+}
+
+void TRpPdfSurface::setFill(const QColor& color) {
+    const QRgb rgb = color.rgb() | 0xFF000000u;
+    if (rgb == streamFill_) return;
+    appendColor(content_, rgb);
+    content_ += " rg\n";
+    streamFill_ = rgb;
+}
+
+void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
+                             bool rightToLeft) {
+    if (ended_ || text.empty() || document_.Unsupported()) return;
+    if (!pdfFont_) {
+        document_.MarkUnsupported("font \"" + font_.family().toStdString() +
+                                  "\" has no standard PDF equivalent");
+        return;
+    }
+    if (rightToLeft) {
+        document_.MarkUnsupported("right-to-left text");
+        return;
+    }
+    if (!usable(color_, "text") || color_.alpha() == 0) return;
+    double left = x;
+    if (anchor != TRpTextAnchor::Left) {
+        const int width = metrics_->Extent(text);
+        left = anchor == TRpTextAnchor::Right ? x - width : x - width / 2;
+    }
+    // As on the recorded pages: leading blanks only move the text, trailing ones are dropped.
+    const std::size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos) return;
+    const std::size_t end = text.find_last_not_of(' ') + 1;
+    left += metrics_->Advance64(text.substr(0, begin)) / 64.0;
+
+    beginText();
+    const std::string_view resource = fontResource();
+    if (streamFont_ != resource || streamFontSize_ != fontSize_) {
+        content_ += '/';
+        content_ += resource;
+        content_ += ' ';
+        rpPdfAppendHundredths(content_, fontSize_);
+        content_ += " Tf\n";
+        streamFont_ = resource;
+        streamFontSize_ = fontSize_;
+    }
+    setFill(color_);
+    // Moves are relative to the previous line's start, in whole hundredths of a point so
+    // they add up without drift; a line straight below the previous one at the current
+    // leading is a bare "'".
+    const std::int64_t px = toX(left);
+    const std::int64_t py = toY(y + metrics_->Ascent());
+    const std::int64_t dx = px - lineX_;
+    const std::int64_t dy = py - lineY_;
+    const std::string_view shown = text.substr(begin, end - begin);
+    if (dx == 0 && dy < 0) {
+        // Blank lines in between are extra "T*" at the same leading.
+        const std::int64_t steps = leading_ > 0 && -dy % leading_ == 0 ? -dy / leading_ : 0;
+        if (steps == 0 || steps > kMaxLineSteps) {
+            leading_ = -dy;
+            rpPdfAppendHundredths(content_, leading_);
+            content_ += " TL\n";
+        } else {
+            for (std::int64_t i = 1; i < steps; ++i) content_ += "T*\n";
+        }
+        rpPdfAppendString(content_, shown);
+        content_ += "'\n";
+    } else {
+        rpPdfAppendHundredths(content_, dx);
+        content_ += ' ';
+        rpPdfAppendHundredths(content_, dy);
+        content_ += " Td ";
+        rpPdfAppendString(content_, shown);
+        content_ += " Tj\n";
+    }
+    lineX_ = px;
+    lineY_ = py;
+}
+
+void TRpPdfSurface::FillRect(const QRect& rect, const QColor& color) {
+    if (ended_ || rect.isEmpty() || document_.Unsupported()) return;
+    if (!usable(color, "fill") || color.alpha() == 0) return;
+    endText();
+    setFill(color);
+    const std::int64_t left = toX(rect.x());
+    const std::int64_t top = toY(rect.y());
+    const std::int64_t right = toX(rect.x() + rect.width());
+    const std::int64_t bottom = toY(rect.y() + rect.height());
+    rpPdfAppendHundredths(content_, left);
+    content_ += ' ';
+    rpPdfAppendHundredths(content_, bottom);
+    content_ += ' ';
+    rpPdfAppendHundredths(content_, right - left);
+    content_ += ' ';
+    rpPdfAppendHundredths(content_, top - bottom);
+    content_ += " re f\n";
+}
+
+void TRpPdfSurface::EndPage() {
+    if (ended_) return;
+    ended_ = true;
+    endText();
+    document_.AddPage(content_);
+    std::string().swap(content_);
+}
+
+}  // namespace tabulex
