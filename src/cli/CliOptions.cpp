@@ -1,12 +1,14 @@
 #include "CliOptions.h"
 
+#include "ListingSettingsFile.h"
+
 namespace tabulex {
 
 const char* cli_usage()
 {
     return "usage: tabulex-cli [--settings FILE.ini] [--output FILE | --out-dir DIR] SOURCE...\n"
-           "       tabulex-cli [--settings FILE.ini] --pdf OUT.pdf SOURCE\n"
-           "       tabulex-cli [--settings FILE.ini] --report OUT.rpf SOURCE\n"
+           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --pdf OUT.pdf SOURCE\n"
+           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --report OUT.rpf SOURCE\n"
            "\n"
            "Writes the numbered listing, cross reference, routine list and uses list of each\n"
            "Object Pascal SOURCE, as the desktop program's \"Gravar\" command saves them.\n"
@@ -16,6 +18,8 @@ const char* cli_usage()
            "  --out-dir DIR        write one NAME.txt per source into DIR (needed for several)\n"
            "  --pdf OUT.pdf        write the two-column report of SOURCE as a PDF document\n"
            "  --report OUT.rpf     write the report of SOURCE as a saved report file\n"
+           "  --font FAMILY[,SIZE] the report's text font, e.g. \"Liberation Mono,7\" so that\n"
+           "                       code columns line up (default: the settings file's, else Arial 7)\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -34,6 +38,8 @@ std::string* valueSlot(TCliOptions& options, const std::string& name)
         return &options.pdfPath;
     if (name == "--report")
         return &options.reportPath;
+    if (name == "--font")
+        return &options.font;
     return nullptr;
 }
 
@@ -48,6 +54,10 @@ std::string checkCombination(const TCliOptions& o)
     const bool report = !o.pdfPath.empty() || !o.reportPath.empty();
     if (report && (o.sources.size() != 1 || !o.outputPath.empty() || !o.outDir.empty()))
         return "--pdf and --report take exactly one SOURCE and no --output or --out-dir";
+    if (!o.font.empty() && !report)
+        return "--font applies only to --pdf and --report";
+    if (!o.font.empty() && !parse_report_font(o.font))
+        return "--font needs FAMILY or FAMILY,SIZE";
     if (o.sources.size() > 1 && o.outDir.empty())
         return "several sources need --out-dir";
     return {};

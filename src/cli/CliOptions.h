@@ -12,6 +12,7 @@ struct TCliOptions {
     std::string outDir;            ///< --out-dir DIR
     std::string pdfPath;           ///< --pdf OUT.pdf
     std::string reportPath;        ///< --report OUT.rpf
+    std::string font;              ///< --font "FAMILY[,SIZE]" of the report text (empty: as is)
     std::vector<std::string> sources;
     bool help = false;
     bool version = false;

@@ -60,6 +60,17 @@ bool writeAll(std::FILE* out, const std::string& bytes)
     return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
 }
 
+// The report font: --font, else the settings file's, else none (the report keeps its own).
+std::string reportFont(const TCliOptions& options)
+{
+    if (!options.font.empty())
+        return options.font;
+    if (options.settingsPath.empty())
+        return {};
+    const auto font = read_report_font(options.settingsPath);
+    return font ? format_report_font(*font) : std::string();
+}
+
 int runReport(const TCliOptions& options, const TListingSettings& settings, std::FILE* err)
 {
     const std::string& source = options.sources.front();
@@ -73,7 +84,8 @@ int runReport(const TCliOptions& options, const TListingSettings& settings, std:
     const bool pdf = !options.pdfPath.empty();
     std::string message;
     if (!render_report_file(pdf ? TReportFormat::Pdf : TReportFormat::SavedReport,
-                            pdf ? options.pdfPath : options.reportPath, source, bytes, settings, message)) {
+                            pdf ? options.pdfPath : options.reportPath, source, bytes, settings,
+                            reportFont(options), message)) {
         std::fprintf(err, "%s\n", message.c_str());
         return CliSourceFailed;
     }

@@ -14,8 +14,10 @@
 
 #include "DeclarationScanner.h"
 #include "ListingBuilder.h"
+#include "ListingSettingsFile.h"
 #include "ReportModule.h"
 #include "ReportPreparation.h"
+#include "SourceEncoding.h"
 #include "TextCodec.h"
 #include "r_dif.h"
 
@@ -45,8 +47,19 @@ void ensureGuiApplication()
     (void)application;
 }
 
+// The memo's font for "FAMILY[,SIZE]"; without a size the memo keeps its own.
+void useFont(TF_dif& form, const std::string& text)
+{
+    const std::optional<TReportFontSpec> spec = parse_report_font(text);
+    if (!spec)
+        return;
+    QFont font(QString::fromStdString(spec->family));
+    font.setPointSizeF(spec->points > 0 ? spec->points : form.RpMemo1->Font().pointSizeF());
+    form.setMemoFont(font);
+}
+
 void render(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-            const std::string& bytes, const TListingSettings& settings)
+            const std::string& bytes, const TListingSettings& settings, const std::string& font)
 {
     ensureGuiApplication();
     const StringList listing = build_listing(bytes, settings);
@@ -61,7 +74,8 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
     if ((columns == 1 || columns == 2) && columns != form.Report1->Page().Columns())
         form.set_colunas(columns);
     const QString fullPath = QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
-    prepare_report_for(form, toCp1252(fullPath));
+    prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), detect_source_encoding(bytes));
+    useFont(form, font);
     if (format == TReportFormat::Pdf)
         write_report_pdf(form, outPath);
     else
@@ -72,12 +86,12 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
 }  // namespace tabulex
 
 extern "C" int tabulex_render_report(int format, const char* outPath, const char* sourcePath, const char* bytes,
-                                     std::size_t size, const tabulex::TListingSettings* settings, char* message,
-                                     std::size_t capacity)
+                                     std::size_t size, const tabulex::TListingSettings* settings,
+                                     const char* font, char* message, std::size_t capacity)
 {
     try {
         tabulex::render(static_cast<tabulex::TReportFormat>(format), outPath, sourcePath, std::string(bytes, size),
-                        *settings);
+                        *settings, font != nullptr ? font : "");
         return 0;
     } catch (const std::exception& error) {
         if (capacity > 0) {

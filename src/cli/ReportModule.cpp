@@ -39,7 +39,8 @@ void* openModule(std::string& message)
 }  // namespace
 
 bool render_report_file(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-                        const std::string& bytes, const TListingSettings& settings, std::string& message)
+                        const std::string& bytes, const TListingSettings& settings, const std::string& font,
+                        std::string& message)
 {
     void* handle = openModule(message);
     if (!handle)
@@ -52,7 +53,7 @@ bool render_report_file(TReportFormat format, const std::string& outPath, const 
     }
     char text[1024] = {};
     const int result = entry(static_cast<int>(format), outPath.c_str(), sourcePath.c_str(), bytes.data(),
-                             bytes.size(), &settings, text, sizeof text);
+                             bytes.size(), &settings, font.c_str(), text, sizeof text);
     // The module stays loaded: Qt's libraries do not support being unloaded mid-process.
     if (result != 0) {
         message = text;

@@ -143,6 +143,7 @@ void TRpPrinter::BeginJob() {
     if (destination_ == TRpDestination::Metafile && usePageStore_)
         store_ = std::make_unique<TRpPageList>(Compression);
     if (destination_ == TRpDestination::Printer && device_ != nullptr) applyToDevice(*device_);
+    measurer_.SetEncoding(TextEncoding);
     printedPages_ = 0;
     pageCount_ = 0;
     pageNumber_ = 0;
@@ -150,7 +151,7 @@ void TRpPrinter::BeginJob() {
 }
 
 void TRpPrinter::applyToDevice(QPrinter& device) const {
-    device.setDocName(fromCp1252(Title));
+    device.setDocName(decodeText(Title, TextEncoding));
     device.setCopyCount(std::max(1, Settings.Copies));
     const double width = PageWidth() / 10.0;
     const double length = PageLength() / 10.0;
@@ -288,6 +289,7 @@ bool TRpPrinter::PagePicture(int n, QPicture& picture) const {
 std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const {
     auto copy = std::make_unique<TRpPrinter>(TRpDestination::Metafile);
     copy->Title = Title;
+    copy->TextEncoding = TextEncoding;
     copy->Settings = Settings;
     copy->Compression = Compression;
     copy->FirstPage = FirstPage;

@@ -87,6 +87,7 @@ void TRpReport::Preview() {
     output->UsePageStore(true);
     output->Master = this;
     output->Title = ReportTitle;
+    output->TextEncoding = ReferenceSurface().Encoding();
     output->AfterPreviewHook = [this] {
         if (AfterPreview) AfterPreview(this);
     };
