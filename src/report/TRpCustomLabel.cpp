@@ -182,11 +182,11 @@ void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMe
             std::size_t k = 0;
             std::int64_t pieceAdvance = 0;
             while (k < word.size()) {
-                const std::string_view character = word.substr(k, m.CharLength(word, k));
-                const std::int64_t advance = m.Advance64(character);
+                std::size_t next = k;
+                const std::int64_t advance = m.CharAdvance64(word, next);
                 if (widthOf64(pieceAdvance + advance) > width) break;
                 pieceAdvance += advance;
-                k += character.size();
+                k = next;
             }
             formatted_.emplace_back(word.substr(0, k));
             if (!wordWrap_) return;  // the rest of the text is not printed

@@ -16,6 +16,8 @@ namespace tabulex {
 namespace {
 
 constexpr std::size_t kFileBuffer = 1 << 20;
+// Page content waiting to be compressed, at most (a few dozen pages of a dense listing).
+constexpr std::size_t kMaxQueuedBytes = 16 << 20;
 
 constexpr std::string_view kFontNames[kRpPdfFontCount] = {
     "Helvetica", "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique",
@@ -142,18 +144,20 @@ TRpPdfDocument::TRpPdfDocument(const std::string& path, double widthPt, double h
 TRpPdfDocument::~TRpPdfDocument() { Abandon(); }
 
 void TRpPdfDocument::Abandon() {
+    stopWorker();
     if (file_ == nullptr) return;
     std::fclose(file_);
     file_ = nullptr;
 }
 
 int TRpPdfDocument::reserveObject() {
+    const std::lock_guard<std::mutex> lock(mutex_);
     offsets_.push_back(0);
     return static_cast<int>(offsets_.size());
 }
 
 void TRpPdfDocument::write(std::string_view bytes) {
-    if (file_ == nullptr || failed_) return;
+    if (file_ == nullptr || failed_.load()) return;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
     offset_ += bytes.size();
 }
@@ -232,10 +236,60 @@ int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKey
 
 void TRpPdfDocument::AddPage(std::string_view content) {
     if (!Ok() || unsupported_) return;
-    const int contentObject = writeStream(content, {});
+    const int contentObject = reserveObject();
     const int pageObject = reserveObject();
-    std::string text;
-    text.reserve(128);
+    pageObjects_.push_back(pageObject);
+    if (!worker_.joinable()) worker_ = std::thread([this] { compressPages(); });
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_.load(); });
+    queue_.push_back({std::string(content), contentObject, pageObject});
+    queuedBytes_ += content.size();
+    lock.unlock();
+    wake_.notify_one();
+}
+
+void TRpPdfDocument::compressPages() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // stopping, and every page is written
+        PendingPage page = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        std::string packed;
+        bool packedOk = true;
+        try {
+            packed = rpDeflate(page.content);
+        } catch (const std::exception&) {
+            packedOk = false;
+        }
+        lock.lock();
+        queuedBytes_ -= page.content.size();
+        room_.notify_one();
+        if (!packedOk) failed_ = true;
+        if (packedOk) writePage(packed, page.contentObject, page.pageObject);
+    }
+}
+
+void TRpPdfDocument::stopWorker() {
+    if (!worker_.joinable()) return;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    worker_.join();
+}
+
+// Called by the worker with the mutex held.
+void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int pageObject) {
+    std::string text = "<< /Filter /FlateDecode /Length ";
+    beginObject(contentObject);
+    appendInt(text, packed.size());
+    text += " >>\nstream\n";
+    write(text);
+    write(packed);
+    write("\nendstream\nendobj\n");
 
     beginObject(pageObject);
     text = "<< /Type /Page /Parent ";
@@ -248,7 +302,6 @@ void TRpPdfDocument::AddPage(std::string_view content) {
     appendInt(text, static_cast<std::uint64_t>(contentObject));
     text += " 0 R >>\nendobj\n";
     write(text);
-    pageObjects_.push_back(pageObject);
 }
 
 void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict) {
@@ -313,6 +366,7 @@ void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict) {
 }
 
 bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding) {
+    stopWorker();
     if (!Ok() || unsupported_) {
         Abandon();
         return false;

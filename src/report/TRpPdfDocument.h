@@ -1,11 +1,15 @@
 #pragma once
 #include <cstdint>
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <string_view>
 #include <vector>
 
@@ -30,9 +34,9 @@ using TRpPdfWidths = std::array<std::int32_t, 256>;
 
 class TRpPdfFontEmbedder;
 
-/// A PDF 1.4 file written while pages are made: each page's content stream (compressed) and
-/// page object go to the file as soon as the page is added, so memory holds one page at a
-/// time. The fonts, the page tree, the Info dictionary, the catalogue, the xref table and the
+/// A PDF 1.4 file written while pages are made: each page's content stream and page object go
+/// to the file as soon as the page is added; a worker thread compresses and writes them while
+/// the next pages are made, holding a bounded number of pages. The fonts, the page tree, the Info dictionary, the catalogue, the xref table and the
 /// trailer follow in Finish. Text in the standard fonts uses WinAnsiEncoding, so Windows-1252
 /// bytes are written as they are; other characters are glyphs of embedded TrueType subsets
 /// (two-byte glyph ids, with a ToUnicode map so that the text can be copied out again).
@@ -45,7 +49,7 @@ public:
     TRpPdfDocument& operator=(const TRpPdfDocument&) = delete;
 
     /// False once the file could not be opened or written.
-    bool Ok() const { return file_ != nullptr && !failed_; }
+    bool Ok() const { return file_ != nullptr && !failed_.load(); }
     /// Records that a page needed something this writer cannot draw; pages added from then
     /// on are dropped. The first reason is kept.
     void MarkUnsupported(std::string reason);
@@ -82,10 +86,27 @@ private:
     int reserveObject();
     void beginObject(int number);
     void write(std::string_view bytes);
+    void writePage(const std::string& packed, int contentObject, int pageObject);
+    void compressPages();
+    void stopWorker();
 
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> buffer_;
-    bool failed_ = false;
+    std::atomic<bool> failed_ = false;
+    // Pages waiting for the worker. The mutex guards the queue, the file, the offsets and the
+    // object numbers: the worker writes while the run reserves the numbers of later objects.
+    struct PendingPage {
+        std::string content;
+        int contentObject;
+        int pageObject;
+    };
+    std::mutex mutex_;
+    std::condition_variable wake_;  ///< a page is queued, or the worker is to stop
+    std::condition_variable room_;  ///< the queue has room again
+    std::deque<PendingPage> queue_;
+    std::size_t queuedBytes_ = 0;
+    bool stopping_ = false;
+    std::thread worker_;
     bool unsupported_ = false;
     std::string unsupportedReason_;
     std::uint64_t offset_ = 0;

@@ -42,13 +42,6 @@ std::int32_t TRpFontMetrics::multiByteAdvance64(std::string_view text, std::size
     return CodePointAdvance64(nextUtf8CodePoint(text, pos));
 }
 
-std::size_t TRpFontMetrics::CharLength(std::string_view text, std::size_t pos) const {
-    if (encoding_ == SourceEncoding::Windows1252) return 1;
-    std::size_t next = pos;
-    nextUtf8CodePoint(text, next);
-    return next - pos;
-}
-
 QString TRpTextMeasurer::Decode(std::string_view text) const { return decodeText(text, encoding_); }
 
 TRpTextMeasurer::TRpTextMeasurer(int resolution)

@@ -44,8 +44,15 @@ public:
     std::int32_t Advance64(char c) const { return advance64_[static_cast<unsigned char>(c)]; }
     /// Advance of one character.
     std::int32_t CodePointAdvance64(char32_t codePoint) const;
-    /// Bytes of the character that starts at `pos` (1 for Windows-1252 text).
-    std::size_t CharLength(std::string_view text, std::size_t pos) const;
+    /// Advance of the character that starts at `pos`, moving `pos` past it.
+    std::int32_t CharAdvance64(std::string_view text, std::size_t& pos) const {
+        const auto c = static_cast<unsigned char>(text[pos]);
+        if (c < 0x80 || encoding_ == SourceEncoding::Windows1252) {
+            ++pos;
+            return advance64_[c];
+        }
+        return multiByteAdvance64(text, pos);
+    }
     static int Round64(std::int64_t value) { return static_cast<int>((value + 32) >> 6); }
 
     /// Height of a text extent (ascent plus descent) in pixels.
