@@ -149,6 +149,25 @@ TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
     EXPECT_DOUBLE_EQ(other.reportForm().RpMemo1->Font().pointSizeF(), 7.5);
 }
 
+TEST_F(ProgramTest, Utf8SourceIsPreviewedAsUtf8)
+{
+    std::ofstream(source, std::ios::binary) << "unit Exemplo;\n{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }\nend.\n";
+    TProgram program;
+    load(program);
+    TF_dif& form = program.reportForm();
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* preview = form.Report1->PreviewWindow(); preview && !form.RpMemo1->Lines().empty())
+            preview->close();
+    });
+    closer.start(10);
+    program.mainWindow().Preview1Click();
+    EXPECT_EQ(form.textEncoding(), SourceEncoding::Utf8);
+    EXPECT_EQ(form.Report1->ReportTitle, "Vis\xC3\xA3o Pr\xC3\xA9via : " + source);
+    ASSERT_GE(form.RpMemo1->Lines().size(), 2u);
+    EXPECT_NE(form.RpMemo1->Lines()[1].find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }"), std::string::npos);
+}
+
 TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
 {
     TProgram program;
