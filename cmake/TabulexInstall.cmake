@@ -24,7 +24,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 # Shared-library dependencies are computed by dpkg-shlibdeps; the platform plugin and the
-# fonts are loaded at run time and have to be named.
+# fonts are loaded at run time and have to be named. The PDF writer's libraries (zlib, the
+# HarfBuzz subsetter, fontconfig) are named too, so the package says what the report needs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, fonts-liberation, qt6-translations-l10n, zlib1g, libharfbuzz-subset0, libharfbuzz0b, libfontconfig1")
 include(CPack)

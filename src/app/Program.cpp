@@ -23,6 +23,8 @@ TProgram::TProgram()
 {
     F_tabulan->setReportForm(F_dif.get());
     F_config->setColumnsHook([this](int columns) { F_dif->set_colunas(columns); });
+    F_config->setReportFontHooks([this] { return F_tabulan->chosenReportFont(); },
+                                 [this](const TReportFontSpec& font) { F_tabulan->applyReportFont(font); });
     F_tabulan->setConfigWindow(F_config.get());
     F_tabulan->setAboutWindow(F_sobre.get());
     F_config->setAboutWindow(F_sobre.get());

@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -280,7 +281,8 @@ void TF_tabulan::carregar_arq(const std::string& path)
     ListBox1->Items().clear();
     colourListing({});
     std::string bytes = read_file_bytes(path);
-    ListBox1->Items().setItems(build_listing(bytes, ListingSettings), looksLikeUtf8Text(bytes));
+    m_sourceEncoding = detect_source_encoding(bytes);
+    ListBox1->Items().setItems(build_listing(bytes, ListingSettings), m_sourceEncoding == SourceEncoding::Utf8);
     StatusPanels[1]->setText(QString::number(ListBox1->Items().count()) + QStringLiteral(" linhas"));
     StatusPanels[2]->setText(displayPath(path));
     colourListing(bytes);
@@ -296,7 +298,7 @@ void TF_tabulan::carrega_var(const std::string& path)
     ListBox5->Items().clear();
     const std::string bytes = read_file_bytes(path);
     TDeclarationLists lists = scan_declarations(bytes);
-    const bool utf8 = looksLikeUtf8Text(bytes);
+    const bool utf8 = m_sourceEncoding == SourceEncoding::Utf8;
     listbox3->Items().setItems(std::move(lists.listbox3), utf8);
     ListBox4->Items().setItems(std::move(lists.ListBox4), utf8);
     ListBox5->Items().setItems(std::move(lists.ListBox5), utf8);
@@ -577,12 +579,32 @@ void TF_tabulan::setReportForm(TF_dif* form)
 
 void TF_tabulan::Fonte1Click()
 {
-    const std::optional<QFont> chosen = TDialogs::current().chooseFont(this, ListBox1->font());
+    // The dialog starts on the font the listing is drawn with: the family the requested one
+    // resolved to and its size in points, so OK without changes keeps the listing as it is.
+    const QFontInfo drawn(ListBox1->font());
+    QFont initial(drawn.family());
+    initial.setPointSizeF(drawn.pointSizeF());
+    initial.setBold(drawn.bold());
+    initial.setItalic(drawn.italic());
+    const std::optional<QFont> chosen = TDialogs::current().chooseFont(this, initial);
     if (!chosen)
         return;
-    ListBox1->setFont(*chosen);
+    useReportFont(*chosen);
+}
+
+void TF_tabulan::applyReportFont(const TReportFontSpec& font)
+{
+    QFont chosen(QString::fromStdString(font.family));
+    chosen.setPointSizeF(font.points > 0 ? font.points : QFontInfo(ListBox1->font()).pointSizeF());
+    useReportFont(chosen);
+}
+
+void TF_tabulan::useReportFont(const QFont& font)
+{
+    ListBox1->setFont(font);
     if (m_report)
-        m_report->setMemoFont(*chosen);
+        m_report->setMemoFont(font);
+    m_reportFont = TReportFontSpec{font.family().toStdString(), font.pointSizeF() > 0 ? font.pointSizeF() : 0};
 }
 
 void TF_tabulan::Preview1Click()
@@ -590,7 +612,7 @@ void TF_tabulan::Preview1Click()
     if (!m_report)
         return;
     guarded([this] {
-        prepare_report_for(*m_report, toCp1252(displayPath(arq_atual)));
+        prepare_report_for(*m_report, arq_atual, m_sourceEncoding);
         Preview(*m_report->Report1);
     });
 }

@@ -2,10 +2,13 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ListingSettings.h"
+#include "ListingSettingsFile.h"
+#include "SourceEncoding.h"
 #include "TWideListBox.h"
 
 class QAction;
@@ -39,6 +42,11 @@ public:
     void setAboutWindow(QDialog* window) { m_about = window; }
     /// The report form fed from the four lists by "Visão Prévia" (not owned).
     void setReportForm(TF_dif* form);
+    /// The report font chosen with "&Fonte" or read from the settings file, if any.
+    std::optional<TReportFontSpec> chosenReportFont() const { return m_reportFont; }
+    /// Gives the listing and the report's text `font`, as choosing it with "&Fonte" does; a
+    /// font without a size keeps the listing's size.
+    void applyReportFont(const TReportFontSpec& font);
 
     /// Builds the listing of `path` into ListBox1, writes the status bar, then runs carrega_var.
     /// Throws EFOpenError when the file cannot be read.
@@ -145,6 +153,10 @@ private:
     std::vector<std::string> recent_;
     QList<QAction*> recentActions_;
     QAction* N2 = nullptr;
+    /// Encoding of the loaded file, decided once from its bytes when it is listed.
+    SourceEncoding m_sourceEncoding = SourceEncoding::Windows1252;
+    std::optional<TReportFontSpec> m_reportFont;
+    void useReportFont(const QFont& font);
 };
 
 /// Local file name bytes of a path chosen in a dialog, and back for display.

@@ -1,13 +1,15 @@
 #include "CliOptions.h"
 
+#include "ListingSettingsFile.h"
+
 namespace tabulex {
 
 const char* cli_usage()
 {
     return "usage: tabulex-cli [--settings FILE.ini] [--output FILE | --out-dir DIR] [--ext LIST]\n"
            "                   [--jobs N] SOURCE|FOLDER...\n"
-           "       tabulex-cli [--settings FILE.ini] --pdf OUT.pdf SOURCE\n"
-           "       tabulex-cli [--settings FILE.ini] --report OUT.rpf SOURCE\n"
+           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --pdf OUT.pdf SOURCE\n"
+           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --report OUT.rpf SOURCE\n"
            "       tabulex-cli [--settings FILE.ini] [--ext LIST] --html OUT_DIR SOURCE|FOLDER...\n"
            "\n"
            "Writes the numbered listing, cross reference, routine list and uses list of each\n"
@@ -30,6 +32,8 @@ const char* cli_usage()
            "  --html OUT_DIR       write a browsable HTML listing of the sources into OUT_DIR,\n"
            "                       created when missing: index.html, one page per source,\n"
            "                       tabulex.css and tabulex.js\n"
+           "  --font FAMILY[,SIZE] the report's text font, e.g. \"Liberation Mono,7\" so that\n"
+           "                       code columns line up (default: the settings file's, else Arial 7)\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -50,6 +54,8 @@ std::string* valueSlot(TCliOptions& options, const std::string& name)
         return &options.reportPath;
     if (name == "--html")
         return &options.htmlDir;
+    if (name == "--font")
+        return &options.font;
     return nullptr;
 }
 
@@ -95,6 +101,10 @@ std::string checkCombination(const TCliOptions& o)
     const bool report = !o.pdfPath.empty() || !o.reportPath.empty();
     if (report && (o.sources.size() != 1 || !o.outputPath.empty() || !o.outDir.empty()))
         return "--pdf and --report take exactly one SOURCE and no --output or --out-dir";
+    if (!o.font.empty() && !report)
+        return "--font applies only to --pdf and --report";
+    if (!o.font.empty() && !parse_report_font(o.font))
+        return "--font needs FAMILY or FAMILY,SIZE";
     if (o.sources.size() > 1 && o.outDir.empty())
         return "several sources need --out-dir";
     return {};

@@ -17,6 +17,7 @@ struct TCliOptions {
     std::string htmlDir;           ///< --html OUT_DIR
     TSourceExtensions extensions = default_source_extensions();  ///< --ext LIST, for folders
     unsigned jobs = 0;             ///< --jobs N (0: one per processor)
+    std::string font;              ///< --font "FAMILY[,SIZE]" of the report text (empty: as is)
     std::vector<std::string> sources;
     bool help = false;
     bool version = false;

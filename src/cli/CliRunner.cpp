@@ -159,6 +159,17 @@ void runInParallel(TTextRun& run, unsigned jobs, const std::function<void(const 
     }
 }
 
+// The report font: --font, else the settings file's, else none (the report keeps its own).
+std::string reportFont(const TCliOptions& options)
+{
+    if (!options.font.empty())
+        return options.font;
+    if (options.settingsPath.empty())
+        return {};
+    const auto font = read_report_font(options.settingsPath);
+    return font ? format_report_font(*font) : std::string();
+}
+
 int runReport(const TCliOptions& options, const TListingSettings& settings, std::FILE* err)
 {
     const std::string& source = options.sources.front();
@@ -172,7 +183,8 @@ int runReport(const TCliOptions& options, const TListingSettings& settings, std:
     const bool pdf = !options.pdfPath.empty();
     std::string message;
     if (!render_report_file(pdf ? TReportFormat::Pdf : TReportFormat::SavedReport,
-                            pdf ? options.pdfPath : options.reportPath, source, bytes, settings, message)) {
+                            pdf ? options.pdfPath : options.reportPath, source, bytes, settings,
+                            reportFont(options), message)) {
         std::fprintf(err, "%s\n", message.c_str());
         return CliSourceFailed;
     }

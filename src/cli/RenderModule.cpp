@@ -15,8 +15,10 @@
 
 #include "DeclarationScanner.h"
 #include "ListingBuilder.h"
+#include "ListingSettingsFile.h"
 #include "ReportModule.h"
 #include "report/form/ReportPreparation.h"
+#include "SourceEncoding.h"
 #include "text/TextCodec.h"
 #include "report/form/r_dif.h"
 
@@ -46,8 +48,19 @@ void ensureGuiApplication()
     (void)application;
 }
 
+// The memo's font for "FAMILY[,SIZE]"; without a size the memo keeps its own.
+void useFont(TF_dif& form, const std::string& text)
+{
+    const std::optional<TReportFontSpec> spec = parse_report_font(text);
+    if (!spec)
+        return;
+    QFont font(QString::fromStdString(spec->family));
+    font.setPointSizeF(spec->points > 0 ? spec->points : form.RpMemo1->Font().pointSizeF());
+    form.setMemoFont(font);
+}
+
 void render(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-            const std::string& bytes, const TListingSettings& settings)
+            const std::string& bytes, const TListingSettings& settings, const std::string& font)
 {
     ensureGuiApplication();
     const StringList listing = build_listing(bytes, settings);
@@ -62,7 +75,8 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
     if ((columns == 1 || columns == 2) && columns != form.Report1->Page().Columns())
         form.set_colunas(columns);
     const QString fullPath = QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
-    prepare_report_for(form, toCp1252(fullPath));
+    prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), detect_source_encoding(bytes));
+    useFont(form, font);
     if (format == TReportFormat::Pdf)
         write_report_pdf(form, outPath);
     else
@@ -91,7 +105,7 @@ extern "C" int tabulex_render_interface_version()
 
 extern "C" int tabulex_render_report(int version, int format, const char* outPath, const char* sourcePath,
                                      const char* bytes, std::size_t size, const tabulex::TListingSettings* settings,
-                                     char* message, std::size_t capacity)
+                                     const char* font, char* message, std::size_t capacity)
 {
     if (version != tabulex::kRenderInterfaceVersion) {
         const std::string text = "The report module does not match tabulex-cli (interface " +
@@ -102,7 +116,7 @@ extern "C" int tabulex_render_report(int version, int format, const char* outPat
     }
     try {
         tabulex::render(static_cast<tabulex::TReportFormat>(format), outPath, sourcePath, std::string(bytes, size),
-                        *settings);
+                        *settings, font != nullptr ? font : "");
         return 0;
     } catch (const std::exception& error) {
         writeMessage(error.what(), message, capacity);

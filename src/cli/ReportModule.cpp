@@ -48,17 +48,18 @@ bool moduleVersionMatches(void* handle, const std::string& path, std::string& me
 }  // namespace
 
 bool render_report_file(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-                        const std::string& bytes, const TListingSettings& settings, std::string& message)
+                        const std::string& bytes, const TListingSettings& settings, const std::string& font,
+                        std::string& message)
 {
     const std::filesystem::path module = findModule(message);
     if (module.empty())
         return false;
-    return render_report_with_module(module.string(), format, outPath, sourcePath, bytes, settings, message);
+    return render_report_with_module(module.string(), format, outPath, sourcePath, bytes, settings, font, message);
 }
 
 bool render_report_with_module(const std::string& modulePath, TReportFormat format, const std::string& outPath,
                                const std::string& sourcePath, const std::string& bytes,
-                               const TListingSettings& settings, std::string& message)
+                               const TListingSettings& settings, const std::string& font, std::string& message)
 {
     void* handle = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
@@ -76,7 +77,7 @@ bool render_report_with_module(const std::string& modulePath, TReportFormat form
     }
     char text[1024] = {};
     const int result = entry(kRenderInterfaceVersion, static_cast<int>(format), outPath.c_str(), sourcePath.c_str(),
-                             bytes.data(), bytes.size(), &settings, text, sizeof text);
+                             bytes.data(), bytes.size(), &settings, font.c_str(), text, sizeof text);
     if (result != 0) {
         message = text;
         return false;

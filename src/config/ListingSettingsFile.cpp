@@ -3,6 +3,8 @@
 #include "IniFile.h"
 
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <variant>
 
 namespace tabulex {
@@ -76,6 +78,73 @@ void write_listing_settings(const std::string& iniPath, const TListingSettings& 
     TIniFile ini(iniPath);
     for (const SettingsKey& entry : kSettingsKeys)
         std::visit(Writer{ini, entry, values}, entry.field);
+}
+
+namespace {
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::optional<double> parsePoints(std::string_view text)
+{
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= 1 && value <= 400))
+        return std::nullopt;
+    return value;
+}
+
+constexpr const char* kFontSection = "Relatorio";
+constexpr const char* kFontKey = "fonte";
+
+}  // namespace
+
+std::optional<TReportFontSpec> parse_report_font(std::string_view text)
+{
+    TReportFontSpec font;
+    std::string_view family = trimmed(text);
+    const auto comma = family.rfind(',');
+    if (comma != std::string_view::npos) {
+        if (const auto points = parsePoints(trimmed(family.substr(comma + 1)))) {
+            font.points = *points;
+            family = trimmed(family.substr(0, comma));
+        }
+    }
+    if (family.empty())
+        return std::nullopt;
+    font.family = family;
+    return font;
+}
+
+std::string format_report_font(const TReportFontSpec& font)
+{
+    if (font.points <= 0)
+        return font.family;
+    const long hundredths = std::lround(font.points * 100);
+    std::string text = font.family + ',' + std::to_string(hundredths / 100);
+    if (hundredths % 100 != 0) {
+        text += '.' + std::to_string(hundredths % 100 / 10);
+        if (hundredths % 10 != 0)
+            text += std::to_string(hundredths % 10);
+    }
+    return text;
+}
+
+std::optional<TReportFontSpec> read_report_font(const std::string& iniPath)
+{
+    const TIniFile ini(iniPath);
+    return parse_report_font(ini.ReadString(kFontSection, kFontKey, std::string()));
+}
+
+void write_report_font(const std::string& iniPath, const TReportFontSpec& font)
+{
+    TIniFile ini(iniPath);
+    ini.WriteString(kFontSection, kFontKey, format_report_font(font));
 }
 
 }  // namespace tabulex

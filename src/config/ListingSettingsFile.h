@@ -1,7 +1,9 @@
 #pragma once
 #include "ListingSettings.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tabulex {
 
@@ -15,5 +17,26 @@ void read_listing_settings(const std::string& iniPath, TListingSettings& into);
 /// Throws EIniFileError at the first key that cannot be written; the keys before it stay
 /// written.
 void write_listing_settings(const std::string& iniPath, const TListingSettings& values);
+
+/// The report's text font as the settings file and the batch command give it: "FAMILY" or
+/// "FAMILY,SIZE" with the size in points.
+struct TReportFontSpec {
+    std::string family;
+    double points = 0;  ///< 0: the size is not given
+
+    bool operator==(const TReportFontSpec&) const = default;
+};
+
+/// Reads "FAMILY[,SIZE]"; blanks around either part are ignored. A text after the last comma
+/// that is not a size from 1 to 400 points belongs to the family. No value for an empty
+/// family.
+std::optional<TReportFontSpec> parse_report_font(std::string_view text);
+/// "FAMILY,SIZE" (or "FAMILY" without a size), the size with at most two decimals.
+std::string format_report_font(const TReportFontSpec& font);
+
+/// The report font key `fonte` of section "Relatorio"; no value when absent or unusable.
+std::optional<TReportFontSpec> read_report_font(const std::string& iniPath);
+/// Writes the report font key (after the Listing settings keys when it is new).
+void write_report_font(const std::string& iniPath, const TReportFontSpec& font);
 
 }  // namespace tabulex

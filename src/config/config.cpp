@@ -350,6 +350,13 @@ void TF_config::connectChanges()
     connect(RG_colunas, &TRadioGroup::itemIndexChanged, this, &TF_config::RG_colunasClick);
 }
 
+void TF_config::setReportFontHooks(std::function<std::optional<TReportFontSpec>()> chosen,
+                                   std::function<void(const TReportFontSpec&)> apply)
+{
+    chosenFont_ = std::move(chosen);
+    applyFont_ = std::move(apply);
+}
+
 void TF_config::setColumnsHook(std::function<void(int columns)> hook)
 {
     columnsHook_ = std::move(hook);
@@ -487,6 +494,8 @@ void TF_config::BB_salvarClick()
         if (settingsPath_ == userSettingsPath())
             make_settings_folder(settingsPath_);
         write_listing_settings(settingsPath_, controlSettings());
+        if (const auto font = chosenFont_ ? chosenFont_() : std::nullopt)
+            write_report_font(settingsPath_, *font);
     } catch (const EIniFileError& error) {
         // Coming back from this message is no return from another window: keep the controls.
         inOwnMessage_ = true;
@@ -498,6 +507,8 @@ void TF_config::BB_salvarClick()
 void TF_config::BB_lerClick()
 {
     read_listing_settings(settingsPath_, settings_);
+    if (const auto font = read_report_font(settingsPath_); font && applyFont_)
+        applyFont_(*font);
     FormActivate();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "ListingSettings.h"
+#include "ListingSettingsFile.h"
 
 #include <QDialog>
 #include <array>
@@ -41,6 +42,10 @@ public:
 
     /// Called with the report's column count (1 or 2) whenever the column choice changes.
     void setColumnsHook(std::function<void(int columns)> hook);
+    /// The report font chosen with "Fonte" (none when the user never chose one), written by
+    /// "Salvar"; and where "Ler" hands a report font found in the settings file.
+    void setReportFontHooks(std::function<std::optional<TReportFontSpec>()> chosen,
+                            std::function<void(const TReportFontSpec&)> apply);
     /// The About window shown by "Sobre" (not owned).
     void setAboutWindow(QDialog* about);
     /// The settings file written by "Salvar" and read by "Ler".
@@ -168,6 +173,8 @@ private:
 
     TListingSettings& settings_;
     std::function<void(int)> columnsHook_;
+    std::function<std::optional<TReportFontSpec>()> chosenFont_;
+    std::function<void(const TReportFontSpec&)> applyFont_;
     QDialog* about_ = nullptr;
     std::string settingsPath_;
     bool reloadOnActivate_ = false;

@@ -1,11 +1,13 @@
 #include "Program.h"
 
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "FakeDialogs.h"
 #include "report/form/ReportPreparation.h"
@@ -71,10 +73,14 @@ TEST_F(ProgramTest, FontCommandChangesListingAndReportTextOnly)
 
     window.Fonte1Click();  // cancelled
     EXPECT_EQ(window.ListBox1->font().family(), "Courier New");
+    const QFontInfo drawn(window.ListBox1->font());
 
     dialogs.fontAnswers = {chosen};
     window.Fonte1Click();
-    EXPECT_EQ(dialogs.lastInitialFont.family(), "Courier New");
+    // The dialog starts on the family and size actually drawn, not on a family that is not
+    // installed (which the dialog would replace by its own default).
+    EXPECT_EQ(dialogs.lastInitialFont.family(), drawn.family());
+    EXPECT_DOUBLE_EQ(dialogs.lastInitialFont.pointSizeF(), drawn.pointSizeF());
     EXPECT_EQ(window.ListBox1->font().family(), "Liberation Serif");
     EXPECT_EQ(program.reportForm().RpMemo1->Font().family(), "Liberation Serif");
     EXPECT_EQ(window.listbox3->font(), xrefFont);
@@ -112,6 +118,54 @@ TEST_F(ProgramTest, SavedSettingsComeBackAfterARestartWithLerAndEfetivar)
     dialogs.modalAnswers = {QDialog::Accepted};
     program.mainWindow().Configurar1Click();
     EXPECT_EQ(program.mainWindow().ListBox1->Items().item(5), "0006 !  X;");
+}
+
+TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
+{
+    const std::string ini = (dir / "tabulex.ini").string();
+    TProgram program;
+    load(program);
+    TF_config& config = program.configWindow();
+    config.setSettingsPath(ini);
+    config.FormActivate();
+    config.BB_salvarClick();
+    EXPECT_FALSE(read_report_font(ini));
+
+    QFont mono("Liberation Mono");
+    mono.setPointSizeF(7.5);
+    dialogs.fontAnswers = {mono};
+    program.mainWindow().Fonte1Click();
+    config.BB_salvarClick();
+    std::ifstream file(ini);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("units=1\r\nfonte=Liberation Mono,7.5"), std::string::npos) << text;
+
+    TProgram other;
+    load(other);
+    other.configWindow().setSettingsPath(ini);
+    other.configWindow().BB_lerClick();
+    EXPECT_EQ(other.mainWindow().ListBox1->font().family(), "Liberation Mono");
+    EXPECT_EQ(other.reportForm().RpMemo1->Font().family(), "Liberation Mono");
+    EXPECT_DOUBLE_EQ(other.reportForm().RpMemo1->Font().pointSizeF(), 7.5);
+}
+
+TEST_F(ProgramTest, Utf8SourceIsPreviewedAsUtf8)
+{
+    std::ofstream(source, std::ios::binary) << "unit Exemplo;\n{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }\nend.\n";
+    TProgram program;
+    load(program);
+    TF_dif& form = program.reportForm();
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* preview = form.Report1->PreviewWindow(); preview && !form.RpMemo1->Lines().empty())
+            preview->close();
+    });
+    closer.start(10);
+    program.mainWindow().Preview1Click();
+    EXPECT_EQ(form.textEncoding(), SourceEncoding::Utf8);
+    EXPECT_EQ(form.Report1->ReportTitle, "Vis\xC3\xA3o Pr\xC3\xA9via : " + source);
+    ASSERT_GE(form.RpMemo1->Lines().size(), 2u);
+    EXPECT_NE(form.RpMemo1->Lines()[1].find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }"), std::string::npos);
 }
 
 TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)

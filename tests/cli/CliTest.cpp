@@ -145,7 +145,8 @@ TEST_F(CliTest, UnusableArgumentsGiveUsageAndStatusTwo)
 {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{}, {"--bogus", "x.pas"}, {"--output"}, {"a.pas", "b.pas"},
-          {"--output", "x", "--out-dir", "d", "a.pas"}, {"--pdf", "o.pdf", "a.pas", "b.pas"}}) {
+          {"--output", "x", "--out-dir", "d", "a.pas"}, {"--pdf", "o.pdf", "a.pas", "b.pas"},
+          {"--font", "Liberation Mono,7", "a.pas"}, {"--font", ",7", "--pdf", "o.pdf", "a.pas"}}) {
         CliRun r = runCli(args);
         EXPECT_EQ(r.status, CliUsage);
         EXPECT_NE(r.err.find("usage: tabulex-cli"), std::string::npos);
@@ -257,7 +258,7 @@ TEST_F(CliTest, ReportModuleOfAnotherBuildIsRefused)
     const TListingSettings settings;
     std::string message;
     EXPECT_FALSE(render_report_with_module(STALE_RENDER_MODULE, TReportFormat::Pdf, path("stale.pdf"),
-                                           path("Exemplo.pas"), kExample, settings, message));
+                                           path("Exemplo.pas"), kExample, settings, "", message));
     EXPECT_NE(message.find("out of date"), std::string::npos) << message;
     EXPECT_FALSE(fs::exists(dir / "stale.pdf"));
 
@@ -269,9 +270,47 @@ TEST_F(CliTest, ReportModuleOfAnotherBuildIsRefused)
     ASSERT_NE(entry, nullptr);
     char text[256] = {};
     const std::string out = path("old.pdf");
-    EXPECT_EQ(entry(0, 0, out.c_str(), path("Exemplo.pas").c_str(), kExample, std::strlen(kExample), &settings,
+    EXPECT_EQ(entry(0, 0, out.c_str(), path("Exemplo.pas").c_str(), kExample, std::strlen(kExample), &settings, "",
                     text, sizeof text),
               2);
     EXPECT_NE(std::string(text).find("reinstall"), std::string::npos) << text;
     EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(CliTest, FontOptionAndSettingsFileChooseTheReportFont)
+{
+    if (std::system("command -v pdffonts >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pdffonts is not installed";
+    const auto fonts = [&](const std::string& pdf) {
+        EXPECT_EQ(std::system(("pdffonts " + pdf + " > " + path("fonts.txt")).c_str()), 0);
+        return slurp(dir / "fonts.txt");
+    };
+    CliRun plain = runCli({"--pdf", path("plain.pdf"), path("Exemplo.pas")});
+    ASSERT_EQ(plain.status, CliOk) << plain.err;
+    EXPECT_EQ(fonts(path("plain.pdf")).find("Courier"), std::string::npos);
+
+    CliRun mono = runCli({"--font", "Liberation Mono,7", "--pdf", path("mono.pdf"), path("Exemplo.pas")});
+    ASSERT_EQ(mono.status, CliOk) << mono.err;
+    EXPECT_NE(fonts(path("mono.pdf")).find("Courier"), std::string::npos);
+
+    std::ofstream(dir / "s.ini", std::ios::binary) << "[Relatorio]\r\nfonte=Courier New\r\n";
+    CliRun fromSettings = runCli({"--settings", path("s.ini"), "--pdf", path("ini.pdf"), path("Exemplo.pas")});
+    ASSERT_EQ(fromSettings.status, CliOk) << fromSettings.err;
+    EXPECT_NE(fonts(path("ini.pdf")).find("Courier"), std::string::npos);
+}
+
+TEST_F(CliTest, Utf8SourceGivesItsTextBackFromThePdf)
+{
+    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pdftotext is not installed";
+    std::ofstream(dir / "Grego.pas", std::ios::binary)
+        << "unit Grego;\n{ fun\xC3\xA7\xC3\xA3o \xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82 "
+           "\xD0\xBC\xD0\xB8\xD1\x80 }\nend.\n";
+    CliRun r = runCli({"--pdf", path("g.pdf"), path("Grego.pas")});
+    ASSERT_EQ(r.status, CliOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    ASSERT_EQ(std::system(("pdftotext " + path("g.pdf") + " " + path("g.txt")).c_str()), 0);
+    EXPECT_NE(slurp(dir / "g.txt").find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82 "
+                                        "\xD0\xBC\xD0\xB8\xD1\x80 }"),
+              std::string::npos);
 }

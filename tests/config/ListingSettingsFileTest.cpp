@@ -166,3 +166,18 @@ TEST_F(ListingSettingsFileTest, FailedSaveReportsTheFileName)
 
 }  // namespace
 }  // namespace tabulex
+
+TEST(ReportFontText, FamilyWithOptionalSize)
+{
+    using namespace tabulex;
+    EXPECT_EQ(parse_report_font("Liberation Mono,7"), (TReportFontSpec{"Liberation Mono", 7}));
+    EXPECT_EQ(parse_report_font(" Courier New , 8.5 "), (TReportFontSpec{"Courier New", 8.5}));
+    EXPECT_EQ(parse_report_font("DejaVu Sans"), (TReportFontSpec{"DejaVu Sans", 0}));
+    EXPECT_EQ(parse_report_font("Foo, Bar"), (TReportFontSpec{"Foo, Bar", 0}));  // no size after the comma
+    EXPECT_EQ(parse_report_font("Mono,0"), (TReportFontSpec{"Mono,0", 0}));
+    EXPECT_FALSE(parse_report_font(""));
+    EXPECT_FALSE(parse_report_font(" ,7"));
+    EXPECT_EQ(format_report_font({"Liberation Mono", 7.5}), "Liberation Mono,7.5");
+    EXPECT_EQ(format_report_font({"Liberation Mono", 8.25}), "Liberation Mono,8.25");
+    EXPECT_EQ(format_report_font({"Arial", 0}), "Arial");
+}

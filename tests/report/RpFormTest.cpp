@@ -7,8 +7,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "report/form/ReportPreparation.h"
 #include "ReportTestSupport.h"
 #include "report/form/r_dif.h"
+#include "text/TextCodec.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;
@@ -141,4 +143,56 @@ TEST_F(FormFixture, WritesAPdfWithItsPagesAndText) {
     EXPECT_TRUE(out.contains(QStringLiteral("C:\\fontes\\teste.pas")));
     EXPECT_TRUE(out.contains(QStringLiteral("Página:")));
     EXPECT_EQ(out.count(QStringLiteral("\f")), 2);
+}
+
+TEST_F(FormFixture, PathOutsideWindows1252MakesTheReportUtf8AndConvertsTheLines) {
+    listing = {"a\xE7\xE3o := 1;"};  // Windows-1252 source
+    prepare_report_for(*form, "/tmp/\xCE\xB1\xCE\xB2/a.pas", SourceEncoding::Windows1252);
+    EXPECT_EQ(form->textEncoding(), SourceEncoding::Utf8);
+    EXPECT_EQ(form->RpLabel5->Caption(), "/tmp/\xCE\xB1\xCE\xB2/a.pas");
+    EXPECT_EQ(form->Report1->ReportTitle, "Vis\xC3\xA3o Pr\xC3\xA9via : /tmp/\xCE\xB1\xCE\xB2/a.pas");
+    EXPECT_EQ(form->RpLabel6->Caption(), "P\xC3\xA1gina:");
+    EXPECT_EQ(feed().front(), "a\xC3\xA7\xC3\xA3o := 1;");
+
+    // A path Windows-1252 can show keeps a Windows-1252 source's report byte for byte.
+    form->RpMemo1->ClearLines();
+    form->Report1AfterPreview(form->Report1.get());
+    prepare_report_for(*form, "/tmp/a\xC3\xA7\xC3\xA3o/a.pas", SourceEncoding::Windows1252);
+    EXPECT_EQ(form->textEncoding(), SourceEncoding::Windows1252);
+    EXPECT_EQ(form->RpLabel5->Caption(), "/tmp/a\xE7\xE3o/a.pas");
+    EXPECT_EQ(form->RpLabel6->Caption(), "P\xE1gina:");
+    EXPECT_EQ(feed().front(), "a\xE7\xE3o := 1;");
+}
+
+TEST_F(FormFixture, LongPathIsShortenedInTheMiddleBeforeTheDate) {
+    std::string path = "/home/usuario";
+    while (path.size() < 140) path += "/projetos/sistema";
+    path += "/Unidade.pas";
+    ASSERT_GE(path.size(), 150u);
+    for (const SourceEncoding encoding : {SourceEncoding::Windows1252, SourceEncoding::Utf8}) {
+        prepare_report_for(*form, path, encoding);
+        const std::string caption = form->RpLabel5->Caption();
+        const QString shown = decodeText(caption, encoding);
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("/home/usuario"))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(QStringLiteral("/Unidade.pas"))) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QChar(0x2026)));
+        EXPECT_LT(form->RpLabel5->PixelLeft() + form->RpLabel5->TextWidthOf(caption), form->RpSysData1->PixelLeft());
+        // The title keeps the whole path.
+        EXPECT_NE(form->Report1->ReportTitle.find(path), std::string::npos);
+    }
+    // A path that fits stays whole.
+    prepare_report_for(*form, "/tmp/Unidade.pas");
+    EXPECT_EQ(form->RpLabel5->Caption(), "/tmp/Unidade.pas");
+}
+
+TEST(ShortenedInMiddle, KeepsTheNameWholeWhileTheFoldersCanGo) {
+    const auto upTo = [](int n) { return [n](const QString& s) { return s.size() <= n; }; };
+    EXPECT_EQ(shortened_in_middle(QStringLiteral("/a/bcdefgh/x.pas"), upTo(20)), QStringLiteral("/a/bcdefgh/x.pas"));
+    const QString cut = shortened_in_middle(QStringLiteral("/abcdefghij/x.pas"), upTo(12));
+    EXPECT_EQ(cut.size(), 12);
+    EXPECT_TRUE(cut.endsWith(QStringLiteral("/x.pas"))) << cut.toStdString();
+    EXPECT_TRUE(cut.startsWith(QStringLiteral("/ab"))) << cut.toStdString();
+    // Too narrow for the name: the name is shortened too, never beyond one mark.
+    EXPECT_EQ(shortened_in_middle(QStringLiteral("/d/Unidade.pas"), upTo(5)).size(), 5);
+    EXPECT_EQ(shortened_in_middle(QStringLiteral("abc"), upTo(0)), QString(QChar(0x2026)));
 }

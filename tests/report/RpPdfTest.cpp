@@ -288,3 +288,52 @@ TEST_F(FormPdf, MappedFontsStayOnTheDirectPath) {
     EXPECT_TRUE(fonts.contains(QStringLiteral("Helvetica-Bold"))) << fonts.toStdString();
     EXPECT_TRUE(fonts.contains(QStringLiteral("Helvetica "))) << fonts.toStdString();
 }
+
+TEST_F(FormPdf, Utf8TextOutsideWindows1252IsEmbeddedAndComesBack) {
+    listing = {"{ fun\xC3\xA7\xC3\xA3o conclu\xC3\xAD" "do }",
+               "s := '\xCE\xB1\xCE\xB2\xCE\xB3 \xCE\xB4\xCE\xAD\xCE\xBB\xCF\x84\xCE\xB1';",
+               "r := '\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80';",
+               "m := 'x\xF4\x8F\xBF\xBDy';"};  // a private character no font has
+    form->setTextEncoding(SourceEncoding::Utf8, SourceEncoding::Utf8);
+    const std::string directFile = direct();
+    const std::unique_ptr<TRpPrinter> pages = form->Report1->GeneratePages();
+    ASSERT_TRUE(pages);
+    const std::string pictureFile = path("picture.pdf");
+    ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
+    for (const std::string& file : {directFile, pictureFile}) {
+        SCOPED_TRACE(file);
+        const QString text = runTool("pdftotext", {QString::fromStdString(file), QStringLiteral("-")});
+        EXPECT_TRUE(text.contains(QStringLiteral("{ função concluído }"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("s := 'αβγ δέλτα';"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("r := 'Привет мир';"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Serviços de Informática")));
+    }
+    // The missing character is drawn as a visible mark, not dropped.
+    const QString direct = runTool("pdftotext", {QString::fromStdString(directFile), QStringLiteral("-")});
+    EXPECT_TRUE(direct.contains(QStringLiteral("x\uFFFD"))) << direct.toStdString();
+    const QString fonts = runTool("pdffonts", {QString::fromStdString(directFile)});
+    EXPECT_TRUE(fonts.contains(QRegularExpression(QStringLiteral("\\+LiberationSans\\s+CID TrueType\\s+Identity-H\\s+yes yes yes"))))
+        << fonts.toStdString();
+    // Words sit where the recorded pages put them.
+    const std::vector<Word> a = words(directFile);
+    const std::vector<Word> b = words(pictureFile);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].text.contains(QChar(0xFFFD))) continue;  // the recorded page draws its own mark
+        SCOPED_TRACE(a[i].text.toStdString());
+        EXPECT_EQ(a[i].text, b[i].text);
+        EXPECT_NEAR(a[i].xMin, b[i].xMin, 1.0);
+        EXPECT_NEAR(a[i].xMax, b[i].xMax, 1.0);
+    }
+}
+
+TEST_F(FormPdf, PageContentIsCompressed) {
+    for (int i = 1; i <= 300; ++i) listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
+    const std::string file = direct();
+    QFile pdf(QString::fromStdString(file));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    EXPECT_TRUE(bytes.contains("/FlateDecode"));
+    EXPECT_FALSE(bytes.contains("linha de teste"));
+    EXPECT_LT(bytes.size(), 12000);
+}

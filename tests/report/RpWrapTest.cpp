@@ -127,6 +127,23 @@ TEST_F(MemoFixture, OverlongWordsAreBrokenOverLinesWithoutLosingCharacters) {
     EXPECT_EQ(wrap({"ab cd"}, 0), (Lines{"", "", ""}));
 }
 
+TEST_F(MemoFixture, Utf8WordsBreakBetweenCharactersNeverInsideOne) {
+    sample.report->ReferenceSurface().SetEncoding(SourceEncoding::Utf8);
+    const std::string word = "\xCE\xB1\xCE\xB2\xCE\xB3\xD0\x96\xD0\xB8\xC3\xA7\xC3\xA3o";  // αβγЖиção
+    const int width = memo->TextWidthOf("\xCE\xB1\xCE\xB2");
+    ASSERT_EQ(memo->TextWidthOf("\xCE\xB1\xCE\xB2"),
+              QFontMetrics(rpEngineFont(memo->Font())).horizontalAdvance(QStringLiteral("αβ")) + 1);
+    const Lines pieces = wrap({word}, width);
+    ASSERT_GT(pieces.size(), 2u);
+    std::string joined;
+    for (const std::string& piece : pieces) {
+        EXPECT_TRUE(isValidUtf8(piece)) << piece;
+        EXPECT_LE(memo->TextWidthOf(piece), width) << piece;
+        joined += piece;
+    }
+    EXPECT_EQ(joined, word);
+}
+
 TEST_F(MemoFixture, WithoutWordWrapTheRestOfTheTextIsDropped) {
     memo->SetWordWrap(false);
     const int width = memo->TextWidthOf("aaa bbb ");

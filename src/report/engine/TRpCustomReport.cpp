@@ -126,6 +126,7 @@ void TRpCustomReport::preparePrinter() {
     printer_->FirstPage = PrinterSettings.FirstPage;
     printer_->LastPage = PrinterSettings.LastPage;
     printer_->Title = ReportTitle;
+    printer_->TextEncoding = reference_.Encoding();
     printer_->Compression = (Options & Compression) != 0;
     printer_->Master = this;
 }

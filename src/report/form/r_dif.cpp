@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "report/engine/ERpError.h"
+#include "report/form/ReportPreparation.h"
 #include "report/pdf/TRpPdf.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 
@@ -12,6 +14,8 @@ namespace {
 // Footer line: author, release date and mail address.
 constexpr const char* kFooterText =
     "Vorn Tabulan - Vorn Soft - vers\xE3o de 15/03/2024 - contato@vornsoft.example";
+constexpr const char* kCompanyText = "Vorn Soft Servi\xE7os de Inform\xE1tica";
+constexpr const char* kPageText = "P\xE1gina:";
 
 QFont arial(int points, bool bold = false) {
     QFont font(QStringLiteral("Arial"));
@@ -84,7 +88,7 @@ void TF_dif::buildHeader() {
     RpBand1->Frame.DrawBottom = true;
     const QColor black = Qt::black;
     RpLabel1 = addText<TRpLabel>(RpBand1, "RpLabel1",
-                                 {53.71, 6.61, 82.02, 6.09, "Vorn Soft Servi\xE7os de Inform\xE1tica",
+                                 {53.71, 6.61, 82.02, 6.09, kCompanyText,
                                   TRpAlignment::taCenter, true, 14, true, Qt::blue});
     RpLabel7 = addText<TRpLabel>(RpBand1, "RpLabel7",
                                  {1.85, 17.20, 11.64, 3.97, "Arquivo", TRpAlignment::taLeftJustify,
@@ -97,7 +101,7 @@ void TF_dif::buildHeader() {
                                       TRpAlignment::taLeftJustify, true, 8, true, black});
     RpSysData1->SetData(TRpSysDataType::rpsDateTime);
     RpLabel6 = addText<TRpLabel>(RpBand1, "RpLabel6",
-                                 {169.33, 17.99, 10.85, 3.97, "P\xE1gina:",
+                                 {169.33, 17.99, 10.85, 3.97, kPageText,
                                   TRpAlignment::taLeftJustify, false, 8, true, black});
     RpSysData2 = addText<TRpSysData>(RpBand1, "RpSysData2",
                                      {179.92, 17.99, 8.73, 3.97, nullptr,
@@ -157,6 +161,7 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
         while (counters_[section] < static_cast<int>(source->size())) {
             std::string line = (*source)[static_cast<std::size_t>(counters_[section])];
             std::replace(line.begin(), line.end(), '\t', ' ');
+            if (convertLines_) line = fromCp1252(line).toStdString();
             RpMemo1->AppendLine(std::move(line));
             ++counters_[section];
         }
@@ -167,6 +172,26 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
 void TF_dif::setMemoFont(const QFont& font) {
     RpMemo1->SetFont(font);
     if (font.pointSizeF() > 0) RpMemo1->SetFontSize(font.pointSizeF());
+}
+
+void TF_dif::setTextEncoding(SourceEncoding encoding, SourceEncoding source) {
+    Report1->ReferenceSurface().SetEncoding(encoding);
+    // The form's own captions are written in Windows-1252; a UTF-8 report shows them in UTF-8.
+    const std::pair<TRpLabel*, const char*> captions[] = {
+        {RpLabel1, kCompanyText}, {RpLabel6, kPageText}, {RpLabel2, kFooterText}};
+    for (const auto& [label, text] : captions) label->SetCaption(encodeText(fromCp1252(text), encoding));
+    convertLines_ = encoding == SourceEncoding::Utf8 && source == SourceEncoding::Windows1252;
+}
+
+void TF_dif::setHeaderPath(const QString& path) {
+    // The label grows to the right from its left edge; it must end a little before the date.
+    constexpr int kGapPixels = 6;
+    const int room = RpSysData1->PixelLeft() - RpLabel5->PixelLeft() - kGapPixels;
+    const SourceEncoding encoding = textEncoding();
+    const QString shown = shortened_in_middle(path, [&](const QString& candidate) {
+        return RpLabel5->TextWidthOf(encodeText(candidate, encoding)) <= room;
+    });
+    RpLabel5->SetCaption(encodeText(shown, encoding));
 }
 
 void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/) {

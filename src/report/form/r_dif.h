@@ -52,6 +52,14 @@ public:
     /// The memo's font (the main window's font command).
     void setMemoFont(const QFont& font);
 
+    /// Lays the report out and draws it in `encoding`; lines of a `source` in another
+    /// encoding are converted as they are fed to the memo.
+    void setTextEncoding(SourceEncoding encoding, SourceEncoding source);
+    SourceEncoding textEncoding() const { return Report1->ReferenceSurface().Encoding(); }
+    /// Shows `path` in the header label `RpLabel5`, shortened in the middle when it would
+    /// run into the date and time that follow it.
+    void setHeaderPath(const QString& path);
+
     /// Lines already appended from section 0 (listing) to 3 (uses).
     int counter(int section) const { return counters_[section]; }
 
@@ -64,6 +72,7 @@ private:
     const StringList* sources_[4] = {nullptr, nullptr, nullptr, nullptr};
     const TListingSettings* settings_ = nullptr;
     int counters_[4] = {0, 0, 0, 0};
+    bool convertLines_ = false;  ///< Windows-1252 lines fed to a UTF-8 report
 };
 
 /// Runs the form's report into a page store and writes it to `path` as a saved report file,

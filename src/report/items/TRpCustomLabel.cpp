@@ -181,8 +181,13 @@ void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMe
         while (!word.empty() && widthOf64(wordAdvance) > width) {
             std::size_t k = 0;
             std::int64_t pieceAdvance = 0;
-            while (k < word.size() && widthOf64(pieceAdvance + m.Advance64(word[k])) <= width)
-                pieceAdvance += m.Advance64(word[k++]);
+            while (k < word.size()) {
+                std::size_t next = k;
+                const std::int64_t advance = m.CharAdvance64(word, next);
+                if (widthOf64(pieceAdvance + advance) > width) break;
+                pieceAdvance += advance;
+                k = next;
+            }
             formatted_.emplace_back(word.substr(0, k));
             if (!wordWrap_) return;  // the rest of the text is not printed
             if (k == 0) {

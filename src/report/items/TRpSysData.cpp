@@ -50,11 +50,14 @@ std::string TRpSysData::Value() const {
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
     const auto* report = dynamic_cast<const TRpReport*>(Report());
+    const SourceEncoding encoding =
+        Report() != nullptr ? Report()->ReferenceSurface().Encoding() : SourceEncoding::Windows1252;
+    const auto encode = [encoding](const QString& text) { return encodeText(text, encoding); };
     switch (data_) {
-    case TRpSysDataType::rpsTime: return toCp1252(locale.toString(now.time(), QLocale::ShortFormat));
-    case TRpSysDataType::rpsDate: return toCp1252(locale.toString(now.date(), QLocale::ShortFormat));
+    case TRpSysDataType::rpsTime: return encode(locale.toString(now.time(), QLocale::ShortFormat));
+    case TRpSysDataType::rpsDate: return encode(locale.toString(now.date(), QLocale::ShortFormat));
     case TRpSysDataType::rpsDateTime:
-        return toCp1252(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+        return encode(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
                         longTimeWithoutZone(locale, now.time()));
     case TRpSysDataType::rpsPageNumber:
         return Report() == nullptr ? std::string("0") : std::to_string(Report()->PageCount());

@@ -1,5 +1,6 @@
 #pragma once
 #include <QSizeF>
+#include <QString>
 #include <string>
 
 class QPaintDevice;
@@ -15,9 +16,9 @@ public:
 
     /// Where the pages are painted.
     virtual QPaintDevice& PaintDevice() = 0;
-    /// Prepares the job: document title (Windows-1252), copies, the portrait paper size in
+    /// Prepares the job: document title, copies, the portrait paper size in
     /// millimetres, the orientation, no margins, and `resolution` pixels per inch.
-    virtual void Prepare(const std::string& title, int copies, const QSizeF& portraitMM,
+    virtual void Prepare(const QString& title, int copies, const QSizeF& portraitMM,
                          bool landscape, int resolution) = 0;
     /// The whole paper in device pixels.
     virtual QSizeF PaperPixels() const = 0;

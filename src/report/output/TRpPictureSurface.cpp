@@ -37,7 +37,7 @@ void TRpPictureSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string
     const double baseline = y + metrics_->Ascent();
     if (rightToLeft) {
         painter_->setLayoutDirection(Qt::RightToLeft);
-        painter_->drawText(QPointF(left, baseline), fromCp1252(text));
+        painter_->drawText(QPointF(left, baseline), measurer_.Decode(text));
         painter_->setLayoutDirection(Qt::LeftToRight);
         return;
     }
@@ -47,7 +47,7 @@ void TRpPictureSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string
     if (begin == std::string_view::npos) return;
     const std::size_t end = text.find_last_not_of(' ') + 1;
     left += metrics_->Advance64(text.substr(0, begin)) / 64.0;
-    painter_->drawText(QPointF(left, baseline), fromCp1252(text.substr(begin, end - begin)));
+    painter_->drawText(QPointF(left, baseline), measurer_.Decode(text.substr(begin, end - begin)));
 }
 
 void TRpPictureSurface::FillRect(const QRect& rect, const QColor& color) {

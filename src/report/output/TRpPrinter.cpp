@@ -10,6 +10,7 @@
 
 #include "report/engine/ERpError.h"
 #include "report/engine/TRpPage.h"
+#include "text/TextCodec.h"
 #include "report/output/TRpPageDevice.h"
 #include "report/output/TRpPageList.h"
 #include "report/output/TRpPictureSurface.h"
@@ -140,6 +141,7 @@ void TRpPrinter::BeginJob() {
     if (destination_ == TRpDestination::Metafile && usePageStore_)
         store_ = std::make_unique<TRpPageList>(Compression);
     if (destination_ == TRpDestination::Printer && device_ != nullptr) applyToDevice(*device_);
+    measurer_.SetEncoding(TextEncoding);
     printedPages_ = 0;
     pageCount_ = 0;
     pageNumber_ = 0;
@@ -153,7 +155,7 @@ void TRpPrinter::applyToDevice(TRpPageDevice& device) const {
     const QSizeF portrait(std::min(width, length), std::max(width, length));
     // Pages are recorded at the screen resolution; replaying them at that resolution keeps
     // the recorded fonts and positions in scale.
-    device.Prepare(Title, std::max(1, Settings.Copies), portrait, landscape,
+    device.Prepare(decodeText(Title, TextEncoding), std::max(1, Settings.Copies), portrait, landscape,
                    static_cast<int>(std::lround(xFactor_ * kNativePerInch)));
 }
 
@@ -280,6 +282,7 @@ bool TRpPrinter::PagePicture(int n, QPicture& picture) const {
 std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const {
     auto copy = std::make_unique<TRpPrinter>(TRpDestination::Metafile);
     copy->Title = Title;
+    copy->TextEncoding = TextEncoding;
     copy->Settings = Settings;
     copy->Compression = Compression;
     copy->FirstPage = FirstPage;

@@ -62,6 +62,8 @@ public:
     double LeftWaste = 0;  ///< unprintable left offset (printer), tenths of a millimetre
     double TopWaste = 0;   ///< unprintable top offset (printer), tenths of a millimetre
     std::string Title;
+    /// Encoding of the title and of every text the pages draw.
+    SourceEncoding TextEncoding = SourceEncoding::Windows1252;
     bool Compression = false;
     TPrinterSettings Settings;
     /// The run making these pages (the report), asked to stop when they are replaced.

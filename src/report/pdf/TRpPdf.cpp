@@ -21,7 +21,7 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string
     const QSizeF sizeMM(page.Native(TRpPage::iWidth) / 10.0, page.Native(TRpPage::iLength) / 10.0);
     writer.setPageLayout(QPageLayout(QPageSize(sizeMM, QPageSize::Millimeter),
                                      QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    writer.setTitle(fromCp1252(output.Title));
+    writer.setTitle(decodeText(output.Title, output.TextEncoding));
     writer.setCreator(QStringLiteral("Vorn Tabulan"));
     // Pages are recorded in device pixels of XFactor per tenth of a millimetre.
     const double recordedDpi = output.XFactor() * 254.0;
@@ -72,7 +72,7 @@ TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory() {
 
 bool TRpPdfDirectOutput::Finish(const TRpPrinter& output) {
     finished_ = true;
-    if (!document_->Unsupported()) return document_->Finish(output.Title);
+    if (!document_->Unsupported()) return document_->Finish(output.Title, output.TextEncoding);
     usedFallback_ = true;
     fallbackReason_ = document_->UnsupportedReason();
     document_->Abandon();

@@ -3,8 +3,12 @@
 #include <QDateTime>
 #include <QString>
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
+#include "report/output/TRpDeflate.h"
+#include "report/pdf/TRpPdfFontEmbedder.h"
 #include "text/TextCodec.h"
 
 namespace tabulex {
@@ -12,6 +16,8 @@ namespace tabulex {
 namespace {
 
 constexpr std::size_t kFileBuffer = 1 << 20;
+// Page content waiting to be compressed, at most (a few dozen pages of a dense listing).
+constexpr std::size_t kMaxQueuedBytes = 16 << 20;
 
 constexpr std::string_view kFontNames[kRpPdfFontCount] = {
     "Helvetica", "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique",
@@ -31,16 +37,51 @@ void appendInt(std::string& out, std::uint64_t value) {
 
 // The title as a UTF-16BE hex string with its byte order mark, so every Windows-1252
 // character survives whatever the reader takes as the default text encoding.
-std::string utf16HexString(std::string_view cp1252) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const QString text = fromCp1252(cp1252);
+constexpr char kHex[] = "0123456789ABCDEF";
+
+void appendHex4(std::string& out, unsigned value) {
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(value >> shift) & 0xF]);
+}
+
+std::string utf16HexString(std::string_view title, SourceEncoding encoding) {
+    const QString text = decodeText(title, encoding);
     std::string out = "<FEFF";
-    for (const QChar c : text) {
-        const unsigned unit = c.unicode();
-        for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(unit >> shift) & 0xF]);
-    }
+    for (const QChar c : text) appendHex4(out, c.unicode());
     out.push_back('>');
     return out;
+}
+
+// The ToUnicode map of an embedded face: each glyph id to the UTF-16 of its character.
+std::string toUnicodeMap(const std::map<std::uint16_t, char32_t>& glyphs) {
+    std::string map =
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    auto it = glyphs.begin();
+    while (it != glyphs.end()) {
+        // At most 100 entries per block.
+        const std::size_t count = std::min<std::size_t>(100, static_cast<std::size_t>(std::distance(it, glyphs.end())));
+        map += std::to_string(count) + " beginbfchar\n";
+        for (std::size_t i = 0; i < count; ++i, ++it) {
+            map += '<';
+            appendHex4(map, it->first);
+            map += "> <";
+            const QString unit = QString::fromUcs4(&it->second, 1);
+            for (const QChar c : unit) appendHex4(map, c.unicode());
+            map += ">\n";
+        }
+        map += "endbfchar\n";
+    }
+    map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return map;
+}
+
+// The six-letter tag that names a font subset, different for each face of a file.
+std::string subsetTag(int face) {
+    std::string tag = "TBXAAA";
+    for (int i = 5; i >= 3 && face > 0; --i, face /= 26) tag[static_cast<std::size_t>(i)] = static_cast<char>('A' + face % 26);
+    return tag;
 }
 
 }  // namespace
@@ -103,18 +144,20 @@ TRpPdfDocument::TRpPdfDocument(const std::string& path, double widthPt, double h
 TRpPdfDocument::~TRpPdfDocument() { Abandon(); }
 
 void TRpPdfDocument::Abandon() {
+    stopWorker();
     if (file_ == nullptr) return;
     std::fclose(file_);
     file_ = nullptr;
 }
 
 int TRpPdfDocument::reserveObject() {
+    const std::lock_guard<std::mutex> lock(mutex_);
     offsets_.push_back(0);
     return static_cast<int>(offsets_.size());
 }
 
 void TRpPdfDocument::write(std::string_view bytes) {
-    if (file_ == nullptr || failed_) return;
+    if (file_ == nullptr || failed_.load()) return;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
     offset_ += bytes.size();
 }
@@ -153,18 +196,99 @@ void TRpPdfDocument::MarkUnsupported(std::string reason) {
     unsupportedReason_ = std::move(reason);
 }
 
+TRpPdfFontEmbedder& TRpPdfDocument::Embedder() {
+    if (!embedder_) embedder_ = std::make_unique<TRpPdfFontEmbedder>();
+    return *embedder_;
+}
+
+std::string_view TRpPdfDocument::EmbeddedFontResource(int face, const void* widthsKey) {
+    for (const EmbeddedEntry& entry : embedded_)
+        if (entry.face == face && entry.key == widthsKey) return entry.name;
+    EmbeddedEntry& entry = embedded_.emplace_back();
+    entry.face = face;
+    entry.key = widthsKey;
+    entry.object = reserveObject();
+    entry.name = "E" + std::to_string(embedded_.size());
+    return entry.name;
+}
+
+void TRpPdfDocument::SetGlyphWidth(std::string_view resource, std::uint16_t gid, std::int32_t width) {
+    for (EmbeddedEntry& entry : embedded_) {
+        if (entry.name != resource) continue;
+        entry.widths.emplace(gid, width);
+        return;
+    }
+}
+
+int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKeys) {
+    const std::string packed = rpDeflate(data);
+    const int object = reserveObject();
+    beginObject(object);
+    std::string text = "<< /Filter /FlateDecode /Length ";
+    appendInt(text, packed.size());
+    text += extraKeys;
+    text += " >>\nstream\n";
+    write(text);
+    write(packed);
+    write("\nendstream\nendobj\n");
+    return object;
+}
+
 void TRpPdfDocument::AddPage(std::string_view content) {
     if (!Ok() || unsupported_) return;
     const int contentObject = reserveObject();
     const int pageObject = reserveObject();
-    std::string text;
-    text.reserve(128);
+    pageObjects_.push_back(pageObject);
+    if (!worker_.joinable()) worker_ = std::thread([this] { compressPages(); });
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_.load(); });
+    queue_.push_back({std::string(content), contentObject, pageObject});
+    queuedBytes_ += content.size();
+    lock.unlock();
+    wake_.notify_one();
+}
+
+void TRpPdfDocument::compressPages() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // stopping, and every page is written
+        PendingPage page = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        std::string packed;
+        bool packedOk = true;
+        try {
+            packed = rpDeflate(page.content);
+        } catch (const std::exception&) {
+            packedOk = false;
+        }
+        lock.lock();
+        queuedBytes_ -= page.content.size();
+        room_.notify_one();
+        if (!packedOk) failed_ = true;
+        if (packedOk) writePage(packed, page.contentObject, page.pageObject);
+    }
+}
+
+void TRpPdfDocument::stopWorker() {
+    if (!worker_.joinable()) return;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    worker_.join();
+}
+
+// Called by the worker with the mutex held.
+void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int pageObject) {
+    std::string text = "<< /Filter /FlateDecode /Length ";
     beginObject(contentObject);
-    text = "<< /Length ";
-    appendInt(text, content.size());
+    appendInt(text, packed.size());
     text += " >>\nstream\n";
     write(text);
-    write(content);
+    write(packed);
     write("\nendstream\nendobj\n");
 
     beginObject(pageObject);
@@ -178,10 +302,71 @@ void TRpPdfDocument::AddPage(std::string_view content) {
     appendInt(text, static_cast<std::uint64_t>(contentObject));
     text += " 0 R >>\nendobj\n";
     write(text);
-    pageObjects_.push_back(pageObject);
 }
 
-bool TRpPdfDocument::Finish(std::string_view title) {
+void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict) {
+    std::map<int, int> descriptors;  // face -> its FontDescriptor object
+    std::map<int, int> toUnicode;    // face -> its ToUnicode stream
+    std::map<int, std::string> baseFonts;
+    for (const EmbeddedEntry& entry : embedded_) {
+        if (descriptors.count(entry.face) != 0) continue;
+        const TRpPdfFontEmbedder::FaceData face = embedder_->Subset(entry.face);
+        const std::string baseFont = subsetTag(entry.face) + '+' + face.postScriptName;
+        baseFonts[entry.face] = baseFont;
+        int fontFile = 0;
+        if (!face.fontFile.empty())
+            fontFile = writeStream(face.fontFile, " /Length1 " + std::to_string(face.fontFile.size()));
+        toUnicode[entry.face] = writeStream(toUnicodeMap(face.toUnicode), {});
+        const int descriptor = reserveObject();
+        descriptors[entry.face] = descriptor;
+        beginObject(descriptor);
+        // Flags: symbolic (the glyphs are not in a standard character set), serif, fixed pitch.
+        const int flags = 4 | (face.serif ? 2 : 0) | (face.fixedPitch ? 1 : 0);
+        std::string text = "<< /Type /FontDescriptor /FontName /" + baseFont +
+                           " /Flags " + std::to_string(flags) + " /FontBBox [" +
+                           std::to_string(face.bbox[0]) + ' ' + std::to_string(face.bbox[1]) + ' ' +
+                           std::to_string(face.bbox[2]) + ' ' + std::to_string(face.bbox[3]) +
+                           "] /ItalicAngle " + std::to_string(face.italicAngle) +
+                           " /Ascent " + std::to_string(face.ascent) + " /Descent " +
+                           std::to_string(face.descent) + " /CapHeight " + std::to_string(face.capHeight) +
+                           " /StemV 80";
+        if (fontFile != 0) text += " /FontFile2 " + std::to_string(fontFile) + " 0 R";
+        text += " >>\nendobj\n";
+        write(text);
+    }
+    for (const EmbeddedEntry& entry : embedded_) {
+        const int cidFont = reserveObject();
+        beginObject(entry.object);
+        write("<< /Type /Font /Subtype /Type0 /BaseFont /" + baseFonts[entry.face] +
+              " /Encoding /Identity-H /DescendantFonts [" + std::to_string(cidFont) +
+              " 0 R] /ToUnicode " + std::to_string(toUnicode[entry.face]) + " 0 R >>\nendobj\n");
+        beginObject(cidFont);
+        std::string text = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + baseFonts[entry.face] +
+                           " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+                           " /FontDescriptor " + std::to_string(descriptors[entry.face]) +
+                           " 0 R /CIDToGIDMap /Identity /W [";
+        for (const auto& [gid, width] : entry.widths) {
+            text += '\n';
+            appendInt(text, gid);
+            text += " [";
+            rpPdfAppendHundredths(text, width);
+            text += ']';
+        }
+        text += "\n] >>\nendobj\n";
+        write(text);
+        fontDict += " /" + entry.name + ' ';
+        appendInt(fontDict, static_cast<std::uint64_t>(entry.object));
+        fontDict += " 0 R";
+    }
+    if (embedder_->MissingCount() > 0)
+        std::fprintf(stderr,
+                     "Aviso: %d caractere(s) sem fonte instalada que os tenha foram desenhados como "
+                     "\xEF\xBF\xBD no PDF.\n",
+                     embedder_->MissingCount());
+}
+
+bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding) {
+    stopWorker();
     if (!Ok() || unsupported_) {
         Abandon();
         return false;
@@ -208,6 +393,7 @@ bool TRpPdfDocument::Finish(std::string_view title) {
         appendInt(fontDict, static_cast<std::uint64_t>(entry.object));
         fontDict += " 0 R";
     }
+    if (!embedded_.empty()) writeEmbeddedFonts(fontDict);
     beginObject(resourcesObject_);
     write("<< /ProcSet [/PDF /Text] /Font <<" + fontDict + " >> >>\nendobj\n");
 
@@ -228,7 +414,7 @@ bool TRpPdfDocument::Finish(std::string_view title) {
     beginObject(infoObject);
     const QString now =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
-    write("<< /Title " + utf16HexString(title) + " /Creator (Vorn Tabulan) /CreationDate (D:" +
+    write("<< /Title " + utf16HexString(title, encoding) + " /Creator (Vorn Tabulan) /CreationDate (D:" +
           now.toStdString() + ") >>\nendobj\n");
     const int catalogObject = reserveObject();
     beginObject(catalogObject);

@@ -1,12 +1,19 @@
 #pragma once
 #include <cstdint>
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <string_view>
 #include <vector>
+
+#include "SourceEncoding.h"
 
 namespace tabulex {
 
@@ -25,10 +32,14 @@ std::string_view rpPdfFontName(TRpPdfFont font);
 /// 0.556 of the font size.
 using TRpPdfWidths = std::array<std::int32_t, 256>;
 
+class TRpPdfFontEmbedder;
+
 /// A PDF 1.4 file written while pages are made: each page's content stream and page object go
-/// to the file as soon as the page is added, so memory holds one page at a time. The fonts,
-/// the page tree, the Info dictionary, the catalogue, the xref table and the trailer follow in
-/// Finish. Text uses WinAnsiEncoding, so Windows-1252 bytes are written as they are.
+/// to the file as soon as the page is added; a worker thread compresses and writes them while
+/// the next pages are made, holding a bounded number of pages. The fonts, the page tree, the Info dictionary, the catalogue, the xref table and the
+/// trailer follow in Finish. Text in the standard fonts uses WinAnsiEncoding, so Windows-1252
+/// bytes are written as they are; other characters are glyphs of embedded TrueType subsets
+/// (two-byte glyph ids, with a ToUnicode map so that the text can be copied out again).
 class TRpPdfDocument {
 public:
     /// Opens `path` for writing; every page is `widthPt` x `heightPt` points.
@@ -38,7 +49,7 @@ public:
     TRpPdfDocument& operator=(const TRpPdfDocument&) = delete;
 
     /// False once the file could not be opened or written.
-    bool Ok() const { return file_ != nullptr && !failed_; }
+    bool Ok() const { return file_ != nullptr && !failed_.load(); }
     /// Records that a page needed something this writer cannot draw; pages added from then
     /// on are dropped. The first reason is kept.
     void MarkUnsupported(std::string reason);
@@ -54,11 +65,20 @@ public:
     /// Resource name of `font` drawn with the advances `widths` (its /Widths array), so text
     /// takes exactly the room it was measured to take. Equal requests share one resource.
     std::string_view FontResource(TRpPdfFont font, const TRpPdfWidths& widths);
-    /// Writes one page with `content` as its (uncompressed) content stream.
+    /// The finder of embedded faces for characters outside Windows-1252 (made on first use).
+    TRpPdfFontEmbedder& Embedder();
+    /// Resource name of face `face` of the Embedder drawn with the advances of `widthsKey`
+    /// (one resource per face and key; set each glyph's advance with SetGlyphWidth).
+    std::string_view EmbeddedFontResource(int face, const void* widthsKey);
+    /// The advance of glyph `gid` in an embedded resource, in hundredths of a thousandth of
+    /// the text size as in TRpPdfWidths. The first width given for a glyph stays.
+    void SetGlyphWidth(std::string_view resource, std::uint16_t gid, std::int32_t width);
+    /// Writes one page with `content` as its content stream, Flate-compressed.
     void AddPage(std::string_view content);
-    /// Writes the closing objects with `title` (Windows-1252) as the document's title and
-    /// closes the file. Returns false when anything could not be written.
-    bool Finish(std::string_view title);
+    /// Writes the closing objects with `title` (in `encoding`) as the document's title and
+    /// closes the file. Returns false when anything could not be written. Characters that no
+    /// installed font has are counted in one warning on standard error.
+    bool Finish(std::string_view title, SourceEncoding encoding = SourceEncoding::Windows1252);
     /// Closes the file without finishing it (the caller writes the file another way).
     void Abandon();
 
@@ -66,10 +86,27 @@ private:
     int reserveObject();
     void beginObject(int number);
     void write(std::string_view bytes);
+    void writePage(const std::string& packed, int contentObject, int pageObject);
+    void compressPages();
+    void stopWorker();
 
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> buffer_;
-    bool failed_ = false;
+    std::atomic<bool> failed_ = false;
+    // Pages waiting for the worker. The mutex guards the queue, the file, the offsets and the
+    // object numbers: the worker writes while the run reserves the numbers of later objects.
+    struct PendingPage {
+        std::string content;
+        int contentObject;
+        int pageObject;
+    };
+    std::mutex mutex_;
+    std::condition_variable wake_;  ///< a page is queued, or the worker is to stop
+    std::condition_variable room_;  ///< the queue has room again
+    std::deque<PendingPage> queue_;
+    std::size_t queuedBytes_ = 0;
+    bool stopping_ = false;
+    std::thread worker_;
     bool unsupported_ = false;
     std::string unsupportedReason_;
     std::uint64_t offset_ = 0;
@@ -88,8 +125,19 @@ private:
         std::string name;
     };
     std::string_view addFont(TRpPdfFont font, const TRpPdfWidths* widths);
+    struct EmbeddedEntry {
+        int face;
+        const void* key;
+        int object;
+        std::string name;
+        std::map<std::uint16_t, std::int32_t> widths;
+    };
+    void writeEmbeddedFonts(std::string& fontDict);
+    int writeStream(std::string_view data, std::string_view extraKeys);
 
     std::deque<FontEntry> fonts_;  // stable addresses: names are handed out as views
+    std::deque<EmbeddedEntry> embedded_;
+    std::unique_ptr<TRpPdfFontEmbedder> embedder_;
 };
 
 /// Appends `hundredths` / 100 with at most two decimals and no trailing zeros.

@@ -1,8 +1,11 @@
 #include "report/pdf/TRpPdfSurface.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "report/output/TRpTextMeasurer.h"
+#include "report/pdf/TRpPdfFontEmbedder.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 
@@ -151,25 +154,95 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
     left += metrics_->Advance64(text.substr(0, begin)) / 64.0;
 
     beginText();
-    const std::string_view resource = fontResource();
-    if (streamFont_ != resource || streamFontSize_ != fontSize_) {
-        content_ += '/';
-        content_ += resource;
-        content_ += ' ';
-        rpPdfAppendHundredths(content_, fontSize_);
-        content_ += " Tf\n";
-        streamFont_ = resource;
-        streamFontSize_ = fontSize_;
+    const std::string_view shown = text.substr(begin, end - begin);
+    const std::int64_t py = toY(y + metrics_->Ascent());
+    const bool ascii = std::all_of(shown.begin(), shown.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (metrics_->Encoding() == SourceEncoding::Utf8 && !ascii) {
+        drawRuns(left, py, shown);
+        return;
     }
+    useFont(fontResource());
     setFill(color_);
+    std::string operand;
+    rpPdfAppendString(operand, shown);
+    showAt(toX(left), py, operand);
+}
+
+void TRpPdfSurface::useFont(std::string_view resource) {
+    if (streamFont_ == resource && streamFontSize_ == fontSize_) return;
+    content_ += '/';
+    content_ += resource;
+    content_ += ' ';
+    rpPdfAppendHundredths(content_, fontSize_);
+    content_ += " Tf\n";
+    streamFont_ = resource;
+    streamFontSize_ = fontSize_;
+}
+
+void TRpPdfSurface::drawRuns(double left, std::int64_t py, std::string_view shown) {
+    // Characters of Windows-1252 go out in the standard font; the others are glyph ids of an
+    // embedded face. Each run starts where the layout measured it, so a glyph drawn a little
+    // wider or narrower than measured never moves the text after it.
+    struct Run {
+        std::string_view resource;
+        std::string text;  // bytes of the standard font or glyph ids as 4 hex digits
+        double left;
+        bool closed = false;
+    };
+    std::vector<Run> runs;
+    const std::string_view standard = fontResource();
+    double x = left;
+    for (std::size_t pos = 0; pos < shown.size();) {
+        const char32_t codePoint = nextUtf8CodePoint(shown, pos);
+        const double advance = metrics_->CodePointAdvance64(codePoint) / 64.0;
+        std::string_view resource = standard;
+        std::string piece;
+        bool alone = false;
+        if (const std::optional<unsigned char> byte = cp1252Byte(codePoint)) {
+            piece.push_back(static_cast<char>(*byte));
+        } else if (const auto glyph = document_.Embedder().Find(font_.family(), font_.bold(),
+                                                                font_.style() != QFont::StyleNormal,
+                                                                codePoint)) {
+            resource = document_.EmbeddedFontResource(glyph->face, metrics_);
+            document_.SetGlyphWidth(resource, glyph->gid, widthOf(glyph->codePoint));
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            for (int shift = 12; shift >= 0; shift -= 4) piece.push_back(kHex[(glyph->gid >> shift) & 0xF]);
+            alone = glyph->replacement;  // its advance differs from the missing character's
+        } else {
+            piece.push_back('?');
+        }
+        if (runs.empty() || runs.back().resource != resource || runs.back().closed)
+            runs.push_back({resource, {}, x});
+        runs.back().text += piece;
+        runs.back().closed = alone;
+        x += advance;
+    }
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const Run& run = runs[i];
+        useFont(run.resource);
+        if (i == 0) setFill(color_);
+        std::string operand;
+        if (run.resource == standard) {
+            rpPdfAppendString(operand, run.text);
+        } else {
+            operand = '<' + run.text + '>';
+        }
+        showAt(toX(run.left), py, operand);
+    }
+}
+
+std::int32_t TRpPdfSurface::widthOf(char32_t codePoint) const {
+    const double scale = fontSize_ > 0 ? pointsPerPixel_ * 100000.0 / (fontSize_ / 100.0) : 0.0;
+    return static_cast<std::int32_t>(std::lround(metrics_->CodePointAdvance64(codePoint) / 64.0 * scale));
+}
+
+void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view operand) {
     // Moves are relative to the previous line's start, in whole hundredths of a point so
     // they add up without drift; a line straight below the previous one at the current
     // leading is a bare "'".
-    const std::int64_t px = toX(left);
-    const std::int64_t py = toY(y + metrics_->Ascent());
     const std::int64_t dx = px - lineX_;
     const std::int64_t dy = py - lineY_;
-    const std::string_view shown = text.substr(begin, end - begin);
     if (dx == 0 && dy < 0) {
         // Blank lines in between are extra "T*" at the same leading.
         const std::int64_t steps = leading_ > 0 && -dy % leading_ == 0 ? -dy / leading_ : 0;
@@ -180,14 +253,14 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
         } else {
             for (std::int64_t i = 1; i < steps; ++i) content_ += "T*\n";
         }
-        rpPdfAppendString(content_, shown);
+        content_ += operand;
         content_ += "'\n";
     } else {
         rpPdfAppendHundredths(content_, dx);
         content_ += ' ';
         rpPdfAppendHundredths(content_, dy);
         content_ += " Td ";
-        rpPdfAppendString(content_, shown);
+        content_ += operand;
         content_ += " Tj\n";
     }
     lineX_ = px;

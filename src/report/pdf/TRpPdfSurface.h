@@ -23,7 +23,9 @@ std::optional<TRpPdfFont> rpStandardPdfFont(const QFont& font);
 /// measurer's resolution. Text is placed where the recorded pages put it: the left edge from
 /// the anchor and the measurer's widths, the baseline at the font's ascent below the top,
 /// and every glyph advancing by the measurer's width (the fonts carry those as /Widths, so
-/// the text fills exactly the room the layout measured).
+/// the text fills exactly the room the layout measured). In UTF-8 text, characters outside
+/// Windows-1252 are drawn with an embedded face of the same family (or of any installed font
+/// that has them), each run placed at its measured position.
 /// When the page is asked for something it cannot draw as the recorded page would (a font
 /// without a standard equivalent, right-to-left text, translucent colours) it marks the
 /// document unsupported, and the caller writes the report another way.
@@ -44,6 +46,10 @@ public:
 private:
     bool usable(const QColor& color, const char* what);
     std::string_view fontResource();
+    void useFont(std::string_view resource);
+    void drawRuns(double left, std::int64_t py, std::string_view shown);
+    void showAt(std::int64_t px, std::int64_t py, std::string_view operand);
+    std::int32_t widthOf(char32_t codePoint) const;
     void beginText();
     void endText();
     void setFill(const QColor& color);

@@ -9,9 +9,9 @@ namespace tabulex {
 
 QPaintDevice& TRpPrinterPageDevice::PaintDevice() { return printer_; }
 
-void TRpPrinterPageDevice::Prepare(const std::string& title, int copies, const QSizeF& portraitMM,
+void TRpPrinterPageDevice::Prepare(const QString& title, int copies, const QSizeF& portraitMM,
                                    bool landscape, int resolution) {
-    printer_.setDocName(fromCp1252(title));
+    printer_.setDocName(title);
     printer_.setCopyCount(copies);
     printer_.setPageSize(QPageSize(portraitMM, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
     printer_.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);

@@ -12,7 +12,7 @@ public:
     explicit TRpPrinterPageDevice(QPrinter& printer) : printer_(printer) {}
 
     QPaintDevice& PaintDevice() override;
-    void Prepare(const std::string& title, int copies, const QSizeF& portraitMM, bool landscape,
+    void Prepare(const QString& title, int copies, const QSizeF& portraitMM, bool landscape,
                  int resolution) override;
     QSizeF PaperPixels() const override;
     bool NewPage() override;

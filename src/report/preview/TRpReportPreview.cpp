@@ -41,6 +41,7 @@ void Preview(TRpReport& report) {
     output->UsePageStore(true);
     output->Master = &report;
     output->Title = report.ReportTitle;
+    output->TextEncoding = report.ReferenceSurface().Encoding();
     output->AfterPreviewHook = [&report] {
         if (report.AfterPreview) report.AfterPreview(&report);
     };

@@ -27,7 +27,7 @@ namespace tabulex {
 namespace {
 
 QString windowCaption(const TRpPrinter& output) {
-    return output.Title.empty() ? QStringLiteral("Print Preview") : fromCp1252(output.Title);
+    return output.Title.empty() ? QStringLiteral("Print Preview") : decodeText(output.Title, output.TextEncoding);
 }
 
 }  // namespace
