@@ -47,14 +47,18 @@ void ensureGuiApplication()
 }
 
 void render(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-            const std::string& bytes, const TListingSettings& settings)
+            std::string bytes, const TListingSettings& settings)
 {
     ensureGuiApplication();
-    const StringList listing = build_listing(bytes, settings);
-    const TDeclarationLists lists = scan_declarations(bytes);
-
     TF_dif form;
-    form.setLineSources(&listing, &lists.listbox3, &lists.ListBox4, &lists.ListBox5);
+    {
+        // The lists are needed by the report only: it takes them over, so the text is held once.
+        StringList listing = build_listing(bytes, settings);
+        TDeclarationLists lists = scan_declarations(bytes);
+        form.takeLineSources(std::move(listing), std::move(lists.listbox3), std::move(lists.ListBox4),
+                             std::move(lists.ListBox5));
+        std::string().swap(bytes);
+    }
     form.setSettings(&settings);
     // As in the window, a column choice reaches the report only when it is valid and differs
     // from what the report has (the window applies it only when its radio group changes).

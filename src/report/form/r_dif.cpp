@@ -140,6 +140,15 @@ void TF_dif::setLineSources(const StringList* listing, const StringList* xref,
     sources_[3] = uses;
 }
 
+void TF_dif::takeLineSources(StringList listing, StringList xref, StringList procs, StringList uses) {
+    owned_ = std::make_unique<StringList[]>(4);
+    owned_[0] = std::move(listing);
+    owned_[1] = std::move(xref);
+    owned_[2] = std::move(procs);
+    owned_[3] = std::move(uses);
+    setLineSources(&owned_[0], &owned_[1], &owned_[2], &owned_[3]);
+}
+
 void TF_dif::setSettings(const TListingSettings* settings) { settings_ = settings; }
 
 void TF_dif::set_colunas(int columns) {
@@ -151,15 +160,28 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
     const TListingSettings defaults;
     const TListingSettings& settings = settings_ != nullptr ? *settings_ : defaults;
     const bool switches[4] = {settings.listagem, settings.xref, settings.proc_func, settings.units};
+    std::size_t incoming = 0;
+    for (int section = 0; section < 4; ++section)
+        if (switches[section] && sources_[section] != nullptr)
+            incoming += sources_[section]->size() -
+                        std::min(sources_[section]->size(), static_cast<std::size_t>(counters_[section]));
+    RpMemo1->ReserveLines(incoming);
     for (int section = 0; section < 4; ++section) {
         const StringList* source = sources_[section];
         if (!switches[section] || source == nullptr) continue;
+        StringList* owned = owned_ ? &owned_[section] : nullptr;
         while (counters_[section] < static_cast<int>(source->size())) {
-            std::string line = (*source)[static_cast<std::size_t>(counters_[section])];
-            std::replace(line.begin(), line.end(), '\t', ' ');
+            const auto index = static_cast<std::size_t>(counters_[section]);
+            std::string line = owned != nullptr ? std::move((*owned)[index]) : (*source)[index];
+            if (line.find('\t') != std::string::npos) std::replace(line.begin(), line.end(), '\t', ' ');
             RpMemo1->AppendLine(std::move(line));
             ++counters_[section];
         }
+    }
+    // Handed-over lists now live in the memo; what is left of them is empty strings.
+    if (owned_) {
+        owned_.reset();
+        for (const StringList*& source : sources_) source = nullptr;
     }
     PrintReport = true;
 }

@@ -38,6 +38,10 @@ public:
     /// The four lists the memo is fed from, in section order (any may be null: empty).
     void setLineSources(const StringList* listing, const StringList* xref, const StringList* procs,
                         const StringList* uses);
+    /// The four lists handed over to the form, which moves their lines into the memo when the
+    /// report asks for them instead of copying them, and then lets the lists go: for a caller
+    /// that needs the lists no more (the batch command), so the text is held once.
+    void takeLineSources(StringList listing, StringList xref, StringList procs, StringList uses);
     /// The Listing settings whose switches select the sections (null: all sections).
     void setSettings(const TListingSettings* settings);
     /// Sets the page's column count and makes the memo 5 screen pixels narrower than the
@@ -62,6 +66,7 @@ private:
     void buildFooter();
 
     const StringList* sources_[4] = {nullptr, nullptr, nullptr, nullptr};
+    std::unique_ptr<StringList[]> owned_;  ///< lists handed over by takeLineSources
     const TListingSettings* settings_ = nullptr;
     int counters_[4] = {0, 0, 0, 0};
 };
