@@ -184,7 +184,7 @@ TEST_F(PreviewFixture, WindowHasItsToolbarCaptionAndEnabledButtons) {
                                   "LoadReport", "ExitButton"}));
     EXPECT_EQ(hints, (QStringList{"Zoom to fit", "100%", "Zoom to width", "First page", "Previous page",
                                   "Next page", "Last page", "Printer setup", "Print", "Save Report",
-                                  "Load Report", "&Close"}));
+                                  "Load Report", "Close"}));
     EXPECT_EQ(separatorBefore,
               (QStringList{"ZoomFit", "FirstPage", "PrintSetup", "SaveReport", "ExitButton"}));
     EXPECT_TRUE(window.Action(QStringLiteral("ZoomToWidth"))->isChecked());
@@ -491,7 +491,7 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines) {
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
-        if (window == nullptr || !window->Preview()->PageShown()) return;
+        if (window == nullptr || !window->Preview()->PageShown() || window->Making()) return;
         poll.stop();
         EXPECT_TRUE(window->isMaximized());
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Visão Prévia : C:\\x.pas"));

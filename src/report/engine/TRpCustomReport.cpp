@@ -218,7 +218,8 @@ int TRpCustomReport::RemainingSpace() const {
 }
 
 void TRpCustomReport::OutputBand(TRpCustomBand* band) {
-    if (band == nullptr) return;
+    // A cancelled run prints nothing more; it ends at its next return.
+    if (band == nullptr || cancelled_) return;
     if (band->AlignToBottom) {
         const int y = roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) -
                              band->Size().NativeHeight() - pageFooterHeight_);
@@ -276,6 +277,7 @@ void TRpCustomReport::renderBand(TRpCustomBand& band) {
             // A pass in a fresh column that places nothing would never place anything.
             if (allDone || (!firstPass && !progressed) || cancelled_) break;
             AdvanceColumn();
+            if (cancelled_) break;
             band.Size() = savedSize;
             band.Expanded = 0;
             firstPass = false;
@@ -342,6 +344,8 @@ void TRpCustomReport::BeginPage() {
     ++pageCount_;
     functions_.SetValue("PAGENUMBER", std::to_string(pageCount_));
     printer_->NewPage();
+    // The page output's Cancel (the printing progress window's) stops the run as well.
+    if (printer_->Cancelled()) cancelled_ = true;
     currentY_ = roundi(page_.Native(TRpPage::iTopMargin));
     if (OnStartPage) OnStartPage(this);
     if (pageCount_ > 1 || (Options & FirstPageHeader) != 0) {

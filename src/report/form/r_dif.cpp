@@ -1,6 +1,7 @@
 #include "r_dif.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "ERpError.h"
 #include "TRpPdf.h"
@@ -152,11 +153,27 @@ void TF_dif::takeLineSources(StringList listing, StringList xref, StringList pro
 void TF_dif::setSettings(const TListingSettings* settings) { settings_ = settings; }
 
 void TF_dif::set_colunas(int columns) {
+    // A run in progress keeps its layout: the change waits for the run to end.
+    if (Report1->Generating()) {
+        pendingColumns_ = columns;
+        return;
+    }
+    applyColumns(columns);
+}
+
+void TF_dif::applyColumns(int columns) {
+    pendingColumns_.reset();
     Report1->Page().SetColumns(columns);
     RpMemo1->SetPixelWidth(RpBand2->Size().PixelWidth() - 5);
 }
 
+void TF_dif::applyPendingChanges() {
+    if (pendingColumns_) applyColumns(*pendingColumns_);
+    if (pendingFont_) applyMemoFont(*std::exchange(pendingFont_, std::nullopt));
+}
+
 void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
+    applyPendingChanges();
     const TListingSettings defaults;
     const TListingSettings& settings = settings_ != nullptr ? *settings_ : defaults;
     const bool switches[4] = {settings.listagem, settings.xref, settings.proc_func, settings.units};
@@ -187,11 +204,20 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
 }
 
 void TF_dif::setMemoFont(const QFont& font) {
+    if (Report1->Generating()) {
+        pendingFont_ = font;
+        return;
+    }
+    applyMemoFont(font);
+}
+
+void TF_dif::applyMemoFont(const QFont& font) {
     RpMemo1->SetFont(font);
     if (font.pointSizeF() > 0) RpMemo1->SetFontSize(font.pointSizeF());
 }
 
 void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/) {
+    if (!Report1->Generating()) applyPendingChanges();
     for (int& counter : counters_) counter = 0;
 }
 

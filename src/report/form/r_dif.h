@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
+#include <QFont>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ListingSettings.h"
@@ -45,7 +47,8 @@ public:
     /// The Listing settings whose switches select the sections (null: all sections).
     void setSettings(const TListingSettings* settings);
     /// Sets the page's column count and makes the memo 5 screen pixels narrower than the
-    /// detail band's new width.
+    /// detail band's new width. While the report runs the change waits for the run's end
+    /// (it is made when the preview closes or the next run starts).
     void set_colunas(int columns);
 
     /// Report BeforePrint: appends each selected list from where its counter stands.
@@ -53,7 +56,7 @@ public:
     /// Report AfterPreview: all four counters back to 0.
     void Report1AfterPreview(TRpReport* Sender);
 
-    /// The memo's font (the main window's font command).
+    /// The memo's font (the main window's font command); waits like set_colunas during a run.
     void setMemoFont(const QFont& font);
 
     /// Lines already appended from section 0 (listing) to 3 (uses).
@@ -61,6 +64,9 @@ public:
 
 private:
     void buildReport();
+    void applyColumns(int columns);
+    void applyMemoFont(const QFont& font);
+    void applyPendingChanges();
     void buildHeader();
     void buildDetail();
     void buildFooter();
@@ -69,6 +75,8 @@ private:
     std::unique_ptr<StringList[]> owned_;  ///< lists handed over by takeLineSources
     const TListingSettings* settings_ = nullptr;
     int counters_[4] = {0, 0, 0, 0};
+    std::optional<int> pendingColumns_;
+    std::optional<QFont> pendingFont_;
 };
 
 /// Runs the form's report into a page store and writes it to `path` as a saved report file,
