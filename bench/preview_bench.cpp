@@ -62,6 +62,10 @@ int main(int argc, char** argv) {
     TF_tabulan& window = program.mainWindow();
     window.show();
     window.loadChosenFile(QString::fromLocal8Bit(argv[1]));
+    // The user sees the loaded lists before choosing the command: let the window settle.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300) QApplication::processEvents();
 
     // First run: page 1 painted, every page made, then closed.
     QElapsedTimer clock;
