@@ -14,12 +14,12 @@
 #include <cstdio>
 
 #include "Program.h"
-#include "TRpPreview.h"
-#include "TRpPreviewImage.h"
-#include "TRpPrinter.h"
-#include "TRpStandardPreview.h"
+#include "report/output/TRpPrinter.h"
+#include "report/preview/TRpPreview.h"
+#include "report/preview/TRpPreviewImage.h"
+#include "report/preview/TRpStandardPreview.h"
 #include "princ.h"
-#include "r_dif.h"
+#include "report/form/r_dif.h"
 
 using namespace tabulex;
 

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "StringList.h"
-#include "TRpPdf.h"
-#include "r_dif.h"
+#include "report/pdf/TRpPdf.h"
+#include "report/form/r_dif.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "TListBox.h"
 #include "TScrollTextPanel.h"
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 #include "tabulex_version.h"
 
 #include <QDesktopServices>

@@ -4,7 +4,7 @@
 
 #include "config.h"
 #include "princ.h"
-#include "r_dif.h"
+#include "report/form/r_dif.h"
 #include "sobre.h"
 
 namespace tabulex {

@@ -18,13 +18,13 @@
 #include "FileBytes.h"
 #include "ListingBuilder.h"
 #include "ListingExport.h"
-#include "ReportPreparation.h"
-#include "TRpReportPreview.h"
-#include "TDialogs.h"
+#include "report/form/ReportPreparation.h"
+#include "report/preview/TRpReportPreview.h"
+#include "dialogs/TDialogs.h"
 #include "TListBox.h"
 #include "TWideListBox.h"
-#include "TextCodec.h"
-#include "r_dif.h"
+#include "text/TextCodec.h"
+#include "report/form/r_dif.h"
 #include "tabulex_version.h"
 
 #include <optional>

@@ -16,9 +16,9 @@
 #include "DeclarationScanner.h"
 #include "ListingBuilder.h"
 #include "ReportModule.h"
-#include "ReportPreparation.h"
-#include "TextCodec.h"
-#include "r_dif.h"
+#include "report/form/ReportPreparation.h"
+#include "text/TextCodec.h"
+#include "report/form/r_dif.h"
 
 namespace tabulex {
 namespace {

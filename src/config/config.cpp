@@ -3,9 +3,9 @@
 #include "IniFile.h"
 #include "ListingSettingsFile.h"
 #include "SettingsLocation.h"
-#include "TDialogs.h"
+#include "dialogs/TDialogs.h"
 #include "TRadioGroup.h"
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 #include <QApplication>
 #include <QCheckBox>

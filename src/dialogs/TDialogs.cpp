@@ -1,4 +1,4 @@
-#include "TDialogs.h"
+#include "dialogs/TDialogs.h"
 
 #include <QApplication>
 #include <QDialog>

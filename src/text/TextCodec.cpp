@@ -1,4 +1,4 @@
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 #include <array>
 

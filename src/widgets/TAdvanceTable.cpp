@@ -1,6 +1,6 @@
 #include "TAdvanceTable.h"
 
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>

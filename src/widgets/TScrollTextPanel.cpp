@@ -1,6 +1,6 @@
 #include "TScrollTextPanel.h"
 
-#include "TDialogs.h"
+#include "dialogs/TDialogs.h"
 #include "TThreadTimer.h"
 
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "TStringListModel.h"
 
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 #include <algorithm>
 

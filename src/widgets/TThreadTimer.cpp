@@ -1,6 +1,6 @@
 #include "TThreadTimer.h"
 
-#include "TDialogs.h"
+#include "dialogs/TDialogs.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -1,6 +1,6 @@
 #include "TWideListBox.h"
 
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -8,12 +8,12 @@
 #include <fstream>
 
 #include "FakeDialogs.h"
-#include "ReportPreparation.h"
+#include "report/form/ReportPreparation.h"
 #include "TRadioGroup.h"
 #include "TWideListBox.h"
 #include "config.h"
 #include "princ.h"
-#include "r_dif.h"
+#include "report/form/r_dif.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

@@ -1,6 +1,6 @@
 #include "IniFile.h"
 #include "ListingSettingsFile.h"
-#include "TDialogs.h"
+#include "dialogs/TDialogs.h"
 #include "TRadioGroup.h"
 #include "TestApp.h"
 #include "TestFiles.h"

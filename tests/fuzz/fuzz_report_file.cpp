@@ -24,8 +24,8 @@
 #include <QPainter>
 #include <QPicture>
 
-#include "TRpPageList.h"
-#include "TRpSplayCompression.h"
+#include "report/output/TRpPageList.h"
+#include "report/output/TRpSplayCompression.h"
 
 using namespace tabulex;
 

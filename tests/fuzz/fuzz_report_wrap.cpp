@@ -28,9 +28,9 @@
 #include <QFont>
 #include <QGuiApplication>
 
-#include "TRpLabel.h"
-#include "TRpMemo.h"
-#include "TRpUnitBase.h"
+#include "report/items/TRpLabel.h"
+#include "report/items/TRpMemo.h"
+#include "report/engine/TRpUnitBase.h"
 
 using namespace tabulex;
 using Lines = std::vector<std::string>;

@@ -2,10 +2,10 @@
 
 #include <QGuiApplication>
 
-#include "TRpLabel.h"
-#include "TRpMemo.h"
-#include "TRpSysData.h"
-#include "TRpUnitBase.h"
+#include "report/items/TRpLabel.h"
+#include "report/items/TRpMemo.h"
+#include "report/items/TRpSysData.h"
+#include "report/engine/TRpUnitBase.h"
 
 namespace tabulex::test {
 

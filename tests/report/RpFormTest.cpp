@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 
 #include "ReportTestSupport.h"
-#include "r_dif.h"
+#include "report/form/r_dif.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;

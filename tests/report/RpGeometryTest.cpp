@@ -3,14 +3,14 @@
 
 #include <QPicture>
 
-#include "ERpError.h"
+#include "report/engine/ERpError.h"
 #include "ReportTestSupport.h"
-#include "TRpChildBand.h"
-#include "TRpEvEnvironment.h"
-#include "TRpPage.h"
-#include "TRpPrinter.h"
-#include "TRpRecordingSurface.h"
-#include "TRpUnitBase.h"
+#include "report/engine/TRpChildBand.h"
+#include "report/engine/TRpEvEnvironment.h"
+#include "report/engine/TRpPage.h"
+#include "report/output/TRpPrinter.h"
+#include "report/output/TRpRecordingSurface.h"
+#include "report/engine/TRpUnitBase.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;

@@ -10,10 +10,10 @@
 #include <cmath>
 
 #include "ReportTestSupport.h"
-#include "TRpPdf.h"
-#include "TRpPdfDocument.h"
-#include "TRpPdfSurface.h"
-#include "r_dif.h"
+#include "report/pdf/TRpPdf.h"
+#include "report/pdf/TRpPdfDocument.h"
+#include "report/pdf/TRpPdfSurface.h"
+#include "report/form/r_dif.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;

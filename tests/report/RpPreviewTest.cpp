@@ -19,18 +19,18 @@
 #include <cmath>
 #include <functional>
 
-#include "ERpError.h"
+#include "report/engine/ERpError.h"
 #include "FakeDialogs.h"
 #include "ReportTestSupport.h"
-#include "TRpPageList.h"
-#include "TRpPreview.h"
-#include "TRpPreviewImage.h"
-#include "TRpPrintDevices.h"
-#include "TRpProgressForm.h"
-#include "TRpPrinterPageDevice.h"
-#include "TRpReportPreview.h"
-#include "TRpStandardPreview.h"
-#include "r_dif.h"
+#include "report/output/TRpPageList.h"
+#include "report/preview/TRpPreview.h"
+#include "report/preview/TRpPreviewImage.h"
+#include "report/preview/TRpPrintDevices.h"
+#include "report/preview/TRpPrinterPageDevice.h"
+#include "report/preview/TRpProgressForm.h"
+#include "report/preview/TRpReportPreview.h"
+#include "report/preview/TRpStandardPreview.h"
+#include "report/form/r_dif.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;

@@ -6,13 +6,13 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "ERpError.h"
+#include "report/engine/ERpError.h"
 #include "ReportTestSupport.h"
-#include "TRpChildBand.h"
-#include "TRpLabel.h"
-#include "TRpMemo.h"
-#include "TRpSysData.h"
-#include "TextCodec.h"
+#include "report/engine/TRpChildBand.h"
+#include "report/items/TRpLabel.h"
+#include "report/items/TRpMemo.h"
+#include "report/items/TRpSysData.h"
+#include "text/TextCodec.h"
 
 using namespace tabulex;
 using tabulex::test::makeSample;

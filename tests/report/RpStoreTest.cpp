@@ -13,11 +13,11 @@
 
 #include "FakeDialogs.h"
 #include "ReportTestSupport.h"
-#include "TRpPageList.h"
-#include "TRpSplayCompression.h"
-#include "TRpStandardPreview.h"
-#include "TRpStream.h"
-#include "r_dif.h"
+#include "report/output/TRpPageList.h"
+#include "report/output/TRpSplayCompression.h"
+#include "report/preview/TRpStandardPreview.h"
+#include "report/output/TRpStream.h"
+#include "report/form/r_dif.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;

@@ -4,11 +4,11 @@
 #include <QFontMetrics>
 
 #include "ReportTestSupport.h"
-#include "TRpLabel.h"
-#include "TRpMemo.h"
-#include "TRpSysData.h"
-#include "TRpTextMeasurer.h"
-#include "TextCodec.h"
+#include "report/items/TRpLabel.h"
+#include "report/items/TRpMemo.h"
+#include "report/items/TRpSysData.h"
+#include "report/output/TRpTextMeasurer.h"
+#include "text/TextCodec.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <deque>
 
-#include "TDialogs.h"
+#include "dialogs/TDialogs.h"
 
 namespace tabulex::testing {
 

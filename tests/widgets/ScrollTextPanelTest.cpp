@@ -1,6 +1,6 @@
 #include "TScrollTextPanel.h"
 
-#include "TDialogs.h"
+#include "dialogs/TDialogs.h"
 #include "TestApp.h"
 
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
 // The timer's thread, and the panel driven by it: real ticks, errors, and start, stop and
 // destroy racing with running steps (these also run under ThreadSanitizer).
-#include "TDialogs.h"
+#include "dialogs/TDialogs.h"
 #include "TScrollTextPanel.h"
 #include "TThreadTimer.h"
 #include "TestApp.h"

@@ -1,7 +1,7 @@
 #include "TWideListBox.h"
 
 #include "TestApp.h"
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 #include <QFontMetrics>
 #include <QScrollBar>

@@ -1,4 +1,4 @@
-#include "TRpBand.h"
+#include "report/engine/TRpBand.h"
 
 #include <utility>
 

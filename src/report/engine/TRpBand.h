@@ -1,5 +1,5 @@
 #pragma once
-#include "TRpCustomBand.h"
+#include "report/engine/TRpCustomBand.h"
 
 namespace tabulex {
 

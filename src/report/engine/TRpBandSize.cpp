@@ -1,4 +1,4 @@
-#include "TRpBandSize.h"
+#include "report/engine/TRpBandSize.h"
 
 namespace tabulex {
 

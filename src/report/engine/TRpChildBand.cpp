@@ -1,4 +1,4 @@
-#include "TRpChildBand.h"
+#include "report/engine/TRpChildBand.h"
 
 #include <utility>
 

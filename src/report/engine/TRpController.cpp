@@ -1,6 +1,6 @@
-#include "TRpController.h"
+#include "report/engine/TRpController.h"
 
-#include "TRpCustomReport.h"
+#include "report/engine/TRpCustomReport.h"
 
 namespace tabulex {
 

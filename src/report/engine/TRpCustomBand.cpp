@@ -1,9 +1,9 @@
-#include "TRpCustomBand.h"
+#include "report/engine/TRpCustomBand.h"
 
 #include <utility>
 
-#include "TRpChildBand.h"
-#include "TRpCustomReport.h"
+#include "report/engine/TRpChildBand.h"
+#include "report/engine/TRpCustomReport.h"
 
 namespace tabulex {
 

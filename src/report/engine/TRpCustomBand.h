@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "RpTypes.h"
-#include "TRpBandSize.h"
-#include "TRpFrame.h"
-#include "TRpPrintable.h"
+#include "report/engine/RpTypes.h"
+#include "report/engine/TRpBandSize.h"
+#include "report/engine/TRpFrame.h"
+#include "report/engine/TRpPrintable.h"
 
 namespace tabulex {
 

@@ -1,12 +1,12 @@
-#include "TRpCustomReport.h"
+#include "report/engine/TRpCustomReport.h"
 
 #include <algorithm>
 #include <cmath>
 #include <set>
 
-#include "TRpChildBand.h"
-#include "TRpPrintable.h"
-#include "TRpPrinter.h"
+#include "report/engine/TRpChildBand.h"
+#include "report/engine/TRpPrintable.h"
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 
@@ -141,17 +141,17 @@ double TRpCustomReport::computePageFooterHeight() const {
 }
 
 void TRpCustomReport::GenerateReport() {
-    if (generating_) return;
+    if (run_.Generating) return;
     checkMargins();
-    generating_ = true;
-    cancelled_ = false;
-    lastPage_ = false;
-    titleJustPrinted_ = false;
-    forcedColumnBreak_ = false;
+    run_.Generating = true;
+    run_.Cancelled = false;
+    run_.LastPage = false;
+    run_.TitleJustPrinted = false;
+    run_.ForcedColumnBreak = false;
     bool printReport = true;
     if (BeforePrint) BeforePrint(this, printReport);
     if (!printReport) {
-        generating_ = false;
+        run_.Generating = false;
         return;
     }
     const TRpUnit savedUnits = units_;
@@ -166,20 +166,20 @@ void TRpCustomReport::GenerateReport() {
         preparePrinter();
         printer_->BeginJob();
         jobStarted = true;
-        currentY_ = -1;
-        pageCount_ = 0;
-        currentColumn_ = page_.Columns();
-        pageFooterHeight_ = computePageFooterHeight();
+        run_.CurrentY = -1;
+        run_.PageCount = 0;
+        run_.CurrentColumn = page_.Columns();
+        run_.PageFooterHeight = computePageFooterHeight();
         for (const auto& band : bands_) band->SetReport(this);
-        currentX_ = roundi(page_.Native(TRpPage::iLeftMargin));
+        run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
         PrepareDetailDriver();
         functions_.Reset();
         functions_.SetValue("REPORTTITLE", ReportTitle);
         forEachItem([](TRpPrintable& item) { item.Prepare(); });
         RunDetailDriver();
-        currentX_ = roundi(page_.Native(TRpPage::iLeftMargin));
-        lastPage_ = true;
-        if (!cancelled_) FinishPage();
+        run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
+        run_.LastPage = true;
+        if (!run_.Cancelled) FinishPage();
     } catch (...) {
         cleanUp(savedUnits, jobStarted);
         throw;
@@ -193,14 +193,14 @@ void TRpCustomReport::cleanUp(TRpUnit savedUnits, bool jobStarted) {
     UnprepareDetailDriver();
     // Only the job this run started is ended: a page output already busy is left alone.
     if (jobStarted) {
-        if (cancelled_) printer_->AbortJob();
+        if (run_.Cancelled) printer_->AbortJob();
         else printer_->EndJob();
     }
-    generating_ = false;
+    run_.Generating = false;
 }
 
 void TRpCustomReport::Cancel() {
-    cancelled_ = true;
+    run_.Cancelled = true;
     if (printer_ != nullptr) printer_->Cancel();
 }
 
@@ -212,18 +212,18 @@ double TRpCustomReport::paperLength() const {
 }
 
 int TRpCustomReport::RemainingSpace() const {
-    if (!generating_ || currentY_ == -1) return 0;
-    return roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) - pageFooterHeight_ -
-                  currentY_);
+    if (!run_.Generating || run_.CurrentY == -1) return 0;
+    return roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) - run_.PageFooterHeight -
+                  run_.CurrentY);
 }
 
 void TRpCustomReport::OutputBand(TRpCustomBand* band) {
     // A cancelled run prints nothing more; it ends at its next return.
-    if (band == nullptr || cancelled_) return;
+    if (band == nullptr || run_.Cancelled) return;
     if (band->AlignToBottom) {
         const int y = roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) -
-                             band->Size().NativeHeight() - pageFooterHeight_);
-        if (currentY_ < y) currentY_ = y;
+                             band->Size().NativeHeight() - run_.PageFooterHeight);
+        if (run_.CurrentY < y) run_.CurrentY = y;
     }
     renderBand(*band);
 }
@@ -242,19 +242,19 @@ void TRpCustomReport::renderBand(TRpCustomBand& band) {
     bool printBand = band.Enabled;
     if (band.Enabled && band.BeforePrint) band.BeforePrint(&band, printBand);
     if (printBand) {
-        if (band.ForceNewPage && !isPageBand(band) && pageCount_ > 0) BreakPage();
-        else if (band.ForceNewColumn && !isPageBand(band) && pageCount_ >= 1) BreakColumn();
+        if (band.ForceNewPage && !isPageBand(band) && run_.PageCount > 0) BreakPage();
+        else if (band.ForceNewColumn && !isPageBand(band) && run_.PageCount >= 1) BreakColumn();
         else ensureRoom(band);
-        if (band.BandType() != TRpBandType::rbTitle) titleJustPrinted_ = false;
+        if (band.BandType() != TRpBandType::rbTitle) run_.TitleJustPrinted = false;
     }
     if (printBand && band.Size().PixelHeight() != 0 && band.Enabled) {
         const double width = band.Size().NativeWidth();
         const double height = band.Size().NativeHeight();
         if (TRpSurface* surface = printer_->Surface()) {
-            const int x1 = printer_->XPos(currentX_);
-            const int y1 = printer_->YPos(currentY_);
-            const int x2 = printer_->XPos(currentX_ + width);
-            const int y2 = printer_->YPos(currentY_ + height);
+            const int x1 = printer_->XPos(run_.CurrentX);
+            const int y1 = printer_->YPos(run_.CurrentY);
+            const int x2 = printer_->XPos(run_.CurrentX + width);
+            const int y2 = printer_->YPos(run_.CurrentY + height);
             if (x2 > x1 && y2 > y1) surface->FillRect(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)), band.Color);
         }
         band.Expanded = 0;
@@ -267,22 +267,22 @@ void TRpCustomReport::renderBand(TRpCustomBand& band) {
                 if (!item->Prints()) continue;
                 if (firstPass || !item->PrintFinished()) {
                     const std::size_t before = item->PrintPosition();
-                    item->Print(currentX_, currentY_);
+                    item->Print(run_.CurrentX, run_.CurrentY);
                     progressed = progressed || item->PrintPosition() != before;
                 }
                 allDone = allDone && item->PrintFinished();
             }
-            band.Frame.Draw(*printer_, currentX_, currentY_, currentX_ + width,
-                            currentY_ + height + band.Expanded + 1);
+            band.Frame.Draw(*printer_, run_.CurrentX, run_.CurrentY, run_.CurrentX + width,
+                            run_.CurrentY + height + band.Expanded + 1);
             // A pass in a fresh column that places nothing would never place anything.
-            if (allDone || (!firstPass && !progressed) || cancelled_) break;
+            if (allDone || (!firstPass && !progressed) || run_.Cancelled) break;
             AdvanceColumn();
-            if (cancelled_) break;
+            if (run_.Cancelled) break;
             band.Size() = savedSize;
             band.Expanded = 0;
             firstPass = false;
         }
-        currentY_ += roundi(height + band.Expanded);
+        run_.CurrentY += roundi(height + band.Expanded);
         band.Size() = savedSize;
     }
     if (band.AfterPrint) band.AfterPrint(&band, printBand);
@@ -304,21 +304,21 @@ void TRpCustomReport::ensureRoom(TRpCustomBand& band) {
     const double printable =
         page_.Native(TRpPage::iLength) -
         (page_.Native(TRpPage::iTopMargin) + page_.Native(TRpPage::iBottomMargin));
-    if (pageCount_ == 0) {
+    if (run_.PageCount == 0) {
         AdvanceColumn();
         return;
     }
     // The page header printed at a page start never moves: it would not fit anywhere else.
-    if (printingPageStart_) return;
+    if (run_.PrintingPageStart) return;
     if (band.BandType() != TRpBandType::rbPageFooter && RemainingSpace() < h && h <= printable)
         AdvanceColumn();
 }
 
 void TRpCustomReport::AdvanceColumn() {
     const int columns = page_.Columns();
-    if (currentColumn_ >= columns) {
-        currentColumn_ = 1;
-        currentX_ = roundi(page_.Native(TRpPage::iLeftMargin));
+    if (run_.CurrentColumn >= columns) {
+        run_.CurrentColumn = 1;
+        run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
         BeginPage();
     } else {
         int width = 0;
@@ -330,45 +330,45 @@ void TRpCustomReport::AdvanceColumn() {
                                           page_.Native(TRpPage::iRightMargin)));
             width = (printable - roundi(page_.Native(TRpPage::iColumnSpace)) * (columns - 1)) / columns;
         }
-        currentX_ += roundi(page_.Native(TRpPage::iColumnSpace)) + width;
-        currentY_ = columnTop_;
-        ++currentColumn_;
+        run_.CurrentX += roundi(page_.Native(TRpPage::iColumnSpace)) + width;
+        run_.CurrentY = run_.ColumnTop;
+        ++run_.CurrentColumn;
     }
-    functions_.SetValue("COLUMNNUMBER", std::to_string(currentColumn_));
-    if (!(currentColumn_ == 1 && pageCount_ == 1))
+    functions_.SetValue("COLUMNNUMBER", std::to_string(run_.CurrentColumn));
+    if (!(run_.CurrentColumn == 1 && run_.PageCount == 1))
         OutputBand(FindBand(TRpBandType::rbColumnHeader));
 }
 
 void TRpCustomReport::BeginPage() {
     FinishPage();
-    ++pageCount_;
-    functions_.SetValue("PAGENUMBER", std::to_string(pageCount_));
+    ++run_.PageCount;
+    functions_.SetValue("PAGENUMBER", std::to_string(run_.PageCount));
     printer_->NewPage();
     // The page output's Cancel (the printing progress window's) stops the run as well.
-    if (printer_->Cancelled()) cancelled_ = true;
-    currentY_ = roundi(page_.Native(TRpPage::iTopMargin));
+    if (printer_->Cancelled()) run_.Cancelled = true;
+    run_.CurrentY = roundi(page_.Native(TRpPage::iTopMargin));
     if (OnStartPage) OnStartPage(this);
-    if (pageCount_ > 1 || (Options & FirstPageHeader) != 0) {
-        printingPageStart_ = true;
+    if (run_.PageCount > 1 || (Options & FirstPageHeader) != 0) {
+        run_.PrintingPageStart = true;
         try {
             OutputBand(FindBand(TRpBandType::rbPageHeader));
         } catch (...) {
-            printingPageStart_ = false;
+            run_.PrintingPageStart = false;
             throw;
         }
-        printingPageStart_ = false;
+        run_.PrintingPageStart = false;
     }
-    columnTop_ = currentY_;
-    if (pageCount_ == 1)
-        if (const TRpCustomBand* title = TitleBand()) columnTop_ += roundi(title->Size().NativeHeight());
+    run_.ColumnTop = run_.CurrentY;
+    if (run_.PageCount == 1)
+        if (const TRpCustomBand* title = TitleBand()) run_.ColumnTop += roundi(title->Size().NativeHeight());
 }
 
 void TRpCustomReport::FinishPage() {
-    if (pageCount_ == 0) return;
-    currentY_ = roundi(page_.Native(TRpPage::iLength) - page_.Native(TRpPage::iBottomMargin) -
-                       pageFooterHeight_);
-    currentX_ = roundi(page_.Native(TRpPage::iLeftMargin));
-    if (!(lastPage_ && (Options & LastPageFooter) == 0))
+    if (run_.PageCount == 0) return;
+    run_.CurrentY = roundi(page_.Native(TRpPage::iLength) - page_.Native(TRpPage::iBottomMargin) -
+                       run_.PageFooterHeight);
+    run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
+    if (!(run_.LastPage && (Options & LastPageFooter) == 0))
         OutputBand(FindBand(TRpBandType::rbPageFooter));
     for (const auto& item : items_)
         if (item->Prints()) item->Print(0, 0);
@@ -378,21 +378,21 @@ void TRpCustomReport::FinishPage() {
     if (OnEndPage) OnEndPage(this);
 }
 
-void TRpCustomReport::MarkTitlePrinted() { titleJustPrinted_ = TitleBand() != nullptr; }
+void TRpCustomReport::MarkTitlePrinted() { run_.TitleJustPrinted = TitleBand() != nullptr; }
 
 void TRpCustomReport::BreakPage() {
-    if (titleJustPrinted_) {
-        titleJustPrinted_ = false;
+    if (run_.TitleJustPrinted) {
+        run_.TitleJustPrinted = false;
         return;
     }
     do {
         AdvanceColumn();
-    } while (currentColumn_ != 1);
+    } while (run_.CurrentColumn != 1);
 }
 
 void TRpCustomReport::BreakColumn() {
-    if (forcedColumnBreak_ || currentColumn_ > 1) AdvanceColumn();
-    forcedColumnBreak_ = true;
+    if (run_.ForcedColumnBreak || run_.CurrentColumn > 1) AdvanceColumn();
+    run_.ForcedColumnBreak = true;
 }
 
 }  // namespace tabulex

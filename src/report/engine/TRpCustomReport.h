@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "RpTypes.h"
-#include "TRpBand.h"
-#include "TRpEvEnvironment.h"
-#include "TRpFrame.h"
-#include "TRpPage.h"
-#include "TRpPageSource.h"
-#include "TRpReportPrinterSettings.h"
-#include "TRpTextMeasurer.h"
+#include "report/engine/RpTypes.h"
+#include "report/engine/TRpBand.h"
+#include "report/engine/TRpEvEnvironment.h"
+#include "report/engine/TRpFrame.h"
+#include "report/engine/TRpPage.h"
+#include "report/output/TRpPageSource.h"
+#include "report/engine/TRpReportPrinterSettings.h"
+#include "report/engine/TRpRunState.h"
+#include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {
 
@@ -21,6 +22,11 @@ class TRpPrintable;
 
 /// A band report: page geometry, bands in band order and the generation run that walks
 /// them over columns and pages onto a page output. All run lengths are tenths of a millimetre.
+///
+/// Failures: the engine raises exceptions and never shows anything. A run that cannot go on
+/// (ERpError from the engine or its page output, or any exception an event handler throws)
+/// ends its page output's job, restores the report's units and propagates the exception out
+/// of GenerateReport to the caller, which decides what the user sees.
 class TRpCustomReport : public TRpPageSource {
 public:
     using BeforePrintEvent = std::function<void(TRpCustomReport* sender, bool& printReport)>;
@@ -91,15 +97,17 @@ public:
     /// Called by the detail driver right after it printed its title band.
     void MarkTitlePrinted();
 
-    bool Generating() const { return generating_; }
-    bool Cancelled() const { return cancelled_; }
-    bool LastPage() const { return lastPage_; }
-    int CurrentX() const { return currentX_; }
-    int CurrentY() const { return currentY_; }
-    int CurrentColumn() const { return currentColumn_; }
-    int PageCount() const { return pageCount_; }
-    int ColumnTop() const { return columnTop_; }
-    double PageFooterHeight() const { return pageFooterHeight_; }
+    /// The state of the current or last run.
+    const TRpRunState& RunState() const { return run_; }
+    bool Generating() const { return run_.Generating; }
+    bool Cancelled() const { return run_.Cancelled; }
+    bool LastPage() const { return run_.LastPage; }
+    int CurrentX() const { return run_.CurrentX; }
+    int CurrentY() const { return run_.CurrentY; }
+    int CurrentColumn() const { return run_.CurrentColumn; }
+    int PageCount() const { return run_.PageCount; }
+    int ColumnTop() const { return run_.ColumnTop; }
+    double PageFooterHeight() const { return run_.PageFooterHeight; }
 
 protected:
     /// Runs the detail driver.
@@ -130,18 +138,7 @@ private:
 
     TRpPrinter* printer_ = nullptr;
     std::unique_ptr<TRpPrinter> ownPrinter_;
-    bool generating_ = false;
-    bool cancelled_ = false;
-    bool lastPage_ = false;
-    bool titleJustPrinted_ = false;
-    bool forcedColumnBreak_ = false;
-    bool printingPageStart_ = false;
-    int currentX_ = 0;
-    int currentY_ = -1;
-    int currentColumn_ = 1;
-    int pageCount_ = 0;
-    int columnTop_ = 0;
-    double pageFooterHeight_ = 0;
+    TRpRunState run_;
 };
 
 }  // namespace tabulex

@@ -1,4 +1,4 @@
-#include "TRpEvEnvironment.h"
+#include "report/engine/TRpEvEnvironment.h"
 
 namespace tabulex {
 

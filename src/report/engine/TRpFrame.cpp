@@ -1,10 +1,10 @@
-#include "TRpFrame.h"
+#include "report/engine/TRpFrame.h"
 
 #include <QRect>
 #include <cmath>
 
-#include "TRpPrinter.h"
-#include "TRpSurface.h"
+#include "report/output/TRpPrinter.h"
+#include "report/output/TRpSurface.h"
 
 namespace tabulex {
 

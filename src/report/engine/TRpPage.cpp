@@ -1,4 +1,4 @@
-#include "TRpPage.h"
+#include "report/engine/TRpPage.h"
 
 #include <utility>
 

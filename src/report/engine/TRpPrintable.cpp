@@ -1,9 +1,9 @@
-#include "TRpPrintable.h"
+#include "report/engine/TRpPrintable.h"
 
 #include <utility>
 
-#include "TRpCustomBand.h"
-#include "TRpCustomReport.h"
+#include "report/engine/TRpCustomBand.h"
+#include "report/engine/TRpCustomReport.h"
 
 namespace tabulex {
 

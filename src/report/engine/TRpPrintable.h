@@ -2,9 +2,9 @@
 #include <cstddef>
 #include <string>
 
-#include "RpTypes.h"
-#include "TRpFrame.h"
-#include "TRpPrintableSize.h"
+#include "report/engine/RpTypes.h"
+#include "report/engine/TRpFrame.h"
+#include "report/engine/TRpPrintableSize.h"
 
 namespace tabulex {
 

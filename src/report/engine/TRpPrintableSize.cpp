@@ -1,4 +1,4 @@
-#include "TRpPrintableSize.h"
+#include "report/engine/TRpPrintableSize.h"
 
 namespace tabulex {
 

@@ -2,7 +2,7 @@
 #include <array>
 #include <cmath>
 
-#include "TRpUnitBase.h"
+#include "report/engine/TRpUnitBase.h"
 
 namespace tabulex {
 

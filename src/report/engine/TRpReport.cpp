@@ -1,4 +1,4 @@
-#include "TRpReport.h"
+#include "report/engine/TRpReport.h"
 
 #include <string>
 

@@ -3,9 +3,9 @@
 
 class QWidget;
 
-#include "TRpController.h"
-#include "TRpCustomReport.h"
-#include "TRpPrinter.h"
+#include "report/engine/TRpController.h"
+#include "report/engine/TRpCustomReport.h"
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 

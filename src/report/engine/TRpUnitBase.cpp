@@ -1,4 +1,4 @@
-#include "TRpUnitBase.h"
+#include "report/engine/TRpUnitBase.h"
 
 #include <QGuiApplication>
 #include <QLocale>

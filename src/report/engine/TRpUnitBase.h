@@ -1,5 +1,5 @@
 #pragma once
-#include "RpTypes.h"
+#include "report/engine/RpTypes.h"
 
 namespace tabulex {
 

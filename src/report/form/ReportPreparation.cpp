@@ -1,6 +1,6 @@
-#include "ReportPreparation.h"
+#include "report/form/ReportPreparation.h"
 
-#include "r_dif.h"
+#include "report/form/r_dif.h"
 
 namespace tabulex {
 

@@ -1,10 +1,10 @@
-#include "r_dif.h"
+#include "report/form/r_dif.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "ERpError.h"
-#include "TRpPdf.h"
+#include "report/engine/ERpError.h"
+#include "report/pdf/TRpPdf.h"
 
 namespace tabulex {
 

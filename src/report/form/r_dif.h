@@ -7,11 +7,11 @@
 
 #include "ListingSettings.h"
 #include "StringList.h"
-#include "TRpBand.h"
-#include "TRpLabel.h"
-#include "TRpMemo.h"
-#include "TRpReport.h"
-#include "TRpSysData.h"
+#include "report/engine/TRpBand.h"
+#include "report/items/TRpLabel.h"
+#include "report/items/TRpMemo.h"
+#include "report/engine/TRpReport.h"
+#include "report/items/TRpSysData.h"
 
 namespace tabulex {
 

@@ -1,14 +1,14 @@
-#include "TRpCustomLabel.h"
+#include "report/items/TRpCustomLabel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "TRpCustomBand.h"
-#include "TRpCustomReport.h"
-#include "TRpPrinter.h"
-#include "TRpSurface.h"
-#include "TRpTextMeasurer.h"
+#include "report/engine/TRpCustomBand.h"
+#include "report/engine/TRpCustomReport.h"
+#include "report/output/TRpPrinter.h"
+#include "report/output/TRpSurface.h"
+#include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "StringList.h"
-#include "TRpPrintable.h"
+#include "report/engine/TRpPrintable.h"
 
 namespace tabulex {
 
@@ -24,6 +24,9 @@ class TRpSurface;
 /// wraps its `Lines` as printing reaches them and forgets the formatted lines it has
 /// printed, so a memo of any length starts printing at once and holds only a column's worth
 /// of formatted lines.
+///
+/// Failures: items have none of their own; they raise nothing and show nothing. An exception
+/// from the page output they draw on passes through them to the report's run.
 class TRpCustomLabel : public TRpPrintable {
 public:
     /// (sender, value): raised before each print with the text about to be printed.

@@ -1,4 +1,4 @@
-#include "TRpLabel.h"
+#include "report/items/TRpLabel.h"
 
 #include <utility>
 

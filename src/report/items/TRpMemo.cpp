@@ -1,4 +1,4 @@
-#include "TRpMemo.h"
+#include "report/items/TRpMemo.h"
 
 #include <utility>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "TRpCustomLabel.h"
+#include "report/items/TRpCustomLabel.h"
 
 namespace tabulex {
 

@@ -1,13 +1,13 @@
-#include "TRpSysData.h"
+#include "report/items/TRpSysData.h"
 
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
 #include <utility>
 
-#include "TRpCustomReport.h"
-#include "TRpReport.h"
-#include "TextCodec.h"
+#include "report/engine/TRpCustomReport.h"
+#include "report/engine/TRpReport.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 

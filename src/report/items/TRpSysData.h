@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "TRpCustomLabel.h"
+#include "report/items/TRpCustomLabel.h"
 
 namespace tabulex {
 

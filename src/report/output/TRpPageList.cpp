@@ -1,4 +1,4 @@
-#include "TRpPageList.h"
+#include "report/output/TRpPageList.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "TRpSplayCompression.h"
+#include "report/output/TRpSplayCompression.h"
 
 namespace tabulex {
 

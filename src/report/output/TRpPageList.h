@@ -5,7 +5,7 @@
 #include <mutex>
 #include <optional>
 
-#include "TRpStream.h"
+#include "report/output/TRpStream.h"
 
 namespace tabulex {
 

@@ -1,7 +1,7 @@
-#include "TRpPictureSurface.h"
+#include "report/output/TRpPictureSurface.h"
 
-#include "TRpTextMeasurer.h"
-#include "TextCodec.h"
+#include "report/output/TRpTextMeasurer.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 

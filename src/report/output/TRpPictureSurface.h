@@ -3,7 +3,7 @@
 #include <QPicture>
 #include <memory>
 
-#include "TRpSurface.h"
+#include "report/output/TRpSurface.h"
 
 namespace tabulex {
 

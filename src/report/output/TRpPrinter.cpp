@@ -1,4 +1,4 @@
-#include "TRpPrinter.h"
+#include "report/output/TRpPrinter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -8,12 +8,12 @@
 #include <cmath>
 #include <utility>
 
-#include "ERpError.h"
-#include "TRpPage.h"
-#include "TRpPageDevice.h"
-#include "TRpPageList.h"
-#include "TRpPictureSurface.h"
-#include "TRpUnitBase.h"
+#include "report/engine/ERpError.h"
+#include "report/engine/TRpPage.h"
+#include "report/output/TRpPageDevice.h"
+#include "report/output/TRpPageList.h"
+#include "report/output/TRpPictureSurface.h"
+#include "report/engine/TRpUnitBase.h"
 
 namespace tabulex {
 

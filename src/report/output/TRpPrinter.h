@@ -7,11 +7,11 @@
 
 #include <QPointer>
 
-#include "RpTypes.h"
-#include "TPrinterSettings.h"
-#include "TRpPageSource.h"
-#include "TRpSurface.h"
-#include "TRpTextMeasurer.h"
+#include "report/engine/RpTypes.h"
+#include "report/output/TPrinterSettings.h"
+#include "report/output/TRpPageSource.h"
+#include "report/output/TRpSurface.h"
+#include "report/output/TRpTextMeasurer.h"
 
 class QObject;
 class QPainter;
@@ -33,6 +33,11 @@ void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target);
 /// report layout from which only the page asked for is read back. Printer pages are recorded
 /// at the screen resolution like metafile pages and replayed onto the printer device as each
 /// page closes, so the printed pages are laid out exactly as the previewed ones.
+///
+/// Failures: the page output shows nothing. The job steps (BeginJob, NewPage, EndJob), which
+/// run inside a report run, raise ERpError so that the run stops; every other operation
+/// (saving, loading, reading pages back, printing finished pages) returns false or null and
+/// leaves telling the user to its caller.
 class TRpPrinter {
 public:
     /// Makes the surface of page `pageNumber`, `widthPx` x `heightPx` device pixels.

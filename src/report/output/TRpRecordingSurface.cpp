@@ -1,6 +1,6 @@
-#include "TRpRecordingSurface.h"
+#include "report/output/TRpRecordingSurface.h"
 
-#include "TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "TRpSurface.h"
+#include "report/output/TRpSurface.h"
 
 namespace tabulex {
 

@@ -1,4 +1,4 @@
-#include "TRpSplayCompression.h"
+#include "report/output/TRpSplayCompression.h"
 
 #include <QtEndian>
 #include <array>

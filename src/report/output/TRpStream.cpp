@@ -1,4 +1,4 @@
-#include "TRpStream.h"
+#include "report/output/TRpStream.h"
 
 #include <QDir>
 #include <QFile>

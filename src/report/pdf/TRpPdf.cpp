@@ -1,4 +1,4 @@
-#include "TRpPdf.h"
+#include "report/pdf/TRpPdf.h"
 
 #include <QPageLayout>
 #include <QPageSize>
@@ -7,12 +7,12 @@
 #include <QPicture>
 #include <cstdio>
 
-#include "TRpPage.h"
-#include "TRpPdfDocument.h"
-#include "TRpPdfSurface.h"
-#include "TRpReport.h"
-#include "TRpSurface.h"
-#include "TextCodec.h"
+#include "report/engine/TRpPage.h"
+#include "report/pdf/TRpPdfDocument.h"
+#include "report/pdf/TRpPdfSurface.h"
+#include "report/engine/TRpReport.h"
+#include "report/output/TRpSurface.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 

@@ -2,13 +2,16 @@
 #include <memory>
 #include <string>
 
-#include "TRpPrinter.h"
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 
 class TRpPage;
 class TRpPdfDocument;
 class TRpReport;
+
+// Failures: the PDF writer shows nothing and raises nothing of its own; each operation
+// returns false when the file cannot be written, and the caller tells the user.
 
 /// Writes the recorded pages of a finished page output to a PDF file: one PDF page per
 /// recorded page, of the report page's size, each page's picture replayed scaled to the

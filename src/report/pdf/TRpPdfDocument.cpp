@@ -1,11 +1,11 @@
-#include "TRpPdfDocument.h"
+#include "report/pdf/TRpPdfDocument.h"
 
 #include <QDateTime>
 #include <QString>
 #include <cmath>
 #include <cstdlib>
 
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 

@@ -1,8 +1,8 @@
-#include "TRpPdfSurface.h"
+#include "report/pdf/TRpPdfSurface.h"
 
 #include <cmath>
 
-#include "TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {
 

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "TRpPdfDocument.h"
-#include "TRpSurface.h"
+#include "report/pdf/TRpPdfDocument.h"
+#include "report/output/TRpSurface.h"
 
 namespace tabulex {
 

@@ -1,12 +1,12 @@
-#include "TRpPreview.h"
+#include "report/preview/TRpPreview.h"
 
 #include <QPicture>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 
-#include "TRpPreviewImage.h"
-#include "TRpPrinter.h"
+#include "report/preview/TRpPreviewImage.h"
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 

@@ -1,8 +1,8 @@
-#include "TRpPreviewImage.h"
+#include "report/preview/TRpPreviewImage.h"
 
 #include <QPainter>
 
-#include "TRpPrinter.h"
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 

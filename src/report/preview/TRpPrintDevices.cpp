@@ -1,4 +1,4 @@
-#include "TRpPrintDevices.h"
+#include "report/preview/TRpPrintDevices.h"
 
 #include <QPrintDialog>
 #include <QPrinter>

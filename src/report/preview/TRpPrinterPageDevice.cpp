@@ -1,9 +1,9 @@
-#include "TRpPrinterPageDevice.h"
+#include "report/preview/TRpPrinterPageDevice.h"
 
 #include <QPageSize>
 #include <QPrinter>
 
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "TRpPageDevice.h"
+#include "report/output/TRpPageDevice.h"
 
 class QPrinter;
 

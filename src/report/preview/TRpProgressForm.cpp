@@ -1,4 +1,4 @@
-#include "TRpProgressForm.h"
+#include "report/preview/TRpProgressForm.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "TRpPrinter.h"
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 

@@ -1,4 +1,4 @@
-#include "TRpReportPreview.h"
+#include "report/preview/TRpReportPreview.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "TDialogs.h"
-#include "TRpPrintDevices.h"
-#include "TRpPreview.h"
-#include "TRpPrinterPageDevice.h"
-#include "TRpProgressForm.h"
-#include "TRpReport.h"
-#include "TRpStandardPreview.h"
+#include "dialogs/TDialogs.h"
+#include "report/preview/TRpPrintDevices.h"
+#include "report/preview/TRpPreview.h"
+#include "report/preview/TRpPrinterPageDevice.h"
+#include "report/preview/TRpProgressForm.h"
+#include "report/engine/TRpReport.h"
+#include "report/preview/TRpStandardPreview.h"
 
 namespace tabulex {
 

@@ -1,4 +1,4 @@
-#include "TRpStandardPreview.h"
+#include "report/preview/TRpStandardPreview.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -14,15 +14,15 @@
 #include <QStyle>
 #include <QToolBar>
 
-#include "TDialogs.h"
-#include "TRpPage.h"
-#include "TRpPageList.h"
-#include "TRpPdf.h"
-#include "TRpPreview.h"
-#include "TRpPrintDevices.h"
-#include "TRpPrinter.h"
-#include "TRpPrinterPageDevice.h"
-#include "TextCodec.h"
+#include "dialogs/TDialogs.h"
+#include "report/engine/TRpPage.h"
+#include "report/output/TRpPageList.h"
+#include "report/pdf/TRpPdf.h"
+#include "report/preview/TRpPreview.h"
+#include "report/preview/TRpPrintDevices.h"
+#include "report/output/TRpPrinter.h"
+#include "report/preview/TRpPrinterPageDevice.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 

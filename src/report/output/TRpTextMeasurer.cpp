@@ -1,10 +1,10 @@
-#include "TRpTextMeasurer.h"
+#include "report/output/TRpTextMeasurer.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <cmath>
 
-#include "TextCodec.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 
