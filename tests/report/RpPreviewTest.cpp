@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QToolBar>
@@ -339,6 +341,7 @@ TEST_F(PreviewFixture, SavedReportLoadsBackAsA4SmallWithItsPages) {
     EXPECT_EQ(other->PageCount(), 1);
     second.DoLoad();
     EXPECT_EQ(other->PageCount(), count);
+    EXPECT_EQ(second.windowTitle(), QStringLiteral("Print Preview : ") + QDir::toNativeSeparators(path));
     EXPECT_TRUE(other->ReportLoaded);
     EXPECT_EQ(other->Status(), TRpPrinterStatus::Finished);
     EXPECT_EQ(other->Settings.PaperSize, TRpPaperSize::A4Small);
@@ -448,6 +451,10 @@ TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly) {
     int offeredMax = 0;
     printers.dialogAnswer = [&](QPrintDialog& dialog) {
         offeredMax = dialog.maxPage();
+        // It sets the printer up; its confirm button does not promise printing.
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        QPushButton* ok = buttons != nullptr ? buttons->button(QDialogButtonBox::Ok) : nullptr;
+        EXPECT_EQ(ok != nullptr ? ok->text() : QString(), QStringLiteral("OK"));
         EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintToFile));
         EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintSelection));
         dialog.setPrintRange(QAbstractPrintDialog::PageRange);
