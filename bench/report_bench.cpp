@@ -88,9 +88,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const qint64 pdfMs = phase.elapsed();
-    std::printf("lines %zu  memo lines %zu  formatted %zu  pages %d\n", listing.size(),
-                form.RpMemo1->Lines().size(), form.RpMemo1->FormattedLines().size(),
-                pages->PageCount());
+    std::printf("lines %zu  memo lines %zu  pages %d\n", listing.size(),
+                form.RpMemo1->Lines().size(), pages->PageCount());
     if (fallback) std::printf("direct PDF fell back to recorded pages\n");
     std::printf("%s: feed+wrap %lld ms  generate %lld ms  pdf %lld ms  total %lld ms\n",
                 mode.c_str(),

@@ -611,6 +611,16 @@ void TF_tabulan::Preview1Click()
 {
     if (!m_report)
         return;
+    // One preview at a time: while one is open (or its pages are being made) it is brought
+    // forward, and the report it shows is left alone.
+    TRpReport& report = *m_report->Report1;
+    if (QWidget* open = report.PreviewWindow()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    if (report.Generating())
+        return;
     guarded([this] {
         prepare_report_for(*m_report, arq_atual, m_sourceEncoding);
         Preview(*m_report->Report1);

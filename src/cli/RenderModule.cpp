@@ -60,14 +60,19 @@ void useFont(TF_dif& form, const std::string& text)
 }
 
 void render(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-            const std::string& bytes, const TListingSettings& settings, const std::string& font)
+            std::string bytes, const TListingSettings& settings, const std::string& font)
 {
     ensureGuiApplication();
-    const StringList listing = build_listing(bytes, settings);
-    const TDeclarationLists lists = scan_declarations(bytes);
-
+    const SourceEncoding encoding = detect_source_encoding(bytes);
     TF_dif form;
-    form.setLineSources(&listing, &lists.listbox3, &lists.ListBox4, &lists.ListBox5);
+    {
+        // The lists are needed by the report only: it takes them over, so the text is held once.
+        StringList listing = build_listing(bytes, settings);
+        TDeclarationLists lists = scan_declarations(bytes);
+        form.takeLineSources(std::move(listing), std::move(lists.listbox3), std::move(lists.ListBox4),
+                             std::move(lists.ListBox5));
+        std::string().swap(bytes);
+    }
     form.setSettings(&settings);
     // As in the window, a column choice reaches the report only when it is valid and differs
     // from what the report has (the window applies it only when its radio group changes).
@@ -75,7 +80,7 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
     if ((columns == 1 || columns == 2) && columns != form.Report1->Page().Columns())
         form.set_colunas(columns);
     const QString fullPath = QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
-    prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), detect_source_encoding(bytes));
+    prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), encoding);
     useFont(form, font);
     if (format == TReportFormat::Pdf)
         write_report_pdf(form, outPath);

@@ -4,12 +4,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QToolBar>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,6 +29,7 @@
 #include "report/preview/TRpPreviewImage.h"
 #include "report/preview/TRpPrintDevices.h"
 #include "report/preview/TRpPrinterPageDevice.h"
+#include "report/preview/TRpProgressForm.h"
 #include "report/preview/TRpReportPreview.h"
 #include "report/preview/TRpStandardPreview.h"
 #include "report/form/r_dif.h"
@@ -184,7 +189,7 @@ TEST_F(PreviewFixture, WindowHasItsToolbarCaptionAndEnabledButtons) {
                                   "LoadReport", "ExitButton"}));
     EXPECT_EQ(hints, (QStringList{"Zoom to fit", "100%", "Zoom to width", "First page", "Previous page",
                                   "Next page", "Last page", "Printer setup", "Print", "Save Report",
-                                  "Load Report", "&Close"}));
+                                  "Load Report", "Close"}));
     EXPECT_EQ(separatorBefore,
               (QStringList{"ZoomFit", "FirstPage", "PrintSetup", "SaveReport", "ExitButton"}));
     EXPECT_TRUE(window.Action(QStringLiteral("ZoomToWidth"))->isChecked());
@@ -336,6 +341,7 @@ TEST_F(PreviewFixture, SavedReportLoadsBackAsA4SmallWithItsPages) {
     EXPECT_EQ(other->PageCount(), 1);
     second.DoLoad();
     EXPECT_EQ(other->PageCount(), count);
+    EXPECT_EQ(second.windowTitle(), QStringLiteral("Print Preview : ") + QDir::toNativeSeparators(path));
     EXPECT_TRUE(other->ReportLoaded);
     EXPECT_EQ(other->Status(), TRpPrinterStatus::Finished);
     EXPECT_EQ(other->Settings.PaperSize, TRpPaperSize::A4Small);
@@ -445,6 +451,10 @@ TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly) {
     int offeredMax = 0;
     printers.dialogAnswer = [&](QPrintDialog& dialog) {
         offeredMax = dialog.maxPage();
+        // It sets the printer up; its confirm button does not promise printing.
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        QPushButton* ok = buttons != nullptr ? buttons->button(QDialogButtonBox::Ok) : nullptr;
+        EXPECT_EQ(ok != nullptr ? ok->text() : QString(), QStringLiteral("OK"));
         EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintToFile));
         EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintSelection));
         dialog.setPrintRange(QAbstractPrintDialog::PageRange);
@@ -491,7 +501,7 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines) {
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
-        if (window == nullptr || !window->Preview()->PageShown()) return;
+        if (window == nullptr || !window->Preview()->PageShown() || window->Making()) return;
         poll.stop();
         EXPECT_TRUE(window->isMaximized());
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Visão Prévia : C:\\x.pas"));
@@ -534,4 +544,122 @@ TEST_F(PreviewFixture, BatchWriteProducesAFileTheWindowCanLoad) {
     ASSERT_TRUE(info);
     EXPECT_EQ(info->pageCount, 2);
     EXPECT_THROW(write_report_rpf(*form, file(QStringLiteral("no/such/dir/x.RPF")).toStdString()), ERpError);
+}
+
+// Pages show while the run makes them: page 1 at once, paging works, and a page asked for
+// before it exists shows when it arrives.
+TEST_F(PreviewFixture, PagesCanBeTurnedWhileTheRunMakesThem) {
+    listing = paddedLines(6000);
+    int requested = 0;
+    bool sawMaking = false;
+    bool checkedEnd = false;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
+        if (window == nullptr || !window->Preview()->PageShown()) return;
+        if (requested == 0 && window->Making()) {
+            sawMaking = true;
+            EXPECT_EQ(window->Preview()->Mode(), TRpPreview::ZoomMode::Width);
+            for (const char* name : {"Print", "PrintSetup", "SaveReport", "LoadReport"})
+                EXPECT_FALSE(window->Action(QString::fromLatin1(name))->isEnabled()) << name;
+            window->HandleKey(Qt::Key_PageDown, Qt::NoModifier);
+            EXPECT_EQ(window->Preview()->PageNumber(), 2);
+            window->HandleKey(Qt::Key_End, Qt::NoModifier);  // the page being made
+            requested = window->Preview()->PageNumber();
+            EXPECT_GE(requested, 2);
+            return;
+        }
+        if (requested == 0 || window->Making()) return;
+        poll.stop();
+        EXPECT_EQ(window->Preview()->PageNumber(), requested);
+        EXPECT_TRUE(window->Preview()->PageShown());
+        EXPECT_TRUE(window->PageText().startsWith(QStringLiteral("Page %1 of ").arg(requested)));
+        EXPECT_GT(window->Output()->PageCount(), requested);
+        EXPECT_TRUE(window->Action(QStringLiteral("Print"))->isEnabled());
+        EXPECT_TRUE(window->Action(QStringLiteral("SaveReport"))->isEnabled());
+        checkedEnd = true;
+        window->close();
+    });
+    poll.start();
+    Preview(*form->Report1);
+    EXPECT_TRUE(sawMaking);
+    EXPECT_TRUE(checkedEnd);
+}
+
+// Esc while pages are being made stops the run at once and the preview call returns; a
+// column change made meanwhile waits for the run's end.
+TEST_F(PreviewFixture, EscCancelsTheRunningPreview) {
+    listing = paddedLines(6000);
+    int pagesBegun = 0;
+    form->Report1->OnStartPage = [&](TRpCustomReport*) { ++pagesBegun; };
+    int afterPreview = 0;
+    form->Report1->AfterPreview = [&](TRpCustomReport* sender) {
+        ++afterPreview;
+        form->Report1AfterPreview(static_cast<TRpReport*>(sender));
+    };
+    int pagesAtEsc = 0;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
+        if (window == nullptr || !window->Preview()->PageShown() || !window->Making() || pagesAtEsc > 0)
+            return;
+        form->set_colunas(1);
+        EXPECT_EQ(form->Report1->Page().Columns(), 2);
+        pagesAtEsc = pagesBegun;
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(window->Preview(), &esc);
+    });
+    poll.start();
+    Preview(*form->Report1);
+    ASSERT_GT(pagesAtEsc, 0);
+    EXPECT_TRUE(form->Report1->Cancelled());
+    EXPECT_FALSE(form->Report1->Generating());
+    EXPECT_EQ(form->Report1->PreviewWindow(), nullptr);
+    EXPECT_LE(pagesBegun, pagesAtEsc + 1);
+    EXPECT_EQ(afterPreview, 1);
+    EXPECT_EQ(form->counter(0), 0);
+    EXPECT_EQ(form->Report1->Page().Columns(), 1);  // applied once the preview closed
+
+    // The whole report has many more pages than the cancelled run made.
+    const int cancelledPages = pagesBegun;
+    form->RpMemo1->ClearLines();
+    const auto whole = form->Report1->GeneratePages({}, true);
+    EXPECT_GT(whole->PageCount(), cancelledPages + 3);
+}
+
+// The printing progress window counts pages as they are printed, and its Cancel ends the
+// printer job after the current page.
+TEST_F(PreviewFixture, PrintingProgressCountsPagesAndCancelStopsTheJob) {
+    const QString path = file(QStringLiteral("cancelled.pdf"));
+    PdfPrinters printers(path);
+    TScopedPrintDevices scoped(printers);
+    listing = paddedLines(6000);
+    int pagesBegun = 0;
+    form->Report1->OnStartPage = [&](TRpCustomReport*) { ++pagesBegun; };
+    bool afterPrint = false;
+    form->Report1->AfterPrint = [&](TRpCustomReport*) { afterPrint = true; };
+    QString seenText;
+    int pagesAtCancel = 0;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        TRpProgressForm* progress = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* candidate = qobject_cast<TRpProgressForm*>(w)) progress = candidate;
+        if (progress == nullptr || pagesAtCancel > 0 ||
+            !progress->Text()->text().startsWith(QStringLiteral("Page ")))
+            return;
+        seenText = progress->Text()->text();
+        pagesAtCancel = pagesBegun;
+        progress->findChild<QPushButton*>(QStringLiteral("CancelBtn"))->click();
+    });
+    poll.start();
+    Print(*form->Report1);
+    EXPECT_TRUE(seenText.startsWith(QStringLiteral("Page ")));
+    ASSERT_GT(pagesAtCancel, 0);
+    EXPECT_LE(pagesBegun, pagesAtCancel + 1);
+    EXPECT_FALSE(afterPrint);
+    EXPECT_FALSE(form->Report1->Generating());
 }

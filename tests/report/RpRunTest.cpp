@@ -384,3 +384,35 @@ TEST(RpRun, ReportWithoutAPageOutputMakesAFreshOneForEveryRun) {
     EXPECT_EQ(s.report->Printer()->Status(), TRpPrinterStatus::Finished);
     EXPECT_EQ(s.report->Printer()->PageCount(), 1);
 }
+
+// The memo wraps its lines as the run reaches them and forgets what it has printed: every
+// formatted line still comes out once, in order, over many columns, and again in a second run.
+TEST(RpRun, MemoPrintsEachFormattedLineOnceOverColumnsAndRuns) {
+    auto s = makeSample(2);
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 900; ++i) {
+        std::string line = "w" + std::to_string(i) + " begin x := y-z; ";
+        if (i % 7 == 0) line += "split\nword ";
+        if (i % 5 == 0) line += "before\rafter ";
+        if (i % 11 == 0) line += std::string(400, 'Q') + " tail";
+        if (i % 13 == 0) line.clear();
+        for (int k = 0; k < i % 4; ++k) line += "and some more words to wrap ";
+        lines.push_back(line);
+    }
+    s.memo->SetLines(lines);
+    std::vector<std::string> expected;
+    for (const std::string& line : s.memo->FormattedLines())
+        if (!line.empty()) expected.push_back(line);
+    ASSERT_GT(expected.size(), lines.size());
+    for (int run = 0; run < 2; ++run) {
+        const auto recorded = runRecorded(*s.report);
+        ASSERT_GE(recorded.pages.size(), 3u);
+        std::vector<std::string> printed;
+        for (const auto* page : recorded.pages)
+            for (const Call& call : tabulex::test::textCalls(*page))
+                if (call.text != "HEADER" && call.text != "FOOTER" &&
+                    call.text.find_first_not_of("0123456789") != std::string::npos)
+                    printed.push_back(call.text);
+        EXPECT_EQ(printed, expected) << "run " << run + 1;
+    }
+}

@@ -219,7 +219,8 @@ int TRpCustomReport::RemainingSpace() const {
 }
 
 void TRpCustomReport::OutputBand(TRpCustomBand* band) {
-    if (band == nullptr) return;
+    // A cancelled run prints nothing more; it ends at its next return.
+    if (band == nullptr || run_.Cancelled) return;
     if (band->AlignToBottom) {
         const int y = roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) -
                              band->Size().NativeHeight() - run_.PageFooterHeight);
@@ -277,6 +278,7 @@ void TRpCustomReport::renderBand(TRpCustomBand& band) {
             // A pass in a fresh column that places nothing would never place anything.
             if (allDone || (!firstPass && !progressed) || run_.Cancelled) break;
             AdvanceColumn();
+            if (run_.Cancelled) break;
             band.Size() = savedSize;
             band.Expanded = 0;
             firstPass = false;
@@ -343,6 +345,8 @@ void TRpCustomReport::BeginPage() {
     ++run_.PageCount;
     functions_.SetValue("PAGENUMBER", std::to_string(run_.PageCount));
     printer_->NewPage();
+    // The page output's Cancel (the printing progress window's) stops the run as well.
+    if (printer_->Cancelled()) run_.Cancelled = true;
     run_.CurrentY = roundi(page_.Native(TRpPage::iTopMargin));
     if (OnStartPage) OnStartPage(this);
     if (run_.PageCount > 1 || (Options & FirstPageHeader) != 0) {

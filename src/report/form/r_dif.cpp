@@ -1,6 +1,7 @@
 #include "report/form/r_dif.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "report/engine/ERpError.h"
 #include "report/form/ReportPreparation.h"
@@ -144,32 +145,78 @@ void TF_dif::setLineSources(const StringList* listing, const StringList* xref,
     sources_[3] = uses;
 }
 
+void TF_dif::takeLineSources(StringList listing, StringList xref, StringList procs, StringList uses) {
+    owned_ = std::make_unique<StringList[]>(4);
+    owned_[0] = std::move(listing);
+    owned_[1] = std::move(xref);
+    owned_[2] = std::move(procs);
+    owned_[3] = std::move(uses);
+    setLineSources(&owned_[0], &owned_[1], &owned_[2], &owned_[3]);
+}
+
 void TF_dif::setSettings(const TListingSettings* settings) { settings_ = settings; }
 
 void TF_dif::set_colunas(int columns) {
+    // A run in progress keeps its layout: the change waits for the run to end.
+    if (Report1->Generating()) {
+        pendingColumns_ = columns;
+        return;
+    }
+    applyColumns(columns);
+}
+
+void TF_dif::applyColumns(int columns) {
+    pendingColumns_.reset();
     Report1->Page().SetColumns(columns);
     RpMemo1->SetPixelWidth(RpBand2->Size().PixelWidth() - 5);
 }
 
+void TF_dif::applyPendingChanges() {
+    if (pendingColumns_) applyColumns(*pendingColumns_);
+    if (pendingFont_) applyMemoFont(*std::exchange(pendingFont_, std::nullopt));
+}
+
 void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
+    applyPendingChanges();
     const TListingSettings defaults;
     const TListingSettings& settings = settings_ != nullptr ? *settings_ : defaults;
     const bool switches[4] = {settings.listagem, settings.xref, settings.proc_func, settings.units};
+    std::size_t incoming = 0;
+    for (int section = 0; section < 4; ++section)
+        if (switches[section] && sources_[section] != nullptr)
+            incoming += sources_[section]->size() -
+                        std::min(sources_[section]->size(), static_cast<std::size_t>(counters_[section]));
+    RpMemo1->ReserveLines(incoming);
     for (int section = 0; section < 4; ++section) {
         const StringList* source = sources_[section];
         if (!switches[section] || source == nullptr) continue;
+        StringList* owned = owned_ ? &owned_[section] : nullptr;
         while (counters_[section] < static_cast<int>(source->size())) {
-            std::string line = (*source)[static_cast<std::size_t>(counters_[section])];
-            std::replace(line.begin(), line.end(), '\t', ' ');
+            const auto index = static_cast<std::size_t>(counters_[section]);
+            std::string line = owned != nullptr ? std::move((*owned)[index]) : (*source)[index];
+            if (line.find('\t') != std::string::npos) std::replace(line.begin(), line.end(), '\t', ' ');
             if (convertLines_) line = fromCp1252(line).toStdString();
             RpMemo1->AppendLine(std::move(line));
             ++counters_[section];
         }
     }
+    // Handed-over lists now live in the memo; what is left of them is empty strings.
+    if (owned_) {
+        owned_.reset();
+        for (const StringList*& source : sources_) source = nullptr;
+    }
     PrintReport = true;
 }
 
 void TF_dif::setMemoFont(const QFont& font) {
+    if (Report1->Generating()) {
+        pendingFont_ = font;
+        return;
+    }
+    applyMemoFont(font);
+}
+
+void TF_dif::applyMemoFont(const QFont& font) {
     RpMemo1->SetFont(font);
     if (font.pointSizeF() > 0) RpMemo1->SetFontSize(font.pointSizeF());
 }
@@ -195,6 +242,7 @@ void TF_dif::setHeaderPath(const QString& path) {
 }
 
 void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/) {
+    if (!Report1->Generating()) applyPendingChanges();
     for (int& counter : counters_) counter = 0;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
+#include <QFont>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ListingSettings.h"
@@ -38,10 +40,15 @@ public:
     /// The four lists the memo is fed from, in section order (any may be null: empty).
     void setLineSources(const StringList* listing, const StringList* xref, const StringList* procs,
                         const StringList* uses);
+    /// The four lists handed over to the form, which moves their lines into the memo when the
+    /// report asks for them instead of copying them, and then lets the lists go: for a caller
+    /// that needs the lists no more (the batch command), so the text is held once.
+    void takeLineSources(StringList listing, StringList xref, StringList procs, StringList uses);
     /// The Listing settings whose switches select the sections (null: all sections).
     void setSettings(const TListingSettings* settings);
     /// Sets the page's column count and makes the memo 5 screen pixels narrower than the
-    /// detail band's new width.
+    /// detail band's new width. While the report runs the change waits for the run's end
+    /// (it is made when the preview closes or the next run starts).
     void set_colunas(int columns);
 
     /// Report BeforePrint: appends each selected list from where its counter stands.
@@ -49,7 +56,7 @@ public:
     /// Report AfterPreview: all four counters back to 0.
     void Report1AfterPreview(TRpReport* Sender);
 
-    /// The memo's font (the main window's font command).
+    /// The memo's font (the main window's font command); waits like set_colunas during a run.
     void setMemoFont(const QFont& font);
 
     /// Lays the report out and draws it in `encoding`; lines of a `source` in another
@@ -65,14 +72,20 @@ public:
 
 private:
     void buildReport();
+    void applyColumns(int columns);
+    void applyMemoFont(const QFont& font);
+    void applyPendingChanges();
     void buildHeader();
     void buildDetail();
     void buildFooter();
 
     const StringList* sources_[4] = {nullptr, nullptr, nullptr, nullptr};
+    std::unique_ptr<StringList[]> owned_;  ///< lists handed over by takeLineSources
     const TListingSettings* settings_ = nullptr;
     int counters_[4] = {0, 0, 0, 0};
     bool convertLines_ = false;  ///< Windows-1252 lines fed to a UTF-8 report
+    std::optional<int> pendingColumns_;
+    std::optional<QFont> pendingFont_;
 };
 
 /// Runs the form's report into a page store and writes it to `path` as a saved report file,

@@ -101,6 +101,13 @@ int TRpCustomLabel::TextWidthOf(std::string_view text) const {
     return widthOf64(metrics().Advance64(text));
 }
 
+void TRpCustomLabel::invalidate() {
+    ++generation_;
+    formatted_.clear();
+    formattedBase_ = 0;
+    nextEntry_ = 0;
+}
+
 void TRpCustomLabel::WrapLines() {
     const TRpFontMetrics& fontMetrics = metrics();
     const int width = PixelWidth();
@@ -109,14 +116,11 @@ void TRpCustomLabel::WrapLines() {
         &fontMetrics == wrappedMetrics_)
         return;
     formatted_.clear();
-    if (WrapsCaption()) {
-        wrapText(printCaption_, width, fontMetrics);
-    } else if (autoSize_) {
-        formatted_ = lines_;
-    } else {
-        formatted_.reserve(lines_.size());
-        for (const std::string& line : lines_) wrapText(line, width, fontMetrics);
-    }
+    formattedBase_ = 0;
+    nextEntry_ = 0;
+    // A caption is wrapped whole (its size follows its lines); a memo's lines are wrapped as
+    // printing reaches them.
+    if (WrapsCaption()) wrapText(printCaption_, formatted_, width, fontMetrics);
     autoResize();
     wrappedGeneration_ = generation_;
     wrappedWidth_ = PixelWidth();
@@ -124,9 +128,43 @@ void TRpCustomLabel::WrapLines() {
     wrappedMetrics_ = &fontMetrics;
 }
 
-void TRpCustomLabel::wrapText(std::string_view text, int width, const TRpFontMetrics& m) {
-    std::string withoutLineFeeds;
+StringList TRpCustomLabel::FormattedLines() {
+    WrapLines();
+    if (WrapsCaption()) return StringList(formatted_.lines.begin(), formatted_.lines.end());
+    Wrapped all;
+    for (const std::string& entry : lines_) wrapEntry(entry, all, wrappedWidth_, *wrappedMetrics_);
+    return StringList(all.lines.begin(), all.lines.end());
+}
+
+bool TRpCustomLabel::haveFormatted(std::size_t index) {
+    if (wrappedMetrics_ == nullptr) WrapLines();
+    while (index >= formattedBase_ + formatted_.lines.size()) {
+        if (WrapsCaption() || nextEntry_ >= lines_.size()) return false;
+        wrapEntry(lines_[nextEntry_++], formatted_, wrappedWidth_, *wrappedMetrics_);
+    }
+    return true;
+}
+
+void TRpCustomLabel::dropFormattedBefore(std::size_t index) {
+    if (WrapsCaption() || index <= formattedBase_) return;
+    const std::size_t count = std::min(index - formattedBase_, formatted_.lines.size());
+    formatted_.lines.erase(formatted_.lines.begin(),
+                           formatted_.lines.begin() + static_cast<std::ptrdiff_t>(count));
+    formattedBase_ += count;
+    if (formatted_.lines.empty()) formatted_.stripped.clear();
+}
+
+void TRpCustomLabel::wrapEntry(std::string_view text, Wrapped& out, int width,
+                               const TRpFontMetrics& m) const {
+    // A memo that sizes itself takes its lines as they are.
+    if (autoSize_) out.lines.push_back(text);
+    else wrapText(text, out, width, m);
+}
+
+void TRpCustomLabel::wrapText(std::string_view text, Wrapped& out, int width,
+                              const TRpFontMetrics& m) const {
     if (text.find('\n') != std::string_view::npos) {
+        std::string& withoutLineFeeds = out.stripped.emplace_back();
         withoutLineFeeds.reserve(text.size());
         for (const char c : text)
             if (c != '\n') withoutLineFeeds.push_back(c);
@@ -135,43 +173,48 @@ void TRpCustomLabel::wrapText(std::string_view text, int width, const TRpFontMet
     // Each carriage return ends a line; the part before it is wrapped as a text of its own.
     std::size_t cr = text.find('\r');
     while (cr != std::string_view::npos) {
-        wrapPlain(text.substr(0, cr), width, m);
+        wrapPlain(text.substr(0, cr), out, width, m);
         text.remove_prefix(cr + 1);
         cr = text.find('\r');
     }
-    wrapPlain(text, width, m);
+    wrapPlain(text, out, width, m);
 }
 
-void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMetrics& m) {
+void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
+                               const TRpFontMetrics& m) const {
     if (autoSize_) {
-        formatted_.emplace_back(text);
+        out.lines.push_back(text);
         return;
     }
     // Widths grow with every character added, so a text that fits as a whole is one line.
     if (widthOf64(m.Advance64(text)) <= width) {
-        formatted_.emplace_back(text);
+        out.lines.push_back(text);
         return;
     }
-    std::string line;
+    // The line being filled is always a run of whole words of the text: text[lineStart, +lineLength).
+    std::size_t lineStart = 0;
+    std::size_t lineLength = 0;
     std::int64_t lineAdvance = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = pos;
         while (end < text.size() && !isWordEnd(text[end])) ++end;
         if (end < text.size()) ++end;  // the space or hyphen belongs to the word
+        std::size_t wordStart = pos;
         std::string_view word = text.substr(pos, end - pos);
         pos = end;
 
         // AddWord.
         std::int64_t wordAdvance = m.Advance64(word);
         if (widthOf64(lineAdvance + wordAdvance) <= width) {
-            line.append(word);
+            if (lineLength == 0) lineStart = wordStart;
+            lineLength += word.size();
             lineAdvance += wordAdvance;
             continue;
         }
-        if (!line.empty()) {
-            formatted_.push_back(std::move(line));
-            line.clear();
+        if (lineLength != 0) {
+            out.lines.push_back(text.substr(lineStart, lineLength));
+            lineLength = 0;
             lineAdvance = 0;
             if (!wordWrap_) return;  // the rest of the text is not printed
         }
@@ -188,7 +231,7 @@ void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMe
                 pieceAdvance += advance;
                 k = next;
             }
-            formatted_.emplace_back(word.substr(0, k));
+            out.lines.push_back(word.substr(0, k));
             if (!wordWrap_) return;  // the rest of the text is not printed
             if (k == 0) {
                 word = {};
@@ -196,6 +239,7 @@ void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMe
                 break;
             }
             word.remove_prefix(k);
+            wordStart += k;
             wordAdvance -= pieceAdvance;
             // The blank that ended the word would only start the next line: let it go.
             if (word.find_first_not_of(' ') == std::string_view::npos) {
@@ -203,10 +247,11 @@ void TRpCustomLabel::wrapPlain(std::string_view text, int width, const TRpFontMe
                 wordAdvance = 0;
             }
         }
-        line.assign(word);
+        lineStart = wordStart;
+        lineLength = word.size();
         lineAdvance = wordAdvance;
     }
-    formatted_.push_back(std::move(line));
+    out.lines.push_back(text.substr(lineStart, lineLength));
 }
 
 int TRpCustomLabel::minimumHeight() const {
@@ -219,7 +264,8 @@ void TRpCustomLabel::autoResize() {
     inAutoResize_ = true;
     if (autoSize_) {
         int widest = 0;
-        for (const std::string& line : formatted_) widest = std::max(widest, TextWidthOf(line));
+        for (const std::string_view line : formatted_.lines)
+            widest = std::max(widest, TextWidthOf(line));
         const int newWidth = widest + (Frame.DrawLeft ? Frame.Width : 0) +
                              (Frame.DrawRight ? Frame.Width : 0);
         const int oldWidth = PixelWidth();
@@ -305,6 +351,13 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
         anchor = TRpTextAnchor::Center;
     }
     if (PrintFinished()) CurrentLine = 0;
+    if (CurrentLine < formattedBase_) {
+        // Back to the start of the text: wrap it afresh as the lines are reached.
+        formatted_.clear();
+        formattedBase_ = 0;
+        nextEntry_ = 0;
+    }
+    dropFormattedBefore(CurrentLine);
     growth_ = 0;
     grewBand_ = false;
     // First find how many lines this call places (growing the band as they need), then fill
@@ -312,7 +365,7 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
     // filling the strip line by line before each line.
     const std::size_t first = CurrentLine;
     std::size_t last = first;
-    while (last < formatted_.size() && canPlace(y, lineHeight, canExpand, top, height, bottom)) {
+    while (haveFormatted(last) && canPlace(y, lineHeight, canExpand, top, height, bottom)) {
         y += lineHeight;
         ++last;
     }
@@ -321,11 +374,11 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
     const int xPos = out.XPos(x);
     y = top;
     for (; CurrentLine < last; ++CurrentLine) {
-        const std::string& line = formatted_[CurrentLine];
+        const std::string_view line = formattedLine(CurrentLine);
         if (!line.empty()) surface.DrawText(xPos, out.YPos(y), anchor, line, RightToLeft);
         y += lineHeight;
     }
-    setPrintFinished(CurrentLine >= formatted_.size() || !AutoStretch);
+    setPrintFinished(!haveFormatted(CurrentLine) || !AutoStretch);
     surface.RemoveClip();
     if (captionReplaced) {
         printCaption_ = std::move(savedCaption);

@@ -2,9 +2,11 @@
 #include <QColor>
 #include <QFont>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "StringList.h"
 #include "report/engine/TRpPrintable.h"
@@ -17,6 +19,11 @@ class TRpSurface;
 /// Text engine shared by labels, memos and system data: wraps its caption or its `Lines` into
 /// formatted lines at the item's width and draws them, growing its band while `AutoStretch`
 /// allows and resuming at `CurrentLine` in the next column. Text is Windows-1252 bytes.
+///
+/// The text is kept once: formatted lines are views of the caption or of `Lines`. A memo
+/// wraps its `Lines` as printing reaches them and forgets the formatted lines it has
+/// printed, so a memo of any length starts printing at once and holds only a column's worth
+/// of formatted lines.
 ///
 /// Failures: items have none of their own; they raise nothing and show nothing. An exception
 /// from the page output they draw on passes through them to the report's run.
@@ -52,9 +59,13 @@ public:
     const StringList& Lines() const { return lines_; }
     void SetLines(StringList lines);
     void AppendLine(std::string line);
+    /// Makes room for `count` more lines, so that appending them does not copy the list.
+    void ReserveLines(std::size_t count) { lines_.reserve(lines_.size() + count); }
     void ClearLines();
 
-    const StringList& FormattedLines() const { return formatted_; }
+    /// Every formatted line of the current text, as text: a full wrap made for inspection,
+    /// which leaves the printing position alone.
+    StringList FormattedLines();
     /// Index of the next formatted line to print.
     std::size_t CurrentLine = 0;
 
@@ -75,14 +86,32 @@ public:
 protected:
     void RenderLines(TRpSurface& surface, bool canExpand, double lineHeight, double height,
                      double width, double top, double left);
-    /// Marks the formatted lines as stale.
-    void invalidate() { ++generation_; }
+    /// Marks the formatted lines as stale (and drops them: they may view the old text).
+    void invalidate();
 
 private:
+    /// Formatted lines and the texts with line feeds removed that some of them view.
+    struct Wrapped {
+        std::vector<std::string_view> lines;
+        std::deque<std::string> stripped;
+        void clear() {
+            lines.clear();
+            stripped.clear();
+        }
+    };
+
     const TRpFontMetrics& metrics() const;
     int widthOf64(std::int64_t advance64) const;
-    void wrapText(std::string_view text, int width, const TRpFontMetrics& metrics);
-    void wrapPlain(std::string_view text, int width, const TRpFontMetrics& metrics);
+    void wrapEntry(std::string_view text, Wrapped& out, int width, const TRpFontMetrics& metrics) const;
+    void wrapText(std::string_view text, Wrapped& out, int width, const TRpFontMetrics& metrics) const;
+    void wrapPlain(std::string_view text, Wrapped& out, int width, const TRpFontMetrics& metrics) const;
+    /// Wraps `Lines` until formatted line `index` exists; false when the text ends before.
+    bool haveFormatted(std::size_t index);
+    std::string_view formattedLine(std::size_t index) const {
+        return formatted_.lines[index - formattedBase_];
+    }
+    /// Forgets the formatted lines before `index` (a memo never prints them again).
+    void dropFormattedBefore(std::size_t index);
     void autoResize();
     int minimumHeight() const;
     bool canPlace(double y, double lineHeight, bool canExpand, double top, double height,
@@ -95,7 +124,9 @@ private:
     std::string caption_;
     std::string printCaption_;
     StringList lines_;
-    StringList formatted_;
+    Wrapped formatted_;
+    std::size_t formattedBase_ = 0;  ///< index of formatted_.lines[0] among all formatted lines
+    std::size_t nextEntry_ = 0;      ///< next entry of lines_ to wrap (memos)
     bool inAutoResize_ = false;
     double growth_ = 0;
     bool grewBand_ = false;

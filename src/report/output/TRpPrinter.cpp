@@ -233,6 +233,7 @@ void TRpPrinter::NewPage() {
     ++pageCount_;
     ++pageNumber_;
     current_ = factory_(pageNumber_, XSize(PageWidth()), YSize(PageLength()));
+    if (BetweenPages) BetweenPages();
 }
 
 void TRpPrinter::EndJob() {

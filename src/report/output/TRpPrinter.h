@@ -72,6 +72,10 @@ public:
     bool ReportLoaded = false;
     /// Raised with the new AvailablePages each time a page is completed (synchronously).
     std::function<void(int)> OnPageAvailable;
+    /// Called each time the run begins a page, once the page before it is complete: the
+    /// window layer handles pending window messages here, so that pages show as they are
+    /// made and the run can be cancelled. Cancel() from it stops the run before its next band.
+    std::function<void()> BetweenPages;
 
     /// Called when an attached preview is detached (the report's AfterPreview).
     std::function<void()> AfterPreviewHook;

@@ -18,6 +18,8 @@ public:
     /// Progress notification: percentages that are multiples of 5 move the bar and the text
     /// ("40%  Completed"), then pending events are processed.
     void Progress(int percent);
+    /// Page notification: `pages` pages are complete.
+    void PagePrinted(int pages);
 
     QProgressBar* Bar() const { return bar_; }
     QLabel* Text() const { return text_; }
@@ -26,6 +28,7 @@ private:
     TRpPrinter* output_;
     QProgressBar* bar_;
     QLabel* text_;
+    bool percentSeen_ = false;
 };
 
 }  // namespace tabulex

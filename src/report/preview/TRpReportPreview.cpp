@@ -1,7 +1,10 @@
 #include "report/preview/TRpReportPreview.h"
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPushButton>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
@@ -32,6 +35,25 @@ private:
     TRpPrinter* previous_;
 };
 
+/// Lets the windows breathe between the pages of a run: pending window messages are handled
+/// when a page begins, every time for the first two pages (the window appears, then page 1
+/// shows at once) and afterwards at most every kIntervalMs, so that pages keep coming fast
+/// while paging, zooming and cancelling still answer at once.
+class TBreather {
+public:
+    static constexpr qint64 kIntervalMs = 15;
+    void operator()() {
+        ++pages_;
+        if (pages_ > 2 && clock_.isValid() && clock_.elapsed() < kIntervalMs) return;
+        QCoreApplication::processEvents();
+        clock_.start();
+    }
+
+private:
+    int pages_ = 0;
+    QElapsedTimer clock_;
+};
+
 }  // namespace
 
 void Preview(TRpReport& report) {
@@ -50,6 +72,7 @@ void Preview(TRpReport& report) {
         PrinterSetup(report, pages->Status() == TRpPrinterStatus::Finished ? pages->PageCount() : 0);
     };
     output->PrintHook = [&report] { Print(report); };
+    output->BetweenPages = TBreather();
     auto window = std::make_unique<TRpStandardPreview>(output.get());
     report.SetPreviewWindow(window.get());
     QEventLoop loop;
@@ -92,6 +115,7 @@ void Print(TRpReport& report) {
     output->AfterPrintHook = [&report] {
         if (report.AfterPrint) report.AfterPrint(&report);
     };
+    output->BetweenPages = TBreather();
     TRpProgressForm progress(output.get());
     if (report.ShowProgress) progress.show();
     TRestorePrinter restore(report);
@@ -113,7 +137,10 @@ void PrinterSetup(TRpReport& report, int finishedPages) {
                                    ? QPageLayout::Landscape
                                    : QPageLayout::Portrait);
     QPrintDialog dialog(device);
-    dialog.setWindowTitle(QStringLiteral("Print"));
+    dialog.setWindowTitle(QStringLiteral("Printer setup"));
+    // The dialog only chooses the settings: its button confirms them, it prints nothing.
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, false);

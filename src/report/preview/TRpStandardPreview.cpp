@@ -4,9 +4,11 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPrinter>
 #include <QStatusBar>
 #include <QStyle>
@@ -28,6 +30,50 @@ namespace {
 
 QString windowCaption(const TRpPrinter& output) {
     return output.Title.empty() ? QStringLiteral("Print Preview") : decodeText(output.Title, output.TextEncoding);
+}
+
+/// The caption of a window showing a loaded file: the caption's own words before " : "
+/// ("Print Preview" when it has none), then the file.
+QString loadedCaption(const QString& caption, const QString& path) {
+    const qsizetype colon = caption.indexOf(QStringLiteral(" : "));
+    const QString words = colon > 0 ? caption.left(colon) : QStringLiteral("Print Preview");
+    return words + QStringLiteral(" : ") + QDir::toNativeSeparators(path);
+}
+
+/// A printer drawn in the palette's text colour; with `setup`, a gear beside it.
+QIcon drawnPrinterIcon(const QPalette& palette, bool setup) {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 24.0, size / 24.0);
+        const QColor ink = palette.color(QPalette::WindowText);
+        p.setPen(QPen(ink, 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(7, 3, 10, 6));            // paper going in
+        p.setBrush(palette.color(QPalette::Button));
+        p.drawRoundedRect(QRectF(3, 9, 18, 8), 2, 2);  // body
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(7, 14, 10, 7));           // printed sheet
+        p.drawLine(QPointF(9, 17), QPointF(15, 17));
+        if (setup) {  // a gear: a wheel with eight teeth and a hole
+            p.translate(18.5, 18.5);
+            p.setPen(Qt::NoPen);
+            p.setBrush(ink);
+            for (int tooth = 0; tooth < 8; ++tooth) {
+                p.rotate(45);
+                p.drawRect(QRectF(-1.1, -5.5, 2.2, 2.5));
+            }
+            p.drawEllipse(QPointF(0, 0), 3.8, 3.8);
+            p.setBrush(palette.color(QPalette::Window));
+            p.drawEllipse(QPointF(0, 0), 1.6, 1.6);
+        }
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 }  // namespace
@@ -55,6 +101,7 @@ TRpStandardPreview::TRpStandardPreview(TRpPrinter* output, QWidget* parent)
     const bool finished = output_->Status() == TRpPrinterStatus::Finished;
     Action(QStringLiteral("PrintSetup"))->setEnabled(false);
     Action(QStringLiteral("Print"))->setEnabled(finished);
+    enableFileActions();
     qApp->installEventFilter(this);
 }
 
@@ -67,8 +114,11 @@ QAction* TRpStandardPreview::addAction(const char* name, const QString& hint,
                                        void (TRpStandardPreview::*slot)()) {
     auto* action = new QAction(hint, this);
     action->setObjectName(QString::fromLatin1(name));
-    action->setToolTip(hint);
-    action->setStatusTip(hint);
+    // The "&" marks the button's key in its text; hints show the plain word.
+    QString plain = hint;
+    plain.remove(QLatin1Char('&'));
+    action->setToolTip(plain);
+    action->setStatusTip(plain);
     if (slot != nullptr) connect(action, &QAction::triggered, this, slot);
     toolBar_->addAction(action);
     return action;
@@ -123,8 +173,9 @@ void TRpStandardPreview::buildToolBar() {
     previous->setIcon(icon(QStyle::SP_ArrowLeft));
     next->setIcon(icon(QStyle::SP_ArrowRight));
     last->setIcon(icon(QStyle::SP_MediaSkipForward));
-    setup->setIcon(icon(QStyle::SP_FileDialogDetailedView));
-    print->setIcon(icon(QStyle::SP_DialogApplyButton));
+    setup->setIcon(QIcon::fromTheme(QStringLiteral("document-page-setup"),
+                                    drawnPrinterIcon(palette(), true)));
+    print->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), drawnPrinterIcon(palette(), false)));
     save->setIcon(icon(QStyle::SP_DialogSaveButton));
     load->setIcon(icon(QStyle::SP_DialogOpenButton));
     exit->setIcon(icon(QStyle::SP_DialogCloseButton));
@@ -132,6 +183,14 @@ void TRpStandardPreview::buildToolBar() {
 
 QAction* TRpStandardPreview::Action(const QString& name) const {
     return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+}
+
+bool TRpStandardPreview::Making() const { return output_->Status() != TRpPrinterStatus::Finished; }
+
+void TRpStandardPreview::enableFileActions() {
+    const bool finished = !Making();
+    Action(QStringLiteral("SaveReport"))->setEnabled(finished);
+    Action(QStringLiteral("LoadReport"))->setEnabled(finished);
 }
 
 QString TRpStandardPreview::ProgressText() const { return progressPanel_->text(); }
@@ -153,7 +212,8 @@ void TRpStandardPreview::refreshPageText() {
 
 void TRpStandardPreview::pageAvailable(int /*count*/) {
     refreshPageText();
-    if (output_->Status() != TRpPrinterStatus::Finished) return;
+    if (Making()) return;
+    enableFileActions();
     Action(QStringLiteral("PrintSetup"))->setEnabled(static_cast<bool>(output_->PrintSetupHook));
     Action(QStringLiteral("Print"))->setEnabled(true);
 }
@@ -260,6 +320,8 @@ void TRpStandardPreview::DoLoad() {
         return;
     }
     if (!LoadFile(path)) return;
+    setWindowTitle(loadedCaption(windowTitle(), path));
+    output_->Title = toCp1252(windowTitle());
     preview_->Reload();
     refreshPageText();
     Action(QStringLiteral("PrintSetup"))->setEnabled(false);

@@ -43,6 +43,8 @@ public:
     /// "Invalid report file: " and the path when the file is not one. False when nothing
     /// was loaded.
     bool LoadFile(const QString& path);
+    /// Whether the pages are still being made (saving and loading wait for them).
+    bool Making() const;
 
 signals:
     /// The window was closed (button, Esc or the window's close box).
@@ -54,6 +56,7 @@ protected:
 
 private:
     void buildToolBar();
+    void enableFileActions();
     QAction* addAction(const char* name, const QString& hint, void (TRpStandardPreview::*slot)());
     void pageChanged();
     void refreshPageText();
