@@ -11,10 +11,10 @@
 #include <malloc.h>
 #include <string>
 
-#include "DeclarationScanner.h"
-#include "FileBytes.h"
-#include "ListingBuilder.h"
-#include "ListingExport.h"
+#include "analysis/DeclarationScanner.h"
+#include "analysis/FileBytes.h"
+#include "analysis/ListingBuilder.h"
+#include "analysis/ListingExport.h"
 
 using namespace tabulex;
 

@@ -5,8 +5,8 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "TWideListBox.h"
-#include "princ.h"
+#include "widgets/TWideListBox.h"
+#include "app/princ.h"
 
 int main(int argc, char** argv)
 {

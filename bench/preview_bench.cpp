@@ -13,12 +13,12 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "Program.h"
+#include "app/Program.h"
 #include "report/output/TRpPrinter.h"
 #include "report/preview/TRpPreview.h"
 #include "report/preview/TRpPreviewImage.h"
 #include "report/preview/TRpStandardPreview.h"
-#include "princ.h"
+#include "app/princ.h"
 #include "report/form/r_dif.h"
 
 using namespace tabulex;

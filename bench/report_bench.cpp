@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "StringList.h"
+#include "analysis/StringList.h"
 #include "report/pdf/TRpPdf.h"
 #include "report/form/r_dif.h"
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "DeclarationScanner.h"
-#include "ListingBuilder.h"
-#include "PasLex.h"
+#include "analysis/DeclarationScanner.h"
+#include "analysis/ListingBuilder.h"
+#include "analysis/PasLex.h"
 
 namespace tabulex {
 

@@ -1,4 +1,4 @@
-#include "DeclarationScanner.h"
+#include "analysis/DeclarationScanner.h"
 
 #include <algorithm>
 #include <array>
@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "DecimalText.h"
-#include "DeclarationScan.h"
-#include "PasLex.h"
-#include "SourceEncoding.h"
+#include "analysis/DecimalText.h"
+#include "analysis/DeclarationScan.h"
+#include "analysis/PasLex.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

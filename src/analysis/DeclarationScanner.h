@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "StringList.h"
+#include "analysis/StringList.h"
 
 namespace tabulex {
 

@@ -1,4 +1,4 @@
-#include "FileBytes.h"
+#include "analysis/FileBytes.h"
 
 #include <cstdio>
 #include <memory>

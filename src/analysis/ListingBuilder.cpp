@@ -1,12 +1,12 @@
-#include "ListingBuilder.h"
+#include "analysis/ListingBuilder.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "DecimalText.h"
-#include "DeclarationScan.h"
-#include "PasLex.h"
-#include "SourceEncoding.h"
+#include "analysis/DecimalText.h"
+#include "analysis/DeclarationScan.h"
+#include "analysis/PasLex.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <string_view>
 
-#include "DeclarationScanner.h"
+#include "analysis/DeclarationScanner.h"
 
-#include "ListingSettings.h"
-#include "StringList.h"
+#include "analysis/ListingSettings.h"
+#include "analysis/StringList.h"
 
 namespace tabulex {
 

@@ -1,11 +1,11 @@
-#include "ListingExport.h"
+#include "analysis/ListingExport.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 
-#include "DeclarationScan.h"
-#include "SourceEncoding.h"
+#include "analysis/DeclarationScan.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

@@ -1,4 +1,4 @@
-#include "PasLex.h"
+#include "analysis/PasLex.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 
 #include <cstddef>
 #include <cstdint>

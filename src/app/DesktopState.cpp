@@ -1,4 +1,4 @@
-#include "DesktopState.h"
+#include "app/DesktopState.h"
 
 #include <QStandardPaths>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "FindBar.h"
+#include "app/FindBar.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "TStringListModel.h"
+#include "widgets/TStringListModel.h"
 
 namespace tabulex {
 

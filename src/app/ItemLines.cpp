@@ -1,4 +1,4 @@
-#include "ItemLines.h"
+#include "app/ItemLines.h"
 
 #include <algorithm>
 #include <charconv>

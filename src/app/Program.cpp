@@ -1,17 +1,17 @@
-#include "Program.h"
+#include "app/Program.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "DesktopState.h"
+#include "app/DesktopState.h"
 
 #include <filesystem>
 
-#include "config.h"
-#include "princ.h"
+#include "config/config.h"
+#include "app/princ.h"
 #include "report/form/r_dif.h"
-#include "sobre.h"
+#include "about/sobre.h"
 
 namespace tabulex {
 

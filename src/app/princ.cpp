@@ -1,4 +1,4 @@
-#include "princ.h"
+#include "app/princ.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,20 +17,20 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "DeclarationScanner.h"
-#include "DesktopState.h"
-#include "FileBytes.h"
-#include "HtmlSite.h"
-#include "FindBar.h"
-#include "ItemLines.h"
-#include "ListingBuilder.h"
-#include "ListingExport.h"
-#include "ListingStyle.h"
+#include "analysis/DeclarationScanner.h"
+#include "app/DesktopState.h"
+#include "analysis/FileBytes.h"
+#include "html/HtmlSite.h"
+#include "app/FindBar.h"
+#include "app/ItemLines.h"
+#include "analysis/ListingBuilder.h"
+#include "analysis/ListingExport.h"
+#include "html/ListingStyle.h"
 #include "report/form/ReportPreparation.h"
 #include "report/preview/TRpReportPreview.h"
 #include "dialogs/TDialogs.h"
-#include "TListBox.h"
-#include "TWideListBox.h"
+#include "widgets/TListBox.h"
+#include "widgets/TWideListBox.h"
 #include "text/TextCodec.h"
 #include "report/form/r_dif.h"
 #include "tabulex_version.h"

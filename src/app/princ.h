@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "ListingSettings.h"
-#include "ListingSettingsFile.h"
-#include "SourceEncoding.h"
-#include "TWideListBox.h"
+#include "analysis/ListingSettings.h"
+#include "config/ListingSettingsFile.h"
+#include "analysis/SourceEncoding.h"
+#include "widgets/TWideListBox.h"
 
 class QAction;
 class QDialog;

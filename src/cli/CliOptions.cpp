@@ -1,6 +1,6 @@
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
-#include "ListingSettingsFile.h"
+#include "config/ListingSettingsFile.h"
 
 namespace tabulex {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "SourceCollection.h"
+#include "cli/SourceCollection.h"
 
 namespace tabulex {
 

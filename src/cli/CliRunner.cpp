@@ -1,4 +1,4 @@
-#include "CliRunner.h"
+#include "cli/CliRunner.h"
 
 #include <unistd.h>
 
@@ -11,17 +11,17 @@
 #include <optional>
 #include <thread>
 
-#include "CliOptions.h"
-#include "DeclarationScanner.h"
-#include "FileBytes.h"
-#include "HtmlRun.h"
-#include "ListingBuilder.h"
-#include "ListingExport.h"
-#include "ListingSettingsFile.h"
-#include "OutputFile.h"
-#include "OutputNames.h"
-#include "ReportModule.h"
-#include "SourceText.h"
+#include "cli/CliOptions.h"
+#include "analysis/DeclarationScanner.h"
+#include "analysis/FileBytes.h"
+#include "cli/HtmlRun.h"
+#include "analysis/ListingBuilder.h"
+#include "analysis/ListingExport.h"
+#include "config/ListingSettingsFile.h"
+#include "cli/OutputFile.h"
+#include "cli/OutputNames.h"
+#include "cli/ReportModule.h"
+#include "cli/SourceText.h"
 #include "tabulex_version.h"
 
 namespace tabulex {

@@ -1,7 +1,7 @@
-#include "HtmlRun.h"
+#include "cli/HtmlRun.h"
 
-#include "CliRunner.h"
-#include "HtmlSite.h"
+#include "cli/CliRunner.h"
+#include "html/HtmlSite.h"
 
 namespace tabulex {
 

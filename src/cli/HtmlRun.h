@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "ListingSettings.h"
-#include "SourceCollection.h"
+#include "analysis/ListingSettings.h"
+#include "cli/SourceCollection.h"
 
 namespace tabulex {
 

@@ -1,6 +1,6 @@
-#include "OutputNames.h"
+#include "cli/OutputNames.h"
 
-#include "ListingExport.h"
+#include "analysis/ListingExport.h"
 
 namespace tabulex {
 

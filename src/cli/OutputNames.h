@@ -2,7 +2,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "SourceCollection.h"
+#include "cli/SourceCollection.h"
 
 namespace tabulex {
 

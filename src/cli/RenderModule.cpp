@@ -13,12 +13,12 @@
 #include <memory>
 #include <string>
 
-#include "DeclarationScanner.h"
-#include "ListingBuilder.h"
-#include "ListingSettingsFile.h"
-#include "ReportModule.h"
+#include "analysis/DeclarationScanner.h"
+#include "analysis/ListingBuilder.h"
+#include "config/ListingSettingsFile.h"
+#include "cli/ReportModule.h"
 #include "report/form/ReportPreparation.h"
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 #include "text/TextCodec.h"
 #include "report/form/r_dif.h"
 

@@ -1,4 +1,4 @@
-#include "ReportModule.h"
+#include "cli/ReportModule.h"
 
 #include <dlfcn.h>
 

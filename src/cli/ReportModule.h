@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <string>
 
-#include "ListingSettings.h"
+#include "analysis/ListingSettings.h"
 
 namespace tabulex {
 

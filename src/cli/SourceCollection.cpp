@@ -1,4 +1,4 @@
-#include "SourceCollection.h"
+#include "cli/SourceCollection.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

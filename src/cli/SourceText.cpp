@@ -1,4 +1,4 @@
-#include "SourceText.h"
+#include "cli/SourceText.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "FileBytes.h"
+#include "analysis/FileBytes.h"
 
 namespace tabulex {
 

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "CliRunner.h"
+#include "cli/CliRunner.h"
 
 int main(int argc, char** argv)
 {

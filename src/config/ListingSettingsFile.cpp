@@ -1,6 +1,6 @@
-#include "ListingSettingsFile.h"
+#include "config/ListingSettingsFile.h"
 
-#include "IniFile.h"
+#include "config/IniFile.h"
 
 #include <array>
 #include <charconv>

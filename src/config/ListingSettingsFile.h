@@ -1,5 +1,5 @@
 #pragma once
-#include "ListingSettings.h"
+#include "analysis/ListingSettings.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "SettingsLocation.h"
+#include "config/SettingsLocation.h"
 
 #include <fcntl.h>
 #include <unistd.h>

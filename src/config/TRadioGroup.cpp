@@ -1,4 +1,4 @@
-#include "TRadioGroup.h"
+#include "config/TRadioGroup.h"
 
 #include <QButtonGroup>
 #include <QFontMetrics>

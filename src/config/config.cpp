@@ -1,10 +1,10 @@
-#include "config.h"
+#include "config/config.h"
 
-#include "IniFile.h"
-#include "ListingSettingsFile.h"
-#include "SettingsLocation.h"
+#include "config/IniFile.h"
+#include "config/ListingSettingsFile.h"
+#include "config/SettingsLocation.h"
 #include "dialogs/TDialogs.h"
-#include "TRadioGroup.h"
+#include "config/TRadioGroup.h"
 #include "text/TextCodec.h"
 
 #include <QApplication>

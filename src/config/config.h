@@ -1,6 +1,6 @@
 #pragma once
-#include "ListingSettings.h"
-#include "ListingSettingsFile.h"
+#include "analysis/ListingSettings.h"
+#include "config/ListingSettingsFile.h"
 
 #include <QDialog>
 #include <array>

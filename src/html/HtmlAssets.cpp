@@ -1,4 +1,4 @@
-#include "HtmlPages.h"
+#include "html/HtmlPages.h"
 
 namespace tabulex {
 

@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <map>
 
-#include "DecimalText.h"
-#include "HtmlPages.h"
-#include "HtmlText.h"
+#include "analysis/DecimalText.h"
+#include "html/HtmlPages.h"
+#include "html/HtmlText.h"
 
 namespace tabulex {
 

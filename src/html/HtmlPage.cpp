@@ -1,11 +1,11 @@
 #include <algorithm>
 #include <optional>
 
-#include "DecimalText.h"
-#include "HtmlPages.h"
-#include "HtmlText.h"
-#include "ListingStyle.h"
-#include "SourceEncoding.h"
+#include "analysis/DecimalText.h"
+#include "html/HtmlPages.h"
+#include "html/HtmlText.h"
+#include "html/ListingStyle.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

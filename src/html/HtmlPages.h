@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "HtmlSource.h"
-#include "ListingSettings.h"
-#include "StringList.h"
+#include "html/HtmlSource.h"
+#include "analysis/ListingSettings.h"
+#include "analysis/StringList.h"
 
 namespace tabulex {
 

@@ -1,15 +1,15 @@
-#include "HtmlSite.h"
+#include "html/HtmlSite.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <set>
 
-#include "DeclarationScanner.h"
-#include "FileBytes.h"
-#include "HtmlPages.h"
-#include "HtmlSource.h"
-#include "ListingBuilder.h"
-#include "ParallelFor.h"
+#include "analysis/DeclarationScanner.h"
+#include "analysis/FileBytes.h"
+#include "html/HtmlPages.h"
+#include "html/HtmlSource.h"
+#include "analysis/ListingBuilder.h"
+#include "html/ParallelFor.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ListingSettings.h"
+#include "analysis/ListingSettings.h"
 
 namespace tabulex {
 

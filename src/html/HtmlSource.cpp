@@ -1,6 +1,6 @@
-#include "HtmlSource.h"
+#include "html/HtmlSource.h"
 
-#include "PasLex.h"
+#include "analysis/PasLex.h"
 
 namespace tabulex {
 

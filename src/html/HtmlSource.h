@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "DeclarationScanner.h"
+#include "analysis/DeclarationScanner.h"
 
 namespace tabulex {
 

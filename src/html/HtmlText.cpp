@@ -1,4 +1,4 @@
-#include "HtmlText.h"
+#include "html/HtmlText.h"
 
 #include <array>
 

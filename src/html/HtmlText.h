@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

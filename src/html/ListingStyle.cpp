@@ -1,9 +1,9 @@
-#include "ListingStyle.h"
+#include "html/ListingStyle.h"
 
 #include <optional>
 #include <vector>
 
-#include "PasLex.h"
+#include "analysis/PasLex.h"
 
 namespace tabulex {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "ListingSettings.h"
-#include "StringList.h"
+#include "analysis/ListingSettings.h"
+#include "analysis/StringList.h"
 
 namespace tabulex {
 

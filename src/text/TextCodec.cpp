@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

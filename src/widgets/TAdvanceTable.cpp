@@ -1,4 +1,4 @@
-#include "TAdvanceTable.h"
+#include "widgets/TAdvanceTable.h"
 
 #include "text/TextCodec.h"
 

@@ -1,4 +1,4 @@
-#include "TListBox.h"
+#include "widgets/TListBox.h"
 
 #include <QStyledItemDelegate>
 

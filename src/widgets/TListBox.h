@@ -1,7 +1,7 @@
 #pragma once
 #include <QListView>
 
-#include "TStringListModel.h"
+#include "widgets/TStringListModel.h"
 
 namespace tabulex {
 

@@ -1,7 +1,7 @@
-#include "TScrollTextPanel.h"
+#include "widgets/TScrollTextPanel.h"
 
 #include "dialogs/TDialogs.h"
-#include "TThreadTimer.h"
+#include "widgets/TThreadTimer.h"
 
 #include <QEvent>
 #include <QFontMetrics>

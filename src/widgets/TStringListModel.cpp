@@ -1,4 +1,4 @@
-#include "TStringListModel.h"
+#include "widgets/TStringListModel.h"
 
 #include "text/TextCodec.h"
 

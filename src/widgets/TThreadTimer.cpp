@@ -1,4 +1,4 @@
-#include "TThreadTimer.h"
+#include "widgets/TThreadTimer.h"
 
 #include "dialogs/TDialogs.h"
 

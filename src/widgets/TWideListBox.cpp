@@ -1,4 +1,4 @@
-#include "TWideListBox.h"
+#include "widgets/TWideListBox.h"
 
 #include "text/TextCodec.h"
 

@@ -3,8 +3,8 @@
 #include <functional>
 #include <vector>
 
-#include "TAdvanceTable.h"
-#include "TListBox.h"
+#include "widgets/TAdvanceTable.h"
+#include "widgets/TListBox.h"
 
 namespace tabulex {
 

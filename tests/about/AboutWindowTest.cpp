@@ -1,7 +1,7 @@
-#include "sobre.h"
+#include "about/sobre.h"
 
-#include "TListBox.h"
-#include "TScrollTextPanel.h"
+#include "widgets/TListBox.h"
+#include "widgets/TScrollTextPanel.h"
 #include "tabulex_version.h"
 
 #include <QApplication>

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "DeclarationScanner.h"
-#include "FileBytes.h"
-#include "ListingBuilder.h"
+#include "analysis/DeclarationScanner.h"
+#include "analysis/FileBytes.h"
+#include "analysis/ListingBuilder.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

@@ -1,4 +1,4 @@
-#include "DeclarationScanner.h"
+#include "analysis/DeclarationScanner.h"
 
 #include <gtest/gtest.h>
 

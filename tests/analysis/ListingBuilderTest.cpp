@@ -1,6 +1,6 @@
-#include "ListingBuilder.h"
+#include "analysis/ListingBuilder.h"
 
-#include "FileBytes.h"
+#include "analysis/FileBytes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "ListingExport.h"
+#include "analysis/ListingExport.h"
 
-#include "DeclarationScanner.h"
-#include "ListingBuilder.h"
-#include "SourceEncoding.h"
+#include "analysis/DeclarationScanner.h"
+#include "analysis/ListingBuilder.h"
+#include "analysis/SourceEncoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 
 using tabulex::detect_source_encoding;
 using tabulex::SourceEncoding;

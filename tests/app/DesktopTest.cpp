@@ -1,6 +1,6 @@
 // Everyday use of the main window: start file, toolkit translations, open dialog, recent
 // files, following items to the listing, find, go-to-line, keeping the place, geometry.
-#include "princ.h"
+#include "app/princ.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,12 +22,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "DesktopState.h"
+#include "app/DesktopState.h"
 #include "FakeDialogs.h"
-#include "FindBar.h"
-#include "ItemLines.h"
-#include "Program.h"
-#include "TWideListBox.h"
+#include "app/FindBar.h"
+#include "app/ItemLines.h"
+#include "app/Program.h"
+#include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

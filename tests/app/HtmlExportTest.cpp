@@ -1,4 +1,4 @@
-#include "princ.h"
+#include "app/princ.h"
 
 #include <QMenu>
 #include <gtest/gtest.h>
@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "DesktopState.h"
+#include "app/DesktopState.h"
 #include "FakeDialogs.h"
-#include "TWideListBox.h"
+#include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

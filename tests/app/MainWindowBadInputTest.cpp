@@ -1,6 +1,6 @@
 // Bad input through the main window's "&Carregar" and "&Gravar": each case ends with a message
 // box or a correct listing, and the window stays usable with what it showed before a failure.
-#include "princ.h"
+#include "app/princ.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -18,8 +18,8 @@
 #include <fstream>
 
 #include "FakeDialogs.h"
-#include "TListBox.h"
-#include "TWideListBox.h"
+#include "widgets/TListBox.h"
+#include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

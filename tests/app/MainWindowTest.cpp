@@ -1,4 +1,4 @@
-#include "princ.h"
+#include "app/princ.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "FakeDialogs.h"
-#include "TWideListBox.h"
+#include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

@@ -1,4 +1,4 @@
-#include "Program.h"
+#include "app/Program.h"
 
 #include <QFontInfo>
 #include <QLineEdit>
@@ -11,10 +11,10 @@
 
 #include "FakeDialogs.h"
 #include "report/form/ReportPreparation.h"
-#include "TRadioGroup.h"
-#include "TWideListBox.h"
-#include "config.h"
-#include "princ.h"
+#include "config/TRadioGroup.h"
+#include "widgets/TWideListBox.h"
+#include "config/config.h"
+#include "app/princ.h"
 #include "report/form/r_dif.h"
 
 namespace fs = std::filesystem;

@@ -2,7 +2,7 @@
 // at all, texts built to stress the builders, outputs that cannot be written, settings files
 // that are no settings files. Every case ends with a message or a result, and leaves what was
 // already on disk as it was.
-#include "CliRunner.h"
+#include "cli/CliRunner.h"
 
 #include <sched.h>
 #include <sys/fsuid.h>

@@ -1,4 +1,4 @@
-#include "CliRunner.h"
+#include "cli/CliRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <fstream>
 #include <set>
 
-#include "CliOptions.h"
-#include "ReportModule.h"
+#include "cli/CliOptions.h"
+#include "cli/ReportModule.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

@@ -1,4 +1,4 @@
-#include "SourceCollection.h"
+#include "cli/SourceCollection.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "AsNobody.h"
-#include "OutputNames.h"
+#include "cli/OutputNames.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

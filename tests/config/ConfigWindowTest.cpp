@@ -1,10 +1,10 @@
-#include "IniFile.h"
-#include "ListingSettingsFile.h"
+#include "config/IniFile.h"
+#include "config/ListingSettingsFile.h"
 #include "dialogs/TDialogs.h"
-#include "TRadioGroup.h"
+#include "config/TRadioGroup.h"
 #include "TestApp.h"
 #include "TestFiles.h"
-#include "config.h"
+#include "config/config.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-#include "IniFile.h"
-#include "ListingSettingsFile.h"
+#include "config/IniFile.h"
+#include "config/ListingSettingsFile.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

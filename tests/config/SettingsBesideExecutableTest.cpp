@@ -10,8 +10,8 @@
 
 #include <filesystem>
 
-#include "IniFile.h"
-#include "ListingSettingsFile.h"
+#include "config/IniFile.h"
+#include "config/ListingSettingsFile.h"
 #include "TestFiles.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "SettingsLocation.h"
+#include "config/SettingsLocation.h"
 
 #include <gtest/gtest.h>
 

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "DeclarationScanner.h"
-#include "ListingBuilder.h"
-#include "ListingExport.h"
-#include "PasLex.h"
+#include "analysis/DeclarationScanner.h"
+#include "analysis/ListingBuilder.h"
+#include "analysis/ListingExport.h"
+#include "analysis/PasLex.h"
 #include "SourceLines.h"
 
 using namespace tabulex;

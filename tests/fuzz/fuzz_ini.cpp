@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "IniFile.h"
-#include "ListingSettingsFile.h"
+#include "config/IniFile.h"
+#include "config/ListingSettingsFile.h"
 
 using namespace tabulex;
 namespace fs = std::filesystem;

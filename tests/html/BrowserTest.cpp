@@ -10,10 +10,10 @@
 #include <fstream>
 #include <memory>
 
-#include "FileBytes.h"
-#include "HtmlSite.h"
-#include "ListingBuilder.h"
-#include "SourceEncoding.h"
+#include "analysis/FileBytes.h"
+#include "html/HtmlSite.h"
+#include "analysis/ListingBuilder.h"
+#include "analysis/SourceEncoding.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;

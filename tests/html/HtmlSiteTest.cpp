@@ -1,4 +1,4 @@
-#include "HtmlSite.h"
+#include "html/HtmlSite.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <regex>
 #include <set>
 
-#include "FileBytes.h"
-#include "HtmlText.h"
-#include "ListingBuilder.h"
-#include "ListingStyle.h"
+#include "analysis/FileBytes.h"
+#include "html/HtmlText.h"
+#include "analysis/ListingBuilder.h"
+#include "html/ListingStyle.h"
 #include "SourceLines.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "TScrollTextPanel.h"
+#include "widgets/TScrollTextPanel.h"
 
 #include "dialogs/TDialogs.h"
 #include "TestApp.h"

@@ -1,8 +1,8 @@
 // The timer's thread, and the panel driven by it: real ticks, errors, and start, stop and
 // destroy racing with running steps (these also run under ThreadSanitizer).
 #include "dialogs/TDialogs.h"
-#include "TScrollTextPanel.h"
-#include "TThreadTimer.h"
+#include "widgets/TScrollTextPanel.h"
+#include "widgets/TThreadTimer.h"
 #include "TestApp.h"
 
 #include <QElapsedTimer>

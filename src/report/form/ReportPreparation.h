@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "ListingSettings.h"
-#include "StringList.h"
+#include "analysis/ListingSettings.h"
+#include "analysis/StringList.h"
 #include "report/engine/TRpBand.h"
 #include "report/items/TRpLabel.h"
 #include "report/items/TRpMemo.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "StringList.h"
+#include "analysis/StringList.h"
 #include "report/engine/TRpPrintable.h"
 
 namespace tabulex {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 

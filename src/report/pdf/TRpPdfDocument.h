@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SourceEncoding.h"
+#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 
