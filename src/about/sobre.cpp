@@ -130,7 +130,7 @@ std::vector<std::string> toItems(const char* const (&texts)[N])
 class TLinkLabel : public QLabel {
 public:
     TLinkLabel(const QString& text, QWidget* parent, std::function<void()> onClick)
-        : QLabel(text, parent), m_onClick(std::move(onClick))
+        : QLabel(text, parent), onClick_(std::move(onClick))
     {
     }
 
@@ -139,11 +139,11 @@ protected:
     {
         QLabel::mouseReleaseEvent(event);
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-            m_onClick();
+            onClick_();
     }
 
 private:
-    std::function<void()> m_onClick;
+    std::function<void()> onClick_;
 };
 
 // Places a label at its position, widened to its text where the text needs more room.
@@ -169,7 +169,7 @@ TListBox* makePanelList(QWidget* parent, const QRect& geometry, std::vector<std:
 }  // namespace
 
 TF_sobre::TF_sobre(QWidget* parent)
-    : QDialog(parent), m_openMail([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); })
+    : QDialog(parent), openMail_([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); })
 {
     setWindowTitle(QStringLiteral("Sobre"));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -258,7 +258,7 @@ void TF_sobre::B_creditosClick(QObject*)
 void TF_sobre::Label3Click(QObject*)
 {
     const QString url = (QStringLiteral("mailto:") + Label3->text()).left(kMaxMailText);
-    m_openMail(url);
+    openMail_(url);
 }
 
 void TF_sobre::keyPressEvent(QKeyEvent* event)

@@ -25,7 +25,7 @@ public:
     ~TF_sobre() override;
 
     /// Replaces the default opener (the desktop's handler for the URL), e.g. in tests.
-    void setMailOpener(MailOpener opener) { m_openMail = std::move(opener); }
+    void setMailOpener(MailOpener opener) { openMail_ = std::move(opener); }
 
     void B_licencaClick(QObject* sender = nullptr);
     void B_autorClick(QObject* sender = nullptr);
@@ -50,7 +50,7 @@ protected:
 private:
     void createControls();
 
-    MailOpener m_openMail;
+    MailOpener openMail_;
 };
 
 }  // namespace tabulex

@@ -281,8 +281,8 @@ void TF_tabulan::carregar_arq(const std::string& path)
     ListBox1->Items().clear();
     colourListing({});
     std::string bytes = read_file_bytes(path);
-    m_sourceEncoding = detect_source_encoding(bytes);
-    ListBox1->Items().setItems(build_listing(bytes, ListingSettings), m_sourceEncoding == SourceEncoding::Utf8);
+    sourceEncoding_ = detect_source_encoding(bytes);
+    ListBox1->Items().setItems(build_listing(bytes, ListingSettings), sourceEncoding_ == SourceEncoding::Utf8);
     StatusPanels[1]->setText(QString::number(ListBox1->Items().count()) + QStringLiteral(" linhas"));
     StatusPanels[2]->setText(displayPath(path));
     colourListing(bytes);
@@ -298,7 +298,7 @@ void TF_tabulan::carrega_var(const std::string& path)
     ListBox5->Items().clear();
     const std::string bytes = read_file_bytes(path);
     TDeclarationLists lists = scan_declarations(bytes);
-    const bool utf8 = m_sourceEncoding == SourceEncoding::Utf8;
+    const bool utf8 = sourceEncoding_ == SourceEncoding::Utf8;
     listbox3->Items().setItems(std::move(lists.listbox3), utf8);
     ListBox4->Items().setItems(std::move(lists.ListBox4), utf8);
     ListBox5->Items().setItems(std::move(lists.ListBox5), utf8);
@@ -542,39 +542,39 @@ void TF_tabulan::CoresListagem1Click(bool checked)
 
 void TF_tabulan::colourListing(const std::string& bytes)
 {
-    m_listingColours.clear();
-    m_listingColourStart.clear();
+    listingColours_.clear();
+    listingColourStart_.clear();
     if (!CoresListagem1->isChecked() || bytes.empty()) {
         ListBox1->setItemColours({});
         return;
     }
     const bool dark = ListBox1->palette().color(QPalette::Base).lightness() < 128;
     const StringList& listing = ListBox1->Items().items();
-    m_listingColourStart.reserve(listing.size() + 1);
+    listingColourStart_.reserve(listing.size() + 1);
     style_listing(bytes, listing, ListingSettings, [&](std::size_t, std::span<const TStyledRun> runs) {
-        m_listingColourStart.push_back(m_listingColours.size());
+        listingColourStart_.push_back(listingColours_.size());
         for (const TStyledRun& run : runs)
             if (const QColor colour = runColour(run.kind, dark); colour.isValid())
-                m_listingColours.push_back({static_cast<int>(run.start), static_cast<int>(run.length), colour});
+                listingColours_.push_back({static_cast<int>(run.start), static_cast<int>(run.length), colour});
     });
-    m_listingColourStart.push_back(m_listingColours.size());
+    listingColourStart_.push_back(listingColours_.size());
     ListBox1->setItemColours([this](int row, std::vector<TItemColour>& colours) {
         const auto line = static_cast<std::size_t>(row);
-        if (line + 1 >= m_listingColourStart.size())
+        if (line + 1 >= listingColourStart_.size())
             return;
-        colours.assign(m_listingColours.begin() + static_cast<std::ptrdiff_t>(m_listingColourStart[line]),
-                       m_listingColours.begin() + static_cast<std::ptrdiff_t>(m_listingColourStart[line + 1]));
+        colours.assign(listingColours_.begin() + static_cast<std::ptrdiff_t>(listingColourStart_[line]),
+                       listingColours_.begin() + static_cast<std::ptrdiff_t>(listingColourStart_[line + 1]));
     });
 }
 
 void TF_tabulan::setReportForm(TF_dif* form)
 {
-    m_report = form;
-    if (!m_report)
+    report_ = form;
+    if (!report_)
         return;
-    m_report->setLineSources(&ListBox1->Items().items(), &listbox3->Items().items(), &ListBox4->Items().items(),
+    report_->setLineSources(&ListBox1->Items().items(), &listbox3->Items().items(), &ListBox4->Items().items(),
                              &ListBox5->Items().items());
-    m_report->setSettings(&ListingSettings);
+    report_->setSettings(&ListingSettings);
 }
 
 void TF_tabulan::Fonte1Click()
@@ -602,18 +602,18 @@ void TF_tabulan::applyReportFont(const TReportFontSpec& font)
 void TF_tabulan::useReportFont(const QFont& font)
 {
     ListBox1->setFont(font);
-    if (m_report)
-        m_report->setMemoFont(font);
-    m_reportFont = TReportFontSpec{font.family().toStdString(), font.pointSizeF() > 0 ? font.pointSizeF() : 0};
+    if (report_)
+        report_->setMemoFont(font);
+    reportFont_ = TReportFontSpec{font.family().toStdString(), font.pointSizeF() > 0 ? font.pointSizeF() : 0};
 }
 
 void TF_tabulan::Preview1Click()
 {
-    if (!m_report)
+    if (!report_)
         return;
     // One preview at a time: while one is open (or its pages are being made) it is brought
     // forward, and the report it shows is left alone.
-    TRpReport& report = *m_report->Report1;
+    TRpReport& report = *report_->Report1;
     if (QWidget* open = report.PreviewWindow()) {
         open->raise();
         open->activateWindow();
@@ -622,16 +622,16 @@ void TF_tabulan::Preview1Click()
     if (report.Generating())
         return;
     guarded([this] {
-        prepare_report_for(*m_report, arq_atual, m_sourceEncoding);
-        Preview(*m_report->Report1);
+        prepare_report_for(*report_, arq_atual, sourceEncoding_);
+        Preview(*report_->Report1);
     });
 }
 
 void TF_tabulan::Configurar1Click()
 {
-    if (!m_config)
+    if (!config_)
         return;
-    const int result = TDialogs::current().execModal(m_config);
+    const int result = TDialogs::current().execModal(config_);
     if (result == QDialog::Accepted && !arq_atual.empty())
         recarregar();
 }
@@ -643,8 +643,8 @@ void TF_tabulan::Sair1Click()
 
 void TF_tabulan::Sobre1Click()
 {
-    if (m_about)
-        TDialogs::current().execModal(m_about);
+    if (about_)
+        TDialogs::current().execModal(about_);
 }
 
 void TF_tabulan::dragEnterEvent(QDragEnterEvent* event)

@@ -37,13 +37,13 @@ public:
     ~TF_tabulan() override;
 
     /// The configuration window shown by "Configurar" (not owned).
-    void setConfigWindow(QDialog* window) { m_config = window; }
+    void setConfigWindow(QDialog* window) { config_ = window; }
     /// The About window shown by "S&obre" (not owned).
-    void setAboutWindow(QDialog* window) { m_about = window; }
+    void setAboutWindow(QDialog* window) { about_ = window; }
     /// The report form fed from the four lists by "Visão Prévia" (not owned).
     void setReportForm(TF_dif* form);
     /// The report font chosen with "&Fonte" or read from the settings file, if any.
-    std::optional<TReportFontSpec> chosenReportFont() const { return m_reportFont; }
+    std::optional<TReportFontSpec> chosenReportFont() const { return reportFont_; }
     /// Gives the listing and the report's text `font`, as choosing it with "&Fonte" does; a
     /// font without a size keeps the listing's size.
     void applyReportFont(const TReportFontSpec& font);
@@ -143,19 +143,19 @@ private:
     void rememberLoadedFile(const std::string& path);
     void rebuildRecentMenu();
 
-    QDialog* m_config = nullptr;
-    QDialog* m_about = nullptr;
-    TF_dif* m_report = nullptr;
+    QDialog* config_ = nullptr;
+    QDialog* about_ = nullptr;
+    TF_dif* report_ = nullptr;
     // Colours of the listing: every line's coloured stretches, and where each line's begin.
-    std::vector<TItemColour> m_listingColours;
-    std::vector<std::size_t> m_listingColourStart;
+    std::vector<TItemColour> listingColours_;
+    std::vector<std::size_t> listingColourStart_;
     TDesktopState* state_ = nullptr;
     std::vector<std::string> recent_;
     QList<QAction*> recentActions_;
     QAction* N2 = nullptr;
     /// Encoding of the loaded file, decided once from its bytes when it is listed.
-    SourceEncoding m_sourceEncoding = SourceEncoding::Windows1252;
-    std::optional<TReportFontSpec> m_reportFont;
+    SourceEncoding sourceEncoding_ = SourceEncoding::Windows1252;
+    std::optional<TReportFontSpec> reportFont_;
     void useReportFont(const QFont& font);
 };
 

@@ -15,14 +15,14 @@ std::int32_t toFixed(qreal pixels)
 }
 }  // namespace
 
-TAdvanceTable::TAdvanceTable(const QFont& font) : m_font(measuringFont(font))
+TAdvanceTable::TAdvanceTable(const QFont& font) : font_(measuringFont(font))
 {
-    const QFontMetricsF metrics(m_font);
-    m_zeroWidth = QFontMetrics(m_font).horizontalAdvance(QLatin1Char('0'));
+    const QFontMetricsF metrics(font_);
+    zeroWidth_ = QFontMetrics(font_).horizontalAdvance(QLatin1Char('0'));
     for (int byte = 0; byte < 256; ++byte) {
         const char c = static_cast<char>(byte);
         const QString decoded = fromCp1252(std::string_view(&c, 1));
-        m_cp1252[static_cast<std::size_t>(byte)] = toFixed(metrics.horizontalAdvance(decoded.at(0)));
+        cp1252_[static_cast<std::size_t>(byte)] = toFixed(metrics.horizontalAdvance(decoded.at(0)));
     }
 }
 
@@ -36,10 +36,10 @@ QFont TAdvanceTable::measuringFont(const QFont& font)
 
 TAdvanceTable::Fixed TAdvanceTable::advance(char16_t unit) const
 {
-    auto& page = m_pages[unit >> 8];
+    auto& page = pages_[unit >> 8];
     if (!page) {
         page = std::make_unique<std::array<std::int32_t, 256>>();
-        const QFontMetricsF metrics(m_font);
+        const QFontMetricsF metrics(font_);
         const char16_t base = static_cast<char16_t>(unit & 0xFF00);
         for (int low = 0; low < 256; ++low)
             (*page)[static_cast<std::size_t>(low)] =
@@ -73,7 +73,7 @@ TAdvanceTable::Fixed TAdvanceTable::addCp1252(Fixed x, std::string_view bytes, F
         if (c == '\t' && stop > 0)
             x = nextTab(x, stop);
         else
-            x += m_cp1252[static_cast<unsigned char>(c)];
+            x += cp1252_[static_cast<unsigned char>(c)];
     }
     return x;
 }

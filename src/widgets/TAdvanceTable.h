@@ -22,9 +22,9 @@ public:
     /// `font` with kerning and shaping switched off: per-character advances then add up exactly.
     static QFont measuringFont(const QFont& font);
 
-    const QFont& font() const { return m_font; }
+    const QFont& font() const { return font_; }
     /// Width of "0" in whole pixels.
-    int zeroWidth() const { return m_zeroWidth; }
+    int zeroWidth() const { return zeroWidth_; }
 
     /// Width in pixels of `text`; tabs advance to the next multiple of `tabStop` pixels
     /// (tabStop <= 0 measures a tab like any other character).
@@ -39,11 +39,11 @@ private:
     Fixed addCp1252(Fixed x, std::string_view bytes, Fixed stop) const;
     static Fixed nextTab(Fixed x, Fixed stop) { return (x / stop + 1) * stop; }
 
-    QFont m_font;
-    int m_zeroWidth = 0;
-    std::array<std::int32_t, 256> m_cp1252{};  // advance of each byte's decoded character
+    QFont font_;
+    int zeroWidth_ = 0;
+    std::array<std::int32_t, 256> cp1252_{};  // advance of each byte's decoded character
     // Advances of UTF-16 units, one page of 256 per high byte, made on first use.
-    mutable std::array<std::unique_ptr<std::array<std::int32_t, 256>>, 256> m_pages;
+    mutable std::array<std::unique_ptr<std::array<std::int32_t, 256>>, 256> pages_;
 };
 
 }  // namespace tabulex

@@ -8,22 +8,22 @@ namespace {
 // Gives every item the list's fixed height without asking the model for each one.
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
-    FixedHeightDelegate(const TListBox* list, QObject* parent) : QStyledItemDelegate(parent), m_list(list) {}
+    FixedHeightDelegate(const TListBox* list, QObject* parent) : QStyledItemDelegate(parent), list_(list) {}
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(m_list->itemHeight());
+        size.setHeight(list_->itemHeight());
         return size;
     }
 
 private:
-    const TListBox* m_list;
+    const TListBox* list_;
 };
 }  // namespace
 
 TListBox::TListBox(QWidget* parent) : QListView(parent)
 {
-    setModel(&m_model);
+    setModel(&model_);
     setUniformItemSizes(true);
     setItemDelegate(new FixedHeightDelegate(this, this));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -35,7 +35,7 @@ TListBox::TListBox(QWidget* parent) : QListView(parent)
 
 void TListBox::setItemHeight(int height)
 {
-    m_itemHeight = height;
+    itemHeight_ = height;
     doItemsLayout();
 }
 

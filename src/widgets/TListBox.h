@@ -12,16 +12,16 @@ class TListBox : public QListView {
 public:
     explicit TListBox(QWidget* parent = nullptr);
 
-    TStringListModel& Items() { return m_model; }
-    const TStringListModel& Items() const { return m_model; }
+    TStringListModel& Items() { return model_; }
+    const TStringListModel& Items() const { return model_; }
 
     /// Fixed pixel height of every item.
     void setItemHeight(int height);
-    int itemHeight() const { return m_itemHeight; }
+    int itemHeight() const { return itemHeight_; }
 
 private:
-    TStringListModel m_model;
-    int m_itemHeight = 13;
+    TStringListModel model_;
+    int itemHeight_ = 13;
 };
 
 }  // namespace tabulex

@@ -104,10 +104,10 @@ void drawBevel(QPainter& painter, QRect& rect, TScrollTextPanel::TPanelBevel bev
 
 TScrollTextPanel::TScrollTextPanel(QWidget* parent)
     : QWidget(parent),
-      m_timer(std::make_unique<TThreadTimer>([this] { onTimer(); },
+      timer_(std::make_unique<TThreadTimer>([this] { onTimer(); },
                                              [this](const QString& message) { reportError(message); }))
 {
-    m_timer->setInterval(kDefaultInterval);
+    timer_->setInterval(kDefaultInterval);
 }
 
 TScrollTextPanel::~TScrollTextPanel()
@@ -117,14 +117,14 @@ TScrollTextPanel::~TScrollTextPanel()
     } catch (...) {
         // An OnStopPlay that fails cannot be reported from a destructor; the panel goes anyway.
     }
-    m_timer->shutdown();
+    timer_->shutdown();
 }
 
 // --- Properties -----------------------------------------------------------------------------
 
 void TScrollTextPanel::setActive(bool active)
 {
-    if (active == m_active)
+    if (active == active_)
         return;
     if (active)
         start();
@@ -134,74 +134,74 @@ void TScrollTextPanel::setActive(bool active)
 
 TScrollTextPanel::TAlignment TScrollTextPanel::Alignment() const
 {
-    const Lock lock(m_imageLock);
-    return m_alignment;
+    const Lock lock(imageLock_);
+    return alignment_;
 }
 
 void TScrollTextPanel::setAlignment(TAlignment alignment)
 {
     {
-        const Lock lock(m_imageLock);
-        m_alignment = alignment;
+        const Lock lock(imageLock_);
+        alignment_ = alignment;
     }
     update();
 }
 
 bool TScrollTextPanel::Cycled() const
 {
-    const Lock lock(m_imageLock);
-    return m_cycled;
+    const Lock lock(imageLock_);
+    return cycled_;
 }
 
 void TScrollTextPanel::setCycled(bool cycled)
 {
-    const Lock lock(m_imageLock);
-    m_cycled = cycled;
+    const Lock lock(imageLock_);
+    cycled_ = cycled;
 }
 
 void TScrollTextPanel::setGlyph(const QImage& glyph)
 {
-    m_glyph = withTransparency(glyph);
+    glyph_ = withTransparency(glyph);
     recalculateIfActive();
 }
 
 TScrollTextPanel::TGlyphLayout TScrollTextPanel::GlyphLayout() const
 {
-    const Lock lock(m_imageLock);
-    return m_glyphLayout;
+    const Lock lock(imageLock_);
+    return glyphLayout_;
 }
 
 void TScrollTextPanel::setGlyphLayout(TGlyphLayout layout)
 {
     {
-        const Lock lock(m_imageLock);
-        m_glyphLayout = layout;
+        const Lock lock(imageLock_);
+        glyphLayout_ = layout;
     }
     recalculateIfActive();
 }
 
 unsigned TScrollTextPanel::Interval() const
 {
-    return m_timer->interval();
+    return timer_->interval();
 }
 
 void TScrollTextPanel::setInterval(unsigned milliseconds)
 {
-    m_timer->setInterval(milliseconds);
+    timer_->setInterval(milliseconds);
 }
 
 QStringList TScrollTextPanel::Lines() const
 {
-    const Lock lock(m_imageLock);
-    return m_lines;
+    const Lock lock(imageLock_);
+    return lines_;
 }
 
 void TScrollTextPanel::setLines(const QStringList& lines)
 {
     {
-        const Lock lock(m_imageLock);
-        m_lines = lines;
-        if (m_active)
+        const Lock lock(imageLock_);
+        lines_ = lines;
+        if (active_)
             restartLocked();
     }
     update();
@@ -209,18 +209,18 @@ void TScrollTextPanel::setLines(const QStringList& lines)
 
 TScrollTextPanel::TScrollDirection TScrollTextPanel::ScrollDirection() const
 {
-    const Lock lock(m_imageLock);
-    return m_direction;
+    const Lock lock(imageLock_);
+    return direction_;
 }
 
 void TScrollTextPanel::setScrollDirection(TScrollDirection direction)
 {
     {
-        const Lock lock(m_imageLock);
-        if (direction == m_direction)
+        const Lock lock(imageLock_);
+        if (direction == direction_)
             return;
-        m_direction = direction;
-        if (m_active)
+        direction_ = direction;
+        if (active_)
             restartLocked();
     }
     update();
@@ -228,48 +228,48 @@ void TScrollTextPanel::setScrollDirection(TScrollDirection direction)
 
 TScrollTextPanel::TPanelBevel TScrollTextPanel::TextStyle() const
 {
-    const Lock lock(m_imageLock);
-    return m_textStyle;
+    const Lock lock(imageLock_);
+    return textStyle_;
 }
 
 void TScrollTextPanel::setTextStyle(TPanelBevel style)
 {
     {
-        const Lock lock(m_imageLock);
-        m_textStyle = style;
+        const Lock lock(imageLock_);
+        textStyle_ = style;
     }
     recalculateIfActive();
 }
 
 void TScrollTextPanel::setBevelOuter(TPanelBevel bevel)
 {
-    m_bevelOuter = bevel;
+    bevelOuter_ = bevel;
     recalculateIfActive();
 }
 
 void TScrollTextPanel::setBevelInner(TPanelBevel bevel)
 {
-    m_bevelInner = bevel;
+    bevelInner_ = bevel;
     recalculateIfActive();
 }
 
 void TScrollTextPanel::setBevelWidth(int width)
 {
-    m_bevelWidth = std::max(1, width);
+    bevelWidth_ = std::max(1, width);
     recalculateIfActive();
 }
 
 void TScrollTextPanel::setBorderWidth(int width)
 {
-    m_borderWidth = std::max(0, width);
+    borderWidth_ = std::max(0, width);
     recalculateIfActive();
 }
 
 void TScrollTextPanel::setOnPaintClient(TPaintClientEvent handler)
 {
     {
-        const Lock lock(m_imageLock);
-        m_onPaintClient = std::move(handler);
+        const Lock lock(imageLock_);
+        onPaintClient_ = std::move(handler);
     }
     update();
 }
@@ -278,50 +278,50 @@ void TScrollTextPanel::setOnPaintClient(TPaintClientEvent handler)
 
 QImage TScrollTextPanel::frame() const
 {
-    const Lock lock(m_imageLock);
-    return m_image ? m_image->copy() : QImage();
+    const Lock lock(imageLock_);
+    return image_ ? image_->copy() : QImage();
 }
 
 int TScrollTextPanel::offset() const
 {
-    const Lock lock(m_imageLock);
-    return m_offset;
+    const Lock lock(imageLock_);
+    return offset_;
 }
 
 int TScrollTextPanel::maxOffset() const
 {
-    const Lock lock(m_imageLock);
-    return m_maxOffset;
+    const Lock lock(imageLock_);
+    return maxOffset_;
 }
 
 int TScrollTextPanel::lineHeight() const
 {
-    const Lock lock(m_imageLock);
-    return m_lineHeight;
+    const Lock lock(imageLock_);
+    return lineHeight_;
 }
 
 int TScrollTextPanel::firstDrawnLine() const
 {
-    const Lock lock(m_imageLock);
-    return m_firstLine;
+    const Lock lock(imageLock_);
+    return firstLine_;
 }
 
 QRect TScrollTextPanel::textRect() const
 {
-    const Lock lock(m_imageLock);
-    return m_textRect;
+    const Lock lock(imageLock_);
+    return textRect_;
 }
 
 QRect TScrollTextPanel::innerRect() const
 {
-    const Lock lock(m_imageLock);
-    return m_innerRect;
+    const Lock lock(imageLock_);
+    return innerRect_;
 }
 
 QPoint TScrollTextPanel::glyphOrigin() const
 {
-    const Lock lock(m_imageLock);
-    return m_glyphOrigin;
+    const Lock lock(imageLock_);
+    return glyphOrigin_;
 }
 
 // --- Start and stop -------------------------------------------------------------------------
@@ -329,22 +329,22 @@ QPoint TScrollTextPanel::glyphOrigin() const
 void TScrollTextPanel::start()
 {
     {
-        const Lock lock(m_imageLock);
+        const Lock lock(imageLock_);
         restartLocked();
     }
-    m_active = true;
+    active_ = true;
     try {
-        m_timer->setEnabled(true);
-        if (m_onStartPlay)
-            m_onStartPlay(this);
+        timer_->setEnabled(true);
+        if (onStartPlay_)
+            onStartPlay_(this);
     } catch (...) {
-        m_timer->setEnabled(false);
+        timer_->setEnabled(false);
         {
-            const Lock lock(m_imageLock);
-            m_image.reset();
-            m_offset = 0;
+            const Lock lock(imageLock_);
+            image_.reset();
+            offset_ = 0;
         }
-        m_active = false;
+        active_ = false;
         throw;
     }
     hideChildren();
@@ -355,16 +355,16 @@ void TScrollTextPanel::stop()
 {
     {
         // Taking the image's lock lets a frame being drawn finish before the image goes.
-        const Lock lock(m_imageLock);
-        m_timer->setEnabled(false);
-        m_offset = 0;
-        m_image.reset();
-        m_frameDrawn = false;
-        m_stopQueued = false;
+        const Lock lock(imageLock_);
+        timer_->setEnabled(false);
+        offset_ = 0;
+        image_.reset();
+        frameDrawn_ = false;
+        stopQueued_ = false;
     }
-    m_active = false;
-    if (m_onStopPlay)
-        m_onStopPlay(this);
+    active_ = false;
+    if (onStopPlay_)
+        onStopPlay_(this);
     showChildren();
     update();
 }
@@ -372,8 +372,8 @@ void TScrollTextPanel::stop()
 void TScrollTextPanel::finishRun()
 {
     {
-        const Lock lock(m_imageLock);
-        if (!m_stopQueued)
+        const Lock lock(imageLock_);
+        if (!stopQueued_)
             return;  // the run that ended has been restarted (or stopped) meanwhile
     }
     setActive(false);
@@ -384,18 +384,18 @@ void TScrollTextPanel::hideChildren()
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (child->isHidden())
             continue;
-        m_hiddenChildren.emplace_back(child);
+        hiddenChildren_.emplace_back(child);
         child->hide();
     }
 }
 
 void TScrollTextPanel::showChildren()
 {
-    for (const QPointer<QWidget>& child : m_hiddenChildren) {
+    for (const QPointer<QWidget>& child : hiddenChildren_) {
         if (child)
             child->show();
     }
-    m_hiddenChildren.clear();
+    hiddenChildren_.clear();
 }
 
 // --- Timer and scroll step ------------------------------------------------------------------
@@ -403,11 +403,11 @@ void TScrollTextPanel::showChildren()
 void TScrollTextPanel::onTimer()
 {
     // Runs on the timer's thread.
-    if (m_asyncDrawing) {
+    if (asyncDrawing_) {
         scrollStep();
         return;
     }
-    if (m_stepQueued.exchange(true))
+    if (stepQueued_.exchange(true))
         return;  // the previous step has not run yet
     // Handed over by name: the call carries no data, whatever the step needs is guarded state.
     QMetaObject::invokeMethod(this, "runQueuedStep", Qt::QueuedConnection);
@@ -415,7 +415,7 @@ void TScrollTextPanel::onTimer()
 
 void TScrollTextPanel::runQueuedStep()
 {
-    m_stepQueued = false;
+    stepQueued_ = false;
     try {
         scrollStep();
     } catch (const std::exception& error) {
@@ -428,17 +428,17 @@ void TScrollTextPanel::runQueuedStep()
 void TScrollTextPanel::scrollStep()
 {
     {
-        const Lock lock(m_imageLock);
-        if (!m_image)
+        const Lock lock(imageLock_);
+        if (!image_)
             return;  // stopped meanwhile
-        if (m_offset < m_maxOffset) {
-            ++m_offset;
-        } else if (m_cycled) {
-            m_offset = 0;
+        if (offset_ < maxOffset_) {
+            ++offset_;
+        } else if (cycled_) {
+            offset_ = 0;
         } else {
             // The run is over; the stop itself belongs to the user-interface thread.
-            if (!m_stopQueued) {
-                m_stopQueued = true;
+            if (!stopQueued_) {
+                stopQueued_ = true;
                 QMetaObject::invokeMethod(this, "finishRun", Qt::QueuedConnection);
             }
             return;
@@ -456,24 +456,24 @@ void TScrollTextPanel::showFrame()
         update(textRect());
         return;
     }
-    if (m_updateQueued.exchange(true))
+    if (updateQueued_.exchange(true))
         return;
     QMetaObject::invokeMethod(this, "showQueuedFrame", Qt::QueuedConnection);
 }
 
 void TScrollTextPanel::showQueuedFrame()
 {
-    m_updateQueued = false;
+    updateQueued_ = false;
     update(textRect());
 }
 
 void TScrollTextPanel::reportError(const QString& message)
 {
     {
-        const Lock lock(m_errorLock);
-        if (!m_pendingError.isNull())
+        const Lock lock(errorLock_);
+        if (!pendingError_.isNull())
             return;  // one message at a time while the timer goes on
-        m_pendingError = message.isNull() ? QStringLiteral("") : message;
+        pendingError_ = message.isNull() ? QStringLiteral("") : message;
     }
     if (QThread::currentThread() == thread())
         showPendingError();
@@ -485,23 +485,23 @@ void TScrollTextPanel::showPendingError()
 {
     QString message;
     {
-        const Lock lock(m_errorLock);
-        message = m_pendingError;
+        const Lock lock(errorLock_);
+        message = pendingError_;
     }
     if (!message.isNull())
         TDialogs::current().showMessage(this, message);
-    const Lock lock(m_errorLock);
-    m_pendingError = QString();  // the next error may be shown
+    const Lock lock(errorLock_);
+    pendingError_ = QString();  // the next error may be shown
 }
 
 // --- Recalculation --------------------------------------------------------------------------
 
 void TScrollTextPanel::recalculateIfActive()
 {
-    if (!m_active)
+    if (!active_)
         return;
     {
-        const Lock lock(m_imageLock);
+        const Lock lock(imageLock_);
         recalculateLocked();
     }
     update();
@@ -509,55 +509,55 @@ void TScrollTextPanel::recalculateIfActive()
 
 void TScrollTextPanel::restartLocked()
 {
-    m_offset = 0;
-    m_stopQueued = false;
-    m_frameDrawn = false;
+    offset_ = 0;
+    stopQueued_ = false;
+    frameDrawn_ = false;
     recalculateLocked();
 }
 
 int TScrollTextPanel::borderAmount() const
 {
-    int amount = m_borderWidth;
-    if (m_bevelOuter != bvNone)
-        amount += m_bevelWidth;
-    if (m_bevelInner != bvNone)
-        amount += m_bevelWidth;
+    int amount = borderWidth_;
+    if (bevelOuter_ != bvNone)
+        amount += bevelWidth_;
+    if (bevelInner_ != bvNone)
+        amount += bevelWidth_;
     return amount;
 }
 
 void TScrollTextPanel::recalculateLocked()
 {
-    if (!m_image)
-        m_image.emplace();
+    if (!image_)
+        image_.emplace();
 
-    const int count = static_cast<int>(m_lines.size());
-    m_firstLine = 0;
-    while (m_firstLine < count && isBlank(m_lines[m_firstLine]))
-        ++m_firstLine;
+    const int count = static_cast<int>(lines_.size());
+    firstLine_ = 0;
+    while (firstLine_ < count && isBlank(lines_[firstLine_]))
+        ++firstLine_;
 
     const QFontMetrics metrics(font());
-    const int height = metrics.height() + std::max(0, metrics.leading()) + (m_textStyle != bvNone ? 1 : 0);
-    m_lineHeight = static_cast<std::uint8_t>(height);  // held in one byte
+    const int height = metrics.height() + std::max(0, metrics.leading()) + (textStyle_ != bvNone ? 1 : 0);
+    lineHeight_ = static_cast<std::uint8_t>(height);  // held in one byte
 
     layoutRectsLocked(borderAmount());
 
-    if (m_direction == sdVertical) {
-        m_maxOffset = m_textRect.height() + (count - m_firstLine) * m_lineHeight;
+    if (direction_ == sdVertical) {
+        maxOffset_ = textRect_.height() + (count - firstLine_) * lineHeight_;
     } else {
         int widest = 0;
-        for (int i = m_firstLine; i < count; ++i)
+        for (int i = firstLine_; i < count; ++i)
             widest = std::max(widest, metrics.size(Qt::TextSingleLine | Qt::TextExpandTabs,
-                                                   m_lines[i].left(kMaxDrawnChars)).width());
-        m_maxOffset = widest + m_textRect.width();
+                                                   lines_[i].left(kMaxDrawnChars)).width());
+        maxOffset_ = widest + textRect_.width();
     }
 
-    if (m_image->size() != m_textRect.size())
-        *m_image = m_textRect.isEmpty() ? QImage() : QImage(m_textRect.size(), QImage::Format_ARGB32_Premultiplied);
-    m_drawFont = detachedFont(font());
-    m_background = palette().color(QPalette::Window);
-    m_textColor = palette().color(QPalette::WindowText);
-    m_highlight = palette().color(QPalette::Light);
-    m_rightToLeft = layoutDirection() == Qt::RightToLeft;
+    if (image_->size() != textRect_.size())
+        *image_ = textRect_.isEmpty() ? QImage() : QImage(textRect_.size(), QImage::Format_ARGB32_Premultiplied);
+    drawFont_ = detachedFont(font());
+    background_ = palette().color(QPalette::Window);
+    textColor_ = palette().color(QPalette::WindowText);
+    highlight_ = palette().color(QPalette::Light);
+    rightToLeft_ = layoutDirection() == Qt::RightToLeft;
 }
 
 void TScrollTextPanel::layoutRectsLocked(int border)
@@ -565,100 +565,100 @@ void TScrollTextPanel::layoutRectsLocked(int border)
     const QRect client = rect();
     Edges inner{client.left() + border, client.top() + border, client.left() + client.width() - border,
                 client.top() + client.height() - border};
-    m_innerRect = inner.toRect();
+    innerRect_ = inner.toRect();
     Edges text{inner.left + kTextMargin, inner.top + kTextMargin, inner.right - kTextMargin, inner.bottom - kTextMargin};
 
-    const int glyphWidth = m_glyph.width();
-    const int glyphHeight = m_glyph.height();
-    m_glyphOrigin = QPoint();
+    const int glyphWidth = glyph_.width();
+    const int glyphHeight = glyph_.height();
+    glyphOrigin_ = QPoint();
     if (glyphWidth > 0 || glyphHeight > 0) {
         const int centredTop = text.top + (text.height() - glyphHeight) / 2;
         const int centredLeft = text.left + (text.width() - glyphWidth) / 2;
-        switch (m_glyphLayout) {
+        switch (glyphLayout_) {
         case glGlyphLeft:
-            m_glyphOrigin = QPoint(text.left + kTextMargin, centredTop);
-            text.left = m_glyphOrigin.x() + glyphWidth + kTextMargin + border;
+            glyphOrigin_ = QPoint(text.left + kTextMargin, centredTop);
+            text.left = glyphOrigin_.x() + glyphWidth + kTextMargin + border;
             break;
         case glGlyphRight:
-            m_glyphOrigin = QPoint(std::max(text.right - kTextMargin - glyphWidth, text.left), centredTop);
-            text.right = m_glyphOrigin.x() - kTextMargin - border;
+            glyphOrigin_ = QPoint(std::max(text.right - kTextMargin - glyphWidth, text.left), centredTop);
+            text.right = glyphOrigin_.x() - kTextMargin - border;
             break;
         case glGlyphTop:
-            m_glyphOrigin = QPoint(centredLeft, text.top + kTextMargin);
-            text.top = m_glyphOrigin.y() + glyphHeight + kTextMargin + border;
+            glyphOrigin_ = QPoint(centredLeft, text.top + kTextMargin);
+            text.top = glyphOrigin_.y() + glyphHeight + kTextMargin + border;
             break;
         case glGlyphBottom:
-            m_glyphOrigin = QPoint(centredLeft, std::max(text.bottom - kTextMargin - glyphHeight, text.top));
-            text.bottom = m_glyphOrigin.y() - kTextMargin - border;
+            glyphOrigin_ = QPoint(centredLeft, std::max(text.bottom - kTextMargin - glyphHeight, text.top));
+            text.bottom = glyphOrigin_.y() - kTextMargin - border;
             break;
         }
     }
 
-    if (m_direction == sdHorizontal) {
-        int last = static_cast<int>(m_lines.size()) - 1;
-        while (last >= m_firstLine && isBlank(m_lines[last]))
+    if (direction_ == sdHorizontal) {
+        int last = static_cast<int>(lines_.size()) - 1;
+        while (last >= firstLine_ && isBlank(lines_[last]))
             --last;
-        const int block = std::max(0, last - m_firstLine + 1) * m_lineHeight;
+        const int block = std::max(0, last - firstLine_ + 1) * lineHeight_;
         if (block < text.height()) {
             text.top += (text.height() - block) / 2;
             text.bottom = text.top + block;
         }
     }
-    m_textRect = text.toRect();
+    textRect_ = text.toRect();
 }
 
 // --- Drawing --------------------------------------------------------------------------------
 
 void TScrollTextPanel::drawFrameLocked()
 {
-    if (m_lines.isEmpty() || m_textRect.isEmpty() || !m_image || m_image->isNull())
+    if (lines_.isEmpty() || textRect_.isEmpty() || !image_ || image_->isNull())
         return;
-    QPainter painter(&*m_image);
-    if (m_onPaintClient) {
+    QPainter painter(&*image_);
+    if (onPaintClient_) {
         // The background as the panel shows it, seen from the text rectangle's corner.
         painter.save();
-        painter.translate(-m_textRect.topLeft());
-        m_onPaintClient(this, painter, m_innerRect);
+        painter.translate(-textRect_.topLeft());
+        onPaintClient_(this, painter, innerRect_);
         painter.restore();
     } else {
-        painter.fillRect(m_image->rect(), m_background);
+        painter.fillRect(image_->rect(), background_);
     }
     drawLinesLocked(painter);
-    m_frameDrawn = true;
+    frameDrawn_ = true;
 }
 
 void TScrollTextPanel::drawLinesLocked(QPainter& painter)
 {
-    const int width = m_image->width();
-    const int height = m_image->height();
+    const int width = image_->width();
+    const int height = image_->height();
     QRect line;
-    if (m_direction == sdVertical) {
-        line = QRect(0, height - m_offset, width, m_lineHeight);
+    if (direction_ == sdVertical) {
+        line = QRect(0, height - offset_, width, lineHeight_);
     } else {
-        const int lineWidth = m_maxOffset - width;
-        const int left = m_rightToLeft ? m_offset - lineWidth : width - m_offset;
-        line = QRect(left, 0, lineWidth, m_lineHeight);
+        const int lineWidth = maxOffset_ - width;
+        const int left = rightToLeft_ ? offset_ - lineWidth : width - offset_;
+        line = QRect(left, 0, lineWidth, lineHeight_);
     }
 
-    painter.setFont(m_drawFont);
-    const int flags = int(toQtAlignment(m_alignment) | Qt::AlignTop) | Qt::TextSingleLine | Qt::TextExpandTabs |
+    painter.setFont(drawFont_);
+    const int flags = int(toQtAlignment(alignment_) | Qt::AlignTop) | Qt::TextSingleLine | Qt::TextExpandTabs |
                       Qt::TextDontClip;
-    const QPoint highlightShift = m_textStyle == bvLowered ? QPoint(1, 1) : QPoint(-1, -1);
-    const bool highlighted = m_textStyle == bvLowered || m_textStyle == bvRaised;
-    const int count = static_cast<int>(m_lines.size());
-    for (int i = m_firstLine; i <= count; ++i) {  // one past the last: a blank line
+    const QPoint highlightShift = textStyle_ == bvLowered ? QPoint(1, 1) : QPoint(-1, -1);
+    const bool highlighted = textStyle_ == bvLowered || textStyle_ == bvRaised;
+    const int count = static_cast<int>(lines_.size());
+    for (int i = firstLine_; i <= count; ++i) {  // one past the last: a blank line
         if (line.top() >= height)
             break;
         if (line.top() + line.height() > 0) {
-            const QString text = i < count ? m_lines[i].left(kMaxDrawnChars) : QStringLiteral(" ");
+            const QString text = i < count ? lines_[i].left(kMaxDrawnChars) : QStringLiteral(" ");
             if (highlighted) {
-                painter.setPen(m_highlight);
+                painter.setPen(highlight_);
                 painter.drawText(line.translated(highlightShift), flags, text);
             }
-            painter.setPen(m_textColor);
+            painter.setPen(textColor_);
             painter.drawText(line, flags, text);
         }
-        line.translate(0, m_lineHeight);
+        line.translate(0, lineHeight_);
     }
 }
 
@@ -668,35 +668,35 @@ void TScrollTextPanel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     QRect area = rect();
-    drawBevel(painter, area, m_bevelOuter, m_bevelWidth, palette());
-    if (m_borderWidth > 0) {
+    drawBevel(painter, area, bevelOuter_, bevelWidth_, palette());
+    if (borderWidth_ > 0) {
         const QColor colour = palette().color(QPalette::Window);
         painter.fillRect(area, colour);
-        area.adjust(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth);
+        area.adjust(borderWidth_, borderWidth_, -borderWidth_, -borderWidth_);
     }
-    drawBevel(painter, area, m_bevelInner, m_bevelWidth, palette());
+    drawBevel(painter, area, bevelInner_, bevelWidth_, palette());
 
     TPaintClientEvent paintClient;
     QRect inner;
     QPoint glyphOrigin;
     {
-        const Lock lock(m_imageLock);
-        paintClient = m_onPaintClient;
-        inner = m_active ? m_innerRect : area;
-        glyphOrigin = m_glyphOrigin;
+        const Lock lock(imageLock_);
+        paintClient = onPaintClient_;
+        inner = active_ ? innerRect_ : area;
+        glyphOrigin = glyphOrigin_;
     }
     if (paintClient)
         paintClient(this, painter, inner);
     else
         painter.fillRect(inner, palette().color(QPalette::Window));
-    if (!m_active)
+    if (!active_)
         return;
-    if (!m_glyph.isNull())
-        painter.drawImage(glyphOrigin, m_glyph);
+    if (!glyph_.isNull())
+        painter.drawImage(glyphOrigin, glyph_);
 
-    const Lock lock(m_imageLock);
-    if (m_image && m_frameDrawn)
-        painter.drawImage(m_textRect.topLeft(), *m_image);
+    const Lock lock(imageLock_);
+    if (image_ && frameDrawn_)
+        painter.drawImage(textRect_.topLeft(), *image_);
 }
 
 void TScrollTextPanel::resizeEvent(QResizeEvent* event)

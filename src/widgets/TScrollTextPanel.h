@@ -46,12 +46,12 @@ public:
     explicit TScrollTextPanel(QWidget* parent = nullptr);
     ~TScrollTextPanel() override;
 
-    bool Active() const { return m_active; }
+    bool Active() const { return active_; }
     /// Starts (offset 0) or stops the scrolling; a failure while starting leaves it stopped.
     void setActive(bool active);
 
-    bool AsyncDrawing() const { return m_asyncDrawing.load(); }
-    void setAsyncDrawing(bool async) { m_asyncDrawing = async; }
+    bool AsyncDrawing() const { return asyncDrawing_.load(); }
+    void setAsyncDrawing(bool async) { asyncDrawing_ = async; }
 
     TAlignment Alignment() const;
     void setAlignment(TAlignment alignment);
@@ -60,7 +60,7 @@ public:
     void setCycled(bool cycled);
 
     /// Picture beside the text; without an alpha channel its bottom-left colour is transparent.
-    const QImage& Glyph() const { return m_glyph; }
+    const QImage& Glyph() const { return glyph_; }
     void setGlyph(const QImage& glyph);
 
     TGlyphLayout GlyphLayout() const;
@@ -78,18 +78,18 @@ public:
     TPanelBevel TextStyle() const;
     void setTextStyle(TPanelBevel style);
 
-    TPanelBevel BevelOuter() const { return m_bevelOuter; }
+    TPanelBevel BevelOuter() const { return bevelOuter_; }
     void setBevelOuter(TPanelBevel bevel);
-    TPanelBevel BevelInner() const { return m_bevelInner; }
+    TPanelBevel BevelInner() const { return bevelInner_; }
     void setBevelInner(TPanelBevel bevel);
-    int BevelWidth() const { return m_bevelWidth; }
+    int BevelWidth() const { return bevelWidth_; }
     void setBevelWidth(int width);
-    int BorderWidth() const { return m_borderWidth; }
+    int BorderWidth() const { return borderWidth_; }
     void setBorderWidth(int width);
 
     void setOnPaintClient(TPaintClientEvent handler);
-    void setOnStartPlay(TNotifyEvent handler) { m_onStartPlay = std::move(handler); }
-    void setOnStopPlay(TNotifyEvent handler) { m_onStopPlay = std::move(handler); }
+    void setOnStartPlay(TNotifyEvent handler) { onStartPlay_ = std::move(handler); }
+    void setOnStopPlay(TNotifyEvent handler) { onStopPlay_ = std::move(handler); }
 
     // Inspection and test hooks.
 
@@ -134,48 +134,48 @@ private:
     int borderAmount() const;
 
     // User-interface thread only.
-    bool m_active = false;
-    QImage m_glyph;
-    TPanelBevel m_bevelOuter = bvLowered;
-    TPanelBevel m_bevelInner = bvNone;
-    int m_bevelWidth = 1;
-    int m_borderWidth = 0;
-    TNotifyEvent m_onStartPlay;
-    TNotifyEvent m_onStopPlay;
-    std::vector<QPointer<QWidget>> m_hiddenChildren;
+    bool active_ = false;
+    QImage glyph_;
+    TPanelBevel bevelOuter_ = bvLowered;
+    TPanelBevel bevelInner_ = bvNone;
+    int bevelWidth_ = 1;
+    int borderWidth_ = 0;
+    TNotifyEvent onStartPlay_;
+    TNotifyEvent onStopPlay_;
+    std::vector<QPointer<QWidget>> hiddenChildren_;
 
-    // Shared with the timer's thread: guarded by m_imageLock, the lock of the offscreen image.
-    mutable std::mutex m_imageLock;
-    QStringList m_lines;
-    TAlignment m_alignment = taCenter;
-    bool m_cycled = false;
-    TGlyphLayout m_glyphLayout = glGlyphLeft;
-    TScrollDirection m_direction = sdVertical;
-    TPanelBevel m_textStyle = bvNone;
-    TPaintClientEvent m_onPaintClient;
-    int m_offset = 0;
-    int m_maxOffset = 0;
-    std::uint8_t m_lineHeight = 0;
-    int m_firstLine = 0;
-    QRect m_textRect;
-    QRect m_innerRect;
-    QPoint m_glyphOrigin;
-    std::optional<QImage> m_image;  // exists only while active
-    bool m_frameDrawn = false;
-    QFont m_drawFont;  // a private copy: fonts must not be shared across threads
-    QColor m_background;
-    QColor m_textColor;
-    QColor m_highlight;
-    bool m_rightToLeft = false;
-    bool m_stopQueued = false;  // the end of the run has been handed to the UI thread
+    // Shared with the timer's thread: guarded by imageLock_, the lock of the offscreen image.
+    mutable std::mutex imageLock_;
+    QStringList lines_;
+    TAlignment alignment_ = taCenter;
+    bool cycled_ = false;
+    TGlyphLayout glyphLayout_ = glGlyphLeft;
+    TScrollDirection direction_ = sdVertical;
+    TPanelBevel textStyle_ = bvNone;
+    TPaintClientEvent onPaintClient_;
+    int offset_ = 0;
+    int maxOffset_ = 0;
+    std::uint8_t lineHeight_ = 0;
+    int firstLine_ = 0;
+    QRect textRect_;
+    QRect innerRect_;
+    QPoint glyphOrigin_;
+    std::optional<QImage> image_;  // exists only while active
+    bool frameDrawn_ = false;
+    QFont drawFont_;  // a private copy: fonts must not be shared across threads
+    QColor background_;
+    QColor textColor_;
+    QColor highlight_;
+    bool rightToLeft_ = false;
+    bool stopQueued_ = false;  // the end of the run has been handed to the UI thread
 
-    std::mutex m_errorLock;
-    QString m_pendingError;  // null while no error message is waiting or shown
+    std::mutex errorLock_;
+    QString pendingError_;  // null while no error message is waiting or shown
 
-    std::atomic<bool> m_asyncDrawing{true};
-    std::atomic<bool> m_stepQueued{false};
-    std::atomic<bool> m_updateQueued{false};
-    std::unique_ptr<TThreadTimer> m_timer;  // last: its thread ends before the rest goes
+    std::atomic<bool> asyncDrawing_{true};
+    std::atomic<bool> stepQueued_{false};
+    std::atomic<bool> updateQueued_{false};
+    std::unique_ptr<TThreadTimer> timer_;  // last: its thread ends before the rest goes
 };
 
 }  // namespace tabulex

@@ -11,8 +11,8 @@ TStringListModel::TStringListModel(QObject* parent) : QAbstractListModel(parent)
 void TStringListModel::setItems(std::vector<std::string> items, bool utf8Display)
 {
     beginResetModel();
-    m_items = std::move(items);
-    m_utf8Display = utf8Display;
+    items_ = std::move(items);
+    utf8Display_ = utf8Display;
     endResetModel();
 }
 
@@ -30,7 +30,7 @@ void TStringListModel::insert(int index, std::string item)
 {
     index = std::clamp(index, 0, count());
     beginInsertRows(QModelIndex(), index, index);
-    m_items.insert(m_items.begin() + index, std::move(item));
+    items_.insert(items_.begin() + index, std::move(item));
     endInsertRows();
 }
 
@@ -39,7 +39,7 @@ void TStringListModel::remove(int index)
     if (index < 0 || index >= count())
         return;
     beginRemoveRows(QModelIndex(), index, index);
-    m_items.erase(m_items.begin() + index);
+    items_.erase(items_.begin() + index);
     endRemoveRows();
 }
 
@@ -50,7 +50,7 @@ std::string_view TStringListModel::displayBytes(int index) const
         return bytes;
     std::size_t cut = kMaxDisplayBytes;
     // Never split a UTF-8 sequence: back up to the start of the character at the cut.
-    if (m_utf8Display)
+    if (utf8Display_)
         while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80)
             --cut;
     return bytes.substr(0, cut);
@@ -64,7 +64,7 @@ bool TStringListModel::hasLineBreak(int index) const
 QString TStringListModel::displayText(int index) const
 {
     const std::string_view bytes = displayBytes(index);
-    QString text = m_utf8Display && isValidUtf8(bytes) ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+    QString text = utf8Display_ && isValidUtf8(bytes) ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
                                                        : fromCp1252(bytes);
     if (!hasLineBreak(index))
         return text;

@@ -20,10 +20,10 @@ public:
     void insert(int index, std::string item);
     void remove(int index);
 
-    const std::vector<std::string>& items() const { return m_items; }
-    int count() const { return static_cast<int>(m_items.size()); }
-    const std::string& item(int index) const { return m_items[static_cast<std::size_t>(index)]; }
-    bool utf8Display() const { return m_utf8Display; }
+    const std::vector<std::string>& items() const { return items_; }
+    int count() const { return static_cast<int>(items_.size()); }
+    const std::string& item(int index) const { return items_[static_cast<std::size_t>(index)]; }
+    bool utf8Display() const { return utf8Display_; }
     /// The bytes of an item that are shown: all of them, or the first kMaxDisplayBytes of a
     /// longer item (cut at a character boundary), so that a line of megabytes cannot stall
     /// every repaint. The item itself keeps every byte.
@@ -43,8 +43,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
-    std::vector<std::string> m_items;
-    bool m_utf8Display = false;
+    std::vector<std::string> items_;
+    bool utf8Display_ = false;
 };
 
 }  // namespace tabulex

@@ -21,10 +21,10 @@ public:
     void post(const QString& message)
     {
         {
-            const std::lock_guard lock(m_lock);
-            if (!m_pending.isNull())
+            const std::lock_guard lock(lock_);
+            if (!pending_.isNull())
                 return;
-            m_pending = message.isNull() ? QStringLiteral("") : message;
+            pending_ = message.isNull() ? QStringLiteral("") : message;
         }
         QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
     }
@@ -33,23 +33,23 @@ public:
     {
         QString message;
         {
-            const std::lock_guard lock(m_lock);
-            message = m_pending;
+            const std::lock_guard lock(lock_);
+            message = pending_;
         }
         TDialogs::current().showMessage(nullptr, message);
-        const std::lock_guard lock(m_lock);
-        m_pending = QString();
+        const std::lock_guard lock(lock_);
+        pending_ = QString();
     }
 
 private:
-    std::mutex m_lock;
-    QString m_pending;  // null while no message is waiting or shown
+    std::mutex lock_;
+    QString pending_;  // null while no message is waiting or shown
 };
 
 }  // namespace
 
 TThreadTimer::TThreadTimer(Handler onTimer, ErrorHandler onError)
-    : m_onTimer(std::move(onTimer)), m_onError(onError ? std::move(onError) : uiErrorDisplay())
+    : onTimer_(std::move(onTimer)), onError_(onError ? std::move(onError) : uiErrorDisplay())
 {
 }
 
@@ -60,57 +60,57 @@ TThreadTimer::~TThreadTimer()
 
 unsigned TThreadTimer::interval() const
 {
-    const std::lock_guard lock(m_mutex);
-    return m_interval;
+    const std::lock_guard lock(mutex_);
+    return interval_;
 }
 
 void TThreadTimer::setInterval(unsigned milliseconds)
 {
-    const std::lock_guard lock(m_mutex);
-    m_interval = milliseconds;
-    ++m_changes;
-    m_wake.notify_all();
+    const std::lock_guard lock(mutex_);
+    interval_ = milliseconds;
+    ++changes_;
+    wake_.notify_all();
 }
 
 bool TThreadTimer::enabled() const
 {
-    const std::lock_guard lock(m_mutex);
-    return m_enabled;
+    const std::lock_guard lock(mutex_);
+    return enabled_;
 }
 
 void TThreadTimer::setEnabled(bool enabled)
 {
-    const std::lock_guard lock(m_mutex);
-    if (enabled && !m_thread.joinable() && !m_quit)
-        m_thread = std::thread([this] { run(); });
-    m_enabled = enabled;
-    ++m_changes;
-    m_wake.notify_all();
+    const std::lock_guard lock(mutex_);
+    if (enabled && !thread_.joinable() && !quit_)
+        thread_ = std::thread([this] { run(); });
+    enabled_ = enabled;
+    ++changes_;
+    wake_.notify_all();
 }
 
 void TThreadTimer::shutdown()
 {
     {
-        const std::lock_guard lock(m_mutex);
-        m_quit = true;
-        m_enabled = false;
-        m_wake.notify_all();
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+        enabled_ = false;
+        wake_.notify_all();
     }
-    if (m_thread.joinable())
-        m_thread.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void TThreadTimer::run()
 {
-    std::unique_lock lock(m_mutex);
-    while (!m_quit) {
-        if (!m_enabled) {
-            m_wake.wait(lock, [this] { return m_quit || m_enabled; });
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        if (!enabled_) {
+            wake_.wait(lock, [this] { return quit_ || enabled_; });
             continue;
         }
-        const unsigned long changes = m_changes;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_interval);
-        if (m_wake.wait_until(lock, deadline, [&] { return m_quit || m_changes != changes; }))
+        const unsigned long changes = changes_;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
+        if (wake_.wait_until(lock, deadline, [&] { return quit_ || changes_ != changes; }))
             continue;  // woken by a change: look at the settings again
         lock.unlock();
         fire();
@@ -121,11 +121,11 @@ void TThreadTimer::run()
 void TThreadTimer::fire()
 {
     try {
-        m_onTimer();
+        onTimer_();
     } catch (const std::exception& error) {
-        m_onError(QString::fromLocal8Bit(error.what()));
+        onError_(QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        m_onError(QStringLiteral("Unknown error in the timer thread"));
+        onError_(QStringLiteral("Unknown error in the timer thread"));
     }
 }
 

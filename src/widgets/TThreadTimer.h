@@ -43,15 +43,15 @@ private:
     void run();
     void fire();
 
-    Handler m_onTimer;
-    ErrorHandler m_onError;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    unsigned m_interval = 1000;
-    bool m_enabled = false;
-    bool m_quit = false;
-    unsigned long m_changes = 0;  // bumped by every setting change, to restart a sleep
-    std::thread m_thread;
+    Handler onTimer_;
+    ErrorHandler onError_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    unsigned interval_ = 1000;
+    bool enabled_ = false;
+    bool quit_ = false;
+    unsigned long changes_ = 0;  // bumped by every setting change, to restart a sleep
+    std::thread thread_;
 };
 
 }  // namespace tabulex

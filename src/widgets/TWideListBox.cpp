@@ -24,11 +24,11 @@ constexpr int kDefaultTabStopZeros = 8;  // tab spacing without a TabWidth, in w
 // to the widest item while still asking for only one size hint.
 class WideItemDelegate : public QStyledItemDelegate {
 public:
-    explicit WideItemDelegate(TWideListBox* list) : QStyledItemDelegate(list), m_list(list) {}
+    explicit WideItemDelegate(TWideListBox* list) : QStyledItemDelegate(list), list_(list) {}
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
-        return QSize(m_list->widestWidth(), m_list->itemHeight());
+        return QSize(list_->widestWidth(), list_->itemHeight());
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -43,10 +43,10 @@ public:
 
         QTextOption textOption(Qt::AlignLeft | Qt::AlignVCenter);
         textOption.setWrapMode(QTextOption::NoWrap);
-        textOption.setTabStopDistance(m_list->tabStopPixels());
+        textOption.setTabStopDistance(list_->tabStopPixels());
         const bool selected = opt.state.testFlag(QStyle::State_Selected);
         painter->save();
-        painter->setFont(TAdvanceTable::measuringFont(m_list->font()));
+        painter->setFont(TAdvanceTable::measuringFont(list_->font()));
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         const QRectF area(opt.rect.adjusted(kTextMargin, 0, 0, 0));
         if (selected || !drawColoured(painter, area, index.row(), text, textOption))
@@ -59,10 +59,10 @@ private:
     bool drawColoured(QPainter* painter, const QRectF& area, int row, const QString& text,
                       const QTextOption& textOption) const
     {
-        const std::vector<TItemColour> colours = m_list->itemColours(row);
+        const std::vector<TItemColour> colours = list_->itemColours(row);
         if (colours.empty())
             return false;
-        const TStringListModel& items = m_list->Items();
+        const TStringListModel& items = list_->Items();
         const std::string_view bytes = items.displayBytes(row);
         const std::vector<int> at = characterIndexes(bytes, items.utf8Display() && isValidUtf8(bytes));
         QList<QTextLayout::FormatRange> formats;
@@ -104,12 +104,12 @@ private:
         return at;
     }
 
-    TWideListBox* m_list;
+    TWideListBox* list_;
 };
 
 }  // namespace
 
-TWideListBox::TWideListBox(QWidget* parent) : TListBox(parent), m_advances(font())
+TWideListBox::TWideListBox(QWidget* parent) : TListBox(parent), advances_(font())
 {
     QAbstractItemDelegate* plain = itemDelegate();
     setItemDelegate(new WideItemDelegate(this));
@@ -127,32 +127,32 @@ TWideListBox::TWideListBox(QWidget* parent) : TListBox(parent), m_advances(font(
 
 void TWideListBox::setItemColours(TItemColours colours)
 {
-    m_colours = std::move(colours);
+    colours_ = std::move(colours);
     viewport()->update();
 }
 
 std::vector<TItemColour> TWideListBox::itemColours(int row) const
 {
     std::vector<TItemColour> colours;
-    if (m_colours && row >= 0 && row < Items().count())
-        m_colours(row, colours);
+    if (colours_ && row >= 0 && row < Items().count())
+        colours_(row, colours);
     return colours;
 }
 
 void TWideListBox::setTabWidth(int tabWidth)
 {
-    if (tabWidth == m_tabWidth)
+    if (tabWidth == tabWidth_)
         return;
-    m_tabWidth = tabWidth;
+    tabWidth_ = tabWidth;
     recomputeWidest();
     viewport()->update();
 }
 
 int TWideListBox::tabStopPixels() const
 {
-    if (m_tabWidth <= 0)
-        return kDefaultTabStopZeros * m_advances.zeroWidth();
-    return static_cast<int>(std::lround(m_tabWidth * m_advances.zeroWidth() * 0.25));
+    if (tabWidth_ <= 0)
+        return kDefaultTabStopZeros * advances_.zeroWidth();
+    return static_cast<int>(std::lround(tabWidth_ * advances_.zeroWidth() * 0.25));
 }
 
 int TWideListBox::itemWidth(int index) const
@@ -162,11 +162,11 @@ int TWideListBox::itemWidth(int index) const
     const int tabStop = tabStopPixels();
     int width = 0;
     if ((items.utf8Display() && isValidUtf8(bytes)) || items.hasLineBreak(index))
-        width = m_advances.width(items.displayText(index) + QLatin1Char('x'), tabStop);
+        width = advances_.width(items.displayText(index) + QLatin1Char('x'), tabStop);
     else
-        width = m_advances.widthCp1252(items.displayBytes(index), tabStop, "x");
+        width = advances_.widthCp1252(items.displayBytes(index), tabStop, "x");
     // The tabbed extent is a packed value whose low 16 bits hold the width.
-    return m_tabWidth > 0 ? (width & 0xFFFF) : width;
+    return tabWidth_ > 0 ? (width & 0xFFFF) : width;
 }
 
 void TWideListBox::changeEvent(QEvent* event)
@@ -174,13 +174,13 @@ void TWideListBox::changeEvent(QEvent* event)
     TListBox::changeEvent(event);
     if (event->type() != QEvent::FontChange)
         return;
-    m_advances = TAdvanceTable(font());
+    advances_ = TAdvanceTable(font());
     recomputeWidest();
 }
 
 void TWideListBox::onRowsInserted(int first, int last)
 {
-    int widest = m_widest;
+    int widest = widest_;
     for (int row = first; row <= last; ++row)
         widest = std::max(widest, itemWidth(row));
     setWidest(widest);
@@ -189,9 +189,9 @@ void TWideListBox::onRowsInserted(int first, int last)
 void TWideListBox::onRowsAboutToBeRemoved(int first, int last)
 {
     for (int row = first; row <= last; ++row) {
-        if (itemWidth(row) >= m_widest) {
+        if (itemWidth(row) >= widest_) {
             scrollToLeftEdge();
-            m_recomputeAfterRemove = true;
+            recomputeAfterRemove_ = true;
             return;
         }
     }
@@ -199,15 +199,15 @@ void TWideListBox::onRowsAboutToBeRemoved(int first, int last)
 
 void TWideListBox::onRowsRemoved()
 {
-    if (!m_recomputeAfterRemove)
+    if (!recomputeAfterRemove_)
         return;
-    m_recomputeAfterRemove = false;
+    recomputeAfterRemove_ = false;
     recomputeWidest();
 }
 
 void TWideListBox::onModelReset()
 {
-    m_recomputeAfterRemove = false;
+    recomputeAfterRemove_ = false;
     scrollToLeftEdge();
     recomputeWidest();
 }
@@ -223,9 +223,9 @@ void TWideListBox::recomputeWidest()
 
 void TWideListBox::setWidest(int widest)
 {
-    if (widest == m_widest)
+    if (widest == widest_)
         return;
-    m_widest = widest;
+    widest_ = widest;
     // A fresh layout asks the delegate for the (uniform) item size again, which sets the
     // contents width and with it the horizontal scroll range.
     scheduleDelayedItemsLayout();

@@ -35,11 +35,11 @@ public:
     explicit TWideListBox(QWidget* parent = nullptr);
 
     /// Tab spacing in quarters of the width of "0" (0 or less: the default spacing).
-    int TabWidth() const { return m_tabWidth; }
+    int TabWidth() const { return tabWidth_; }
     void setTabWidth(int tabWidth);
 
     /// The widest item width in pixels, 0 for an empty list.
-    int widestWidth() const { return m_widest; }
+    int widestWidth() const { return widest_; }
     /// Width in pixels of one item's text by the rule above.
     int itemWidth(int index) const;
     /// Distance between two tab stops in pixels, as measured and drawn.
@@ -63,11 +63,11 @@ private:
     void setWidest(int widest);
     void scrollToLeftEdge();
 
-    TAdvanceTable m_advances;
-    TItemColours m_colours;
-    int m_tabWidth = 0;
-    int m_widest = 0;
-    bool m_recomputeAfterRemove = false;
+    TAdvanceTable advances_;
+    TItemColours colours_;
+    int tabWidth_ = 0;
+    int widest_ = 0;
+    bool recomputeAfterRemove_ = false;
 };
 
 }  // namespace tabulex
