@@ -64,7 +64,8 @@ int main(int argc, char** argv)
         const double t_scan = seconds_since(scan_start);
 
         const auto export_start = Clock::now();
-        std::string text = export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, settings);
+        std::string text =
+            export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, settings);
         const double t_export = seconds_since(export_start);
         const double t_total = seconds_since(start);
 
@@ -86,14 +87,15 @@ int main(int argc, char** argv)
 
     const double mb = static_cast<double>(bytes.size()) / 1e6;
     std::printf("file      %s\n", argv[1]);
-    std::printf("size      %.2f MB in, %zu listing lines (%.2f MB), %zu xref, %zu routine and %zu uses items, "
+    std::printf("size      %.2f MB in, %zu listing lines (%.2f MB), %zu xref, %zu routine and %zu "
+                "uses items, "
                 "%.2f MB exported\n",
                 mb, lines, static_cast<double>(listing_bytes) / 1e6, xref, procs, uses,
                 static_cast<double>(exported) / 1e6);
     std::printf("                first run               best of %d runs\n", runs);
     auto row = [mb](const char* what, double cold, double warm) {
-        std::printf("  %-8s %8.1f ms %8.1f MB/s   %8.1f ms %8.1f MB/s\n", what, cold * 1e3, mb / cold,
-                    warm * 1e3, mb / warm);
+        std::printf("  %-8s %8.1f ms %8.1f MB/s   %8.1f ms %8.1f MB/s\n", what, cold * 1e3,
+                    mb / cold, warm * 1e3, mb / warm);
     };
     row("listing", first.listing, best.listing);
     row("scan", first.scan, best.scan);

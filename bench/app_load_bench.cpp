@@ -5,8 +5,8 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "widgets/TWideListBox.h"
 #include "app/princ.h"
+#include "widgets/TWideListBox.h"
 
 int main(int argc, char** argv)
 {

@@ -14,18 +14,19 @@
 #include <cstdio>
 
 #include "app/Program.h"
+#include "app/princ.h"
+#include "report/form/r_dif.h"
 #include "report/output/TRpPrinter.h"
 #include "report/preview/TRpPreview.h"
 #include "report/preview/TRpPreviewImage.h"
 #include "report/preview/TRpStandardPreview.h"
-#include "app/princ.h"
-#include "report/form/r_dif.h"
 
 using namespace tabulex;
 
 namespace {
 
-TRpStandardPreview* previewOf(TProgram& program) {
+TRpStandardPreview* previewOf(TProgram& program)
+{
     return qobject_cast<TRpStandardPreview*>(program.reportForm().Report1->PreviewWindow());
 }
 
@@ -36,10 +37,13 @@ public:
     qint64 firstPaint = -1;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (firstPaint >= 0 || event->type() != QEvent::Paint) return false;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (firstPaint >= 0 || event->type() != QEvent::Paint)
+            return false;
         TRpStandardPreview* window = previewOf(program_);
-        if (window != nullptr && watched == window->Preview()->Image() && window->Preview()->PageShown())
+        if (window != nullptr && watched == window->Preview()->Image() &&
+            window->Preview()->PageShown())
             firstPaint = clock_.elapsed();
         return false;
     }
@@ -51,12 +55,14 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc < 2) {
         std::fprintf(stderr, "usage: preview_bench FILE\n");
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     TProgram program;
     TF_tabulan& window = program.mainWindow();
@@ -65,7 +71,8 @@ int main(int argc, char** argv) {
     // The user sees the loaded lists before choosing the command: let the window settle.
     QElapsedTimer settle;
     settle.start();
-    while (settle.elapsed() < 300) QApplication::processEvents();
+    while (settle.elapsed() < 300)
+        QApplication::processEvents();
 
     // First run: page 1 painted, every page made, then closed.
     QElapsedTimer clock;
@@ -97,7 +104,8 @@ int main(int argc, char** argv) {
     QTimer esc;
     QObject::connect(&esc, &QTimer::timeout, [&] {
         TRpStandardPreview* preview = previewOf(program);
-        if (escSent >= 0 || preview == nullptr || !preview->Preview()->PageShown()) return;
+        if (escSent >= 0 || preview == nullptr || !preview->Preview()->PageShown())
+            return;
         escWhileMaking = preview->Making();
         escSent = clock.elapsed();
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

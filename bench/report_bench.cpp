@@ -14,30 +14,35 @@
 #include <string>
 
 #include "analysis/StringList.h"
-#include "report/pdf/TRpPdf.h"
 #include "report/form/r_dif.h"
+#include "report/pdf/TRpPdf.h"
 
 namespace {
 
 // Lines of a file split at CR LF, CR or LF, as bytes.
-tabulex::StringList readLines(const char* path) {
+tabulex::StringList readLines(const char* path)
+{
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     tabulex::StringList lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+        if (bytes[i] != '\r' && bytes[i] != '\n')
+            continue;
         lines.emplace_back(bytes, start, i - start);
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
         start = i + 1;
     }
-    if (start < bytes.size()) lines.emplace_back(bytes, start, bytes.size() - start);
+    if (start < bytes.size())
+        lines.emplace_back(bytes, start, bytes.size() - start);
     return lines;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s LISTING OUT.pdf [COLUMNS [direct|picture|nopdf]]\n",
                      argv[0]);
@@ -90,10 +95,10 @@ int main(int argc, char** argv) {
     const qint64 pdfMs = phase.elapsed();
     std::printf("lines %zu  memo lines %zu  pages %d\n", listing.size(),
                 form.RpMemo1->Lines().size(), pages->PageCount());
-    if (fallback) std::printf("direct PDF fell back to recorded pages\n");
+    if (fallback)
+        std::printf("direct PDF fell back to recorded pages\n");
     std::printf("%s: feed+wrap %lld ms  generate %lld ms  pdf %lld ms  total %lld ms\n",
-                mode.c_str(),
-                static_cast<long long>(feedMs), static_cast<long long>(generateMs),
+                mode.c_str(), static_cast<long long>(feedMs), static_cast<long long>(generateMs),
                 static_cast<long long>(pdfMs), static_cast<long long>(total.elapsed()));
     return 0;
 }

@@ -1,10 +1,5 @@
 #include "about/sobre.h"
 
-#include "widgets/TListBox.h"
-#include "widgets/TScrollTextPanel.h"
-#include "text/TextCodec.h"
-#include "tabulex_version.h"
-
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +10,11 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "tabulex_version.h"
+#include "text/TextCodec.h"
+#include "widgets/TListBox.h"
+#include "widgets/TScrollTextPanel.h"
 
 namespace tabulex {
 
@@ -51,25 +51,49 @@ const char* const kTermsOfUse[] = {
 
 // Eight empty lines (skipped by the panel), the heading, then one empty line between lines.
 const char* const kAboutAuthor[] = {
-    "", "", "", "", "", "", "", "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
     "Sobre o Autor:",
-    "", "Rui Vornes, da equipe Vorn Soft,",
-    "", "nasceu em Curitiba, no Paraná,",
-    "", "numa família de professores.",
-    "", "Formou-se em Ciência da Computação",
-    "", "e especializou-se em Engenharia de Software.",
-    "", "Há mais de quinze anos trabalha",
-    "", "como analista de sistemas",
-    "", "em bancos, indústrias e órgãos públicos.",
-    "", "Programa em Object Pascal, C, C++ e SQL",
-    "", "e usa Qt, CMake e Git no dia a dia.",
-    "", "Gosta de modelar bancos de dados",
-    "", "e de escrever ferramentas que poupam tempo.",
-    "", "Nas horas vagas toca violão,",
-    "", "pedala pelas serras da região",
-    "", "e coleciona livros antigos de xadrez.",
-    "", "O Tabulex nasceu da vontade de ler",
-    "", "listagens de código com mais clareza.",
+    "",
+    "Rui Vornes, da equipe Vorn Soft,",
+    "",
+    "nasceu em Curitiba, no Paraná,",
+    "",
+    "numa família de professores.",
+    "",
+    "Formou-se em Ciência da Computação",
+    "",
+    "e especializou-se em Engenharia de Software.",
+    "",
+    "Há mais de quinze anos trabalha",
+    "",
+    "como analista de sistemas",
+    "",
+    "em bancos, indústrias e órgãos públicos.",
+    "",
+    "Programa em Object Pascal, C, C++ e SQL",
+    "",
+    "e usa Qt, CMake e Git no dia a dia.",
+    "",
+    "Gosta de modelar bancos de dados",
+    "",
+    "e de escrever ferramentas que poupam tempo.",
+    "",
+    "Nas horas vagas toca violão,",
+    "",
+    "pedala pelas serras da região",
+    "",
+    "e coleciona livros antigos de xadrez.",
+    "",
+    "O Tabulex nasceu da vontade de ler",
+    "",
+    "listagens de código com mais clareza.",
 };
 
 const char* const kCredits[] = {
@@ -131,8 +155,7 @@ class TLinkLabel : public QLabel {
 public:
     TLinkLabel(const QString& text, QWidget* parent, std::function<void()> onClick)
         : QLabel(text, parent), onClick_(std::move(onClick))
-    {
-    }
+    {}
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override

@@ -26,6 +26,9 @@ inline void append_zero_padded(std::string& out, long long number, int width)
 }
 
 /// Appends the decimal text of `number` to `out`, without padding.
-inline void append_decimal(std::string& out, long long number) { append_zero_padded(out, number, 0); }
+inline void append_decimal(std::string& out, long long number)
+{
+    append_zero_padded(out, number, 0);
+}
 
 }  // namespace tabulex

@@ -11,7 +11,6 @@
 
 namespace tabulex {
 
-
 /// The declaration scan as a consumer of tokens, so that one lexer can feed it and the listing
 /// builder together. `feed` is called with the lexer after every token made current, in order,
 /// up to and including the first tkNull (later calls are ignored); the lists are ready then.
@@ -74,7 +73,8 @@ private:
     std::string_view text(TSpan span) const { return text_.substr(span.offset, span.length); }
     TSpan spanOf(std::string_view view) const
     {
-        return {static_cast<std::uint32_t>(view.data() - text_.data()), static_cast<std::uint32_t>(view.size())};
+        return {static_cast<std::uint32_t>(view.data() - text_.data()),
+                static_cast<std::uint32_t>(view.size())};
     }
 
     /// One routine header. Its parts are stretches of the text, since the tokens they gather

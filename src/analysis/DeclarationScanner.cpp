@@ -22,8 +22,8 @@ namespace {
 // ---------------------------------------------------------------------------------------
 
 struct TNameTables {
-    std::array<unsigned char, 256> fold{};         // ASCII upper case to lower case
-    std::array<std::uint16_t, 256> weight{};       // collation weight of a byte
+    std::array<unsigned char, 256> fold{};    // ASCII upper case to lower case
+    std::array<std::uint16_t, 256> weight{};  // collation weight of a byte
 };
 
 constexpr TNameTables make_name_tables()
@@ -66,7 +66,8 @@ bool same_name(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (kNames.fold[static_cast<unsigned char>(a[i])] != kNames.fold[static_cast<unsigned char>(b[i])])
+        if (kNames.fold[static_cast<unsigned char>(a[i])] !=
+            kNames.fold[static_cast<unsigned char>(b[i])])
             return false;
     return true;
 }
@@ -84,16 +85,20 @@ const char* const kUnitsRuler = "--------------------------- ";
 
 bool isSignificant(TTokenKind kind)
 {
-    return kind != tkAnsiComment && kind != tkBorComment && kind != tkCRLF && kind != tkCRLFInComment
-           && kind != tkSpace;
+    return kind != tkAnsiComment && kind != tkBorComment && kind != tkCRLF &&
+           kind != tkCRLFInComment && kind != tkSpace;
 }
 
 bool isRoutineKeyword(TTokenKind kind)
 {
-    return kind == tkConstructor || kind == tkDestructor || kind == tkFunction || kind == tkProcedure;
+    return kind == tkConstructor || kind == tkDestructor || kind == tkFunction ||
+           kind == tkProcedure;
 }
 
-std::int32_t lineOf(const TPasLex& lex) { return lex.LineNumber() + 1; }
+std::int32_t lineOf(const TPasLex& lex)
+{
+    return lex.LineNumber() + 1;
+}
 
 }  // namespace
 
@@ -197,7 +202,8 @@ void TDeclarationScan::usesToken(const TPasLex& lex)
 {
     if (!globals_header_) {
         globals_header_ = true;
-        uses_.insert(uses_.end(), {" ", "                 Units: ", kUnitsRuler, "Globais: ", kUnitsRuler});
+        uses_.insert(uses_.end(),
+                     {" ", "                 Units: ", kUnitsRuler, "Globais: ", kUnitsRuler});
     }
     const TTokenKind kind = lex.TokenKind();
     if (kind == tkIdentifier) {
@@ -328,7 +334,8 @@ void TDeclarationScan::growSlots()
     for (const TSlot& s : old) {
         if (s.index == 0)
             continue;
-        std::size_t slot = static_cast<std::size_t>(name_hash(text(variables_[s.index - 1].nome))) & mask;
+        std::size_t slot =
+            static_cast<std::size_t>(name_hash(text(variables_[s.index - 1].nome))) & mask;
         while (slots_[slot].index != 0)
             slot = (slot + 1) & mask;
         slots_[slot] = s;
@@ -352,7 +359,10 @@ void TDeclarationScan::write_xref(const TLineSink& sink) const
 {
     sink(" ");
     // "Referência cruzada" in the encoding of the source, so the lists read in one encoding.
-    sink(utf8_ ? "         Refer\xC3\xAA" "ncia cruzada" : "         Refer\xEA" "ncia cruzada");
+    sink(utf8_ ? "         Refer\xC3\xAA"
+                 "ncia cruzada"
+               : "         Refer\xEA"
+                 "ncia cruzada");
     sink(kRuler);
     std::string line;
     for (std::uint32_t index : sortedOrder()) {
@@ -393,7 +403,11 @@ void TDeclarationScan::write_procs(const TLineSink& sink) const
     for (const TRoutine& p : routines_) {
         line.clear();
         append_zero_padded(line, p.linha, 4);
-        line.append(" : ").append(text(p.nome)).append(" ").append(text(p.parametros)).append("     ");
+        line.append(" : ")
+            .append(text(p.nome))
+            .append(" ")
+            .append(text(p.parametros))
+            .append("     ");
         line.append(text(p.retorno));
         sink(line);
         sink(" ");

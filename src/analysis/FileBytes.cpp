@@ -1,14 +1,15 @@
 #include "analysis/FileBytes.h"
 
 #include <cstdio>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tabulex {
 
-EFOpenError::EFOpenError(const std::string& path) : std::runtime_error("Cannot open file " + path) {}
+EFOpenError::EFOpenError(const std::string& path) : std::runtime_error("Cannot open file " + path)
+{}
 
 namespace {
 struct FileCloser {

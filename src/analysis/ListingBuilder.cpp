@@ -37,8 +37,8 @@ void append_repeated(std::string& out, const std::string& marker, int count)
 
 // Appends the prefix of one line to `out` (see monta_prelinha), so that the composed line is
 // written once, without an intermediate prefix string.
-void append_prelinha(std::string& out, bool& opened, int level, int line_type, TPrelinhaState& state,
-                     const TListingSettings& settings)
+void append_prelinha(std::string& out, bool& opened, int level, int line_type,
+                     TPrelinhaState& state, const TListingSettings& settings)
 {
     const std::size_t start = out.size();
     state.ref_fim.clear();
@@ -115,16 +115,21 @@ void monta_prelinha(bool& opened, int level, std::string& prefix, int line_type,
 
 namespace {
 
-bool is_line_break(TTokenKind kind) { return kind == tkCRLF || kind == tkCRLFInComment; }
+bool is_line_break(TTokenKind kind)
+{
+    return kind == tkCRLF || kind == tkCRLFInComment;
+}
 
 bool is_routine_header(TTokenKind kind)
 {
-    return kind == tkConstructor || kind == tkDestructor || kind == tkFunction || kind == tkProcedure;
+    return kind == tkConstructor || kind == tkDestructor || kind == tkFunction ||
+           kind == tkProcedure;
 }
 
 bool opens_level(TTokenKind kind)
 {
-    return kind == tkBegin || kind == tkCase || kind == tkRepeat || kind == tkTry || is_routine_header(kind);
+    return kind == tkBegin || kind == tkCase || kind == tkRepeat || kind == tkTry ||
+           is_routine_header(kind);
 }
 
 /// One open block: the kind of the token that opened it (tkBegin once a routine's body
@@ -141,10 +146,11 @@ public:
                     TDeclarationScan* scan)
         : bytes_(bytes), settings_(settings), sink_(sink), scan_(scan), niveis_(51)
     {
-        prefix_capacity_ = 48 + std::max({settings.prenivel.size() + settings.sufnivel.size(),
-                                          settings.prefnivel.size() + settings.suffnivel.size(),
-                                          settings.begin.size()})
-                           + settings.preend.size() + settings.sufend.size();
+        prefix_capacity_ = 48 +
+                           std::max({settings.prenivel.size() + settings.sufnivel.size(),
+                                     settings.prefnivel.size() + settings.suffnivel.size(),
+                                     settings.begin.size()}) +
+                           settings.preend.size() + settings.sufend.size();
     }
 
     void build();
@@ -280,7 +286,8 @@ void TListingBuilder::emit_line(std::size_t text_end, bool phase_two)
     const std::size_t text_length = text_end - line_text_start_;
     std::string& line = line_;
     line.clear();
-    line.reserve(prefix_capacity_ + static_cast<std::size_t>(nivel_) * settings_.coluna.size() + text_length);
+    line.reserve(prefix_capacity_ + static_cast<std::size_t>(nivel_) * settings_.coluna.size() +
+                 text_length);
     if (settings_.Numeracao) {
         append_zero_padded(line, line_number_, 4);
         line += ' ';
@@ -308,12 +315,14 @@ StringList build_listing(const std::string& bytes, const TListingSettings& setti
     return listing;
 }
 
-void build_listing(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink)
+void build_listing(const std::string& bytes, const TListingSettings& settings,
+                   const TLineSink& sink)
 {
     TListingBuilder(bytes, settings, sink, nullptr).build();
 }
 
-TDeclarationLists analyse_source(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink)
+TDeclarationLists analyse_source(const std::string& bytes, const TListingSettings& settings,
+                                 const TLineSink& sink)
 {
     TDeclarationScan scan(bytes, detect_source_encoding(bytes) == SourceEncoding::Utf8);
     TListingBuilder(bytes, settings, sink, &scan).build();

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "analysis/DeclarationScanner.h"
-
 #include "analysis/ListingSettings.h"
 #include "analysis/StringList.h"
 
@@ -17,10 +16,10 @@ std::string preenche_zeros(long long number, int width);
 /// The part of the listing builder's state that the prefix builder reads and writes: the
 /// last level that closed on the line being composed, and the block-end reference built for it.
 struct TPrelinhaState {
-    bool closed = false;           ///< a level closed on the line being read
-    int closed_level = 0;          ///< number of the last level that closed on it
+    bool closed = false;              ///< a level closed on the line being read
+    int closed_level = 0;             ///< number of the last level that closed on it
     long long closed_start_line = 0;  ///< 1-based line where that level began
-    std::string ref_fim;           ///< the block-end reference of the line last composed
+    std::string ref_fim;              ///< the block-end reference of the line last composed
 };
 
 /// Builds the prefix of one listing line into `prefix` (never empty) and the block-end
@@ -39,10 +38,12 @@ StringList build_listing(const std::string& bytes, const TListingSettings& setti
 using TLineSink = std::function<void(std::string_view line)>;
 
 /// The same listing, each line handed to `sink` as soon as it is composed, none kept.
-void build_listing(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink);
+void build_listing(const std::string& bytes, const TListingSettings& settings,
+                   const TLineSink& sink);
 
 /// The listing and the declaration lists from one reading of the text: each listing line goes
 /// to `sink` as it is composed, and the lists scan_declarations would give are returned.
-TDeclarationLists analyse_source(const std::string& bytes, const TListingSettings& settings, const TLineSink& sink);
+TDeclarationLists analyse_source(const std::string& bytes, const TListingSettings& settings,
+                                 const TLineSink& sink);
 
 }  // namespace tabulex

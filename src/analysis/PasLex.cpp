@@ -35,9 +35,18 @@ enum THandler : std::uint8_t {
     hSingle,  // one byte whose kind comes from kSingleKind
 };
 
-constexpr bool is_blank_byte(unsigned c) { return (c >= 1 && c <= 32) && c != 10 && c != 13; }
-constexpr bool is_letter_byte(unsigned c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-constexpr bool is_digit_byte(unsigned c) { return c >= '0' && c <= '9'; }
+constexpr bool is_blank_byte(unsigned c)
+{
+    return (c >= 1 && c <= 32) && c != 10 && c != 13;
+}
+constexpr bool is_letter_byte(unsigned c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+constexpr bool is_digit_byte(unsigned c)
+{
+    return c >= '0' && c <= '9';
+}
 
 struct TByteTables {
     std::array<THandler, 256> handler{};
@@ -45,7 +54,7 @@ struct TByteTables {
     std::array<bool, 256> identifier{};  // "0".."9", "A".."Z", "a".."z", "_"
     std::array<bool, 256> blank{};       // 1..9, 11, 12, 14..32
     std::array<bool, 256> hex_digit{};
-    std::array<bool, 256> name_use{};    // bytes after a context word that make it a name
+    std::array<bool, 256> name_use{};              // bytes after a context word that make it a name
     std::array<std::int32_t, 256> letter_value{};  // A/a = 1 .. Z/z = 26, "_" = 31
     std::array<std::int32_t, 256> letter_only_value{};  // the same for letters, 0 for "_"
 };
@@ -120,56 +129,106 @@ struct TKeyword {
 };
 
 constexpr TKeyword kKeywords[] = {
-    {"Absolute", tkAbsolute, false},   {"Abstract", tkAbstract, false},
-    {"And", tkAnd, false},             {"Array", tkArray, false},
-    {"As", tkAs, false},               {"At", tkAt, false},
-    {"Asm", tkAsm, false},             {"Assembler", tkAssembler, false},
-    {"Automated", tkAutomated, true},  {"Begin", tkBegin, false},
-    {"Case", tkCase, false},           {"Cdecl", tkCdecl, false},
-    {"Class", tkClass, false},         {"Const", tkConst, false},
-    {"Constructor", tkConstructor, false}, {"Default", tkDefault, false},
-    {"Destructor", tkDestructor, false},   {"Dispid", tkDispid, false},
-    {"Dispinterface", tkDispinterface, false}, {"Div", tkDiv, false},
-    {"Do", tkDo, false},               {"Downto", tkDownto, false},
-    {"Dynamic", tkDynamic, false},     {"Else", tkElse, false},
-    {"End", tkEnd, false},             {"Except", tkExcept, false},
-    {"Export", tkExport, false},       {"Exports", tkExports, false},
-    {"External", tkExternal, false},   {"Far", tkFar, false},
-    {"File", tkFile, false},           {"Finalization", tkFinalization, false},
-    {"Finally", tkFinally, false},     {"For", tkFor, false},
-    {"Forward", tkForward, false},     {"Function", tkFunction, false},
-    {"Goto", tkGoto, false},           {"If", tkIf, false},
-    {"Implementation", tkImplementation, false}, {"In", tkIn, false},
-    {"Index", tkIndex, true},          {"Inherited", tkInherited, false},
-    {"Initialization", tkInitialization, false}, {"Inline", tkInline, false},
-    {"Interface", tkInterface, false}, {"Is", tkIs, false},
-    {"Label", tkLabel, false},         {"Library", tkLibrary, false},
-    {"Message", tkMessage, false},     {"Mod", tkMod, false},
-    {"Name", tkName, true},            {"Near", tkNear, false},
-    {"Nil", tkNil, false},             {"Nodefault", tkNodefault, false},
-    {"Not", tkNot, false},             {"Object", tkObject, false},
-    {"Of", tkOf, false},               {"On", tkOn, false},
-    {"Or", tkOr, false},               {"Out", tkOut, false},
-    {"Override", tkOverride, false},   {"Packed", tkPacked, false},
-    {"Pascal", tkPascal, false},       {"Private", tkPrivate, true},
-    {"Procedure", tkProcedure, false}, {"Program", tkProgram, false},
-    {"Property", tkProperty, false},   {"Protected", tkProtected, true},
-    {"Public", tkPublic, true},        {"Published", tkPublished, true},
-    {"Raise", tkRaise, false},         {"Read", tkRead, true},
-    {"Readonly", tkReadonly, false},   {"Record", tkRecord, false},
-    {"Register", tkRegister, false},   {"Repeat", tkRepeat, false},
-    {"Resident", tkResident, false},   {"Resourcestring", tkResourcestring, false},
-    {"Safecall", tkSafecall, false},   {"Set", tkSet, false},
-    {"Shl", tkShl, false},             {"Shr", tkShr, false},
-    {"Stdcall", tkStdcall, false},     {"Stored", tkStored, false},
-    {"String", tkString, false},       {"Stringresource", tkStringresource, false},
-    {"Then", tkThen, false},           {"Threadvar", tkThreadvar, false},
-    {"To", tkTo, false},               {"Try", tkTry, false},
-    {"Type", tkType, false},           {"Unit", tkUnit, false},
-    {"Until", tkUntil, false},         {"Uses", tkUses, false},
-    {"Var", tkVar, false},             {"Virtual", tkVirtual, false},
-    {"While", tkWhile, false},         {"With", tkWith, false},
-    {"Write", tkWrite, true},          {"Writeonly", tkWriteonly, false},
+    {"Absolute", tkAbsolute, false},
+    {"Abstract", tkAbstract, false},
+    {"And", tkAnd, false},
+    {"Array", tkArray, false},
+    {"As", tkAs, false},
+    {"At", tkAt, false},
+    {"Asm", tkAsm, false},
+    {"Assembler", tkAssembler, false},
+    {"Automated", tkAutomated, true},
+    {"Begin", tkBegin, false},
+    {"Case", tkCase, false},
+    {"Cdecl", tkCdecl, false},
+    {"Class", tkClass, false},
+    {"Const", tkConst, false},
+    {"Constructor", tkConstructor, false},
+    {"Default", tkDefault, false},
+    {"Destructor", tkDestructor, false},
+    {"Dispid", tkDispid, false},
+    {"Dispinterface", tkDispinterface, false},
+    {"Div", tkDiv, false},
+    {"Do", tkDo, false},
+    {"Downto", tkDownto, false},
+    {"Dynamic", tkDynamic, false},
+    {"Else", tkElse, false},
+    {"End", tkEnd, false},
+    {"Except", tkExcept, false},
+    {"Export", tkExport, false},
+    {"Exports", tkExports, false},
+    {"External", tkExternal, false},
+    {"Far", tkFar, false},
+    {"File", tkFile, false},
+    {"Finalization", tkFinalization, false},
+    {"Finally", tkFinally, false},
+    {"For", tkFor, false},
+    {"Forward", tkForward, false},
+    {"Function", tkFunction, false},
+    {"Goto", tkGoto, false},
+    {"If", tkIf, false},
+    {"Implementation", tkImplementation, false},
+    {"In", tkIn, false},
+    {"Index", tkIndex, true},
+    {"Inherited", tkInherited, false},
+    {"Initialization", tkInitialization, false},
+    {"Inline", tkInline, false},
+    {"Interface", tkInterface, false},
+    {"Is", tkIs, false},
+    {"Label", tkLabel, false},
+    {"Library", tkLibrary, false},
+    {"Message", tkMessage, false},
+    {"Mod", tkMod, false},
+    {"Name", tkName, true},
+    {"Near", tkNear, false},
+    {"Nil", tkNil, false},
+    {"Nodefault", tkNodefault, false},
+    {"Not", tkNot, false},
+    {"Object", tkObject, false},
+    {"Of", tkOf, false},
+    {"On", tkOn, false},
+    {"Or", tkOr, false},
+    {"Out", tkOut, false},
+    {"Override", tkOverride, false},
+    {"Packed", tkPacked, false},
+    {"Pascal", tkPascal, false},
+    {"Private", tkPrivate, true},
+    {"Procedure", tkProcedure, false},
+    {"Program", tkProgram, false},
+    {"Property", tkProperty, false},
+    {"Protected", tkProtected, true},
+    {"Public", tkPublic, true},
+    {"Published", tkPublished, true},
+    {"Raise", tkRaise, false},
+    {"Read", tkRead, true},
+    {"Readonly", tkReadonly, false},
+    {"Record", tkRecord, false},
+    {"Register", tkRegister, false},
+    {"Repeat", tkRepeat, false},
+    {"Resident", tkResident, false},
+    {"Resourcestring", tkResourcestring, false},
+    {"Safecall", tkSafecall, false},
+    {"Set", tkSet, false},
+    {"Shl", tkShl, false},
+    {"Shr", tkShr, false},
+    {"Stdcall", tkStdcall, false},
+    {"Stored", tkStored, false},
+    {"String", tkString, false},
+    {"Stringresource", tkStringresource, false},
+    {"Then", tkThen, false},
+    {"Threadvar", tkThreadvar, false},
+    {"To", tkTo, false},
+    {"Try", tkTry, false},
+    {"Type", tkType, false},
+    {"Unit", tkUnit, false},
+    {"Until", tkUntil, false},
+    {"Uses", tkUses, false},
+    {"Var", tkVar, false},
+    {"Virtual", tkVirtual, false},
+    {"While", tkWhile, false},
+    {"With", tkWith, false},
+    {"Write", tkWrite, true},
+    {"Writeonly", tkWriteonly, false},
     {"Xor", tkXor, false},
 };
 
@@ -221,7 +280,10 @@ inline bool same_letters(const char* word, std::string_view keyword)
     return true;
 }
 
-inline unsigned char byte_at(const char* p) { return static_cast<unsigned char>(*p); }
+inline unsigned char byte_at(const char* p)
+{
+    return static_cast<unsigned char>(*p);
+}
 
 }  // namespace
 
@@ -241,8 +303,8 @@ void TPasLex::NextSignificant()
 {
     do {
         Next();
-    } while (TokenKind_ == tkAnsiComment || TokenKind_ == tkBorComment || TokenKind_ == tkCRLF
-             || TokenKind_ == tkCRLFInComment || TokenKind_ == tkSpace);
+    } while (TokenKind_ == tkAnsiComment || TokenKind_ == tkBorComment || TokenKind_ == tkCRLF ||
+             TokenKind_ == tkCRLFInComment || TokenKind_ == tkSpace);
 }
 
 void TPasLex::Next()
@@ -562,7 +624,8 @@ void TPasLex::ScanWord()
     }
     TokenKind_ = found->kind;
     if (found->kind == tkClass)
-        ClassAfterEqual_ = LastNonSpaceKind_ == tkEqual && !kBytes.identifier[static_cast<unsigned char>(LookAheadByte())];
+        ClassAfterEqual_ = LastNonSpaceKind_ == tkEqual &&
+                           !kBytes.identifier[static_cast<unsigned char>(LookAheadByte())];
     else if (found->kind == tkInterface)
         InterfaceAfterEqual_ = LastNonSpaceKind_ == tkEqual;
 }

@@ -12,7 +12,8 @@ const QString kGeometryKey = QStringLiteral("Janela/geometria");
 const QString kListingColoursKey = QStringLiteral("Listagem/cores");
 }  // namespace
 
-TDesktopState::TDesktopState(const QString& path) : settings_(path, QSettings::IniFormat) {}
+TDesktopState::TDesktopState(const QString& path) : settings_(path, QSettings::IniFormat)
+{}
 
 QString TDesktopState::defaultPath()
 {

@@ -8,9 +8,9 @@
 namespace tabulex {
 
 /// What the desktop program keeps for its user from one run to the next: the main window's
-/// size and place, the files loaded last and whether the listing is coloured. It lives in a file of its own in the user's
-/// configuration folder, apart from the settings file of the listing settings, and is written
-/// at once on every change.
+/// size and place, the files loaded last and whether the listing is coloured. It lives in a file of
+/// its own in the user's configuration folder, apart from the settings file of the listing
+/// settings, and is written at once on every change.
 class TDesktopState {
 public:
     /// The state kept in the INI file at `path`.

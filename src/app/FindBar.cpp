@@ -44,7 +44,8 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent)
     CB_maiusculas = new QCheckBox(QStringLiteral("&Diferenciar maiúsculas"), this);
     L_resultado = new QLabel(this);
     B_fechar = new QPushButton(QStringLiteral("Fechar"), this);
-    for (QWidget* widget : std::initializer_list<QWidget*>{B_anterior, B_proxima, CB_maiusculas, L_resultado, B_fechar})
+    for (QWidget* widget : std::initializer_list<QWidget*>{B_anterior, B_proxima, CB_maiusculas,
+                                                           L_resultado, B_fechar})
         layout->addWidget(widget);
     B_anterior->setToolTip(QStringLiteral("Ocorrência anterior (Shift+F3)"));
     B_proxima->setToolTip(QStringLiteral("Próxima ocorrência (F3)"));

@@ -3,15 +3,13 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
-
-#include "app/DesktopState.h"
-
 #include <filesystem>
 
-#include "config/config.h"
-#include "app/princ.h"
-#include "report/form/r_dif.h"
 #include "about/sobre.h"
+#include "app/DesktopState.h"
+#include "app/princ.h"
+#include "config/config.h"
+#include "report/form/r_dif.h"
 
 namespace tabulex {
 
@@ -23,8 +21,9 @@ TProgram::TProgram()
 {
     F_tabulan->setReportForm(F_dif.get());
     F_config->setColumnsHook([this](int columns) { F_dif->set_colunas(columns); });
-    F_config->setReportFontHooks([this] { return F_tabulan->chosenReportFont(); },
-                                 [this](const TReportFontSpec& font) { F_tabulan->applyReportFont(font); });
+    F_config->setReportFontHooks(
+        [this] { return F_tabulan->chosenReportFont(); },
+        [this](const TReportFontSpec& font) { F_tabulan->applyReportFont(font); });
     F_tabulan->setConfigWindow(F_config.get());
     F_tabulan->setAboutWindow(F_sobre.get());
     F_config->setAboutWindow(F_sobre.get());
@@ -57,7 +56,8 @@ void TProgram::openArguments(const std::vector<std::string>& arguments)
 std::unique_ptr<QTranslator> load_toolkit_translations()
 {
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (!translator->load(QStringLiteral("qtbase_pt_BR"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return nullptr;
     return translator;
 }

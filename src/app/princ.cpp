@@ -16,28 +16,27 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
-#include "analysis/DeclarationScanner.h"
-#include "app/DesktopState.h"
-#include "analysis/FileBytes.h"
-#include "html/HtmlSite.h"
-#include "app/FindBar.h"
-#include "app/ItemLines.h"
-#include "analysis/ListingBuilder.h"
-#include "analysis/ListingExport.h"
-#include "html/ListingStyle.h"
-#include "report/form/ReportPreparation.h"
-#include "report/preview/TRpReportPreview.h"
-#include "dialogs/TDialogs.h"
-#include "widgets/TListBox.h"
-#include "widgets/TWideListBox.h"
-#include "text/TextCodec.h"
-#include "report/form/r_dif.h"
-#include "tabulex_version.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+
+#include "analysis/DeclarationScanner.h"
+#include "analysis/FileBytes.h"
+#include "analysis/ListingBuilder.h"
+#include "analysis/ListingExport.h"
+#include "app/DesktopState.h"
+#include "app/FindBar.h"
+#include "app/ItemLines.h"
+#include "dialogs/TDialogs.h"
+#include "html/HtmlSite.h"
+#include "html/ListingStyle.h"
+#include "report/form/ReportPreparation.h"
+#include "report/form/r_dif.h"
+#include "report/preview/TRpReportPreview.h"
+#include "tabulex_version.h"
+#include "text/TextCodec.h"
+#include "widgets/TListBox.h"
+#include "widgets/TWideListBox.h"
 
 namespace tabulex {
 
@@ -60,15 +59,23 @@ QFont windowFont()
 QColor runColour(TRunClass kind, bool dark)
 {
     switch (kind) {
-    case TRunClass::LineNumber: return dark ? QColor(0x6e, 0x76, 0x81) : QColor(0x8c, 0x95, 0x9f);
+    case TRunClass::LineNumber:
+        return dark ? QColor(0x6e, 0x76, 0x81) : QColor(0x8c, 0x95, 0x9f);
     case TRunClass::Prefix:
-    case TRunClass::EndReference: return dark ? QColor(0xe3, 0xa0, 0x4f) : QColor(0xb3, 0x59, 0x00);
-    case TRunClass::Keyword: return dark ? QColor(0x82, 0xaa, 0xff) : QColor(0x0b, 0x3f, 0xa8);
-    case TRunClass::Comment: return dark ? QColor(0x8b, 0x94, 0x9e) : QColor(0x5f, 0x6b, 0x76);
-    case TRunClass::String: return dark ? QColor(0xf4, 0x9a, 0x87) : QColor(0xa3, 0x15, 0x15);
-    case TRunClass::Number: return dark ? QColor(0x7f, 0xd6, 0xb0) : QColor(0x07, 0x79, 0x6b);
-    case TRunClass::Directive: return dark ? QColor(0xd2, 0xa8, 0xff) : QColor(0x7d, 0x3f, 0xb5);
-    case TRunClass::Identifier: break;
+    case TRunClass::EndReference:
+        return dark ? QColor(0xe3, 0xa0, 0x4f) : QColor(0xb3, 0x59, 0x00);
+    case TRunClass::Keyword:
+        return dark ? QColor(0x82, 0xaa, 0xff) : QColor(0x0b, 0x3f, 0xa8);
+    case TRunClass::Comment:
+        return dark ? QColor(0x8b, 0x94, 0x9e) : QColor(0x5f, 0x6b, 0x76);
+    case TRunClass::String:
+        return dark ? QColor(0xf4, 0x9a, 0x87) : QColor(0xa3, 0x15, 0x15);
+    case TRunClass::Number:
+        return dark ? QColor(0x7f, 0xd6, 0xb0) : QColor(0x07, 0x79, 0x6b);
+    case TRunClass::Directive:
+        return dark ? QColor(0xd2, 0xa8, 0xff) : QColor(0x7d, 0x3f, 0xb5);
+    case TRunClass::Identifier:
+        break;
     }
     return {};
 }
@@ -131,12 +138,14 @@ void TF_tabulan::buildMenus()
 {
     QMenuBar* bar = menuBar();
     Arquivo1 = bar->addMenu(QStringLiteral("&Arquivo"));
-    Carregar1 = Arquivo1->addAction(QStringLiteral("&Carregar"), QKeySequence(Qt::CTRL | Qt::Key_O), this, &TF_tabulan::Carregar1Click);
+    Carregar1 = Arquivo1->addAction(QStringLiteral("&Carregar"), QKeySequence(Qt::CTRL | Qt::Key_O),
+                                    this, &TF_tabulan::Carregar1Click);
     Recarregar1 = Arquivo1->addAction(QStringLiteral("&Recarregar"), QKeySequence(Qt::Key_F5), this,
                                       &TF_tabulan::Recarregar1Click);
-    Gravar1 = Arquivo1->addAction(QStringLiteral("&Gravar"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
-                                  &TF_tabulan::Gravar1Click);
-    ExportarHTML1 = Arquivo1->addAction(QStringLiteral("Exportar &HTML…"), this, &TF_tabulan::ExportarHTML1Click);
+    Gravar1 = Arquivo1->addAction(QStringLiteral("&Gravar"), QKeySequence(Qt::CTRL | Qt::Key_S),
+                                  this, &TF_tabulan::Gravar1Click);
+    ExportarHTML1 = Arquivo1->addAction(QStringLiteral("Exportar &HTML…"), this,
+                                        &TF_tabulan::ExportarHTML1Click);
     Arquivo1->addSeparator()->setObjectName("N1");
     // The recent files go between N1 and N2; N2 shows only when there are some.
     N2 = Arquivo1->addSeparator();
@@ -145,20 +154,25 @@ void TF_tabulan::buildMenus()
     Sair1 = Arquivo1->addAction(QStringLiteral("&Sair"), this, &TF_tabulan::Sair1Click);
 
     Navegar1 = bar->addMenu(QStringLiteral("&Navegar"));
-    Localizar1 = Navegar1->addAction(QStringLiteral("&Localizar…"), QKeySequence(Qt::CTRL | Qt::Key_F), this,
-                                     &TF_tabulan::Localizar1Click);
-    LocalizarProxima1 = Navegar1->addAction(QStringLiteral("Localizar &próxima"), QKeySequence(Qt::Key_F3), this,
-                                            [this] { localizar(false); });
+    Localizar1 =
+        Navegar1->addAction(QStringLiteral("&Localizar…"), QKeySequence(Qt::CTRL | Qt::Key_F), this,
+                            &TF_tabulan::Localizar1Click);
+    LocalizarProxima1 =
+        Navegar1->addAction(QStringLiteral("Localizar &próxima"), QKeySequence(Qt::Key_F3), this,
+                            [this] { localizar(false); });
     LocalizarAnterior1 = Navegar1->addAction(QStringLiteral("Localizar &anterior"),
-                                             QKeySequence(Qt::SHIFT | Qt::Key_F3), this, [this] { localizar(true); });
+                                             QKeySequence(Qt::SHIFT | Qt::Key_F3), this,
+                                             [this] { localizar(true); });
     Navegar1->addSeparator();
-    IrPara1 = Navegar1->addAction(QStringLiteral("&Ir para a linha…"), QKeySequence(Qt::CTRL | Qt::Key_G), this,
-                                  &TF_tabulan::IrPara1Click);
+    IrPara1 =
+        Navegar1->addAction(QStringLiteral("&Ir para a linha…"), QKeySequence(Qt::CTRL | Qt::Key_G),
+                            this, &TF_tabulan::IrPara1Click);
 
     Relatrio1 = bar->addMenu(QStringLiteral("Relatório"));
     Fonte1 = Relatrio1->addAction(QStringLiteral("&Fonte"), this, &TF_tabulan::Fonte1Click);
-    Preview1 = Relatrio1->addAction(QStringLiteral("Visão Prévia"), QKeySequence(Qt::CTRL | Qt::Key_P), this,
-                                    &TF_tabulan::Preview1Click);
+    Preview1 =
+        Relatrio1->addAction(QStringLiteral("Visão Prévia"), QKeySequence(Qt::CTRL | Qt::Key_P),
+                             this, &TF_tabulan::Preview1Click);
 
     Configurar1 = bar->addAction(QStringLiteral("Configurar"));
     connect(Configurar1, &QAction::triggered, this, &TF_tabulan::Configurar1Click);
@@ -166,13 +180,23 @@ void TF_tabulan::buildMenus()
     Ajuda1 = bar->addMenu(QStringLiteral("A&juda"));
     Sobre1 = Ajuda1->addAction(QStringLiteral("S&obre"), this, &TF_tabulan::Sobre1Click);
 
-    const std::pair<QObject*, const char*> names[] = {
-        {Arquivo1, "Arquivo1"}, {Carregar1, "Carregar1"}, {Gravar1, "Gravar1"}, {ExportarHTML1, "ExportarHTML1"},
-        {Sair1, "Sair1"},
-        {Relatrio1, "Relatrio1"}, {Fonte1, "Fonte1"}, {Preview1, "Preview1"},
-        {Configurar1, "Configurar1"}, {Ajuda1, "Ajuda1"}, {Sobre1, "Sobre1"}, {Recarregar1, "Recarregar1"},
-        {Navegar1, "Navegar1"}, {Localizar1, "Localizar1"}, {LocalizarProxima1, "LocalizarProxima1"},
-        {LocalizarAnterior1, "LocalizarAnterior1"}, {IrPara1, "IrPara1"}};
+    const std::pair<QObject*, const char*> names[] = {{Arquivo1, "Arquivo1"},
+                                                      {Carregar1, "Carregar1"},
+                                                      {Gravar1, "Gravar1"},
+                                                      {ExportarHTML1, "ExportarHTML1"},
+                                                      {Sair1, "Sair1"},
+                                                      {Relatrio1, "Relatrio1"},
+                                                      {Fonte1, "Fonte1"},
+                                                      {Preview1, "Preview1"},
+                                                      {Configurar1, "Configurar1"},
+                                                      {Ajuda1, "Ajuda1"},
+                                                      {Sobre1, "Sobre1"},
+                                                      {Recarregar1, "Recarregar1"},
+                                                      {Navegar1, "Navegar1"},
+                                                      {Localizar1, "Localizar1"},
+                                                      {LocalizarProxima1, "LocalizarProxima1"},
+                                                      {LocalizarAnterior1, "LocalizarAnterior1"},
+                                                      {IrPara1, "IrPara1"}};
     for (auto [object, name] : names)
         object->setObjectName(name);
 }
@@ -224,9 +248,8 @@ void TF_tabulan::buildNavigation()
     // Double-click or Enter on an item that names lines follows it to the listing; its
     // context menu offers every line it names.
     for (TListBox* list : {static_cast<TListBox*>(listbox3), static_cast<TListBox*>(ListBox4)}) {
-        connect(list, &QAbstractItemView::activated, this, [this, list](const QModelIndex& index) {
-            followItem(list, index);
-        });
+        connect(list, &QAbstractItemView::activated, this,
+                [this, list](const QModelIndex& index) { followItem(list, index); });
         list->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(list, &QWidget::customContextMenuRequested, this,
                 [this, list](const QPoint& position) { showLineMenu(list, position); });
@@ -282,8 +305,10 @@ void TF_tabulan::carregar_arq(const std::string& path)
     colourListing({});
     std::string bytes = read_file_bytes(path);
     sourceEncoding_ = detect_source_encoding(bytes);
-    ListBox1->Items().setItems(build_listing(bytes, ListingSettings), sourceEncoding_ == SourceEncoding::Utf8);
-    StatusPanels[1]->setText(QString::number(ListBox1->Items().count()) + QStringLiteral(" linhas"));
+    ListBox1->Items().setItems(build_listing(bytes, ListingSettings),
+                               sourceEncoding_ == SourceEncoding::Utf8);
+    StatusPanels[1]->setText(QString::number(ListBox1->Items().count()) +
+                             QStringLiteral(" linhas"));
     StatusPanels[2]->setText(displayPath(path));
     colourListing(bytes);
     bytes.clear();
@@ -402,7 +427,8 @@ void TF_tabulan::recarregar()
     if (selectedRow >= 0 && selectedRow < count)
         ListBox1->setCurrentIndex(ListBox1->Items().index(selectedRow));
     if (top >= 0)
-        ListBox1->scrollTo(ListBox1->Items().index(std::min(top, count - 1)), QAbstractItemView::PositionAtTop);
+        ListBox1->scrollTo(ListBox1->Items().index(std::min(top, count - 1)),
+                           QAbstractItemView::PositionAtTop);
     ListBox1->horizontalScrollBar()->setValue(horizontal);
 }
 
@@ -439,7 +465,8 @@ std::unique_ptr<QMenu> TF_tabulan::lineMenu(TListBox* list, int row)
     if (row < 0 || row >= list->Items().count())
         return menu;
     for (int line : item_line_numbers(list->Items().item(row)))
-        menu->addAction(QStringLiteral("Ir para a linha %1").arg(line), this, [this, line] { ir_para_linha(line); });
+        menu->addAction(QStringLiteral("Ir para a linha %1").arg(line), this,
+                        [this, line] { ir_para_linha(line); });
     return menu;
 }
 
@@ -457,7 +484,8 @@ void TF_tabulan::IrPara1Click()
         return;
     const int current = std::max(ListBox1->currentIndex().row(), 0) + 1;
     const std::optional<int> line = TDialogs::current().askNumber(
-        this, QStringLiteral("Ir para a linha"), QStringLiteral("Linha (1 a %1):").arg(count), current, 1, count);
+        this, QStringLiteral("Ir para a linha"), QStringLiteral("Linha (1 a %1):").arg(count),
+        current, 1, count);
     if (line)
         ir_para_linha(*line);
 }
@@ -489,7 +517,8 @@ bool TF_tabulan::localizar(bool backward)
 
 void TF_tabulan::Carregar1Click()
 {
-    const QString chosen = TDialogs::current().openFileName(this, QString(), QString::fromLatin1(kOpenFilter));
+    const QString chosen =
+        TDialogs::current().openFileName(this, QString(), QString::fromLatin1(kOpenFilter));
     if (!chosen.isEmpty()) {
         loadChosenFile(chosen);
         return;
@@ -500,26 +529,30 @@ void TF_tabulan::Carregar1Click()
 void TF_tabulan::Gravar1Click()
 {
     const QString proposed = displayPath(proposed_export_name(arq_atual));
-    const QString chosen = TDialogs::current().saveFileName(this, QString(), proposed, QString(), QString());
+    const QString chosen =
+        TDialogs::current().saveFileName(this, QString(), proposed, QString(), QString());
     if (chosen.isEmpty())
         return;
     const TListingSections sections{ListBox1->Items().items(), listbox3->Items().items(),
                                     ListBox4->Items().items(), ListBox5->Items().items()};
     if (!write_export_file(localPath(chosen), export_listing(sections, ListingSettings)))
-        TDialogs::current().showMessage(this, QStringLiteral("Não foi possível criar o arquivo: ") + chosen);
+        TDialogs::current().showMessage(this, QStringLiteral("Não foi possível criar o arquivo: ") +
+                                                  chosen);
 }
 
 void TF_tabulan::ExportarHTML1Click()
 {
     const QString start = displayPath(std::filesystem::path(arq_atual).parent_path().string());
-    const QString folder = TDialogs::current().existingFolder(this, QStringLiteral("Exportar HTML"), start);
+    const QString folder =
+        TDialogs::current().existingFolder(this, QStringLiteral("Exportar HTML"), start);
     if (folder.isEmpty())
         return;
     guarded([&] {
         THtmlSite site(ListingSettings);
         site.add(arq_atual);
         site.write(localPath(folder), [this](const std::string& path) {
-            TDialogs::current().showMessage(this, QStringLiteral("Não foi possível criar o arquivo: ") + displayPath(path));
+            TDialogs::current().showMessage(
+                this, QStringLiteral("Não foi possível criar o arquivo: ") + displayPath(path));
         });
     });
 }
@@ -551,19 +584,22 @@ void TF_tabulan::colourListing(const std::string& bytes)
     const bool dark = ListBox1->palette().color(QPalette::Base).lightness() < 128;
     const StringList& listing = ListBox1->Items().items();
     listingColourStart_.reserve(listing.size() + 1);
-    style_listing(bytes, listing, ListingSettings, [&](std::size_t, std::span<const TStyledRun> runs) {
-        listingColourStart_.push_back(listingColours_.size());
-        for (const TStyledRun& run : runs)
-            if (const QColor colour = runColour(run.kind, dark); colour.isValid())
-                listingColours_.push_back({static_cast<int>(run.start), static_cast<int>(run.length), colour});
-    });
+    style_listing(bytes, listing, ListingSettings,
+                  [&](std::size_t, std::span<const TStyledRun> runs) {
+                      listingColourStart_.push_back(listingColours_.size());
+                      for (const TStyledRun& run : runs)
+                          if (const QColor colour = runColour(run.kind, dark); colour.isValid())
+                              listingColours_.push_back({static_cast<int>(run.start),
+                                                         static_cast<int>(run.length), colour});
+                  });
     listingColourStart_.push_back(listingColours_.size());
     ListBox1->setItemColours([this](int row, std::vector<TItemColour>& colours) {
         const auto line = static_cast<std::size_t>(row);
         if (line + 1 >= listingColourStart_.size())
             return;
-        colours.assign(listingColours_.begin() + static_cast<std::ptrdiff_t>(listingColourStart_[line]),
-                       listingColours_.begin() + static_cast<std::ptrdiff_t>(listingColourStart_[line + 1]));
+        colours.assign(
+            listingColours_.begin() + static_cast<std::ptrdiff_t>(listingColourStart_[line]),
+            listingColours_.begin() + static_cast<std::ptrdiff_t>(listingColourStart_[line + 1]));
     });
 }
 
@@ -572,8 +608,8 @@ void TF_tabulan::setReportForm(TF_dif* form)
     report_ = form;
     if (!report_)
         return;
-    report_->setLineSources(&ListBox1->Items().items(), &listbox3->Items().items(), &ListBox4->Items().items(),
-                             &ListBox5->Items().items());
+    report_->setLineSources(&ListBox1->Items().items(), &listbox3->Items().items(),
+                            &ListBox4->Items().items(), &ListBox5->Items().items());
     report_->setSettings(&ListingSettings);
 }
 
@@ -604,7 +640,8 @@ void TF_tabulan::useReportFont(const QFont& font)
     ListBox1->setFont(font);
     if (report_)
         report_->setMemoFont(font);
-    reportFont_ = TReportFontSpec{font.family().toStdString(), font.pointSizeF() > 0 ? font.pointSizeF() : 0};
+    reportFont_ =
+        TReportFontSpec{font.family().toStdString(), font.pointSizeF() > 0 ? font.pointSizeF() : 0};
 }
 
 void TF_tabulan::Preview1Click()

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "analysis/ListingSettings.h"
-#include "config/ListingSettingsFile.h"
 #include "analysis/SourceEncoding.h"
+#include "config/ListingSettingsFile.h"
 #include "widgets/TWideListBox.h"
 
 class QAction;

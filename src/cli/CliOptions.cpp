@@ -9,7 +9,8 @@ const char* cli_usage()
     return "usage: tabulex-cli [--settings FILE.ini] [--output FILE | --out-dir DIR] [--ext LIST]\n"
            "                   [--jobs N] SOURCE|FOLDER...\n"
            "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --pdf OUT.pdf SOURCE\n"
-           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --report OUT.rpf SOURCE\n"
+           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --report OUT.rpf "
+           "SOURCE\n"
            "       tabulex-cli [--settings FILE.ini] [--ext LIST] --html OUT_DIR SOURCE|FOLDER...\n"
            "\n"
            "Writes the numbered listing, cross reference, routine list and uses list of each\n"
@@ -33,7 +34,8 @@ const char* cli_usage()
            "                       created when missing: index.html, one page per source,\n"
            "                       tabulex.css and tabulex.js\n"
            "  --font FAMILY[,SIZE] the report's text font, e.g. \"Liberation Mono,7\" so that\n"
-           "                       code columns line up (default: the settings file's, else Arial 7)\n"
+           "                       code columns line up (default: the settings file's, else Arial "
+           "7)\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -94,7 +96,8 @@ std::string checkCombination(const TCliOptions& o)
         return "no SOURCE given";
     if (!o.outputPath.empty() && !o.outDir.empty())
         return "--output and --out-dir cannot be used together";
-    if (!o.htmlDir.empty() && (!o.outputPath.empty() || !o.outDir.empty() || !o.pdfPath.empty() || !o.reportPath.empty()))
+    if (!o.htmlDir.empty() &&
+        (!o.outputPath.empty() || !o.outDir.empty() || !o.pdfPath.empty() || !o.reportPath.empty()))
         return "--html cannot be used with --output, --out-dir, --pdf or --report";
     if (!o.htmlDir.empty())
         return {};
@@ -111,7 +114,8 @@ std::string checkCombination(const TCliOptions& o)
 }
 }  // namespace
 
-std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& args, std::string& error)
+std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& args,
+                                             std::string& error)
 {
     TCliOptions options;
     bool onlySources = false;
@@ -132,7 +136,8 @@ std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& arg
                 error = arg + " needs a value";
                 return std::nullopt;
             }
-            if (!(arg == "--ext" ? readExtensions(args[++i], options, error) : readJobs(args[++i], options, error)))
+            if (!(arg == "--ext" ? readExtensions(args[++i], options, error)
+                                 : readJobs(args[++i], options, error)))
                 return std::nullopt;
         } else if (std::string* slot = valueSlot(options, arg)) {
             if (i + 1 >= args.size() || args[i + 1].empty()) {

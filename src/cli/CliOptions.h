@@ -9,15 +9,15 @@ namespace tabulex {
 
 /// What the batch command was asked to do.
 struct TCliOptions {
-    std::string settingsPath;      ///< --settings FILE.ini (empty: defaults)
-    std::string outputPath;        ///< --output FILE (empty: standard output)
-    std::string outDir;            ///< --out-dir DIR
-    std::string pdfPath;           ///< --pdf OUT.pdf
-    std::string reportPath;        ///< --report OUT.rpf
-    std::string htmlDir;           ///< --html OUT_DIR
+    std::string settingsPath;  ///< --settings FILE.ini (empty: defaults)
+    std::string outputPath;    ///< --output FILE (empty: standard output)
+    std::string outDir;        ///< --out-dir DIR
+    std::string pdfPath;       ///< --pdf OUT.pdf
+    std::string reportPath;    ///< --report OUT.rpf
+    std::string htmlDir;       ///< --html OUT_DIR
     TSourceExtensions extensions = default_source_extensions();  ///< --ext LIST, for folders
-    unsigned jobs = 0;             ///< --jobs N (0: one per processor)
-    std::string font;              ///< --font "FAMILY[,SIZE]" of the report text (empty: as is)
+    unsigned jobs = 0;  ///< --jobs N (0: one per processor)
+    std::string font;   ///< --font "FAMILY[,SIZE]" of the report text (empty: as is)
     std::vector<std::string> sources;
     bool help = false;
     bool version = false;
@@ -25,7 +25,8 @@ struct TCliOptions {
 
 /// Parses the arguments (without the program name). Returns no value and sets `error` when
 /// they cannot be used together.
-std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& args, std::string& error);
+std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& args,
+                                             std::string& error);
 
 /// The usage text.
 const char* cli_usage();

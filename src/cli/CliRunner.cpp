@@ -1,7 +1,5 @@
 #include "cli/CliRunner.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -10,18 +8,19 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unistd.h>
 
-#include "cli/CliOptions.h"
 #include "analysis/DeclarationScanner.h"
 #include "analysis/FileBytes.h"
-#include "cli/HtmlRun.h"
 #include "analysis/ListingBuilder.h"
 #include "analysis/ListingExport.h"
-#include "config/ListingSettingsFile.h"
+#include "cli/CliOptions.h"
+#include "cli/HtmlRun.h"
 #include "cli/OutputFile.h"
 #include "cli/OutputNames.h"
 #include "cli/ReportModule.h"
 #include "cli/SourceText.h"
+#include "config/ListingSettingsFile.h"
 #include "tabulex_version.h"
 
 namespace tabulex {
@@ -38,8 +37,8 @@ struct TSourceResult {
 // every output off every source.
 class TTextRun {
 public:
-    TTextRun(const TCliOptions& options, const TListingSettings& settings, std::vector<TSourceFile> sources,
-             std::FILE* out)
+    TTextRun(const TCliOptions& options, const TListingSettings& settings,
+             std::vector<TSourceFile> sources, std::FILE* out)
         : options_(options), settings_(settings), sources_(std::move(sources)), out_(out)
     {
         for (const TSourceFile& source : sources_)
@@ -126,7 +125,8 @@ private:
 
 // Runs `run` on `jobs` threads. Results are reported through `report` in source order, each as
 // soon as it and all before it are done, so messages read as with one job.
-void runInParallel(TTextRun& run, unsigned jobs, const std::function<void(const TSourceResult&)>& report)
+void runInParallel(TTextRun& run, unsigned jobs,
+                   const std::function<void(const TSourceResult&)>& report)
 {
     const std::size_t count = run.size();
     if (jobs <= 1 || count <= 1) {
@@ -215,9 +215,11 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         read_listing_settings(options->settingsPath, settings);
     if (!options->pdfPath.empty() || !options->reportPath.empty())
         return runReport(*options, settings, err);
-    const unsigned jobs = options->jobs != 0 ? options->jobs : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs =
+        options->jobs != 0 ? options->jobs : std::max(1u, std::thread::hardware_concurrency());
     if (!options->htmlDir.empty())
-        return run_html(options->htmlDir, options->sources, options->extensions, jobs, settings, err);
+        return run_html(options->htmlDir, options->sources, options->extensions, jobs, settings,
+                        err);
 
     int status = CliOk;
     std::vector<TSourceFile> sources =
@@ -225,8 +227,10 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
             std::fprintf(err, "%s\n", message.c_str());
             status = CliSourceFailed;
         });
-    if (options->outDir.empty() && (sources.size() > 1 || (!sources.empty() && sources.front().fromFolder()))) {
-        std::fprintf(err, "tabulex-cli: several sources and folders need --out-dir\n\n%s", cli_usage());
+    if (options->outDir.empty() &&
+        (sources.size() > 1 || (!sources.empty() && sources.front().fromFolder()))) {
+        std::fprintf(err, "tabulex-cli: several sources and folders need --out-dir\n\n%s",
+                     cli_usage());
         return CliUsage;
     }
     if (!options->outDir.empty()) {

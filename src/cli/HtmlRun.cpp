@@ -5,8 +5,9 @@
 
 namespace tabulex {
 
-int run_html(const std::string& outDir, const std::vector<std::string>& arguments, const TSourceExtensions& extensions,
-             unsigned jobs, const TListingSettings& settings, std::FILE* err)
+int run_html(const std::string& outDir, const std::vector<std::string>& arguments,
+             const TSourceExtensions& extensions, unsigned jobs, const TListingSettings& settings,
+             std::FILE* err)
 {
     int status = CliOk;
     const auto report = [&](const std::string& message) {
@@ -18,7 +19,8 @@ int run_html(const std::string& outDir, const std::vector<std::string>& argument
         paths.push_back(std::move(source.path));
     THtmlSite site(settings);
     site.add(paths, jobs, report);
-    site.write(outDir, jobs, [&](const std::string& path) { report("Cannot create file " + path); });
+    site.write(outDir, jobs,
+               [&](const std::string& path) { report("Cannot create file " + path); });
     return status;
 }
 

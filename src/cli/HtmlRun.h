@@ -13,7 +13,8 @@ namespace tabulex {
 /// script. Unreadable sources and folders and files that cannot be written are reported on
 /// `err`. Sources are read and pages written `jobs` at a time. Returns the batch command's exit
 /// status.
-int run_html(const std::string& outDir, const std::vector<std::string>& arguments, const TSourceExtensions& extensions,
-             unsigned jobs, const TListingSettings& settings, std::FILE* err);
+int run_html(const std::string& outDir, const std::vector<std::string>& arguments,
+             const TSourceExtensions& extensions, unsigned jobs, const TListingSettings& settings,
+             std::FILE* err);
 
 }  // namespace tabulex

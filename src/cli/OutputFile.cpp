@@ -1,10 +1,9 @@
 #include "cli/OutputFile.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 namespace tabulex {
 

@@ -1,10 +1,9 @@
 #pragma once
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <utility>
 
 namespace tabulex {

@@ -15,12 +15,12 @@
 
 #include "analysis/DeclarationScanner.h"
 #include "analysis/ListingBuilder.h"
-#include "config/ListingSettingsFile.h"
-#include "cli/ReportModule.h"
-#include "report/form/ReportPreparation.h"
 #include "analysis/SourceEncoding.h"
-#include "text/TextCodec.h"
+#include "cli/ReportModule.h"
+#include "config/ListingSettingsFile.h"
+#include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 namespace {
@@ -69,8 +69,8 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
         // The lists are needed by the report only: it takes them over, so the text is held once.
         StringList listing = build_listing(bytes, settings);
         TDeclarationLists lists = scan_declarations(bytes);
-        form.takeLineSources(std::move(listing), std::move(lists.listbox3), std::move(lists.ListBox4),
-                             std::move(lists.ListBox5));
+        form.takeLineSources(std::move(listing), std::move(lists.listbox3),
+                             std::move(lists.ListBox4), std::move(lists.ListBox5));
         std::string().swap(bytes);
     }
     form.setSettings(&settings);
@@ -79,7 +79,8 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
     const int columns = settings.colunas + 1;
     if ((columns == 1 || columns == 2) && columns != form.Report1->Page().Columns())
         form.set_colunas(columns);
-    const QString fullPath = QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
+    const QString fullPath =
+        QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
     prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), encoding);
     useFont(form, font);
     if (format == TReportFormat::Pdf)
@@ -108,20 +109,22 @@ extern "C" int tabulex_render_interface_version()
     return tabulex::kRenderInterfaceVersion;
 }
 
-extern "C" int tabulex_render_report(int version, int format, const char* outPath, const char* sourcePath,
-                                     const char* bytes, std::size_t size, const tabulex::TListingSettings* settings,
-                                     const char* font, char* message, std::size_t capacity)
+extern "C" int tabulex_render_report(int version, int format, const char* outPath,
+                                     const char* sourcePath, const char* bytes, std::size_t size,
+                                     const tabulex::TListingSettings* settings, const char* font,
+                                     char* message, std::size_t capacity)
 {
     if (version != tabulex::kRenderInterfaceVersion) {
         const std::string text = "The report module does not match tabulex-cli (interface " +
-                                 std::to_string(tabulex::kRenderInterfaceVersion) + ", called with " +
-                                 std::to_string(version) + "); reinstall tabulex";
+                                 std::to_string(tabulex::kRenderInterfaceVersion) +
+                                 ", called with " + std::to_string(version) +
+                                 "); reinstall tabulex";
         writeMessage(text.c_str(), message, capacity);
         return 2;
     }
     try {
-        tabulex::render(static_cast<tabulex::TReportFormat>(format), outPath, sourcePath, std::string(bytes, size),
-                        *settings, font != nullptr ? font : "");
+        tabulex::render(static_cast<tabulex::TReportFormat>(format), outPath, sourcePath,
+                        std::string(bytes, size), *settings, font != nullptr ? font : "");
         return 0;
     } catch (const std::exception& error) {
         writeMessage(error.what(), message, capacity);

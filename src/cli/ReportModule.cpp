@@ -1,7 +1,6 @@
 #include "cli/ReportModule.h"
 
 #include <dlfcn.h>
-
 #include <filesystem>
 #include <vector>
 
@@ -23,7 +22,8 @@ std::filesystem::path findModule(std::string& message)
 {
     const std::filesystem::path bin = executableFolder();
     const std::vector<std::filesystem::path> candidates = {
-        bin / ".." / "lib" / "tabulex" / kModuleName, bin / ".." / "lib" / kModuleName, bin / kModuleName};
+        bin / ".." / "lib" / "tabulex" / kModuleName, bin / ".." / "lib" / kModuleName,
+        bin / kModuleName};
     for (const auto& candidate : candidates) {
         if (std::filesystem::exists(candidate))
             return candidate;
@@ -47,19 +47,22 @@ bool moduleVersionMatches(void* handle, const std::string& path, std::string& me
 
 }  // namespace
 
-bool render_report_file(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-                        const std::string& bytes, const TListingSettings& settings, const std::string& font,
+bool render_report_file(TReportFormat format, const std::string& outPath,
+                        const std::string& sourcePath, const std::string& bytes,
+                        const TListingSettings& settings, const std::string& font,
                         std::string& message)
 {
     const std::filesystem::path module = findModule(message);
     if (module.empty())
         return false;
-    return render_report_with_module(module.string(), format, outPath, sourcePath, bytes, settings, font, message);
+    return render_report_with_module(module.string(), format, outPath, sourcePath, bytes, settings,
+                                     font, message);
 }
 
-bool render_report_with_module(const std::string& modulePath, TReportFormat format, const std::string& outPath,
-                               const std::string& sourcePath, const std::string& bytes,
-                               const TListingSettings& settings, const std::string& font, std::string& message)
+bool render_report_with_module(const std::string& modulePath, TReportFormat format,
+                               const std::string& outPath, const std::string& sourcePath,
+                               const std::string& bytes, const TListingSettings& settings,
+                               const std::string& font, std::string& message)
 {
     void* handle = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
@@ -76,8 +79,9 @@ bool render_report_with_module(const std::string& modulePath, TReportFormat form
         return false;
     }
     char text[1024] = {};
-    const int result = entry(kRenderInterfaceVersion, static_cast<int>(format), outPath.c_str(), sourcePath.c_str(),
-                             bytes.data(), bytes.size(), &settings, font.c_str(), text, sizeof text);
+    const int result = entry(kRenderInterfaceVersion, static_cast<int>(format), outPath.c_str(),
+                             sourcePath.c_str(), bytes.data(), bytes.size(), &settings,
+                             font.c_str(), text, sizeof text);
     if (result != 0) {
         message = text;
         return false;

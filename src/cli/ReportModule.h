@@ -18,15 +18,17 @@ enum class TReportFormat : int { Pdf = 0, SavedReport = 1 };
 /// text in `font` ("FAMILY[,SIZE]"; empty: the report's own font).
 /// The report engine needs Qt's GUI libraries, so it lives in a module that is loaded only
 /// here; the text commands never load it. Returns false with a message on failure.
-bool render_report_file(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-                        const std::string& bytes, const TListingSettings& settings, const std::string& font,
+bool render_report_file(TReportFormat format, const std::string& outPath,
+                        const std::string& sourcePath, const std::string& bytes,
+                        const TListingSettings& settings, const std::string& font,
                         std::string& message);
 
 /// As render_report_file, with the module at `modulePath`. A module without the version
 /// entry point, or of another interface version, is refused with a message saying so.
-bool render_report_with_module(const std::string& modulePath, TReportFormat format, const std::string& outPath,
-                               const std::string& sourcePath, const std::string& bytes,
-                               const TListingSettings& settings, const std::string& font, std::string& message);
+bool render_report_with_module(const std::string& modulePath, TReportFormat format,
+                               const std::string& outPath, const std::string& sourcePath,
+                               const std::string& bytes, const TListingSettings& settings,
+                               const std::string& font, std::string& message);
 
 }  // namespace tabulex
 
@@ -37,6 +39,7 @@ extern "C" int tabulex_render_interface_version();
 /// is the caller's kRenderInterfaceVersion; another value is refused. `font` is the report's
 /// text font as "FAMILY[,SIZE]" (empty: the report's own). Returns 0 on success; otherwise
 /// writes a message into `message` (at most `capacity` bytes).
-extern "C" int tabulex_render_report(int version, int format, const char* outPath, const char* sourcePath,
-                                     const char* bytes, std::size_t size, const tabulex::TListingSettings* settings,
-                                     const char* font, char* message, std::size_t capacity);
+extern "C" int tabulex_render_report(int version, int format, const char* outPath,
+                                     const char* sourcePath, const char* bytes, std::size_t size,
+                                     const tabulex::TListingSettings* settings, const char* font,
+                                     char* message, std::size_t capacity);

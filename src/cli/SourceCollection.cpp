@@ -1,10 +1,9 @@
 #include "cli/SourceCollection.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <dirent.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace tabulex {
 
@@ -40,8 +39,7 @@ public:
     FolderWalk(const std::string& root, const TSourceExtensions& extensions,
                const std::function<void(const std::string&)>& onError)
         : root_(root), extensions_(extensions), onError_(onError)
-    {
-    }
+    {}
 
     bool failed() const { return failed_; }
 
@@ -141,10 +139,12 @@ std::optional<TSourceExtensions> parse_source_extensions(std::string_view list, 
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = list.find(',', start);
-        std::string_view name = list.substr(start, comma == std::string_view::npos ? list.npos : comma - start);
+        std::string_view name =
+            list.substr(start, comma == std::string_view::npos ? list.npos : comma - start);
         if (!name.empty() && name.front() == '.')
             name.remove_prefix(1);
-        if (name.empty() || name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+        if (name.empty() ||
+            name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
             error = "--ext needs names such as pas,inc";
             return std::nullopt;
         }
@@ -175,9 +175,9 @@ bool has_source_extension(std::string_view path, const TSourceExtensions& extens
     return false;
 }
 
-std::vector<TSourceFile> collect_sources(const std::vector<std::string>& arguments,
-                                         const TSourceExtensions& extensions,
-                                         const std::function<void(const std::string& message)>& onError)
+std::vector<TSourceFile>
+collect_sources(const std::vector<std::string>& arguments, const TSourceExtensions& extensions,
+                const std::function<void(const std::string& message)>& onError)
 {
     std::vector<TSourceFile> sources;
     for (const std::string& argument : arguments) {

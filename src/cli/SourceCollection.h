@@ -44,8 +44,8 @@ bool has_source_extension(std::string_view path, const TSourceExtensions& extens
 /// A folder that cannot be read, or a folder argument that holds no source, is reported to
 /// `onError` with a one-line message (no newline) and the walk goes on. Messages come before the
 /// function returns, in the order the folders are met.
-std::vector<TSourceFile> collect_sources(const std::vector<std::string>& arguments,
-                                         const TSourceExtensions& extensions,
-                                         const std::function<void(const std::string& message)>& onError);
+std::vector<TSourceFile>
+collect_sources(const std::vector<std::string>& arguments, const TSourceExtensions& extensions,
+                const std::function<void(const std::string& message)>& onError);
 
 }  // namespace tabulex

@@ -1,11 +1,10 @@
 #include "cli/SourceText.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include "analysis/FileBytes.h"
 
@@ -58,7 +57,8 @@ bool TSourceText::readDirectly(const std::string& path)
     char* data = nullptr;
     if (size >= kMappedFrom) {
         mapSize_ = size + 2;
-        map_ = ::mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        map_ = ::mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
         if (map_ == MAP_FAILED) {
             map_ = nullptr;
             return false;

@@ -22,8 +22,7 @@ namespace tabulex {
 
 EIniFileError::EIniFileError(const std::string& fileName)
     : std::runtime_error("Unable to write to " + fileName), fileName_(fileName)
-{
-}
+{}
 
 namespace {
 
@@ -45,7 +44,8 @@ std::vector<Line> split_lines(std::string_view content)
         if (c != '\r' && c != '\n')
             continue;
         const bool crlf = c == '\r' && i + 1 < content.size() && content[i + 1] == '\n';
-        lines.push_back({std::string(content.substr(start, i - start)), crlf ? "\r\n" : std::string(1, c)});
+        lines.push_back(
+            {std::string(content.substr(start, i - start)), crlf ? "\r\n" : std::string(1, c)});
         if (crlf)
             ++i;
         start = i + 1;
@@ -70,8 +70,9 @@ char lower_ascii(char c)
 
 bool equal_ci(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower_ascii(x) == lower_ascii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lower_ascii(x) == lower_ascii(y);
+           });
 }
 
 std::string_view trim_blanks(std::string_view s)
@@ -139,7 +140,8 @@ KeyPlace find_key(const std::vector<Line>& lines, std::string_view section, std:
 std::string clean_value(std::string_view raw)
 {
     std::string_view value = trim_blanks(raw);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return std::string(value.substr(0, TIniFile::kMaxValueLength));
 }
@@ -202,7 +204,8 @@ std::pair<FilePtr, fs::path> create_temp_beside(const fs::path& target)
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     for (int attempt = 0; attempt < 8; ++attempt) {
         char suffix[24];
-        std::snprintf(suffix, sizeof suffix, ".%08llx.tmp", static_cast<unsigned long long>(random() & 0xffffffffULL));
+        std::snprintf(suffix, sizeof suffix, ".%08llx.tmp",
+                      static_cast<unsigned long long>(random() & 0xffffffffULL));
         fs::path temp = folder / (target.filename().string() + suffix);
         if (FilePtr f{std::fopen(temp.c_str(), "wbx")})
             return {std::move(f), std::move(temp)};
@@ -241,10 +244,12 @@ bool replace_in_place(const fs::path& target, std::string_view oldContent, std::
     FilePtr file{std::fopen(target.c_str(), "r+b")};
     if (!file)
         return false;
-    const auto mismatch = std::mismatch(oldContent.begin(), oldContent.end(), content.begin(), content.end());
+    const auto mismatch =
+        std::mismatch(oldContent.begin(), oldContent.end(), content.begin(), content.end());
     const auto from = static_cast<std::size_t>(mismatch.first - oldContent.begin());
     const auto rewrite = [&](std::string_view bytes) {
-        return std::fseek(file.get(), static_cast<long>(from), SEEK_SET) == 0 && write_all(file.get(), bytes.substr(from));
+        return std::fseek(file.get(), static_cast<long>(from), SEEK_SET) == 0 &&
+               write_all(file.get(), bytes.substr(from));
     };
     bool ok = rewrite(content);
     std::error_code ec;
@@ -277,9 +282,11 @@ std::string single_line(std::string_view value)
 
 }  // namespace
 
-TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName))
+{}
 
-std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue) const
 {
     std::string content;
     if (read_file(fileName_, content) != FileState::Read)

@@ -1,17 +1,18 @@
 #include "config/ListingSettingsFile.h"
 
-#include "config/IniFile.h"
-
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <variant>
 
+#include "config/IniFile.h"
+
 namespace tabulex {
 
 namespace {
 
-using Field = std::variant<bool TListingSettings::*, int TListingSettings::*, std::string TListingSettings::*>;
+using Field = std::variant<bool TListingSettings::*, int TListingSettings::*,
+                           std::string TListingSettings::*>;
 
 struct SettingsKey {
     const char* section;
@@ -45,8 +46,14 @@ struct Reader {
     TListingSettings& into;
     const TListingSettings& defaults;
 
-    void operator()(bool TListingSettings::*f) const { into.*f = ini.ReadBool(entry.section, entry.key, defaults.*f); }
-    void operator()(int TListingSettings::*f) const { into.*f = ini.ReadInteger(entry.section, entry.key, defaults.*f); }
+    void operator()(bool TListingSettings::*f) const
+    {
+        into.*f = ini.ReadBool(entry.section, entry.key, defaults.*f);
+    }
+    void operator()(int TListingSettings::*f) const
+    {
+        into.*f = ini.ReadInteger(entry.section, entry.key, defaults.*f);
+    }
     void operator()(std::string TListingSettings::*f) const
     {
         into.*f = ini.ReadString(entry.section, entry.key, defaults.*f);
@@ -58,9 +65,18 @@ struct Writer {
     const SettingsKey& entry;
     const TListingSettings& from;
 
-    void operator()(bool TListingSettings::*f) const { ini.WriteBool(entry.section, entry.key, from.*f); }
-    void operator()(int TListingSettings::*f) const { ini.WriteInteger(entry.section, entry.key, from.*f); }
-    void operator()(std::string TListingSettings::*f) const { ini.WriteString(entry.section, entry.key, from.*f); }
+    void operator()(bool TListingSettings::*f) const
+    {
+        ini.WriteBool(entry.section, entry.key, from.*f);
+    }
+    void operator()(int TListingSettings::*f) const
+    {
+        ini.WriteInteger(entry.section, entry.key, from.*f);
+    }
+    void operator()(std::string TListingSettings::*f) const
+    {
+        ini.WriteString(entry.section, entry.key, from.*f);
+    }
 };
 
 }  // namespace

@@ -1,9 +1,9 @@
 #pragma once
-#include "analysis/ListingSettings.h"
-
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "analysis/ListingSettings.h"
 
 namespace tabulex {
 

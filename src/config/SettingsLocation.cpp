@@ -1,10 +1,9 @@
 #include "config/SettingsLocation.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 namespace tabulex {
 

@@ -1,12 +1,5 @@
 #include "config/config.h"
 
-#include "config/IniFile.h"
-#include "config/ListingSettingsFile.h"
-#include "config/SettingsLocation.h"
-#include "dialogs/TDialogs.h"
-#include "config/TRadioGroup.h"
-#include "text/TextCodec.h"
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
@@ -23,11 +16,18 @@
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QStyle>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <QWindow>
 #include <algorithm>
 #include <filesystem>
+
+#include "config/IniFile.h"
+#include "config/ListingSettingsFile.h"
+#include "config/SettingsLocation.h"
+#include "config/TRadioGroup.h"
+#include "dialogs/TDialogs.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 
@@ -45,12 +45,17 @@ constexpr int kMarkerLimit = 10;
 // the field itself (for example one read from the settings file) may be longer.
 class TypedLengthValidator : public QValidator {
 public:
-    TypedLengthValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit), ceiling_(limit) {}
+    TypedLengthValidator(int limit, QObject* parent)
+        : QValidator(parent), limit_(limit), ceiling_(limit)
+    {}
 
     /// Lets the field hold a text of `length` characters without refusing it.
     void allow(qsizetype length) { ceiling_ = std::max<qsizetype>(limit_, length); }
 
-    State validate(QString& input, int&) const override { return input.size() <= ceiling_ ? Acceptable : Invalid; }
+    State validate(QString& input, int&) const override
+    {
+        return input.size() <= ceiling_ ? Acceptable : Invalid;
+    }
 
 private:
     int limit_;
@@ -88,7 +93,8 @@ QLineEdit* make_edit(QWidget* parent, int left, int top, int limit, const QStrin
     auto* validator = new TypedLengthValidator(limit, edit);
     edit->setValidator(validator);
     // Shortening the text lowers the ceiling again, so the user cannot grow it past the limit.
-    QObject::connect(edit, &QLineEdit::textChanged, validator, [validator](const QString& t) { validator->allow(t.size()); });
+    QObject::connect(edit, &QLineEdit::textChanged, validator,
+                     [validator](const QString& t) { validator->allow(t.size()); });
     return edit;
 }
 
@@ -123,7 +129,8 @@ QCheckBox* make_check(QWidget* parent, const QString& caption, QRect geometry, b
     return box;
 }
 
-QPushButton* make_button(QWidget* parent, const QString& caption, int left, QStyle::StandardPixmap glyph)
+QPushButton* make_button(QWidget* parent, const QString& caption, int left,
+                         QStyle::StandardPixmap glyph)
 {
     auto* button = new QPushButton(parent->style()->standardIcon(glyph), caption, parent);
     button->setGeometry(left, 4, 75, 25);
@@ -158,13 +165,15 @@ TF_config::TF_config(TListingSettings& settings, QWidget* parent)
     : QDialog(parent), settings_(settings), settingsPath_(defaultSettingsPath())
 {
     setWindowTitle(QStringLiteral("Configurações"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     // Where the window font is missing, prefer a face of like width to the toolkit's fallback.
     const QString windowFamily = QStringLiteral("MS Sans Serif");
     if (QFont::substitutes(windowFamily).isEmpty())
-        QFont::insertSubstitutions(windowFamily, {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                                                  QStringLiteral("Liberation Sans")});
+        QFont::insertSubstitutions(windowFamily,
+                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                    QStringLiteral("Liberation Sans")});
     setFont(QFont(windowFamily, 8));
 
     auto* layout = new QVBoxLayout(this);
@@ -177,9 +186,10 @@ TF_config::TF_config(TListingSettings& settings, QWidget* parent)
 
     buildMenu();
     // Created in tab order; setTabOrders states it once more.
-    RG_tipo_ident = new TRadioGroup(QStringLiteral("Apresentação de Níveis"),
-                                    {QStringLiteral("Com Colunas"), QStringLiteral("Só números"), QStringLiteral("Nenhum")},
-                                    ClientArea);
+    RG_tipo_ident = new TRadioGroup(
+        QStringLiteral("Apresentação de Níveis"),
+        {QStringLiteral("Com Colunas"), QStringLiteral("Só números"), QStringLiteral("Nenhum")},
+        ClientArea);
     RG_tipo_ident->setGeometry(12, 98, 158, 76);
     RG_tipo_ident->setItemIndex(0);
     buildMarkers();
@@ -199,10 +209,14 @@ TF_config::~TF_config() = default;
 void TF_config::buildMenu()
 {
     Arquivos1 = MainMenu1->addMenu(QStringLiteral("Arquivos"));
-    SalvarConfiguracao1 = Arquivos1->addAction(QStringLiteral("Salvar Configuração"), this, &TF_config::BB_salvarClick);
-    LerConfiguracao1 = Arquivos1->addAction(QStringLiteral("Ler Configuração"), this, &TF_config::BB_lerClick);
-    ConfiguracaoPadrao1 = Arquivos1->addAction(QStringLiteral("Configuração Padrão"), this, &TF_config::BB_defaultClick);
-    EfetivarConfiguracao1 = Arquivos1->addAction(QStringLiteral("Efetivar Configuração"), this, &TF_config::BB_okClick);
+    SalvarConfiguracao1 = Arquivos1->addAction(QStringLiteral("Salvar Configuração"), this,
+                                               &TF_config::BB_salvarClick);
+    LerConfiguracao1 =
+        Arquivos1->addAction(QStringLiteral("Ler Configuração"), this, &TF_config::BB_lerClick);
+    ConfiguracaoPadrao1 = Arquivos1->addAction(QStringLiteral("Configuração Padrão"), this,
+                                               &TF_config::BB_defaultClick);
+    EfetivarConfiguracao1 =
+        Arquivos1->addAction(QStringLiteral("Efetivar Configuração"), this, &TF_config::BB_okClick);
     N1 = Arquivos1->addSeparator();
     // "Sair" leaves the window as "Cancelar" does.
     Sair1 = Arquivos1->addAction(QStringLiteral("Sair"), this, &QDialog::reject);
@@ -285,10 +299,14 @@ void TF_config::buildExample()
         int levelTop;
     };
     const Row rows[] = {
-        {L_linha1, L_ident1, "00131", "{1}", 18, 18},   {L_linha2, L_ident2, "00132", "|", 34, 34},
-        {L_linha3, L_ident3, "00133", ">>>", 50, 49},   {L_linha4, L_ident4, "00134", "|", 67, 66},
-        {L_linha5, L_ident5, "00135", "|{2}", 82, 81},  {L_linha6, L_ident6, "00136", "||", 99, 98},
-        {L_linha7, L_ident7, "00137", "|{2}", 115, 113}, {L_linha8, L_ident8, "00138", "{1}", 131, 129},
+        {L_linha1, L_ident1, "00131", "{1}", 18, 18},
+        {L_linha2, L_ident2, "00132", "|", 34, 34},
+        {L_linha3, L_ident3, "00133", ">>>", 50, 49},
+        {L_linha4, L_ident4, "00134", "|", 67, 66},
+        {L_linha5, L_ident5, "00135", "|{2}", 82, 81},
+        {L_linha6, L_ident6, "00136", "||", 99, 98},
+        {L_linha7, L_ident7, "00137", "|{2}", 115, 113},
+        {L_linha8, L_ident8, "00138", "{1}", 131, 129},
     };
     const auto example_label = [&](const char* text, int left, int top) {
         auto* label = new QLabel(GroupBox2);
@@ -319,8 +337,9 @@ void TF_config::buildReport()
     CB_xref = make_check(GroupBox4, QStringLiteral("Xref"), {105, 19, 52, 17}, false);
     CB_unit = make_check(GroupBox4, QStringLiteral("Units"), {107, 57, 70, 17}, false);
     CB_proc = make_check(GroupBox4, QStringLiteral("Proc/Func"), {15, 59, 76, 17}, false);
-    RG_colunas = new TRadioGroup(QStringLiteral("Qtd Colunas"), {QStringLiteral("1 Coluna"), QStringLiteral("2 Colunas")},
-                                 GroupBox4);
+    RG_colunas =
+        new TRadioGroup(QStringLiteral("Qtd Colunas"),
+                        {QStringLiteral("1 Coluna"), QStringLiteral("2 Colunas")}, GroupBox4);
     RG_colunas->setGeometry(230, 15, 92, 65);
     RG_colunas->setItemIndex(1);
 }
@@ -330,8 +349,9 @@ void TF_config::setTabOrders()
     std::vector<QWidget*> order;
     for (int i = 0; i < RG_tipo_ident->count(); ++i)
         order.push_back(RG_tipo_ident->button(i));
-    order.insert(order.end(), {E_col, E_begin, E_prenivel, E_sufnivel, E_preend, E_sufend, E_suffnivel, E_prefnivel,
-                               CB_linhas, CB_final, CB_list, CB_xref, CB_unit, CB_proc});
+    order.insert(order.end(),
+                 {E_col, E_begin, E_prenivel, E_sufnivel, E_preend, E_sufend, E_suffnivel,
+                  E_prefnivel, CB_linhas, CB_final, CB_list, CB_xref, CB_unit, CB_proc});
     for (int i = 0; i < RG_colunas->count(); ++i)
         order.push_back(RG_colunas->button(i));
     order.insert(order.end(), {BB_ok, BB_cancel, BB_default, BB_salvar, BB_ler});
@@ -345,7 +365,8 @@ void TF_config::connectChanges()
     connect(CB_linhas, &QCheckBox::toggled, this, &TF_config::CB_linhasClick);
     connect(CB_final, &QCheckBox::toggled, this, &TF_config::montar_exemplo);
     connect(RG_tipo_ident, &TRadioGroup::itemIndexChanged, this, &TF_config::montar_exemplo);
-    for (QLineEdit* edit : {E_col, E_begin, E_prenivel, E_sufnivel, E_preend, E_sufend, E_prefnivel, E_suffnivel})
+    for (QLineEdit* edit :
+         {E_col, E_begin, E_prenivel, E_sufnivel, E_preend, E_sufend, E_prefnivel, E_suffnivel})
         connect(edit, &QLineEdit::textChanged, this, &TF_config::montar_exemplo);
     connect(RG_colunas, &TRadioGroup::itemIndexChanged, this, &TF_config::RG_colunasClick);
 }
@@ -374,14 +395,16 @@ void TF_config::setSettingsPath(std::string path)
 
 std::string TF_config::defaultSettingsPath()
 {
-    std::filesystem::path beside(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+    std::filesystem::path beside(
+        QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
     beside.replace_extension(".ini");
     return choose_settings_path(beside.string(), userSettingsPath());
 }
 
 std::string TF_config::userSettingsPath()
 {
-    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (userFolder.isEmpty())
         return {};
     return QFile::encodeName(userFolder + QStringLiteral("/tabulex/tabulex.ini")).toStdString();
@@ -456,8 +479,14 @@ void TF_config::montar_exemplo()
     const QString closes = E_prefnivel->text();
     const QString closesAfter = E_suffnivel->text();
     const std::array<QString, 8> withColumns{
-        opens + u'1' + opensAfter, col,       E_begin->text(), col, col + opens + u'2' + opensAfter,
-        col + col,                 col + closes + u'2' + closesAfter, closes + u'1' + closesAfter,
+        opens + u'1' + opensAfter,
+        col,
+        E_begin->text(),
+        col,
+        col + opens + u'2' + opensAfter,
+        col + col,
+        col + closes + u'2' + closesAfter,
+        closes + u'1' + closesAfter,
     };
     const std::array<QString, 8> numbersOnly{
         QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"),
@@ -466,16 +495,25 @@ void TF_config::montar_exemplo()
     const auto levels = levelLabels();
     for (std::size_t i = 0; i < levels.size(); ++i) {
         switch (RG_tipo_ident->itemIndex()) {
-        case 0: set_caption(levels[i], withColumns[i]); break;
-        case 1: set_caption(levels[i], numbersOnly[i]); break;
-        case 2: set_caption(levels[i], QStringLiteral(" ")); break;
-        default: break;  // no style chosen: the labels keep their captions
+        case 0:
+            set_caption(levels[i], withColumns[i]);
+            break;
+        case 1:
+            set_caption(levels[i], numbersOnly[i]);
+            break;
+        case 2:
+            set_caption(levels[i], QStringLiteral(" "));
+            break;
+        default:
+            break;  // no style chosen: the labels keep their captions
         }
     }
 
     const bool final = CB_final->isChecked();
-    set_caption(L_final1, final ? E_preend->text() + QStringLiteral("135") + E_sufend->text() : QString());
-    set_caption(L_final2, final ? E_preend->text() + QStringLiteral("133") + E_sufend->text() : QString());
+    set_caption(L_final1,
+                final ? E_preend->text() + QStringLiteral("135") + E_sufend->text() : QString());
+    set_caption(L_final2,
+                final ? E_preend->text() + QStringLiteral("133") + E_sufend->text() : QString());
 }
 
 void TF_config::BB_okClick()
@@ -499,7 +537,8 @@ void TF_config::BB_salvarClick()
     } catch (const EIniFileError& error) {
         // Coming back from this message is no return from another window: keep the controls.
         inOwnMessage_ = true;
-        TDialogs::current().showMessage(this, QStringLiteral("Unable to write to ") + QFile::decodeName(error.fileName().c_str()));
+        TDialogs::current().showMessage(this, QStringLiteral("Unable to write to ") +
+                                                  QFile::decodeName(error.fileName().c_str()));
         inOwnMessage_ = false;
     }
 }
@@ -572,8 +611,10 @@ void TF_config::noteFocusWindow(QWindow* window)
 // Sizes the client area so that the window, frame included, measures 505 x 495.
 void TF_config::applyOuterGeometry(bool centre)
 {
-    const QMargins frame = windowHandle() && isVisible() ? windowHandle()->frameMargins() : kAssumedFrame;
-    const QSize client(kOuterWidth - frame.left() - frame.right(), kOuterHeight - frame.top() - frame.bottom());
+    const QMargins frame =
+        windowHandle() && isVisible() ? windowHandle()->frameMargins() : kAssumedFrame;
+    const QSize client(kOuterWidth - frame.left() - frame.right(),
+                       kOuterHeight - frame.top() - frame.bottom());
     const bool resized = client != size();
     if (resized)
         setFixedSize(client);
@@ -581,7 +622,8 @@ void TF_config::applyOuterGeometry(bool centre)
         return;
     if (const QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        move(area.x() + (area.width() - kOuterWidth) / 2, area.y() + (area.height() - kOuterHeight) / 2);
+        move(area.x() + (area.width() - kOuterWidth) / 2,
+             area.y() + (area.height() - kOuterHeight) / 2);
     }
 }
 

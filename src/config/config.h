@@ -1,11 +1,11 @@
 #pragma once
-#include "analysis/ListingSettings.h"
-#include "config/ListingSettingsFile.h"
-
 #include <QDialog>
 #include <array>
 #include <functional>
 #include <string>
+
+#include "analysis/ListingSettings.h"
+#include "config/ListingSettingsFile.h"
 
 class QAction;
 class QCheckBox;

@@ -51,18 +51,19 @@ QString TDialogs::saveFileNameFiltered(QWidget* parent, const QString& caption,
     const QStringList filters = filter.split(QStringLiteral(";;"));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog, &filters, &defaultSuffix](const QString& chosen) {
-        if (!filters.isEmpty() && chosen == filters.first()) {
-            dialog.setDefaultSuffix(defaultSuffix);
-            return;
-        }
-        // The extension of the entry's first pattern, as in "(*.pdf)".
-        const qsizetype star = chosen.indexOf(QStringLiteral("*."));
-        if (star < 0)
-            return;
-        QString suffix = chosen.mid(star + 2);
-        const qsizetype end = suffix.indexOf(QRegularExpression(QStringLiteral("[ );]")));
-        dialog.setDefaultSuffix(end < 0 ? suffix : suffix.left(end));
-    });
+                         if (!filters.isEmpty() && chosen == filters.first()) {
+                             dialog.setDefaultSuffix(defaultSuffix);
+                             return;
+                         }
+                         // The extension of the entry's first pattern, as in "(*.pdf)".
+                         const qsizetype star = chosen.indexOf(QStringLiteral("*."));
+                         if (star < 0)
+                             return;
+                         QString suffix = chosen.mid(star + 2);
+                         const qsizetype end =
+                             suffix.indexOf(QRegularExpression(QStringLiteral("[ );]")));
+                         dialog.setDefaultSuffix(end < 0 ? suffix : suffix.left(end));
+                     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     selectedFilter = dialog.selectedNameFilter();
@@ -78,11 +79,12 @@ std::optional<QFont> TDialogs::chooseFont(QWidget* parent, const QFont& initial)
     return font;
 }
 
-std::optional<int> TDialogs::askNumber(QWidget* parent, const QString& caption, const QString& label, int value,
-                                       int minimum, int maximum)
+std::optional<int> TDialogs::askNumber(QWidget* parent, const QString& caption,
+                                       const QString& label, int value, int minimum, int maximum)
 {
     bool ok = false;
-    const int number = QInputDialog::getInt(parent, caption, label, value, minimum, maximum, 1, &ok);
+    const int number =
+        QInputDialog::getInt(parent, caption, label, value, minimum, maximum, 1, &ok);
     if (!ok)
         return std::nullopt;
     return number;

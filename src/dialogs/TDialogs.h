@@ -29,8 +29,8 @@ public:
     virtual std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial);
     /// Whole-number input between `minimum` and `maximum`, preset to `value`; no value when
     /// cancelled.
-    virtual std::optional<int> askNumber(QWidget* parent, const QString& caption, const QString& label,
-                                         int value, int minimum, int maximum);
+    virtual std::optional<int> askNumber(QWidget* parent, const QString& caption,
+                                         const QString& label, int value, int minimum, int maximum);
     /// Message box with an OK button and the warning icon (every message the program shows
     /// reports something that went wrong).
     virtual void showMessage(QWidget* parent, const QString& text);

@@ -123,7 +123,13 @@ constexpr std::string_view kScript = R"js((function () {
 
 }  // namespace
 
-std::string_view style_sheet() { return kStyleSheet; }
-std::string_view page_script() { return kScript; }
+std::string_view style_sheet()
+{
+    return kStyleSheet;
+}
+std::string_view page_script()
+{
+    return kScript;
+}
 
 }  // namespace tabulex

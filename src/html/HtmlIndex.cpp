@@ -21,14 +21,16 @@ void append_count(std::string& out, std::size_t count)
     out += "</td>";
 }
 
-void append_folder(std::string& out, const std::string& folder, std::vector<const THtmlSource*>& sources)
+void append_folder(std::string& out, const std::string& folder,
+                   std::vector<const THtmlSource*>& sources)
 {
     std::sort(sources.begin(), sources.end(),
               [](const THtmlSource* a, const THtmlSource* b) { return a->name < b->name; });
     out += "<section class=\"pasta\">\n<h2>";
     append_name(out, folder);
     out += "</h2>\n<table>\n<thead><tr><th>Arquivo</th><th class=\"num\">Linhas</th>"
-           "<th class=\"num\">Rotinas</th><th class=\"num\">Nomes declarados</th></tr></thead>\n<tbody>\n";
+           "<th class=\"num\">Rotinas</th><th class=\"num\">Nomes "
+           "declarados</th></tr></thead>\n<tbody>\n";
     for (const THtmlSource* source : sources) {
         out += "<tr class=\"item\"><td><a href=\"";
         append_url_path(out, source->page);
@@ -51,11 +53,13 @@ void append_index_page(std::string& out, const std::vector<const THtmlSource*>& 
     for (const THtmlSource* source : sources)
         folders[source->folder].push_back(source);
 
-    out += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n"
-           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-           "<title>\xC3\x8Dndice \xE2\x80\x94 Tabulex</title>\n<link rel=\"stylesheet\" href=\"tabulex.css\">\n"
-           "<script src=\"tabulex.js\" defer></script>\n</head>\n<body class=\"indice\">\n<header>\n"
-           "<h1>\xC3\x8Dndice</h1>\n<span class=\"caminho\">";
+    out +=
+        "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        "<title>\xC3\x8Dndice \xE2\x80\x94 Tabulex</title>\n<link rel=\"stylesheet\" "
+        "href=\"tabulex.css\">\n"
+        "<script src=\"tabulex.js\" defer></script>\n</head>\n<body class=\"indice\">\n<header>\n"
+        "<h1>\xC3\x8Dndice</h1>\n<span class=\"caminho\">";
     append_decimal(out, static_cast<long long>(sources.size()));
     out += sources.size() == 1 ? " arquivo" : " arquivos";
     out += "</span>\n<label class=\"filtro\">Filtrar <input id=\"filtro\" type=\"search\" "

@@ -2,10 +2,10 @@
 #include <optional>
 
 #include "analysis/DecimalText.h"
+#include "analysis/SourceEncoding.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlText.h"
 #include "html/ListingStyle.h"
-#include "analysis/SourceEncoding.h"
 
 namespace tabulex {
 
@@ -34,7 +34,8 @@ public:
             std::sort(lines.begin(), lines.end());
         for (auto it = source.uses.rbegin(); it != source.uses.rend(); ++it) {
             const THtmlSource* unit = units(*it);
-            if (unit && unit != &source && std::find(used_.begin(), used_.end(), unit) == used_.end())
+            if (unit && unit != &source &&
+                std::find(used_.begin(), used_.end(), unit) == used_.end())
                 used_.push_back(unit);
         }
     }
@@ -101,13 +102,20 @@ void append_line_href(std::string& out, const THtmlSource* unit, long long line)
 std::pair<const char*, const char*> run_tags(TRunClass kind)
 {
     switch (kind) {
-    case TRunClass::Keyword: return {"<b>", "</b>"};
-    case TRunClass::Comment: return {"<i>", "</i>"};
-    case TRunClass::Prefix: return {"<span class=p>", "</span>"};
-    case TRunClass::String: return {"<span class=s>", "</span>"};
-    case TRunClass::Number: return {"<span class=m>", "</span>"};
-    case TRunClass::Directive: return {"<span class=d>", "</span>"};
-    default: return {"<span>", "</span>"};
+    case TRunClass::Keyword:
+        return {"<b>", "</b>"};
+    case TRunClass::Comment:
+        return {"<i>", "</i>"};
+    case TRunClass::Prefix:
+        return {"<span class=p>", "</span>"};
+    case TRunClass::String:
+        return {"<span class=s>", "</span>"};
+    case TRunClass::Number:
+        return {"<span class=m>", "</span>"};
+    case TRunClass::Directive:
+        return {"<span class=d>", "</span>"};
+    default:
+        return {"<span>", "</span>"};
     }
 }
 
@@ -118,18 +126,24 @@ bool all_blank(std::string_view bytes)
 
 class TPageWriter {
 public:
-    TPageWriter(std::string& out, THtmlSource& source, const std::string& bytes, const StringList& listing,
-                const TListingSettings& settings, const TUnitLookup& units)
-        : out_(out), source_(source), bytes_(bytes), listing_(listing), settings_(settings), units_(units),
+    TPageWriter(std::string& out, THtmlSource& source, const std::string& bytes,
+                const StringList& listing, const TListingSettings& settings,
+                const TUnitLookup& units)
+        : out_(out),
+          source_(source),
+          bytes_(bytes),
+          listing_(listing),
+          settings_(settings),
+          units_(units),
           encoding_(detect_source_encoding(bytes)),
           resolver_(source, units, static_cast<long long>(listing.size()))
-    {
-    }
+    {}
 
     void write()
     {
         source_.lines = listing_.size();
-        source_.routines = source_.lists.ListBox4.size() >= 3 ? (source_.lists.ListBox4.size() - 3) / 2 : 0;
+        source_.routines =
+            source_.lists.ListBox4.size() >= 3 ? (source_.lists.ListBox4.size() - 3) / 2 : 0;
         TXrefDeclaration declaration;
         source_.names = static_cast<std::size_t>(std::count_if(
             source_.lists.listbox3.begin(), source_.lists.listbox3.end(),
@@ -155,7 +169,8 @@ private:
                 "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
         name(source_.name);
         out_ += " \xE2\x80\x94 Tabulex</title>\n<link rel=\"stylesheet\" href=\"tabulex.css\">\n"
-                "<script src=\"tabulex.js\" defer></script>\n</head>\n<body class=\"fonte\">\n<header>\n"
+                "<script src=\"tabulex.js\" defer></script>\n</head>\n<body "
+                "class=\"fonte\">\n<header>\n"
                 "<a class=\"voltar\" href=\"index.html\">\xC3\x8Dndice</a>\n<h1>";
         name(source_.name);
         out_ += "</h1>\n<span class=\"caminho\">";
@@ -163,8 +178,9 @@ private:
         out_ += "</span>\n<form id=\"ir\" class=\"ir\"><label>Ir para a linha "
                 "<input id=\"linha\" type=\"number\" min=\"1\" max=\"";
         append_decimal(out_, static_cast<long long>(std::max<std::size_t>(listing_.size(), 1)));
-        out_ += "\" inputmode=\"numeric\"></label> <button type=\"submit\">Ir</button></form>\n<nav>"
-                "<a href=\"#listagem\">Listagem</a>";
+        out_ +=
+            "\" inputmode=\"numeric\"></label> <button type=\"submit\">Ir</button></form>\n<nav>"
+            "<a href=\"#listagem\">Listagem</a>";
         if (settings_.xref)
             out_ += " <a href=\"#variaveis\">Vari\xC3\xA1veis</a>";
         if (settings_.proc_func)
@@ -177,9 +193,10 @@ private:
     void listing()
     {
         out_ += "<section id=\"listagem\">\n<h2>Listagem</h2>\n<pre class=\"listagem\">";
-        style_listing(bytes_, listing_, settings_, [this](std::size_t index, std::span<const TStyledRun> runs) {
-            listingLine(static_cast<long long>(index) + 1, listing_[index], runs);
-        });
+        style_listing(bytes_, listing_, settings_,
+                      [this](std::size_t index, std::span<const TStyledRun> runs) {
+                          listingLine(static_cast<long long>(index) + 1, listing_[index], runs);
+                      });
         out_ += "</pre>\n</section>\n";
     }
 
@@ -299,7 +316,8 @@ private:
         TXrefDeclaration declaration;
         for (const std::string& item : source_.lists.listbox3) {
             if (parse_xref_declaration(item, declaration)) {
-                itemWithLink(item, declaration.numberStart, declaration.numberLength, declaration.line);
+                itemWithLink(item, declaration.numberStart, declaration.numberLength,
+                             declaration.line);
             } else if (!referenceItem(item)) {
                 itemText(item);
             }
@@ -333,7 +351,8 @@ private:
         openList("procs", "Proc/Func");
         for (const std::string& item : source_.lists.ListBox4) {
             std::size_t digits = 0;
-            while (digits < item.size() && digits < 12 && item[digits] >= '0' && item[digits] <= '9')
+            while (digits < item.size() && digits < 12 && item[digits] >= '0' &&
+                   item[digits] <= '9')
                 ++digits;
             if (digits >= 4 && item.compare(digits, 3, " : ") == 0) {
                 long long line = 0;
@@ -384,8 +403,9 @@ private:
 
 }  // namespace
 
-void append_source_page(std::string& out, THtmlSource& source, const std::string& bytes, const StringList& listing,
-                        const TListingSettings& settings, const TUnitLookup& units)
+void append_source_page(std::string& out, THtmlSource& source, const std::string& bytes,
+                        const StringList& listing, const TListingSettings& settings,
+                        const TUnitLookup& units)
 {
     TPageWriter(out, source, bytes, listing, settings, units).write();
 }

@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "html/HtmlSource.h"
 #include "analysis/ListingSettings.h"
 #include "analysis/StringList.h"
+#include "html/HtmlSource.h"
 
 namespace tabulex {
 
@@ -22,8 +22,9 @@ using TUnitLookup = std::function<const THtmlSource*(std::string_view unit)>;
 /// Appends the page of `source`: its listing (built from `bytes` with `settings`), then the
 /// cross reference, routine list and uses list the switches select. Sets the source's index
 /// figures.
-void append_source_page(std::string& out, THtmlSource& source, const std::string& bytes, const StringList& listing,
-                        const TListingSettings& settings, const TUnitLookup& units);
+void append_source_page(std::string& out, THtmlSource& source, const std::string& bytes,
+                        const StringList& listing, const TListingSettings& settings,
+                        const TUnitLookup& units);
 
 /// Appends the index of the written pages, grouped by folder.
 void append_index_page(std::string& out, const std::vector<const THtmlSource*>& sources);

@@ -6,9 +6,9 @@
 
 #include "analysis/DeclarationScanner.h"
 #include "analysis/FileBytes.h"
+#include "analysis/ListingBuilder.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlSource.h"
-#include "analysis/ListingBuilder.h"
 #include "html/ParallelFor.h"
 
 namespace fs = std::filesystem;
@@ -39,7 +39,7 @@ bool write_file(const fs::path& path, std::string_view bytes)
 struct THtmlSite::TData {
     TListingSettings settings;
     std::vector<std::unique_ptr<THtmlSource>> sources;
-    TNameMap<std::vector<std::size_t>> units;  // unit name -> sources of that name
+    TNameMap<std::vector<std::size_t>> units;                 // unit name -> sources of that name
     std::set<std::string> pageKeys{std::string(kIndexName)};  // page names in use, lower case
 
     // Takes a scanned source into the run: its page name and its unit name.
@@ -50,7 +50,8 @@ struct THtmlSite::TData {
         const std::string stem = file.stem().string();
         const std::string extension = file.extension().string();
         for (int n = 1;; ++n) {
-            std::string page = stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + extension + ".html";
+            std::string page =
+                stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + extension + ".html";
             if (pageKeys.insert(lower_ascii(page)).second)
                 return page;
         }
@@ -83,7 +84,8 @@ struct THtmlSite::TData {
         // One reading of the text gives the listing and the three lists.
         StringList listing;
         listing.reserve(bytes.size() / 32 + 16);
-        source.lists = analyse_source(bytes, settings, [&](std::string_view line) { listing.emplace_back(line); });
+        source.lists = analyse_source(bytes, settings,
+                                      [&](std::string_view line) { listing.emplace_back(line); });
         collect_uses(source);
         page.clear();
         page.reserve(bytes.size() * 4 + 4096);
@@ -170,12 +172,14 @@ void THtmlSite::add(const std::vector<std::string>& paths, unsigned jobs,
     }
 }
 
-bool THtmlSite::write(const std::string& dir, const std::function<void(const std::string& path)>& failure)
+bool THtmlSite::write(const std::string& dir,
+                      const std::function<void(const std::string& path)>& failure)
 {
     return write(dir, 1, failure);
 }
 
-bool THtmlSite::write(const std::string& dir, unsigned jobs, const std::function<void(const std::string& path)>& failure)
+bool THtmlSite::write(const std::string& dir, unsigned jobs,
+                      const std::function<void(const std::string& path)>& failure)
 {
     const fs::path folder(dir);
     std::error_code error;

@@ -34,7 +34,8 @@ public:
     /// is reported to `failure` with its path and skipped; returns false when any was.
     bool write(const std::string& dir, const std::function<void(const std::string& path)>& failure);
     /// The same, writing `jobs` pages at a time; failures are still reported in source order.
-    bool write(const std::string& dir, unsigned jobs, const std::function<void(const std::string& path)>& failure);
+    bool write(const std::string& dir, unsigned jobs,
+               const std::function<void(const std::string& path)>& failure);
 
     /// File name of the page of the source added as number `index` (0-based), in the folder.
     std::string pageName(std::size_t index) const;

@@ -91,7 +91,9 @@ void collect_uses(THtmlSource& source)
 {
     source.uses.clear();
     for (const std::string& item : source.lists.ListBox5)
-        for_each_used_unit(item, [&](std::size_t at, std::size_t length) { source.uses.push_back(item.substr(at, length)); });
+        for_each_used_unit(item, [&](std::size_t at, std::size_t length) {
+            source.uses.push_back(item.substr(at, length));
+        });
 }
 
 }  // namespace tabulex

@@ -30,14 +30,14 @@ using TNameMap = std::unordered_map<std::string, T, TNameHash, TNameEqual>;
 
 /// What the HTML run keeps of one source between scanning it and writing its page.
 struct THtmlSource {
-    std::string path;    ///< as given
-    std::string folder;  ///< the folder it is listed under in the index
-    std::string name;    ///< file name
-    std::string page;    ///< page file name in the output folder
-    std::string unit;    ///< file name without extension: the name other units use it by
-    TDeclarationLists lists;                 ///< while its page is written
-    std::vector<std::string> uses;           ///< units of its uses clauses, in order (from `lists`)
-    TNameMap<long long> interfaceNames;      ///< names declared in a unit's interface, and their lines
+    std::string path;               ///< as given
+    std::string folder;             ///< the folder it is listed under in the index
+    std::string name;               ///< file name
+    std::string page;               ///< page file name in the output folder
+    std::string unit;               ///< file name without extension: the name other units use it by
+    TDeclarationLists lists;        ///< while its page is written
+    std::vector<std::string> uses;  ///< units of its uses clauses, in order (from `lists`)
+    TNameMap<long long> interfaceNames;  ///< names declared in a unit's interface, and their lines
 
     // Index figures, known once the page is written.
     bool written = false;

@@ -9,10 +9,9 @@ namespace {
 // UTF-8 forms of the Windows-1252 bytes 0x80..0x9F; the five bytes the code page leaves
 // undefined keep their C1 control value, as the window's display does.
 constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 // The replacement of each byte that needs one in HTML text (nullptr: copied as it is).
@@ -42,8 +41,14 @@ void append_code_point(std::string& out, char32_t cp)
     }
 }
 
-bool needs_escape_utf8(unsigned char c) { return kEscapes[c] != nullptr; }
-bool needs_escape_1252(unsigned char c) { return c >= 0x80 || kEscapes[c] != nullptr; }
+bool needs_escape_utf8(unsigned char c)
+{
+    return kEscapes[c] != nullptr;
+}
+bool needs_escape_1252(unsigned char c)
+{
+    return c >= 0x80 || kEscapes[c] != nullptr;
+}
 
 }  // namespace
 
@@ -70,8 +75,8 @@ void append_url_path(std::string& out, std::string_view bytes)
     static constexpr char kHex[] = "0123456789ABCDEF";
     for (char ch : bytes) {
         const auto c = static_cast<unsigned char>(ch);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
         if (plain) {
             out += ch;
             continue;

@@ -9,8 +9,14 @@ namespace tabulex {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool is_letter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
 
 // The class of a token, or none for blanks, symbols and other plain bytes.
 std::optional<TRunClass> token_class(TTokenKind kind, std::string_view text)
@@ -92,7 +98,8 @@ std::optional<TLineSplit> split_with_reference(std::string_view line, std::strin
     return TLineSplit{rest.size() - text.size(), tail, parse_number(number)};
 }
 
-std::optional<TLineSplit> split_line(std::string_view line, std::string_view text, const TListingSettings& settings)
+std::optional<TLineSplit> split_line(std::string_view line, std::string_view text,
+                                     const TListingSettings& settings)
 {
     if (settings.Final)
         if (auto split = split_with_reference(line, text, settings))
@@ -105,11 +112,11 @@ std::optional<TLineSplit> split_line(std::string_view line, std::string_view tex
 // Walks the source once and hands each listing line its runs.
 class TListingStyler {
 public:
-    TListingStyler(const std::string& bytes, const StringList& listing, const TListingSettings& settings,
+    TListingStyler(const std::string& bytes, const StringList& listing,
+                   const TListingSettings& settings,
                    const std::function<void(std::size_t, std::span<const TStyledRun>)>& line)
         : bytes_(bytes), listing_(listing), settings_(settings), line_(line)
-    {
-    }
+    {}
 
     void run()
     {
@@ -124,8 +131,8 @@ public:
                 line_start = static_cast<std::size_t>(lex.RunPosition());
             } else if (auto cls = token_class(kind, lex.TokenView())) {
                 const auto start = static_cast<std::size_t>(lex.TokenPosition()) - line_start;
-                tokens_.push_back({static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(lex.TokenView().size()),
-                                   *cls, 0});
+                tokens_.push_back({static_cast<std::uint32_t>(start),
+                                   static_cast<std::uint32_t>(lex.TokenView().size()), *cls, 0});
             }
             lex.Next();
         }
@@ -164,24 +171,27 @@ private:
             }
         }
         if (split.head > prefix_start)
-            runs_.push_back({static_cast<std::uint32_t>(prefix_start), static_cast<std::uint32_t>(split.head - prefix_start),
+            runs_.push_back({static_cast<std::uint32_t>(prefix_start),
+                             static_cast<std::uint32_t>(split.head - prefix_start),
                              TRunClass::Prefix, 0});
         std::size_t covered = 0;  // end of the last token run, in the text
         for (TStyledRun token : tokens_) {
             std::size_t begin = std::max<std::size_t>(token.start, covered);
             std::size_t end = token.start + token.length;
             // Never end a run inside a UTF-8 sequence.
-            while (end < text.size() && end > 0 && (text[end] & 0xC0) == 0x80 && (text[end - 1] & 0x80))
+            while (end < text.size() && end > 0 && (text[end] & 0xC0) == 0x80 &&
+                   (text[end - 1] & 0x80))
                 ++end;
             if (end <= begin)
                 continue;
-            runs_.push_back({static_cast<std::uint32_t>(split.head + begin), static_cast<std::uint32_t>(end - begin),
-                             token.kind, 0});
+            runs_.push_back({static_cast<std::uint32_t>(split.head + begin),
+                             static_cast<std::uint32_t>(end - begin), token.kind, 0});
             covered = end;
         }
         if (split.tail > 0)
-            runs_.push_back({static_cast<std::uint32_t>(line.size() - split.tail), static_cast<std::uint32_t>(split.tail),
-                             TRunClass::EndReference, split.tail_line});
+            runs_.push_back({static_cast<std::uint32_t>(line.size() - split.tail),
+                             static_cast<std::uint32_t>(split.tail), TRunClass::EndReference,
+                             split.tail_line});
     }
 
     const std::string& bytes_;
@@ -195,8 +205,9 @@ private:
 
 }  // namespace
 
-void style_listing(const std::string& bytes, const StringList& listing, const TListingSettings& settings,
-                   const std::function<void(std::size_t index, std::span<const TStyledRun> runs)>& line)
+void style_listing(
+    const std::string& bytes, const StringList& listing, const TListingSettings& settings,
+    const std::function<void(std::size_t index, std::span<const TStyledRun> runs)>& line)
 {
     TListingStyler(bytes, listing, settings, line).run();
 }

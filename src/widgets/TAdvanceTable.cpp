@@ -1,10 +1,10 @@
 #include "widgets/TAdvanceTable.h"
 
-#include "text/TextCodec.h"
-
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <cmath>
+
+#include "text/TextCodec.h"
 
 namespace tabulex {
 

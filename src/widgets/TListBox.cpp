@@ -8,7 +8,9 @@ namespace {
 // Gives every item the list's fixed height without asking the model for each one.
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
-    FixedHeightDelegate(const TListBox* list, QObject* parent) : QStyledItemDelegate(parent), list_(list) {}
+    FixedHeightDelegate(const TListBox* list, QObject* parent)
+        : QStyledItemDelegate(parent), list_(list)
+    {}
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);

@@ -1,8 +1,5 @@
 #include "widgets/TScrollTextPanel.h"
 
-#include "dialogs/TDialogs.h"
-#include "widgets/TThreadTimer.h"
-
 #include <QEvent>
 #include <QFontMetrics>
 #include <QMetaObject>
@@ -12,11 +9,14 @@
 #include <algorithm>
 #include <exception>
 
+#include "dialogs/TDialogs.h"
+#include "widgets/TThreadTimer.h"
+
 namespace tabulex {
 
 namespace {
 
-constexpr int kTextMargin = 3;    // pixels between the inner rectangle and the text
+constexpr int kTextMargin = 3;  // pixels between the inner rectangle and the text
 constexpr int kMaxDrawnChars = 255;
 constexpr unsigned kDefaultInterval = 30;
 
@@ -41,9 +41,12 @@ bool isBlank(const QString& line)
 Qt::Alignment toQtAlignment(TScrollTextPanel::TAlignment alignment)
 {
     switch (alignment) {
-    case TScrollTextPanel::taLeftJustify: return Qt::AlignLeft;
-    case TScrollTextPanel::taRightJustify: return Qt::AlignRight;
-    case TScrollTextPanel::taCenter: break;
+    case TScrollTextPanel::taLeftJustify:
+        return Qt::AlignLeft;
+    case TScrollTextPanel::taRightJustify:
+        return Qt::AlignRight;
+    case TScrollTextPanel::taCenter:
+        break;
     }
     return Qt::AlignHCenter;
 }
@@ -76,7 +79,8 @@ QImage withTransparency(const QImage& glyph)
 }
 
 // Draws one bevel of the given width and shrinks `rect` by it.
-void drawBevel(QPainter& painter, QRect& rect, TScrollTextPanel::TPanelBevel bevel, int width, const QPalette& palette)
+void drawBevel(QPainter& painter, QRect& rect, TScrollTextPanel::TPanelBevel bevel, int width,
+               const QPalette& palette)
 {
     if (bevel == TScrollTextPanel::bvNone)
         return;
@@ -104,8 +108,8 @@ void drawBevel(QPainter& painter, QRect& rect, TScrollTextPanel::TPanelBevel bev
 
 TScrollTextPanel::TScrollTextPanel(QWidget* parent)
     : QWidget(parent),
-      timer_(std::make_unique<TThreadTimer>([this] { onTimer(); },
-                                             [this](const QString& message) { reportError(message); }))
+      timer_(std::make_unique<TThreadTimer>(
+          [this] { onTimer(); }, [this](const QString& message) { reportError(message); }))
 {
     timer_->setInterval(kDefaultInterval);
 }
@@ -536,7 +540,8 @@ void TScrollTextPanel::recalculateLocked()
         ++firstLine_;
 
     const QFontMetrics metrics(font());
-    const int height = metrics.height() + std::max(0, metrics.leading()) + (textStyle_ != bvNone ? 1 : 0);
+    const int height =
+        metrics.height() + std::max(0, metrics.leading()) + (textStyle_ != bvNone ? 1 : 0);
     lineHeight_ = static_cast<std::uint8_t>(height);  // held in one byte
 
     layoutRectsLocked(borderAmount());
@@ -546,13 +551,17 @@ void TScrollTextPanel::recalculateLocked()
     } else {
         int widest = 0;
         for (int i = firstLine_; i < count; ++i)
-            widest = std::max(widest, metrics.size(Qt::TextSingleLine | Qt::TextExpandTabs,
-                                                   lines_[i].left(kMaxDrawnChars)).width());
+            widest = std::max(widest, metrics
+                                          .size(Qt::TextSingleLine | Qt::TextExpandTabs,
+                                                lines_[i].left(kMaxDrawnChars))
+                                          .width());
         maxOffset_ = widest + textRect_.width();
     }
 
     if (image_->size() != textRect_.size())
-        *image_ = textRect_.isEmpty() ? QImage() : QImage(textRect_.size(), QImage::Format_ARGB32_Premultiplied);
+        *image_ = textRect_.isEmpty()
+                      ? QImage()
+                      : QImage(textRect_.size(), QImage::Format_ARGB32_Premultiplied);
     drawFont_ = detachedFont(font());
     background_ = palette().color(QPalette::Window);
     textColor_ = palette().color(QPalette::WindowText);
@@ -563,10 +572,11 @@ void TScrollTextPanel::recalculateLocked()
 void TScrollTextPanel::layoutRectsLocked(int border)
 {
     const QRect client = rect();
-    Edges inner{client.left() + border, client.top() + border, client.left() + client.width() - border,
-                client.top() + client.height() - border};
+    Edges inner{client.left() + border, client.top() + border,
+                client.left() + client.width() - border, client.top() + client.height() - border};
     innerRect_ = inner.toRect();
-    Edges text{inner.left + kTextMargin, inner.top + kTextMargin, inner.right - kTextMargin, inner.bottom - kTextMargin};
+    Edges text{inner.left + kTextMargin, inner.top + kTextMargin, inner.right - kTextMargin,
+               inner.bottom - kTextMargin};
 
     const int glyphWidth = glyph_.width();
     const int glyphHeight = glyph_.height();
@@ -580,7 +590,8 @@ void TScrollTextPanel::layoutRectsLocked(int border)
             text.left = glyphOrigin_.x() + glyphWidth + kTextMargin + border;
             break;
         case glGlyphRight:
-            glyphOrigin_ = QPoint(std::max(text.right - kTextMargin - glyphWidth, text.left), centredTop);
+            glyphOrigin_ =
+                QPoint(std::max(text.right - kTextMargin - glyphWidth, text.left), centredTop);
             text.right = glyphOrigin_.x() - kTextMargin - border;
             break;
         case glGlyphTop:
@@ -588,7 +599,8 @@ void TScrollTextPanel::layoutRectsLocked(int border)
             text.top = glyphOrigin_.y() + glyphHeight + kTextMargin + border;
             break;
         case glGlyphBottom:
-            glyphOrigin_ = QPoint(centredLeft, std::max(text.bottom - kTextMargin - glyphHeight, text.top));
+            glyphOrigin_ =
+                QPoint(centredLeft, std::max(text.bottom - kTextMargin - glyphHeight, text.top));
             text.bottom = glyphOrigin_.y() - kTextMargin - border;
             break;
         }
@@ -641,8 +653,8 @@ void TScrollTextPanel::drawLinesLocked(QPainter& painter)
     }
 
     painter.setFont(drawFont_);
-    const int flags = int(toQtAlignment(alignment_) | Qt::AlignTop) | Qt::TextSingleLine | Qt::TextExpandTabs |
-                      Qt::TextDontClip;
+    const int flags = int(toQtAlignment(alignment_) | Qt::AlignTop) | Qt::TextSingleLine |
+                      Qt::TextExpandTabs | Qt::TextDontClip;
     const QPoint highlightShift = textStyle_ == bvLowered ? QPoint(1, 1) : QPoint(-1, -1);
     const bool highlighted = textStyle_ == bvLowered || textStyle_ == bvRaised;
     const int count = static_cast<int>(lines_.size());

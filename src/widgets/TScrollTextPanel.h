@@ -40,7 +40,8 @@ public:
     /// Bevel and text style: none, engraved, embossed, or blank space.
     enum TPanelBevel { bvNone, bvLowered, bvRaised, bvSpace };
 
-    using TPaintClientEvent = std::function<void(TScrollTextPanel* sender, QPainter& canvas, const QRect& rect)>;
+    using TPaintClientEvent =
+        std::function<void(TScrollTextPanel* sender, QPainter& canvas, const QRect& rect)>;
     using TNotifyEvent = std::function<void(TScrollTextPanel* sender)>;
 
     explicit TScrollTextPanel(QWidget* parent = nullptr);

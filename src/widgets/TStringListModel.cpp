@@ -1,12 +1,13 @@
 #include "widgets/TStringListModel.h"
 
-#include "text/TextCodec.h"
-
 #include <algorithm>
+
+#include "text/TextCodec.h"
 
 namespace tabulex {
 
-TStringListModel::TStringListModel(QObject* parent) : QAbstractListModel(parent) {}
+TStringListModel::TStringListModel(QObject* parent) : QAbstractListModel(parent)
+{}
 
 void TStringListModel::setItems(std::vector<std::string> items, bool utf8Display)
 {
@@ -64,8 +65,9 @@ bool TStringListModel::hasLineBreak(int index) const
 QString TStringListModel::displayText(int index) const
 {
     const std::string_view bytes = displayBytes(index);
-    QString text = utf8Display_ && isValidUtf8(bytes) ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                                                       : fromCp1252(bytes);
+    QString text = utf8Display_ && isValidUtf8(bytes)
+                       ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+                       : fromCp1252(bytes);
     if (!hasLineBreak(index))
         return text;
     // Every break (CR LF, CR or LF) becomes one mark, so the item keeps to its one row.

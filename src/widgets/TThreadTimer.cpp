@@ -1,12 +1,12 @@
 #include "widgets/TThreadTimer.h"
 
-#include "dialogs/TDialogs.h"
-
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <chrono>
 #include <exception>
 #include <memory>
+
+#include "dialogs/TDialogs.h"
 
 namespace tabulex {
 
@@ -50,8 +50,7 @@ private:
 
 TThreadTimer::TThreadTimer(Handler onTimer, ErrorHandler onError)
     : onTimer_(std::move(onTimer)), onError_(onError ? std::move(onError) : uiErrorDisplay())
-{
-}
+{}
 
 TThreadTimer::~TThreadTimer()
 {
@@ -109,7 +108,8 @@ void TThreadTimer::run()
             continue;
         }
         const unsigned long changes = changes_;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
         if (wake_.wait_until(lock, deadline, [&] { return quit_ || changes_ != changes; }))
             continue;  // woken by a change: look at the settings again
         lock.unlock();

@@ -1,7 +1,5 @@
 #include "widgets/TWideListBox.h"
 
-#include "text/TextCodec.h"
-
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
@@ -11,6 +9,8 @@
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
+
+#include "text/TextCodec.h"
 
 namespace tabulex {
 
@@ -31,7 +31,8 @@ public:
         return QSize(list_->widestWidth(), list_->itemHeight());
     }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
     {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
@@ -64,11 +65,14 @@ private:
             return false;
         const TStringListModel& items = list_->Items();
         const std::string_view bytes = items.displayBytes(row);
-        const std::vector<int> at = characterIndexes(bytes, items.utf8Display() && isValidUtf8(bytes));
+        const std::vector<int> at =
+            characterIndexes(bytes, items.utf8Display() && isValidUtf8(bytes));
         QList<QTextLayout::FormatRange> formats;
         for (const TItemColour& colour : colours) {
-            const std::size_t start = std::min<std::size_t>(static_cast<std::size_t>(colour.start), bytes.size());
-            const std::size_t end = std::min<std::size_t>(start + static_cast<std::size_t>(colour.length), bytes.size());
+            const std::size_t start =
+                std::min<std::size_t>(static_cast<std::size_t>(colour.start), bytes.size());
+            const std::size_t end = std::min<std::size_t>(
+                start + static_cast<std::size_t>(colour.length), bytes.size());
             if (end <= start)
                 continue;
             QTextLayout::FormatRange range;
@@ -119,8 +123,9 @@ TWideListBox::TWideListBox(QWidget* parent) : TListBox(parent), advances_(font()
     const TStringListModel* model = &Items();
     connect(model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { onRowsInserted(first, last); });
-    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex&, int first, int last) { onRowsAboutToBeRemoved(first, last); });
+    connect(
+        model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+        [this](const QModelIndex&, int first, int last) { onRowsAboutToBeRemoved(first, last); });
     connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { onRowsRemoved(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { onModelReset(); });
 }

@@ -1,15 +1,14 @@
-#include "about/sobre.h"
-
-#include "widgets/TListBox.h"
-#include "widgets/TScrollTextPanel.h"
-#include "tabulex_version.h"
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <gtest/gtest.h>
+
+#include "about/sobre.h"
+#include "tabulex_version.h"
+#include "widgets/TListBox.h"
+#include "widgets/TScrollTextPanel.h"
 
 using namespace tabulex;
 
@@ -36,7 +35,8 @@ protected:
     // Which of the three panels show: terms, author, credits.
     std::tuple<bool, bool, bool> shown() const
     {
-        return {!window.LB_licenca->isHidden(), !window.SP_autor->isHidden(), !window.LB_creditos->isHidden()};
+        return {!window.LB_licenca->isHidden(), !window.SP_autor->isHidden(),
+                !window.LB_creditos->isHidden()};
     }
     void scroll(int steps)
     {
@@ -68,9 +68,12 @@ TEST_F(AboutWindowTest, WindowAndControlsStandWhereDesigned)
     EXPECT_EQ(window.Label3->cursor().shape(), Qt::PointingHandCursor);
 
     const std::pair<QWidget*, QRect> placed[] = {
-        {window.LB_licenca, QRect(127, 111, 318, 146)}, {window.SP_autor, QRect(124, 111, 320, 146)},
-        {window.LB_creditos, QRect(125, 110, 321, 146)}, {window.B_licenca, QRect(13, 120, 88, 25)},
-        {window.B_autor, QRect(14, 173, 88, 25)},        {window.B_creditos, QRect(13, 225, 88, 25)},
+        {window.LB_licenca, QRect(127, 111, 318, 146)},
+        {window.SP_autor, QRect(124, 111, 320, 146)},
+        {window.LB_creditos, QRect(125, 110, 321, 146)},
+        {window.B_licenca, QRect(13, 120, 88, 25)},
+        {window.B_autor, QRect(14, 173, 88, 25)},
+        {window.B_creditos, QRect(13, 225, 88, 25)},
         {window.BitBtn1, QRect(187, 267, 75, 25)},
     };
     for (const auto& [widget, geometry] : placed) {
@@ -88,8 +91,9 @@ TEST_F(AboutWindowTest, WindowAndControlsStandWhereDesigned)
 
 TEST_F(AboutWindowTest, TabOrderRunsFromThePanelsToTheButtons)
 {
-    const QList<QWidget*> order = {window.SP_autor, window.LB_licenca, window.LB_creditos, window.B_creditos,
-                                   window.B_autor,  window.B_licenca,  window.BitBtn1};
+    const QList<QWidget*> order = {window.SP_autor,   window.LB_licenca, window.LB_creditos,
+                                   window.B_creditos, window.B_autor,    window.B_licenca,
+                                   window.BitBtn1};
     // The focus chain also runs through the list boxes' own parts; keep the controls only.
     QList<QWidget*> chain;
     QWidget* widget = window.SP_autor;
@@ -161,10 +165,10 @@ TEST_F(AboutWindowTest, OtherPanelsHideTheAuthorTextWithoutStoppingIt)
 TEST_F(AboutWindowTest, ClickingTheMailAddressMakesOneMailtoRequest)
 {
     const QPointF inside(3, 3);
-    QMouseEvent press(QEvent::MouseButtonPress, inside, window.Label3->mapToGlobal(inside), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, inside, window.Label3->mapToGlobal(inside), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, inside, window.Label3->mapToGlobal(inside),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, inside, window.Label3->mapToGlobal(inside),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(window.Label3, &press);
     QApplication::sendEvent(window.Label3, &release);
     ASSERT_EQ(requests.size(), 1);

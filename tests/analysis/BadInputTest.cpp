@@ -1,14 +1,12 @@
 // Hostile and degenerate sources straight through the analysis layer: files that are not
 // files, files too long for the lexer, and texts built to push the builders to their limits.
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "analysis/DeclarationScanner.h"
 #include "analysis/FileBytes.h"
@@ -21,7 +19,8 @@ namespace {
 
 class ScratchDir {
 public:
-    ScratchDir() : path_(fs::temp_directory_path() / ("tabulex_badinput_" + std::to_string(::getpid())))
+    ScratchDir()
+        : path_(fs::temp_directory_path() / ("tabulex_badinput_" + std::to_string(::getpid())))
     {
         fs::create_directories(path_);
     }
@@ -95,7 +94,8 @@ TEST(BadInputFile, EmptyFileAndEmptyTextGiveNothing)
 TEST(BadInputText, TenThousandNestedBlocks)
 {
     constexpr int kDepth = 10000;
-    const std::string text = "implementation\n" + repeated("begin\n", kDepth) + repeated("end;\n", kDepth);
+    const std::string text =
+        "implementation\n" + repeated("begin\n", kDepth) + repeated("end;\n", kDepth);
     TListingSettings settings;
     settings.Identacao = 1;  // "Só números": short lines, the level numbers alone
     const StringList listing = build_listing(text, settings);

@@ -1,11 +1,9 @@
-#include "analysis/DeclarationScanner.h"
-
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <string>
 
 #include "SourceLines.h"
-
-#include <algorithm>
-#include <string>
+#include "analysis/DeclarationScanner.h"
 
 using namespace tabulex;
 
@@ -14,7 +12,8 @@ namespace {
 using tabulex::testing::source;
 
 const std::string kRuler(48, '-');
-const char* const kXrefTitle = "         Refer\xEA" "ncia cruzada";
+const char* const kXrefTitle = "         Refer\xEA"
+                               "ncia cruzada";
 
 /// The cross-reference items after the three heading items.
 StringList xref_body(const std::string& text)
@@ -58,10 +57,11 @@ TEST(DeclarationScanner, WorkedExampleAllThreeLists)
                                           "=(0013)  .(0013)   "}));
     EXPECT_EQ(lists.ListBox4, (StringList{" ", "         Procedures / Functions : 1", kRuler,
                                           "0008 : procedure Soma (A: Integer)     ", " "}));
-    EXPECT_EQ(lists.ListBox5, (StringList{" ", "                 Units: ", "--------------------------- ",
-                                          "Globais: ", "--------------------------- ", "Windows  SysUtils  ", " ",
-                                          "--------------------------- ", "Locais: ",
-                                          "--------------------------- ", "Classes  "}));
+    EXPECT_EQ(lists.ListBox5,
+              (StringList{" ", "                 Units: ", "--------------------------- ",
+                          "Globais: ", "--------------------------- ", "Windows  SysUtils  ", " ",
+                          "--------------------------- ",
+                          "Locais: ", "--------------------------- ", "Classes  "}));
 }
 
 TEST(DeclarationScanner, EmptyTextGivesOnlyHeadings)
@@ -76,16 +76,20 @@ TEST(DeclarationScanner, DeclarationsAndReferences)
 {
     // Only the name right before ":" is declared; uses before the declaration count nothing.
     EXPECT_EQ(xref_body(source({"X := 1;", "var A, B: Integer;", "X: Byte;", "X := B;"})),
-              (StringList{" ", "B : Integer D(0002)", ".(0004)   ", " ", "X : Byte D(0003)", "=(0004)   "}));
+              (StringList{" ", "B : Integer D(0002)", ".(0004)   ", " ", "X : Byte D(0003)",
+                          "=(0004)   "}));
 
     // Parentheses are skipped up to the first ")".
-    StringList body = xref_body(source({"var X, Y, Z: Integer;", "X := F(Y);", "F(Y, Z);", "F(G(Y), Z);"}));
+    StringList body =
+        xref_body(source({"var X, Y, Z: Integer;", "X := F(Y);", "F(Y, Z);", "F(G(Y), Z);"}));
     EXPECT_EQ(body, (StringList{" ", "Z : Integer D(0001)", ".(0004)   "}));
     body = xref_body(source({"var X: Integer; Y: Integer;", "X := F(Y);"}));
-    EXPECT_EQ(body, (StringList{" ", "X : Integer D(0001)", "=(0002)   ", " ", "Y : Integer D(0001)", " "}));
+    EXPECT_EQ(body, (StringList{" ", "X : Integer D(0001)", "=(0002)   ", " ",
+                                "Y : Integer D(0001)", " "}));
 
     // The line of a reference is that of the token after the name.
-    EXPECT_EQ(xref_body(source({"V: Integer;", "V", "  := 2;"})), (StringList{" ", "V : Integer D(0001)", "=(0003)   "}));
+    EXPECT_EQ(xref_body(source({"V: Integer;", "V", "  := 2;"})),
+              (StringList{" ", "V : Integer D(0001)", "=(0003)   "}));
 }
 
 TEST(DeclarationScanner, NamesMatchWithoutCaseAndRedeclarationsListFirst)
@@ -93,9 +97,10 @@ TEST(DeclarationScanner, NamesMatchWithoutCaseAndRedeclarationsListFirst)
     EXPECT_EQ(xref_body(source({"Total: Integer;", "total := TOTAL;"})),
               (StringList{" ", "Total : Integer D(0001)", "=(0002)  .(0002)   "}));
 
-    StringList body = xref_body(source({"Count: Integer;", "Count := 1;", "count: Byte;", "x := COUNT;"}));
-    EXPECT_EQ(body, (StringList{" ", "count : Byte D(0003)", ".(0004)   ", " ", "Count : Integer D(0001)",
-                                "=(0002)   "}));
+    StringList body =
+        xref_body(source({"Count: Integer;", "Count := 1;", "count: Byte;", "x := COUNT;"}));
+    EXPECT_EQ(body, (StringList{" ", "count : Byte D(0003)", ".(0004)   ", " ",
+                                "Count : Integer D(0001)", "=(0002)   "}));
 }
 
 TEST(DeclarationScanner, CollationPutsUnderscoreBeforeDigitsBeforeLetters)
@@ -132,36 +137,47 @@ TEST(DeclarationScanner, UsesClauses)
     EXPECT_EQ(uses_body("program P; uses A in 'a.pas', {x} B; begin end."), (StringList{"A  B  "}));
     EXPECT_TRUE(scan_declarations("unit U; interface implementation end.").ListBox5.empty());
     EXPECT_EQ(uses_body("unit U; interface implementation uses X; end."),
-              (StringList{" ", "--------------------------- ", "Locais: ", "--------------------------- ", "X  "}));
+              (StringList{" ", "--------------------------- ",
+                          "Locais: ", "--------------------------- ", "X  "}));
     // An unfinished clause at the end of the file still lists its units.
     EXPECT_EQ(uses_body("uses A, B"), (StringList{"A  B  "}));
 }
 
 TEST(DeclarationScanner, ProgramFileHasNoRoutineList)
 {
-    TDeclarationLists lists = scan_declarations(source({"program P;", "uses A;", "procedure Q;", "begin", "end;",
-                                                        "begin", "end."}));
+    TDeclarationLists lists = scan_declarations(
+        source({"program P;", "uses A;", "procedure Q;", "begin", "end;", "begin", "end."}));
     EXPECT_EQ(lists.ListBox4, (StringList{" ", "         Procedures / Functions : 0", kRuler}));
 }
 
 TEST(DeclarationScanner, InterfaceDeclarationsFieldsAndProperties)
 {
-    StringList body = xref_body(source({"interface", "type TF = class", "  Button1: TButton;",
-                                        "  property Count: Integer read FCount;", "end;",
-                                        "function GetValue: Integer;"}));
-    EXPECT_EQ(body, (StringList{" ", "Button1 : TButton D(0003)", " ", " ", "Count : Integer D(0004)", " ", " ",
-                                "GetValue : Integer D(0006)", " "}));
+    StringList body = xref_body(
+        source({"interface", "type TF = class", "  Button1: TButton;",
+                "  property Count: Integer read FCount;", "end;", "function GetValue: Integer;"}));
+    EXPECT_EQ(body,
+              (StringList{" ", "Button1 : TButton D(0003)", " ", " ", "Count : Integer D(0004)",
+                          " ", " ", "GetValue : Integer D(0006)", " "}));
     // A "//" comment after the colon is taken as the type.
     EXPECT_EQ(xref_body("X: // note\r\n  Integer;"), (StringList{" ", "X : // note D(0001)", " "}));
     // A form file: each "object Name: TType" line declares the name.
-    EXPECT_EQ(xref_body("object Form1: TForm1\r\n  object Button1: TButton\r\n  end\r\nend\r\n"),
-              (StringList{" ", "Button1 : TButton D(0002)", " ", " ", "Form1 : TForm1 D(0001)", " "}));
+    EXPECT_EQ(
+        xref_body("object Form1: TForm1\r\n  object Button1: TButton\r\n  end\r\nend\r\n"),
+        (StringList{" ", "Button1 : TButton D(0002)", " ", " ", "Form1 : TForm1 D(0001)", " "}));
 }
 
 TEST(DeclarationScanner, RoutineHeaders)
 {
     std::string text = source({
-        "unit U;", "interface", "implementation", "", "", "", "", "", "",
+        "unit U;",
+        "interface",
+        "implementation",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
         "function TFoo.GetX: Integer;",
         "class procedure TFoo.Bar;",
         "procedure Foo; forward;",
@@ -171,13 +187,13 @@ TEST(DeclarationScanner, RoutineHeaders)
         "destructor TFoo.Destroy; override;",
     });
     StringList procs = scan_declarations(text).ListBox4;
-    EXPECT_EQ(procs, (StringList{" ", "         Procedures / Functions : 6", kRuler,
-                                 "0010 : function TFoo.GetX      : Integer;", " ",
-                                 "0011 : procedure TFoo.Bar      ", " ",
-                                 "0012 : procedure Foo      ", " ",
-                                 "0013 : procedure Foo      ", " ",
-                                 "0014 : constructor TFoo.Create (A: Integer;\r\n  B: Byte)     ", " ",
-                                 "0016 : destructor TFoo.Destroy      ", " "}));
+    EXPECT_EQ(procs,
+              (StringList{" ", "         Procedures / Functions : 6", kRuler,
+                          "0010 : function TFoo.GetX      : Integer;", " ",
+                          "0011 : procedure TFoo.Bar      ", " ", "0012 : procedure Foo      ", " ",
+                          "0013 : procedure Foo      ", " ",
+                          "0014 : constructor TFoo.Create (A: Integer;\r\n  B: Byte)     ", " ",
+                          "0016 : destructor TFoo.Destroy      ", " "}));
 }
 
 TEST(DeclarationScanner, EndOfTextInsideInnerLoops)

@@ -1,10 +1,9 @@
-#include "analysis/FileBytes.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+
+#include "analysis/FileBytes.h"
 
 using tabulex::EFOpenError;
 using tabulex::read_file_bytes;

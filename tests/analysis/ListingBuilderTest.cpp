@@ -1,12 +1,9 @@
-#include "analysis/ListingBuilder.h"
-
-#include "analysis/FileBytes.h"
-
 #include <gtest/gtest.h>
+#include <string>
 
 #include "SourceLines.h"
-
-#include <string>
+#include "analysis/FileBytes.h"
+#include "analysis/ListingBuilder.h"
 
 using namespace tabulex;
 
@@ -51,7 +48,8 @@ TEST(PreencheZeros, PadsToWidthAndKeepsLongerNumbers)
 
 TEST(ListingBuilder, WorkedExampleInEachStyle)
 {
-    EXPECT_EQ(build_listing(kExample, style(0)), (StringList{
+    EXPECT_EQ(build_listing(kExample, style(0)),
+              (StringList{
                   "0001   unit Exemplo;",
                   "0002   interface",
                   "0003   implementation",
@@ -65,7 +63,8 @@ TEST(ListingBuilder, WorkedExampleInEachStyle)
                   "0011 {1}End; ///-6-///",
                   "0012   end.",
               }));
-    EXPECT_EQ(build_listing(kExample, style(1)), (StringList{
+    EXPECT_EQ(build_listing(kExample, style(1)),
+              (StringList{
                   "0001    unit Exemplo;",
                   "0002    interface",
                   "0003    implementation",
@@ -141,15 +140,15 @@ TEST(ListingBuilder, CloseAndOpenOnOneLine)
     });
     StringList out = build_listing(text, style(0));
     EXPECT_EQ(StringList(out.begin() + 3, out.end()), (StringList{
-                  "0004 {1}procedure P;",
-                  "0005 >>>begin",
-                  "0006 |{2}  if A then begin",
-                  "0007 ||    X;",
-                  "0008 |{2}  end else begin ///-6-///",
-                  "0009 ||    Y;",
-                  "0010 |{2}  end; ///-8-///",
-                  "0011 {1}end; ///-5-///",
-              }));
+                                                          "0004 {1}procedure P;",
+                                                          "0005 >>>begin",
+                                                          "0006 |{2}  if A then begin",
+                                                          "0007 ||    X;",
+                                                          "0008 |{2}  end else begin ///-6-///",
+                                                          "0009 ||    Y;",
+                                                          "0010 |{2}  end; ///-8-///",
+                                                          "0011 {1}end; ///-5-///",
+                                                      }));
     StringList numbers = build_listing(text, style(1));
     for (int i = 5; i <= 9; ++i)
         EXPECT_EQ(numbers[i].substr(0, 8), preenche_zeros(i + 1, 4) + "  2 ") << i;
@@ -175,19 +174,19 @@ TEST(ListingBuilder, RepeatTryAndCaseNestLikeBegin)
     });
     StringList out = build_listing(text, style(0));
     EXPECT_EQ(StringList(out.begin() + 2, out.end()), (StringList{
-                  "0003 {1}procedure P;",
-                  "0004 |var i: Integer;",
-                  "0005 >>>begin",
-                  "0006 |{2}  repeat",
-                  "0007 ||{3}    try",
-                  "0008 |||{4}      case i of",
-                  "0009 ||||        1: i := 2;",
-                  "0010 |||{4}      end; ///-8-///",
-                  "0011 |||    finally",
-                  "0012 ||{3}    end; ///-7-///",
-                  "0013 |{2}  until i > 0; ///-6-///",
-                  "0014 {1}end; ///-5-///",
-              }));
+                                                          "0003 {1}procedure P;",
+                                                          "0004 |var i: Integer;",
+                                                          "0005 >>>begin",
+                                                          "0006 |{2}  repeat",
+                                                          "0007 ||{3}    try",
+                                                          "0008 |||{4}      case i of",
+                                                          "0009 ||||        1: i := 2;",
+                                                          "0010 |||{4}      end; ///-8-///",
+                                                          "0011 |||    finally",
+                                                          "0012 ||{3}    end; ///-7-///",
+                                                          "0013 |{2}  until i > 0; ///-6-///",
+                                                          "0014 {1}end; ///-5-///",
+                                                      }));
 }
 
 TEST(ListingBuilder, EmptyBeginMarkerGivesThePlainPrefixButKeepsTheStartLine)
@@ -203,11 +202,11 @@ TEST(ListingBuilder, HeaderAndBeginOnOneLine)
 {
     std::string text = source({"implementation", "procedure P; begin", "  X;", "end;"});
     EXPECT_EQ(build_listing(text, style(0)), (StringList{
-                  "0001   implementation",
-                  "0002 >>>procedure P; begin",
-                  "0003 |  X;",
-                  "0004 {1}end; ///-2-///",
-              }));
+                                                 "0001   implementation",
+                                                 "0002 >>>procedure P; begin",
+                                                 "0003 |  X;",
+                                                 "0004 {1}end; ///-2-///",
+                                             }));
 }
 
 TEST(ListingBuilder, TwoCharacterColumnLosesOnlyItsFirstCharacter)
@@ -224,19 +223,20 @@ TEST(ListingBuilder, TwoCharacterColumnLosesOnlyItsFirstCharacter)
         "end;",
     });
     EXPECT_EQ(build_listing(text, s), (StringList{
-                  "0001   implementation",
-                  "0002 {1}procedure A;",
-                  "0003 | {2}  procedure B;",
-                  "0004  | >>>  begin",
-                  "0005 | {2}  end; ///-4-///",
-                  "0006  >>>begin",
-                  "0007 {1}end; ///-6-///",
-              }));
+                                          "0001   implementation",
+                                          "0002 {1}procedure A;",
+                                          "0003 | {2}  procedure B;",
+                                          "0004  | >>>  begin",
+                                          "0005 | {2}  end; ///-4-///",
+                                          "0006  >>>begin",
+                                          "0007 {1}end; ///-6-///",
+                                      }));
 }
 
 TEST(ListingBuilder, ProjectFileHasNoLevelMarkers)
 {
-    std::string text = source({"program P;", "uses A;", "procedure Q;", "begin", "  repeat until X;", "end."});
+    std::string text =
+        source({"program P;", "uses A;", "procedure Q;", "begin", "  repeat until X;", "end."});
     StringList out = build_listing(text, style(0));
     ASSERT_EQ(out.size(), 6u);
     EXPECT_EQ(out[3], "0004   begin");
@@ -258,16 +258,16 @@ TEST(ListingBuilder, ForwardRoutineShiftsLaterLinesUntilTheFinalEnd)
         "end.",
     });
     EXPECT_EQ(build_listing(text, style(0)), (StringList{
-                  "0001   implementation",
-                  "0002 {1}procedure F; forward;",
-                  "0003 |{2}procedure G;",
-                  "0004 |>>>begin",
-                  "0005 |{2}end; ///-4-///",
-                  "0006 |{2}procedure F;",
-                  "0007 |>>>begin",
-                  "0008 |{2}end; ///-7-///",
-                  "0009 {1}end. ///-2-///",
-              }));
+                                                 "0001   implementation",
+                                                 "0002 {1}procedure F; forward;",
+                                                 "0003 |{2}procedure G;",
+                                                 "0004 |>>>begin",
+                                                 "0005 |{2}end; ///-4-///",
+                                                 "0006 |{2}procedure F;",
+                                                 "0007 |>>>begin",
+                                                 "0008 |{2}end; ///-7-///",
+                                                 "0009 {1}end. ///-2-///",
+                                             }));
 }
 
 TEST(ListingBuilder, RecordInsideRoutineClosesTheRoutineLevel)
@@ -282,14 +282,14 @@ TEST(ListingBuilder, RecordInsideRoutineClosesTheRoutineLevel)
         "end;",
     });
     EXPECT_EQ(build_listing(text, style(0)), (StringList{
-                  "0001   implementation",
-                  "0002 {1}procedure P;",
-                  "0003 |type R = record",
-                  "0004 |  A: Integer;",
-                  "0005 {1}end; ///-2-///",
-                  "0006 {1}begin",
-                  "0007 {1}end; ///-6-///",
-              }));
+                                                 "0001   implementation",
+                                                 "0002 {1}procedure P;",
+                                                 "0003 |type R = record",
+                                                 "0004 |  A: Integer;",
+                                                 "0005 {1}end; ///-2-///",
+                                                 "0006 {1}begin",
+                                                 "0007 {1}end; ///-6-///",
+                                             }));
 }
 
 TEST(ListingBuilder, KeywordsInCommentsAndStringsOpenNothing)
@@ -344,21 +344,25 @@ TEST(ListingBuilder, ClassDeclarationPassesWithoutLevels)
     });
     StringList numbered = build_listing(text, style(0));
     EXPECT_EQ(StringList(numbered.begin() + 2, numbered.end()), (StringList{
-                  "0003   type",
-                  "0004     TFoo = class",
-                  "0005       A: Integer;",
-                  "0006       procedure P;",
-                  "0007     end;",
-                  "0008 {1}procedure TFoo.P;",
-                  "0009 >>>begin",
-                  "0010 {1}end; ///-9-///",
-              }));
+                                                                    "0003   type",
+                                                                    "0004     TFoo = class",
+                                                                    "0005       A: Integer;",
+                                                                    "0006       procedure P;",
+                                                                    "0007     end;",
+                                                                    "0008 {1}procedure TFoo.P;",
+                                                                    "0009 >>>begin",
+                                                                    "0010 {1}end; ///-9-///",
+                                                                }));
     StringList plain = build_listing(text, style(0, false));
     EXPECT_EQ(plain[2], "  type");
     EXPECT_EQ(plain[3], "    TFoo = class");
     // Five spaces, then the two-space prefix, then the source line.
-    EXPECT_EQ(plain[4], "     " "  " "    A: Integer;");
-    EXPECT_EQ(plain[5], "     " "  " "    procedure P;");
+    EXPECT_EQ(plain[4], "     "
+                        "  "
+                        "    A: Integer;");
+    EXPECT_EQ(plain[5], "     "
+                        "  "
+                        "    procedure P;");
     EXPECT_EQ(plain[6], "    end;");
     EXPECT_EQ(plain[7], "{1}procedure TFoo.P;");
 }
@@ -377,23 +381,26 @@ TEST(ListingBuilder, ClassWhoseFirstMemberEndsInASemicolon)
         "  end;",
     });
     EXPECT_EQ(build_listing(text, style(0)), (StringList{
-                  "0001   implementation",
-                  "0002   type",
-                  "0003     TFoo = class;",
-                  "0004     TBar = class",
-                  "0005       procedure Q;",
-                  "0006 {1}    procedure R(X: Integer);",
-                  "0007 {1}  end; ///-6-///",
-              }));
+                                                 "0001   implementation",
+                                                 "0002   type",
+                                                 "0003     TFoo = class;",
+                                                 "0004     TBar = class",
+                                                 "0005       procedure Q;",
+                                                 "0006 {1}    procedure R(X: Integer);",
+                                                 "0007 {1}  end; ///-6-///",
+                                             }));
 }
 
 TEST(ListingBuilder, LineBreakForms)
 {
-    EXPECT_EQ(build_listing("a\rb\rc\r", style(0)), (StringList{"0001   a", "0002   b", "0003   c"}));
+    EXPECT_EQ(build_listing("a\rb\rc\r", style(0)),
+              (StringList{"0001   a", "0002   b", "0003   c"}));
     EXPECT_EQ(build_listing("a\nb\n", style(0)), (StringList{"0001   a", "0002   b"}));
     // LF CR is two breaks, so an empty line between.
-    EXPECT_EQ(build_listing("a\n\rb\r\n", style(0)), (StringList{"0001   a", "0002   ", "0003   b"}));
-    EXPECT_EQ(build_listing("a\r\n\r\nb\r\n", style(0)), (StringList{"0001   a", "0002   ", "0003   b"}));
+    EXPECT_EQ(build_listing("a\n\rb\r\n", style(0)),
+              (StringList{"0001   a", "0002   ", "0003   b"}));
+    EXPECT_EQ(build_listing("a\r\n\r\nb\r\n", style(0)),
+              (StringList{"0001   a", "0002   ", "0003   b"}));
 }
 
 TEST(ListingBuilder, EmptyFirstLineAndUnterminatedLastLineAreListed)
@@ -421,15 +428,16 @@ TEST(ListingBuilder, NulInsideTheFileEndsTheListing)
 TEST(ListingBuilder, UnbalancedBlocks)
 {
     // A closing keyword at level 0 is ignored; a block never closed just leaves the level up.
-    std::string text = source({"implementation", "end;", "until x;", "procedure P;", "begin", "x;"});
+    std::string text =
+        source({"implementation", "end;", "until x;", "procedure P;", "begin", "x;"});
     EXPECT_EQ(build_listing(text, style(0)), (StringList{
-                  "0001   implementation",
-                  "0002   end;",
-                  "0003   until x;",
-                  "0004 {1}procedure P;",
-                  "0005 >>>begin",
-                  "0006 |x;",
-              }));
+                                                 "0001   implementation",
+                                                 "0002   end;",
+                                                 "0003   until x;",
+                                                 "0004 {1}procedure P;",
+                                                 "0005 >>>begin",
+                                                 "0006 |x;",
+                                             }));
 }
 
 TEST(ListingBuilder, DeepNestingGrowsTheLevelTable)
@@ -450,10 +458,12 @@ TEST(ListingBuilder, TextEndingInsideAClassScan)
 {
     std::string text = "implementation\ntype T = class\n  A: Integer;\n  B";
     StringList numbered = build_listing(text, style(0));
-    EXPECT_EQ(numbered, (StringList{"0001   implementation", "0002   type T = class", "0003     A: Integer;",
-                                    "0004     B"}));
+    EXPECT_EQ(numbered, (StringList{"0001   implementation", "0002   type T = class",
+                                    "0003     A: Integer;", "0004     B"}));
     StringList plain = build_listing(text, style(0, false));
-    EXPECT_EQ(plain.back(), "     " "  " "  B");
+    EXPECT_EQ(plain.back(), "     "
+                            "  "
+                            "  B");
 }
 
 TEST(MontaPrelinha, OpenedFlagAndClosedFlagAreConsumed)
@@ -489,5 +499,6 @@ TEST(ListingBuilder, EverySourceLineGivesOneListingLineWithItsBytes)
     StringList out = build_listing(text, style(2, true, false));
     ASSERT_EQ(out.size(), lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(out[i], preenche_zeros(static_cast<long long>(i) + 1, 4) + "   " + std::string(lines[i]));
+        EXPECT_EQ(out[i],
+                  preenche_zeros(static_cast<long long>(i) + 1, 4) + "   " + std::string(lines[i]));
 }

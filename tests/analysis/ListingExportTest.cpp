@@ -1,15 +1,13 @@
-#include "analysis/ListingExport.h"
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
 
 #include "analysis/DeclarationScanner.h"
 #include "analysis/ListingBuilder.h"
+#include "analysis/ListingExport.h"
 #include "analysis/SourceEncoding.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 using namespace tabulex;
 namespace fs = std::filesystem;
@@ -47,14 +45,18 @@ struct ExportFixture : ::testing::Test {
 TEST_F(ExportFixture, SectionsInOrderEachItemEndedByCrLf)
 {
     EXPECT_EQ(export_listing(sections, switches(true, true, true, true)),
-              "0001   \tx := 1;\r\n0002   end.\r\n \r\nX : Integer D(0001)\r\n0003 : procedure\tP      \r\nA  B  \r\n");
+              "0001   \tx := 1;\r\n0002   end.\r\n \r\nX : Integer D(0001)\r\n0003 : procedure\tP  "
+              "    \r\nA  B  \r\n");
 }
 
 TEST_F(ExportFixture, SwitchesSelectSections)
 {
-    EXPECT_EQ(export_listing(sections, switches(false, true, false, false)), " \r\nX : Integer D(0001)\r\n");
-    EXPECT_EQ(export_listing(sections, switches(true, false, false, false)), "0001   \tx := 1;\r\n0002   end.\r\n");
-    EXPECT_EQ(export_listing(sections, switches(false, false, true, true)), "0003 : procedure\tP      \r\nA  B  \r\n");
+    EXPECT_EQ(export_listing(sections, switches(false, true, false, false)),
+              " \r\nX : Integer D(0001)\r\n");
+    EXPECT_EQ(export_listing(sections, switches(true, false, false, false)),
+              "0001   \tx := 1;\r\n0002   end.\r\n");
+    EXPECT_EQ(export_listing(sections, switches(false, false, true, true)),
+              "0003 : procedure\tP      \r\nA  B  \r\n");
     EXPECT_EQ(export_listing(sections, switches(false, false, false, false)), "");
 }
 
@@ -122,7 +124,8 @@ TEST(StreamExport, SameBytesAsTheListsInEveryStyleAndSwitch)
             const StringList listing = build_listing(source, s);
             std::string streamed;
             stream_export(source, s, [&](std::string_view piece) { streamed += piece; });
-            EXPECT_EQ(streamed, export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, s))
+            EXPECT_EQ(streamed,
+                      export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, s))
                 << "style " << style << " switches " << mask;
         }
 }
@@ -136,11 +139,20 @@ TEST(StreamExport, ProgramTextFollowsTheSourceEncoding)
         return out;
     };
     const std::string utf8 = exported("var s: string; { fun\xC3\xA7\xC3\xA3o }\r\n");
-    EXPECT_NE(utf8.find("Refer\xC3\xAA" "ncia cruzada"), std::string::npos);
+    EXPECT_NE(utf8.find("Refer\xC3\xAA"
+                        "ncia cruzada"),
+              std::string::npos);
     EXPECT_TRUE(is_valid_utf8(utf8));
-    EXPECT_EQ(scan_declarations("{ \xC3\xA7 }").listbox3[1], "         Refer\xC3\xAA" "ncia cruzada");
+    EXPECT_EQ(scan_declarations("{ \xC3\xA7 }").listbox3[1], "         Refer\xC3\xAA"
+                                                             "ncia cruzada");
 
     // Windows-1252 and plain ASCII sources keep the single byte.
-    EXPECT_NE(exported("var s: string; { fun\xE7\xE3o }\r\n").find("Refer\xEA" "ncia cruzada"), std::string::npos);
-    EXPECT_NE(exported("var s: string;\r\n").find("Refer\xEA" "ncia cruzada"), std::string::npos);
+    EXPECT_NE(exported("var s: string; { fun\xE7\xE3o }\r\n")
+                  .find("Refer\xEA"
+                        "ncia cruzada"),
+              std::string::npos);
+    EXPECT_NE(exported("var s: string;\r\n")
+                  .find("Refer\xEA"
+                        "ncia cruzada"),
+              std::string::npos);
 }

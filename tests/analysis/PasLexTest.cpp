@@ -1,12 +1,11 @@
-#include "analysis/PasLex.h"
-
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "analysis/PasLex.h"
 
 using namespace tabulex;
 
@@ -85,11 +84,11 @@ TEST(PasLex, KeywordsIgnoreCaseButOnlyAsWholeWords)
 TEST(PasLex, ContextWordsDependOnWhatFollows)
 {
     EXPECT_EQ(kinds("x:=Read(f);"),
-              (std::vector<TTokenKind>{tkIdentifier, tkAssign, tkIdentifier, tkParenOpen, tkIdentifier,
-                                       tkParenClose, tkSemiColon}));
+              (std::vector<TTokenKind>{tkIdentifier, tkAssign, tkIdentifier, tkParenOpen,
+                                       tkIdentifier, tkParenClose, tkSemiColon}));
     EXPECT_EQ(kinds("property P: Integer read FP write SetP;"),
-              (std::vector<TTokenKind>{tkProperty, tkIdentifier, tkColon, tkIdentifier, tkRead, tkIdentifier,
-                                       tkWrite, tkIdentifier, tkSemiColon}));
+              (std::vector<TTokenKind>{tkProperty, tkIdentifier, tkColon, tkIdentifier, tkRead,
+                                       tkIdentifier, tkWrite, tkIdentifier, tkSemiColon}));
     EXPECT_EQ(kinds("read\r\n"), (std::vector<TTokenKind>{tkRead, tkCRLF}));
     EXPECT_EQ(kinds("read - 1"), (std::vector<TTokenKind>{tkRead, tkMinus, tkNumber}));
     EXPECT_EQ(kinds("read \x96"), (std::vector<TTokenKind>{tkIdentifier, tkOtherChar}));
@@ -202,11 +201,13 @@ TEST(PasLex, EndOfTextIsSticky)
 
 TEST(PasLex, HighBytesAreTokensOfTheirOwn)
 {
-    EXPECT_EQ(lex_all("fun\xE7\xE3o"),
-              (Tokens{{tkIdentifier, "fun"}, {tkOtherChar, "\xE7"}, {tkOtherChar, "\xE3"}, {tkIdentifier, "o"}}));
+    EXPECT_EQ(lex_all("fun\xE7\xE3o"), (Tokens{{tkIdentifier, "fun"},
+                                               {tkOtherChar, "\xE7"},
+                                               {tkOtherChar, "\xE3"},
+                                               {tkIdentifier, "o"}}));
     EXPECT_EQ(kinds("|\x7F!\"%&?\\`~"),
-              (std::vector<TTokenKind>{tkOtherChar, tkOtherChar, tkSymbol, tkSymbol, tkSymbol, tkSymbol, tkSymbol,
-                                       tkSymbol, tkSymbol, tkSymbol}));
+              (std::vector<TTokenKind>{tkOtherChar, tkOtherChar, tkSymbol, tkSymbol, tkSymbol,
+                                       tkSymbol, tkSymbol, tkSymbol, tkSymbol, tkSymbol}));
     EXPECT_EQ(kinds("\x01\t\x0B\x0C\x1F"), std::vector<TTokenKind>{});
 }
 
@@ -280,17 +281,19 @@ TEST(PasLex, DepthsAndLastTokenFields)
 TEST(PasLex, OperatorsAndSingleBytes)
 {
     EXPECT_EQ(kinds(":= : <= <> < >= > @@ @ .. . / = , ; * + - ^ [ ] }"),
-              (std::vector<TTokenKind>{tkAssign, tkColon, tkLessEqual, tkNotEqual, tkLess, tkGreaterEqual,
-                                       tkGreater, tkDoubleAtSign, tkAtSign, tkDotDot, tkDot, tkSlash, tkEqual,
-                                       tkComma, tkSemiColon, tkStar, tkPlus, tkMinus, tkCaret, tkBracketOpen,
-                                       tkBracketClose, tkBraceClose}));
+              (std::vector<TTokenKind>{
+                  tkAssign,  tkColon,        tkLessEqual,    tkNotEqual,  tkLess, tkGreaterEqual,
+                  tkGreater, tkDoubleAtSign, tkAtSign,       tkDotDot,    tkDot,  tkSlash,
+                  tkEqual,   tkComma,        tkSemiColon,    tkStar,      tkPlus, tkMinus,
+                  tkCaret,   tkBracketOpen,  tkBracketClose, tkBraceClose}));
 }
 
 // Every token ends inside the text: runs over buffers that end right after a byte that
 // starts a look-ahead, placed at the end of an exactly sized allocation.
 TEST(PasLex, NeverReadsPastTheTerminator)
 {
-    for (const char* tail : {"(", "(*", "{", "{$", "'", "''", ".", "/", ":", "<", ">", "@", "1.", "read", "x := (*$"}) {
+    for (const char* tail : {"(", "(*", "{", "{$", "'", "''", ".", "/", ":", "<", ">", "@", "1.",
+                             "read", "x := (*$"}) {
         std::size_t n = std::strlen(tail);
         std::unique_ptr<char[]> buffer(new char[n + 1]);
         std::memcpy(buffer.get(), tail, n + 1);

@@ -10,10 +10,11 @@ TEST(SourceEncodingTest, Utf8NeedsValidBytesAndOneNonAsciiByte)
     EXPECT_EQ(detect_source_encoding("begin end."), SourceEncoding::Windows1252);
     EXPECT_EQ(detect_source_encoding(""), SourceEncoding::Windows1252);
     EXPECT_EQ(detect_source_encoding("{ fun\xC3\xA7\xC3\xA3o }"), SourceEncoding::Utf8);
-    EXPECT_EQ(detect_source_encoding("\xEF\xBB\xBFunit a;"), SourceEncoding::Utf8);  // byte-order mark
+    EXPECT_EQ(detect_source_encoding("\xEF\xBB\xBFunit a;"),
+              SourceEncoding::Utf8);  // byte-order mark
     EXPECT_EQ(detect_source_encoding("{ fun\xE7\xE3o }"), SourceEncoding::Windows1252);
     EXPECT_EQ(detect_source_encoding("\xC3\xA7 then \xE7"), SourceEncoding::Windows1252);  // mixed
-    EXPECT_EQ(detect_source_encoding("\xC0\xAF"), SourceEncoding::Windows1252);            // overlong
-    EXPECT_EQ(detect_source_encoding("\xED\xA0\x80"), SourceEncoding::Windows1252);        // surrogate
-    EXPECT_EQ(detect_source_encoding("\xC3"), SourceEncoding::Windows1252);                // cut short
+    EXPECT_EQ(detect_source_encoding("\xC0\xAF"), SourceEncoding::Windows1252);      // overlong
+    EXPECT_EQ(detect_source_encoding("\xED\xA0\x80"), SourceEncoding::Windows1252);  // surrogate
+    EXPECT_EQ(detect_source_encoding("\xC3"), SourceEncoding::Windows1252);          // cut short
 }

@@ -1,14 +1,12 @@
 // Everyday use of the main window: start file, toolkit translations, open dialog, recent
 // files, following items to the listing, find, go-to-line, keeping the place, geometry.
-#include "app/princ.h"
-
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -17,16 +15,16 @@
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 
-#include "app/DesktopState.h"
 #include "FakeDialogs.h"
+#include "app/DesktopState.h"
 #include "app/FindBar.h"
 #include "app/ItemLines.h"
 #include "app/Program.h"
+#include "app/princ.h"
 #include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
@@ -148,7 +146,8 @@ TEST_F(DesktopTest, ToolkitDialogsSpeakPortugueseAndMessagesWarn)
             buttons << button->text().remove('&');
         input->reject();
     });
-    EXPECT_EQ(TDialogs::current().askNumber(nullptr, "Ir para a linha", "Linha", 1, 1, 10), std::nullopt);
+    EXPECT_EQ(TDialogs::current().askNumber(nullptr, "Ir para a linha", "Linha", 1, 1, 10),
+              std::nullopt);
     EXPECT_TRUE(buttons.contains("Cancelar")) << buttons.join(",").toStdString();
 
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -192,8 +191,10 @@ TEST_F(DesktopTest, RecentFilesAreKeptAcrossStartsAndLoadLikeCarregar)
     load(paths[4]);  // loaded again: moves to the top, no duplicate
 
     ASSERT_EQ(window->recentActions().size(), 8);
-    EXPECT_EQ(window->recentActions()[0]->text(), "&1 " + QString::fromStdString(paths[4]).replace("&", "&&"));
-    EXPECT_EQ(window->recentActions()[1]->text().mid(3), QString::fromStdString(paths[8]).replace("&", "&&"));
+    EXPECT_EQ(window->recentActions()[0]->text(),
+              "&1 " + QString::fromStdString(paths[4]).replace("&", "&&"));
+    EXPECT_EQ(window->recentActions()[1]->text().mid(3),
+              QString::fromStdString(paths[8]).replace("&", "&&"));
 
     // The next start: a fresh window and state over the same file.
     window = std::make_unique<TF_tabulan>();
@@ -342,7 +343,8 @@ TEST_F(DesktopTest, CrossReferenceScrollsToItsWidestLine)
     ASSERT_NE(xref, nullptr);
     window->TabbedNotebook1->setCurrentWidget(xref);
     EXPECT_GT(xref->widestWidth(), xref->viewport()->width());
-    EXPECT_EQ(xref->horizontalScrollBar()->maximum() + xref->viewport()->width(), xref->widestWidth());
+    EXPECT_EQ(xref->horizontalScrollBar()->maximum() + xref->viewport()->width(),
+              xref->widestWidth());
 }
 
 TEST_F(DesktopTest, WindowSizeAndPlaceAreKeptAcrossStarts)
@@ -372,7 +374,7 @@ TEST(ItemLinesTest, LinesNamedByRoutineDeclarationAndReferenceItems)
     EXPECT_EQ(item_line_numbers("=(0012)  .(0013)   "), (V{12, 13}));
     EXPECT_EQ(item_line_numbers("=(0012)  .(0012)  .(0020)  "), (V{12, 20}));
     for (const char* none : {" ", "", "         Procedures / Functions : 1", "Windows  SysUtils  ",
-                             "------------------------------------------------", "=(0012", "X : T D(12x)",
-                             ".(0000)  "})
+                             "------------------------------------------------", "=(0012",
+                             "X : T D(12x)", ".(0000)  "})
         EXPECT_EQ(item_line_numbers(none), V{}) << none;
 }

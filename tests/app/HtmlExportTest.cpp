@@ -1,13 +1,11 @@
-#include "app/princ.h"
-
 #include <QMenu>
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 
-#include "app/DesktopState.h"
 #include "FakeDialogs.h"
+#include "app/DesktopState.h"
+#include "app/princ.h"
 #include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +22,8 @@ protected:
         fs::create_directories(dir);
         source = (dir / "Exemplo.pas").string();
         std::ofstream(source, std::ios::binary)
-            << "unit Exemplo;\r\ninterface\r\nimplementation\r\nprocedure P; { nota }\r\nbegin\r\nend;\r\nend.\r\n";
+            << "unit Exemplo;\r\ninterface\r\nimplementation\r\nprocedure P; { nota "
+               "}\r\nbegin\r\nend;\r\nend.\r\n";
         window = std::make_unique<TF_tabulan>();
     }
     void TearDown() override
@@ -66,7 +65,8 @@ TEST_F(HtmlExportTest, ExportsTheLoadedFileAfterGravar)
     const QString bad = QString::fromStdString((dir / "file" / "html").string());
     dialogs.folderAnswers = {bad};
     window->ExportarHTML1Click();
-    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Não foi possível criar o arquivo: ") + bad});
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("Não foi possível criar o arquivo: ") + bad});
 }
 
 TEST_F(HtmlExportTest, ListingColoursAreOffByDefaultAndRemembered)
@@ -78,9 +78,11 @@ TEST_F(HtmlExportTest, ListingColoursAreOffByDefaultAndRemembered)
     EXPECT_TRUE(window->ListBox1->itemColours(3).empty());
 
     window->CoresListagem1->setChecked(true);
-    const std::vector<TItemColour> colours = window->ListBox1->itemColours(3);  // "0004 {1}procedure P; { nota }"
+    const std::vector<TItemColour> colours =
+        window->ListBox1->itemColours(3);  // "0004 {1}procedure P; { nota }"
     ASSERT_EQ(colours.size(), 4u);  // number, prefix, keyword, comment (the name stays plain)
-    EXPECT_EQ(window->ListBox1->Items().item(3).substr(colours[3].start, colours[3].length), "{ nota }");
+    EXPECT_EQ(window->ListBox1->Items().item(3).substr(colours[3].start, colours[3].length),
+              "{ nota }");
     EXPECT_NE(colours[2].colour, colours[3].colour);
 
     // The next start shows colours at once; switching off leaves the text plain again.

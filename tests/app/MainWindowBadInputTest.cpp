@@ -1,23 +1,19 @@
 // Bad input through the main window's "&Carregar" and "&Gravar": each case ends with a message
 // box or a correct listing, and the window stays usable with what it showed before a failure.
-#include "app/princ.h"
-
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
-
-#include "AsNobody.h"
-
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
+#include "AsNobody.h"
 #include "FakeDialogs.h"
+#include "app/princ.h"
 #include "widgets/TListBox.h"
 #include "widgets/TWideListBox.h"
 
@@ -29,7 +25,8 @@ using tabulex::testing::AsNobodyForFiles;
 
 namespace {
 
-const char* const kSmall = "unit Small;\r\ninterface\r\nvar X: Integer;\r\nimplementation\r\nend.\r\n";
+const char* const kSmall =
+    "unit Small;\r\ninterface\r\nvar X: Integer;\r\nimplementation\r\nend.\r\n";
 
 class MainWindowBadInputTest : public ::testing::Test {
 protected:
@@ -129,7 +126,8 @@ TEST_F(MainWindowBadInputTest, DeepNestingAndUnclosedCommentsLoadInFull)
         deep += "end;\r\n";
     load(write("deep.pas", deep));
     ASSERT_EQ(window->ListBox1->Items().count(), 20001);
-    EXPECT_EQ(window->ListBox1->Items().item(10000), "10001 " + std::string(9999, '|') + "{10000}begin");
+    EXPECT_EQ(window->ListBox1->Items().item(10000),
+              "10001 " + std::string(9999, '|') + "{10000}begin");
     EXPECT_EQ(window->ListBox1->Items().item(20000), "20001 {1}end; ///-2-///");
 
     std::string comments = "implementation\r\n";
@@ -148,7 +146,8 @@ TEST_F(MainWindowBadInputTest, ExportToAFullDeviceShowsTheMessageAndKeepsTheSour
     dialogs.saveAnswers = {"/dev/full"};
     window->Gravar1Click();
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0], QString::fromUtf8("Não foi possível criar o arquivo: /dev/full"));
+    EXPECT_EQ(dialogs.messages[0],
+              QString::fromUtf8("Não foi possível criar o arquivo: /dev/full"));
     EXPECT_EQ(window->ListBox1->Items().count(), 5);
     std::ifstream in(dir / "small.pas", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kSmall);

@@ -1,18 +1,16 @@
-#include "app/princ.h"
-
 #include <QApplication>
 #include <QDialog>
+#include <QDropEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QDropEvent>
 #include <QMimeData>
 #include <QTabWidget>
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 
 #include "FakeDialogs.h"
+#include "app/princ.h"
 #include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
@@ -54,7 +52,10 @@ protected:
             out << QString::fromStdString(list->Items().item(i));
         return out;
     }
-    bool fileCommandsEnabled() { return window->Gravar1->isEnabled() && window->Relatrio1->menuAction()->isEnabled(); }
+    bool fileCommandsEnabled()
+    {
+        return window->Gravar1->isEnabled() && window->Relatrio1->menuAction()->isEnabled();
+    }
 
     FakeDialogs dialogs;
     TScopedDialogs scoped{dialogs};
@@ -95,10 +96,12 @@ TEST_F(MainWindowTest, LoadFillsListsStatusBarAndEnablesCommands)
 
     EXPECT_TRUE(fileCommandsEnabled());
     EXPECT_EQ(window->ListBox1->Items().count(), 12);
-    EXPECT_EQ(window->ListBox1->Items().item(3), "0004 {1}Function Form1.IntPower (vlr,exp:integer):Integer;");
+    EXPECT_EQ(window->ListBox1->Items().item(3),
+              "0004 {1}Function Form1.IntPower (vlr,exp:integer):Integer;");
     EXPECT_EQ(window->StatusPanels[0]->text(), "");
     EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
-    EXPECT_EQ(window->StatusPanels[2]->text(), QString::fromStdString((dir / "Exemplo.pas").string()));
+    EXPECT_EQ(window->StatusPanels[2]->text(),
+              QString::fromStdString((dir / "Exemplo.pas").string()));
     EXPECT_FALSE(window->ListBox4->Items().items().empty());
 
     // Cancelling a later open keeps the loaded file, its lists and the enabled menus.

@@ -1,21 +1,19 @@
-#include "app/Program.h"
-
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QTimer>
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 
 #include "FakeDialogs.h"
-#include "report/form/ReportPreparation.h"
-#include "config/TRadioGroup.h"
-#include "widgets/TWideListBox.h"
-#include "config/config.h"
+#include "app/Program.h"
 #include "app/princ.h"
+#include "config/TRadioGroup.h"
+#include "config/config.h"
+#include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
+#include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -31,7 +29,8 @@ protected:
         fs::create_directories(dir);
         source = (dir / "Exemplo.pas").string();
         std::ofstream(source, std::ios::binary)
-            << "unit Exemplo;\r\ninterface\r\nimplementation\r\nprocedure P;\r\nbegin\r\n  X;\r\nend;\r\nend.\r\n";
+            << "unit Exemplo;\r\ninterface\r\nimplementation\r\nprocedure P;\r\nbegin\r\n  "
+               "X;\r\nend;\r\nend.\r\n";
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -137,7 +136,8 @@ TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
     program.mainWindow().Fonte1Click();
     config.BB_salvarClick();
     std::ifstream file(ini);
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("units=1\r\nfonte=Liberation Mono,7.5"), std::string::npos) << text;
 
     TProgram other;
@@ -151,13 +151,15 @@ TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
 
 TEST_F(ProgramTest, Utf8SourceIsPreviewedAsUtf8)
 {
-    std::ofstream(source, std::ios::binary) << "unit Exemplo;\n{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }\nend.\n";
+    std::ofstream(source, std::ios::binary)
+        << "unit Exemplo;\n{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }\nend.\n";
     TProgram program;
     load(program);
     TF_dif& form = program.reportForm();
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (QWidget* preview = form.Report1->PreviewWindow(); preview && !form.RpMemo1->Lines().empty())
+        if (QWidget* preview = form.Report1->PreviewWindow();
+            preview && !form.RpMemo1->Lines().empty())
             preview->close();
     });
     closer.start(10);
@@ -165,7 +167,8 @@ TEST_F(ProgramTest, Utf8SourceIsPreviewedAsUtf8)
     EXPECT_EQ(form.textEncoding(), SourceEncoding::Utf8);
     EXPECT_EQ(form.Report1->ReportTitle, "Vis\xC3\xA3o Pr\xC3\xA9via : " + source);
     ASSERT_GE(form.RpMemo1->Lines().size(), 2u);
-    EXPECT_NE(form.RpMemo1->Lines()[1].find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }"), std::string::npos);
+    EXPECT_NE(form.RpMemo1->Lines()[1].find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }"),
+              std::string::npos);
 }
 
 TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
@@ -187,10 +190,11 @@ TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
     EXPECT_TRUE(shown);
     EXPECT_EQ(form.Report1->ReportTitle, "Vis\xE3o Pr\xE9via : " + source);
     EXPECT_EQ(form.RpLabel5->Caption(), source);
-    EXPECT_EQ(form.RpMemo1->Lines().size(), program.mainWindow().ListBox1->Items().items().size() +
-                                                program.mainWindow().listbox3->Items().items().size() +
-                                                program.mainWindow().ListBox4->Items().items().size() +
-                                                program.mainWindow().ListBox5->Items().items().size());
+    EXPECT_EQ(form.RpMemo1->Lines().size(),
+              program.mainWindow().ListBox1->Items().items().size() +
+                  program.mainWindow().listbox3->Items().items().size() +
+                  program.mainWindow().ListBox4->Items().items().size() +
+                  program.mainWindow().ListBox5->Items().items().size());
     for (int section = 0; section < 4; ++section)
         EXPECT_EQ(form.counter(section), 0) << "AfterPreview resets the counters";
 }

@@ -2,8 +2,10 @@
 // at all, texts built to stress the builders, outputs that cannot be written, settings files
 // that are no settings files. Every case ends with a message or a result, and leaves what was
 // already on disk as it was.
-#include "cli/CliRunner.h"
-
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iostream>
 #include <sched.h>
 #include <sys/fsuid.h>
 #include <sys/mount.h>
@@ -11,13 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include "AsNobody.h"
-
-#include <filesystem>
-#include <fstream>
-#include <iostream>
+#include "cli/CliRunner.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -25,7 +22,6 @@ using namespace tabulex;
 using tabulex::testing::AsNobodyForFiles;
 
 namespace {
-
 
 std::string slurp(const fs::path& path)
 {
@@ -67,7 +63,8 @@ CliRun runCli(const std::vector<std::string>& args)
 std::size_t count(const std::string& text, const std::string& piece)
 {
     std::size_t n = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + piece.size()))
         ++n;
     return n;
 }
@@ -76,8 +73,8 @@ std::size_t count(const std::string& text, const std::string& piece)
 std::string tiny_png()
 {
     using namespace std::string_literals;
-    return "\x89PNG\r\n\x1a\n"s + "\0\0\0\x0dIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0\x90wS\xde"s
-           + "\0\0\0\0IDAT\0\0\0\0"s + "\0\0\0\0IEND\xae\x42\x60\x82"s;
+    return "\x89PNG\r\n\x1a\n"s + "\0\0\0\x0dIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0\x90wS\xde"s +
+           "\0\0\0\0IDAT\0\0\0\0"s + "\0\0\0\0IEND\xae\x42\x60\x82"s;
 }
 
 class CliBadInputTest : public ::testing::Test {
@@ -160,7 +157,8 @@ TEST_F(CliBadInputTest, DeepNestingAndUnclosedCommentsAreListedInFull)
     EXPECT_EQ(nested.status, CliOk);
     const std::string listing = slurp(dir / "deep.txt");
     // The routine's begin and 9,999 more on line 3; all their ends on line 4.
-    EXPECT_NE(listing.find("\r\n0003 " + std::string(9999, '|') + "{10000}begin begin "), std::string::npos);
+    EXPECT_NE(listing.find("\r\n0003 " + std::string(9999, '|') + "{10000}begin begin "),
+              std::string::npos);
     EXPECT_NE(listing.find("\r\n0004 {1}end; end; "), std::string::npos);
     EXPECT_NE(listing.find("end;  ///-3-///\r\n"), std::string::npos);
 
@@ -200,20 +198,24 @@ TEST_F(CliBadInputTest, ExportToAFullFileSystemKeepsWhatWasThere)
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-            || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
             ::_exit(77);
         spit(small / "earlier.txt", "an earlier export\r\n");
         CliRun r = runCli({"--output", (small / "big.txt").string(), (dir / "big.pas").string()});
-        const bool ok = r.status == CliSourceFailed && r.err == "Cannot create file " + (small / "big.txt").string() + "\n"
-                        && slurp(small / "earlier.txt") == "an earlier export\r\n" && slurp(dir / "big.pas") == big;
+        const bool ok = r.status == CliSourceFailed &&
+                        r.err == "Cannot create file " + (small / "big.txt").string() + "\n" &&
+                        slurp(small / "earlier.txt") == "an earlier export\r\n" &&
+                        slurp(dir / "big.pas") == big;
         ::_exit(ok ? 0 : 1);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "mounting a small tmpfs is refused here; the full disk is covered by /dev/full only";
+        GTEST_SKIP()
+            << "mounting a small tmpfs is refused here; the full disk is covered by /dev/full only";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "export to the full file system misbehaved";
 }
 
@@ -233,10 +235,12 @@ TEST_F(CliBadInputTest, SettingsBesideAReadOnlyExecutable)
 {
     const fs::path exe = dir / "tabulex-cli";
     fs::copy_file("/bin/true", exe);
-    fs::permissions(exe, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
-                             | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(exe, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
     const std::string exeBytes = slurp(exe);
-    spit(dir / "tabulex-cli.ini", "[Identacao]\r\nTipo=2\r\n[Numeracao]\r\nLinhas=0\r\n[Relatorio]\r\nxref=0\r\nproc_func=0\r\nunits=0\r\n");
+    spit(dir / "tabulex-cli.ini", "[Identacao]\r\nTipo=2\r\n[Numeracao]\r\nLinhas=0\r\n[Relatorio]"
+                                  "\r\nxref=0\r\nproc_func=0\r\nunits=0\r\n");
 
     CliRun r = runCli({"--settings", path("tabulex-cli.ini"), path("ok.pas")});
     EXPECT_EQ(r.status, CliOk);

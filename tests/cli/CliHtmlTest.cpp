@@ -1,10 +1,9 @@
-#include "cli/CliRunner.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+
+#include "cli/CliRunner.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -28,16 +27,19 @@ int runCli(const std::vector<std::string>& args, std::string& err)
 
 TEST(CliHtml, FoldersFilesAndFailures)
 {
-    const fs::path dir = fs::temp_directory_path() / ("tabulex_cli_html_" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("tabulex_cli_html_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir / "tree" / "sub");
-    std::ofstream(dir / "tree" / "sub" / "A.pas") << "unit A;\ninterface\nvar X: Integer;\nimplementation\nend.\n";
+    std::ofstream(dir / "tree" / "sub" / "A.pas")
+        << "unit A;\ninterface\nvar X: Integer;\nimplementation\nend.\n";
     std::ofstream(dir / "tree" / "notes.txt") << "not a source\n";
-    std::ofstream(dir / "B.pas") << "unit B;\ninterface\nuses A;\nimplementation\nbegin X := 1; end.\n";
+    std::ofstream(dir / "B.pas")
+        << "unit B;\ninterface\nuses A;\nimplementation\nbegin X := 1; end.\n";
 
     std::string err;
-    EXPECT_EQ(runCli({"--html", (dir / "out").string(), (dir / "tree").string(), (dir / "B.pas").string(),
-                      (dir / "missing.pas").string()},
+    EXPECT_EQ(runCli({"--html", (dir / "out").string(), (dir / "tree").string(),
+                      (dir / "B.pas").string(), (dir / "missing.pas").string()},
                      err),
               CliSourceFailed);
     EXPECT_EQ(err, "Cannot open file " + (dir / "missing.pas").string() + "\n");
@@ -46,7 +48,9 @@ TEST(CliHtml, FoldersFilesAndFailures)
     EXPECT_FALSE(fs::exists(dir / "out" / "notes.txt.html"));
 
     err.clear();
-    EXPECT_EQ(runCli({"--html", (dir / "out").string(), "--out-dir", (dir / "x").string(), (dir / "B.pas").string()}, err),
+    EXPECT_EQ(runCli({"--html", (dir / "out").string(), "--out-dir", (dir / "x").string(),
+                      (dir / "B.pas").string()},
+                     err),
               CliUsage);
     EXPECT_NE(err.find("--html cannot be used with"), std::string::npos);
     fs::remove_all(dir);

@@ -1,15 +1,12 @@
-#include "cli/CliRunner.h"
-
-#include <gtest/gtest.h>
-
-#include <dlfcn.h>
-
 #include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <set>
 
 #include "cli/CliOptions.h"
+#include "cli/CliRunner.h"
 #include "cli/ReportModule.h"
 
 namespace fs = std::filesystem;
@@ -24,19 +21,18 @@ const char* const kExample =
     "    For f_int := 1 To exp Do Begin\r\n        Result := Result * vlr;\r\n"
     "    End;\r\nEnd;\r\nend.\r\n";
 
-const char* const kExampleListing =
-    "0001   unit Exemplo;\r\n"
-    "0002   interface\r\n"
-    "0003   implementation\r\n"
-    "0004 {1}Function Form1.IntPower (vlr,exp:integer):Integer;\r\n"
-    "0005 |Var  F_int:integer;\r\n"
-    "0006 >>>Begin\r\n"
-    "0007 |    Result := 1;\r\n"
-    "0008 |{2}    For f_int := 1 To exp Do Begin\r\n"
-    "0009 ||        Result := Result * vlr;\r\n"
-    "0010 |{2}    End; ///-8-///\r\n"
-    "0011 {1}End; ///-6-///\r\n"
-    "0012   end.\r\n";
+const char* const kExampleListing = "0001   unit Exemplo;\r\n"
+                                    "0002   interface\r\n"
+                                    "0003   implementation\r\n"
+                                    "0004 {1}Function Form1.IntPower (vlr,exp:integer):Integer;\r\n"
+                                    "0005 |Var  F_int:integer;\r\n"
+                                    "0006 >>>Begin\r\n"
+                                    "0007 |    Result := 1;\r\n"
+                                    "0008 |{2}    For f_int := 1 To exp Do Begin\r\n"
+                                    "0009 ||        Result := Result * vlr;\r\n"
+                                    "0010 |{2}    End; ///-8-///\r\n"
+                                    "0011 {1}End; ///-6-///\r\n"
+                                    "0012   end.\r\n";
 
 std::string slurp(const fs::path& path)
 {
@@ -119,7 +115,8 @@ TEST_F(CliTest, SeveralSourcesNeedOutDirAndGetProposedNames)
     std::ofstream(dir / "b" / "unit1.pas", std::ios::binary) << "program P;\r\nbegin\r\nend.\r\n";
     fs::create_directories(dir / "out");
 
-    CliRun r = runCli({"--out-dir", path("out"), path("Exemplo.pas"), path("a/unit1.pas"), path("b/unit1.pas")});
+    CliRun r = runCli(
+        {"--out-dir", path("out"), path("Exemplo.pas"), path("a/unit1.pas"), path("b/unit1.pas")});
     EXPECT_EQ(r.status, CliOk);
     EXPECT_TRUE(fs::exists(dir / "out" / "Exemplo.txt"));
     EXPECT_EQ(slurp(dir / "out" / "unit1.txt").rfind("0001   unit Exemplo;", 0), 0u);
@@ -138,15 +135,20 @@ TEST_F(CliTest, UnreadableSourceIsReportedAndTheOthersStillProcessed)
     // A folder stands for several sources, which need --out-dir.
     CliRun directory = runCli({dir.string()});
     EXPECT_EQ(directory.status, CliUsage);
-    EXPECT_EQ(directory.err.rfind("tabulex-cli: several sources and folders need --out-dir\n", 0), 0u);
+    EXPECT_EQ(directory.err.rfind("tabulex-cli: several sources and folders need --out-dir\n", 0),
+              0u);
 }
 
 TEST_F(CliTest, UnusableArgumentsGiveUsageAndStatusTwo)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--bogus", "x.pas"}, {"--output"}, {"a.pas", "b.pas"},
-          {"--output", "x", "--out-dir", "d", "a.pas"}, {"--pdf", "o.pdf", "a.pas", "b.pas"},
-          {"--font", "Liberation Mono,7", "a.pas"}, {"--font", ",7", "--pdf", "o.pdf", "a.pas"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"--bogus", "x.pas"},
+                                                 {"--output"},
+                                                 {"a.pas", "b.pas"},
+                                                 {"--output", "x", "--out-dir", "d", "a.pas"},
+                                                 {"--pdf", "o.pdf", "a.pas", "b.pas"},
+                                                 {"--font", "Liberation Mono,7", "a.pas"},
+                                                 {"--font", ",7", "--pdf", "o.pdf", "a.pas"}}) {
         CliRun r = runCli(args);
         EXPECT_EQ(r.status, CliUsage);
         EXPECT_NE(r.err.find("usage: tabulex-cli"), std::string::npos);
@@ -168,7 +170,8 @@ TEST_F(CliTest, PdfReportHoldsTheListingLinesInOrder)
     ASSERT_EQ(std::system(("pdftotext " + path("out.pdf") + " " + path("out.txt")).c_str()), 0);
     const std::string text = slurp(dir / "out.txt");
     std::size_t at = 0;
-    for (const char* line : {"0001", "unit Exemplo;", "0004", "IntPower", "0012", "end.", "Procedures / Functions : 1"}) {
+    for (const char* line : {"0001", "unit Exemplo;", "0004", "IntPower", "0012", "end.",
+                             "Procedures / Functions : 1"}) {
         at = text.find(line, at);
         ASSERT_NE(at, std::string::npos) << line;
     }
@@ -185,11 +188,13 @@ TEST_F(CliTest, SavedReportFileHasTheReportHeaderAndItsPages)
     ASSERT_EQ(r.status, CliOk) << r.err;
     const std::string bytes = slurp(dir / "out.rpf");
     ASSERT_GE(bytes.size(), 128u);
-    auto u16 = [&](std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
-                                            static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8; };
+    auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+    };
     EXPECT_EQ(u16(0), 3u);
     EXPECT_EQ(u16(2), 305u);
-    EXPECT_EQ(u16(8), 1u);  // one page for the 12-line example
+    EXPECT_EQ(u16(8), 1u);    // one page for the 12-line example
     EXPECT_EQ(bytes[25], 0);  // not compressed
 }
 
@@ -200,19 +205,22 @@ TEST_F(CliTest, NoOutputIsLostWhateverTheSourcesAreCalled)
         std::ofstream(dir / name, std::ios::binary) << "unit " << name[0] << ";\r\n";
     }
     // The output folder does not exist yet, two levels deep.
-    CliRun r = runCli({"--out-dir", path("new/out"), path("a/unit1.pas"), path("b/unit1.pas"), path("c/unit1~2.pas")});
+    CliRun r = runCli({"--out-dir", path("new/out"), path("a/unit1.pas"), path("b/unit1.pas"),
+                       path("c/unit1~2.pas")});
     EXPECT_EQ(r.status, CliOk) << r.err;
     std::set<std::string> firstLines;
     for (const auto& entry : fs::directory_iterator(dir / "new" / "out"))
         firstLines.insert(slurp(entry.path()).substr(0, 14));
-    EXPECT_EQ(firstLines, (std::set<std::string>{"0001   unit a;", "0001   unit b;", "0001   unit c;"}));
+    EXPECT_EQ(firstLines,
+              (std::set<std::string>{"0001   unit a;", "0001   unit b;", "0001   unit c;"}));
 }
 
 TEST_F(CliTest, FolderSourcesAreMirroredAndJobsChangeNothing)
 {
     fs::create_directories(dir / "proj" / "forms");
     fs::copy_file(dir / "Exemplo.pas", dir / "proj" / "forms" / "Unit1.pas");
-    std::ofstream(dir / "proj" / "forms" / "Unit1.DFM", std::ios::binary) << "object Form1: TForm1\r\nend\r\n";
+    std::ofstream(dir / "proj" / "forms" / "Unit1.DFM", std::ios::binary)
+        << "object Form1: TForm1\r\nend\r\n";
     std::ofstream(dir / "proj" / "notes.txt", std::ios::binary) << "not a source\r\n";
     fs::create_directories(dir / "proj" / "broken.pas");  // a folder with a source's name
     std::ofstream(dir / "proj" / "broken.pas" / "x.inc", std::ios::binary) << "{ include }\r\n";
@@ -221,15 +229,17 @@ TEST_F(CliTest, FolderSourcesAreMirroredAndJobsChangeNothing)
     std::string messages;
     for (const char* jobs : {"1", "3"}) {
         const fs::path out = dir / (std::string("out") + jobs);
-        CliRun r = runCli({"--jobs", jobs, "--out-dir", out.string(), path("missing1.pas"), path("proj"),
-                           path("missing2.pas"), path("Exemplo.pas")});
+        CliRun r = runCli({"--jobs", jobs, "--out-dir", out.string(), path("missing1.pas"),
+                           path("proj"), path("missing2.pas"), path("Exemplo.pas")});
         EXPECT_EQ(r.status, CliSourceFailed);
         EXPECT_EQ(slurp(out / "forms" / "Unit1.pas.txt"), single);
-        EXPECT_EQ(slurp(out / "forms" / "Unit1.DFM.txt").rfind("0001   object Form1: TForm1\r\n", 0), 0u);
+        EXPECT_EQ(
+            slurp(out / "forms" / "Unit1.DFM.txt").rfind("0001   object Form1: TForm1\r\n", 0), 0u);
         EXPECT_EQ(slurp(out / "Exemplo.txt"), single);
         EXPECT_FALSE(fs::exists(out / "notes.txt.txt"));
         // Messages in the order of the sources, whatever finished first.
-        EXPECT_EQ(r.err, "Cannot open file " + path("missing1.pas") + "\nCannot open file " + path("missing2.pas") + "\n");
+        EXPECT_EQ(r.err, "Cannot open file " + path("missing1.pas") + "\nCannot open file " +
+                             path("missing2.pas") + "\n");
         if (messages.empty())
             messages = r.err;
         EXPECT_EQ(r.err, messages);
@@ -257,8 +267,9 @@ TEST_F(CliTest, ReportModuleOfAnotherBuildIsRefused)
 {
     const TListingSettings settings;
     std::string message;
-    EXPECT_FALSE(render_report_with_module(STALE_RENDER_MODULE, TReportFormat::Pdf, path("stale.pdf"),
-                                           path("Exemplo.pas"), kExample, settings, "", message));
+    EXPECT_FALSE(render_report_with_module(STALE_RENDER_MODULE, TReportFormat::Pdf,
+                                           path("stale.pdf"), path("Exemplo.pas"), kExample,
+                                           settings, "", message));
     EXPECT_NE(message.find("out of date"), std::string::npos) << message;
     EXPECT_FALSE(fs::exists(dir / "stale.pdf"));
 
@@ -266,12 +277,13 @@ TEST_F(CliTest, ReportModuleOfAnotherBuildIsRefused)
     // the format where the version now stands).
     void* handle = dlopen(RENDER_MODULE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
-    auto entry = reinterpret_cast<decltype(&tabulex_render_report)>(dlsym(handle, "tabulex_render_report"));
+    auto entry =
+        reinterpret_cast<decltype(&tabulex_render_report)>(dlsym(handle, "tabulex_render_report"));
     ASSERT_NE(entry, nullptr);
     char text[256] = {};
     const std::string out = path("old.pdf");
-    EXPECT_EQ(entry(0, 0, out.c_str(), path("Exemplo.pas").c_str(), kExample, std::strlen(kExample), &settings, "",
-                    text, sizeof text),
+    EXPECT_EQ(entry(0, 0, out.c_str(), path("Exemplo.pas").c_str(), kExample, std::strlen(kExample),
+                    &settings, "", text, sizeof text),
               2);
     EXPECT_NE(std::string(text).find("reinstall"), std::string::npos) << text;
     EXPECT_FALSE(fs::exists(out));
@@ -289,12 +301,14 @@ TEST_F(CliTest, FontOptionAndSettingsFileChooseTheReportFont)
     ASSERT_EQ(plain.status, CliOk) << plain.err;
     EXPECT_EQ(fonts(path("plain.pdf")).find("Courier"), std::string::npos);
 
-    CliRun mono = runCli({"--font", "Liberation Mono,7", "--pdf", path("mono.pdf"), path("Exemplo.pas")});
+    CliRun mono =
+        runCli({"--font", "Liberation Mono,7", "--pdf", path("mono.pdf"), path("Exemplo.pas")});
     ASSERT_EQ(mono.status, CliOk) << mono.err;
     EXPECT_NE(fonts(path("mono.pdf")).find("Courier"), std::string::npos);
 
     std::ofstream(dir / "s.ini", std::ios::binary) << "[Relatorio]\r\nfonte=Courier New\r\n";
-    CliRun fromSettings = runCli({"--settings", path("s.ini"), "--pdf", path("ini.pdf"), path("Exemplo.pas")});
+    CliRun fromSettings =
+        runCli({"--settings", path("s.ini"), "--pdf", path("ini.pdf"), path("Exemplo.pas")});
     ASSERT_EQ(fromSettings.status, CliOk) << fromSettings.err;
     EXPECT_NE(fonts(path("ini.pdf")).find("Courier"), std::string::npos);
 }
@@ -310,7 +324,8 @@ TEST_F(CliTest, Utf8SourceGivesItsTextBackFromThePdf)
     ASSERT_EQ(r.status, CliOk) << r.err;
     EXPECT_EQ(r.err, "");
     ASSERT_EQ(std::system(("pdftotext " + path("g.pdf") + " " + path("g.txt")).c_str()), 0);
-    EXPECT_NE(slurp(dir / "g.txt").find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82 "
-                                        "\xD0\xBC\xD0\xB8\xD1\x80 }"),
+    EXPECT_NE(slurp(dir / "g.txt")
+                  .find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82 "
+                        "\xD0\xBC\xD0\xB8\xD1\x80 }"),
               std::string::npos);
 }

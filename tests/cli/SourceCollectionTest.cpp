@@ -1,13 +1,11 @@
-#include "cli/SourceCollection.h"
-
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "AsNobody.h"
 #include "cli/OutputNames.h"
+#include "cli/SourceCollection.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -30,11 +28,13 @@ protected:
         std::ofstream(dir / relative) << "unit x;\n";
     }
 
-    std::vector<TSourceFile> collect(const std::vector<std::string>& args,
-                                     const TSourceExtensions& extensions = default_source_extensions())
+    std::vector<TSourceFile>
+    collect(const std::vector<std::string>& args,
+            const TSourceExtensions& extensions = default_source_extensions())
     {
         messages.clear();
-        return collect_sources(args, extensions, [this](const std::string& m) { messages.push_back(m); });
+        return collect_sources(args, extensions,
+                               [this](const std::string& m) { messages.push_back(m); });
     }
 
     static std::vector<std::string> relatives(const std::vector<TSourceFile>& sources)
@@ -53,8 +53,8 @@ protected:
 
 TEST_F(SourceCollectionTest, FolderGivesItsSourcesInByteOrderOfPathsWithoutLooping)
 {
-    for (const char* name : {"a/Unit1.pas", "a/Unit1.DFM", "a/notes.txt", "a-b/x.pp", "sub/deeper/y.lpr",
-                             "sub/z.P", ".pas", "b/readme"})
+    for (const char* name : {"a/Unit1.pas", "a/Unit1.DFM", "a/notes.txt", "a-b/x.pp",
+                             "sub/deeper/y.lpr", "sub/z.P", ".pas", "b/readme"})
         touch(name);
     fs::create_directory_symlink("../..", dir / "sub" / "deeper" / "back");  // would loop
     fs::create_symlink("missing.pas", dir / "broken.pas");
@@ -63,14 +63,15 @@ TEST_F(SourceCollectionTest, FolderGivesItsSourcesInByteOrderOfPathsWithoutLoopi
     const auto sources = collect({root});
     EXPECT_TRUE(messages.empty());
     // "a-b/" sorts before "a/" since '-' is below '/'; upper case before lower case.
-    EXPECT_EQ(relatives(sources), (std::vector<std::string>{"a-b/x.pp", "a/Unit1.DFM", "a/Unit1.pas",
-                                                            "broken.pas", "sub/deeper/y.lpr", "sub/z.P"}));
+    EXPECT_EQ(relatives(sources),
+              (std::vector<std::string>{"a-b/x.pp", "a/Unit1.DFM", "a/Unit1.pas", "broken.pas",
+                                        "sub/deeper/y.lpr", "sub/z.P"}));
     EXPECT_EQ(sources[1].path, root + "a/Unit1.DFM");
 
     // Only the chosen extensions; file arguments are taken whatever their name, missing or not,
     // and keep their place among the arguments.
-    const auto chosen = collect({(dir / "b" / "readme").string(), (dir / "a").string(), "nothing.here"},
-                                {".dfm", ".txt"});
+    const auto chosen = collect(
+        {(dir / "b" / "readme").string(), (dir / "a").string(), "nothing.here"}, {".dfm", ".txt"});
     ASSERT_EQ(chosen.size(), 4u);
     EXPECT_FALSE(chosen[0].fromFolder());
     EXPECT_EQ(relatives(chosen), (std::vector<std::string>{"", "Unit1.DFM", "notes.txt", ""}));
@@ -82,7 +83,8 @@ TEST_F(SourceCollectionTest, FoldersWithoutSourcesOrUnreadableAreReported)
 {
     touch("empty/readme.txt");
     EXPECT_TRUE(collect({(dir / "empty").string()}).empty());
-    EXPECT_EQ(messages, std::vector<std::string>{"No source file in folder " + (dir / "empty").string()});
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"No source file in folder " + (dir / "empty").string()});
 
     touch("locked/inner/a.pas");
     touch("locked/b.pas");
@@ -94,7 +96,8 @@ TEST_F(SourceCollectionTest, FoldersWithoutSourcesOrUnreadableAreReported)
     }
     fs::permissions(dir / "locked" / "inner", fs::perms::owner_all);
     EXPECT_EQ(relatives(sources), std::vector<std::string>{"b.pas"});
-    EXPECT_EQ(messages, std::vector<std::string>{"Cannot read folder " + (dir / "locked" / "inner").string()});
+    EXPECT_EQ(messages, std::vector<std::string>{"Cannot read folder " +
+                                                 (dir / "locked" / "inner").string()});
 }
 
 TEST(SourceExtensionsTest, ListIsReadWithoutRegardToCaseOrDots)

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 
-extern "C" int tabulex_render_report(int, const char* outPath, const char*, const char*, std::size_t,
-                                     const void*, char*, std::size_t)
+extern "C" int tabulex_render_report(int, const char* outPath, const char*, const char*,
+                                     std::size_t, const void*, char*, std::size_t)
 {
     if (std::FILE* out = std::fopen(outPath, "wb"))
         std::fclose(out);

@@ -1,11 +1,3 @@
-#include "config/IniFile.h"
-#include "config/ListingSettingsFile.h"
-#include "dialogs/TDialogs.h"
-#include "config/TRadioGroup.h"
-#include "TestApp.h"
-#include "TestFiles.h"
-#include "config/config.h"
-
 #include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
@@ -19,13 +11,19 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
-#include <functional>
+#include "TestApp.h"
+#include "TestFiles.h"
+#include "config/IniFile.h"
+#include "config/ListingSettingsFile.h"
+#include "config/TRadioGroup.h"
+#include "config/config.h"
+#include "dialogs/TDialogs.h"
 
 namespace tabulex {
 namespace {
-
 
 // Records messages and modal windows instead of showing them.
 class ScriptedDialogs : public TDialogs {
@@ -99,8 +97,9 @@ protected:
     QStringList levels() const
     {
         QStringList texts;
-        for (const QLabel* label : {window.L_ident1, window.L_ident2, window.L_ident3, window.L_ident4, window.L_ident5,
-                                    window.L_ident6, window.L_ident7, window.L_ident8})
+        for (const QLabel* label :
+             {window.L_ident1, window.L_ident2, window.L_ident3, window.L_ident4, window.L_ident5,
+              window.L_ident6, window.L_ident7, window.L_ident8})
             texts << label->text();
         return texts;
     }
@@ -108,8 +107,9 @@ protected:
     std::vector<bool> numbersShown() const
     {
         std::vector<bool> shown;
-        for (const QLabel* label : {window.L_linha1, window.L_linha2, window.L_linha3, window.L_linha4, window.L_linha5,
-                                    window.L_linha6, window.L_linha7, window.L_linha8})
+        for (const QLabel* label :
+             {window.L_linha1, window.L_linha2, window.L_linha3, window.L_linha4, window.L_linha5,
+              window.L_linha6, window.L_linha7, window.L_linha8})
             shown.push_back(!label->isHidden());
         return shown;
     }
@@ -149,19 +149,19 @@ TEST_F(ConfigWindowTest, WindowCaptionSizeAndTitleBar)
 TEST_F(ConfigWindowTest, ControlsStandWhereTheLayoutPutsThem)
 {
     const std::vector<std::pair<QWidget*, QRect>> placed{
-        {window.BB_ok, {12, 4, 75, 25}},         {window.BB_cancel, {96, 4, 75, 25}},
-        {window.BB_default, {179, 4, 75, 25}},   {window.BB_salvar, {262, 4, 75, 25}},
-        {window.BB_ler, {346, 4, 75, 25}},       {window.GroupBox3, {12, 34, 157, 66}},
-        {window.CB_linhas, {11, 15, 97, 17}},    {window.CB_final, {11, 37, 97, 17}},
+        {window.BB_ok, {12, 4, 75, 25}},           {window.BB_cancel, {96, 4, 75, 25}},
+        {window.BB_default, {179, 4, 75, 25}},     {window.BB_salvar, {262, 4, 75, 25}},
+        {window.BB_ler, {346, 4, 75, 25}},         {window.GroupBox3, {12, 34, 157, 66}},
+        {window.CB_linhas, {11, 15, 97, 17}},      {window.CB_final, {11, 37, 97, 17}},
         {window.RG_tipo_ident, {12, 98, 158, 76}}, {window.GroupBox1, {176, 34, 309, 142}},
-        {window.E_col, {103, 10, 34, 21}},       {window.E_begin, {103, 36, 34, 21}},
-        {window.E_prenivel, {232, 37, 34, 21}},  {window.E_sufnivel, {270, 37, 34, 21}},
-        {window.E_preend, {104, 62, 34, 21}},    {window.E_sufend, {104, 90, 34, 21}},
-        {window.E_prefnivel, {232, 61, 34, 21}}, {window.E_suffnivel, {270, 60, 34, 21}},
-        {window.GroupBox2, {12, 175, 474, 153}}, {window.Label7, {117, 17, 288, 128}},
-        {window.GroupBox4, {12, 335, 392, 105}}, {window.CB_list, {14, 19, 75, 17}},
-        {window.CB_xref, {105, 19, 52, 17}},     {window.CB_proc, {15, 59, 76, 17}},
-        {window.CB_unit, {107, 57, 70, 17}},     {window.RG_colunas, {230, 15, 92, 65}},
+        {window.E_col, {103, 10, 34, 21}},         {window.E_begin, {103, 36, 34, 21}},
+        {window.E_prenivel, {232, 37, 34, 21}},    {window.E_sufnivel, {270, 37, 34, 21}},
+        {window.E_preend, {104, 62, 34, 21}},      {window.E_sufend, {104, 90, 34, 21}},
+        {window.E_prefnivel, {232, 61, 34, 21}},   {window.E_suffnivel, {270, 60, 34, 21}},
+        {window.GroupBox2, {12, 175, 474, 153}},   {window.Label7, {117, 17, 288, 128}},
+        {window.GroupBox4, {12, 335, 392, 105}},   {window.CB_list, {14, 19, 75, 17}},
+        {window.CB_xref, {105, 19, 52, 17}},       {window.CB_proc, {15, 59, 76, 17}},
+        {window.CB_unit, {107, 57, 70, 17}},       {window.RG_colunas, {230, 15, 92, 65}},
     };
     for (const auto& [widget, rect] : placed)
         EXPECT_EQ(widget->geometry(), rect) << widget->metaObject()->className();
@@ -173,10 +173,10 @@ TEST_F(ConfigWindowTest, ControlsStandWhereTheLayoutPutsThem)
     EXPECT_EQ(window.ClientArea->y(), window.MainMenu1->height());
 
     const std::vector<std::pair<QLabel*, QPoint>> labels{
-        {window.Label1, {9, 19}},    {window.Label2, {9, 43}},     {window.Label3, {149, 39}},
-        {window.Label4, {9, 66}},    {window.Label5, {8, 93}},     {window.Label6, {148, 63}},
-        {window.Label8, {235, 19}},  {window.Label9, {269, 18}},   {window.L_linha1, {4, 18}},
-        {window.L_linha4, {4, 67}},  {window.L_linha8, {4, 131}},  {window.L_ident3, {44, 49}},
+        {window.Label1, {9, 19}},     {window.Label2, {9, 43}},      {window.Label3, {149, 39}},
+        {window.Label4, {9, 66}},     {window.Label5, {8, 93}},      {window.Label6, {148, 63}},
+        {window.Label8, {235, 19}},   {window.Label9, {269, 18}},    {window.L_linha1, {4, 18}},
+        {window.L_linha4, {4, 67}},   {window.L_linha8, {4, 131}},   {window.L_ident3, {44, 49}},
         {window.L_ident7, {44, 113}}, {window.L_final1, {181, 115}}, {window.L_final2, {161, 132}},
     };
     for (const auto& [label, pos] : labels)
@@ -200,10 +200,11 @@ TEST_F(ConfigWindowTest, CaptionsAndFonts)
     EXPECT_TRUE(window.BB_ok->isDefault());
     EXPECT_EQ(window.BB_ler->text(), QString("Ler"));
 
-    EXPECT_EQ(window.Label7->text().split('\n'),
-              QStringList({"Function Form1.IntPower (vlr,exp:integer):Integer; ", "Var  F_int:integer;", "Begin",
-                           "    Result := 1;", "    For f_int := 1 To exp Do Begin", "        Result := Result * vlr;",
-                           "    End; ", "End; "}));
+    EXPECT_EQ(
+        window.Label7->text().split('\n'),
+        QStringList({"Function Form1.IntPower (vlr,exp:integer):Integer; ", "Var  F_int:integer;",
+                     "Begin", "    Result := 1;", "    For f_int := 1 To exp Do Begin",
+                     "        Result := Result * vlr;", "    End; ", "End; "}));
     for (const QLabel* label : {window.L_linha2, window.L_ident5, window.Label7, window.L_final2}) {
         EXPECT_EQ(label->font().family(), QString("Arial"));
         EXPECT_EQ(label->font().pointSize(), 10);
@@ -240,8 +241,9 @@ TEST_F(ConfigWindowTest, ExampleCodeLinesStayLevelWithTheirNumbers)
         return -1;
     };
     int row = 0;
-    for (const QLabel* number : {window.L_linha1, window.L_linha2, window.L_linha3, window.L_linha4, window.L_linha5,
-                                 window.L_linha6, window.L_linha7, window.L_linha8}) {
+    for (const QLabel* number :
+         {window.L_linha1, window.L_linha2, window.L_linha3, window.L_linha4, window.L_linha5,
+          window.L_linha6, window.L_linha7, window.L_linha8}) {
         const int numberInk = firstInk(number->x(), number->x() + number->width(), number->y());
         const int codeInk = firstInk(window.Label7->x(), window.Label7->x() + 60, number->y() - 3);
         ASSERT_GE(numberInk, 0);
@@ -268,11 +270,30 @@ TEST_F(ConfigWindowTest, InitialValuesBeforeTheFirstActivation)
 TEST_F(ConfigWindowTest, TabOrder)
 {
     const std::vector<QWidget*> expected{
-        window.RG_tipo_ident->button(0), window.RG_tipo_ident->button(1), window.RG_tipo_ident->button(2),
-        window.E_col, window.E_begin, window.E_prenivel, window.E_sufnivel, window.E_preend, window.E_sufend,
-        window.E_suffnivel, window.E_prefnivel, window.CB_linhas, window.CB_final, window.CB_list, window.CB_xref,
-        window.CB_unit, window.CB_proc, window.RG_colunas->button(0), window.RG_colunas->button(1), window.BB_ok,
-        window.BB_cancel, window.BB_default, window.BB_salvar, window.BB_ler,
+        window.RG_tipo_ident->button(0),
+        window.RG_tipo_ident->button(1),
+        window.RG_tipo_ident->button(2),
+        window.E_col,
+        window.E_begin,
+        window.E_prenivel,
+        window.E_sufnivel,
+        window.E_preend,
+        window.E_sufend,
+        window.E_suffnivel,
+        window.E_prefnivel,
+        window.CB_linhas,
+        window.CB_final,
+        window.CB_list,
+        window.CB_xref,
+        window.CB_unit,
+        window.CB_proc,
+        window.RG_colunas->button(0),
+        window.RG_colunas->button(1),
+        window.BB_ok,
+        window.BB_cancel,
+        window.BB_default,
+        window.BB_salvar,
+        window.BB_ler,
     };
     std::vector<QWidget*> chain;
     QWidget* w = expected.front();
@@ -289,8 +310,8 @@ TEST_F(ConfigWindowTest, TypingIsLimitedButLoadedTextsAreKept)
     window.E_col->clear();
     QTest::keyClicks(window.E_col, "abcdefgh");
     EXPECT_EQ(window.E_col->text(), QString("abcde"));
-    for (QLineEdit* edit : {window.E_begin, window.E_prenivel, window.E_sufnivel, window.E_preend, window.E_sufend,
-                            window.E_prefnivel, window.E_suffnivel}) {
+    for (QLineEdit* edit : {window.E_begin, window.E_prenivel, window.E_sufnivel, window.E_preend,
+                            window.E_sufend, window.E_prefnivel, window.E_suffnivel}) {
         edit->clear();
         QTest::keyClicks(edit, "0123456789xyz");
         EXPECT_EQ(edit->text(), QString("0123456789"));
@@ -353,8 +374,9 @@ TEST_F(ConfigWindowTest, OtherStylesIgnoreTheMarkersButNotTheEndReferences)
     window.RG_tipo_ident->button(1)->click();
     EXPECT_EQ(levels(), QStringList({" 1", " 1", " 1", " 1", " 2", " 2", " 2", " 1"}));
 
-    for (QLineEdit* edit : {window.E_col, window.E_begin, window.E_prenivel, window.E_sufnivel, window.E_prefnivel,
-                            window.E_suffnivel, window.E_preend, window.E_sufend})
+    for (QLineEdit* edit :
+         {window.E_col, window.E_begin, window.E_prenivel, window.E_sufnivel, window.E_prefnivel,
+          window.E_suffnivel, window.E_preend, window.E_sufend})
         edit->setText("#");
     EXPECT_EQ(levels(), QStringList({" 1", " 1", " 1", " 1", " 2", " 2", " 2", " 1"}));
     EXPECT_EQ(finals(), QStringList({"#135#", "#133#"}));
@@ -408,7 +430,8 @@ TEST_F(ConfigWindowTest, NumberingOffWithFinalOnLoadsAsADisabledCheckedBox)
     EXPECT_TRUE(settings.Final);
 }
 
-// ---- loading, applying, defaults -----------------------------------------------------------------
+// ---- loading, applying, defaults
+// -----------------------------------------------------------------
 
 TEST_F(ConfigWindowTest, ActivationLoadsAndApplyingStoresEverySetting)
 {
@@ -432,7 +455,7 @@ TEST_F(ConfigWindowTest, ActivationLoadsAndApplyingStoresEverySetting)
 
 TEST_F(ConfigWindowTest, SingleByteMarkersSurviveTheControls)
 {
-    settings.coluna = "\xa6";      // broken bar in the single-byte code page
+    settings.coluna = "\xa6";     // broken bar in the single-byte code page
     settings.begin = "\xbb\xbb";  // two right guillemets
     window.FormActivate();
     EXPECT_EQ(window.E_col->text(), QString::fromUtf8("¦"));
@@ -589,7 +612,8 @@ TEST_F(ConfigWindowTest, DefaultSettingsFileSitsBesideTheExecutable)
 {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     EXPECT_EQ(TF_config::defaultSettingsPath(),
-              QFile::encodeName(exe.absolutePath() + "/" + exe.completeBaseName() + ".ini").toStdString());
+              QFile::encodeName(exe.absolutePath() + "/" + exe.completeBaseName() + ".ini")
+                  .toStdString());
     EXPECT_EQ(TF_config(settings).settingsPath(), TF_config::defaultSettingsPath());
 }
 
@@ -674,7 +698,8 @@ TEST_F(ConfigWindowTest, FailedSaveShowsTheMessageAndKeepsTheWindowAsItIs)
     window.BB_salvar->click();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QTest::qWait(20);
-    EXPECT_EQ(dialogs.messages, QStringList({QString::fromStdString("Unable to write to " + nowhere)}));
+    EXPECT_EQ(dialogs.messages,
+              QStringList({QString::fromStdString("Unable to write to " + nowhere)}));
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.controlSettings(), before);
     EXPECT_EQ(settings, TListingSettings{});

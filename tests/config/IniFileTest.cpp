@@ -1,15 +1,14 @@
-#include "config/IniFile.h"
-#include "TestFiles.h"
-
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <iostream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "TestFiles.h"
+#include "config/IniFile.h"
 
 namespace tabulex {
 namespace {
@@ -92,7 +91,8 @@ TEST_F(IniFileTest, LongValuesAreCutAfterTrimmingAndQuotes)
 {
     const std::string longText(3000, 'a');
     const std::string exact(2047, 'b');
-    const TIniFile ini = withContent("[S]\r\nlong=" + longText + "\r\nquoted=  \"" + exact + "\"  \r\n");
+    const TIniFile ini =
+        withContent("[S]\r\nlong=" + longText + "\r\nquoted=  \"" + exact + "\"  \r\n");
     EXPECT_EQ(ini.ReadString("S", "long", ""), std::string(2047, 'a'));
     EXPECT_EQ(ini.ReadString("S", "quoted", ""), exact);
 }
@@ -143,29 +143,29 @@ TEST_P(IniIntegerTest, ParsesOrFallsBackToTheDefault)
     TempDir dir;
     const std::string path = dir.file("i.ini");
     write_bytes(path, std::string("[S]\r\nv=") + GetParam().text + "\r\n");
-    EXPECT_EQ(TIniFile(path).ReadInteger("S", "v", kDefault), GetParam().expected) << '"' << GetParam().text << '"';
+    EXPECT_EQ(TIniFile(path).ReadInteger("S", "v", kDefault), GetParam().expected)
+        << '"' << GetParam().text << '"';
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, IniIntegerTest,
-                         ::testing::Values(IntegerCase{"12", 12}, IntegerCase{"-3", -3}, IntegerCase{"+4", 4},
-                                           IntegerCase{"  7 ", 7}, IntegerCase{"'5'", 5}, IntegerCase{"007", 7},
-                                           IntegerCase{"0x1", 1}, IntegerCase{"0X1f", 31}, IntegerCase{"$fF", 255},
-                                           IntegerCase{"x10", 16}, IntegerCase{"X10", 16},
-                                           IntegerCase{"0x00000000A", 10}, IntegerCase{"0xFFFFFFFF", -1},
-                                           IntegerCase{"$80000000", INT_MIN}, IntegerCase{"2147483647", INT_MAX},
-                                           IntegerCase{"-2147483648", INT_MIN}, IntegerCase{"", kDefault},
-                                           IntegerCase{"yes", kDefault}, IntegerCase{"-", kDefault},
-                                           IntegerCase{"0x", kDefault}, IntegerCase{"$", kDefault},
-                                           IntegerCase{"-0x1", kDefault}, IntegerCase{"+$1", kDefault},
-                                           IntegerCase{"1 2", kDefault}, IntegerCase{"12a", kDefault},
-                                           IntegerCase{"0x1g", kDefault}, IntegerCase{"2147483648", kDefault},
-                                           IntegerCase{"-2147483649", kDefault},
-                                           IntegerCase{"0x100000000", kDefault},
-                                           IntegerCase{"99999999999999999999", kDefault}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, IniIntegerTest,
+    ::testing::Values(
+        IntegerCase{"12", 12}, IntegerCase{"-3", -3}, IntegerCase{"+4", 4}, IntegerCase{"  7 ", 7},
+        IntegerCase{"'5'", 5}, IntegerCase{"007", 7}, IntegerCase{"0x1", 1},
+        IntegerCase{"0X1f", 31}, IntegerCase{"$fF", 255}, IntegerCase{"x10", 16},
+        IntegerCase{"X10", 16}, IntegerCase{"0x00000000A", 10}, IntegerCase{"0xFFFFFFFF", -1},
+        IntegerCase{"$80000000", INT_MIN}, IntegerCase{"2147483647", INT_MAX},
+        IntegerCase{"-2147483648", INT_MIN}, IntegerCase{"", kDefault},
+        IntegerCase{"yes", kDefault}, IntegerCase{"-", kDefault}, IntegerCase{"0x", kDefault},
+        IntegerCase{"$", kDefault}, IntegerCase{"-0x1", kDefault}, IntegerCase{"+$1", kDefault},
+        IntegerCase{"1 2", kDefault}, IntegerCase{"12a", kDefault}, IntegerCase{"0x1g", kDefault},
+        IntegerCase{"2147483648", kDefault}, IntegerCase{"-2147483649", kDefault},
+        IntegerCase{"0x100000000", kDefault}, IntegerCase{"99999999999999999999", kDefault}));
 
 TEST_F(IniFileTest, BooleansAreIntegersWithAnyNonZeroTrue)
 {
-    const TIniFile ini = withContent("[S]\r\nyes=yes\r\ntwo=2\r\nzero=0\r\nhexzero=0x0\r\nempty=\r\n");
+    const TIniFile ini =
+        withContent("[S]\r\nyes=yes\r\ntwo=2\r\nzero=0\r\nhexzero=0x0\r\nempty=\r\n");
     EXPECT_TRUE(ini.ReadBool("S", "yes", true));
     EXPECT_FALSE(ini.ReadBool("S", "yes", false));
     EXPECT_TRUE(ini.ReadBool("S", "two", false));
@@ -197,16 +197,19 @@ TEST_F(IniFileTest, ValuesAreWrittenAsHeldAndReadBackTrimmed)
 
 TEST_F(IniFileTest, ExistingKeyIsReplacedInPlaceAndOtherLinesKeptByteForByte)
 {
-    TIniFile ini = withContent("; top comment\n[s]\nA=1\nKEY = spaced\nkey=old\nkey=second\n\n[T]\nkey=other\n");
+    TIniFile ini = withContent(
+        "; top comment\n[s]\nA=1\nKEY = spaced\nkey=old\nkey=second\n\n[T]\nkey=other\n");
     ini.WriteString("S", "Key", "new");
-    EXPECT_EQ(read_bytes(path), "; top comment\n[s]\nA=1\nKEY = spaced\nkey=new\r\nkey=second\n\n[T]\nkey=other\n");
+    EXPECT_EQ(read_bytes(path),
+              "; top comment\n[s]\nA=1\nKEY = spaced\nkey=new\r\nkey=second\n\n[T]\nkey=other\n");
 }
 
 TEST_F(IniFileTest, MissingKeyGoesAfterTheLastKeyLineOfItsSection)
 {
     TIniFile ini = withContent("[S]\r\na=1\r\n; note\r\nb=2\r\n\r\n; about T\r\n[T]\r\nc=3\r\n");
     ini.WriteString("S", "new", "x");
-    EXPECT_EQ(read_bytes(path), "[S]\r\na=1\r\n; note\r\nb=2\r\nnew=x\r\n\r\n; about T\r\n[T]\r\nc=3\r\n");
+    EXPECT_EQ(read_bytes(path),
+              "[S]\r\na=1\r\n; note\r\nb=2\r\nnew=x\r\n\r\n; about T\r\n[T]\r\nc=3\r\n");
 
     TIniFile empty = withContent("[Empty]\n[T]\n");
     empty.WriteString("empty", "k", "v");
@@ -251,7 +254,8 @@ TEST_F(IniFileTest, SaveKeepsPermissionsAndSymbolicLinks)
     TIniFile(link).WriteString("S", "k", "2");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(read_bytes(path), "[S]\nk=2\r\n");
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(IniFileTest, FailureNamesTheFile)
@@ -329,10 +333,10 @@ void run_write_protected(Scenario scenario)
         ::testing::ExitedWithCode(0), "");
 }
 
-#define SKIP_UNLESS_PROTECTED(folder)                                                                   \
-    if (!folder_refuses_files(folder)) {                                                                \
-        std::cerr << "write protection has no effect here; not checked\n";                              \
-        return;                                                                                         \
+#define SKIP_UNLESS_PROTECTED(folder)                                                              \
+    if (!folder_refuses_files(folder)) {                                                           \
+        std::cerr << "write protection has no effect here; not checked\n";                         \
+        return;                                                                                    \
     }
 
 TEST(IniWriteProtection, ReadOnlyFolderWithoutTheFileFails)

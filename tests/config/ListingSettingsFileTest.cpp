@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
 #include "config/IniFile.h"
 #include "config/ListingSettingsFile.h"
-#include "TestFiles.h"
-
-#include <gtest/gtest.h>
 
 namespace tabulex {
 namespace {
@@ -173,7 +173,8 @@ TEST(ReportFontText, FamilyWithOptionalSize)
     EXPECT_EQ(parse_report_font("Liberation Mono,7"), (TReportFontSpec{"Liberation Mono", 7}));
     EXPECT_EQ(parse_report_font(" Courier New , 8.5 "), (TReportFontSpec{"Courier New", 8.5}));
     EXPECT_EQ(parse_report_font("DejaVu Sans"), (TReportFontSpec{"DejaVu Sans", 0}));
-    EXPECT_EQ(parse_report_font("Foo, Bar"), (TReportFontSpec{"Foo, Bar", 0}));  // no size after the comma
+    EXPECT_EQ(parse_report_font("Foo, Bar"),
+              (TReportFontSpec{"Foo, Bar", 0}));  // no size after the comma
     EXPECT_EQ(parse_report_font("Mono,0"), (TReportFontSpec{"Mono,0", 0}));
     EXPECT_FALSE(parse_report_font(""));
     EXPECT_FALSE(parse_report_font(" ,7"));

@@ -1,10 +1,10 @@
-#include "config/TRadioGroup.h"
-#include "TestApp.h"
-
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include "TestApp.h"
+#include "config/TRadioGroup.h"
 
 namespace tabulex {
 namespace {
@@ -62,9 +62,11 @@ TEST_F(RadioGroupTest, ClickingAButtonSelectsItAndClickingItAgainChangesNothing)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&group));
     group.setItemIndex(0);
     changes.clear();
-    QTest::mouseClick(group.button(2), Qt::LeftButton, {}, QPoint(6, group.button(2)->height() / 2));
+    QTest::mouseClick(group.button(2), Qt::LeftButton, {},
+                      QPoint(6, group.button(2)->height() / 2));
     EXPECT_EQ(group.itemIndex(), 2);
-    QTest::mouseClick(group.button(2), Qt::LeftButton, {}, QPoint(6, group.button(2)->height() / 2));
+    QTest::mouseClick(group.button(2), Qt::LeftButton, {},
+                      QPoint(6, group.button(2)->height() / 2));
     EXPECT_EQ(group.itemIndex(), 2);
     EXPECT_EQ(checkedButtons(), (std::vector<bool>{false, false, true}));
     EXPECT_EQ(changes.count(), 1);

@@ -1,18 +1,15 @@
 // The settings file sits beside the executable. A read-only executable must neither stop the
 // settings from being saved nor be touched by it; a folder that refuses writes gives the
 // message and leaves the settings file and the executable as they were.
+#include <filesystem>
+#include <gtest/gtest.h>
 #include <sys/fsuid.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include "AsNobody.h"
-
-#include <filesystem>
-
+#include "TestFiles.h"
 #include "config/IniFile.h"
 #include "config/ListingSettingsFile.h"
-#include "TestFiles.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -21,8 +18,9 @@ using tabulex::testing::AsNobodyForFiles;
 
 namespace {
 
-constexpr fs::perms kReadAndExecute = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
-                                      | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+constexpr fs::perms kReadAndExecute = fs::perms::owner_read | fs::perms::owner_exec |
+                                      fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec;
 
 class SettingsBesideExecutable : public ::testing::Test {
 protected:
@@ -82,7 +80,8 @@ TEST_F(SettingsBesideExecutable, ReadOnlyFolderGivesTheMessageAndKeepsBothFiles)
     fs::permissions(dir.path(), fs::perms::all);
     EXPECT_EQ(test::read_bytes(ini), earlier);
     EXPECT_EQ(test::read_bytes(exe.string()), exeBytes);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 2);  // no temporary left
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}),
+              2);  // no temporary left
 }
 
 TEST_F(SettingsBesideExecutable, ExecutableReadAsSettingsGivesTheDefaults)

@@ -3,9 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
-
 #include <stdlib.h>
+#include <string>
 
 namespace tabulex::test {
 
@@ -14,14 +13,16 @@ class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tabulex-config-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tabulex-config-XXXXXX").string();
         if (::mkdtemp(pattern.data()))
             path_ = pattern;
     }
     ~TempDir()
     {
         std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;

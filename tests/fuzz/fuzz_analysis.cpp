@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "SourceLines.h"
 #include "analysis/DeclarationScanner.h"
 #include "analysis/ListingBuilder.h"
 #include "analysis/ListingExport.h"
 #include "analysis/PasLex.h"
-#include "SourceLines.h"
 
 using namespace tabulex;
 
@@ -68,27 +68,27 @@ bool is_prefix_of_style(std::string_view prefix, int style, const TListingSettin
     if (style == 1) {
         if (prefix == "   ")
             return true;
-        return prefix.size() >= 3 && prefix.front() == ' ' && prefix.back() == ' '
-               && all_digits(prefix.substr(1, prefix.size() - 2));
+        return prefix.size() >= 3 && prefix.front() == ' ' && prefix.back() == ' ' &&
+               all_digits(prefix.substr(1, prefix.size() - 2));
     }
     if (prefix == "  ")
         return true;
     // Columns ("|" once per level; a routine's begin drops the first one), then at most one mark.
-    while (strip_prefix(prefix, s.coluna)) {
-    }
-    return prefix.empty() || prefix == s.begin || is_level_mark(prefix, s.prenivel, s.sufnivel)
-           || is_level_mark(prefix, s.prefnivel, s.suffnivel);
+    while (strip_prefix(prefix, s.coluna)) {}
+    return prefix.empty() || prefix == s.begin || is_level_mark(prefix, s.prenivel, s.sufnivel) ||
+           is_level_mark(prefix, s.prefnivel, s.suffnivel);
 }
 
 // Splits `rest` into prefix + `source` + reference; false when no split fits.
-bool split_line(std::string_view rest, std::string_view source, const TListingSettings& s, int style)
+bool split_line(std::string_view rest, std::string_view source, const TListingSettings& s,
+                int style)
 {
     const auto fits = [&](std::string_view reference) {
         if (rest.size() < source.size() + reference.size())
             return false;
         const std::size_t prefix_length = rest.size() - source.size() - reference.size();
-        return rest.substr(prefix_length, source.size()) == source
-               && is_prefix_of_style(rest.substr(0, prefix_length), style, s);
+        return rest.substr(prefix_length, source.size()) == source &&
+               is_prefix_of_style(rest.substr(0, prefix_length), style, s);
     };
     if (fits({}))
         return true;
@@ -97,7 +97,8 @@ bool split_line(std::string_view rest, std::string_view source, const TListingSe
     // " ///-" digits "-///" at the very end.
     const std::string_view body = rest.substr(0, rest.size() - s.sufend.size());
     std::size_t digits = 0;
-    while (digits < body.size() && body[body.size() - 1 - digits] >= '0' && body[body.size() - 1 - digits] <= '9')
+    while (digits < body.size() && body[body.size() - 1 - digits] >= '0' &&
+           body[body.size() - 1 - digits] <= '9')
         ++digits;
     const std::string opener = " " + s.preend;
     if (digits == 0 || !body.substr(0, body.size() - digits).ends_with(opener))
@@ -128,7 +129,8 @@ void check_lexer(const std::string& bytes)
     // NextSignificant walks the same text without passing the NUL either.
     lex.SetText(bytes.c_str());
     for (steps = 0; lex.TokenKind() != tkNull; lex.NextSignificant())
-        check(static_cast<std::size_t>(lex.RunPosition()) <= nul && ++steps <= nul + 1, "NextSignificant ran away");
+        check(static_cast<std::size_t>(lex.RunPosition()) <= nul && ++steps <= nul + 1,
+              "NextSignificant ran away");
 }
 
 void check_listing(const std::string& bytes, const std::vector<std::string_view>& lines, int style,
@@ -143,11 +145,13 @@ void check_listing(const std::string& bytes, const std::vector<std::string_view>
     for (std::size_t i = 0; i < listing.size(); ++i) {
         std::string_view rest = listing[i];
         if (numbering) {
-            check(strip_prefix(rest, preenche_zeros(static_cast<long long>(i) + 1, 4) + " "), "bad number column", i);
+            check(strip_prefix(rest, preenche_zeros(static_cast<long long>(i) + 1, 4) + " "),
+                  "bad number column", i);
         } else if (rest.starts_with("     ") && !split_line(rest, lines[i], settings, style)) {
             rest.remove_prefix(5);  // a line completed inside a class's member list
         }
-        check(split_line(rest, lines[i], settings, style), "line is not prefix + source + reference", i);
+        check(split_line(rest, lines[i], settings, style),
+              "line is not prefix + source + reference", i);
     }
 }
 
@@ -170,14 +174,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     plain.Final = false;
     listing = build_listing(bytes, plain);
     for (std::size_t i = 0; i < listing.size(); ++i)
-        check(listing[i] == preenche_zeros(static_cast<long long>(i) + 1, 4) + "   " + std::string(lines[i]),
+        check(listing[i] ==
+                  preenche_zeros(static_cast<long long>(i) + 1, 4) + "   " + std::string(lines[i]),
               "numbered plain line differs", i);
 
     const TDeclarationLists lists = scan_declarations(bytes);
     TListingSettings all;
-    const std::string exported = export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, all);
+    const std::string exported =
+        export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, all);
     std::size_t expected = 0;
-    for (const StringList* list : {&std::as_const(listing), &lists.listbox3, &lists.ListBox4, &lists.ListBox5})
+    for (const StringList* list :
+         {&std::as_const(listing), &lists.listbox3, &lists.ListBox4, &lists.ListBox5})
         for (const std::string& item : *list)
             expected += item.size() + 2;
     check(exported.size() == expected, "export size differs from the items and their line ends");
@@ -186,7 +193,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TListingSettings styled;
     styled.Identacao = static_cast<int>(size % 3);
     const StringList styledListing = build_listing(bytes, styled);
-    const std::string separate = export_listing({styledListing, lists.listbox3, lists.ListBox4, lists.ListBox5}, styled);
+    const std::string separate =
+        export_listing({styledListing, lists.listbox3, lists.ListBox4, lists.ListBox5}, styled);
     std::string streamed;
     stream_export(bytes, styled, [&](std::string_view piece) { streamed += piece; });
     check(streamed == separate, "one-pass export differs from the export of the lists");

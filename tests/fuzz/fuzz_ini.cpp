@@ -1,8 +1,6 @@
 // Arbitrary settings-file text through the INI reader and the settings reader, plus the
 // integer parser. The input is split at NUL bytes: file text, then optionally a section, a key
 // and a value that are written into the file and must read back by the reading rules.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +9,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 #include "config/IniFile.h"
@@ -38,7 +37,8 @@ const std::string& scratch_path()
 {
     static const std::string path = [] {
         std::error_code ec;
-        const fs::path folder = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        const fs::path folder =
+            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
         return (folder / ("tabulex-fuzz-ini-" + std::to_string(::getpid()) + ".ini")).string();
     }();
     return path;
@@ -60,8 +60,11 @@ std::string expected_read_back(std::string_view value)
 {
     value = value.substr(0, value.find_first_of("\r\n"));
     const auto first = value.find_first_not_of(" \t");
-    value = first == std::string_view::npos ? std::string_view{} : value.substr(first, value.find_last_not_of(" \t") - first + 1);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    value = first == std::string_view::npos
+                ? std::string_view{}
+                : value.substr(first, value.find_last_not_of(" \t") - first + 1);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return std::string(value.substr(0, TIniFile::kMaxValueLength));
 }
@@ -70,7 +73,8 @@ std::string expected_read_back(std::string_view value)
 // not start like a comment or a section header.
 bool usable_names(std::string_view section, std::string_view key)
 {
-    if (section.find_first_of("\r\n]") != std::string_view::npos || key.find_first_of("\r\n=") != std::string_view::npos)
+    if (section.find_first_of("\r\n]") != std::string_view::npos ||
+        key.find_first_of("\r\n=") != std::string_view::npos)
         return false;
     const auto first = key.find_first_not_of(" \t");
     return !key.starts_with(';') && !(first != std::string_view::npos && key[first] == '[');
@@ -81,7 +85,9 @@ bool same_ascii_ci(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
         if (lower(a[i]) != lower(b[i]))
             return false;
     }
@@ -101,7 +107,8 @@ void check_integer_parser(std::string_view text)
     if (parsed && !magnitude.empty() && magnitude[0] >= '1' && magnitude[0] <= '9')
         check(std::to_string(value) == text, "decimal integer does not round trip");
     int again = 0;
-    check(parse_ini_integer(std::to_string(value), again) && again == value, "to_string of an int does not parse");
+    check(parse_ini_integer(std::to_string(value), again) && again == value,
+          "to_string of an int does not parse");
 }
 
 }  // namespace
@@ -120,9 +127,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     TListingSettings settings;
     read_listing_settings(path, settings);
-    for (const std::string* marker : {&settings.prenivel, &settings.sufnivel, &settings.prefnivel, &settings.suffnivel,
-                                      &settings.begin, &settings.sufend, &settings.preend, &settings.coluna})
-        check(marker->size() <= TIniFile::kMaxValueLength && marker->find_first_of("\r\n") == std::string::npos,
+    for (const std::string* marker :
+         {&settings.prenivel, &settings.sufnivel, &settings.prefnivel, &settings.suffnivel,
+          &settings.begin, &settings.sufend, &settings.preend, &settings.coluna})
+        check(marker->size() <= TIniFile::kMaxValueLength &&
+                  marker->find_first_of("\r\n") == std::string::npos,
               "a marker read is too long or holds a line break");
 
     if (parts.size() >= 4 && usable_names(parts[1], parts[2])) {
@@ -132,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(ini.ReadString(parts[1], parts[2], "<none>") == expected_read_back(parts[3]),
               "a written value does not read back");
         if (!same_ascii_ci(parts[1], "Identacao") || !same_ascii_ci(parts[2], "coluna"))
-            check(ini.ReadString("Identacao", "coluna", "<none>") == other, "writing one key changed another");
+            check(ini.ReadString("Identacao", "coluna", "<none>") == other,
+                  "writing one key changed another");
     }
     std::error_code ec;
     fs::remove(path, ec);

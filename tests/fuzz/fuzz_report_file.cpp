@@ -12,17 +12,16 @@
 //  - an undamaged written store is accepted with the pages as written;
 //  - compressing any bytes and expanding them gives them back (plain code and stored page);
 //    expanding arbitrary bytes never crashes.
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPicture>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
-
-#include <QByteArray>
-#include <QGuiApplication>
-#include <QPainter>
-#include <QPicture>
 
 #include "report/output/TRpPageList.h"
 #include "report/output/TRpSplayCompression.h"
@@ -68,8 +67,8 @@ QByteArray writtenFile(std::uint8_t mode, std::string_view rest, std::vector<QBy
     QByteArray bytes = store.Bytes();
     rest.remove_prefix(shapeSize);
     for (std::size_t i = 0; i + 3 <= rest.size(); i += 3) {
-        const auto at = static_cast<unsigned char>(rest[i]) |
-                        (static_cast<unsigned char>(rest[i + 1]) << 8);
+        const auto at =
+            static_cast<unsigned char>(rest[i]) | (static_cast<unsigned char>(rest[i + 1]) << 8);
         if (at < bytes.size())
             bytes[at] = static_cast<char>(bytes[at] ^ rest[i + 2]);
         else
@@ -108,7 +107,8 @@ void checkCompression(const QByteArray& data)
 }
 
 // Damaged pictures make Qt complain on every input; the checks say what matters.
-void quietMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+void quietMessages(QtMsgType, const QMessageLogContext&, const QString&)
+{}
 
 }  // namespace
 

@@ -16,6 +16,8 @@
 //    of a part may be empty otherwise;
 //  - WordWrap off: each part gives exactly one line, the longest prefix of whole words that
 //    fits or, when the first word alone is too wide, the part of it that fits.
+#include <QFont>
+#include <QGuiApplication>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -25,12 +27,9 @@
 #include <string_view>
 #include <vector>
 
-#include <QFont>
-#include <QGuiApplication>
-
+#include "report/engine/TRpUnitBase.h"
 #include "report/items/TRpLabel.h"
 #include "report/items/TRpMemo.h"
-#include "report/engine/TRpUnitBase.h"
 
 using namespace tabulex;
 using Lines = std::vector<std::string>;
@@ -44,7 +43,10 @@ namespace {
     std::abort();
 }
 
-bool isWordEnd(char c) { return c == ' ' || c == '-'; }
+bool isWordEnd(char c)
+{
+    return c == ' ' || c == '-';
+}
 
 // Index just past the word that goes on at `pos` (its ending space or hyphen included).
 std::size_t wordEndFrom(std::string_view text, std::size_t pos)

@@ -2,18 +2,17 @@
 // order with its anchor, every line link has its target, and nothing in a source became an
 // element. Also takes the pictures of the index, a page and a page in dark mode that the
 // README shows (written to the build folder's screenshots/).
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
 
 #include "analysis/FileBytes.h"
-#include "html/HtmlSite.h"
 #include "analysis/ListingBuilder.h"
 #include "analysis/SourceEncoding.h"
+#include "html/HtmlSite.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -39,7 +38,8 @@ std::string js_string(std::string_view bytes, SourceEncoding encoding)
                 cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
         }
         i += length;
-        if ((cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9') || cp == ' ') {
+        if ((cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9') ||
+            cp == ' ') {
             out += static_cast<char>(cp);
             continue;
         }
@@ -112,11 +112,13 @@ protected:
     std::string chromium(const std::string& flags, const std::string& url)
     {
         const fs::path output = dir / "chromium.out";
-        const std::string command = std::string("timeout 120 ") + kChromium +
-                                    " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-                                    " --disable-background-networking --disable-component-update --disable-sync"
-                                    " --hide-scrollbars --user-data-dir=" + (dir / ("profile" + std::to_string(++runs))).string() +
-                                    " " + flags + " '" + url + "' >" + output.string() + " 2>/dev/null";
+        const std::string command =
+            std::string("timeout 120 ") + kChromium +
+            " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+            " --disable-background-networking --disable-component-update --disable-sync"
+            " --hide-scrollbars --user-data-dir=" +
+            (dir / ("profile" + std::to_string(++runs))).string() + " " + flags + " '" + url +
+            "' >" + output.string() + " 2>/dev/null";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         std::ifstream in(output, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -131,14 +133,17 @@ TEST_F(BrowserTest, PagesShowEveryLineAndEveryLinkHasItsAnchor)
     // The samples (a unit and one that uses it), a unit full of markup, a Windows-1252 unit.
     std::vector<std::pair<std::string, std::string>> sources;
     for (const char* sample : {"Exemplo.pas", "Relatorio.pas"})
-        sources.emplace_back(sample, read_file_bytes(std::string(TABULEX_SOURCE_DIR "/samples/") + sample));
-    sources.emplace_back("Marcas.pas",
-                         "unit Marcas;\ninterface\nuses Exemplo;\nconst\n"
-                         "  A = '</script><script>document.title=1</script>';\n"
-                         "  B = '<img src=x onerror=alert(1)>'; { <!-- &amp; \"q\" }\n"
-                         "  C = '<style>body{display:none}</style>'; // <iframe src=x>\n"
-                         "implementation\nprocedure P;\nbegin\n\tA := B + C; Contador.FTotal := 0;\nend;\nend.");
-    sources.emplace_back("Latin.pas", "unit Latin;\r\ninterface\r\nvar Ma\xE7\xE3: Integer; { \xE9 \xA9 }\r\nimplementation\r\nend.\r\n");
+        sources.emplace_back(sample,
+                             read_file_bytes(std::string(TABULEX_SOURCE_DIR "/samples/") + sample));
+    sources.emplace_back(
+        "Marcas.pas",
+        "unit Marcas;\ninterface\nuses Exemplo;\nconst\n"
+        "  A = '</script><script>document.title=1</script>';\n"
+        "  B = '<img src=x onerror=alert(1)>'; { <!-- &amp; \"q\" }\n"
+        "  C = '<style>body{display:none}</style>'; // <iframe src=x>\n"
+        "implementation\nprocedure P;\nbegin\n\tA := B + C; Contador.FTotal := 0;\nend;\nend.");
+    sources.emplace_back("Latin.pas", "unit Latin;\r\ninterface\r\nvar Ma\xE7\xE3: Integer; { \xE9 "
+                                      "\xA9 }\r\nimplementation\r\nend.\r\n");
 
     THtmlSite site{TListingSettings{}};
     std::string expected = "var expected = {\n";
@@ -161,8 +166,9 @@ TEST_F(BrowserTest, PagesShowEveryLineAndEveryLinkHasItsAnchor)
     std::ofstream(out / "check.html") << "<!DOCTYPE html><meta charset=utf-8><body><script>\n"
                                       << expected << pages << kCheckScript << "</script>\n";
 
-    const std::string dom = chromium("--allow-file-access-from-files --virtual-time-budget=20000 --dump-dom",
-                                     "file://" + (out / "check.html").string());
+    const std::string dom =
+        chromium("--allow-file-access-from-files --virtual-time-budget=20000 --dump-dom",
+                 "file://" + (out / "check.html").string());
     const std::size_t verdict = dom.find("RESULT ");
     ASSERT_NE(verdict, std::string::npos) << dom.substr(0, 2000);
     EXPECT_EQ(dom.substr(verdict, 10), "RESULT ok ") << dom.substr(verdict, 4000);
@@ -173,10 +179,13 @@ TEST_F(BrowserTest, PagesShowEveryLineAndEveryLinkHasItsAnchor)
     const std::string page = "file://" + (out / "Relatorio.pas.html").string();
     const std::string other = "file://" + (out / "Exemplo.pas.html").string();
     const std::pair<std::string, std::string> pictures[] = {
-        {"--window-size=900,420 --screenshot=" + (shots / "html-index.png").string(), "file://" + (out / "index.html").string()},
+        {"--window-size=900,420 --screenshot=" + (shots / "html-index.png").string(),
+         "file://" + (out / "index.html").string()},
         {"--window-size=900,640 --screenshot=" + (shots / "html-page.png").string(), page},
-        {"--force-dark-mode --blink-settings=preferredColorScheme=0 --window-size=900,640 --screenshot=" +
-             (shots / "html-page-dark.png").string(), other},
+        {"--force-dark-mode --blink-settings=preferredColorScheme=0 --window-size=900,640 "
+         "--screenshot=" +
+             (shots / "html-page-dark.png").string(),
+         other},
     };
     for (const auto& [flags, url] : pictures)
         chromium(flags, url);

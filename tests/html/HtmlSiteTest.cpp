@@ -1,17 +1,15 @@
-#include "html/HtmlSite.h"
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <regex>
 #include <set>
 
-#include "analysis/FileBytes.h"
-#include "html/HtmlText.h"
-#include "analysis/ListingBuilder.h"
-#include "html/ListingStyle.h"
 #include "SourceLines.h"
+#include "analysis/FileBytes.h"
+#include "analysis/ListingBuilder.h"
+#include "html/HtmlSite.h"
+#include "html/HtmlText.h"
+#include "html/ListingStyle.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -43,13 +41,15 @@ protected:
         return path.string();
     }
     // Writes the site of `paths` into dir/out and returns the failures reported.
-    std::vector<std::string> build(const std::vector<std::string>& paths, const TListingSettings& settings = {})
+    std::vector<std::string> build(const std::vector<std::string>& paths,
+                                   const TListingSettings& settings = {})
     {
         THtmlSite site(settings);
         for (const std::string& path : paths)
             site.add(path);
         std::vector<std::string> failures;
-        site.write((dir / "out").string(), [&](const std::string& path) { failures.push_back(path); });
+        site.write((dir / "out").string(),
+                   [&](const std::string& path) { failures.push_back(path); });
         return failures;
     }
     std::string page(const std::string& name) { return slurp(dir / "out" / name); }
@@ -77,8 +77,11 @@ std::string line(const std::string& page, int n)
 TEST(HtmlText, EscapesMarkupAndConvertsWindows1252)
 {
     std::string out;
-    append_html_text(out, "<img src=x onerror=\"alert('x')\"> & </script> <!--", SourceEncoding::Windows1252);
-    EXPECT_EQ(out, "&lt;img src=x onerror=&quot;alert(&#39;x&#39;)&quot;&gt; &amp; &lt;/script&gt; &lt;!--");
+    append_html_text(out, "<img src=x onerror=\"alert('x')\"> & </script> <!--",
+                     SourceEncoding::Windows1252);
+    EXPECT_EQ(
+        out,
+        "&lt;img src=x onerror=&quot;alert(&#39;x&#39;)&quot;&gt; &amp; &lt;/script&gt; &lt;!--");
 
     out.clear();
     append_html_text(out, "a\xE9\x80\x81", SourceEncoding::Windows1252);
@@ -99,8 +102,9 @@ TEST(ListingStyle, ClassesEveryPartOfALine)
     TListingSettings settings;
     const StringList listing = build_listing(bytes, settings);
     std::vector<std::vector<TStyledRun>> runs(listing.size());
-    style_listing(bytes, listing, settings,
-                  [&](std::size_t i, std::span<const TStyledRun> r) { runs[i].assign(r.begin(), r.end()); });
+    style_listing(bytes, listing, settings, [&](std::size_t i, std::span<const TStyledRun> r) {
+        runs[i].assign(r.begin(), r.end());
+    });
 
     auto classes = [&](std::size_t i) {
         std::vector<std::pair<std::string, TRunClass>> out;
@@ -110,11 +114,14 @@ TEST(ListingStyle, ClassesEveryPartOfALine)
     };
     using C = TRunClass;
     const std::vector<std::pair<std::string, TRunClass>> line5 = {
-        {"0005", C::LineNumber}, {"|", C::Prefix}, {"X", C::Identifier}, {"'a'", C::String}, {"#13", C::String},
-        {"$1F", C::Number}, {"2.5", C::Number}, {"{$R+}", C::Directive}, {"// d", C::Comment}};
+        {"0005", C::LineNumber}, {"|", C::Prefix},        {"X", C::Identifier},
+        {"'a'", C::String},      {"#13", C::String},      {"$1F", C::Number},
+        {"2.5", C::Number},      {"{$R+}", C::Directive}, {"// d", C::Comment}};
     EXPECT_EQ(classes(4), line5);
-    const std::vector<std::pair<std::string, TRunClass>> line6 = {
-        {"0006", C::LineNumber}, {"{1}", C::Prefix}, {"end", C::Keyword}, {" ///-4-///", C::EndReference}};
+    const std::vector<std::pair<std::string, TRunClass>> line6 = {{"0006", C::LineNumber},
+                                                                  {"{1}", C::Prefix},
+                                                                  {"end", C::Keyword},
+                                                                  {" ///-4-///", C::EndReference}};
     EXPECT_EQ(classes(5), line6);
     EXPECT_EQ(runs[5].back().line, 4);
     EXPECT_EQ(runs[2][4].kind, C::Comment);
@@ -124,22 +131,24 @@ TEST(ListingStyle, ClassesEveryPartOfALine)
     settings.Numeracao = false;
     StringList other = build_listing(bytes, settings);
     other[1] = "  something else";
-    style_listing(bytes, other, settings,
-                  [&](std::size_t i, std::span<const TStyledRun> r) { runs[i].assign(r.begin(), r.end()); });
+    style_listing(bytes, other, settings, [&](std::size_t i, std::span<const TStyledRun> r) {
+        runs[i].assign(r.begin(), r.end());
+    });
     EXPECT_EQ(runs[0].front().kind, C::Prefix);
     EXPECT_TRUE(runs[1].empty());
 }
 
 TEST_F(HtmlSiteTest, SourceTextNeverBecomesMarkup)
 {
-    const std::string path = put("evil.pas", source({
-        "unit evil;",
-        "interface",
-        "const A = '</script><script>alert(1)</script>';",
-        "  B = '<img src=x onerror=alert(2)>'; { <!-- &amp; \"q\" } // <b>x</b>",
-        "implementation",
-        "end.",
-    }));
+    const std::string path = put(
+        "evil.pas", source({
+                        "unit evil;",
+                        "interface",
+                        "const A = '</script><script>alert(1)</script>';",
+                        "  B = '<img src=x onerror=alert(2)>'; { <!-- &amp; \"q\" } // <b>x</b>",
+                        "implementation",
+                        "end.",
+                    }));
     ASSERT_TRUE(build({path}).empty());
     const std::string text = body(page("evil.pas.html"));
     for (const char* raw : {"<script", "</script", "<img", "<!--", "<b>x"})
@@ -153,34 +162,35 @@ TEST_F(HtmlSiteTest, SourceTextNeverBecomesMarkup)
 TEST_F(HtmlSiteTest, LinesAnchorsAndLinks)
 {
     const std::string a = put("Contas.pas", source({
-        "unit Contas;",                 // 1
-        "interface",                    // 2
-        "var",                          // 3
-        "  Total: Integer;",            // 4
-        "  Saldo: Integer;",            // 5
-        "implementation",               // 6
-        "end.",                         // 7
-    }));
+                                                "unit Contas;",       // 1
+                                                "interface",          // 2
+                                                "var",                // 3
+                                                "  Total: Integer;",  // 4
+                                                "  Saldo: Integer;",  // 5
+                                                "implementation",     // 6
+                                                "end.",               // 7
+                                            }));
     const std::string b = put("Uso.pas", source({
-        "unit Uso;",                    // 1
-        "interface",                    // 2
-        "uses contas;",                 // 3
-        "implementation",               // 4
-        "var Saldo: Integer;",          // 5
-        "procedure P;",                 // 6
-        "begin",                        // 7
-        "  if Total > 0 then begin",    // 8
-        "    SALDO := total;",          // 9
-        "  end;",                       // 10
-        "end;",                         // 11
-        "end.",                         // 12
-    }));
+                                             "unit Uso;",                  // 1
+                                             "interface",                  // 2
+                                             "uses contas;",               // 3
+                                             "implementation",             // 4
+                                             "var Saldo: Integer;",        // 5
+                                             "procedure P;",               // 6
+                                             "begin",                      // 7
+                                             "  if Total > 0 then begin",  // 8
+                                             "    SALDO := total;",        // 9
+                                             "  end;",                     // 10
+                                             "end;",                       // 11
+                                             "end.",                       // 12
+                                         }));
     ASSERT_TRUE(build({a, b}).empty());
     const std::string uso = page("Uso.pas.html");
 
     // One anchored line per source line, each number linking to its own line.
     for (int n = 1; n <= 12; ++n)
-        EXPECT_NE(line(uso, n).find("<a href=#L" + std::to_string(n) + ">"), std::string::npos) << n;
+        EXPECT_NE(line(uso, n).find("<a href=#L" + std::to_string(n) + ">"), std::string::npos)
+            << n;
     EXPECT_EQ(line(uso, 13), "");
 
     // End references, names declared here (the declaration line itself is not linked) and
@@ -199,21 +209,23 @@ TEST_F(HtmlSiteTest, LinesAnchorsAndLinks)
 
     // Every in-page link has its anchor.
     const std::regex href("href=#L([0-9]+)>");
-    for (auto it = std::sregex_iterator(uso.begin(), uso.end(), href); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(uso.begin(), uso.end(), href); it != std::sregex_iterator();
+         ++it)
         EXPECT_NE(uso.find("id=L" + (*it)[1].str() + ">"), std::string::npos) << (*it)[0];
 }
 
 TEST_F(HtmlSiteTest, IndexAndPageNames)
 {
-    const std::string one = put("a/Unit1.pas", source({"unit Unit1;", "interface", "var X: Integer;",
-                                                       "implementation", "procedure P;", "begin", "end;", "end."}));
+    const std::string one =
+        put("a/Unit1.pas", source({"unit Unit1;", "interface", "var X: Integer;", "implementation",
+                                   "procedure P;", "begin", "end;", "end."}));
     const std::string two = put("b/unit1.pas", "program P;\r\nbegin\r\nend.\r\n");
     const std::string index = put("b/index", "x\r\n");
     const std::string odd = put("b/a b#\xE9.pas", "x\r\n");
     ASSERT_TRUE(build({one, two, index, odd}).empty());
 
-    for (const char* name : {"Unit1.pas.html", "unit1-2.pas.html", "index-2.html", "a b#\xE9.pas.html",
-                             "index.html", "tabulex.css", "tabulex.js"})
+    for (const char* name : {"Unit1.pas.html", "unit1-2.pas.html", "index-2.html",
+                             "a b#\xE9.pas.html", "index.html", "tabulex.css", "tabulex.js"})
         EXPECT_TRUE(fs::exists(dir / "out" / name)) << name;
     const std::string html = page("index.html");
     EXPECT_NE(html.find("<h2>" + (dir / "src" / "a").string() + "</h2>"), std::string::npos);
@@ -221,7 +233,8 @@ TEST_F(HtmlSiteTest, IndexAndPageNames)
                         "<td class=\"num\">1</td><td class=\"num\">1</td>"),
               std::string::npos);
     // An odd file name links percent-encoded and shows as text (Windows-1252 name converted).
-    EXPECT_NE(html.find("<a href=\"a%20b%23%E9.pas.html\">a b#\xC3\xA9.pas</a>"), std::string::npos);
+    EXPECT_NE(html.find("<a href=\"a%20b%23%E9.pas.html\">a b#\xC3\xA9.pas</a>"),
+              std::string::npos);
 }
 
 TEST_F(HtmlSiteTest, FailuresAreReportedAndTheRestIsWritten)
@@ -232,12 +245,14 @@ TEST_F(HtmlSiteTest, FailuresAreReportedAndTheRestIsWritten)
     site.add(good);
     std::ofstream(dir / "file") << "x";
     std::vector<std::string> failures;
-    EXPECT_FALSE(site.write((dir / "file" / "out").string(), [&](const std::string& p) { failures.push_back(p); }));
+    EXPECT_FALSE(site.write((dir / "file" / "out").string(),
+                            [&](const std::string& p) { failures.push_back(p); }));
     EXPECT_EQ(failures.size(), 1u);
 
     failures.clear();
     fs::remove(good);
-    EXPECT_FALSE(site.write((dir / "out").string(), [&](const std::string& p) { failures.push_back(p); }));
+    EXPECT_FALSE(
+        site.write((dir / "out").string(), [&](const std::string& p) { failures.push_back(p); }));
     EXPECT_EQ(failures, std::vector<std::string>{good});
     EXPECT_TRUE(fs::exists(dir / "out" / "index.html"));
 }

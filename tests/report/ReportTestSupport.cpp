@@ -2,23 +2,26 @@
 
 #include <QGuiApplication>
 
+#include "report/engine/TRpUnitBase.h"
 #include "report/items/TRpLabel.h"
 #include "report/items/TRpMemo.h"
 #include "report/items/TRpSysData.h"
-#include "report/engine/TRpUnitBase.h"
 
 namespace tabulex::test {
 
-void ensureGui() {
+void ensureGui()
+{
     rpSetScreenResolution(96);
-    if (QGuiApplication::instance() != nullptr) return;
+    if (QGuiApplication::instance() != nullptr)
+        return;
     static int argc = 1;
     static char name[] = "report_tests";
     static char* argv[] = {name, nullptr};
     static QGuiApplication app(argc, argv);
 }
 
-RecordedRun runRecorded(TRpReport& report) {
+RecordedRun runRecorded(TRpReport& report)
+{
     ensureGui();
     RecordedRun run;
     TRpTextMeasurer* measurer = nullptr;
@@ -36,14 +39,17 @@ RecordedRun runRecorded(TRpReport& report) {
     return run;
 }
 
-std::vector<TRpRecordingSurface::Call> textCalls(const TRpRecordingSurface& page) {
+std::vector<TRpRecordingSurface::Call> textCalls(const TRpRecordingSurface& page)
+{
     std::vector<TRpRecordingSurface::Call> calls;
     for (const auto& call : page.Calls())
-        if (call.kind == TRpRecordingSurface::Kind::Text) calls.push_back(call);
+        if (call.kind == TRpRecordingSurface::Kind::Text)
+            calls.push_back(call);
     return calls;
 }
 
-SampleReport makeSample(int columns, int headerPx, int detailPx, int footerPx) {
+SampleReport makeSample(int columns, int headerPx, int detailPx, int footerPx)
+{
     ensureGui();
     SampleReport s;
     s.report = std::make_unique<TRpReport>();
@@ -79,9 +85,11 @@ SampleReport makeSample(int columns, int headerPx, int detailPx, int footerPx) {
     return s;
 }
 
-std::vector<std::string> numberedLines(int count) {
+std::vector<std::string> numberedLines(int count)
+{
     std::vector<std::string> lines;
-    for (int i = 1; i <= count; ++i) lines.push_back("line " + std::to_string(i));
+    for (int i = 1; i <= count; ++i)
+        lines.push_back("line " + std::to_string(i));
     return lines;
 }
 

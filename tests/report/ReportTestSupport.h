@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "report/engine/TRpReport.h"
+#include "report/items/TRpMemo.h"
+#include "report/items/TRpSysData.h"
 #include "report/output/TRpPrinter.h"
 #include "report/output/TRpRecordingSurface.h"
-#include "report/items/TRpMemo.h"
-#include "report/engine/TRpReport.h"
-#include "report/items/TRpSysData.h"
 
 namespace tabulex::test {
 

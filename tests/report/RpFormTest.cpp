@@ -1,14 +1,13 @@
 // The program's report: its definition, the feeding of the memo and a PDF end to end.
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
-#include "report/form/ReportPreparation.h"
 #include "ReportTestSupport.h"
+#include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
 #include "text/TextCodec.h"
 
@@ -19,14 +18,16 @@ using Lines = std::vector<std::string>;
 namespace {
 
 struct FormFixture : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override
+    {
         ensureGui();
         form = std::make_unique<TF_dif>();
         form->setLineSources(&listing, &xref, &procs, &uses);
         form->setSettings(&settings);
         form->RpMemo1->ClearLines();
     }
-    Lines feed() {
+    Lines feed()
+    {
         bool print = false;
         form->Report1BeforePrint(form->Report1.get(), print);
         EXPECT_TRUE(print);
@@ -42,7 +43,8 @@ struct FormFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(FormFixture, DefinitionMatchesTheLayout) {
+TEST_F(FormFixture, DefinitionMatchesTheLayout)
+{
     TRpReport& r = *form->Report1;
     EXPECT_EQ(r.Units(), TRpUnit::MM);
     EXPECT_EQ(r.Page().Columns(), 2);
@@ -71,7 +73,8 @@ TEST_F(FormFixture, DefinitionMatchesTheLayout) {
     EXPECT_NE(form->RpLabel2->Caption().find(".example"), std::string::npos);
 }
 
-TEST_F(FormFixture, ColumnsResizeTheBandAndTheMemo) {
+TEST_F(FormFixture, ColumnsResizeTheBandAndTheMemo)
+{
     form->set_colunas(1);
     EXPECT_EQ(form->RpBand2->Size().PixelWidth(), 718);
     EXPECT_EQ(form->RpMemo1->PixelWidth(), 713);
@@ -80,17 +83,20 @@ TEST_F(FormFixture, ColumnsResizeTheBandAndTheMemo) {
     EXPECT_EQ(form->RpMemo1->PixelWidth(), 348);
 }
 
-TEST_F(FormFixture, FeedsTheSelectedSectionsInOrderWithTabsAsBlanks) {
-    EXPECT_EQ(feed(), (Lines{"0001 unit a;", "0002   x", "X  Integer  2", "procedure P;",
-                             "SysUtils"}));
+TEST_F(FormFixture, FeedsTheSelectedSectionsInOrderWithTabsAsBlanks)
+{
+    EXPECT_EQ(feed(),
+              (Lines{"0001 unit a;", "0002   x", "X  Integer  2", "procedure P;", "SysUtils"}));
     // A second generation while the same preview is open appends nothing.
     EXPECT_EQ(feed().size(), 5u);
     EXPECT_EQ(form->counter(0), 2);
     form->Report1AfterPreview(form->Report1.get());
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(form->counter(i), 0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(form->counter(i), 0);
 }
 
-TEST_F(FormFixture, SwitchedOffSectionsAreSkippedAndKeepTheirCounters) {
+TEST_F(FormFixture, SwitchedOffSectionsAreSkippedAndKeepTheirCounters)
+{
     settings.listagem = false;
     settings.proc_func = false;
     settings.units = false;
@@ -103,7 +109,8 @@ TEST_F(FormFixture, SwitchedOffSectionsAreSkippedAndKeepTheirCounters) {
     EXPECT_EQ(feed(), (Lines{"0001 unit a;", "0002   x", "SysUtils"}));
 }
 
-TEST_F(FormFixture, AllSwitchesOffGivesOnePageWithHeaderAndFooter) {
+TEST_F(FormFixture, AllSwitchesOffGivesOnePageWithHeaderAndFooter)
+{
     settings.listagem = settings.xref = settings.proc_func = settings.units = false;
     auto run = tabulex::test::runRecorded(*form->Report1);
     ASSERT_EQ(run.pages.size(), 1u);
@@ -113,11 +120,14 @@ TEST_F(FormFixture, AllSwitchesOffGivesOnePageWithHeaderAndFooter) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), form->RpLabel2->Caption()), texts.end());
 }
 
-TEST_F(FormFixture, WritesAPdfWithItsPagesAndText) {
+TEST_F(FormFixture, WritesAPdfWithItsPagesAndText)
+{
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+    if (pdftotext.isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed";
     listing.clear();
-    for (int i = 1; i <= 300; ++i) listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
+    for (int i = 1; i <= 300; ++i)
+        listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
     form->RpLabel5->SetCaption("C:\\fontes\\teste.pas");
     form->Report1->ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
     QTemporaryDir dir;
@@ -129,12 +139,15 @@ TEST_F(FormFixture, WritesAPdfWithItsPagesAndText) {
     ASSERT_TRUE(info.waitForFinished());
     const QString infoText = QString::fromUtf8(info.readAllStandardOutput());
     // 300 lines at 93 lines per column: four columns, two pages.
-    EXPECT_TRUE(infoText.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\b")))) << infoText.toStdString();
-    EXPECT_TRUE(infoText.contains(QRegularExpression(QStringLiteral("595(\\.28)? x 84(2|1\\.89) pts \\(A4\\)"))))
+    EXPECT_TRUE(infoText.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\b"))))
+        << infoText.toStdString();
+    EXPECT_TRUE(infoText.contains(
+        QRegularExpression(QStringLiteral("595(\\.28)? x 84(2|1\\.89) pts \\(A4\\)"))))
         << infoText.toStdString();
 
     QProcess text;
-    text.start(pdftotext, {QStringLiteral("-layout"), QString::fromStdString(path), QStringLiteral("-")});
+    text.start(pdftotext,
+               {QStringLiteral("-layout"), QString::fromStdString(path), QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished());
     const QString out = QString::fromUtf8(text.readAllStandardOutput());
     EXPECT_TRUE(out.contains(QStringLiteral("Vorn Soft Serviços de Informática")));
@@ -145,12 +158,14 @@ TEST_F(FormFixture, WritesAPdfWithItsPagesAndText) {
     EXPECT_EQ(out.count(QStringLiteral("\f")), 2);
 }
 
-TEST_F(FormFixture, PathOutsideWindows1252MakesTheReportUtf8AndConvertsTheLines) {
+TEST_F(FormFixture, PathOutsideWindows1252MakesTheReportUtf8AndConvertsTheLines)
+{
     listing = {"a\xE7\xE3o := 1;"};  // Windows-1252 source
     prepare_report_for(*form, "/tmp/\xCE\xB1\xCE\xB2/a.pas", SourceEncoding::Windows1252);
     EXPECT_EQ(form->textEncoding(), SourceEncoding::Utf8);
     EXPECT_EQ(form->RpLabel5->Caption(), "/tmp/\xCE\xB1\xCE\xB2/a.pas");
-    EXPECT_EQ(form->Report1->ReportTitle, "Vis\xC3\xA3o Pr\xC3\xA9via : /tmp/\xCE\xB1\xCE\xB2/a.pas");
+    EXPECT_EQ(form->Report1->ReportTitle,
+              "Vis\xC3\xA3o Pr\xC3\xA9via : /tmp/\xCE\xB1\xCE\xB2/a.pas");
     EXPECT_EQ(form->RpLabel6->Caption(), "P\xC3\xA1gina:");
     EXPECT_EQ(feed().front(), "a\xC3\xA7\xC3\xA3o := 1;");
 
@@ -164,9 +179,11 @@ TEST_F(FormFixture, PathOutsideWindows1252MakesTheReportUtf8AndConvertsTheLines)
     EXPECT_EQ(feed().front(), "a\xE7\xE3o := 1;");
 }
 
-TEST_F(FormFixture, LongPathIsShortenedInTheMiddleBeforeTheDate) {
+TEST_F(FormFixture, LongPathIsShortenedInTheMiddleBeforeTheDate)
+{
     std::string path = "/home/usuario";
-    while (path.size() < 140) path += "/projetos/sistema";
+    while (path.size() < 140)
+        path += "/projetos/sistema";
     path += "/Unidade.pas";
     ASSERT_GE(path.size(), 150u);
     for (const SourceEncoding encoding : {SourceEncoding::Windows1252, SourceEncoding::Utf8}) {
@@ -176,7 +193,8 @@ TEST_F(FormFixture, LongPathIsShortenedInTheMiddleBeforeTheDate) {
         EXPECT_TRUE(shown.startsWith(QStringLiteral("/home/usuario"))) << shown.toStdString();
         EXPECT_TRUE(shown.endsWith(QStringLiteral("/Unidade.pas"))) << shown.toStdString();
         EXPECT_TRUE(shown.contains(QChar(0x2026)));
-        EXPECT_LT(form->RpLabel5->PixelLeft() + form->RpLabel5->TextWidthOf(caption), form->RpSysData1->PixelLeft());
+        EXPECT_LT(form->RpLabel5->PixelLeft() + form->RpLabel5->TextWidthOf(caption),
+                  form->RpSysData1->PixelLeft());
         // The title keeps the whole path.
         EXPECT_NE(form->Report1->ReportTitle.find(path), std::string::npos);
     }
@@ -185,9 +203,11 @@ TEST_F(FormFixture, LongPathIsShortenedInTheMiddleBeforeTheDate) {
     EXPECT_EQ(form->RpLabel5->Caption(), "/tmp/Unidade.pas");
 }
 
-TEST(ShortenedInMiddle, KeepsTheNameWholeWhileTheFoldersCanGo) {
+TEST(ShortenedInMiddle, KeepsTheNameWholeWhileTheFoldersCanGo)
+{
     const auto upTo = [](int n) { return [n](const QString& s) { return s.size() <= n; }; };
-    EXPECT_EQ(shortened_in_middle(QStringLiteral("/a/bcdefgh/x.pas"), upTo(20)), QStringLiteral("/a/bcdefgh/x.pas"));
+    EXPECT_EQ(shortened_in_middle(QStringLiteral("/a/bcdefgh/x.pas"), upTo(20)),
+              QStringLiteral("/a/bcdefgh/x.pas"));
     const QString cut = shortened_in_middle(QStringLiteral("/abcdefghij/x.pas"), upTo(12));
     EXPECT_EQ(cut.size(), 12);
     EXPECT_TRUE(cut.endsWith(QStringLiteral("/x.pas"))) << cut.toStdString();

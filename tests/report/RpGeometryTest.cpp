@@ -1,21 +1,21 @@
 // Units, page geometry, band layout, frames and the page output's job rules.
+#include <QPicture>
 #include <gtest/gtest.h>
 
-#include <QPicture>
-
-#include "report/engine/ERpError.h"
 #include "ReportTestSupport.h"
+#include "report/engine/ERpError.h"
 #include "report/engine/TRpChildBand.h"
 #include "report/engine/TRpEvEnvironment.h"
 #include "report/engine/TRpPage.h"
+#include "report/engine/TRpUnitBase.h"
 #include "report/output/TRpPrinter.h"
 #include "report/output/TRpRecordingSurface.h"
-#include "report/engine/TRpUnitBase.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;
 
-TEST(RpUnits, ConvertsEveryUnitAtTheScreenResolution) {
+TEST(RpUnits, ConvertsEveryUnitAtTheScreenResolution)
+{
     ensureGui();
     TRpUnitBase u;
     EXPECT_EQ(u.Resolution(), 96);
@@ -39,7 +39,8 @@ TEST(RpUnits, ConvertsEveryUnitAtTheScreenResolution) {
     EXPECT_DOUBLE_EQ(u.ToUnits(42.5, TRpAxis::Vertical), 42.5);
 }
 
-TEST(RpPage, PaperSizesOrientationAndCustomSize) {
+TEST(RpPage, PaperSizesOrientationAndCustomSize)
+{
     ensureGui();
     TRpPage page;
     page.SetUnits(TRpUnit::Native);
@@ -65,7 +66,8 @@ TEST(RpPage, PaperSizesOrientationAndCustomSize) {
     EXPECT_DOUBLE_EQ(page.Values()[TRpPage::iWidth], 1234);
 }
 
-TEST(RpPage, ColumnsBelowOneAreIgnored) {
+TEST(RpPage, ColumnsBelowOneAreIgnored)
+{
     ensureGui();
     TRpPage page;
     EXPECT_EQ(page.Columns(), 1);
@@ -75,7 +77,8 @@ TEST(RpPage, ColumnsBelowOneAreIgnored) {
     EXPECT_EQ(page.Columns(), 3);
 }
 
-TEST(RpLayout, ColumnsSetTheDetailBandWidthWithScreenRounding) {
+TEST(RpLayout, ColumnsSetTheDetailBandWidthWithScreenRounding)
+{
     auto sample = tabulex::test::makeSample(2);
     EXPECT_EQ(sample.detail->Size().PixelWidth(), 353);
     EXPECT_NEAR(sample.detail->Size().NativeWidth(), 933.98, 0.005);
@@ -92,7 +95,8 @@ TEST(RpLayout, ColumnsSetTheDetailBandWidthWithScreenRounding) {
     EXPECT_EQ(sample.detail->Child()->Size().PixelWidth(), 353);
 }
 
-TEST(RpLayout, SizesHoldWholeScreenPixels) {
+TEST(RpLayout, SizesHoldWholeScreenPixels)
+{
     auto sample = tabulex::test::makeSample(2, 40, 40, 40);
     sample.header->SetHeight(22.75);
     EXPECT_NEAR(sample.header->Size().NativeHeight(), 227.54, 0.005);
@@ -102,14 +106,16 @@ TEST(RpLayout, SizesHoldWholeScreenPixels) {
     EXPECT_NEAR(sample.footer->Size().NativeHeight(), 76.73, 0.005);
 }
 
-TEST(RpFunctions, StartWithTheirInitialValues) {
+TEST(RpFunctions, StartWithTheirInitialValues)
+{
     TRpEvEnvironment functions;
     EXPECT_EQ(functions.Value("PAGENUMBER"), "0");
     EXPECT_EQ(functions.Value("COLUMNNUMBER"), "0");
     EXPECT_EQ(functions.Value("REPORTTITLE"), "''");
 }
 
-TEST(RpPrinter, JobRulesAndCoordinates) {
+TEST(RpPrinter, JobRulesAndCoordinates)
+{
     ensureGui();
     TRpPrinter out;
     EXPECT_THROW(out.NewPage(), ERpError);
@@ -147,7 +153,8 @@ TEST(RpPrinter, JobRulesAndCoordinates) {
     EXPECT_THROW(out.NewPage(), ERpError);
 }
 
-TEST(RpFrame, ThinFramesAreOnePixelAndSidesSitOnTheEdges) {
+TEST(RpFrame, ThinFramesAreOnePixelAndSidesSitOnTheEdges)
+{
     ensureGui();
     rpSetScreenResolution(30);  // 0.118 pixels per tenth of a millimetre
     TRpPrinter out;
@@ -166,9 +173,9 @@ TEST(RpFrame, ThinFramesAreOnePixelAndSidesSitOnTheEdges) {
     ASSERT_EQ(calls.size(), 4u);
     const int right = out.XPos(1000);
     const int bottom = out.YPos(500);
-    EXPECT_EQ(calls[0].rect, QRect(QPoint(0, 0), QPoint(right - 1, 0)));            // top
+    EXPECT_EQ(calls[0].rect, QRect(QPoint(0, 0), QPoint(right - 1, 0)));  // top
     EXPECT_EQ(calls[1].rect, QRect(QPoint(0, bottom - 1), QPoint(right - 1, bottom - 1)));
-    EXPECT_EQ(calls[2].rect, QRect(QPoint(0, 0), QPoint(0, bottom - 1)));           // left
+    EXPECT_EQ(calls[2].rect, QRect(QPoint(0, 0), QPoint(0, bottom - 1)));  // left
     EXPECT_EQ(calls[3].rect, QRect(QPoint(right - 1, 0), QPoint(right - 1, bottom - 1)));
     out.EndJob();
 }

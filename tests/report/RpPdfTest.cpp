@@ -1,38 +1,40 @@
 // The direct PDF output: its number and string syntax, the font mapping, and whole files
 // read back with the poppler tools (skipped where they are not installed).
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cmath>
+#include <gtest/gtest.h>
 
 #include "ReportTestSupport.h"
+#include "report/form/r_dif.h"
 #include "report/pdf/TRpPdf.h"
 #include "report/pdf/TRpPdfDocument.h"
 #include "report/pdf/TRpPdfSurface.h"
-#include "report/form/r_dif.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;
 
 namespace {
 
-std::string number(double value) {
+std::string number(double value)
+{
     std::string out;
     rpPdfAppendNumber(out, value);
     return out;
 }
 
-std::string literal(std::string_view text) {
+std::string literal(std::string_view text)
+{
     std::string out;
     rpPdfAppendString(out, text);
     return out;
 }
 
-QFont font(const char* family, bool bold = false, bool italic = false) {
+QFont font(const char* family, bool bold = false, bool italic = false)
+{
     QFont f(QString::fromLatin1(family), 10);
     f.setBold(bold);
     f.setItalic(italic);
@@ -41,17 +43,22 @@ QFont font(const char* family, bool bold = false, bool italic = false) {
 
 // Output of a poppler tool (with its messages when `withErrors`), or a null string when the
 // tool is missing or fails.
-QString runTool(const char* tool, const QStringList& args, bool withErrors = false) {
+QString runTool(const char* tool, const QStringList& args, bool withErrors = false)
+{
     const QString exe = QStandardPaths::findExecutable(QString::fromLatin1(tool));
-    if (exe.isEmpty()) return {};
+    if (exe.isEmpty())
+        return {};
     QProcess process;
-    if (withErrors) process.setProcessChannelMode(QProcess::MergedChannels);
+    if (withErrors)
+        process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(exe, args);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) return {};
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return {};
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-bool havePoppler() {
+bool havePoppler()
+{
     return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty() &&
            !QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty();
 }
@@ -62,25 +69,29 @@ struct Word {
 };
 
 // Words of every page from `pdftotext -bbox`, page by page in reading order.
-std::vector<Word> words(const std::string& path) {
-    const QString html = runTool("pdftotext", {QStringLiteral("-bbox"), QString::fromStdString(path),
-                                               QStringLiteral("-")});
-    static const QRegularExpression word(QStringLiteral(
-        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+std::vector<Word> words(const std::string& path)
+{
+    const QString html = runTool(
+        "pdftotext", {QStringLiteral("-bbox"), QString::fromStdString(path), QStringLiteral("-")});
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
     std::vector<Word> out;
     for (auto it = word.globalMatch(html); it.hasNext();) {
         const auto m = it.next();
-        out.push_back({m.captured(1).toDouble(), m.captured(2).toDouble(),
-                       m.captured(3).toDouble(), m.captured(4).toDouble(), m.captured(5)});
+        out.push_back({m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble(),
+                       m.captured(4).toDouble(), m.captured(5)});
     }
     return out;
 }
 
 // The program's report over `listing`, written by write_report_pdf.
 struct FormPdf : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override
+    {
         ensureGui();
-        if (!havePoppler()) GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
+        if (!havePoppler())
+            GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
         form = std::make_unique<TF_dif>();
         form->setLineSources(&listing, &none, &none, &none);
         form->RpMemo1->ClearLines();
@@ -90,8 +101,12 @@ struct FormPdf : ::testing::Test {
         form->RpSysData1->SetData(TRpSysDataType::rpsReportTitle);
         ASSERT_TRUE(dir.isValid());
     }
-    std::string path(const char* name) const { return dir.filePath(QString::fromLatin1(name)).toStdString(); }
-    std::string direct(const char* name = "direct.pdf") {
+    std::string path(const char* name) const
+    {
+        return dir.filePath(QString::fromLatin1(name)).toStdString();
+    }
+    std::string direct(const char* name = "direct.pdf")
+    {
         const std::string file = path(name);
         write_report_pdf(*form, file);
         return file;
@@ -105,7 +120,8 @@ struct FormPdf : ::testing::Test {
 
 }  // namespace
 
-TEST(RpPdfSyntax, NumbersHaveAtMostTwoDecimals) {
+TEST(RpPdfSyntax, NumbersHaveAtMostTwoDecimals)
+{
     EXPECT_EQ(number(0), "0");
     EXPECT_EQ(number(12), "12");
     EXPECT_EQ(number(12.5), "12.5");
@@ -116,7 +132,8 @@ TEST(RpPdfSyntax, NumbersHaveAtMostTwoDecimals) {
     EXPECT_EQ(number(1.999), "2");
 }
 
-TEST(RpPdfSyntax, StringsEscapeDelimitersBackslashAndControlBytes) {
+TEST(RpPdfSyntax, StringsEscapeDelimitersBackslashAndControlBytes)
+{
     EXPECT_EQ(literal("a(b)c"), "(a\\(b\\)c)");
     EXPECT_EQ(literal("C:\\x"), "(C:\\\\x)");
     EXPECT_EQ(literal(std::string_view("\t\x01\n", 3)), "(\\011\\001\\012)");
@@ -125,14 +142,17 @@ TEST(RpPdfSyntax, StringsEscapeDelimitersBackslashAndControlBytes) {
     EXPECT_EQ(literal(""), "()");
 }
 
-TEST(RpPdfFonts, MetricCompatibleFamiliesMapToStandardFaces) {
+TEST(RpPdfFonts, MetricCompatibleFamiliesMapToStandardFaces)
+{
     ensureGui();
     EXPECT_EQ(rpStandardPdfFont(font("Arial")), TRpPdfFont::Helvetica);
     EXPECT_EQ(rpStandardPdfFont(font("arial", true)), TRpPdfFont::HelveticaBold);
-    EXPECT_EQ(rpStandardPdfFont(font("Liberation Sans", false, true)), TRpPdfFont::HelveticaOblique);
+    EXPECT_EQ(rpStandardPdfFont(font("Liberation Sans", false, true)),
+              TRpPdfFont::HelveticaOblique);
     EXPECT_EQ(rpStandardPdfFont(font("Arial", true, true)), TRpPdfFont::HelveticaBoldOblique);
     EXPECT_EQ(rpStandardPdfFont(font("Courier New")), TRpPdfFont::Courier);
-    EXPECT_EQ(rpStandardPdfFont(font("Liberation Mono", true, true)), TRpPdfFont::CourierBoldOblique);
+    EXPECT_EQ(rpStandardPdfFont(font("Liberation Mono", true, true)),
+              TRpPdfFont::CourierBoldOblique);
     EXPECT_EQ(rpStandardPdfFont(font("Times New Roman", false, true)), TRpPdfFont::TimesItalic);
     EXPECT_EQ(rpStandardPdfFont(font("Liberation Serif", true)), TRpPdfFont::TimesBold);
     EXPECT_EQ(rpPdfFontName(TRpPdfFont::TimesRoman), "Times-Roman");
@@ -145,9 +165,11 @@ TEST(RpPdfFonts, MetricCompatibleFamiliesMapToStandardFaces) {
     EXPECT_FALSE(rpStandardPdfFont(underlined));
 }
 
-TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator) {
+TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator)
+{
     ensureGui();
-    if (!havePoppler()) GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
+    if (!havePoppler())
+        GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
     QTemporaryDir dir;
     const std::string file = dir.filePath(QStringLiteral("doc.pdf")).toStdString();
     TRpPdfDocument doc(file, 200, 100);
@@ -171,26 +193,33 @@ TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator) {
     EXPECT_FALSE(info.contains(QStringLiteral("Error"))) << info.toStdString();
     const QString text = runTool("pdftotext", {QString::fromStdString(file), QStringLiteral("-")});
     QStringList pages = text.split(QLatin1Char('\f'));
-    for (QString& page : pages) page = page.trimmed();
-    EXPECT_EQ(pages, (QStringList{QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three"), QString()}));
+    for (QString& page : pages)
+        page = page.trimmed();
+    EXPECT_EQ(pages, (QStringList{QStringLiteral("one"), QStringLiteral("two"),
+                                  QStringLiteral("three"), QString()}));
 }
 
-TEST(RpPdfDocumentTest, UnwritableFileIsReported) {
+TEST(RpPdfDocumentTest, UnwritableFileIsReported)
+{
     TRpPdfDocument doc("/nonexistent-dir/x.pdf", 100, 100);
     EXPECT_FALSE(doc.Ok());
     doc.AddPage("BT ET");
     EXPECT_FALSE(doc.Finish("x"));
 }
 
-TEST_F(FormPdf, DirectPdfHoldsTheLinesInOrderOnA4Pages) {
-    for (int i = 1; i <= 300; ++i) listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
+TEST_F(FormPdf, DirectPdfHoldsTheLinesInOrderOnA4Pages)
+{
+    for (int i = 1; i <= 300; ++i)
+        listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
     const std::string file = direct();
     const QString info = runTool("pdfinfo", {QString::fromStdString(file)}, true);
     EXPECT_FALSE(info.contains(QStringLiteral("Error"))) << info.toStdString();
     // 300 lines at 93 lines per column: four columns, two pages.
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\b")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\b"))))
+        << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("595.28 x 841.89 pts (A4)"))) << info.toStdString();
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Visão Prévia : C:\\\\fontes\\\\teste.pas"))))
+    EXPECT_TRUE(info.contains(
+        QRegularExpression(QStringLiteral("Title:\\s+Visão Prévia : C:\\\\fontes\\\\teste.pas"))))
         << info.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Creator:\\s+Vorn Tabulan"))));
 
@@ -208,17 +237,20 @@ TEST_F(FormPdf, DirectPdfHoldsTheLinesInOrderOnA4Pages) {
     }
 }
 
-TEST_F(FormPdf, SpecialCharactersComeBackAsWritten) {
+TEST_F(FormPdf, SpecialCharactersComeBackAsWritten)
+{
     listing = {"writeln('(a) \\ b');", "a\xE7\xE3o := 'cora\xE7\xE3o';", "x := (1 + (2));",
                "\xC9 \x80 \xAB\xBB"};
-    const QString text = runTool("pdftotext", {QString::fromStdString(direct()), QStringLiteral("-")});
+    const QString text =
+        runTool("pdftotext", {QString::fromStdString(direct()), QStringLiteral("-")});
     EXPECT_TRUE(text.contains(QStringLiteral("writeln('(a) \\ b');"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("ação := 'coração';")));
     EXPECT_TRUE(text.contains(QStringLiteral("x := (1 + (2));")));
     EXPECT_TRUE(text.contains(QStringLiteral("É € «»")));
 }
 
-TEST_F(FormPdf, TextSitsWhereTheRecordedPagesPutIt) {
+TEST_F(FormPdf, TextSitsWhereTheRecordedPagesPutIt)
+{
     for (int i = 1; i <= 120; ++i)
         listing.push_back((i % 7 == 0 ? "    " : "") + std::to_string(i) + " begin x := (y + " +
                           std::to_string(i * 37) + "); end;");
@@ -252,7 +284,8 @@ TEST_F(FormPdf, TextSitsWhereTheRecordedPagesPutIt) {
     }
 }
 
-TEST_F(FormPdf, UnmappedFontFallsBackToRecordedPages) {
+TEST_F(FormPdf, UnmappedFontFallsBackToRecordedPages)
+{
     listing = {"linha um", "linha dois"};
     QFont other(QStringLiteral("DejaVu Sans"));
     other.setPointSize(7);
@@ -275,7 +308,8 @@ TEST_F(FormPdf, UnmappedFontFallsBackToRecordedPages) {
     }
 }
 
-TEST_F(FormPdf, MappedFontsStayOnTheDirectPath) {
+TEST_F(FormPdf, MappedFontsStayOnTheDirectPath)
+{
     listing = {"linha um"};
     const std::string file = path("mapped.pdf");
     TRpPdfDirectOutput pdf(*form->Report1, file);
@@ -284,13 +318,16 @@ TEST_F(FormPdf, MappedFontsStayOnTheDirectPath) {
     ASSERT_TRUE(pdf.Finish(*pages));
     EXPECT_FALSE(pdf.UsedFallback());
     const QString fonts = runTool("pdffonts", {QString::fromStdString(file)});
-    if (fonts.isNull()) return;
+    if (fonts.isNull())
+        return;
     EXPECT_TRUE(fonts.contains(QStringLiteral("Helvetica-Bold"))) << fonts.toStdString();
     EXPECT_TRUE(fonts.contains(QStringLiteral("Helvetica "))) << fonts.toStdString();
 }
 
-TEST_F(FormPdf, Utf8TextOutsideWindows1252IsEmbeddedAndComesBack) {
-    listing = {"{ fun\xC3\xA7\xC3\xA3o conclu\xC3\xAD" "do }",
+TEST_F(FormPdf, Utf8TextOutsideWindows1252IsEmbeddedAndComesBack)
+{
+    listing = {"{ fun\xC3\xA7\xC3\xA3o conclu\xC3\xAD"
+               "do }",
                "s := '\xCE\xB1\xCE\xB2\xCE\xB3 \xCE\xB4\xCE\xAD\xCE\xBB\xCF\x84\xCE\xB1';",
                "r := '\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80';",
                "m := 'x\xF4\x8F\xBF\xBDy';"};  // a private character no font has
@@ -302,24 +339,28 @@ TEST_F(FormPdf, Utf8TextOutsideWindows1252IsEmbeddedAndComesBack) {
     ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
     for (const std::string& file : {directFile, pictureFile}) {
         SCOPED_TRACE(file);
-        const QString text = runTool("pdftotext", {QString::fromStdString(file), QStringLiteral("-")});
+        const QString text =
+            runTool("pdftotext", {QString::fromStdString(file), QStringLiteral("-")});
         EXPECT_TRUE(text.contains(QStringLiteral("{ função concluído }"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("s := 'αβγ δέλτα';"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("r := 'Привет мир';"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("Serviços de Informática")));
     }
     // The missing character is drawn as a visible mark, not dropped.
-    const QString direct = runTool("pdftotext", {QString::fromStdString(directFile), QStringLiteral("-")});
+    const QString direct =
+        runTool("pdftotext", {QString::fromStdString(directFile), QStringLiteral("-")});
     EXPECT_TRUE(direct.contains(QStringLiteral("x\uFFFD"))) << direct.toStdString();
     const QString fonts = runTool("pdffonts", {QString::fromStdString(directFile)});
-    EXPECT_TRUE(fonts.contains(QRegularExpression(QStringLiteral("\\+LiberationSans\\s+CID TrueType\\s+Identity-H\\s+yes yes yes"))))
+    EXPECT_TRUE(fonts.contains(QRegularExpression(
+        QStringLiteral("\\+LiberationSans\\s+CID TrueType\\s+Identity-H\\s+yes yes yes"))))
         << fonts.toStdString();
     // Words sit where the recorded pages put them.
     const std::vector<Word> a = words(directFile);
     const std::vector<Word> b = words(pictureFile);
     ASSERT_EQ(a.size(), b.size());
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].text.contains(QChar(0xFFFD))) continue;  // the recorded page draws its own mark
+        if (a[i].text.contains(QChar(0xFFFD)))
+            continue;  // the recorded page draws its own mark
         SCOPED_TRACE(a[i].text.toStdString());
         EXPECT_EQ(a[i].text, b[i].text);
         EXPECT_NEAR(a[i].xMin, b[i].xMin, 1.0);
@@ -327,8 +368,10 @@ TEST_F(FormPdf, Utf8TextOutsideWindows1252IsEmbeddedAndComesBack) {
     }
 }
 
-TEST_F(FormPdf, PageContentIsCompressed) {
-    for (int i = 1; i <= 300; ++i) listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
+TEST_F(FormPdf, PageContentIsCompressed)
+{
+    for (int i = 1; i <= 300; ++i)
+        listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
     const std::string file = direct();
     QFile pdf(QString::fromStdString(file));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));

@@ -1,29 +1,29 @@
 // Preview control and window, saving and loading from the window, printing through a PDF
 // printer, and the program's report previewed and printed without duplicated lines.
-#include <gtest/gtest.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
-#include <QToolBar>
+#include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
-#include <QLabel>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
 #include <cmath>
 #include <functional>
+#include <gtest/gtest.h>
 
-#include "report/engine/ERpError.h"
 #include "FakeDialogs.h"
 #include "ReportTestSupport.h"
+#include "report/engine/ERpError.h"
+#include "report/form/r_dif.h"
 #include "report/output/TRpPageList.h"
 #include "report/preview/TRpPreview.h"
 #include "report/preview/TRpPreviewImage.h"
@@ -32,7 +32,6 @@
 #include "report/preview/TRpProgressForm.h"
 #include "report/preview/TRpReportPreview.h"
 #include "report/preview/TRpStandardPreview.h"
-#include "report/form/r_dif.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;
@@ -48,8 +47,10 @@ public:
     explicit PdfPrinters(QString path) : path_(std::move(path)) {}
     bool installed = true;
     std::function<int(QPrintDialog&)> dialogAnswer;
-    QPrinter* printer(int) override {
-        if (!installed) return nullptr;
+    QPrinter* printer(int) override
+    {
+        if (!installed)
+            return nullptr;
         if (!device_) {
             device_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
             device_->setOutputFormat(QPrinter::PdfFormat);
@@ -58,7 +59,8 @@ public:
         return device_.get();
     }
     QStringList printerNames() override { return {}; }
-    int execPrintDialog(QPrintDialog& dialog) override {
+    int execPrintDialog(QPrintDialog& dialog) override
+    {
         return dialogAnswer ? dialogAnswer(dialog) : QDialog::Rejected;
     }
 
@@ -67,35 +69,43 @@ private:
     std::unique_ptr<QPrinter> device_;
 };
 
-QString runTool(const QString& tool, const QStringList& args) {
+QString runTool(const QString& tool, const QStringList& args)
+{
     QProcess process;
     process.start(tool, args);
-    if (!process.waitForFinished()) return {};
+    if (!process.waitForFinished())
+        return {};
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-bool havePoppler() {
+bool havePoppler()
+{
     return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty() &&
            !QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty();
 }
 
-int pdfPages(const QString& path) {
+int pdfPages(const QString& path)
+{
     const QString info = runTool(QStringLiteral("pdfinfo"), {path});
     const auto match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
-QString pdfText(const QString& path) {
-    return runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+QString pdfText(const QString& path)
+{
+    return runTool(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), path, QStringLiteral("-")});
 }
 
 /// The "L00000" line numbers on each page of a PDF file, in page order.
-std::vector<QStringList> pdfLinesByPage(const QString& path) {
+std::vector<QStringList> pdfLinesByPage(const QString& path)
+{
     std::vector<QStringList> pages;
     const QRegularExpression number(QStringLiteral("L\\d{5}"));
     for (const QString& page : pdfText(path).split(QLatin1Char('\f'), Qt::SkipEmptyParts)) {
         QStringList found;
-        for (const auto& match : number.globalMatch(page)) found << match.captured();
+        for (const auto& match : number.globalMatch(page))
+            found << match.captured();
         found.sort();
         pages.push_back(found);
     }
@@ -103,7 +113,8 @@ std::vector<QStringList> pdfLinesByPage(const QString& path) {
 }
 
 /// "L00001", "L00002", ...: no line's text is contained in another's.
-Lines paddedLines(int count) {
+Lines paddedLines(int count)
+{
     Lines lines;
     for (int i = 1; i <= count; ++i) {
         std::string n = std::to_string(i);
@@ -113,7 +124,8 @@ Lines paddedLines(int count) {
 }
 
 struct PreviewFixture : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override
+    {
         ensureGui();
         form = std::make_unique<TF_dif>();
         form->setLineSources(&listing, nullptr, nullptr, nullptr);
@@ -121,7 +133,8 @@ struct PreviewFixture : ::testing::Test {
         form->RpMemo1->ClearLines();
     }
     /// A finished stored run of the form's report over `count` listing lines.
-    std::unique_ptr<TRpPrinter> pages(int count) {
+    std::unique_ptr<TRpPrinter> pages(int count)
+    {
         listing = paddedLines(count);
         form->RpMemo1->ClearLines();
         form->Report1AfterPreview(form->Report1.get());
@@ -141,16 +154,20 @@ struct PreviewFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(PreviewFixture, OnePageReportStaysOnPageOne) {
+TEST_F(PreviewFixture, OnePageReportStaysOnPageOne)
+{
     auto output = pages(10);
     ASSERT_EQ(output->PageCount(), 1);
     TRpStandardPreview window(output.get());
     EXPECT_EQ(window.ProgressText(), QStringLiteral("0%"));
     EXPECT_EQ(window.PageText(), QStringLiteral("Page"));
     EXPECT_TRUE(window.Preview()->PageShown());
-    for (auto [key, mods] : {std::pair{Qt::Key_PageDown, Qt::NoModifier}, {Qt::Key_PageUp, Qt::NoModifier},
-                             {Qt::Key_PageDown, Qt::ControlModifier}, {Qt::Key_End, Qt::NoModifier},
-                             {Qt::Key_Home, Qt::NoModifier}, {Qt::Key_PageUp, Qt::ControlModifier}}) {
+    for (auto [key, mods] : {std::pair{Qt::Key_PageDown, Qt::NoModifier},
+                             {Qt::Key_PageUp, Qt::NoModifier},
+                             {Qt::Key_PageDown, Qt::ControlModifier},
+                             {Qt::Key_End, Qt::NoModifier},
+                             {Qt::Key_Home, Qt::NoModifier},
+                             {Qt::Key_PageUp, Qt::ControlModifier}}) {
         EXPECT_TRUE(window.HandleKey(key, mods));
         EXPECT_EQ(window.Preview()->PageNumber(), 1);
         EXPECT_EQ(window.PageText(), QStringLiteral("Page 1 of 1"));
@@ -161,7 +178,8 @@ TEST_F(PreviewFixture, OnePageReportStaysOnPageOne) {
     EXPECT_EQ(window.ProgressText(), QStringLiteral("0%"));
 }
 
-TEST_F(PreviewFixture, WindowHasItsToolbarCaptionAndEnabledButtons) {
+TEST_F(PreviewFixture, WindowHasItsToolbarCaptionAndEnabledButtons)
+{
     auto output = pages(400);
     output->Title.clear();
     TRpStandardPreview plain(output.get());
@@ -179,7 +197,8 @@ TEST_F(PreviewFixture, WindowHasItsToolbarCaptionAndEnabledButtons) {
             ++separatorsSeen;
             continue;
         }
-        if (separatorsSeen > 0) separatorBefore << action->objectName();
+        if (separatorsSeen > 0)
+            separatorBefore << action->objectName();
         separatorsSeen = 0;
         names << action->objectName();
         hints << action->toolTip();
@@ -187,9 +206,9 @@ TEST_F(PreviewFixture, WindowHasItsToolbarCaptionAndEnabledButtons) {
     EXPECT_EQ(names, (QStringList{"ZoomFit", "Zoom100", "ZoomToWidth", "FirstPage", "PreviousPage",
                                   "ToolButton2", "LastPage", "PrintSetup", "Print", "SaveReport",
                                   "LoadReport", "ExitButton"}));
-    EXPECT_EQ(hints, (QStringList{"Zoom to fit", "100%", "Zoom to width", "First page", "Previous page",
-                                  "Next page", "Last page", "Printer setup", "Print", "Save Report",
-                                  "Load Report", "Close"}));
+    EXPECT_EQ(hints, (QStringList{"Zoom to fit", "100%", "Zoom to width", "First page",
+                                  "Previous page", "Next page", "Last page", "Printer setup",
+                                  "Print", "Save Report", "Load Report", "Close"}));
     EXPECT_EQ(separatorBefore,
               (QStringList{"ZoomFit", "FirstPage", "PrintSetup", "SaveReport", "ExitButton"}));
     EXPECT_TRUE(window.Action(QStringLiteral("ZoomToWidth"))->isChecked());
@@ -198,7 +217,8 @@ TEST_F(PreviewFixture, WindowHasItsToolbarCaptionAndEnabledButtons) {
     EXPECT_FALSE(window.Action(QStringLiteral("PrintSetup"))->isEnabled());
 }
 
-TEST_F(PreviewFixture, PageRequestsOutsideTheRangeAreIgnoredAndKeysPage) {
+TEST_F(PreviewFixture, PageRequestsOutsideTheRangeAreIgnoredAndKeysPage)
+{
     auto output = pages(800);
     const int count = output->PageCount();
     ASSERT_GE(count, 4);
@@ -237,7 +257,8 @@ TEST_F(PreviewFixture, PageRequestsOutsideTheRangeAreIgnoredAndKeysPage) {
     EXPECT_TRUE(closed);
 }
 
-TEST_F(PreviewFixture, ZoomAcceptsTwoToTwoThousandAndLaysOutThePage) {
+TEST_F(PreviewFixture, ZoomAcceptsTwoToTwoThousandAndLaysOutThePage)
+{
     auto output = pages(10);
     TRpPreview preview;
     preview.resize(900, 700);
@@ -248,7 +269,8 @@ TEST_F(PreviewFixture, ZoomAcceptsTwoToTwoThousandAndLaysOutThePage) {
         EXPECT_EQ(preview.Zoom(), zoom);
         EXPECT_EQ(preview.Mode(), TRpPreview::ZoomMode::Other);
         EXPECT_EQ(preview.Image()->width(), output->XSize(output->PageWidth() / 100.0 * zoom) + 4);
-        EXPECT_EQ(preview.Image()->height(), output->YSize(output->PageLength() / 100.0 * zoom) + 4);
+        EXPECT_EQ(preview.Image()->height(),
+                  output->YSize(output->PageLength() / 100.0 * zoom) + 4);
     }
     for (int zoom : {1, 2001, 0, -5}) {
         preview.SetZoom(zoom);
@@ -285,7 +307,8 @@ TEST_F(PreviewFixture, ZoomAcceptsTwoToTwoThousandAndLaysOutThePage) {
     EXPECT_EQ(shot.pixelColor(5, 5), QColor(Qt::white));
 }
 
-TEST_F(PreviewFixture, PagesMadeInOneGoShowPageOneZoomedToWidthOnTheFirstNotice) {
+TEST_F(PreviewFixture, PagesMadeInOneGoShowPageOneZoomedToWidthOnTheFirstNotice)
+{
     listing = paddedLines(500);
     TRpPrinter output;
     output.UsePageStore(true);
@@ -317,7 +340,8 @@ TEST_F(PreviewFixture, PagesMadeInOneGoShowPageOneZoomedToWidthOnTheFirstNotice)
     EXPECT_EQ(preview.Zoom(), std::lround(preview.viewport()->width() / pageW * 90));
 }
 
-TEST_F(PreviewFixture, SavedReportLoadsBackAsA4SmallWithItsPages) {
+TEST_F(PreviewFixture, SavedReportLoadsBackAsA4SmallWithItsPages)
+{
     auto output = pages(500);
     const int count = output->PageCount();
     TRpStandardPreview window(output.get());
@@ -341,7 +365,8 @@ TEST_F(PreviewFixture, SavedReportLoadsBackAsA4SmallWithItsPages) {
     EXPECT_EQ(other->PageCount(), 1);
     second.DoLoad();
     EXPECT_EQ(other->PageCount(), count);
-    EXPECT_EQ(second.windowTitle(), QStringLiteral("Print Preview : ") + QDir::toNativeSeparators(path));
+    EXPECT_EQ(second.windowTitle(),
+              QStringLiteral("Print Preview : ") + QDir::toNativeSeparators(path));
     EXPECT_TRUE(other->ReportLoaded);
     EXPECT_EQ(other->Status(), TRpPrinterStatus::Finished);
     EXPECT_EQ(other->Settings.PaperSize, TRpPaperSize::A4Small);
@@ -355,15 +380,18 @@ TEST_F(PreviewFixture, SavedReportLoadsBackAsA4SmallWithItsPages) {
     QPicture loaded;
     ASSERT_TRUE(output->PagePicture(1, original));
     ASSERT_TRUE(second.Output()->PagePicture(1, loaded));
-    EXPECT_EQ(QByteArray(loaded.data(), loaded.size()), QByteArray(original.data(), original.size()));
+    EXPECT_EQ(QByteArray(loaded.data(), loaded.size()),
+              QByteArray(original.data(), original.size()));
     // The opened file is read in place, never deleted.
     second.Preview()->SetPrinter(nullptr);
     other.reset();
     EXPECT_TRUE(QFile::exists(path));
 }
 
-TEST_F(PreviewFixture, SaveCanExportThePagesAsPdf) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler tools are not installed";
+TEST_F(PreviewFixture, SaveCanExportThePagesAsPdf)
+{
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler tools are not installed";
     auto output = pages(500);
     TRpStandardPreview window(output.get());
     const QString path = file(QStringLiteral("export.pdf"));
@@ -374,8 +402,10 @@ TEST_F(PreviewFixture, SaveCanExportThePagesAsPdf) {
     EXPECT_TRUE(pdfText(path).contains(QStringLiteral("L00500")));
 }
 
-TEST_F(PreviewFixture, PrintHonoursThePageRangeAndStillMakesEveryPage) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler tools are not installed";
+TEST_F(PreviewFixture, PrintHonoursThePageRangeAndStillMakesEveryPage)
+{
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler tools are not installed";
     const QString path = file(QStringLiteral("printed.pdf"));
     PdfPrinters printers(path);
     TScopedPrintDevices scoped(printers);
@@ -407,7 +437,8 @@ TEST_F(PreviewFixture, PrintHonoursThePageRangeAndStillMakesEveryPage) {
     EXPECT_FALSE(printed[0].isEmpty());
 }
 
-TEST_F(PreviewFixture, PrintWithoutAPrinterSaysSo) {
+TEST_F(PreviewFixture, PrintWithoutAPrinterSaysSo)
+{
     PdfPrinters printers(file(QStringLiteral("never.pdf")));
     printers.installed = false;
     TScopedPrintDevices scoped(printers);
@@ -424,8 +455,10 @@ TEST_F(PreviewFixture, PrintWithoutAPrinterSaysSo) {
     EXPECT_FALSE(QFile::exists(file(QStringLiteral("never.pdf"))));
 }
 
-TEST_F(PreviewFixture, StoredPagesPrintTheirRangeAndStopWhenCancelled) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler tools are not installed";
+TEST_F(PreviewFixture, StoredPagesPrintTheirRangeAndStopWhenCancelled)
+{
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler tools are not installed";
     auto output = pages(800);
     const QString path = file(QStringLiteral("stored.pdf"));
     PdfPrinters printers(path);
@@ -440,12 +473,14 @@ TEST_F(PreviewFixture, StoredPagesPrintTheirRangeAndStopWhenCancelled) {
     const auto all = pdfLinesByPage(whole);
     const auto printed = pdfLinesByPage(path);
     ASSERT_EQ(printed.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(printed[i], all[i + 1]) << i;
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(printed[i], all[i + 1]) << i;
     output->Cancel();
     EXPECT_FALSE(output->PrintStoredPages(device));
 }
 
-TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly) {
+TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly)
+{
     PdfPrinters printers(file(QStringLiteral("setup.pdf")));
     TScopedPrintDevices scoped(printers);
     int offeredMax = 0;
@@ -484,7 +519,8 @@ TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly) {
     EXPECT_EQ(form->Report1->PrinterSettings.LastPage, 0);
 }
 
-TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines) {
+TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines)
+{
     const bool poppler = havePoppler();
     const QString printed = file(QStringLiteral("from-preview.pdf"));
     PdfPrinters printers(printed);
@@ -501,7 +537,8 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines) {
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
-        if (window == nullptr || !window->Preview()->PageShown() || window->Making()) return;
+        if (window == nullptr || !window->Preview()->PageShown() || window->Making())
+            return;
         poll.stop();
         EXPECT_TRUE(window->isMaximized());
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Visão Prévia : C:\\x.pas"));
@@ -527,14 +564,16 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines) {
     EXPECT_EQ(form->counter(0), 0);
     EXPECT_EQ(form->Report1->PreviewWindow(), nullptr);
     EXPECT_EQ(form->RpMemo1->Lines().size(), 400u);
-    if (!poppler) return;
+    if (!poppler)
+        return;
     EXPECT_EQ(pdfPages(printed), 3);
     const QString text = pdfText(printed);
     EXPECT_EQ(text.count(QStringLiteral("L00001")), 1);
     EXPECT_EQ(text.count(QStringLiteral("L00400")), 1);
 }
 
-TEST_F(PreviewFixture, BatchWriteProducesAFileTheWindowCanLoad) {
+TEST_F(PreviewFixture, BatchWriteProducesAFileTheWindowCanLoad)
+{
     listing = paddedLines(300);
     const std::string path = file(QStringLiteral("batch.RPF")).toStdString();
     write_report_rpf(*form, path);
@@ -543,12 +582,14 @@ TEST_F(PreviewFixture, BatchWriteProducesAFileTheWindowCanLoad) {
     const auto info = rpValidateReportFile(saved.readAll());
     ASSERT_TRUE(info);
     EXPECT_EQ(info->pageCount, 2);
-    EXPECT_THROW(write_report_rpf(*form, file(QStringLiteral("no/such/dir/x.RPF")).toStdString()), ERpError);
+    EXPECT_THROW(write_report_rpf(*form, file(QStringLiteral("no/such/dir/x.RPF")).toStdString()),
+                 ERpError);
 }
 
 // Pages show while the run makes them: page 1 at once, paging works, and a page asked for
 // before it exists shows when it arrives.
-TEST_F(PreviewFixture, PagesCanBeTurnedWhileTheRunMakesThem) {
+TEST_F(PreviewFixture, PagesCanBeTurnedWhileTheRunMakesThem)
+{
     listing = paddedLines(6000);
     int requested = 0;
     bool sawMaking = false;
@@ -557,7 +598,8 @@ TEST_F(PreviewFixture, PagesCanBeTurnedWhileTheRunMakesThem) {
     poll.setInterval(1);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
-        if (window == nullptr || !window->Preview()->PageShown()) return;
+        if (window == nullptr || !window->Preview()->PageShown())
+            return;
         if (requested == 0 && window->Making()) {
             sawMaking = true;
             EXPECT_EQ(window->Preview()->Mode(), TRpPreview::ZoomMode::Width);
@@ -570,7 +612,8 @@ TEST_F(PreviewFixture, PagesCanBeTurnedWhileTheRunMakesThem) {
             EXPECT_GE(requested, 2);
             return;
         }
-        if (requested == 0 || window->Making()) return;
+        if (requested == 0 || window->Making())
+            return;
         poll.stop();
         EXPECT_EQ(window->Preview()->PageNumber(), requested);
         EXPECT_TRUE(window->Preview()->PageShown());
@@ -589,7 +632,8 @@ TEST_F(PreviewFixture, PagesCanBeTurnedWhileTheRunMakesThem) {
 
 // Esc while pages are being made stops the run at once and the preview call returns; a
 // column change made meanwhile waits for the run's end.
-TEST_F(PreviewFixture, EscCancelsTheRunningPreview) {
+TEST_F(PreviewFixture, EscCancelsTheRunningPreview)
+{
     listing = paddedLines(6000);
     int pagesBegun = 0;
     form->Report1->OnStartPage = [&](TRpCustomReport*) { ++pagesBegun; };
@@ -603,7 +647,8 @@ TEST_F(PreviewFixture, EscCancelsTheRunningPreview) {
     poll.setInterval(1);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
-        if (window == nullptr || !window->Preview()->PageShown() || !window->Making() || pagesAtEsc > 0)
+        if (window == nullptr || !window->Preview()->PageShown() || !window->Making() ||
+            pagesAtEsc > 0)
             return;
         form->set_colunas(1);
         EXPECT_EQ(form->Report1->Page().Columns(), 2);
@@ -631,7 +676,8 @@ TEST_F(PreviewFixture, EscCancelsTheRunningPreview) {
 
 // The printing progress window counts pages as they are printed, and its Cancel ends the
 // printer job after the current page.
-TEST_F(PreviewFixture, PrintingProgressCountsPagesAndCancelStopsTheJob) {
+TEST_F(PreviewFixture, PrintingProgressCountsPagesAndCancelStopsTheJob)
+{
     const QString path = file(QStringLiteral("cancelled.pdf"));
     PdfPrinters printers(path);
     TScopedPrintDevices scoped(printers);
@@ -647,7 +693,8 @@ TEST_F(PreviewFixture, PrintingProgressCountsPagesAndCancelStopsTheJob) {
     QObject::connect(&poll, &QTimer::timeout, [&] {
         TRpProgressForm* progress = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* candidate = qobject_cast<TRpProgressForm*>(w)) progress = candidate;
+            if (auto* candidate = qobject_cast<TRpProgressForm*>(w))
+                progress = candidate;
         if (progress == nullptr || pagesAtCancel > 0 ||
             !progress->Text()->text().startsWith(QStringLiteral("Page ")))
             return;

@@ -1,13 +1,12 @@
 // The generation run: band flow over columns and pages, checked through recorded pages.
-#include <gtest/gtest.h>
-
 #include <QDate>
 #include <QLocale>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <stdexcept>
 
-#include "report/engine/ERpError.h"
 #include "ReportTestSupport.h"
+#include "report/engine/ERpError.h"
 #include "report/engine/TRpChildBand.h"
 #include "report/items/TRpLabel.h"
 #include "report/items/TRpMemo.h"
@@ -25,11 +24,15 @@ namespace {
 constexpr double kLineHeight = 10 / (96 / 254.0);  // Arial 7 at 96 dpi, in tenths of a mm
 constexpr double kDetailHeight = 14 * 254 / 96.0;
 
-int px(double native) { return static_cast<int>(std::lround(native * 96 / 254.0)); }
+int px(double native)
+{
+    return static_cast<int>(std::lround(native * 96 / 254.0));
+}
 
 // Lines the memo places in one column starting at `top`: the first fits in the memo's own
 // height, each further one while the band can still grow by it.
-int linesPerColumn(int top) {
+int linesPerColumn(int top)
+{
     const int remaining = static_cast<int>(std::lround(2970 - 100 - 29 * 254 / 96.0 - top));
     int lines = 1;
     double expanded = 0;
@@ -40,7 +43,8 @@ int linesPerColumn(int top) {
     return lines;
 }
 
-std::vector<Call> memoCalls(const TRpRecordingSurface& page) {
+std::vector<Call> memoCalls(const TRpRecordingSurface& page)
+{
     std::vector<Call> calls;
     for (const Call& call : tabulex::test::textCalls(page))
         if (call.text.rfind("line ", 0) == 0 || call.text == "a" || call.text == "b")
@@ -48,9 +52,11 @@ std::vector<Call> memoCalls(const TRpRecordingSurface& page) {
     return calls;
 }
 
-const Call* findText(const TRpRecordingSurface& page, const std::string& text) {
+const Call* findText(const TRpRecordingSurface& page, const std::string& text)
+{
     for (const Call& call : page.Calls())
-        if (call.kind == TRpRecordingSurface::Kind::Text && call.text == text) return &call;
+        if (call.kind == TRpRecordingSurface::Kind::Text && call.text == text)
+            return &call;
     return nullptr;
 }
 
@@ -64,16 +70,18 @@ public:
         bool finished;
     };
     using TRpMemo::TRpMemo;
-    void Print(double x, double y) override {
+    void Print(double x, double y) override
+    {
         const std::size_t start = PrintFinished() ? 0 : CurrentLine;
         TRpMemo::Print(x, y);
-        log.push_back({Report()->Functions().Value("COLUMNNUMBER"), start, CurrentLine,
-                       PrintFinished()});
+        log.push_back(
+            {Report()->Functions().Value("COLUMNNUMBER"), start, CurrentLine, PrintFinished()});
     }
     std::vector<Entry> log;
 };
 
-LoggingMemo* replaceMemo(tabulex::test::SampleReport& s) {
+LoggingMemo* replaceMemo(tabulex::test::SampleReport& s)
+{
     s.memo->SetEnabled(false);
     auto* memo = s.detail->AddItem(std::make_unique<LoggingMemo>("logmemo"));
     memo->SetBounds(0, 0, 91.81, 3.44);
@@ -87,7 +95,8 @@ LoggingMemo* replaceMemo(tabulex::test::SampleReport& s) {
 
 }  // namespace
 
-TEST(RpRun, WorkedLayoutOfTheTwoColumnReport) {
+TEST(RpRun, WorkedLayoutOfTheTwoColumnReport)
+{
     auto s = makeSample(2);
     LoggingMemo* memo = replaceMemo(s);
     const int perColumn = linesPerColumn(328);
@@ -105,9 +114,9 @@ TEST(RpRun, WorkedLayoutOfTheTwoColumnReport) {
 
     auto run = runRecorded(*s.report);
     ASSERT_EQ(run.pages.size(), 3u);
-    EXPECT_EQ(events, (std::vector<std::string>{"start 1", "header", "footer", "end 1",
-                                                "start 2", "header", "footer", "end 2",
-                                                "start 3", "header", "footer", "end 3"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"start 1", "header", "footer", "end 1", "start 2",
+                                                "header", "footer", "end 2", "start 3", "header",
+                                                "footer", "end 3"}));
 
     // Page 1: the header band from 100 to 328, then the detail band at (100, 328).
     const TRpRecordingSurface& page1 = *run.pages[0];
@@ -130,7 +139,8 @@ TEST(RpRun, WorkedLayoutOfTheTwoColumnReport) {
     for (const auto* page : run.pages) {
         const Call* footer = findText(*page, "FOOTER");
         ASSERT_NE(footer, nullptr);
-        EXPECT_EQ(footer->y, px(2793 + s.footer->Items()[0]->Size().Native(TRpPrintableSize::iTop)));
+        EXPECT_EQ(footer->y,
+                  px(2793 + s.footer->Items()[0]->Size().Native(TRpPrintableSize::iTop)));
         ASSERT_NE(findText(*page, "HEADER"), nullptr);
     }
     // Page numbers 1, 2, 3 from the system-data item.
@@ -151,7 +161,8 @@ TEST(RpRun, WorkedLayoutOfTheTwoColumnReport) {
     EXPECT_EQ(s.report->Functions().Value("PAGENUMBER"), "3");
 }
 
-TEST(RpRun, DetailBandFrameRulesEveryColumn) {
+TEST(RpRun, DetailBandFrameRulesEveryColumn)
+{
     auto s = makeSample(2);
     s.detail->Frame.DrawRight = true;
     s.memo->SetLines(numberedLines(linesPerColumn(328) + 1));
@@ -159,11 +170,13 @@ TEST(RpRun, DetailBandFrameRulesEveryColumn) {
     ASSERT_EQ(run.pages.size(), 1u);
     std::vector<int> rules;
     for (const Call& call : run.pages[0]->Calls())
-        if (call.kind == TRpRecordingSurface::Kind::Rect && call.rect.width() == 1) rules.push_back(call.rect.left());
+        if (call.kind == TRpRecordingSurface::Kind::Rect && call.rect.width() == 1)
+            rules.push_back(call.rect.left());
     EXPECT_EQ(rules, (std::vector<int>{px(100 + 933.98) - 1, px(1064 + 933.98) - 1}));
 }
 
-TEST(RpRun, MemoThatExactlyFillsAColumnStartsNoOtherColumn) {
+TEST(RpRun, MemoThatExactlyFillsAColumnStartsNoOtherColumn)
+{
     auto s = makeSample(2);
     LoggingMemo* memo = replaceMemo(s);
     memo->SetLines(numberedLines(linesPerColumn(328)));
@@ -174,11 +187,13 @@ TEST(RpRun, MemoThatExactlyFillsAColumnStartsNoOtherColumn) {
     ASSERT_EQ(memo->log.size(), 1u);
     EXPECT_TRUE(memo->log[0].finished);
     EXPECT_EQ(footers, 1);
-    for (const Call& call : memoCalls(*run.pages[0])) EXPECT_EQ(call.x, px(100));
+    for (const Call& call : memoCalls(*run.pages[0]))
+        EXPECT_EQ(call.x, px(100));
     EXPECT_EQ(s.report->CurrentColumn(), 1);
 }
 
-TEST(RpRun, OneColumnStartsANewPageForEveryColumn) {
+TEST(RpRun, OneColumnStartsANewPageForEveryColumn)
+{
     auto s = makeSample(1);
     const int perColumn = linesPerColumn(328);
     s.memo->SetLines(numberedLines(perColumn * 2 + 1));
@@ -190,7 +205,8 @@ TEST(RpRun, OneColumnStartsANewPageForEveryColumn) {
     EXPECT_EQ(memoCalls(*run.pages[2]).size(), 1u);
 }
 
-TEST(RpRun, FirstPageHeaderAndLastPageFooterOptions) {
+TEST(RpRun, FirstPageHeaderAndLastPageFooterOptions)
+{
     auto s = makeSample(2);
     s.report->Options = 0;
     const int perColumn = linesPerColumn(100);
@@ -205,7 +221,8 @@ TEST(RpRun, FirstPageHeaderAndLastPageFooterOptions) {
     EXPECT_EQ(memoCalls(*run.pages[0]).front().y, px(100));
 }
 
-TEST(RpRun, PrintIfEmptyOffOrBeforePrintRefusingGivesNoPage) {
+TEST(RpRun, PrintIfEmptyOffOrBeforePrintRefusingGivesNoPage)
+{
     auto s = makeSample(2);
     s.report->SetPrintIfEmpty(false);
     s.memo->SetLines(numberedLines(10));
@@ -223,7 +240,8 @@ TEST(RpRun, PrintIfEmptyOffOrBeforePrintRefusingGivesNoPage) {
     EXPECT_EQ(pageEnds, 0);
 }
 
-TEST(RpRun, EmptyDetailPrintsHeaderAndFooterOnOnePage) {
+TEST(RpRun, EmptyDetailPrintsHeaderAndFooterOnOnePage)
+{
     auto s = makeSample(2);
     auto run = runRecorded(*s.report);
     ASSERT_EQ(run.pages.size(), 1u);
@@ -231,7 +249,8 @@ TEST(RpRun, EmptyDetailPrintsHeaderAndFooterOnOnePage) {
     EXPECT_NE(findText(*run.pages[0], "FOOTER"), nullptr);
 }
 
-TEST(RpRun, EmptyMemoLinePrintsAsAFullLine) {
+TEST(RpRun, EmptyMemoLinePrintsAsAFullLine)
+{
     auto s = makeSample(2);
     s.memo->SetLines({"a", "", "b"});
     auto run = runRecorded(*s.report);
@@ -240,7 +259,8 @@ TEST(RpRun, EmptyMemoLinePrintsAsAFullLine) {
     EXPECT_EQ(calls[1].y, px(328 + 2 * kLineHeight));
 }
 
-TEST(RpRun, BandTallerThanThePageIsPrintedWhereItIs) {
+TEST(RpRun, BandTallerThanThePageIsPrintedWhereItIs)
+{
     auto s = makeSample(2, 86, 1200, 29);
     auto run = runRecorded(*s.report);
     ASSERT_EQ(run.pages.size(), 1u);
@@ -254,13 +274,15 @@ TEST(RpRun, BandTallerThanThePageIsPrintedWhereItIs) {
     EXPECT_TRUE(found);
 }
 
-TEST(RpRun, UnitsAreNativeDuringTheRunAndRestoredAfterAFailure) {
+TEST(RpRun, UnitsAreNativeDuringTheRunAndRestoredAfterAFailure)
+{
     auto s = makeSample(2);
     s.memo->SetLines(numberedLines(linesPerColumn(328) * 3));
     std::vector<TRpUnit> seen;
     s.report->OnStartPage = [&](TRpCustomReport* r) {
         seen.push_back(r->Units());
-        if (r->PageCount() == 2) throw std::runtime_error("stop");
+        if (r->PageCount() == 2)
+            throw std::runtime_error("stop");
     };
     auto output = std::make_unique<TRpPrinter>();
     s.report->SetPrinter(output.get());
@@ -278,7 +300,8 @@ TEST(RpRun, UnitsAreNativeDuringTheRunAndRestoredAfterAFailure) {
     EXPECT_EQ(memoCalls(*run.pages[0]).front().text, "line 1");
 }
 
-TEST(RpRun, PrinterThatIsNotReadyFailsTheRunAndLeavesItsJobAlone) {
+TEST(RpRun, PrinterThatIsNotReadyFailsTheRunAndLeavesItsJobAlone)
+{
     auto s = makeSample(2);
     TRpPrinter busy;
     busy.BeginJob();
@@ -289,7 +312,8 @@ TEST(RpRun, PrinterThatIsNotReadyFailsTheRunAndLeavesItsJobAlone) {
     s.report->SetPrinter(nullptr);
 }
 
-TEST(RpRun, NegativePrintableSizeClearsTheMargins) {
+TEST(RpRun, NegativePrintableSizeClearsTheMargins)
+{
     auto s = makeSample(2);
     s.report->Page().SetNative(TRpPage::iLeftMargin, 1500);
     s.report->Page().SetNative(TRpPage::iRightMargin, 1500);
@@ -299,7 +323,8 @@ TEST(RpRun, NegativePrintableSizeClearsTheMargins) {
     EXPECT_DOUBLE_EQ(s.report->Page().Native(TRpPage::iTopMargin), 100);
 }
 
-TEST(RpRun, ChildBandPrintsAfterItsParent) {
+TEST(RpRun, ChildBandPrintsAfterItsParent)
+{
     auto s = makeSample(2);
     s.footer->SetHasChild(true);
     TRpChildBand* child = s.footer->Child();
@@ -307,7 +332,9 @@ TEST(RpRun, ChildBandPrintsAfterItsParent) {
     auto* label = child->AddItem(std::make_unique<TRpLabel>("childlabel"));
     label->SetCaption("CHILD");
     std::vector<TRpBandType> typeWhilePrinting;
-    child->BeforePrint = [&](TRpCustomBand* b, bool&) { typeWhilePrinting.push_back(b->BandType()); };
+    child->BeforePrint = [&](TRpCustomBand* b, bool&) {
+        typeWhilePrinting.push_back(b->BandType());
+    };
     auto run = runRecorded(*s.report);
     EXPECT_NEAR(s.report->PageFooterHeight(), (29 + 10) * 254 / 96.0, 1e-9);
     const Call* footer = findText(*run.pages[0], "FOOTER");
@@ -319,7 +346,8 @@ TEST(RpRun, ChildBandPrintsAfterItsParent) {
     EXPECT_EQ(child->BandType(), TRpBandType::rbChild);
 }
 
-TEST(RpRun, SystemDataValues) {
+TEST(RpRun, SystemDataValues)
+{
     auto s = makeSample(2);
     s.report->ReportTitle = "My title";
     auto* title = s.header->AddItem(std::make_unique<TRpSysData>("reporttitle"));
@@ -337,7 +365,8 @@ TEST(RpRun, SystemDataValues) {
     EXPECT_EQ(s.report->Functions().Value("REPORTTITLE"), "My title");
 }
 
-TEST(RpRun, PageHeaderThatLeavesNoRoomDoesNotLoopForever) {
+TEST(RpRun, PageHeaderThatLeavesNoRoomDoesNotLoopForever)
+{
     // Header and footer together are taller than the printable length.
     auto s = makeSample(2, 900, 14, 200);
     s.memo->SetLines(numberedLines(3));
@@ -347,7 +376,8 @@ TEST(RpRun, PageHeaderThatLeavesNoRoomDoesNotLoopForever) {
     EXPECT_FALSE(s.report->Generating());
 }
 
-TEST(RpRun, LineThatFitsNoColumnEndsTheBand) {
+TEST(RpRun, LineThatFitsNoColumnEndsTheBand)
+{
     auto s = makeSample(2);
     QFont huge(QStringLiteral("Arial"));
     huge.setPointSize(800);  // one line is taller than a whole column
@@ -359,7 +389,8 @@ TEST(RpRun, LineThatFitsNoColumnEndsTheBand) {
     EXPECT_FALSE(s.report->Generating());
 }
 
-TEST(RpRun, OnPrintChangesTheTextForOnePrintOnly) {
+TEST(RpRun, OnPrintChangesTheTextForOnePrintOnly)
+{
     auto s = makeSample(2);
     auto* label = dynamic_cast<TRpLabel*>(s.footer->Items()[0].get());
     ASSERT_NE(label, nullptr);
@@ -375,7 +406,8 @@ TEST(RpRun, OnPrintChangesTheTextForOnePrintOnly) {
     EXPECT_EQ(label->Caption(), "FOOTER");
 }
 
-TEST(RpRun, ReportWithoutAPageOutputMakesAFreshOneForEveryRun) {
+TEST(RpRun, ReportWithoutAPageOutputMakesAFreshOneForEveryRun)
+{
     auto s = makeSample(2);
     s.report->GenerateReport();
     ASSERT_NE(s.report->Printer(), nullptr);
@@ -387,22 +419,29 @@ TEST(RpRun, ReportWithoutAPageOutputMakesAFreshOneForEveryRun) {
 
 // The memo wraps its lines as the run reaches them and forgets what it has printed: every
 // formatted line still comes out once, in order, over many columns, and again in a second run.
-TEST(RpRun, MemoPrintsEachFormattedLineOnceOverColumnsAndRuns) {
+TEST(RpRun, MemoPrintsEachFormattedLineOnceOverColumnsAndRuns)
+{
     auto s = makeSample(2);
     std::vector<std::string> lines;
     for (int i = 1; i <= 900; ++i) {
         std::string line = "w" + std::to_string(i) + " begin x := y-z; ";
-        if (i % 7 == 0) line += "split\nword ";
-        if (i % 5 == 0) line += "before\rafter ";
-        if (i % 11 == 0) line += std::string(400, 'Q') + " tail";
-        if (i % 13 == 0) line.clear();
-        for (int k = 0; k < i % 4; ++k) line += "and some more words to wrap ";
+        if (i % 7 == 0)
+            line += "split\nword ";
+        if (i % 5 == 0)
+            line += "before\rafter ";
+        if (i % 11 == 0)
+            line += std::string(400, 'Q') + " tail";
+        if (i % 13 == 0)
+            line.clear();
+        for (int k = 0; k < i % 4; ++k)
+            line += "and some more words to wrap ";
         lines.push_back(line);
     }
     s.memo->SetLines(lines);
     std::vector<std::string> expected;
     for (const std::string& line : s.memo->FormattedLines())
-        if (!line.empty()) expected.push_back(line);
+        if (!line.empty())
+            expected.push_back(line);
     ASSERT_GT(expected.size(), lines.size());
     for (int run = 0; run < 2; ++run) {
         const auto recorded = runRecorded(*s.report);

@@ -1,7 +1,5 @@
 // Page store, saved report files and their compression: layout, lookup, temporary file,
 // and a corpus of broken files that must be refused without reading outside them.
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,33 +8,38 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "FakeDialogs.h"
 #include "ReportTestSupport.h"
+#include "report/form/r_dif.h"
 #include "report/output/TRpPageList.h"
 #include "report/output/TRpSplayCompression.h"
-#include "report/preview/TRpStandardPreview.h"
 #include "report/output/TRpStream.h"
-#include "report/form/r_dif.h"
+#include "report/preview/TRpStandardPreview.h"
 
 using namespace tabulex;
 using tabulex::test::ensureGui;
 
 namespace {
 
-QByteArray randomBytes(qsizetype size, quint32 seed) {
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
     QRandomGenerator random(seed);
     QByteArray bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random.bounded(256));
+    for (char& c : bytes)
+        c = static_cast<char>(random.bounded(256));
     return bytes;
 }
 
 /// A finished page output of the program's report with `lines` memo lines, in a store.
-std::unique_ptr<TRpPrinter> storedPages(int lines, bool compressed = false) {
+std::unique_ptr<TRpPrinter> storedPages(int lines, bool compressed = false)
+{
     ensureGui();
     static TF_dif form;  // one definition for all: building it measures fonts
     form.RpMemo1->ClearLines();
-    for (int i = 1; i <= lines; ++i) form.RpMemo1->AppendLine("linha " + std::to_string(i));
+    for (int i = 1; i <= lines; ++i)
+        form.RpMemo1->AppendLine("linha " + std::to_string(i));
     form.Report1->Options = compressed ? (FirstPageHeader | LastPageFooter | Compression)
                                        : (FirstPageHeader | LastPageFooter);
     auto pages = form.Report1->GeneratePages({}, true);
@@ -44,25 +47,35 @@ std::unique_ptr<TRpPrinter> storedPages(int lines, bool compressed = false) {
     return pages;
 }
 
-std::int32_t int32At(const QByteArray& bytes, qsizetype at) {
+std::int32_t int32At(const QByteArray& bytes, qsizetype at)
+{
     return qFromLittleEndian<std::int32_t>(bytes.constData() + at);
 }
 
-void setInt32(QByteArray& bytes, qsizetype at, std::int32_t value) {
+void setInt32(QByteArray& bytes, qsizetype at, std::int32_t value)
+{
     qToLittleEndian<std::int32_t>(value, bytes.data() + at);
 }
 
 }  // namespace
 
-TEST(RpSplayCompression, RoundTripsRandomRepetitiveAndEdgeData) {
+TEST(RpSplayCompression, RoundTripsRandomRepetitiveAndEdgeData)
+{
     const std::vector<QByteArray> samples = {
-        QByteArray(), QByteArray(1, '\0'), QByteArray(1, '\xFF'), QByteArray(5000, 'a'),
-        QByteArray(3000, '\xFF'), randomBytes(1, 1), randomBytes(257, 2), randomBytes(70000, 3),
+        QByteArray(),
+        QByteArray(1, '\0'),
+        QByteArray(1, '\xFF'),
+        QByteArray(5000, 'a'),
+        QByteArray(3000, '\xFF'),
+        randomBytes(1, 1),
+        randomBytes(257, 2),
+        randomBytes(70000, 3),
         QByteArray("abracadabra abracadabra abracadabra"),
     };
     QByteArray everySymbol;
     for (int round = 0; round < 4; ++round)
-        for (int c = 255; c >= 0; --c) everySymbol.append(static_cast<char>(c));
+        for (int c = 255; c >= 0; --c)
+            everySymbol.append(static_cast<char>(c));
     for (const QByteArray& data : samples) {
         const auto back = rpSplayExpand(rpSplayCompress(data), data.size());
         ASSERT_TRUE(back.has_value());
@@ -75,7 +88,8 @@ TEST(RpSplayCompression, RoundTripsRandomRepetitiveAndEdgeData) {
     EXPECT_LT(rpSplayCompress(QByteArray(8000, 'x')).size(), 1100);
 }
 
-TEST(RpSplayCompression, FirstSymbolIsItsCompleteTreePathFromTheLeastSignificantBit) {
+TEST(RpSplayCompression, FirstSymbolIsItsCompleteTreePathFromTheLeastSignificantBit)
+{
     // Leaf 256 (symbol 0) is the right child of node 127, seven left steps below the root:
     // 0000000 then 1, the first bit in bit 0.
     EXPECT_EQ(rpSplayCompress(QByteArray(1, '\0')), QByteArray(1, '\x80'));
@@ -86,7 +100,8 @@ TEST(RpSplayCompression, FirstSymbolIsItsCompleteTreePathFromTheLeastSignificant
     EXPECT_EQ(rpSplayCompress(QByteArray(1, '\xFE')), QByteArray(1, '\xFF'));
 }
 
-TEST(RpSplayCompression, RoundTripsRealPagesAndRefusesCorruptCode) {
+TEST(RpSplayCompression, RoundTripsRealPagesAndRefusesCorruptCode)
+{
     const auto pages = storedPages(400);
     ASSERT_TRUE(pages);
     QPicture page;
@@ -97,16 +112,17 @@ TEST(RpSplayCompression, RoundTripsRealPagesAndRefusesCorruptCode) {
     EXPECT_LT(stored.size(), data.size());
     EXPECT_EQ(rpExpandPage(stored), data);
 
-    EXPECT_FALSE(rpExpandPage(QByteArray("\x01\x00", 2)));            // no length
-    EXPECT_FALSE(rpExpandPage(stored.left(stored.size() / 2)));       // bits run out
+    EXPECT_FALSE(rpExpandPage(QByteArray("\x01\x00", 2)));       // no length
+    EXPECT_FALSE(rpExpandPage(stored.left(stored.size() / 2)));  // bits run out
     QByteArray huge = stored;
-    setInt32(huge, 0, 0x7fffffff);                                    // length beyond the bits
+    setInt32(huge, 0, 0x7fffffff);  // length beyond the bits
     EXPECT_FALSE(rpExpandPage(huge));
     // Eight lefts and a right lead into node 255's missing right child.
     EXPECT_FALSE(rpSplayExpand(QByteArray("\x00\x01", 2), 1));
 }
 
-TEST(RpStream, MovesToAnRpfTemporaryFilePastTheLimitAndDeletesIt) {
+TEST(RpStream, MovesToAnRpfTemporaryFilePastTheLimitAndDeletesIt)
+{
     QString path;
     {
         TRpStream stream;
@@ -133,7 +149,8 @@ TEST(RpStream, MovesToAnRpfTemporaryFilePastTheLimitAndDeletesIt) {
     EXPECT_FALSE(QFileInfo::exists(path));
 }
 
-TEST(RpPageList, ALargeStoreLivesInATemporaryFileDeletedWithIt) {
+TEST(RpPageList, ALargeStoreLivesInATemporaryFileDeletedWithIt)
+{
     QString path;
     {
         auto pages = storedPages(9000);
@@ -149,7 +166,8 @@ TEST(RpPageList, ALargeStoreLivesInATemporaryFileDeletedWithIt) {
     EXPECT_FALSE(QFileInfo::exists(path));
 }
 
-TEST(RpPageList, HeaderAndEntriesFollowTheSavedLayout) {
+TEST(RpPageList, HeaderAndEntriesFollowTheSavedLayout)
+{
     const auto pages = storedPages(500);
     ASSERT_TRUE(pages);
     const QByteArray bytes = pages->Store()->Bytes();
@@ -168,7 +186,8 @@ TEST(RpPageList, HeaderAndEntriesFollowTheSavedLayout) {
     EXPECT_GT(days, 45000.0);  // after 2023
     EXPECT_EQ(bytes[24], 0);
     EXPECT_EQ(bytes[25], 0);
-    for (int i = 26; i < 128; ++i) EXPECT_EQ(bytes[i], 0) << "reserved byte " << i;
+    for (int i = 26; i < 128; ++i)
+        EXPECT_EQ(bytes[i], 0) << "reserved byte " << i;
 
     qsizetype start = 128;
     qsizetype lastStart = 0;
@@ -186,7 +205,8 @@ TEST(RpPageList, HeaderAndEntriesFollowTheSavedLayout) {
     EXPECT_EQ(int32At(bytes, bytes.size() - 4), lastStart);
 }
 
-TEST(RpPageList, FindsPagesWalkingForwardAndBackward) {
+TEST(RpPageList, FindsPagesWalkingForwardAndBackward)
+{
     const auto pages = storedPages(800, true);
     ASSERT_TRUE(pages);
     const QByteArray bytes = pages->Store()->Bytes();
@@ -197,16 +217,21 @@ TEST(RpPageList, FindsPagesWalkingForwardAndBackward) {
     const int count = reopened->PageCount();
     ASSERT_GE(count, 4);
     std::vector<QByteArray> forward;
-    for (int n = 1; n <= count; ++n) forward.push_back(reopened->ReadPage(n).value_or(QByteArray()));
+    for (int n = 1; n <= count; ++n)
+        forward.push_back(reopened->ReadPage(n).value_or(QByteArray()));
     // Backward from the last page, then jumps both ways.
-    for (int n = count; n >= 1; --n) EXPECT_EQ(reopened->ReadPage(n), forward[n - 1]) << n;
-    for (int n : {3, 2, count - 1, 2, count, 1, 3}) EXPECT_EQ(reopened->ReadPage(n), forward[n - 1]) << n;
+    for (int n = count; n >= 1; --n)
+        EXPECT_EQ(reopened->ReadPage(n), forward[n - 1]) << n;
+    for (int n : {3, 2, count - 1, 2, count, 1, 3})
+        EXPECT_EQ(reopened->ReadPage(n), forward[n - 1]) << n;
     EXPECT_FALSE(reopened->ReadPage(0));
     EXPECT_FALSE(reopened->ReadPage(count + 1));
-    for (const QByteArray& page : forward) EXPECT_FALSE(page.isEmpty());
+    for (const QByteArray& page : forward)
+        EXPECT_FALSE(page.isEmpty());
 }
 
-TEST(RpReportFile, BrokenFilesAreRefused) {
+TEST(RpReportFile, BrokenFilesAreRefused)
+{
     const auto pages = storedPages(500);
     ASSERT_TRUE(pages);
     const QByteArray good = pages->Store()->Bytes();
@@ -219,7 +244,8 @@ TEST(RpReportFile, BrokenFilesAreRefused) {
     for (qsizetype size : {0, 1, 2, 3, 4, 7, 8, 11, 12, 16, 23, 24, 25, 26, 127})
         corpus.emplace_back("header cut at " + std::to_string(size), good.left(size));
     corpus.emplace_back("header only", good.left(128));
-    for (qsizetype cut : {qsizetype(132), qsizetype(136), second - 1, second, second + 4, good.size() - 1})
+    for (qsizetype cut :
+         {qsizetype(132), qsizetype(136), second - 1, second, second + 4, good.size() - 1})
         corpus.emplace_back("entries cut at " + std::to_string(cut), good.left(cut));
     const auto patched = [&](const std::string& name, auto change) {
         QByteArray bytes = good;
@@ -237,12 +263,16 @@ TEST(RpReportFile, BrokenFilesAreRefused) {
     patched("next offset backwards", [](QByteArray& b) { setInt32(b, 132, 100); });
     patched("next offset to itself", [](QByteArray& b) { setInt32(b, 132, 128); });
     patched("next offset negative", [](QByteArray& b) { setInt32(b, 132, -50); });
-    patched("next offset past the end", [&](QByteArray& b) { setInt32(b, 132, static_cast<int>(b.size()) + 10); });
-    patched("next offset at the end", [&](QByteArray& b) { setInt32(b, 132, static_cast<int>(b.size())); });
+    patched("next offset past the end",
+            [&](QByteArray& b) { setInt32(b, 132, static_cast<int>(b.size()) + 10); });
+    patched("next offset at the end",
+            [&](QByteArray& b) { setInt32(b, 132, static_cast<int>(b.size())); });
     patched("start offset wrong", [&](QByteArray& b) { setInt32(b, second - 4, 129); });
-    patched("last start offset past the end", [&](QByteArray& b) { setInt32(b, b.size() - 4, 0x7ffffff0); });
+    patched("last start offset past the end",
+            [&](QByteArray& b) { setInt32(b, b.size() - 4, 0x7ffffff0); });
     patched("last page number wrong", [&](QByteArray& b) { setInt32(b, lastStart, 1); });
-    patched("page data altered", [](QByteArray& b) { b[128 + 8 + 40] = static_cast<char>(b[128 + 8 + 40] ^ 0x5A); });
+    patched("page data altered",
+            [](QByteArray& b) { b[128 + 8 + 40] = static_cast<char>(b[128 + 8 + 40] ^ 0x5A); });
     patched("garbage after the last entry", [](QByteArray& b) { b.append("garbage!"); });
     corpus.emplace_back("garbage after a valid header", good.left(128) + randomBytes(4000, 11));
     QByteArray headerOnlyMore = good.left(128);
@@ -253,13 +283,15 @@ TEST(RpReportFile, BrokenFilesAreRefused) {
     const auto packed = storedPages(500, true);
     QByteArray badCode = packed->Store()->Bytes();
     ASSERT_TRUE(rpValidateReportFile(badCode));
-    for (qsizetype i = 128 + 8 + 4; i < 128 + 8 + 4 + 64; ++i) badCode[i] = '\xFF';
+    for (qsizetype i = 128 + 8 + 4; i < 128 + 8 + 4 + 64; ++i)
+        badCode[i] = '\xFF';
     corpus.emplace_back("compressed code damaged", badCode);
     QByteArray badLength = packed->Store()->Bytes();
     setInt32(badLength, 128 + 8, 0x40000000);
     corpus.emplace_back("compressed length too large", badLength);
 
-    for (const auto& [name, bytes] : corpus) EXPECT_FALSE(rpValidateReportFile(bytes)) << name;
+    for (const auto& [name, bytes] : corpus)
+        EXPECT_FALSE(rpValidateReportFile(bytes)) << name;
     // Every truncation of the first entries is refused too.
     for (qsizetype cut = 0; cut < good.size(); cut += 211)
         EXPECT_FALSE(rpValidateReportFile(good.left(cut))) << "cut at " << cut;
@@ -269,7 +301,8 @@ TEST(RpReportFile, BrokenFilesAreRefused) {
     EXPECT_TRUE(rpValidateReportFile(empty));
 }
 
-TEST(RpReportFile, LoadingABrokenFileShowsTheMessageAndChangesNothing) {
+TEST(RpReportFile, LoadingABrokenFileShowsTheMessageAndChangesNothing)
+{
     const auto pages = storedPages(500);
     ASSERT_TRUE(pages);
     const QByteArray good = pages->Store()->Bytes();
@@ -299,7 +332,8 @@ TEST(RpReportFile, LoadingABrokenFileShowsTheMessageAndChangesNothing) {
     }
 }
 
-TEST(RpReportFile, RandomlyDamagedFilesAreEitherRefusedOrFullyReadable) {
+TEST(RpReportFile, RandomlyDamagedFilesAreEitherRefusedOrFullyReadable)
+{
     for (const bool compressed : {false, true}) {
         const auto pages = storedPages(300, compressed);
         ASSERT_TRUE(pages);
@@ -309,13 +343,17 @@ TEST(RpReportFile, RandomlyDamagedFilesAreEitherRefusedOrFullyReadable) {
             QByteArray bytes = good;
             const int changes = 1 + static_cast<int>(random.bounded(4));
             for (int c = 0; c < changes; ++c) {
-                const auto at = static_cast<qsizetype>(random.bounded(static_cast<quint32>(bytes.size())));
+                const auto at =
+                    static_cast<qsizetype>(random.bounded(static_cast<quint32>(bytes.size())));
                 bytes[at] = static_cast<char>(random.bounded(256));
             }
-            if (random.bounded(3) == 0) bytes.truncate(random.bounded(static_cast<quint32>(bytes.size())));
+            if (random.bounded(3) == 0)
+                bytes.truncate(random.bounded(static_cast<quint32>(bytes.size())));
             auto store = TRpPageList::FromBytes(bytes);
-            if (!store) continue;
-            for (int n = store->PageCount(); n >= 1; --n) EXPECT_TRUE(store->ReadPage(n)) << round;
+            if (!store)
+                continue;
+            for (int n = store->PageCount(); n >= 1; --n)
+                EXPECT_TRUE(store->ReadPage(n)) << round;
         }
     }
 }

@@ -1,7 +1,6 @@
 // Wrapping of text items, text measurement and sizing rules.
-#include <gtest/gtest.h>
-
 #include <QFontMetrics>
+#include <gtest/gtest.h>
 
 #include "ReportTestSupport.h"
 #include "report/items/TRpLabel.h"
@@ -17,12 +16,14 @@ using Lines = std::vector<std::string>;
 namespace {
 
 struct MemoFixture : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override
+    {
         sample = tabulex::test::makeSample(2);
         memo = sample.memo;
         memo->SetAlignToBand(false);
     }
-    Lines wrap(const Lines& lines, int width) {
+    Lines wrap(const Lines& lines, int width)
+    {
         memo->SetLines(lines);
         memo->SetPixelWidth(width);
         memo->WrapLines();
@@ -40,10 +41,12 @@ struct ReferenceWrap {
     bool wordWrap = true;
     Lines out;
 
-    int textWidth(const std::string& s) const {
+    int textWidth(const std::string& s) const
+    {
         return metrics.horizontalAdvance(fromCp1252(s)) + 1;
     }
-    void wrap(std::string text) {
+    void wrap(std::string text)
+    {
         std::erase(text, '\n');
         std::size_t cr;
         while ((cr = text.find('\r')) != std::string::npos) {
@@ -52,7 +55,8 @@ struct ReferenceWrap {
         }
         plain(text);
     }
-    void plain(const std::string& text) {
+    void plain(const std::string& text)
+    {
         std::string line;
         std::size_t pos = 0;
         while (pos < text.size()) {
@@ -67,20 +71,23 @@ struct ReferenceWrap {
             if (!line.empty()) {
                 out.push_back(line);
                 line.clear();
-                if (!wordWrap) return;
+                if (!wordWrap)
+                    return;
             }
             while (!word.empty() && textWidth(word) > width) {
                 std::string piece;
                 while (piece.size() < word.size() && textWidth(piece + word[piece.size()]) <= width)
                     piece += word[piece.size()];
                 out.push_back(piece);
-                if (!wordWrap) return;
+                if (!wordWrap)
+                    return;
                 if (piece.empty()) {
                     word.clear();
                     break;
                 }
                 word.erase(0, piece.size());
-                if (word.find_first_not_of(' ') == std::string::npos) word.clear();
+                if (word.find_first_not_of(' ') == std::string::npos)
+                    word.clear();
             }
             line = word;
         }
@@ -90,23 +97,27 @@ struct ReferenceWrap {
 
 }  // namespace
 
-TEST_F(MemoFixture, WordsEndAfterASpaceOrAHyphen) {
+TEST_F(MemoFixture, WordsEndAfterASpaceOrAHyphen)
+{
     const int width = memo->TextWidthOf("a-");
     EXPECT_EQ(wrap({"a-b c"}, width), (Lines{"a-", "b ", "c"}));
 }
 
-TEST_F(MemoFixture, LineFeedsAreDeletedAndCarriageReturnsEndLines) {
+TEST_F(MemoFixture, LineFeedsAreDeletedAndCarriageReturnsEndLines)
+{
     EXPECT_EQ(wrap({"ab\ncd"}, 300), (Lines{"abcd"}));
     EXPECT_EQ(wrap({"ab\rcd", "x\r"}, 300), (Lines{"ab", "cd", "x", ""}));
 }
 
-TEST_F(MemoFixture, EmptyLinesAndTrailingSpacesAreKept) {
+TEST_F(MemoFixture, EmptyLinesAndTrailingSpacesAreKept)
+{
     EXPECT_EQ(wrap({"", "ab  ", ""}, 300), (Lines{"", "ab  ", ""}));
     const int width = memo->TextWidthOf("ab  ");
     EXPECT_EQ(wrap({"ab  cd"}, width), (Lines{"ab  ", "cd"}));
 }
 
-TEST_F(MemoFixture, OverlongWordsAreBrokenOverLinesWithoutLosingCharacters) {
+TEST_F(MemoFixture, OverlongWordsAreBrokenOverLinesWithoutLosingCharacters)
+{
     const int width = memo->TextWidthOf("abc");
     ASSERT_GT(memo->TextWidthOf("abcd"), width);
     // Alone on a line or after other words: as many pieces as it needs, the last one going on
@@ -127,9 +138,11 @@ TEST_F(MemoFixture, OverlongWordsAreBrokenOverLinesWithoutLosingCharacters) {
     EXPECT_EQ(wrap({"ab cd"}, 0), (Lines{"", "", ""}));
 }
 
-TEST_F(MemoFixture, Utf8WordsBreakBetweenCharactersNeverInsideOne) {
+TEST_F(MemoFixture, Utf8WordsBreakBetweenCharactersNeverInsideOne)
+{
     sample.report->ReferenceSurface().SetEncoding(SourceEncoding::Utf8);
-    const std::string word = "\xCE\xB1\xCE\xB2\xCE\xB3\xD0\x96\xD0\xB8\xC3\xA7\xC3\xA3o";  // αβγЖиção
+    const std::string word =
+        "\xCE\xB1\xCE\xB2\xCE\xB3\xD0\x96\xD0\xB8\xC3\xA7\xC3\xA3o";  // αβγЖиção
     const int width = memo->TextWidthOf("\xCE\xB1\xCE\xB2");
     ASSERT_EQ(memo->TextWidthOf("\xCE\xB1\xCE\xB2"),
               QFontMetrics(rpEngineFont(memo->Font())).horizontalAdvance(QStringLiteral("αβ")) + 1);
@@ -144,31 +157,38 @@ TEST_F(MemoFixture, Utf8WordsBreakBetweenCharactersNeverInsideOne) {
     EXPECT_EQ(joined, word);
 }
 
-TEST_F(MemoFixture, WithoutWordWrapTheRestOfTheTextIsDropped) {
+TEST_F(MemoFixture, WithoutWordWrapTheRestOfTheTextIsDropped)
+{
     memo->SetWordWrap(false);
     const int width = memo->TextWidthOf("aaa bbb ");
     EXPECT_EQ(wrap({"aaa bbb ccc ddd", "e"}, width), (Lines{"aaa bbb ", "e"}));
 }
 
-TEST_F(MemoFixture, AutoSizeMemoTakesItsLinesUnchanged) {
+TEST_F(MemoFixture, AutoSizeMemoTakesItsLinesUnchanged)
+{
     memo->SetAutoSize(true);
     EXPECT_EQ(wrap({"a very long line that would wrap\nhere"}, 20),
               (Lines{"a very long line that would wrap\nhere"}));
 }
 
-TEST_F(MemoFixture, MatchesTheRulesOverTheFontMetricsAndAfterChanges) {
+TEST_F(MemoFixture, MatchesTheRulesOverTheFontMetricsAndAfterChanges)
+{
     const Lines texts = {
         "procedure TForm1.Button1Click(Sender: TObject); var i: Integer; begin end;",
         "  { a comment with-hyphenated-words and  double  spaces }  ",
         "Supercalifragilisticexpialidocious-antidisestablishmentarianism word",
         "Servi\xE7os de Inform\xE1tica \x80 \x93quoted\x94 text - with dashes -- here",
-        "", "x", "a\rb\nc-d e", "     ",
+        "",
+        "x",
+        "a\rb\nc-d e",
+        "     ",
     };
     for (const int width : {0, 1, 7, 20, 55, 120, 348, 700}) {
-        ReferenceWrap reference{QFontMetrics(rpEngineFont(memo->Font()),
-                                             sample.report->ReferenceSurface().Device()),
-                                width};
-        for (const std::string& text : texts) reference.wrap(text);
+        ReferenceWrap reference{
+            QFontMetrics(rpEngineFont(memo->Font()), sample.report->ReferenceSurface().Device()),
+            width};
+        for (const std::string& text : texts)
+            reference.wrap(text);
         EXPECT_EQ(wrap(texts, width), reference.out) << "width " << width;
     }
     // Wrapped once, then again after the font changes: equals a fresh wrap.
@@ -179,17 +199,20 @@ TEST_F(MemoFixture, MatchesTheRulesOverTheFontMetricsAndAfterChanges) {
     memo->WrapLines();
     const Lines after = memo->FormattedLines();
     EXPECT_NE(before, after);
-    ReferenceWrap reference{QFontMetrics(rpEngineFont(bigger),
-                                         sample.report->ReferenceSurface().Device()), 120};
-    for (const std::string& text : texts) reference.wrap(text);
+    ReferenceWrap reference{
+        QFontMetrics(rpEngineFont(bigger), sample.report->ReferenceSurface().Device()), 120};
+    for (const std::string& text : texts)
+        reference.wrap(text);
     EXPECT_EQ(after, reference.out);
 }
 
-TEST(RpMeasure, AdvanceTableGivesTheFontMetricsWidths) {
+TEST(RpMeasure, AdvanceTableGivesTheFontMetricsWidths)
+{
     ensureGui();
     TRpTextMeasurer measurer(96);
     std::string all;
-    for (int c = 32; c < 256; ++c) all.push_back(static_cast<char>(c));
+    for (int c = 32; c < 256; ++c)
+        all.push_back(static_cast<char>(c));
     const std::string samples[] = {all, "AVAVA To Wa fi fl", "MERCHANTABILITY or FITNESS",
                                    "x := y + 1; // \xE7\xE3o \x80\x85"};
     for (const char* family : {"Arial", "Courier New"}) {
@@ -209,7 +232,8 @@ TEST(RpMeasure, AdvanceTableGivesTheFontMetricsWidths) {
     }
 }
 
-TEST(RpLabelSizing, AutoSizeKeepsTheRightEdgeOrTheCentre) {
+TEST(RpLabelSizing, AutoSizeKeepsTheRightEdgeOrTheCentre)
+{
     auto sample = tabulex::test::makeSample(2);
     auto* right = sample.header->AddItem(std::make_unique<TRpLabel>("right"));
     right->SetAlignment(TRpAlignment::taRightJustify);
@@ -237,14 +261,16 @@ TEST(RpLabelSizing, AutoSizeKeepsTheRightEdgeOrTheCentre) {
               sample.report->ReferenceSurface().Metrics(low->Font()).Height() + 1);
 }
 
-TEST(RpLabelSizing, CarriageReturnGivesTwoLinesEvenWithAutoSize) {
+TEST(RpLabelSizing, CarriageReturnGivesTwoLinesEvenWithAutoSize)
+{
     auto sample = tabulex::test::makeSample(2);
     auto* label = sample.header->AddItem(std::make_unique<TRpLabel>("cr"));
     label->SetCaption("first\rsecond");
     EXPECT_EQ(label->FormattedLines(), (Lines{"first", "second"}));
 }
 
-TEST(RpLabelSizing, AlignToBandFollowsTheBandWidth) {
+TEST(RpLabelSizing, AlignToBandFollowsTheBandWidth)
+{
     auto sample = tabulex::test::makeSample(2);
     TRpMemo* memo = sample.memo;
     memo->SetPixelWidth(100);

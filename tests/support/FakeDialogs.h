@@ -10,14 +10,14 @@ namespace tabulex::testing {
 /// A dialog layer that answers from a script and records what it was asked.
 class FakeDialogs : public TDialogs {
 public:
-    std::deque<QString> openAnswers;   ///< paths to return, empty string = cancel
+    std::deque<QString> openAnswers;  ///< paths to return, empty string = cancel
     std::deque<QString> saveAnswers;
     std::deque<std::optional<QFont>> fontAnswers;
-    std::deque<int> modalAnswers;      ///< results for execModal; Rejected when empty
-    std::deque<QString> folderAnswers; ///< folders to return, empty string = cancel
+    std::deque<int> modalAnswers;       ///< results for execModal; Rejected when empty
+    std::deque<QString> folderAnswers;  ///< folders to return, empty string = cancel
     QStringList messages;
     QStringList proposedNames;
-    QString saveFilter;        ///< filter reported as chosen by the filter-aware save dialog
+    QString saveFilter;  ///< filter reported as chosen by the filter-aware save dialog
     QStringList saveCaptions;
     QStringList saveFilters;
     QList<QDialog*> modalShown;
@@ -34,7 +34,8 @@ public:
         openFilters << filter;
         return take(openAnswers);
     }
-    std::optional<int> askNumber(QWidget*, const QString& caption, const QString&, int, int, int maximum) override
+    std::optional<int> askNumber(QWidget*, const QString& caption, const QString&, int, int,
+                                 int maximum) override
     {
         numberCaptions << caption;
         lastNumberMaximum = maximum;
@@ -44,13 +45,14 @@ public:
         numberAnswers.pop_front();
         return answer;
     }
-    QString saveFileName(QWidget*, const QString&, const QString& proposed, const QString&, const QString&) override
+    QString saveFileName(QWidget*, const QString&, const QString& proposed, const QString&,
+                         const QString&) override
     {
         proposedNames << proposed;
         return take(saveAnswers);
     }
-    QString saveFileNameFiltered(QWidget*, const QString& caption, const QString& proposed, const QString& filter,
-                                 const QString&, QString& selected) override
+    QString saveFileNameFiltered(QWidget*, const QString& caption, const QString& proposed,
+                                 const QString& filter, const QString&, QString& selected) override
     {
         saveCaptions << caption;
         saveFilters << filter;
@@ -68,7 +70,10 @@ public:
         return answer;
     }
     void showMessage(QWidget*, const QString& text) override { messages << text; }
-    QString existingFolder(QWidget*, const QString&, const QString&) override { return take(folderAnswers); }
+    QString existingFolder(QWidget*, const QString&, const QString&) override
+    {
+        return take(folderAnswers);
+    }
     int execModal(QDialog* dialog) override
     {
         modalShown << dialog;

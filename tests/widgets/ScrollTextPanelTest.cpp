@@ -1,13 +1,11 @@
-#include "widgets/TScrollTextPanel.h"
-
-#include "dialogs/TDialogs.h"
-#include "TestApp.h"
-
 #include <QFontMetrics>
 #include <QPainter>
 #include <gtest/gtest.h>
-
 #include <stdexcept>
+
+#include "TestApp.h"
+#include "dialogs/TDialogs.h"
+#include "widgets/TScrollTextPanel.h"
 
 using namespace tabulex;
 using tabulex::test::app;
@@ -25,7 +23,8 @@ int countPixels(const QImage& image, const QRect& region, QColor colour)
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
             const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - colour.red()) < 60 && std::abs(pixel.green() - colour.green()) < 60 &&
+            if (std::abs(pixel.red() - colour.red()) < 60 &&
+                std::abs(pixel.green() - colour.green()) < 60 &&
                 std::abs(pixel.blue() - colour.blue()) < 60)
                 ++count;
         }

@@ -1,19 +1,18 @@
 // The timer's thread, and the panel driven by it: real ticks, errors, and start, stop and
 // destroy racing with running steps (these also run under ThreadSanitizer).
-#include "dialogs/TDialogs.h"
-#include "widgets/TScrollTextPanel.h"
-#include "widgets/TThreadTimer.h"
-#include "TestApp.h"
-
 #include <QElapsedTimer>
 #include <QPainter>
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <memory>
 #include <stdexcept>
 #include <thread>
+
+#include "TestApp.h"
+#include "dialogs/TDialogs.h"
+#include "widgets/TScrollTextPanel.h"
+#include "widgets/TThreadTimer.h"
 
 using namespace tabulex;
 using tabulex::test::app;

@@ -1,13 +1,11 @@
-#include "widgets/TWideListBox.h"
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <cmath>
+#include <gtest/gtest.h>
 
 #include "TestApp.h"
 #include "text/TextCodec.h"
-
-#include <QFontMetrics>
-#include <QScrollBar>
-#include <gtest/gtest.h>
-
-#include <cmath>
+#include "widgets/TWideListBox.h"
 
 using namespace tabulex;
 using tabulex::test::app;
@@ -58,8 +56,10 @@ TEST(AdvanceTableTest, MatchesFontMetricsForAsciiAndLatin1)
             const QFont font = pixelFont(family, pixels);
             const TAdvanceTable table(font);
             for (const QString& text : samples) {
-                EXPECT_EQ(table.width(text), metricsWidth(font, text)) << family << " " << pixels << " " << text.toStdString();
-                EXPECT_EQ(table.widthCp1252(toCp1252(text)), metricsWidth(font, text)) << family << " " << pixels;
+                EXPECT_EQ(table.width(text), metricsWidth(font, text))
+                    << family << " " << pixels << " " << text.toStdString();
+                EXPECT_EQ(table.widthCp1252(toCp1252(text)), metricsWidth(font, text))
+                    << family << " " << pixels;
             }
         }
     }
@@ -140,10 +140,11 @@ TEST_F(WideListBoxTest, LineBreaksInsideAnItemShowAsOneMarkOnItsRow)
     const std::string header = "procedure Soma(A: Integer;\r\n  B: Integer;\rC: Byte\n)";
     list.Items().setItems({header, "x"});
     const QString mark(TStringListModel::kLineBreakMark);
-    EXPECT_EQ(list.Items().displayText(0),
-              "procedure Soma(A: Integer;" + mark + "  B: Integer;" + mark + "C: Byte" + mark + ")");
+    EXPECT_EQ(list.Items().displayText(0), "procedure Soma(A: Integer;" + mark + "  B: Integer;" +
+                                               mark + "C: Byte" + mark + ")");
     EXPECT_EQ(list.Items().item(0), header);
-    EXPECT_EQ(list.itemWidth(0), TAdvanceTable(list.font()).width(list.Items().displayText(0) + "x"));
+    EXPECT_EQ(list.itemWidth(0),
+              TAdvanceTable(list.font()).width(list.Items().displayText(0) + "x"));
     EXPECT_EQ(list.widestWidth(), list.itemWidth(0));
 }
 
@@ -156,6 +157,7 @@ TEST(StringListModelDisplay, VeryLongItemsAreShownCutButKeepEveryByte)
     model.setItems({huge, "short"}, true);
     EXPECT_EQ(model.item(0).size(), 1'000'000u);
     EXPECT_EQ(model.displayBytes(0).size(), tabulex::TStringListModel::kMaxDisplayBytes - 1);
-    EXPECT_EQ(model.displayText(0).size(), qsizetype(tabulex::TStringListModel::kMaxDisplayBytes - 1));
+    EXPECT_EQ(model.displayText(0).size(),
+              qsizetype(tabulex::TStringListModel::kMaxDisplayBytes - 1));
     EXPECT_EQ(model.displayText(1), "short");
 }

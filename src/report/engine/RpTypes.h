@@ -12,25 +12,77 @@ enum class TRpAxis { Horizontal, Vertical };
 enum class TRpOrientation { poPortrait = 0, poLandscape = 1 };
 
 enum class TRpPaperSize {
-    Default = 0, Letter, LetterSmall, Tabloid, Ledger, Legal, Statement, Executive, A3, A4,
-    A4Small, A5, B4, B5, Folio, Quarto, rp10X14, rp11X17, Note, Env9, Env10, Env11, Env12,
-    Env14, CSheet, DSheet, ESheet, Custom
+    Default = 0,
+    Letter,
+    LetterSmall,
+    Tabloid,
+    Ledger,
+    Legal,
+    Statement,
+    Executive,
+    A3,
+    A4,
+    A4Small,
+    A5,
+    B4,
+    B5,
+    Folio,
+    Quarto,
+    rp10X14,
+    rp11X17,
+    Note,
+    Env9,
+    Env10,
+    Env11,
+    Env12,
+    Env14,
+    CSheet,
+    DSheet,
+    ESheet,
+    Custom
 };
 
 enum class TRpBandType {
-    rbTitle = 0, rbPageHeader, rbDetail, rbPageFooter, rbSummary, rbGroupHeader,
-    rbGroupFooter, rbSubDetail, rbColumnHeader, rbOverlay, rbChild
+    rbTitle = 0,
+    rbPageHeader,
+    rbDetail,
+    rbPageFooter,
+    rbSummary,
+    rbGroupHeader,
+    rbGroupFooter,
+    rbSubDetail,
+    rbColumnHeader,
+    rbOverlay,
+    rbChild
 };
 
 enum class TRpAlignment { taLeftJustify, taRightJustify, taCenter };
 
 enum class TRpSysDataType {
-    rpsTime = 0, rpsDate, rpsDateTime, rpsPageNumber, rpsReportTitle, rpsDetailCount, rpsDetailNo
+    rpsTime = 0,
+    rpsDate,
+    rpsDateTime,
+    rpsPageNumber,
+    rpsReportTitle,
+    rpsDetailCount,
+    rpsDetailNo
 };
 
 enum class TRpBin {
-    First, Upper, Lower, Middle, Manual, Envelope, EnvManual, Auto, Tractor, SmallFormat,
-    LargeFormat, LargeCapacity, Cassette, Last
+    First,
+    Upper,
+    Lower,
+    Middle,
+    Manual,
+    Envelope,
+    EnvManual,
+    Auto,
+    Tractor,
+    SmallFormat,
+    LargeFormat,
+    LargeCapacity,
+    Cassette,
+    Last
 };
 
 /// Elements of a report's `Options` set.

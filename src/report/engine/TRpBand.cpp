@@ -4,6 +4,7 @@
 
 namespace tabulex {
 
-TRpBand::TRpBand(std::string name, TRpBandType type) : TRpCustomBand(std::move(name), type) {}
+TRpBand::TRpBand(std::string name, TRpBandType type) : TRpCustomBand(std::move(name), type)
+{}
 
 }  // namespace tabulex

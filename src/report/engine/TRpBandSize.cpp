@@ -2,6 +2,9 @@
 
 namespace tabulex {
 
-TRpBandSize::TRpBandSize() { SetPixelHeight(40); }
+TRpBandSize::TRpBandSize()
+{
+    SetPixelHeight(40);
+}
 
 }  // namespace tabulex

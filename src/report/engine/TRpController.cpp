@@ -4,11 +4,13 @@
 
 namespace tabulex {
 
-void TRpController::Run(TRpCustomReport& report) {
+void TRpController::Run(TRpCustomReport& report)
+{
     if (OnNeedData) {
         bool moreData = false;
         OnNeedData(this, moreData);
-        if (!moreData && !PrintIfEmpty) return;
+        if (!moreData && !PrintIfEmpty)
+            return;
         report.OutputBand(HeaderBand);
         report.MarkTitlePrinted();
         while (moreData && !report.Cancelled()) {
@@ -19,7 +21,8 @@ void TRpController::Run(TRpCustomReport& report) {
         report.OutputBand(FooterBand);
         return;
     }
-    if (!PrintIfEmpty) return;
+    if (!PrintIfEmpty)
+        return;
     report.OutputBand(HeaderBand);
     report.MarkTitlePrinted();
     report.OutputBand(DetailBand);

@@ -60,7 +60,8 @@ public:
 
     /// Places an item on the band; the band owns it.
     template <class T>
-    T* AddItem(std::unique_ptr<T> item) {
+    T* AddItem(std::unique_ptr<T> item)
+    {
         T* raw = item.get();
         items_.push_back(std::move(item));
         raw->SetOwner(report_, this);

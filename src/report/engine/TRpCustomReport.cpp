@@ -12,45 +12,59 @@ namespace tabulex {
 
 namespace {
 
-int roundi(double value) { return static_cast<int>(std::lround(value)); }
+int roundi(double value)
+{
+    return static_cast<int>(std::lround(value));
+}
 
-bool isFullWidth(TRpBandType type) {
+bool isFullWidth(TRpBandType type)
+{
     switch (type) {
     case TRpBandType::rbTitle:
     case TRpBandType::rbPageHeader:
     case TRpBandType::rbPageFooter:
     case TRpBandType::rbSummary:
-    case TRpBandType::rbOverlay: return true;
-    default: return false;
+    case TRpBandType::rbOverlay:
+        return true;
+    default:
+        return false;
     }
 }
 
 }  // namespace
 
-TRpCustomReport::TRpCustomReport()
-    : units_(rpDefaultUnits()), reference_(rpScreenResolution()) {
+TRpCustomReport::TRpCustomReport() : units_(rpDefaultUnits()), reference_(rpScreenResolution())
+{
     page_.OnChange = [this] { AlignBands(); };
 }
 
 TRpCustomReport::~TRpCustomReport() = default;
 
-void TRpCustomReport::SetUnits(TRpUnit units) {
+void TRpCustomReport::SetUnits(TRpUnit units)
+{
     units_ = units;
     page_.SetUnits(units);
-    for (const auto& band : bands_) band->SetUnits(units);
-    for (const auto& item : items_) item->Size().SetUnits(units);
+    for (const auto& band : bands_)
+        band->SetUnits(units);
+    for (const auto& item : items_)
+        item->Size().SetUnits(units);
 }
 
-void TRpCustomReport::SetZoom(int zoom) {
-    if (zoom < 1 || zoom > 300) return;
+void TRpCustomReport::SetZoom(int zoom)
+{
+    if (zoom < 1 || zoom > 300)
+        return;
     zoom_ = zoom;
     page_.SetZoom(zoom);
-    for (const auto& band : bands_) band->SetZoom(zoom);
-    for (const auto& item : items_) item->Size().SetZoom(zoom);
+    for (const auto& band : bands_)
+        band->SetZoom(zoom);
+    for (const auto& item : items_)
+        item->Size().SetZoom(zoom);
     AlignBands();
 }
 
-TRpBand* TRpCustomReport::AddBand(std::string name, TRpBandType type) {
+TRpBand* TRpCustomReport::AddBand(std::string name, TRpBandType type)
+{
     bands_.push_back(std::make_unique<TRpBand>(std::move(name), type));
     TRpBand* band = bands_.back().get();
     band->SetReport(this);
@@ -58,24 +72,29 @@ TRpBand* TRpCustomReport::AddBand(std::string name, TRpBandType type) {
     return band;
 }
 
-void TRpCustomReport::RemoveBand(TRpCustomBand* band) {
+void TRpCustomReport::RemoveBand(TRpCustomBand* band)
+{
     std::erase_if(bands_, [band](const auto& owned) { return owned.get() == band; });
     AlignBands();
 }
 
-TRpBand* TRpCustomReport::FindBand(TRpBandType type) const {
+TRpBand* TRpCustomReport::FindBand(TRpBandType type) const
+{
     for (const auto& band : bands_)
-        if (band->BandType() == type) return band.get();
+        if (band->BandType() == type)
+            return band.get();
     return nullptr;
 }
 
-TRpPrintable* TRpCustomReport::AddItem(std::unique_ptr<TRpPrintable> item) {
+TRpPrintable* TRpCustomReport::AddItem(std::unique_ptr<TRpPrintable> item)
+{
     items_.push_back(std::move(item));
     items_.back()->SetOwner(this, nullptr);
     return items_.back().get();
 }
 
-void TRpCustomReport::AlignBands() {
+void TRpCustomReport::AlignBands()
+{
     // Laid out in screen pixels, so the widths carry the screen rounding.
     const int reportWidth = roundi(page_.NativeToPixels(page_.Native(TRpPage::iWidth)));
     const int margins = roundi(page_.NativeToPixels(page_.Native(TRpPage::iLeftMargin) +
@@ -85,23 +104,31 @@ void TRpCustomReport::AlignBands() {
     const int fullWidth = reportWidth - margins;
     const int columnWidth = (fullWidth - space * (columns - 1)) / columns;
     const std::function<void(TRpCustomBand&, TRpBandType)> layout = [&](TRpCustomBand& band,
-                                                                         TRpBandType rule) {
+                                                                        TRpBandType rule) {
         band.SetPixelWidth(isFullWidth(rule) ? fullWidth : columnWidth);
-        if (band.Child() != nullptr) layout(*band.Child(), rule);
+        if (band.Child() != nullptr)
+            layout(*band.Child(), rule);
     };
-    for (const auto& band : bands_) layout(*band, band->BandType());
+    for (const auto& band : bands_)
+        layout(*band, band->BandType());
 }
 
-void TRpCustomReport::forEachItem(const std::function<void(TRpPrintable&)>& action) {
+void TRpCustomReport::forEachItem(const std::function<void(TRpPrintable&)>& action)
+{
     const std::function<void(TRpCustomBand&)> visit = [&](TRpCustomBand& band) {
-        for (const auto& item : band.Items()) action(*item);
-        if (band.Child() != nullptr) visit(*band.Child());
+        for (const auto& item : band.Items())
+            action(*item);
+        if (band.Child() != nullptr)
+            visit(*band.Child());
     };
-    for (const auto& band : bands_) visit(*band);
-    for (const auto& item : items_) action(*item);
+    for (const auto& band : bands_)
+        visit(*band);
+    for (const auto& item : items_)
+        action(*item);
 }
 
-void TRpCustomReport::checkMargins() {
+void TRpCustomReport::checkMargins()
+{
     const auto& v = page_.Values();
     if (v[TRpPage::iWidth] - v[TRpPage::iLeftMargin] - v[TRpPage::iRightMargin] < 0) {
         page_.SetNative(TRpPage::iLeftMargin, 0);
@@ -113,7 +140,8 @@ void TRpCustomReport::checkMargins() {
     }
 }
 
-void TRpCustomReport::preparePrinter() {
+void TRpCustomReport::preparePrinter()
+{
     TPrinterSettings& settings = printer_->Settings;
     settings.PrinterIndex = PrinterSettings.PrinterIndex;
     settings.PaperSize = page_.PaperSize();
@@ -131,18 +159,23 @@ void TRpCustomReport::preparePrinter() {
     printer_->Master = this;
 }
 
-double TRpCustomReport::computePageFooterHeight() const {
+double TRpCustomReport::computePageFooterHeight() const
+{
     double height = 0;
     for (const auto& band : bands_) {
-        if (!band->Enabled || band->BandType() != TRpBandType::rbPageFooter) continue;
+        if (!band->Enabled || band->BandType() != TRpBandType::rbPageFooter)
+            continue;
         for (const TRpCustomBand* b = band.get(); b != nullptr; b = b->Child())
-            if (b->Enabled) height += b->Size().NativeHeight();
+            if (b->Enabled)
+                height += b->Size().NativeHeight();
     }
     return height;
 }
 
-void TRpCustomReport::GenerateReport() {
-    if (run_.Generating) return;
+void TRpCustomReport::GenerateReport()
+{
+    if (run_.Generating)
+        return;
     checkMargins();
     run_.Generating = true;
     run_.Cancelled = false;
@@ -150,7 +183,8 @@ void TRpCustomReport::GenerateReport() {
     run_.TitleJustPrinted = false;
     run_.ForcedColumnBreak = false;
     bool printReport = true;
-    if (BeforePrint) BeforePrint(this, printReport);
+    if (BeforePrint)
+        BeforePrint(this, printReport);
     if (!printReport) {
         run_.Generating = false;
         return;
@@ -171,7 +205,8 @@ void TRpCustomReport::GenerateReport() {
         run_.PageCount = 0;
         run_.CurrentColumn = page_.Columns();
         run_.PageFooterHeight = computePageFooterHeight();
-        for (const auto& band : bands_) band->SetReport(this);
+        for (const auto& band : bands_)
+            band->SetReport(this);
         run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
         PrepareDetailDriver();
         functions_.Reset();
@@ -180,7 +215,8 @@ void TRpCustomReport::GenerateReport() {
         RunDetailDriver();
         run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
         run_.LastPage = true;
-        if (!run_.Cancelled) FinishPage();
+        if (!run_.Cancelled)
+            FinishPage();
     } catch (...) {
         cleanUp(savedUnits, jobStarted);
         throw;
@@ -188,65 +224,86 @@ void TRpCustomReport::GenerateReport() {
     cleanUp(savedUnits, jobStarted);
 }
 
-void TRpCustomReport::cleanUp(TRpUnit savedUnits, bool jobStarted) {
+void TRpCustomReport::cleanUp(TRpUnit savedUnits, bool jobStarted)
+{
     SetUnits(savedUnits);
     forEachItem([](TRpPrintable& item) { item.Unprepare(); });
     UnprepareDetailDriver();
     // Only the job this run started is ended: a page output already busy is left alone.
     if (jobStarted) {
-        if (run_.Cancelled) printer_->AbortJob();
-        else printer_->EndJob();
+        if (run_.Cancelled)
+            printer_->AbortJob();
+        else
+            printer_->EndJob();
     }
     run_.Generating = false;
 }
 
-void TRpCustomReport::Cancel() {
+void TRpCustomReport::Cancel()
+{
     run_.Cancelled = true;
-    if (printer_ != nullptr) printer_->Cancel();
+    if (printer_ != nullptr)
+        printer_->Cancel();
 }
 
-double TRpCustomReport::paperLength() const {
-    if (printer_ == nullptr) return page_.Native(TRpPage::iLength);
+double TRpCustomReport::paperLength() const
+{
+    if (printer_ == nullptr)
+        return page_.Native(TRpPage::iLength);
     const bool landscape = printer_->Settings.Orientation == TRpOrientation::poLandscape &&
                            printer_->Settings.PaperSize != TRpPaperSize::Custom;
     return landscape ? printer_->PaperWidth() : printer_->PaperLength();
 }
 
-int TRpCustomReport::RemainingSpace() const {
-    if (!run_.Generating || run_.CurrentY == -1) return 0;
+int TRpCustomReport::RemainingSpace() const
+{
+    if (!run_.Generating || run_.CurrentY == -1)
+        return 0;
     return roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) - run_.PageFooterHeight -
                   run_.CurrentY);
 }
 
-void TRpCustomReport::OutputBand(TRpCustomBand* band) {
+void TRpCustomReport::OutputBand(TRpCustomBand* band)
+{
     // A cancelled run prints nothing more; it ends at its next return.
-    if (band == nullptr || run_.Cancelled) return;
+    if (band == nullptr || run_.Cancelled)
+        return;
     if (band->AlignToBottom) {
         const int y = roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) -
                              band->Size().NativeHeight() - run_.PageFooterHeight);
-        if (run_.CurrentY < y) run_.CurrentY = y;
+        if (run_.CurrentY < y)
+            run_.CurrentY = y;
     }
     renderBand(*band);
 }
 
-bool TRpCustomReport::isPageBand(const TRpCustomBand& band) const {
+bool TRpCustomReport::isPageBand(const TRpCustomBand& band) const
+{
     switch (band.BandType()) {
     case TRpBandType::rbTitle:
     case TRpBandType::rbPageHeader:
     case TRpBandType::rbPageFooter:
-    case TRpBandType::rbOverlay: return true;
-    default: return false;
+    case TRpBandType::rbOverlay:
+        return true;
+    default:
+        return false;
     }
 }
 
-void TRpCustomReport::renderBand(TRpCustomBand& band) {
+void TRpCustomReport::renderBand(TRpCustomBand& band)
+{
     bool printBand = band.Enabled;
-    if (band.Enabled && band.BeforePrint) band.BeforePrint(&band, printBand);
+    if (band.Enabled && band.BeforePrint)
+        band.BeforePrint(&band, printBand);
     if (printBand) {
-        if (band.ForceNewPage && !isPageBand(band) && run_.PageCount > 0) BreakPage();
-        else if (band.ForceNewColumn && !isPageBand(band) && run_.PageCount >= 1) BreakColumn();
-        else ensureRoom(band);
-        if (band.BandType() != TRpBandType::rbTitle) run_.TitleJustPrinted = false;
+        if (band.ForceNewPage && !isPageBand(band) && run_.PageCount > 0)
+            BreakPage();
+        else if (band.ForceNewColumn && !isPageBand(band) && run_.PageCount >= 1)
+            BreakColumn();
+        else
+            ensureRoom(band);
+        if (band.BandType() != TRpBandType::rbTitle)
+            run_.TitleJustPrinted = false;
     }
     if (printBand && band.Size().PixelHeight() != 0 && band.Enabled) {
         const double width = band.Size().NativeWidth();
@@ -256,7 +313,8 @@ void TRpCustomReport::renderBand(TRpCustomBand& band) {
             const int y1 = printer_->YPos(run_.CurrentY);
             const int x2 = printer_->XPos(run_.CurrentX + width);
             const int y2 = printer_->YPos(run_.CurrentY + height);
-            if (x2 > x1 && y2 > y1) surface->FillRect(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)), band.Color);
+            if (x2 > x1 && y2 > y1)
+                surface->FillRect(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)), band.Color);
         }
         band.Expanded = 0;
         const TRpBandSize savedSize = band.Size();
@@ -265,7 +323,8 @@ void TRpCustomReport::renderBand(TRpCustomBand& band) {
             bool allDone = true;
             bool progressed = false;
             for (const auto& item : band.Items()) {
-                if (!item->Prints()) continue;
+                if (!item->Prints())
+                    continue;
                 if (firstPass || !item->PrintFinished()) {
                     const std::size_t before = item->PrintPosition();
                     item->Print(run_.CurrentX, run_.CurrentY);
@@ -276,9 +335,11 @@ void TRpCustomReport::renderBand(TRpCustomBand& band) {
             band.Frame.Draw(*printer_, run_.CurrentX, run_.CurrentY, run_.CurrentX + width,
                             run_.CurrentY + height + band.Expanded + 1);
             // A pass in a fresh column that places nothing would never place anything.
-            if (allDone || (!firstPass && !progressed) || run_.Cancelled) break;
+            if (allDone || (!firstPass && !progressed) || run_.Cancelled)
+                break;
             AdvanceColumn();
-            if (run_.Cancelled) break;
+            if (run_.Cancelled)
+                break;
             band.Size() = savedSize;
             band.Expanded = 0;
             firstPass = false;
@@ -286,16 +347,19 @@ void TRpCustomReport::renderBand(TRpCustomBand& band) {
         run_.CurrentY += roundi(height + band.Expanded);
         band.Size() = savedSize;
     }
-    if (band.AfterPrint) band.AfterPrint(&band, printBand);
+    if (band.AfterPrint)
+        band.AfterPrint(&band, printBand);
     if (TRpChildBand* child = band.Child()) {
         const bool footer = band.BandType() == TRpBandType::rbPageFooter;
-        if (footer) child->type_ = TRpBandType::rbPageFooter;
+        if (footer)
+            child->type_ = TRpBandType::rbPageFooter;
         OutputBand(child);
         child->type_ = TRpBandType::rbChild;
     }
 }
 
-void TRpCustomReport::ensureRoom(TRpCustomBand& band) {
+void TRpCustomReport::ensureRoom(TRpCustomBand& band)
+{
     double height = band.Size().NativeHeight();
     std::set<const TRpCustomBand*> seen{&band};
     for (const TRpCustomBand* link = band.LinkBand; link != nullptr && seen.insert(link).second;
@@ -310,12 +374,14 @@ void TRpCustomReport::ensureRoom(TRpCustomBand& band) {
         return;
     }
     // The page header printed at a page start never moves: it would not fit anywhere else.
-    if (run_.PrintingPageStart) return;
+    if (run_.PrintingPageStart)
+        return;
     if (band.BandType() != TRpBandType::rbPageFooter && RemainingSpace() < h && h <= printable)
         AdvanceColumn();
 }
 
-void TRpCustomReport::AdvanceColumn() {
+void TRpCustomReport::AdvanceColumn()
+{
     const int columns = page_.Columns();
     if (run_.CurrentColumn >= columns) {
         run_.CurrentColumn = 1;
@@ -326,10 +392,11 @@ void TRpCustomReport::AdvanceColumn() {
         if (const TRpBand* detail = FindBand(TRpBandType::rbDetail)) {
             width = roundi(detail->Size().NativeWidth());
         } else {
-            const int printable = roundi(page_.Native(TRpPage::iWidth) -
-                                         (page_.Native(TRpPage::iLeftMargin) +
-                                          page_.Native(TRpPage::iRightMargin)));
-            width = (printable - roundi(page_.Native(TRpPage::iColumnSpace)) * (columns - 1)) / columns;
+            const int printable =
+                roundi(page_.Native(TRpPage::iWidth) -
+                       (page_.Native(TRpPage::iLeftMargin) + page_.Native(TRpPage::iRightMargin)));
+            width =
+                (printable - roundi(page_.Native(TRpPage::iColumnSpace)) * (columns - 1)) / columns;
         }
         run_.CurrentX += roundi(page_.Native(TRpPage::iColumnSpace)) + width;
         run_.CurrentY = run_.ColumnTop;
@@ -340,15 +407,18 @@ void TRpCustomReport::AdvanceColumn() {
         OutputBand(FindBand(TRpBandType::rbColumnHeader));
 }
 
-void TRpCustomReport::BeginPage() {
+void TRpCustomReport::BeginPage()
+{
     FinishPage();
     ++run_.PageCount;
     functions_.SetValue("PAGENUMBER", std::to_string(run_.PageCount));
     printer_->NewPage();
     // The page output's Cancel (the printing progress window's) stops the run as well.
-    if (printer_->Cancelled()) run_.Cancelled = true;
+    if (printer_->Cancelled())
+        run_.Cancelled = true;
     run_.CurrentY = roundi(page_.Native(TRpPage::iTopMargin));
-    if (OnStartPage) OnStartPage(this);
+    if (OnStartPage)
+        OnStartPage(this);
     if (run_.PageCount > 1 || (Options & FirstPageHeader) != 0) {
         run_.PrintingPageStart = true;
         try {
@@ -361,27 +431,36 @@ void TRpCustomReport::BeginPage() {
     }
     run_.ColumnTop = run_.CurrentY;
     if (run_.PageCount == 1)
-        if (const TRpCustomBand* title = TitleBand()) run_.ColumnTop += roundi(title->Size().NativeHeight());
+        if (const TRpCustomBand* title = TitleBand())
+            run_.ColumnTop += roundi(title->Size().NativeHeight());
 }
 
-void TRpCustomReport::FinishPage() {
-    if (run_.PageCount == 0) return;
+void TRpCustomReport::FinishPage()
+{
+    if (run_.PageCount == 0)
+        return;
     run_.CurrentY = roundi(page_.Native(TRpPage::iLength) - page_.Native(TRpPage::iBottomMargin) -
-                       run_.PageFooterHeight);
+                           run_.PageFooterHeight);
     run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
     if (!(run_.LastPage && (Options & LastPageFooter) == 0))
         OutputBand(FindBand(TRpBandType::rbPageFooter));
     for (const auto& item : items_)
-        if (item->Prints()) item->Print(0, 0);
+        if (item->Prints())
+            item->Print(0, 0);
     Frame.Draw(*printer_, page_.Native(TRpPage::iLeftMargin), page_.Native(TRpPage::iTopMargin),
                page_.Native(TRpPage::iWidth) - page_.Native(TRpPage::iRightMargin),
                page_.Native(TRpPage::iLength) - page_.Native(TRpPage::iBottomMargin));
-    if (OnEndPage) OnEndPage(this);
+    if (OnEndPage)
+        OnEndPage(this);
 }
 
-void TRpCustomReport::MarkTitlePrinted() { run_.TitleJustPrinted = TitleBand() != nullptr; }
+void TRpCustomReport::MarkTitlePrinted()
+{
+    run_.TitleJustPrinted = TitleBand() != nullptr;
+}
 
-void TRpCustomReport::BreakPage() {
+void TRpCustomReport::BreakPage()
+{
     if (run_.TitleJustPrinted) {
         run_.TitleJustPrinted = false;
         return;
@@ -391,8 +470,10 @@ void TRpCustomReport::BreakPage() {
     } while (run_.CurrentColumn != 1);
 }
 
-void TRpCustomReport::BreakColumn() {
-    if (run_.ForcedColumnBreak || run_.CurrentColumn > 1) AdvanceColumn();
+void TRpCustomReport::BreakColumn()
+{
+    if (run_.ForcedColumnBreak || run_.CurrentColumn > 1)
+        AdvanceColumn();
     run_.ForcedColumnBreak = true;
 }
 

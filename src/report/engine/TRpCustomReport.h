@@ -10,9 +10,9 @@
 #include "report/engine/TRpEvEnvironment.h"
 #include "report/engine/TRpFrame.h"
 #include "report/engine/TRpPage.h"
-#include "report/output/TRpPageSource.h"
 #include "report/engine/TRpReportPrinterSettings.h"
 #include "report/engine/TRpRunState.h"
+#include "report/output/TRpPageSource.h"
 #include "report/output/TRpTextMeasurer.h"
 
 namespace tabulex {

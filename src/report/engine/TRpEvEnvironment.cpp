@@ -2,15 +2,20 @@
 
 namespace tabulex {
 
-TRpEvEnvironment::TRpEvEnvironment() { Reset(); }
+TRpEvEnvironment::TRpEvEnvironment()
+{
+    Reset();
+}
 
-void TRpEvEnvironment::Reset() {
+void TRpEvEnvironment::Reset()
+{
     values_["PAGENUMBER"] = "0";
     values_["COLUMNNUMBER"] = "0";
     values_["REPORTTITLE"] = "''";
 }
 
-std::string TRpEvEnvironment::Value(const std::string& name) const {
+std::string TRpEvEnvironment::Value(const std::string& name) const
+{
     const auto it = values_.find(name);
     return it == values_.end() ? std::string() : it->second;
 }

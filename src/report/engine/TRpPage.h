@@ -14,8 +14,16 @@ bool rpPaperSizeMM(TRpPaperSize size, double& widthMM, double& lengthMM);
 class TRpPage : public TRpUnitBase {
 public:
     /// Index of each length in `Values` (the streamed order).
-    enum Index { iBottomMargin = 0, iLength, iTopMargin, iWidth, iLeftMargin, iRightMargin,
-                 iColumnSpace, kValueCount };
+    enum Index {
+        iBottomMargin = 0,
+        iLength,
+        iTopMargin,
+        iWidth,
+        iLeftMargin,
+        iRightMargin,
+        iColumnSpace,
+        kValueCount
+    };
     using ValueArray = std::array<double, kValueCount>;
 
     TRpPage();

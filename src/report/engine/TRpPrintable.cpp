@@ -7,11 +7,13 @@
 
 namespace tabulex {
 
-TRpPrintable::TRpPrintable(std::string name) : name_(std::move(name)) {}
+TRpPrintable::TRpPrintable(std::string name) : name_(std::move(name))
+{}
 
 TRpPrintable::~TRpPrintable() = default;
 
-void TRpPrintable::SetBounds(double left, double top, double width, double height) {
+void TRpPrintable::SetBounds(double left, double top, double width, double height)
+{
     size_.SetLeft(left);
     size_.SetTop(top);
     size_.SetWidth(width);
@@ -19,22 +21,26 @@ void TRpPrintable::SetBounds(double left, double top, double width, double heigh
     AlignToBandNow();
 }
 
-void TRpPrintable::SetPixelWidth(int px) {
+void TRpPrintable::SetPixelWidth(int px)
+{
     size_.SetPixels(TRpPrintableSize::iWidth, px);
     AlignToBandNow();
 }
 
-void TRpPrintable::SetAlignment(TRpAlignment alignment) {
+void TRpPrintable::SetAlignment(TRpAlignment alignment)
+{
     alignment_ = alignment;
     AlignToBandNow();
 }
 
-void TRpPrintable::SetAlignToBand(bool align) {
+void TRpPrintable::SetAlignToBand(bool align)
+{
     alignToBand_ = align;
     AlignToBandNow();
 }
 
-void TRpPrintable::SetOwner(TRpCustomReport* report, TRpCustomBand* band) {
+void TRpPrintable::SetOwner(TRpCustomReport* report, TRpCustomBand* band)
+{
     report_ = report;
     band_ = band;
     if (report != nullptr) {
@@ -44,29 +50,42 @@ void TRpPrintable::SetOwner(TRpCustomReport* report, TRpCustomBand* band) {
     AlignToBandNow();
 }
 
-int TRpPrintable::bandPixelWidth() const { return band_ == nullptr ? 0 : band_->Size().PixelWidth(); }
+int TRpPrintable::bandPixelWidth() const
+{
+    return band_ == nullptr ? 0 : band_->Size().PixelWidth();
+}
 
-void TRpPrintable::AlignToBandNow() {
-    if (!alignToBand_ || band_ == nullptr) return;
+void TRpPrintable::AlignToBandNow()
+{
+    if (!alignToBand_ || band_ == nullptr)
+        return;
     const int bandWidth = bandPixelWidth();
     const int width = PixelWidth();
     int left = 0;
     switch (alignment_) {
-    case TRpAlignment::taLeftJustify: left = 0; break;
-    case TRpAlignment::taRightJustify: left = bandWidth - width; break;
-    case TRpAlignment::taCenter: left = (bandWidth - width) / 2; break;
+    case TRpAlignment::taLeftJustify:
+        left = 0;
+        break;
+    case TRpAlignment::taRightJustify:
+        left = bandWidth - width;
+        break;
+    case TRpAlignment::taCenter:
+        left = (bandWidth - width) / 2;
+        break;
     }
     size_.SetPixels(TRpPrintableSize::iLeft, left);
 }
 
-void TRpPrintable::Prepare() {
+void TRpPrintable::Prepare()
+{
     printing_ = true;
     printer_ = report_ == nullptr ? nullptr : report_->Printer();
     // A run always starts at the item's beginning, even after a cancelled or failed run.
     printFinished_ = true;
 }
 
-void TRpPrintable::Unprepare() {
+void TRpPrintable::Unprepare()
+{
     printing_ = false;
     printer_ = nullptr;
 }

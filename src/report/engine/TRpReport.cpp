@@ -6,15 +6,23 @@ namespace tabulex {
 
 namespace {
 
-const char* bandName(TRpBandType type) {
+const char* bandName(TRpBandType type)
+{
     switch (type) {
-    case TRpBandType::rbTitle: return "Title";
-    case TRpBandType::rbPageHeader: return "PageHeader";
-    case TRpBandType::rbColumnHeader: return "ColumnHeader";
-    case TRpBandType::rbDetail: return "Detail";
-    case TRpBandType::rbPageFooter: return "PageFooter";
-    case TRpBandType::rbSummary: return "Summary";
-    default: return "Band";
+    case TRpBandType::rbTitle:
+        return "Title";
+    case TRpBandType::rbPageHeader:
+        return "PageHeader";
+    case TRpBandType::rbColumnHeader:
+        return "ColumnHeader";
+    case TRpBandType::rbDetail:
+        return "Detail";
+    case TRpBandType::rbPageFooter:
+        return "PageFooter";
+    case TRpBandType::rbSummary:
+        return "Summary";
+    default:
+        return "Band";
     }
 }
 
@@ -22,13 +30,17 @@ const char* bandName(TRpBandType type) {
 
 TRpReport::TRpReport() = default;
 
-void TRpReport::SetHasBand(TRpBandType type, bool on) {
+void TRpReport::SetHasBand(TRpBandType type, bool on)
+{
     TRpBand* band = FindBand(type);
-    if (on && band == nullptr) AddBand(bandName(type), type);
-    if (!on && band != nullptr) RemoveBand(band);
+    if (on && band == nullptr)
+        AddBand(bandName(type), type);
+    if (!on && band != nullptr)
+        RemoveBand(band);
 }
 
-void TRpReport::PrepareDetailDriver() {
+void TRpReport::PrepareDetailDriver()
+{
     controller_.HeaderBand = FindBand(TRpBandType::rbTitle);
     controller_.DetailBand = FindBand(TRpBandType::rbDetail);
     controller_.FooterBand = FindBand(TRpBandType::rbSummary);
@@ -36,9 +48,11 @@ void TRpReport::PrepareDetailDriver() {
 }
 
 std::unique_ptr<TRpPrinter> TRpReport::GeneratePages(TRpPrinter::PageFactory factory,
-                                                     bool pageStore) {
+                                                     bool pageStore)
+{
     auto output = std::make_unique<TRpPrinter>(TRpDestination::Metafile);
-    if (factory) output->SetPageFactory(std::move(factory));
+    if (factory)
+        output->SetPageFactory(std::move(factory));
     output->UsePageStore(pageStore);
     TRpPrinter* previous = Printer();
     SetPrinter(output.get());
@@ -49,7 +63,8 @@ std::unique_ptr<TRpPrinter> TRpReport::GeneratePages(TRpPrinter::PageFactory fac
         throw;
     }
     SetPrinter(previous);
-    if (output->Status() == TRpPrinterStatus::Ready) return nullptr;
+    if (output->Status() == TRpPrinterStatus::Ready)
+        return nullptr;
     return output;
 }
 

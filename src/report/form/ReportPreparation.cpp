@@ -32,7 +32,7 @@ std::string report_title_for(const std::string& path, SourceEncoding encoding)
 SourceEncoding report_encoding_for(const QString& path, SourceEncoding source)
 {
     return source == SourceEncoding::Utf8 || !fitsCp1252(path) ? SourceEncoding::Utf8
-                                                                : SourceEncoding::Windows1252;
+                                                               : SourceEncoding::Windows1252;
 }
 
 QString shortened_in_middle(const QString& text, const std::function<bool(const QString&)>& fits)

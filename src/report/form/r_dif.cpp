@@ -18,7 +18,8 @@ constexpr const char* kFooterText =
 constexpr const char* kCompanyText = "Vorn Soft Servi\xE7os de Inform\xE1tica";
 constexpr const char* kPageText = "P\xE1gina:";
 
-QFont arial(int points, bool bold = false) {
+QFont arial(int points, bool bold = false)
+{
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(points);
     font.setBold(bold);
@@ -36,7 +37,8 @@ struct LabelSpec {
 };
 
 template <class T>
-T* addText(TRpBand* band, const char* name, const LabelSpec& layout) {
+T* addText(TRpBand* band, const char* name, const LabelSpec& layout)
+{
     T* item = band->AddItem(std::make_unique<T>(name));
     item->SetBounds(layout.left, layout.top, layout.width, layout.height);
     item->SetAlignment(layout.alignment);
@@ -45,19 +47,22 @@ T* addText(TRpBand* band, const char* name, const LabelSpec& layout) {
     item->FontColor = layout.color;
     item->SetFont(arial(layout.points, layout.bold));
     item->SetFontSize(layout.points);
-    if (layout.caption != nullptr) item->SetCaption(layout.caption);
+    if (layout.caption != nullptr)
+        item->SetCaption(layout.caption);
     return item;
 }
 
 }  // namespace
 
-TF_dif::TF_dif(QObject* parent) : QObject(parent), Report1(std::make_unique<TRpReport>()) {
+TF_dif::TF_dif(QObject* parent) : QObject(parent), Report1(std::make_unique<TRpReport>())
+{
     buildReport();
 }
 
 TF_dif::~TF_dif() = default;
 
-void TF_dif::buildReport() {
+void TF_dif::buildReport()
+{
     TRpReport& report = *Report1;
     report.SetUnits(TRpUnit::MM);
     report.Page().SetPaperSize(TRpPaperSize::A4);
@@ -83,34 +88,37 @@ void TF_dif::buildReport() {
     buildFooter();
 }
 
-void TF_dif::buildHeader() {
+void TF_dif::buildHeader()
+{
     RpBand1 = Report1->AddBand("RpBand1", TRpBandType::rbPageHeader);
     RpBand1->SetHeight(22.75);
     RpBand1->Frame.DrawBottom = true;
     const QColor black = Qt::black;
-    RpLabel1 = addText<TRpLabel>(RpBand1, "RpLabel1",
-                                 {53.71, 6.61, 82.02, 6.09, kCompanyText,
-                                  TRpAlignment::taCenter, true, 14, true, Qt::blue});
-    RpLabel7 = addText<TRpLabel>(RpBand1, "RpLabel7",
-                                 {1.85, 17.20, 11.64, 3.97, "Arquivo", TRpAlignment::taLeftJustify,
-                                  true, 8, true, black});
-    RpLabel5 = addText<TRpLabel>(RpBand1, "RpLabel5",
-                                 {15.35, 17.20, 15.61, 3.97, "Anterior = ",
-                                  TRpAlignment::taLeftJustify, true, 8, true, black});
-    RpSysData1 = addText<TRpSysData>(RpBand1, "RpSysData1",
-                                     {139.44, 17.99, 26.46, 3.97, nullptr,
-                                      TRpAlignment::taLeftJustify, true, 8, true, black});
+    RpLabel1 = addText<TRpLabel>(
+        RpBand1, "RpLabel1",
+        {53.71, 6.61, 82.02, 6.09, kCompanyText, TRpAlignment::taCenter, true, 14, true, Qt::blue});
+    RpLabel7 = addText<TRpLabel>(
+        RpBand1, "RpLabel7",
+        {1.85, 17.20, 11.64, 3.97, "Arquivo", TRpAlignment::taLeftJustify, true, 8, true, black});
+    RpLabel5 =
+        addText<TRpLabel>(RpBand1, "RpLabel5",
+                          {15.35, 17.20, 15.61, 3.97, "Anterior = ", TRpAlignment::taLeftJustify,
+                           true, 8, true, black});
+    RpSysData1 = addText<TRpSysData>(
+        RpBand1, "RpSysData1",
+        {139.44, 17.99, 26.46, 3.97, nullptr, TRpAlignment::taLeftJustify, true, 8, true, black});
     RpSysData1->SetData(TRpSysDataType::rpsDateTime);
     RpLabel6 = addText<TRpLabel>(RpBand1, "RpLabel6",
                                  {169.33, 17.99, 10.85, 3.97, kPageText,
                                   TRpAlignment::taLeftJustify, false, 8, true, black});
-    RpSysData2 = addText<TRpSysData>(RpBand1, "RpSysData2",
-                                     {179.92, 17.99, 8.73, 3.97, nullptr,
-                                      TRpAlignment::taRightJustify, false, 8, true, black});
+    RpSysData2 = addText<TRpSysData>(
+        RpBand1, "RpSysData2",
+        {179.92, 17.99, 8.73, 3.97, nullptr, TRpAlignment::taRightJustify, false, 8, true, black});
     RpSysData2->SetData(TRpSysDataType::rpsPageNumber);
 }
 
-void TF_dif::buildDetail() {
+void TF_dif::buildDetail()
+{
     RpBand2 = Report1->AddBand("RpBand2", TRpBandType::rbDetail);
     RpBand2->SetHeight(3.70);
     RpBand2->Frame.DrawRight = true;
@@ -127,7 +135,8 @@ void TF_dif::buildDetail() {
     RpMemo1->SetLines({"linha1", "linha2", "linha3", "linha4", "linha5"});
 }
 
-void TF_dif::buildFooter() {
+void TF_dif::buildFooter()
+{
     RpBand3 = Report1->AddBand("RpBand3", TRpBandType::rbPageFooter);
     RpBand3->SetHeight(7.67);
     RpBand3->Frame.DrawTop = true;
@@ -138,14 +147,16 @@ void TF_dif::buildFooter() {
 }
 
 void TF_dif::setLineSources(const StringList* listing, const StringList* xref,
-                            const StringList* procs, const StringList* uses) {
+                            const StringList* procs, const StringList* uses)
+{
     sources_[0] = listing;
     sources_[1] = xref;
     sources_[2] = procs;
     sources_[3] = uses;
 }
 
-void TF_dif::takeLineSources(StringList listing, StringList xref, StringList procs, StringList uses) {
+void TF_dif::takeLineSources(StringList listing, StringList xref, StringList procs, StringList uses)
+{
     owned_ = std::make_unique<StringList[]>(4);
     owned_[0] = std::move(listing);
     owned_[1] = std::move(xref);
@@ -154,9 +165,13 @@ void TF_dif::takeLineSources(StringList listing, StringList xref, StringList pro
     setLineSources(&owned_[0], &owned_[1], &owned_[2], &owned_[3]);
 }
 
-void TF_dif::setSettings(const TListingSettings* settings) { settings_ = settings; }
+void TF_dif::setSettings(const TListingSettings* settings)
+{
+    settings_ = settings;
+}
 
-void TF_dif::set_colunas(int columns) {
+void TF_dif::set_colunas(int columns)
+{
     // A run in progress keeps its layout: the change waits for the run to end.
     if (Report1->Generating()) {
         pendingColumns_ = columns;
@@ -165,18 +180,23 @@ void TF_dif::set_colunas(int columns) {
     applyColumns(columns);
 }
 
-void TF_dif::applyColumns(int columns) {
+void TF_dif::applyColumns(int columns)
+{
     pendingColumns_.reset();
     Report1->Page().SetColumns(columns);
     RpMemo1->SetPixelWidth(RpBand2->Size().PixelWidth() - 5);
 }
 
-void TF_dif::applyPendingChanges() {
-    if (pendingColumns_) applyColumns(*pendingColumns_);
-    if (pendingFont_) applyMemoFont(*std::exchange(pendingFont_, std::nullopt));
+void TF_dif::applyPendingChanges()
+{
+    if (pendingColumns_)
+        applyColumns(*pendingColumns_);
+    if (pendingFont_)
+        applyMemoFont(*std::exchange(pendingFont_, std::nullopt));
 }
 
-void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
+void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport)
+{
     applyPendingChanges();
     const TListingSettings defaults;
     const TListingSettings& settings = settings_ != nullptr ? *settings_ : defaults;
@@ -184,18 +204,22 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
     std::size_t incoming = 0;
     for (int section = 0; section < 4; ++section)
         if (switches[section] && sources_[section] != nullptr)
-            incoming += sources_[section]->size() -
-                        std::min(sources_[section]->size(), static_cast<std::size_t>(counters_[section]));
+            incoming +=
+                sources_[section]->size() -
+                std::min(sources_[section]->size(), static_cast<std::size_t>(counters_[section]));
     RpMemo1->ReserveLines(incoming);
     for (int section = 0; section < 4; ++section) {
         const StringList* source = sources_[section];
-        if (!switches[section] || source == nullptr) continue;
+        if (!switches[section] || source == nullptr)
+            continue;
         StringList* owned = owned_ ? &owned_[section] : nullptr;
         while (counters_[section] < static_cast<int>(source->size())) {
             const auto index = static_cast<std::size_t>(counters_[section]);
             std::string line = owned != nullptr ? std::move((*owned)[index]) : (*source)[index];
-            if (line.find('\t') != std::string::npos) std::replace(line.begin(), line.end(), '\t', ' ');
-            if (convertLines_) line = fromCp1252(line).toStdString();
+            if (line.find('\t') != std::string::npos)
+                std::replace(line.begin(), line.end(), '\t', ' ');
+            if (convertLines_)
+                line = fromCp1252(line).toStdString();
             RpMemo1->AppendLine(std::move(line));
             ++counters_[section];
         }
@@ -203,12 +227,14 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport) {
     // Handed-over lists now live in the memo; what is left of them is empty strings.
     if (owned_) {
         owned_.reset();
-        for (const StringList*& source : sources_) source = nullptr;
+        for (const StringList*& source : sources_)
+            source = nullptr;
     }
     PrintReport = true;
 }
 
-void TF_dif::setMemoFont(const QFont& font) {
+void TF_dif::setMemoFont(const QFont& font)
+{
     if (Report1->Generating()) {
         pendingFont_ = font;
         return;
@@ -216,21 +242,26 @@ void TF_dif::setMemoFont(const QFont& font) {
     applyMemoFont(font);
 }
 
-void TF_dif::applyMemoFont(const QFont& font) {
+void TF_dif::applyMemoFont(const QFont& font)
+{
     RpMemo1->SetFont(font);
-    if (font.pointSizeF() > 0) RpMemo1->SetFontSize(font.pointSizeF());
+    if (font.pointSizeF() > 0)
+        RpMemo1->SetFontSize(font.pointSizeF());
 }
 
-void TF_dif::setTextEncoding(SourceEncoding encoding, SourceEncoding source) {
+void TF_dif::setTextEncoding(SourceEncoding encoding, SourceEncoding source)
+{
     Report1->ReferenceSurface().SetEncoding(encoding);
     // The form's own captions are written in Windows-1252; a UTF-8 report shows them in UTF-8.
     const std::pair<TRpLabel*, const char*> captions[] = {
         {RpLabel1, kCompanyText}, {RpLabel6, kPageText}, {RpLabel2, kFooterText}};
-    for (const auto& [label, text] : captions) label->SetCaption(encodeText(fromCp1252(text), encoding));
+    for (const auto& [label, text] : captions)
+        label->SetCaption(encodeText(fromCp1252(text), encoding));
     convertLines_ = encoding == SourceEncoding::Utf8 && source == SourceEncoding::Windows1252;
 }
 
-void TF_dif::setHeaderPath(const QString& path) {
+void TF_dif::setHeaderPath(const QString& path)
+{
     // The label grows to the right from its left edge; it must end a little before the date.
     constexpr int kGapPixels = 6;
     const int room = RpSysData1->PixelLeft() - RpLabel5->PixelLeft() - kGapPixels;
@@ -241,21 +272,29 @@ void TF_dif::setHeaderPath(const QString& path) {
     RpLabel5->SetCaption(encodeText(shown, encoding));
 }
 
-void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/) {
-    if (!Report1->Generating()) applyPendingChanges();
-    for (int& counter : counters_) counter = 0;
+void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/)
+{
+    if (!Report1->Generating())
+        applyPendingChanges();
+    for (int& counter : counters_)
+        counter = 0;
 }
 
-void write_report_rpf(TF_dif& form, const std::string& path) {
+void write_report_rpf(TF_dif& form, const std::string& path)
+{
     const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages({}, true);
-    if (!pages) throw ERpError("The report produced no pages");
-    if (!pages->Save(path)) throw ERpError("Cannot write the file " + path);
+    if (!pages)
+        throw ERpError("The report produced no pages");
+    if (!pages->Save(path))
+        throw ERpError("Cannot write the file " + path);
 }
 
-void write_report_pdf(TF_dif& form, const std::string& path) {
+void write_report_pdf(TF_dif& form, const std::string& path)
+{
     TRpPdfDirectOutput pdf(*form.Report1, path);
     const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages(pdf.PageFactory());
-    if (!pages) throw ERpError("The report produced no pages");
+    if (!pages)
+        throw ERpError("The report produced no pages");
     if (!pdf.Finish(*pages))
         throw ERpError("Cannot write the file " + path);
 }

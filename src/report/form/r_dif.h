@@ -1,6 +1,6 @@
 #pragma once
-#include <QObject>
 #include <QFont>
+#include <QObject>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,9 +8,9 @@
 #include "analysis/ListingSettings.h"
 #include "analysis/StringList.h"
 #include "report/engine/TRpBand.h"
+#include "report/engine/TRpReport.h"
 #include "report/items/TRpLabel.h"
 #include "report/items/TRpMemo.h"
-#include "report/engine/TRpReport.h"
 #include "report/items/TRpSysData.h"
 
 namespace tabulex {

@@ -15,100 +15,123 @@ namespace tabulex {
 namespace {
 
 // Measures for items that are not on a report.
-TRpTextMeasurer& ownMeasurer() {
+TRpTextMeasurer& ownMeasurer()
+{
     static TRpTextMeasurer measurer(rpScreenResolution());
     return measurer;
 }
 
 void fillNative(TRpPrinter& out, TRpSurface& surface, double left, double top, double right,
-                double bottom, const QColor& color) {
+                double bottom, const QColor& color)
+{
     const int x1 = out.XPos(left);
     const int y1 = out.YPos(top);
     const int x2 = out.XPos(right);
     const int y2 = out.YPos(bottom);
-    if (x2 <= x1 || y2 <= y1) return;
+    if (x2 <= x1 || y2 <= y1)
+        return;
     surface.FillRect(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)), color);
 }
 
-bool isWordEnd(char c) { return c == ' ' || c == '-'; }
+bool isWordEnd(char c)
+{
+    return c == ' ' || c == '-';
+}
 
 }  // namespace
 
 TRpCustomLabel::TRpCustomLabel(std::string name)
-    : TRpPrintable(std::move(name)), font_(QStringLiteral("Arial"), 10) {}
+    : TRpPrintable(std::move(name)), font_(QStringLiteral("Arial"), 10)
+{}
 
-void TRpCustomLabel::SetFont(const QFont& font) {
+void TRpCustomLabel::SetFont(const QFont& font)
+{
     font_ = font;
     invalidate();
     WrapLines();
 }
 
-void TRpCustomLabel::SetFontSize(double points) {
+void TRpCustomLabel::SetFontSize(double points)
+{
     fontSize_ = points;
-    if (points <= 0) return;
+    if (points <= 0)
+        return;
     QFont font = font_;
     font.setPointSizeF(points);
     SetFont(font);
 }
 
-void TRpCustomLabel::SetCaption(std::string caption) {
+void TRpCustomLabel::SetCaption(std::string caption)
+{
     caption_ = std::move(caption);
     printCaption_ = caption_;
-    if (!WrapsCaption()) return;
+    if (!WrapsCaption())
+        return;
     invalidate();
     WrapLines();
 }
 
-void TRpCustomLabel::SetLines(StringList lines) {
+void TRpCustomLabel::SetLines(StringList lines)
+{
     lines_ = std::move(lines);
     invalidate();
 }
 
-void TRpCustomLabel::AppendLine(std::string line) {
+void TRpCustomLabel::AppendLine(std::string line)
+{
     lines_.push_back(std::move(line));
     invalidate();
 }
 
-void TRpCustomLabel::ClearLines() {
+void TRpCustomLabel::ClearLines()
+{
     lines_.clear();
     invalidate();
 }
 
-void TRpCustomLabel::SetOwner(TRpCustomReport* report, TRpCustomBand* band) {
+void TRpCustomLabel::SetOwner(TRpCustomReport* report, TRpCustomBand* band)
+{
     TRpPrintable::SetOwner(report, band);
     invalidate();
     WrapLines();
 }
 
-void TRpCustomLabel::Prepare() {
+void TRpCustomLabel::Prepare()
+{
     TRpPrintable::Prepare();
     SetCaption(std::string(caption_));
 }
 
-const TRpFontMetrics& TRpCustomLabel::metrics() const {
+const TRpFontMetrics& TRpCustomLabel::metrics() const
+{
     TRpTextMeasurer& measurer = Report() != nullptr ? Report()->ReferenceSurface() : ownMeasurer();
     return measurer.Metrics(font_);
 }
 
-int TRpCustomLabel::widthOf64(std::int64_t advance64) const {
+int TRpCustomLabel::widthOf64(std::int64_t advance64) const
+{
     const int pixels = TRpFontMetrics::Round64(advance64) + 1;
     const int zoom = Size().Zoom();
-    if (zoom == 100) return pixels;
+    if (zoom == 100)
+        return pixels;
     return static_cast<int>(std::lround(pixels * zoom / 100.0));
 }
 
-int TRpCustomLabel::TextWidthOf(std::string_view text) const {
+int TRpCustomLabel::TextWidthOf(std::string_view text) const
+{
     return widthOf64(metrics().Advance64(text));
 }
 
-void TRpCustomLabel::invalidate() {
+void TRpCustomLabel::invalidate()
+{
     ++generation_;
     formatted_.clear();
     formattedBase_ = 0;
     nextEntry_ = 0;
 }
 
-void TRpCustomLabel::WrapLines() {
+void TRpCustomLabel::WrapLines()
+{
     const TRpFontMetrics& fontMetrics = metrics();
     const int width = PixelWidth();
     const int zoom = Size().Zoom();
@@ -120,7 +143,8 @@ void TRpCustomLabel::WrapLines() {
     nextEntry_ = 0;
     // A caption is wrapped whole (its size follows its lines); a memo's lines are wrapped as
     // printing reaches them.
-    if (WrapsCaption()) wrapText(printCaption_, formatted_, width, fontMetrics);
+    if (WrapsCaption())
+        wrapText(printCaption_, formatted_, width, fontMetrics);
     autoResize();
     wrappedGeneration_ = generation_;
     wrappedWidth_ = PixelWidth();
@@ -128,46 +152,60 @@ void TRpCustomLabel::WrapLines() {
     wrappedMetrics_ = &fontMetrics;
 }
 
-StringList TRpCustomLabel::FormattedLines() {
+StringList TRpCustomLabel::FormattedLines()
+{
     WrapLines();
-    if (WrapsCaption()) return StringList(formatted_.lines.begin(), formatted_.lines.end());
+    if (WrapsCaption())
+        return StringList(formatted_.lines.begin(), formatted_.lines.end());
     Wrapped all;
-    for (const std::string& entry : lines_) wrapEntry(entry, all, wrappedWidth_, *wrappedMetrics_);
+    for (const std::string& entry : lines_)
+        wrapEntry(entry, all, wrappedWidth_, *wrappedMetrics_);
     return StringList(all.lines.begin(), all.lines.end());
 }
 
-bool TRpCustomLabel::haveFormatted(std::size_t index) {
-    if (wrappedMetrics_ == nullptr) WrapLines();
+bool TRpCustomLabel::haveFormatted(std::size_t index)
+{
+    if (wrappedMetrics_ == nullptr)
+        WrapLines();
     while (index >= formattedBase_ + formatted_.lines.size()) {
-        if (WrapsCaption() || nextEntry_ >= lines_.size()) return false;
+        if (WrapsCaption() || nextEntry_ >= lines_.size())
+            return false;
         wrapEntry(lines_[nextEntry_++], formatted_, wrappedWidth_, *wrappedMetrics_);
     }
     return true;
 }
 
-void TRpCustomLabel::dropFormattedBefore(std::size_t index) {
-    if (WrapsCaption() || index <= formattedBase_) return;
+void TRpCustomLabel::dropFormattedBefore(std::size_t index)
+{
+    if (WrapsCaption() || index <= formattedBase_)
+        return;
     const std::size_t count = std::min(index - formattedBase_, formatted_.lines.size());
     formatted_.lines.erase(formatted_.lines.begin(),
                            formatted_.lines.begin() + static_cast<std::ptrdiff_t>(count));
     formattedBase_ += count;
-    if (formatted_.lines.empty()) formatted_.stripped.clear();
+    if (formatted_.lines.empty())
+        formatted_.stripped.clear();
 }
 
 void TRpCustomLabel::wrapEntry(std::string_view text, Wrapped& out, int width,
-                               const TRpFontMetrics& m) const {
+                               const TRpFontMetrics& m) const
+{
     // A memo that sizes itself takes its lines as they are.
-    if (autoSize_) out.lines.push_back(text);
-    else wrapText(text, out, width, m);
+    if (autoSize_)
+        out.lines.push_back(text);
+    else
+        wrapText(text, out, width, m);
 }
 
 void TRpCustomLabel::wrapText(std::string_view text, Wrapped& out, int width,
-                              const TRpFontMetrics& m) const {
+                              const TRpFontMetrics& m) const
+{
     if (text.find('\n') != std::string_view::npos) {
         std::string& withoutLineFeeds = out.stripped.emplace_back();
         withoutLineFeeds.reserve(text.size());
         for (const char c : text)
-            if (c != '\n') withoutLineFeeds.push_back(c);
+            if (c != '\n')
+                withoutLineFeeds.push_back(c);
         text = withoutLineFeeds;
     }
     // Each carriage return ends a line; the part before it is wrapped as a text of its own.
@@ -181,7 +219,8 @@ void TRpCustomLabel::wrapText(std::string_view text, Wrapped& out, int width,
 }
 
 void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
-                               const TRpFontMetrics& m) const {
+                               const TRpFontMetrics& m) const
+{
     if (autoSize_) {
         out.lines.push_back(text);
         return;
@@ -191,15 +230,18 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
         out.lines.push_back(text);
         return;
     }
-    // The line being filled is always a run of whole words of the text: text[lineStart, +lineLength).
+    // The line being filled is always a run of whole words of the text: text[lineStart,
+    // +lineLength).
     std::size_t lineStart = 0;
     std::size_t lineLength = 0;
     std::int64_t lineAdvance = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = pos;
-        while (end < text.size() && !isWordEnd(text[end])) ++end;
-        if (end < text.size()) ++end;  // the space or hyphen belongs to the word
+        while (end < text.size() && !isWordEnd(text[end]))
+            ++end;
+        if (end < text.size())
+            ++end;  // the space or hyphen belongs to the word
         std::size_t wordStart = pos;
         std::string_view word = text.substr(pos, end - pos);
         pos = end;
@@ -207,7 +249,8 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
         // AddWord.
         std::int64_t wordAdvance = m.Advance64(word);
         if (widthOf64(lineAdvance + wordAdvance) <= width) {
-            if (lineLength == 0) lineStart = wordStart;
+            if (lineLength == 0)
+                lineStart = wordStart;
             lineLength += word.size();
             lineAdvance += wordAdvance;
             continue;
@@ -216,7 +259,8 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
             out.lines.push_back(text.substr(lineStart, lineLength));
             lineLength = 0;
             lineAdvance = 0;
-            if (!wordWrap_) return;  // the rest of the text is not printed
+            if (!wordWrap_)
+                return;  // the rest of the text is not printed
         }
         // A word wider than the item is broken over as many lines as it needs, so that no
         // character of a long identifier goes missing from the printed listing; only an item
@@ -227,12 +271,14 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
             while (k < word.size()) {
                 std::size_t next = k;
                 const std::int64_t advance = m.CharAdvance64(word, next);
-                if (widthOf64(pieceAdvance + advance) > width) break;
+                if (widthOf64(pieceAdvance + advance) > width)
+                    break;
                 pieceAdvance += advance;
                 k = next;
             }
             out.lines.push_back(word.substr(0, k));
-            if (!wordWrap_) return;  // the rest of the text is not printed
+            if (!wordWrap_)
+                return;  // the rest of the text is not printed
             if (k == 0) {
                 word = {};
                 wordAdvance = 0;
@@ -254,37 +300,46 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
     out.lines.push_back(text.substr(lineStart, lineLength));
 }
 
-int TRpCustomLabel::minimumHeight() const {
+int TRpCustomLabel::minimumHeight() const
+{
     const int zoom = Size().Zoom();
     return static_cast<int>(std::lround(metrics().Height() * zoom / 100.0)) + 1;
 }
 
-void TRpCustomLabel::autoResize() {
-    if (!WrapsCaption() || Report() == nullptr || inAutoResize_) return;
+void TRpCustomLabel::autoResize()
+{
+    if (!WrapsCaption() || Report() == nullptr || inAutoResize_)
+        return;
     inAutoResize_ = true;
     if (autoSize_) {
         int widest = 0;
         for (const std::string_view line : formatted_.lines)
             widest = std::max(widest, TextWidthOf(line));
-        const int newWidth = widest + (Frame.DrawLeft ? Frame.Width : 0) +
-                             (Frame.DrawRight ? Frame.Width : 0);
+        const int newWidth =
+            widest + (Frame.DrawLeft ? Frame.Width : 0) + (Frame.DrawRight ? Frame.Width : 0);
         const int oldWidth = PixelWidth();
         int left = PixelLeft();
-        if (Alignment() == TRpAlignment::taRightJustify) left += oldWidth - newWidth;
-        if (Alignment() == TRpAlignment::taCenter) left += (oldWidth - newWidth) / 2;
+        if (Alignment() == TRpAlignment::taRightJustify)
+            left += oldWidth - newWidth;
+        if (Alignment() == TRpAlignment::taCenter)
+            left += (oldWidth - newWidth) / 2;
         Size().SetPixels(TRpPrintableSize::iLeft, left);
         Size().SetPixels(TRpPrintableSize::iWidth, newWidth);
     }
     const int minimum = minimumHeight();
-    if (PixelHeight() < minimum) Size().SetPixels(TRpPrintableSize::iHeight, minimum);
+    if (PixelHeight() < minimum)
+        Size().SetPixels(TRpPrintableSize::iHeight, minimum);
     AlignToBandNow();
     inAutoResize_ = false;
 }
 
-void TRpCustomLabel::Print(double offsetX, double offsetY) {
-    if (!Enabled()) return;
+void TRpCustomLabel::Print(double offsetX, double offsetY)
+{
+    if (!Enabled())
+        return;
     TRpPrinter* out = Printer();
-    if (out == nullptr || out->Surface() == nullptr) return;
+    if (out == nullptr || out->Surface() == nullptr)
+        return;
     TRpSurface& surface = *out->Surface();
     surface.SetFont(font_, FontColor);
     const double lineHeight = surface.TextHeight() / out->YFactor();
@@ -296,16 +351,22 @@ void TRpCustomLabel::Print(double offsetX, double offsetY) {
 }
 
 bool TRpCustomLabel::canPlace(double y, double lineHeight, bool canExpand, double top,
-                              double height, double& bottom) {
-    if (bottom >= y + lineHeight) return true;
-    if (!canExpand) return false;
+                              double height, double& bottom)
+{
+    if (bottom >= y + lineHeight)
+        return true;
+    if (!canExpand)
+        return false;
     TRpCustomBand* band = Band();
     TRpCustomReport* report = Report();
-    if (band == nullptr || report == nullptr) return false;
+    if (band == nullptr || report == nullptr)
+        return false;
     const double needed = lineHeight + band->Size().NativeHeight() + band->Expanded;
-    if (report->RemainingSpace() < std::lround(needed)) return false;
+    if (report->RemainingSpace() < std::lround(needed))
+        return false;
     // GrowBand: another item may already have grown the band further than this line.
-    if (grewBand_ || lineHeight >= band->Expanded) band->Expanded += lineHeight;
+    if (grewBand_ || lineHeight >= band->Expanded)
+        band->Expanded += lineHeight;
     grewBand_ = true;
     growth_ = band->Expanded;
     bottom = top + height + 1 + growth_;
@@ -313,7 +374,8 @@ bool TRpCustomLabel::canPlace(double y, double lineHeight, bool canExpand, doubl
 }
 
 void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lineHeight,
-                                 double height, double width, double top, double left) {
+                                 double height, double width, double top, double left)
+{
     TRpPrinter& out = *Printer();
     std::string savedCaption;
     bool captionReplaced = false;
@@ -333,11 +395,14 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
     WrapLines();
 
     const double boxWidth = AutoSize() ? PixelWidth() / out.XFactor() : width;
-    if (!Transparent) fillNative(out, surface, left, top, left + boxWidth, top + height, Color);
+    if (!Transparent)
+        fillNative(out, surface, left, top, left + boxWidth, top + height, Color);
     if (Frame.DrawsAnySide()) {
         const double shift = Frame.NativeThickness();
-        if (Frame.DrawTop) top += shift;
-        if (Frame.DrawLeft) left += shift;
+        if (Frame.DrawTop)
+            top += shift;
+        if (Frame.DrawLeft)
+            left += shift;
     }
     double bottom = top + height + 1;
     double y = top;
@@ -350,7 +415,8 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
         x = left + width / 2;
         anchor = TRpTextAnchor::Center;
     }
-    if (PrintFinished()) CurrentLine = 0;
+    if (PrintFinished())
+        CurrentLine = 0;
     if (CurrentLine < formattedBase_) {
         // Back to the start of the text: wrap it afresh as the lines are reached.
         formatted_.clear();
@@ -370,12 +436,14 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
         ++last;
     }
     if (!Transparent && growth_ > 0)
-        fillNative(out, surface, left, top + height, left + boxWidth, top + height + growth_, Color);
+        fillNative(out, surface, left, top + height, left + boxWidth, top + height + growth_,
+                   Color);
     const int xPos = out.XPos(x);
     y = top;
     for (; CurrentLine < last; ++CurrentLine) {
         const std::string_view line = formattedLine(CurrentLine);
-        if (!line.empty()) surface.DrawText(xPos, out.YPos(y), anchor, line, RightToLeft);
+        if (!line.empty())
+            surface.DrawText(xPos, out.YPos(y), anchor, line, RightToLeft);
         y += lineHeight;
     }
     setPrintFinished(!haveFormatted(CurrentLine) || !AutoStretch);

@@ -35,10 +35,18 @@ public:
     explicit TRpCustomLabel(std::string name);
 
     bool AutoSize() const { return autoSize_; }
-    void SetAutoSize(bool on) { autoSize_ = on; invalidate(); }
+    void SetAutoSize(bool on)
+    {
+        autoSize_ = on;
+        invalidate();
+    }
     bool AutoStretch = false;
     bool WordWrap() const { return wordWrap_; }
-    void SetWordWrap(bool on) { wordWrap_ = on; invalidate(); }
+    void SetWordWrap(bool on)
+    {
+        wordWrap_ = on;
+        invalidate();
+    }
     bool Transparent = false;
     bool RightToLeft = false;
     QColor Color = Qt::white;
@@ -94,7 +102,8 @@ private:
     struct Wrapped {
         std::vector<std::string_view> lines;
         std::deque<std::string> stripped;
-        void clear() {
+        void clear()
+        {
             lines.clear();
             stripped.clear();
         }
@@ -102,12 +111,16 @@ private:
 
     const TRpFontMetrics& metrics() const;
     int widthOf64(std::int64_t advance64) const;
-    void wrapEntry(std::string_view text, Wrapped& out, int width, const TRpFontMetrics& metrics) const;
-    void wrapText(std::string_view text, Wrapped& out, int width, const TRpFontMetrics& metrics) const;
-    void wrapPlain(std::string_view text, Wrapped& out, int width, const TRpFontMetrics& metrics) const;
+    void wrapEntry(std::string_view text, Wrapped& out, int width,
+                   const TRpFontMetrics& metrics) const;
+    void wrapText(std::string_view text, Wrapped& out, int width,
+                  const TRpFontMetrics& metrics) const;
+    void wrapPlain(std::string_view text, Wrapped& out, int width,
+                   const TRpFontMetrics& metrics) const;
     /// Wraps `Lines` until formatted line `index` exists; false when the text ends before.
     bool haveFormatted(std::size_t index);
-    std::string_view formattedLine(std::size_t index) const {
+    std::string_view formattedLine(std::size_t index) const
+    {
         return formatted_.lines[index - formattedBase_];
     }
     /// Forgets the formatted lines before `index` (a memo never prints them again).

@@ -4,6 +4,9 @@
 
 namespace tabulex {
 
-TRpLabel::TRpLabel(std::string name) : TRpCustomLabel(std::move(name)) { SetCaption(Name()); }
+TRpLabel::TRpLabel(std::string name) : TRpCustomLabel(std::move(name))
+{
+    SetCaption(Name());
+}
 
 }  // namespace tabulex

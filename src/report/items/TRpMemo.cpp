@@ -4,12 +4,14 @@
 
 namespace tabulex {
 
-TRpMemo::TRpMemo(std::string name) : TRpCustomLabel(std::move(name)) {
+TRpMemo::TRpMemo(std::string name) : TRpCustomLabel(std::move(name))
+{
     SetAutoSize(false);
     SetCaption(Name());
 }
 
-void TRpMemo::Print(double offsetX, double offsetY) {
+void TRpMemo::Print(double offsetX, double offsetY)
+{
     SetCaption(std::string());
     TRpCustomLabel::Print(offsetX, offsetY);
     SetCaption(Name());

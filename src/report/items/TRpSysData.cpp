@@ -13,40 +13,48 @@ namespace tabulex {
 
 namespace {
 
-constexpr const char* kDataNames[] = {"Time", "Date", "Date/Time", "Page#", "Report title",
-                                      "Detail count", "Detail no"};
+constexpr const char* kDataNames[] = {"Time",         "Date",         "Date/Time", "Page#",
+                                      "Report title", "Detail count", "Detail no"};
 
 }  // namespace
 
-TRpSysData::TRpSysData(std::string name) : TRpCustomLabel(std::move(name)) {
+TRpSysData::TRpSysData(std::string name) : TRpCustomLabel(std::move(name))
+{
     SetCaption(DesignCaption());
 }
 
-void TRpSysData::SetData(TRpSysDataType data) {
+void TRpSysData::SetData(TRpSysDataType data)
+{
     data_ = data;
-    if (!printing()) SetCaption(DesignCaption());
+    if (!printing())
+        SetCaption(DesignCaption());
 }
 
-void TRpSysData::SetText(std::string text) {
+void TRpSysData::SetText(std::string text)
+{
     text_ = std::move(text);
-    if (!printing()) SetCaption(DesignCaption());
+    if (!printing())
+        SetCaption(DesignCaption());
 }
 
-std::string TRpSysData::DesignCaption() const {
+std::string TRpSysData::DesignCaption() const
+{
     return text_ + "(" + kDataNames[static_cast<int>(data_)] + ")";
 }
 
 namespace {
 // The locale's long time format without its time-zone field: a zone name ("UTC", "BRT") makes
 // the header's date and time run into the label beside it.
-QString longTimeWithoutZone(const QLocale& locale, const QTime& time) {
+QString longTimeWithoutZone(const QLocale& locale, const QTime& time)
+{
     QString format = locale.timeFormat(QLocale::LongFormat);
     format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
     return locale.toString(time, format.trimmed());
 }
 }  // namespace
 
-std::string TRpSysData::Value() const {
+std::string TRpSysData::Value() const
+{
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
     const auto* report = dynamic_cast<const TRpReport*>(Report());
@@ -54,23 +62,27 @@ std::string TRpSysData::Value() const {
         Report() != nullptr ? Report()->ReferenceSurface().Encoding() : SourceEncoding::Windows1252;
     const auto encode = [encoding](const QString& text) { return encodeText(text, encoding); };
     switch (data_) {
-    case TRpSysDataType::rpsTime: return encode(locale.toString(now.time(), QLocale::ShortFormat));
-    case TRpSysDataType::rpsDate: return encode(locale.toString(now.date(), QLocale::ShortFormat));
+    case TRpSysDataType::rpsTime:
+        return encode(locale.toString(now.time(), QLocale::ShortFormat));
+    case TRpSysDataType::rpsDate:
+        return encode(locale.toString(now.date(), QLocale::ShortFormat));
     case TRpSysDataType::rpsDateTime:
         return encode(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                        longTimeWithoutZone(locale, now.time()));
+                      longTimeWithoutZone(locale, now.time()));
     case TRpSysDataType::rpsPageNumber:
         return Report() == nullptr ? std::string("0") : std::to_string(Report()->PageCount());
     case TRpSysDataType::rpsReportTitle:
         return Report() == nullptr ? std::string() : Report()->ReportTitle;
-    case TRpSysDataType::rpsDetailCount: return report == nullptr ? std::string() : "1";
+    case TRpSysDataType::rpsDetailCount:
+        return report == nullptr ? std::string() : "1";
     case TRpSysDataType::rpsDetailNo:
         return report == nullptr ? std::string() : std::to_string(report->Controller().DetailCount);
     }
     return {};
 }
 
-void TRpSysData::Print(double offsetX, double offsetY) {
+void TRpSysData::Print(double offsetX, double offsetY)
+{
     SetCaption(text_ + Value());
     TRpCustomLabel::Print(offsetX, offsetY);
 }

@@ -18,8 +18,8 @@ public:
     virtual QPaintDevice& PaintDevice() = 0;
     /// Prepares the job: document title, copies, the portrait paper size in
     /// millimetres, the orientation, no margins, and `resolution` pixels per inch.
-    virtual void Prepare(const QString& title, int copies, const QSizeF& portraitMM,
-                         bool landscape, int resolution) = 0;
+    virtual void Prepare(const QString& title, int copies, const QSizeF& portraitMM, bool landscape,
+                         int resolution) = 0;
     /// The whole paper in device pixels.
     virtual QSizeF PaperPixels() const = 0;
     /// Starts a new page; false when the device refused.

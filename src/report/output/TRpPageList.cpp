@@ -28,19 +28,23 @@ constexpr qint64 kMaxOffset = 0x7fffffff;
 
 using Header = std::array<char, TRpPageList::kHeaderSize>;
 
-std::optional<std::int32_t> readInt32(TRpStream& stream, qint64 at) {
+std::optional<std::int32_t> readInt32(TRpStream& stream, qint64 at)
+{
     char bytes[4];
-    if (!stream.Seek(at) || !stream.ReadExact(bytes, 4)) return std::nullopt;
+    if (!stream.Seek(at) || !stream.ReadExact(bytes, 4))
+        return std::nullopt;
     return qFromLittleEndian<std::int32_t>(bytes);
 }
 
-bool writeInt32(TRpStream& stream, std::int32_t value) {
+bool writeInt32(TRpStream& stream, std::int32_t value)
+{
     char bytes[4];
     qToLittleEndian<std::int32_t>(value, bytes);
     return stream.Write(bytes, 4);
 }
 
-std::optional<TRpReportFileInfo> readHeader(TRpStream& stream) {
+std::optional<TRpReportFileInfo> readHeader(TRpStream& stream)
+{
     Header header{};
     if (!stream.Seek(0) || !stream.ReadExact(header.data(), TRpPageList::kHeaderSize))
         return std::nullopt;
@@ -52,19 +56,24 @@ std::optional<TRpReportFileInfo> readHeader(TRpStream& stream) {
     std::uint64_t bits = qFromLittleEndian<std::uint64_t>(header.data() + kDateTimeAt);
     std::memcpy(&info.dateTime, &bits, sizeof bits);
     const auto flag = static_cast<std::uint8_t>(header[kCompressionAt]);
-    if (info.pageCount < 0 || flag > 1) return std::nullopt;
+    if (info.pageCount < 0 || flag > 1)
+        return std::nullopt;
     info.compressed = flag == 1;
     return info;
 }
 
 /// Page data as recorded: expanded when the store is compressed.
-std::optional<QByteArray> decodePage(QByteArray raw, bool compressed) {
-    if (!compressed) return raw;
+std::optional<QByteArray> decodePage(QByteArray raw, bool compressed)
+{
+    if (!compressed)
+        return raw;
     return rpExpandPage(raw);
 }
 
-bool isRecording(const QByteArray& data) {
-    if (data.isEmpty()) return false;
+bool isRecording(const QByteArray& data)
+{
+    if (data.isEmpty())
+        return false;
     QPicture picture;
     picture.setData(data.constData(), static_cast<uint>(data.size()));
     // A picture whose header or checksum is wrong has no bounding rectangle.
@@ -73,17 +82,21 @@ bool isRecording(const QByteArray& data) {
 
 /// One entry at `start`: its number must be `n`, its next offset must lie after its own
 /// frame and inside the stream, and its trailing start offset must point back at it.
-std::optional<QByteArray> readEntryAt(TRpStream& stream, qint64 start, int n, qint64& next) {
+std::optional<QByteArray> readEntryAt(TRpStream& stream, qint64 start, int n, qint64& next)
+{
     const qint64 size = stream.Size();
     if (start < TRpPageList::kHeaderSize || start + kEntryHead + kEntryTail > size)
         return std::nullopt;
     const auto number = readInt32(stream, start);
     const auto nextOffset = readInt32(stream, start + 4);
-    if (!number || !nextOffset || *number != n) return std::nullopt;
+    if (!number || !nextOffset || *number != n)
+        return std::nullopt;
     next = *nextOffset;
-    if (next < start + kEntryHead + kEntryTail || next > size) return std::nullopt;
+    if (next < start + kEntryHead + kEntryTail || next > size)
+        return std::nullopt;
     const auto back = readInt32(stream, next - kEntryTail);
-    if (!back || *back != start) return std::nullopt;
+    if (!back || *back != start)
+        return std::nullopt;
     QByteArray data(static_cast<qsizetype>(next - kEntryTail - start - kEntryHead), '\0');
     if (!stream.Seek(start + kEntryHead) || !stream.ReadExact(data.data(), data.size()))
         return std::nullopt;
@@ -92,15 +105,18 @@ std::optional<QByteArray> readEntryAt(TRpStream& stream, qint64 start, int n, qi
 
 }  // namespace
 
-double rpNowAsDays() {
+double rpNowAsDays()
+{
     const QDateTime now = QDateTime::currentDateTime();
     const qint64 days = QDate(1899, 12, 30).daysTo(now.date());
     return static_cast<double>(days) + now.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-std::optional<TRpReportFileInfo> rpValidateReportStream(TRpStream& stream) {
+std::optional<TRpReportFileInfo> rpValidateReportStream(TRpStream& stream)
+{
     const auto info = readHeader(stream);
-    if (!info) return std::nullopt;
+    if (!info)
+        return std::nullopt;
     const qint64 size = stream.Size();
     // Every entry takes at least its frame: a larger count cannot match the entries.
     if (info->pageCount > (size - TRpPageList::kHeaderSize) / (kEntryHead + kEntryTail))
@@ -109,68 +125,84 @@ std::optional<TRpReportFileInfo> rpValidateReportStream(TRpStream& stream) {
     for (int n = 1; n <= info->pageCount; ++n) {
         qint64 next = 0;
         auto raw = readEntryAt(stream, start, n, next);
-        if (!raw) return std::nullopt;
+        if (!raw)
+            return std::nullopt;
         const auto page = decodePage(std::move(*raw), info->compressed);
-        if (!page || !isRecording(*page)) return std::nullopt;
+        if (!page || !isRecording(*page))
+            return std::nullopt;
         start = next;
     }
     // The last page is found through the stream's last 4 bytes: nothing may follow it.
-    if (start != size) return std::nullopt;
+    if (start != size)
+        return std::nullopt;
     return info;
 }
 
-std::optional<TRpReportFileInfo> rpValidateReportFile(const QByteArray& bytes) {
+std::optional<TRpReportFileInfo> rpValidateReportFile(const QByteArray& bytes)
+{
     const auto stream = TRpStream::FromBytes(bytes);
     return rpValidateReportStream(*stream);
 }
 
 TRpPageList::TRpPageList(bool compressed)
-    : stream_(std::make_unique<TRpStream>()), compressed_(compressed), dateTime_(rpNowAsDays()) {}
+    : stream_(std::make_unique<TRpStream>()), compressed_(compressed), dateTime_(rpNowAsDays())
+{}
 
 TRpPageList::TRpPageList(std::unique_ptr<TRpStream> stream, const TRpReportFileInfo& info)
     : stream_(std::move(stream)),
       pageCount_(info.pageCount),
       compressed_(info.compressed),
-      dateTime_(info.dateTime) {}
+      dateTime_(info.dateTime)
+{}
 
 TRpPageList::~TRpPageList() = default;
 
-std::unique_ptr<TRpPageList> TRpPageList::OpenFile(const QString& path) {
+std::unique_ptr<TRpPageList> TRpPageList::OpenFile(const QString& path)
+{
     auto stream = TRpStream::OpenFile(path);
-    if (!stream || stream->Size() > kMaxOffset) return nullptr;
+    if (!stream || stream->Size() > kMaxOffset)
+        return nullptr;
     const auto info = rpValidateReportStream(*stream);
-    if (!info) return nullptr;
+    if (!info)
+        return nullptr;
     return std::unique_ptr<TRpPageList>(new TRpPageList(std::move(stream), *info));
 }
 
-std::unique_ptr<TRpPageList> TRpPageList::FromBytes(QByteArray bytes) {
+std::unique_ptr<TRpPageList> TRpPageList::FromBytes(QByteArray bytes)
+{
     auto stream = TRpStream::FromBytes(std::move(bytes));
     const auto info = rpValidateReportStream(*stream);
-    if (!info) return nullptr;
+    if (!info)
+        return nullptr;
     return std::unique_ptr<TRpPageList>(new TRpPageList(std::move(stream), *info));
 }
 
-int TRpPageList::PageCount() const {
+int TRpPageList::PageCount() const
+{
     const std::lock_guard lock(mutex_);
     return pageCount_;
 }
 
-qint64 TRpPageList::Size() const {
+qint64 TRpPageList::Size() const
+{
     const std::lock_guard lock(mutex_);
     return stream_->Size();
 }
 
-bool TRpPageList::InTemporaryFile() const {
+bool TRpPageList::InTemporaryFile() const
+{
     const std::lock_guard lock(mutex_);
     return stream_->InTemporaryFile();
 }
 
-QString TRpPageList::FileName() const {
+QString TRpPageList::FileName() const
+{
     const std::lock_guard lock(mutex_);
     return stream_->FileName();
 }
 
-bool TRpPageList::writeHeader() {
+bool TRpPageList::writeHeader()
+{
     Header header{};
     qToLittleEndian<std::int16_t>(kMagic0, header.data());
     qToLittleEndian<std::int16_t>(kMagic1, header.data() + 2);
@@ -185,35 +217,45 @@ bool TRpPageList::writeHeader() {
     return ok;
 }
 
-bool TRpPageList::AppendPage(const QByteArray& page) {
+bool TRpPageList::AppendPage(const QByteArray& page)
+{
     const std::lock_guard lock(mutex_);
-    if (stream_->ReadOnly()) return false;
-    if (pageCount_ == 0 && !writeHeader()) return false;
+    if (stream_->ReadOnly())
+        return false;
+    if (pageCount_ == 0 && !writeHeader())
+        return false;
     const QByteArray data = compressed_ ? rpCompressPage(page) : page;
     const qint64 start = stream_->Size();
     const qint64 next = start + kEntryHead + data.size() + kEntryTail;
-    if (next > kMaxOffset) return false;
+    if (next > kMaxOffset)
+        return false;
     const bool ok = stream_->Seek(start) && writeInt32(*stream_, pageCount_ + 1) &&
                     writeInt32(*stream_, static_cast<std::int32_t>(next)) &&
                     stream_->Write(data.constData(), data.size()) &&
                     writeInt32(*stream_, static_cast<std::int32_t>(start));
-    if (!ok) return false;
+    if (!ok)
+        return false;
     ++pageCount_;
     return true;
 }
 
-bool TRpPageList::Finish() {
+bool TRpPageList::Finish()
+{
     const std::lock_guard lock(mutex_);
-    if (stream_->ReadOnly()) return true;
+    if (stream_->ReadOnly())
+        return true;
     return writeHeader();
 }
 
-std::optional<qint64> TRpPageList::findEntry(int n) {
-    if (n == 1) return kHeaderSize;
+std::optional<qint64> TRpPageList::findEntry(int n)
+{
+    if (n == 1)
+        return kHeaderSize;
     const qint64 size = stream_->Size();
     if (n == pageCount_) {
         const auto last = readInt32(*stream_, size - kEntryTail);
-        if (!last) return std::nullopt;
+        if (!last)
+            return std::nullopt;
         return *last;
     }
     int page = 1;
@@ -224,54 +266,68 @@ std::optional<qint64> TRpPageList::findEntry(int n) {
     }
     while (page < n) {  // forward through the next-entry offsets
         const auto next = readInt32(*stream_, start + 4);
-        if (!next || *next <= start || *next >= size) return std::nullopt;
+        if (!next || *next <= start || *next >= size)
+            return std::nullopt;
         start = *next;
         ++page;
     }
     while (page > n) {  // backward through the start offsets
         const auto previous = readInt32(*stream_, start - kEntryTail);
-        if (!previous || *previous >= start || *previous < kHeaderSize) return std::nullopt;
+        if (!previous || *previous >= start || *previous < kHeaderSize)
+            return std::nullopt;
         start = *previous;
         --page;
     }
     return start;
 }
 
-std::optional<QByteArray> TRpPageList::readEntry(qint64 start, int n) {
+std::optional<QByteArray> TRpPageList::readEntry(qint64 start, int n)
+{
     qint64 next = 0;
     auto raw = readEntryAt(*stream_, start, n, next);
-    if (!raw) return std::nullopt;
+    if (!raw)
+        return std::nullopt;
     currentPage_ = n;
     currentStart_ = start;
     return decodePage(std::move(*raw), compressed_);
 }
 
-std::optional<QByteArray> TRpPageList::ReadPage(int n) {
+std::optional<QByteArray> TRpPageList::ReadPage(int n)
+{
     const std::lock_guard lock(mutex_);
-    if (n < 1 || n > pageCount_) return std::nullopt;
+    if (n < 1 || n > pageCount_)
+        return std::nullopt;
     const auto start = findEntry(n);
-    if (!start) return std::nullopt;
+    if (!start)
+        return std::nullopt;
     return readEntry(*start, n);
 }
 
-bool TRpPageList::SaveTo(const QString& path) {
+bool TRpPageList::SaveTo(const QString& path)
+{
     const std::lock_guard lock(mutex_);
     QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    if (!stream_->Seek(0)) return false;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    if (!stream_->Seek(0))
+        return false;
     std::array<char, kCopyBlock> block{};
     for (;;) {
         const qint64 read = stream_->Read(block.data(), kCopyBlock);
-        if (read <= 0) break;
-        if (out.write(block.data(), read) != read) return false;
+        if (read <= 0)
+            break;
+        if (out.write(block.data(), read) != read)
+            return false;
     }
     return out.flush();
 }
 
-QByteArray TRpPageList::Bytes() {
+QByteArray TRpPageList::Bytes()
+{
     const std::lock_guard lock(mutex_);
     QByteArray bytes(static_cast<qsizetype>(stream_->Size()), '\0');
-    if (!stream_->Seek(0) || !stream_->ReadExact(bytes.data(), bytes.size())) return {};
+    if (!stream_->Seek(0) || !stream_->ReadExact(bytes.data(), bytes.size()))
+        return {};
     return bytes;
 }
 

@@ -6,29 +6,40 @@
 namespace tabulex {
 
 TRpPictureSurface::TRpPictureSurface(int widthPx, int heightPx, TRpTextMeasurer& measurer)
-    : painter_(std::make_unique<QPainter>()), measurer_(measurer) {
+    : painter_(std::make_unique<QPainter>()), measurer_(measurer)
+{
     picture_.setBoundingRect(QRect(0, 0, widthPx, heightPx));
     painter_->begin(&picture_);
     painter_->setPen(Qt::black);
     SetFont(QFont(QStringLiteral("Arial"), 10));
 }
 
-TRpPictureSurface::~TRpPictureSurface() { EndPage(); }
+TRpPictureSurface::~TRpPictureSurface()
+{
+    EndPage();
+}
 
-void TRpPictureSurface::SetFont(const QFont& font, const QColor& color) {
+void TRpPictureSurface::SetFont(const QFont& font, const QColor& color)
+{
     font_ = font;
     color_ = color;
     metrics_ = &measurer_.Metrics(font);
-    if (!painter_->isActive()) return;
+    if (!painter_->isActive())
+        return;
     painter_->setFont(rpEngineFont(font));
     painter_->setPen(color);
 }
 
-int TRpPictureSurface::TextHeight() { return metrics_->Height(); }
+int TRpPictureSurface::TextHeight()
+{
+    return metrics_->Height();
+}
 
 void TRpPictureSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
-                                 bool rightToLeft) {
-    if (!painter_->isActive() || text.empty()) return;
+                                 bool rightToLeft)
+{
+    if (!painter_->isActive() || text.empty())
+        return;
     double left = x;
     if (anchor != TRpTextAnchor::Left) {
         const int width = metrics_->Extent(text);
@@ -44,23 +55,30 @@ void TRpPictureSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string
     // Blanks draw nothing: leading ones only move the text (by their exact advance) and
     // trailing ones are left out, which keeps recorded pages small.
     const std::size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos) return;
+    if (begin == std::string_view::npos)
+        return;
     const std::size_t end = text.find_last_not_of(' ') + 1;
     left += metrics_->Advance64(text.substr(0, begin)) / 64.0;
     painter_->drawText(QPointF(left, baseline), measurer_.Decode(text.substr(begin, end - begin)));
 }
 
-void TRpPictureSurface::FillRect(const QRect& rect, const QColor& color) {
-    if (!painter_->isActive() || rect.isEmpty()) return;
+void TRpPictureSurface::FillRect(const QRect& rect, const QColor& color)
+{
+    if (!painter_->isActive() || rect.isEmpty())
+        return;
     painter_->fillRect(rect, color);
 }
 
-void TRpPictureSurface::RemoveClip() {
-    if (painter_->isActive()) painter_->setClipping(false);
+void TRpPictureSurface::RemoveClip()
+{
+    if (painter_->isActive())
+        painter_->setClipping(false);
 }
 
-void TRpPictureSurface::EndPage() {
-    if (painter_->isActive()) painter_->end();
+void TRpPictureSurface::EndPage()
+{
+    if (painter_->isActive())
+        painter_->end();
 }
 
 }  // namespace tabulex

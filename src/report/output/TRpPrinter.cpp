@@ -10,11 +10,11 @@
 
 #include "report/engine/ERpError.h"
 #include "report/engine/TRpPage.h"
-#include "text/TextCodec.h"
+#include "report/engine/TRpUnitBase.h"
 #include "report/output/TRpPageDevice.h"
 #include "report/output/TRpPageList.h"
 #include "report/output/TRpPictureSurface.h"
-#include "report/engine/TRpUnitBase.h"
+#include "text/TextCodec.h"
 
 namespace tabulex {
 
@@ -24,7 +24,8 @@ namespace {
 class TStoredPageSurface : public TRpSurface {
 public:
     explicit TStoredPageSurface(QPicture picture) : picture_(std::move(picture)) {}
-    void SetFont(const QFont& font, const QColor& color) override {
+    void SetFont(const QFont& font, const QColor& color) override
+    {
         font_ = font;
         color_ = color;
     }
@@ -41,28 +42,33 @@ private:
     QColor color_ = Qt::black;
 };
 
-QByteArray pictureBytes(const QPicture& picture) {
+QByteArray pictureBytes(const QPicture& picture)
+{
     return QByteArray(picture.data(), static_cast<qsizetype>(picture.size()));
 }
 
-bool pictureFromBytes(const QByteArray& bytes, QPicture& picture) {
-    if (bytes.isEmpty()) return false;
+bool pictureFromBytes(const QByteArray& bytes, QPicture& picture)
+{
+    if (bytes.isEmpty())
+        return false;
     picture.setData(bytes.constData(), static_cast<uint>(bytes.size()));
     return picture.boundingRect().isValid();
 }
 
 /// Paper size and orientation of a page `width` x `length` tenths of a millimetre: sizes
 /// compared in whole 4 mm units, portrait or exchanged, a later match replacing an earlier.
-bool paperOfPage(double width, double length, TRpPaperSize& size, TRpOrientation& orientation) {
+bool paperOfPage(double width, double length, TRpPaperSize& size, TRpOrientation& orientation)
+{
     const int w = static_cast<int>(width / 40.0);
     const int l = static_cast<int>(length / 40.0);
     bool found = false;
-    for (int i = static_cast<int>(TRpPaperSize::Letter); i <= static_cast<int>(TRpPaperSize::ESheet);
-         ++i) {
+    for (int i = static_cast<int>(TRpPaperSize::Letter);
+         i <= static_cast<int>(TRpPaperSize::ESheet); ++i) {
         const auto candidate = static_cast<TRpPaperSize>(i);
         double mmWidth = 0;
         double mmLength = 0;
-        if (!rpPaperSizeMM(candidate, mmWidth, mmLength)) continue;
+        if (!rpPaperSizeMM(candidate, mmWidth, mmLength))
+            continue;
         const int tw = static_cast<int>(mmWidth / 4.0);
         const int tl = static_cast<int>(mmLength / 4.0);
         if (w == tw && l == tl) {
@@ -80,9 +86,11 @@ bool paperOfPage(double width, double length, TRpPaperSize& size, TRpOrientation
 
 }  // namespace
 
-void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target) {
+void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target)
+{
     const QRect box = page.boundingRect();
-    if (box.isEmpty() || target.isEmpty()) return;
+    if (box.isEmpty() || target.isEmpty())
+        return;
     painter.save();
     painter.translate(target.topLeft());
     painter.scale(target.width() / box.width(), target.height() / box.height());
@@ -94,21 +102,36 @@ TRpPrinter::TRpPrinter(TRpDestination destination)
     : destination_(destination),
       xFactor_(rpScreenResolution() / kNativePerInch),
       yFactor_(rpScreenResolution() / kNativePerInch),
-      measurer_(rpScreenResolution()) {}
+      measurer_(rpScreenResolution())
+{}
 
 TRpPrinter::~TRpPrinter() = default;
 
-bool TRpPrinter::firstStoredPage(QPicture& picture) const {
+bool TRpPrinter::firstStoredPage(QPicture& picture) const
+{
     const auto bytes = store_->ReadPage(1);
     return bytes && pictureFromBytes(*bytes, picture);
 }
 
-int TRpPrinter::XPos(double x) const { return static_cast<int>(std::lround((x - LeftWaste) * xFactor_)); }
-int TRpPrinter::YPos(double y) const { return static_cast<int>(std::lround((y - TopWaste) * yFactor_)); }
-int TRpPrinter::XSize(double w) const { return static_cast<int>(std::lround(w * xFactor_)); }
-int TRpPrinter::YSize(double h) const { return static_cast<int>(std::lround(h * yFactor_)); }
+int TRpPrinter::XPos(double x) const
+{
+    return static_cast<int>(std::lround((x - LeftWaste) * xFactor_));
+}
+int TRpPrinter::YPos(double y) const
+{
+    return static_cast<int>(std::lround((y - TopWaste) * yFactor_));
+}
+int TRpPrinter::XSize(double w) const
+{
+    return static_cast<int>(std::lround(w * xFactor_));
+}
+int TRpPrinter::YSize(double h) const
+{
+    return static_cast<int>(std::lround(h * yFactor_));
+}
 
-std::pair<double, double> TRpPrinter::paperSize(bool oriented) const {
+std::pair<double, double> TRpPrinter::paperSize(bool oriented) const
+{
     double width = 0;
     double length = 0;
     if (rpPaperSizeMM(Settings.PaperSize, width, length)) {
@@ -124,13 +147,27 @@ std::pair<double, double> TRpPrinter::paperSize(bool oriented) const {
     return {width, length};
 }
 
-double TRpPrinter::PaperWidth() const { return paperSize(false).first; }
-double TRpPrinter::PaperLength() const { return paperSize(false).second; }
-double TRpPrinter::PageWidth() const { return paperSize(true).first; }
-double TRpPrinter::PageLength() const { return paperSize(true).second; }
+double TRpPrinter::PaperWidth() const
+{
+    return paperSize(false).first;
+}
+double TRpPrinter::PaperLength() const
+{
+    return paperSize(false).second;
+}
+double TRpPrinter::PageWidth() const
+{
+    return paperSize(true).first;
+}
+double TRpPrinter::PageLength() const
+{
+    return paperSize(true).second;
+}
 
-void TRpPrinter::BeginJob() {
-    if (status_ != TRpPrinterStatus::Ready) throw ERpError("RpPrinter not ready");
+void TRpPrinter::BeginJob()
+{
+    if (status_ != TRpPrinterStatus::Ready)
+        throw ERpError("RpPrinter not ready");
     if (destination_ == TRpDestination::Printer && !factory_ && device_ == nullptr)
         throw ERpError("No printer page output available");
     if (!factory_) {
@@ -140,7 +177,8 @@ void TRpPrinter::BeginJob() {
     }
     if (destination_ == TRpDestination::Metafile && usePageStore_)
         store_ = std::make_unique<TRpPageList>(Compression);
-    if (destination_ == TRpDestination::Printer && device_ != nullptr) applyToDevice(*device_);
+    if (destination_ == TRpDestination::Printer && device_ != nullptr)
+        applyToDevice(*device_);
     measurer_.SetEncoding(TextEncoding);
     printedPages_ = 0;
     pageCount_ = 0;
@@ -148,43 +186,54 @@ void TRpPrinter::BeginJob() {
     status_ = TRpPrinterStatus::Busy;
 }
 
-void TRpPrinter::applyToDevice(TRpPageDevice& device) const {
+void TRpPrinter::applyToDevice(TRpPageDevice& device) const
+{
     const double width = PageWidth() / 10.0;
     const double length = PageLength() / 10.0;
     const bool landscape = width > length;
     const QSizeF portrait(std::min(width, length), std::max(width, length));
     // Pages are recorded at the screen resolution; replaying them at that resolution keeps
     // the recorded fonts and positions in scale.
-    device.Prepare(decodeText(Title, TextEncoding), std::max(1, Settings.Copies), portrait, landscape,
-                   static_cast<int>(std::lround(xFactor_ * kNativePerInch)));
+    device.Prepare(decodeText(Title, TextEncoding), std::max(1, Settings.Copies), portrait,
+                   landscape, static_cast<int>(std::lround(xFactor_ * kNativePerInch)));
 }
 
-bool TRpPrinter::inPrinterRange() const {
+bool TRpPrinter::inPrinterRange() const
+{
     return (FirstPage <= 0 || pageCount_ >= FirstPage) && (LastPage <= 0 || pageCount_ <= LastPage);
 }
 
-void TRpPrinter::closePage() {
-    if (!current_) return;
+void TRpPrinter::closePage()
+{
+    if (!current_)
+        return;
     std::unique_ptr<TRpSurface> page = std::move(current_);
     page->EndPage();
     if (destination_ == TRpDestination::Metafile) {
-        if (store_ && page->Picture() != nullptr) storePage(*page);
-        else pages_.push_back(std::move(page));
+        if (store_ && page->Picture() != nullptr)
+            storePage(*page);
+        else
+            pages_.push_back(std::move(page));
     } else if (inPrinterRange()) {  // pages outside the range are made but not kept
-        if (device_ != nullptr && page->Picture() != nullptr) printPage(*page);
-        else pages_.push_back(std::move(page));
+        if (device_ != nullptr && page->Picture() != nullptr)
+            printPage(*page);
+        else
+            pages_.push_back(std::move(page));
     }
     ++availablePages_;
-    if (OnPageAvailable) OnPageAvailable(availablePages_);
+    if (OnPageAvailable)
+        OnPageAvailable(availablePages_);
     notifyPageAvailable();
 }
 
-void TRpPrinter::storePage(TRpSurface& page) {
+void TRpPrinter::storePage(TRpSurface& page)
+{
     if (!store_->AppendPage(pictureBytes(*page.Picture())))
         throw ERpError("Cannot write the page store");
 }
 
-void TRpPrinter::printPage(const TRpSurface& page) {
+void TRpPrinter::printPage(const TRpSurface& page)
+{
     if (printedPages_ == 0) {
         devicePainter_ = std::make_unique<QPainter>();
         if (!devicePainter_->begin(&device_->PaintDevice())) {
@@ -195,92 +244,119 @@ void TRpPrinter::printPage(const TRpSurface& page) {
         throw ERpError("Cannot start a new printer page");
     }
     ++printedPages_;
-    rpDrawPage(*devicePainter_, *page.Picture(),
-               QRectF(QPointF(0, 0), device_->PaperPixels()));
+    rpDrawPage(*devicePainter_, *page.Picture(), QRectF(QPointF(0, 0), device_->PaperPixels()));
 }
 
 void TRpPrinter::SetClient(QObject* client, std::function<void(int)> pageAvailable,
-                           std::function<void(int)> progress) {
+                           std::function<void(int)> progress)
+{
     client_ = client;
     clientPageAvailable_ = std::move(pageAvailable);
     clientProgress_ = std::move(progress);
 }
 
-void TRpPrinter::notifyPageAvailable() {
-    if (!client_ || !clientPageAvailable_) return;
+void TRpPrinter::notifyPageAvailable()
+{
+    if (!client_ || !clientPageAvailable_)
+        return;
     const int count = availablePages_;
     QMetaObject::invokeMethod(
         client_.data(), [notify = clientPageAvailable_, count] { notify(count); },
         Qt::QueuedConnection);
 }
 
-void TRpPrinter::PostProgress(int percent) {
-    if (!client_ || !clientProgress_) return;
+void TRpPrinter::PostProgress(int percent)
+{
+    if (!client_ || !clientProgress_)
+        return;
     QMetaObject::invokeMethod(
         client_.data(), [notify = clientProgress_, percent] { notify(percent); },
         Qt::QueuedConnection);
 }
 
-void TRpPrinter::DetachPreview() {
-    if (!ShowingPreview) return;
+void TRpPrinter::DetachPreview()
+{
+    if (!ShowingPreview)
+        return;
     ShowingPreview = false;
-    if (AfterPreviewHook) AfterPreviewHook();
+    if (AfterPreviewHook)
+        AfterPreviewHook();
 }
 
-void TRpPrinter::NewPage() {
-    if (status_ != TRpPrinterStatus::Busy) throw ERpError("Illegal call to NewPage");
+void TRpPrinter::NewPage()
+{
+    if (status_ != TRpPrinterStatus::Busy)
+        throw ERpError("Illegal call to NewPage");
     closePage();
     ++pageCount_;
     ++pageNumber_;
     current_ = factory_(pageNumber_, XSize(PageWidth()), YSize(PageLength()));
-    if (BetweenPages) BetweenPages();
+    if (BetweenPages)
+        BetweenPages();
 }
 
-void TRpPrinter::EndJob() {
-    if (status_ != TRpPrinterStatus::Busy) return;
+void TRpPrinter::EndJob()
+{
+    if (status_ != TRpPrinterStatus::Busy)
+        return;
     closePage();
     status_ = TRpPrinterStatus::Finished;
-    if (store_ && !store_->Finish()) throw ERpError("Cannot write the page store");
-    if (destination_ != TRpDestination::Printer) return;
-    if (devicePainter_) devicePainter_->end();
+    if (store_ && !store_->Finish())
+        throw ERpError("Cannot write the page store");
+    if (destination_ != TRpDestination::Printer)
+        return;
+    if (devicePainter_)
+        devicePainter_->end();
     devicePainter_.reset();
-    if (AfterPrintHook) AfterPrintHook();
+    if (AfterPrintHook)
+        AfterPrintHook();
 }
 
-void TRpPrinter::AbortJob() {
+void TRpPrinter::AbortJob()
+{
     if (status_ == TRpPrinterStatus::Busy) {
         if (destination_ == TRpDestination::Printer) {
             current_.reset();
-            if (devicePainter_ && device_ != nullptr) device_->Abort();
-            if (devicePainter_) devicePainter_->end();
+            if (devicePainter_ && device_ != nullptr)
+                device_->Abort();
+            if (devicePainter_)
+                devicePainter_->end();
             devicePainter_.reset();
         } else {
             closePage();
         }
     }
     status_ = TRpPrinterStatus::Finished;
-    if (store_) store_->Finish();
+    if (store_)
+        store_->Finish();
 }
 
-const TRpSurface* TRpPrinter::GetPage(int n) const {
-    if (status_ == TRpPrinterStatus::Ready) return nullptr;
-    if (n < 1 || n > static_cast<int>(pages_.size())) return nullptr;
+const TRpSurface* TRpPrinter::GetPage(int n) const
+{
+    if (status_ == TRpPrinterStatus::Ready)
+        return nullptr;
+    if (n < 1 || n > static_cast<int>(pages_.size()))
+        return nullptr;
     return pages_[static_cast<std::size_t>(n - 1)].get();
 }
 
-bool TRpPrinter::PagePicture(int n, QPicture& picture) const {
-    if (status_ == TRpPrinterStatus::Ready) return false;
+bool TRpPrinter::PagePicture(int n, QPicture& picture) const
+{
+    if (status_ == TRpPrinterStatus::Ready)
+        return false;
     if (store_) {
         const auto bytes = store_->ReadPage(n);
         return bytes && pictureFromBytes(*bytes, picture);
     }
     const TRpSurface* page = GetPage(n);
-    if (page == nullptr || page->Picture() == nullptr) return false;
+    if (page == nullptr || page->Picture() == nullptr)
+        return false;
     picture = *page->Picture();
     return true;
 }
 
-std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const {
+std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const
+{
     auto copy = std::make_unique<TRpPrinter>(TRpDestination::Metafile);
     copy->Title = Title;
     copy->TextEncoding = TextEncoding;
@@ -302,31 +378,41 @@ std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const {
     return copy;
 }
 
-bool TRpPrinter::Save(const std::string& path) const {
-    if (status_ != TRpPrinterStatus::Finished) return false;
+bool TRpPrinter::Save(const std::string& path) const
+{
+    if (status_ != TRpPrinterStatus::Finished)
+        return false;
     const QString file = QString::fromStdString(path);
-    if (store_) return store_->SaveTo(file);
+    if (store_)
+        return store_->SaveTo(file);
     // Pages kept in memory are framed into a store of their own first.
     TRpPageList list(Compression);
     for (const auto& page : pages_) {
-        if (page->Picture() == nullptr) continue;
-        if (!list.AppendPage(pictureBytes(*page->Picture()))) return false;
+        if (page->Picture() == nullptr)
+            continue;
+        if (!list.AppendPage(pictureBytes(*page->Picture())))
+            return false;
     }
     return list.Finish() && list.SaveTo(file);
 }
 
-bool TRpPrinter::Load(const std::string& path) {
+bool TRpPrinter::Load(const std::string& path)
+{
     std::unique_ptr<TRpPageList> store = TRpPageList::OpenFile(QString::fromStdString(path));
-    if (!store) return false;
+    if (!store)
+        return false;
     return LoadStore(std::move(store));
 }
 
-bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store) {
-    if (!store) return false;
+bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store)
+{
+    if (!store)
+        return false;
     if (status_ == TRpPrinterStatus::Busy) {
         // A run is still writing these pages: stop it; its pages stay until it has ended.
         Cancel();
-        if (Master != nullptr) Master->Cancel();
+        if (Master != nullptr)
+            Master->Cancel();
         return false;
     }
     current_.reset();
@@ -358,27 +444,34 @@ bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store) {
     return true;
 }
 
-bool TRpPrinter::PrintStoredPages(TRpPageDevice& device) {
-    if (status_ != TRpPrinterStatus::Finished) return false;
+bool TRpPrinter::PrintStoredPages(TRpPageDevice& device)
+{
+    if (status_ != TRpPrinterStatus::Finished)
+        return false;
     const int count = store_ ? store_->PageCount() : static_cast<int>(pages_.size());
     const int first = FirstPage > 0 ? FirstPage : 1;
     const int last = LastPage > 0 ? std::min(LastPage, count) : count;
-    if (first > last) return false;
-    if (device.Active()) device.Abort();
+    if (first > last)
+        return false;
+    if (device.Active())
+        device.Abort();
     applyToDevice(device);
     QPainter painter;
-    if (!painter.begin(&device.PaintDevice())) return false;
+    if (!painter.begin(&device.PaintDevice()))
+        return false;
     const QRectF target(QPointF(0, 0), device.PaperPixels());
     for (int n = first; n <= last; ++n) {
         QCoreApplication::processEvents();
         QPicture picture;
-        if (PagePicture(n, picture)) rpDrawPage(painter, picture, target);
+        if (PagePicture(n, picture))
+            rpDrawPage(painter, picture, target);
         if (cancelled_) {
             device.Abort();
             painter.end();
             return false;
         }
-        if (n < last) device.NewPage();
+        if (n < last)
+            device.NewPage();
     }
     return painter.end();
 }

@@ -1,11 +1,10 @@
 #pragma once
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <QPointer>
 
 #include "report/engine/RpTypes.h"
 #include "report/output/TPrinterSettings.h"
@@ -57,8 +56,8 @@ public:
     int AvailablePages() const { return availablePages_; }
     int PageNumber() const { return pageNumber_; }
 
-    int FirstPage = 0;  ///< printer range, 0 = no limit
-    int LastPage = 0;   ///< printer range, 0 = no limit
+    int FirstPage = 0;     ///< printer range, 0 = no limit
+    int LastPage = 0;      ///< printer range, 0 = no limit
     double LeftWaste = 0;  ///< unprintable left offset (printer), tenths of a millimetre
     double TopWaste = 0;   ///< unprintable top offset (printer), tenths of a millimetre
     std::string Title;

@@ -5,20 +5,26 @@
 namespace tabulex {
 
 TRpRecordingSurface::TRpRecordingSurface(int pageNumber, TRpTextMeasurer& measurer)
-    : pageNumber_(pageNumber), measurer_(measurer) {
+    : pageNumber_(pageNumber), measurer_(measurer)
+{
     SetFont(QFont(QStringLiteral("Arial"), 10));
 }
 
-void TRpRecordingSurface::SetFont(const QFont& font, const QColor& color) {
+void TRpRecordingSurface::SetFont(const QFont& font, const QColor& color)
+{
     font_ = font;
     color_ = color;
     metrics_ = &measurer_.Metrics(font);
 }
 
-int TRpRecordingSurface::TextHeight() { return metrics_->Height(); }
+int TRpRecordingSurface::TextHeight()
+{
+    return metrics_->Height();
+}
 
 void TRpRecordingSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
-                                   bool /*rightToLeft*/) {
+                                   bool /*rightToLeft*/)
+{
     Call call;
     call.kind = Kind::Text;
     call.x = x;
@@ -30,7 +36,8 @@ void TRpRecordingSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::stri
     calls_.push_back(std::move(call));
 }
 
-void TRpRecordingSurface::FillRect(const QRect& rect, const QColor& color) {
+void TRpRecordingSurface::FillRect(const QRect& rect, const QColor& color)
+{
     Call call;
     call.kind = Kind::Rect;
     call.rect = rect;
@@ -38,10 +45,12 @@ void TRpRecordingSurface::FillRect(const QRect& rect, const QColor& color) {
     calls_.push_back(std::move(call));
 }
 
-std::vector<std::string> TRpRecordingSurface::Texts() const {
+std::vector<std::string> TRpRecordingSurface::Texts() const
+{
     std::vector<std::string> texts;
     for (const Call& call : calls_)
-        if (call.kind == Kind::Text) texts.push_back(call.text);
+        if (call.kind == Kind::Text)
+            texts.push_back(call.text);
     return texts;
 }
 

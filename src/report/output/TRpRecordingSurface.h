@@ -15,13 +15,13 @@ public:
     enum class Kind { Text, Rect };
     struct Call {
         Kind kind = Kind::Text;
-        int x = 0;             ///< text anchor x
-        int y = 0;             ///< text top
+        int x = 0;  ///< text anchor x
+        int y = 0;  ///< text top
         TRpTextAnchor anchor = TRpTextAnchor::Left;
-        std::string text;      ///< Windows-1252 bytes
+        std::string text;  ///< Windows-1252 bytes
         QFont font;
-        QColor color;          ///< text or fill colour
-        QRect rect;            ///< filled rectangle
+        QColor color;  ///< text or fill colour
+        QRect rect;    ///< filled rectangle
     };
 
     TRpRecordingSurface(int pageNumber, TRpTextMeasurer& measurer);

@@ -17,8 +17,10 @@ constexpr int kNodeSlots = 513;
 /// The adaptive code tree shared by the compressor and the expander.
 class SplayTree {
 public:
-    SplayTree() {
-        for (int i = 0; i < kNodeSlots; ++i) up_[i] = i == kRoot ? kRoot : (i - 1) / 2;
+    SplayTree()
+    {
+        for (int i = 0; i < kNodeSlots; ++i)
+            up_[i] = i == kRoot ? kRoot : (i - 1) / 2;
         for (int i = 0; i < kInternalNodes; ++i) {
             left_[i] = 2 * i + 1;
             right_[i] = 2 * i + 2;
@@ -31,7 +33,8 @@ public:
 
     /// Semi-splays the tree at the leaf of `symbol`: walking up, each pair of nodes on the
     /// path is rotated so that the leaf's depth is roughly halved.
-    void Splay(int symbol) {
+    void Splay(int symbol)
+    {
         int a = symbol + kFirstLeaf;
         do {
             const int c = up_[a];
@@ -47,8 +50,10 @@ public:
             } else {
                 left_[d] = a;
             }
-            if (a == left_[c]) left_[c] = b;
-            else right_[c] = b;
+            if (a == left_[c])
+                left_[c] = b;
+            else
+                right_[c] = b;
             up_[a] = d;
             up_[b] = c;
             a = d;
@@ -64,17 +69,23 @@ private:
 /// Packs bits into bytes from the least significant bit up.
 class BitWriter {
 public:
-    void Put(bool bit) {
-        if (bit) current_ |= static_cast<std::uint8_t>(1u << count_);
-        if (++count_ == 8) flush();
+    void Put(bool bit)
+    {
+        if (bit)
+            current_ |= static_cast<std::uint8_t>(1u << count_);
+        if (++count_ == 8)
+            flush();
     }
-    QByteArray Finish() {
-        if (count_ > 0) flush();
+    QByteArray Finish()
+    {
+        if (count_ > 0)
+            flush();
         return std::move(out_);
     }
 
 private:
-    void flush() {
+    void flush()
+    {
         out_.append(static_cast<char>(current_));
         current_ = 0;
         count_ = 0;
@@ -88,8 +99,10 @@ class BitReader {
 public:
     explicit BitReader(const QByteArray& in) : in_(in) {}
     /// Next bit, or -1 when the input is exhausted.
-    int Get() {
-        if (byte_ >= in_.size()) return -1;
+    int Get()
+    {
+        if (byte_ >= in_.size())
+            return -1;
         const int bit = (static_cast<std::uint8_t>(in_[byte_]) >> count_) & 1;
         if (++count_ == 8) {
             count_ = 0;
@@ -106,7 +119,8 @@ private:
 
 }  // namespace
 
-QByteArray rpSplayCompress(const QByteArray& data) {
+QByteArray rpSplayCompress(const QByteArray& data)
+{
     SplayTree tree;
     BitWriter writer;
     // The path from a leaf is at most one node per internal node long.
@@ -117,15 +131,18 @@ QByteArray rpSplayCompress(const QByteArray& data) {
         for (int a = symbol + kFirstLeaf; a != kRoot; a = tree.Up(a))
             path[static_cast<std::size_t>(depth++)] = tree.Right(tree.Up(a)) == a;
         // The code runs from the root down, the reverse of the walk.
-        while (depth > 0) writer.Put(path[static_cast<std::size_t>(--depth)]);
+        while (depth > 0)
+            writer.Put(path[static_cast<std::size_t>(--depth)]);
         tree.Splay(symbol);
     }
     return writer.Finish();
 }
 
-std::optional<QByteArray> rpSplayExpand(const QByteArray& packed, qsizetype size) {
+std::optional<QByteArray> rpSplayExpand(const QByteArray& packed, qsizetype size)
+{
     // Every symbol takes at least one bit: a larger size cannot be right.
-    if (size < 0 || size / 8 > packed.size()) return std::nullopt;
+    if (size < 0 || size / 8 > packed.size())
+        return std::nullopt;
     SplayTree tree;
     BitReader reader(packed);
     QByteArray out;
@@ -134,26 +151,31 @@ std::optional<QByteArray> rpSplayExpand(const QByteArray& packed, qsizetype size
         int node = kRoot;
         while (node < kFirstLeaf) {
             const int bit = reader.Get();
-            if (bit < 0) return std::nullopt;
+            if (bit < 0)
+                return std::nullopt;
             node = bit != 0 ? tree.Right(node) : tree.Left(node);
         }
         const int symbol = node - kFirstLeaf;
-        if (symbol > 255) return std::nullopt;
+        if (symbol > 255)
+            return std::nullopt;
         out.append(static_cast<char>(symbol));
         tree.Splay(symbol);
     }
     return out;
 }
 
-QByteArray rpCompressPage(const QByteArray& page) {
+QByteArray rpCompressPage(const QByteArray& page)
+{
     QByteArray stored(4, '\0');
     qToLittleEndian<std::uint32_t>(static_cast<std::uint32_t>(page.size()), stored.data());
     stored.append(rpSplayCompress(page));
     return stored;
 }
 
-std::optional<QByteArray> rpExpandPage(const QByteArray& stored) {
-    if (stored.size() < 4) return std::nullopt;
+std::optional<QByteArray> rpExpandPage(const QByteArray& stored)
+{
+    if (stored.size() < 4)
+        return std::nullopt;
     const auto size = qFromLittleEndian<std::uint32_t>(stored.constData());
     return rpSplayExpand(stored.mid(4), static_cast<qsizetype>(size));
 }

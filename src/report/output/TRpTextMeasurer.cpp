@@ -8,14 +8,16 @@
 
 namespace tabulex {
 
-QFont rpEngineFont(const QFont& font) {
+QFont rpEngineFont(const QFont& font)
+{
     QFont copy = font;
     copy.setKerning(false);
     return copy;
 }
 
 TRpFontMetrics::TRpFontMetrics(const QFont& font, QPaintDevice* device, SourceEncoding encoding)
-    : encoding_(encoding), fractional_(rpEngineFont(font), device) {
+    : encoding_(encoding), fractional_(rpEngineFont(font), device)
+{
     const QFont measured = rpEngineFont(font);
     const QFontMetrics whole(measured, device);
     for (int byte = 0; byte < 256; ++byte) {
@@ -28,30 +30,40 @@ TRpFontMetrics::TRpFontMetrics(const QFont& font, QPaintDevice* device, SourceEn
     ascent_ = whole.ascent();
 }
 
-std::int32_t TRpFontMetrics::CodePointAdvance64(char32_t codePoint) const {
-    if (codePoint < 0x80) return advance64_[codePoint];
+std::int32_t TRpFontMetrics::CodePointAdvance64(char32_t codePoint) const
+{
+    if (codePoint < 0x80)
+        return advance64_[codePoint];
     const auto found = wide64_.find(codePoint);
-    if (found != wide64_.end()) return found->second;
+    if (found != wide64_.end())
+        return found->second;
     const QString text = QString::fromUcs4(&codePoint, 1);
-    const auto advance = static_cast<std::int32_t>(std::lround(fractional_.horizontalAdvance(text) * 64.0));
+    const auto advance =
+        static_cast<std::int32_t>(std::lround(fractional_.horizontalAdvance(text) * 64.0));
     wide64_.emplace(codePoint, advance);
     return advance;
 }
 
-std::int32_t TRpFontMetrics::multiByteAdvance64(std::string_view text, std::size_t& pos) const {
+std::int32_t TRpFontMetrics::multiByteAdvance64(std::string_view text, std::size_t& pos) const
+{
     return CodePointAdvance64(nextUtf8CodePoint(text, pos));
 }
 
-QString TRpTextMeasurer::Decode(std::string_view text) const { return decodeText(text, encoding_); }
+QString TRpTextMeasurer::Decode(std::string_view text) const
+{
+    return decodeText(text, encoding_);
+}
 
 TRpTextMeasurer::TRpTextMeasurer(int resolution)
-    : resolution_(resolution), device_(4, 4, QImage::Format_RGB32) {
+    : resolution_(resolution), device_(4, 4, QImage::Format_RGB32)
+{
     const int dotsPerMeter = static_cast<int>(std::lround(resolution / 0.0254));
     device_.setDotsPerMeterX(dotsPerMeter);
     device_.setDotsPerMeterY(dotsPerMeter);
 }
 
-const TRpFontMetrics& TRpTextMeasurer::Metrics(const QFont& font) {
+const TRpFontMetrics& TRpTextMeasurer::Metrics(const QFont& font)
+{
     const QString key = rpEngineFont(font).key();
     auto& cache = cache_[encoding_ == SourceEncoding::Utf8 ? 1 : 0];
     auto it = cache.find(key);

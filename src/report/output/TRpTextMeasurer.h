@@ -23,10 +23,12 @@ public:
     SourceEncoding Encoding() const { return encoding_; }
     /// Width of `text` in pixels (without the extra pixel of a text extent).
     int Extent(std::string_view text) const { return Round64(Advance64(text)); }
-    std::int64_t Advance64(std::string_view text) const {
+    std::int64_t Advance64(std::string_view text) const
+    {
         std::int64_t sum = 0;
         if (encoding_ == SourceEncoding::Windows1252) {
-            for (const char c : text) sum += advance64_[static_cast<unsigned char>(c)];
+            for (const char c : text)
+                sum += advance64_[static_cast<unsigned char>(c)];
             return sum;
         }
         for (std::size_t i = 0; i < text.size();) {
@@ -45,7 +47,8 @@ public:
     /// Advance of one character.
     std::int32_t CodePointAdvance64(char32_t codePoint) const;
     /// Advance of the character that starts at `pos`, moving `pos` past it.
-    std::int32_t CharAdvance64(std::string_view text, std::size_t& pos) const {
+    std::int32_t CharAdvance64(std::string_view text, std::size_t& pos) const
+    {
         const auto c = static_cast<unsigned char>(text[pos]);
         if (c < 0x80 || encoding_ == SourceEncoding::Windows1252) {
             ++pos;

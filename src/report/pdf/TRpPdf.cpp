@@ -8,15 +8,16 @@
 #include <cstdio>
 
 #include "report/engine/TRpPage.h"
-#include "report/pdf/TRpPdfDocument.h"
-#include "report/pdf/TRpPdfSurface.h"
 #include "report/engine/TRpReport.h"
 #include "report/output/TRpSurface.h"
+#include "report/pdf/TRpPdfDocument.h"
+#include "report/pdf/TRpPdfSurface.h"
 #include "text/TextCodec.h"
 
 namespace tabulex {
 
-bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string& path) {
+bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string& path)
+{
     QPdfWriter writer(QString::fromStdString(path));
     const QSizeF sizeMM(page.Native(TRpPage::iWidth) / 10.0, page.Native(TRpPage::iLength) / 10.0);
     writer.setPageLayout(QPageLayout(QPageSize(sizeMM, QPageSize::Millimeter),
@@ -27,14 +28,17 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string
     const double recordedDpi = output.XFactor() * 254.0;
     writer.setResolution(static_cast<int>(recordedDpi + 0.5));
     QPainter painter;
-    if (!painter.begin(&writer)) return false;
+    if (!painter.begin(&writer))
+        return false;
     const double scaleX = writer.logicalDpiX() / recordedDpi;
     const double scaleY = writer.logicalDpiY() / (output.YFactor() * 254.0);
     bool first = true;
     for (const auto& recorded : output.Pages()) {
         const QPicture* picture = recorded->Picture();
-        if (picture == nullptr) continue;
-        if (!first && !writer.newPage()) return false;
+        if (picture == nullptr)
+            continue;
+        if (!first && !writer.newPage())
+            return false;
         first = false;
         painter.save();
         painter.scale(scaleX, scaleY);
@@ -46,7 +50,10 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string
 
 namespace {
 
-double nativeToPoints(double tenthsOfMM) { return tenthsOfMM * 72.0 / 254.0; }
+double nativeToPoints(double tenthsOfMM)
+{
+    return tenthsOfMM * 72.0 / 254.0;
+}
 
 }  // namespace
 
@@ -55,24 +62,30 @@ TRpPdfDirectOutput::TRpPdfDirectOutput(TRpReport& report, const std::string& pat
       path_(path),
       document_(std::make_unique<TRpPdfDocument>(
           path, nativeToPoints(report.Page().Native(TRpPage::iWidth)),
-          nativeToPoints(report.Page().Native(TRpPage::iLength)))) {}
+          nativeToPoints(report.Page().Native(TRpPage::iLength))))
+{}
 
-TRpPdfDirectOutput::~TRpPdfDirectOutput() {
+TRpPdfDirectOutput::~TRpPdfDirectOutput()
+{
     // A run that never reached Finish leaves no half-written file behind.
-    if (finished_) return;
+    if (finished_)
+        return;
     document_->Abandon();
     std::remove(path_.c_str());
 }
 
-TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory() {
+TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory()
+{
     return [this](int, int, int) -> std::unique_ptr<TRpSurface> {
         return std::make_unique<TRpPdfSurface>(*document_, report_.ReferenceSurface());
     };
 }
 
-bool TRpPdfDirectOutput::Finish(const TRpPrinter& output) {
+bool TRpPdfDirectOutput::Finish(const TRpPrinter& output)
+{
     finished_ = true;
-    if (!document_->Unsupported()) return document_->Finish(output.Title, output.TextEncoding);
+    if (!document_->Unsupported())
+        return document_->Finish(output.Title, output.TextEncoding);
     usedFallback_ = true;
     fallbackReason_ = document_->UnsupportedReason();
     document_->Abandon();

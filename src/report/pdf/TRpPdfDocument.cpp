@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 #include <QString>
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
@@ -20,55 +20,63 @@ constexpr std::size_t kFileBuffer = 1 << 20;
 constexpr std::size_t kMaxQueuedBytes = 16 << 20;
 
 constexpr std::string_view kFontNames[kRpPdfFontCount] = {
-    "Helvetica", "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique",
-    "Courier", "Courier-Bold", "Courier-Oblique", "Courier-BoldOblique",
-    "Times-Roman", "Times-Bold", "Times-Italic", "Times-BoldItalic",
+    "Helvetica",   "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique",
+    "Courier",     "Courier-Bold",   "Courier-Oblique",   "Courier-BoldOblique",
+    "Times-Roman", "Times-Bold",     "Times-Italic",      "Times-BoldItalic",
 };
 
-void appendInt(std::string& out, std::uint64_t value) {
+void appendInt(std::string& out, std::uint64_t value)
+{
     char digits[24];
     int n = 0;
     do {
         digits[n++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    while (n > 0) out.push_back(digits[--n]);
+    while (n > 0)
+        out.push_back(digits[--n]);
 }
 
 // The title as a UTF-16BE hex string with its byte order mark, so every Windows-1252
 // character survives whatever the reader takes as the default text encoding.
 constexpr char kHex[] = "0123456789ABCDEF";
 
-void appendHex4(std::string& out, unsigned value) {
-    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(value >> shift) & 0xF]);
+void appendHex4(std::string& out, unsigned value)
+{
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out.push_back(kHex[(value >> shift) & 0xF]);
 }
 
-std::string utf16HexString(std::string_view title, SourceEncoding encoding) {
+std::string utf16HexString(std::string_view title, SourceEncoding encoding)
+{
     const QString text = decodeText(title, encoding);
     std::string out = "<FEFF";
-    for (const QChar c : text) appendHex4(out, c.unicode());
+    for (const QChar c : text)
+        appendHex4(out, c.unicode());
     out.push_back('>');
     return out;
 }
 
 // The ToUnicode map of an embedded face: each glyph id to the UTF-16 of its character.
-std::string toUnicodeMap(const std::map<std::uint16_t, char32_t>& glyphs) {
-    std::string map =
-        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+std::string toUnicodeMap(const std::map<std::uint16_t, char32_t>& glyphs)
+{
+    std::string map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                      "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
     auto it = glyphs.begin();
     while (it != glyphs.end()) {
         // At most 100 entries per block.
-        const std::size_t count = std::min<std::size_t>(100, static_cast<std::size_t>(std::distance(it, glyphs.end())));
+        const std::size_t count =
+            std::min<std::size_t>(100, static_cast<std::size_t>(std::distance(it, glyphs.end())));
         map += std::to_string(count) + " beginbfchar\n";
         for (std::size_t i = 0; i < count; ++i, ++it) {
             map += '<';
             appendHex4(map, it->first);
             map += "> <";
             const QString unit = QString::fromUcs4(&it->second, 1);
-            for (const QChar c : unit) appendHex4(map, c.unicode());
+            for (const QChar c : unit)
+                appendHex4(map, c.unicode());
             map += ">\n";
         }
         map += "endbfchar\n";
@@ -78,21 +86,28 @@ std::string toUnicodeMap(const std::map<std::uint16_t, char32_t>& glyphs) {
 }
 
 // The six-letter tag that names a font subset, different for each face of a file.
-std::string subsetTag(int face) {
+std::string subsetTag(int face)
+{
     std::string tag = "TBXAAA";
-    for (int i = 5; i >= 3 && face > 0; --i, face /= 26) tag[static_cast<std::size_t>(i)] = static_cast<char>('A' + face % 26);
+    for (int i = 5; i >= 3 && face > 0; --i, face /= 26)
+        tag[static_cast<std::size_t>(i)] = static_cast<char>('A' + face % 26);
     return tag;
 }
 
 }  // namespace
 
-std::string_view rpPdfFontName(TRpPdfFont font) { return kFontNames[static_cast<int>(font)]; }
+std::string_view rpPdfFontName(TRpPdfFont font)
+{
+    return kFontNames[static_cast<int>(font)];
+}
 
-void rpPdfAppendNumber(std::string& out, double value) {
+void rpPdfAppendNumber(std::string& out, double value)
+{
     rpPdfAppendHundredths(out, std::llround(value * 100.0));
 }
 
-void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths) {
+void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths)
+{
     if (hundredths < 0) {
         out.push_back('-');
         hundredths = -hundredths;
@@ -100,13 +115,16 @@ void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths) {
     const auto whole = static_cast<std::uint64_t>(hundredths / 100);
     const int fraction = static_cast<int>(hundredths % 100);
     appendInt(out, whole);
-    if (fraction == 0) return;
+    if (fraction == 0)
+        return;
     out.push_back('.');
     out.push_back(static_cast<char>('0' + fraction / 10));
-    if (fraction % 10 != 0) out.push_back(static_cast<char>('0' + fraction % 10));
+    if (fraction % 10 != 0)
+        out.push_back(static_cast<char>('0' + fraction % 10));
 }
 
-void rpPdfAppendString(std::string& out, std::string_view text) {
+void rpPdfAppendString(std::string& out, std::string_view text)
+{
     out.push_back('(');
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -126,13 +144,15 @@ void rpPdfAppendString(std::string& out, std::string_view text) {
 }
 
 TRpPdfDocument::TRpPdfDocument(const std::string& path, double widthPt, double heightPt)
-    : file_(std::fopen(path.c_str(), "wb")), widthPt_(widthPt), heightPt_(heightPt) {
+    : file_(std::fopen(path.c_str(), "wb")), widthPt_(widthPt), heightPt_(heightPt)
+{
     mediaBox_ = "[0 0 ";
     rpPdfAppendNumber(mediaBox_, widthPt);
     mediaBox_.push_back(' ');
     rpPdfAppendNumber(mediaBox_, heightPt);
     mediaBox_.push_back(']');
-    if (file_ == nullptr) return;
+    if (file_ == nullptr)
+        return;
     buffer_ = std::make_unique<char[]>(kFileBuffer);
     std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
     // The binary comment tells transfer programs the file is not plain text.
@@ -141,28 +161,38 @@ TRpPdfDocument::TRpPdfDocument(const std::string& path, double widthPt, double h
     resourcesObject_ = reserveObject();
 }
 
-TRpPdfDocument::~TRpPdfDocument() { Abandon(); }
+TRpPdfDocument::~TRpPdfDocument()
+{
+    Abandon();
+}
 
-void TRpPdfDocument::Abandon() {
+void TRpPdfDocument::Abandon()
+{
     stopWorker();
-    if (file_ == nullptr) return;
+    if (file_ == nullptr)
+        return;
     std::fclose(file_);
     file_ = nullptr;
 }
 
-int TRpPdfDocument::reserveObject() {
+int TRpPdfDocument::reserveObject()
+{
     const std::lock_guard<std::mutex> lock(mutex_);
     offsets_.push_back(0);
     return static_cast<int>(offsets_.size());
 }
 
-void TRpPdfDocument::write(std::string_view bytes) {
-    if (file_ == nullptr || failed_.load()) return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+void TRpPdfDocument::write(std::string_view bytes)
+{
+    if (file_ == nullptr || failed_.load())
+        return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        failed_ = true;
     offset_ += bytes.size();
 }
 
-void TRpPdfDocument::beginObject(int number) {
+void TRpPdfDocument::beginObject(int number)
+{
     offsets_[static_cast<std::size_t>(number - 1)] = offset_;
     std::string head;
     appendInt(head, static_cast<std::uint64_t>(number));
@@ -170,40 +200,54 @@ void TRpPdfDocument::beginObject(int number) {
     write(head);
 }
 
-std::string_view TRpPdfDocument::FontResource(TRpPdfFont font) { return addFont(font, nullptr); }
+std::string_view TRpPdfDocument::FontResource(TRpPdfFont font)
+{
+    return addFont(font, nullptr);
+}
 
-std::string_view TRpPdfDocument::FontResource(TRpPdfFont font, const TRpPdfWidths& widths) {
+std::string_view TRpPdfDocument::FontResource(TRpPdfFont font, const TRpPdfWidths& widths)
+{
     return addFont(font, &widths);
 }
 
-std::string_view TRpPdfDocument::addFont(TRpPdfFont font, const TRpPdfWidths* widths) {
+std::string_view TRpPdfDocument::addFont(TRpPdfFont font, const TRpPdfWidths* widths)
+{
     for (const FontEntry& entry : fonts_) {
-        if (entry.font != font || entry.ownWidths != (widths == nullptr)) continue;
-        if (widths == nullptr || entry.widths == *widths) return entry.name;
+        if (entry.font != font || entry.ownWidths != (widths == nullptr))
+            continue;
+        if (widths == nullptr || entry.widths == *widths)
+            return entry.name;
     }
     FontEntry& entry = fonts_.emplace_back();
     entry.font = font;
     entry.ownWidths = widths == nullptr;
-    if (widths != nullptr) entry.widths = *widths;
+    if (widths != nullptr)
+        entry.widths = *widths;
     entry.object = reserveObject();
     entry.name = "F" + std::to_string(fonts_.size());
     return entry.name;
 }
 
-void TRpPdfDocument::MarkUnsupported(std::string reason) {
-    if (unsupported_) return;
+void TRpPdfDocument::MarkUnsupported(std::string reason)
+{
+    if (unsupported_)
+        return;
     unsupported_ = true;
     unsupportedReason_ = std::move(reason);
 }
 
-TRpPdfFontEmbedder& TRpPdfDocument::Embedder() {
-    if (!embedder_) embedder_ = std::make_unique<TRpPdfFontEmbedder>();
+TRpPdfFontEmbedder& TRpPdfDocument::Embedder()
+{
+    if (!embedder_)
+        embedder_ = std::make_unique<TRpPdfFontEmbedder>();
     return *embedder_;
 }
 
-std::string_view TRpPdfDocument::EmbeddedFontResource(int face, const void* widthsKey) {
+std::string_view TRpPdfDocument::EmbeddedFontResource(int face, const void* widthsKey)
+{
     for (const EmbeddedEntry& entry : embedded_)
-        if (entry.face == face && entry.key == widthsKey) return entry.name;
+        if (entry.face == face && entry.key == widthsKey)
+            return entry.name;
     EmbeddedEntry& entry = embedded_.emplace_back();
     entry.face = face;
     entry.key = widthsKey;
@@ -212,15 +256,18 @@ std::string_view TRpPdfDocument::EmbeddedFontResource(int face, const void* widt
     return entry.name;
 }
 
-void TRpPdfDocument::SetGlyphWidth(std::string_view resource, std::uint16_t gid, std::int32_t width) {
+void TRpPdfDocument::SetGlyphWidth(std::string_view resource, std::uint16_t gid, std::int32_t width)
+{
     for (EmbeddedEntry& entry : embedded_) {
-        if (entry.name != resource) continue;
+        if (entry.name != resource)
+            continue;
         entry.widths.emplace(gid, width);
         return;
     }
 }
 
-int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKeys) {
+int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKeys)
+{
     const std::string packed = rpDeflate(data);
     const int object = reserveObject();
     beginObject(object);
@@ -234,12 +281,15 @@ int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKey
     return object;
 }
 
-void TRpPdfDocument::AddPage(std::string_view content) {
-    if (!Ok() || unsupported_) return;
+void TRpPdfDocument::AddPage(std::string_view content)
+{
+    if (!Ok() || unsupported_)
+        return;
     const int contentObject = reserveObject();
     const int pageObject = reserveObject();
     pageObjects_.push_back(pageObject);
-    if (!worker_.joinable()) worker_ = std::thread([this] { compressPages(); });
+    if (!worker_.joinable())
+        worker_ = std::thread([this] { compressPages(); });
     std::unique_lock<std::mutex> lock(mutex_);
     room_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_.load(); });
     queue_.push_back({std::string(content), contentObject, pageObject});
@@ -248,11 +298,13 @@ void TRpPdfDocument::AddPage(std::string_view content) {
     wake_.notify_one();
 }
 
-void TRpPdfDocument::compressPages() {
+void TRpPdfDocument::compressPages()
+{
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) return;  // stopping, and every page is written
+        if (queue_.empty())
+            return;  // stopping, and every page is written
         PendingPage page = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
@@ -266,13 +318,17 @@ void TRpPdfDocument::compressPages() {
         lock.lock();
         queuedBytes_ -= page.content.size();
         room_.notify_one();
-        if (!packedOk) failed_ = true;
-        if (packedOk) writePage(packed, page.contentObject, page.pageObject);
+        if (!packedOk)
+            failed_ = true;
+        if (packedOk)
+            writePage(packed, page.contentObject, page.pageObject);
     }
 }
 
-void TRpPdfDocument::stopWorker() {
-    if (!worker_.joinable()) return;
+void TRpPdfDocument::stopWorker()
+{
+    if (!worker_.joinable())
+        return;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -282,7 +338,8 @@ void TRpPdfDocument::stopWorker() {
 }
 
 // Called by the worker with the mutex held.
-void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int pageObject) {
+void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int pageObject)
+{
     std::string text = "<< /Filter /FlateDecode /Length ";
     beginObject(contentObject);
     appendInt(text, packed.size());
@@ -304,33 +361,36 @@ void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int
     write(text);
 }
 
-void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict) {
+void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict)
+{
     std::map<int, int> descriptors;  // face -> its FontDescriptor object
     std::map<int, int> toUnicode;    // face -> its ToUnicode stream
     std::map<int, std::string> baseFonts;
     for (const EmbeddedEntry& entry : embedded_) {
-        if (descriptors.count(entry.face) != 0) continue;
+        if (descriptors.count(entry.face) != 0)
+            continue;
         const TRpPdfFontEmbedder::FaceData face = embedder_->Subset(entry.face);
         const std::string baseFont = subsetTag(entry.face) + '+' + face.postScriptName;
         baseFonts[entry.face] = baseFont;
         int fontFile = 0;
         if (!face.fontFile.empty())
-            fontFile = writeStream(face.fontFile, " /Length1 " + std::to_string(face.fontFile.size()));
+            fontFile =
+                writeStream(face.fontFile, " /Length1 " + std::to_string(face.fontFile.size()));
         toUnicode[entry.face] = writeStream(toUnicodeMap(face.toUnicode), {});
         const int descriptor = reserveObject();
         descriptors[entry.face] = descriptor;
         beginObject(descriptor);
         // Flags: symbolic (the glyphs are not in a standard character set), serif, fixed pitch.
         const int flags = 4 | (face.serif ? 2 : 0) | (face.fixedPitch ? 1 : 0);
-        std::string text = "<< /Type /FontDescriptor /FontName /" + baseFont +
-                           " /Flags " + std::to_string(flags) + " /FontBBox [" +
-                           std::to_string(face.bbox[0]) + ' ' + std::to_string(face.bbox[1]) + ' ' +
-                           std::to_string(face.bbox[2]) + ' ' + std::to_string(face.bbox[3]) +
-                           "] /ItalicAngle " + std::to_string(face.italicAngle) +
-                           " /Ascent " + std::to_string(face.ascent) + " /Descent " +
-                           std::to_string(face.descent) + " /CapHeight " + std::to_string(face.capHeight) +
-                           " /StemV 80";
-        if (fontFile != 0) text += " /FontFile2 " + std::to_string(fontFile) + " 0 R";
+        std::string text =
+            "<< /Type /FontDescriptor /FontName /" + baseFont + " /Flags " + std::to_string(flags) +
+            " /FontBBox [" + std::to_string(face.bbox[0]) + ' ' + std::to_string(face.bbox[1]) +
+            ' ' + std::to_string(face.bbox[2]) + ' ' + std::to_string(face.bbox[3]) +
+            "] /ItalicAngle " + std::to_string(face.italicAngle) + " /Ascent " +
+            std::to_string(face.ascent) + " /Descent " + std::to_string(face.descent) +
+            " /CapHeight " + std::to_string(face.capHeight) + " /StemV 80";
+        if (fontFile != 0)
+            text += " /FontFile2 " + std::to_string(fontFile) + " 0 R";
         text += " >>\nendobj\n";
         write(text);
     }
@@ -341,10 +401,11 @@ void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict) {
               " /Encoding /Identity-H /DescendantFonts [" + std::to_string(cidFont) +
               " 0 R] /ToUnicode " + std::to_string(toUnicode[entry.face]) + " 0 R >>\nendobj\n");
         beginObject(cidFont);
-        std::string text = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + baseFonts[entry.face] +
-                           " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
-                           " /FontDescriptor " + std::to_string(descriptors[entry.face]) +
-                           " 0 R /CIDToGIDMap /Identity /W [";
+        std::string text =
+            "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + baseFonts[entry.face] +
+            " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+            " /FontDescriptor " +
+            std::to_string(descriptors[entry.face]) + " 0 R /CIDToGIDMap /Identity /W [";
         for (const auto& [gid, width] : entry.widths) {
             text += '\n';
             appendInt(text, gid);
@@ -359,13 +420,15 @@ void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict) {
         fontDict += " 0 R";
     }
     if (embedder_->MissingCount() > 0)
-        std::fprintf(stderr,
-                     "Aviso: %d caractere(s) sem fonte instalada que os tenha foram desenhados como "
-                     "\xEF\xBF\xBD no PDF.\n",
-                     embedder_->MissingCount());
+        std::fprintf(
+            stderr,
+            "Aviso: %d caractere(s) sem fonte instalada que os tenha foram desenhados como "
+            "\xEF\xBF\xBD no PDF.\n",
+            embedder_->MissingCount());
 }
 
-bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding) {
+bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
+{
     stopWorker();
     if (!Ok() || unsupported_) {
         Abandon();
@@ -393,7 +456,8 @@ bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding) {
         appendInt(fontDict, static_cast<std::uint64_t>(entry.object));
         fontDict += " 0 R";
     }
-    if (!embedded_.empty()) writeEmbeddedFonts(fontDict);
+    if (!embedded_.empty())
+        writeEmbeddedFonts(fontDict);
     beginObject(resourcesObject_);
     write("<< /ProcSet [/PDF /Text] /Font <<" + fontDict + " >> >>\nendobj\n");
 
@@ -412,10 +476,9 @@ bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding) {
 
     const int infoObject = reserveObject();
     beginObject(infoObject);
-    const QString now =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
-    write("<< /Title " + utf16HexString(title, encoding) + " /Creator (Vorn Tabulan) /CreationDate (D:" +
-          now.toStdString() + ") >>\nendobj\n");
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    write("<< /Title " + utf16HexString(title, encoding) +
+          " /Creator (Vorn Tabulan) /CreationDate (D:" + now.toStdString() + ") >>\nendobj\n");
     const int catalogObject = reserveObject();
     beginObject(catalogObject);
     text = "<< /Type /Catalog /Pages ";

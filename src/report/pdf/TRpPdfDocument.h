@@ -1,16 +1,16 @@
 #pragma once
-#include <cstdint>
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "analysis/SourceEncoding.h"
@@ -19,9 +19,18 @@ namespace tabulex {
 
 /// The standard Type 1 fonts a page can use: every PDF reader has them, so nothing is embedded.
 enum class TRpPdfFont : std::uint8_t {
-    Helvetica, HelveticaBold, HelveticaOblique, HelveticaBoldOblique,
-    Courier, CourierBold, CourierOblique, CourierBoldOblique,
-    TimesRoman, TimesBold, TimesItalic, TimesBoldItalic,
+    Helvetica,
+    HelveticaBold,
+    HelveticaOblique,
+    HelveticaBoldOblique,
+    Courier,
+    CourierBold,
+    CourierOblique,
+    CourierBoldOblique,
+    TimesRoman,
+    TimesBold,
+    TimesItalic,
+    TimesBoldItalic,
 };
 inline constexpr int kRpPdfFontCount = 12;
 
@@ -36,10 +45,11 @@ class TRpPdfFontEmbedder;
 
 /// A PDF 1.4 file written while pages are made: each page's content stream and page object go
 /// to the file as soon as the page is added; a worker thread compresses and writes them while
-/// the next pages are made, holding a bounded number of pages. The fonts, the page tree, the Info dictionary, the catalogue, the xref table and the
-/// trailer follow in Finish. Text in the standard fonts uses WinAnsiEncoding, so Windows-1252
-/// bytes are written as they are; other characters are glyphs of embedded TrueType subsets
-/// (two-byte glyph ids, with a ToUnicode map so that the text can be copied out again).
+/// the next pages are made, holding a bounded number of pages. The fonts, the page tree, the Info
+/// dictionary, the catalogue, the xref table and the trailer follow in Finish. Text in the standard
+/// fonts uses WinAnsiEncoding, so Windows-1252 bytes are written as they are; other characters are
+/// glyphs of embedded TrueType subsets (two-byte glyph ids, with a ToUnicode map so that the text
+/// can be copied out again).
 class TRpPdfDocument {
 public:
     /// Opens `path` for writing; every page is `widthPt` x `heightPt` points.

@@ -18,9 +18,9 @@ class TRpPdfFontEmbedder {
 public:
     /// One character in an embedded face.
     struct Glyph {
-        int face = 0;           ///< index into the faces of this embedder
-        std::uint16_t gid = 0;  ///< glyph id in the face, also its code in the PDF text
-        char32_t codePoint = 0; ///< the character the glyph draws
+        int face = 0;              ///< index into the faces of this embedder
+        std::uint16_t gid = 0;     ///< glyph id in the face, also its code in the PDF text
+        char32_t codePoint = 0;    ///< the character the glyph draws
         bool replacement = false;  ///< no installed face has the character: a replacement mark
     };
     /// What a PDF needs to embed one face.
@@ -29,7 +29,7 @@ public:
         std::string fontFile;  ///< the subset TrueType file
         int unitsPerEm = 1000;
         int ascent = 0, descent = 0, capHeight = 0;  ///< in thousandths of the text size
-        int bbox[4] = {0, 0, 0, 0};                   ///< in thousandths of the text size
+        int bbox[4] = {0, 0, 0, 0};                  ///< in thousandths of the text size
         int italicAngle = 0;
         bool fixedPitch = false;
         bool serif = false;

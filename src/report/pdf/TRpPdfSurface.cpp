@@ -33,7 +33,8 @@ constexpr FamilyFaces kFamilies[] = {
 // Most blank lines a text move writes as repeated "T*" rather than a new leading.
 constexpr std::int64_t kMaxLineSteps = 4;
 
-void appendColor(std::string& out, QRgb rgb) {
+void appendColor(std::string& out, QRgb rgb)
+{
     // Components in 1/255 steps, written with two decimals: close enough for 8-bit colour.
     rpPdfAppendNumber(out, qRed(rgb) / 255.0);
     out.push_back(' ');
@@ -44,11 +45,14 @@ void appendColor(std::string& out, QRgb rgb) {
 
 }  // namespace
 
-std::optional<TRpPdfFont> rpStandardPdfFont(const QFont& font) {
-    if (font.underline() || font.strikeOut() || font.overline()) return std::nullopt;
+std::optional<TRpPdfFont> rpStandardPdfFont(const QFont& font)
+{
+    if (font.underline() || font.strikeOut() || font.overline())
+        return std::nullopt;
     const QString family = font.family().trimmed();
     for (const FamilyFaces& entry : kFamilies) {
-        if (family.compare(QLatin1String(entry.family), Qt::CaseInsensitive) != 0) continue;
+        if (family.compare(QLatin1String(entry.family), Qt::CaseInsensitive) != 0)
+            continue;
         const int face = (font.bold() ? 1 : 0) + (font.style() != QFont::StyleNormal ? 2 : 0);
         return static_cast<TRpPdfFont>(static_cast<int>(entry.regular) + face);
     }
@@ -59,79 +63,103 @@ TRpPdfSurface::TRpPdfSurface(TRpPdfDocument& document, TRpTextMeasurer& measurer
     : document_(document),
       measurer_(measurer),
       pointsPerPixel_(72.0 / measurer.Resolution()),
-      pageHeight_(std::llround(document.HeightPt() * 100.0)) {
+      pageHeight_(std::llround(document.HeightPt() * 100.0))
+{
     content_.reserve(16 * 1024);
     SetFont(QFont(QStringLiteral("Arial"), 10));
 }
 
-bool TRpPdfSurface::usable(const QColor& color, const char* what) {
-    if (color.alpha() == 255 || color.alpha() == 0) return true;
+bool TRpPdfSurface::usable(const QColor& color, const char* what)
+{
+    if (color.alpha() == 255 || color.alpha() == 0)
+        return true;
     document_.MarkUnsupported(std::string("translucent ") + what + " colour");
     return false;
 }
 
-void TRpPdfSurface::SetFont(const QFont& font, const QColor& color) {
+void TRpPdfSurface::SetFont(const QFont& font, const QColor& color)
+{
     color_ = color;
-    if (metrics_ != nullptr && font == font_) return;
+    if (metrics_ != nullptr && font == font_)
+        return;
     font_ = font;
     metrics_ = &measurer_.Metrics(font);
     pdfFont_ = rpStandardPdfFont(font);
-    const double points = font.pointSizeF() > 0 ? font.pointSizeF()
-                                                 : font.pixelSize() * pointsPerPixel_;
+    const double points =
+        font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * pointsPerPixel_;
     fontSize_ = std::llround(points * 100.0);
     resource_ = {};
 }
 
-std::string_view TRpPdfSurface::fontResource() {
-    if (!resource_.empty()) return resource_;
+std::string_view TRpPdfSurface::fontResource()
+{
+    if (!resource_.empty())
+        return resource_;
     for (const auto& [metrics, name] : resources_) {
-        if (metrics == metrics_) return resource_ = name;
+        if (metrics == metrics_)
+            return resource_ = name;
     }
     // The measurer's advances, in thousandths of the font size.
     TRpPdfWidths widths{};
     const double scale = fontSize_ > 0 ? pointsPerPixel_ * 100000.0 / (fontSize_ / 100.0) : 0.0;
     for (int byte = 0; byte < 256; ++byte) {
         const double advance = metrics_->Advance64(static_cast<char>(byte)) / 64.0;
-        widths[static_cast<std::size_t>(byte)] = static_cast<std::int32_t>(std::lround(advance * scale));
+        widths[static_cast<std::size_t>(byte)] =
+            static_cast<std::int32_t>(std::lround(advance * scale));
     }
     resource_ = document_.FontResource(*pdfFont_, widths);
     resources_.emplace_back(metrics_, resource_);
     return resource_;
 }
 
-int TRpPdfSurface::TextHeight() { return metrics_->Height(); }
+int TRpPdfSurface::TextHeight()
+{
+    return metrics_->Height();
+}
 
-std::int64_t TRpPdfSurface::toX(double px) const { return std::llround(px * pointsPerPixel_ * 100.0); }
+std::int64_t TRpPdfSurface::toX(double px) const
+{
+    return std::llround(px * pointsPerPixel_ * 100.0);
+}
 
-std::int64_t TRpPdfSurface::toY(double px) const {
+std::int64_t TRpPdfSurface::toY(double px) const
+{
     return pageHeight_ - std::llround(px * pointsPerPixel_ * 100.0);
 }
 
-void TRpPdfSurface::beginText() {
-    if (inText_) return;
+void TRpPdfSurface::beginText()
+{
+    if (inText_)
+        return;
     content_ += "BT\n";
     inText_ = true;
     lineX_ = 0;
     lineY_ = 0;
 }
 
-void TRpPdfSurface::endText() {
-    if (!inText_) return;
+void TRpPdfSurface::endText()
+{
+    if (!inText_)
+        return;
     content_ += "ET\n";
     inText_ = false;
 }
 
-void TRpPdfSurface::setFill(const QColor& color) {
+void TRpPdfSurface::setFill(const QColor& color)
+{
     const QRgb rgb = color.rgb() | 0xFF000000u;
-    if (rgb == streamFill_) return;
+    if (rgb == streamFill_)
+        return;
     appendColor(content_, rgb);
     content_ += " rg\n";
     streamFill_ = rgb;
 }
 
 void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
-                             bool rightToLeft) {
-    if (ended_ || text.empty() || document_.Unsupported()) return;
+                             bool rightToLeft)
+{
+    if (ended_ || text.empty() || document_.Unsupported())
+        return;
     if (!pdfFont_) {
         document_.MarkUnsupported("font \"" + font_.family().toStdString() +
                                   "\" has no standard PDF equivalent");
@@ -141,7 +169,8 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
         document_.MarkUnsupported("right-to-left text");
         return;
     }
-    if (!usable(color_, "text") || color_.alpha() == 0) return;
+    if (!usable(color_, "text") || color_.alpha() == 0)
+        return;
     double left = x;
     if (anchor != TRpTextAnchor::Left) {
         const int width = metrics_->Extent(text);
@@ -149,7 +178,8 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
     }
     // As on the recorded pages: leading blanks only move the text, trailing ones are dropped.
     const std::size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos) return;
+    if (begin == std::string_view::npos)
+        return;
     const std::size_t end = text.find_last_not_of(' ') + 1;
     left += metrics_->Advance64(text.substr(0, begin)) / 64.0;
 
@@ -169,8 +199,10 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
     showAt(toX(left), py, operand);
 }
 
-void TRpPdfSurface::useFont(std::string_view resource) {
-    if (streamFont_ == resource && streamFontSize_ == fontSize_) return;
+void TRpPdfSurface::useFont(std::string_view resource)
+{
+    if (streamFont_ == resource && streamFontSize_ == fontSize_)
+        return;
     content_ += '/';
     content_ += resource;
     content_ += ' ';
@@ -180,7 +212,8 @@ void TRpPdfSurface::useFont(std::string_view resource) {
     streamFontSize_ = fontSize_;
 }
 
-void TRpPdfSurface::drawRuns(double left, std::int64_t py, std::string_view shown) {
+void TRpPdfSurface::drawRuns(double left, std::int64_t py, std::string_view shown)
+{
     // Characters of Windows-1252 go out in the standard font; the others are glyph ids of an
     // embedded face. Each run starts where the layout measured it, so a glyph drawn a little
     // wider or narrower than measured never moves the text after it.
@@ -201,13 +234,14 @@ void TRpPdfSurface::drawRuns(double left, std::int64_t py, std::string_view show
         bool alone = false;
         if (const std::optional<unsigned char> byte = cp1252Byte(codePoint)) {
             piece.push_back(static_cast<char>(*byte));
-        } else if (const auto glyph = document_.Embedder().Find(font_.family(), font_.bold(),
-                                                                font_.style() != QFont::StyleNormal,
-                                                                codePoint)) {
+        } else if (const auto glyph =
+                       document_.Embedder().Find(font_.family(), font_.bold(),
+                                                 font_.style() != QFont::StyleNormal, codePoint)) {
             resource = document_.EmbeddedFontResource(glyph->face, metrics_);
             document_.SetGlyphWidth(resource, glyph->gid, widthOf(glyph->codePoint));
             static constexpr char kHex[] = "0123456789ABCDEF";
-            for (int shift = 12; shift >= 0; shift -= 4) piece.push_back(kHex[(glyph->gid >> shift) & 0xF]);
+            for (int shift = 12; shift >= 0; shift -= 4)
+                piece.push_back(kHex[(glyph->gid >> shift) & 0xF]);
             alone = glyph->replacement;  // its advance differs from the missing character's
         } else {
             piece.push_back('?');
@@ -221,7 +255,8 @@ void TRpPdfSurface::drawRuns(double left, std::int64_t py, std::string_view show
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const Run& run = runs[i];
         useFont(run.resource);
-        if (i == 0) setFill(color_);
+        if (i == 0)
+            setFill(color_);
         std::string operand;
         if (run.resource == standard) {
             rpPdfAppendString(operand, run.text);
@@ -232,12 +267,15 @@ void TRpPdfSurface::drawRuns(double left, std::int64_t py, std::string_view show
     }
 }
 
-std::int32_t TRpPdfSurface::widthOf(char32_t codePoint) const {
+std::int32_t TRpPdfSurface::widthOf(char32_t codePoint) const
+{
     const double scale = fontSize_ > 0 ? pointsPerPixel_ * 100000.0 / (fontSize_ / 100.0) : 0.0;
-    return static_cast<std::int32_t>(std::lround(metrics_->CodePointAdvance64(codePoint) / 64.0 * scale));
+    return static_cast<std::int32_t>(
+        std::lround(metrics_->CodePointAdvance64(codePoint) / 64.0 * scale));
 }
 
-void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view operand) {
+void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view operand)
+{
     // Moves are relative to the previous line's start, in whole hundredths of a point so
     // they add up without drift; a line straight below the previous one at the current
     // leading is a bare "'".
@@ -251,7 +289,8 @@ void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view op
             rpPdfAppendHundredths(content_, leading_);
             content_ += " TL\n";
         } else {
-            for (std::int64_t i = 1; i < steps; ++i) content_ += "T*\n";
+            for (std::int64_t i = 1; i < steps; ++i)
+                content_ += "T*\n";
         }
         content_ += operand;
         content_ += "'\n";
@@ -267,9 +306,12 @@ void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view op
     lineY_ = py;
 }
 
-void TRpPdfSurface::FillRect(const QRect& rect, const QColor& color) {
-    if (ended_ || rect.isEmpty() || document_.Unsupported()) return;
-    if (!usable(color, "fill") || color.alpha() == 0) return;
+void TRpPdfSurface::FillRect(const QRect& rect, const QColor& color)
+{
+    if (ended_ || rect.isEmpty() || document_.Unsupported())
+        return;
+    if (!usable(color, "fill") || color.alpha() == 0)
+        return;
     endText();
     setFill(color);
     const std::int64_t left = toX(rect.x());
@@ -286,8 +328,10 @@ void TRpPdfSurface::FillRect(const QRect& rect, const QColor& color) {
     content_ += " re f\n";
 }
 
-void TRpPdfSurface::EndPage() {
-    if (ended_) return;
+void TRpPdfSurface::EndPage()
+{
+    if (ended_)
+        return;
     ended_ = true;
     endText();
     document_.AddPage(content_);

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "report/pdf/TRpPdfDocument.h"
 #include "report/output/TRpSurface.h"
+#include "report/pdf/TRpPdfDocument.h"
 
 namespace tabulex {
 

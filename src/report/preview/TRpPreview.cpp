@@ -5,16 +5,20 @@
 #include <algorithm>
 #include <cmath>
 
-#include "report/preview/TRpPreviewImage.h"
 #include "report/output/TRpPrinter.h"
+#include "report/preview/TRpPreviewImage.h"
 
 namespace tabulex {
 
 namespace {
-int roundi(double value) { return static_cast<int>(std::lround(value)); }
+int roundi(double value)
+{
+    return static_cast<int>(std::lround(value));
+}
 }  // namespace
 
-TRpPreview::TRpPreview(QWidget* parent) : QScrollArea(parent), image_(new TRpPreviewImage) {
+TRpPreview::TRpPreview(QWidget* parent) : QScrollArea(parent), image_(new TRpPreviewImage)
+{
     setObjectName(QStringLiteral("TRpPreview"));
     setWidgetResizable(false);
     // Centred along each axis where the page is smaller than the view, else at 0.
@@ -24,13 +28,18 @@ TRpPreview::TRpPreview(QWidget* parent) : QScrollArea(parent), image_(new TRpPre
     layoutImage();
 }
 
-TRpPreview::~TRpPreview() { SetPrinter(nullptr); }
+TRpPreview::~TRpPreview()
+{
+    SetPrinter(nullptr);
+}
 
-void TRpPreview::SetPrinter(TRpPrinter* output) {
+void TRpPreview::SetPrinter(TRpPrinter* output)
+{
     if (output_ != nullptr) {
         TRpPrinter* previous = output_;
         output_ = nullptr;
-        if (previous->Client() == this) previous->SetClient(nullptr, {});
+        if (previous->Client() == this)
+            previous->SetClient(nullptr, {});
         previous->DetachPreview();
     }
     output_ = output;
@@ -40,12 +49,14 @@ void TRpPreview::SetPrinter(TRpPrinter* output) {
         return;
     }
     output_->ShowingPreview = true;
-    output_->SetClient(this, [this](int count) { PageAvailable(count); },
-                       [this](int percent) { ProgressUpdate(percent); });
+    output_->SetClient(
+        this, [this](int count) { PageAvailable(count); },
+        [this](int percent) { ProgressUpdate(percent); });
     Reload();
 }
 
-void TRpPreview::Reload() {
+void TRpPreview::Reload()
+{
     pageNumber_ = 1;
     shown_ = false;
     image_->ClearPage();
@@ -53,54 +64,76 @@ void TRpPreview::Reload() {
     layoutImage();
 }
 
-void TRpPreview::loadPage() {
-    if (output_ == nullptr) return;
+void TRpPreview::loadPage()
+{
+    if (output_ == nullptr)
+        return;
     QPicture picture;
     shown_ = output_->PagePicture(pageNumber_, picture);
-    if (shown_) image_->SetPage(picture);
-    else image_->ClearPage();
+    if (shown_)
+        image_->SetPage(picture);
+    else
+        image_->ClearPage();
 }
 
-void TRpPreview::SetPageNumber(int page) {
-    if (output_ == nullptr || page <= 0 || page > output_->PageCount()) return;
-    if (page == pageNumber_ && shown_) return;
+void TRpPreview::SetPageNumber(int page)
+{
+    if (output_ == nullptr || page <= 0 || page > output_->PageCount())
+        return;
+    if (page == pageNumber_ && shown_)
+        return;
     pageNumber_ = page;
     loadPage();
     scrollHome();
 }
 
-void TRpPreview::PageAvailable(int count) {
-    if (output_ != nullptr && count == pageNumber_ && !shown_ && count <= output_->AvailablePages()) {
+void TRpPreview::PageAvailable(int count)
+{
+    if (output_ != nullptr && count == pageNumber_ && !shown_ &&
+        count <= output_->AvailablePages()) {
         ZoomToWidth();
         loadPage();
     }
-    if (OnPageAvailable) OnPageAvailable(this, count);
+    if (OnPageAvailable)
+        OnPageAvailable(this, count);
 }
 
-void TRpPreview::ProgressUpdate(int percent) {
-    if (OnProgressUpdate) OnProgressUpdate(this, percent);
+void TRpPreview::ProgressUpdate(int percent)
+{
+    if (OnProgressUpdate)
+        OnProgressUpdate(this, percent);
 }
 
-double TRpPreview::pagePixelWidth() const {
-    if (output_ == nullptr) return 0;
+double TRpPreview::pagePixelWidth() const
+{
+    if (output_ == nullptr)
+        return 0;
     return output_->XSize(output_->PageWidth());
 }
 
-double TRpPreview::pagePixelHeight() const {
-    if (output_ == nullptr) return 0;
+double TRpPreview::pagePixelHeight() const
+{
+    if (output_ == nullptr)
+        return 0;
     return output_->YSize(output_->PageLength());
 }
 
-void TRpPreview::SetZoom(int zoom) {
-    if (zoom < kMinZoom || zoom > kMaxZoom) return;
+void TRpPreview::SetZoom(int zoom)
+{
+    if (zoom < kMinZoom || zoom > kMaxZoom)
+        return;
     zoom_ = zoom;
     mode_ = ZoomMode::Other;
     layoutImage();
 }
 
-void TRpPreview::setZoomInRange(int zoom) { zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom); }
+void TRpPreview::setZoomInRange(int zoom)
+{
+    zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom);
+}
 
-void TRpPreview::ZoomToFit() {
+void TRpPreview::ZoomToFit()
+{
     const double w = pagePixelWidth();
     const double h = pagePixelHeight();
     if (w > 0 && h > 0) {
@@ -111,14 +144,17 @@ void TRpPreview::ZoomToFit() {
     layoutImage();
 }
 
-void TRpPreview::ZoomToWidth() {
+void TRpPreview::ZoomToWidth()
+{
     const double w = pagePixelWidth();
-    if (w > 0) setZoomInRange(roundi(viewport()->width() / w * 90));
+    if (w > 0)
+        setZoomInRange(roundi(viewport()->width() / w * 90));
     mode_ = ZoomMode::Width;
     layoutImage();
 }
 
-void TRpPreview::layoutImage() {
+void TRpPreview::layoutImage()
+{
     if (output_ == nullptr) {
         image_->resize(4, 4);
     } else {
@@ -130,16 +166,21 @@ void TRpPreview::layoutImage() {
     image_->update();
 }
 
-void TRpPreview::scrollHome() {
+void TRpPreview::scrollHome()
+{
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
 }
 
-void TRpPreview::resizeEvent(QResizeEvent* event) {
+void TRpPreview::resizeEvent(QResizeEvent* event)
+{
     QScrollArea::resizeEvent(event);
-    if (mode_ == ZoomMode::Fit) ZoomToFit();
-    else if (mode_ == ZoomMode::Width) ZoomToWidth();
-    else layoutImage();
+    if (mode_ == ZoomMode::Fit)
+        ZoomToFit();
+    else if (mode_ == ZoomMode::Width)
+        ZoomToWidth();
+    else
+        layoutImage();
 }
 
 }  // namespace tabulex

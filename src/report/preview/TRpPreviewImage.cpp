@@ -6,29 +6,36 @@
 
 namespace tabulex {
 
-TRpPreviewImage::TRpPreviewImage(QWidget* parent) : QWidget(parent) {
+TRpPreviewImage::TRpPreviewImage(QWidget* parent) : QWidget(parent)
+{
     setObjectName(QStringLiteral("TRpPreviewImage"));
 }
 
-void TRpPreviewImage::SetPage(const QPicture& page) {
+void TRpPreviewImage::SetPage(const QPicture& page)
+{
     page_ = page;
     hasPage_ = true;
     update();
 }
 
-void TRpPreviewImage::ClearPage() {
+void TRpPreviewImage::ClearPage()
+{
     page_ = QPicture();
     hasPage_ = false;
     update();
 }
 
-void TRpPreviewImage::paintEvent(QPaintEvent* /*event*/) {
-    if (!hasPage_) return;
+void TRpPreviewImage::paintEvent(QPaintEvent* /*event*/)
+{
+    if (!hasPage_)
+        return;
     const int w = width();
     const int h = height();
     QPainter painter(this);
     // Rectangles run from their first to their last pixel, both inside.
-    const auto span = [](int x1, int y1, int x2, int y2) { return QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)); };
+    const auto span = [](int x1, int y1, int x2, int y2) {
+        return QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1));
+    };
     painter.fillRect(span(1, 1, w - 3, h - 3), Qt::white);
     rpDrawPage(painter, page_, QRectF(0, 0, w - 4, h - 4));
     painter.setPen(Qt::black);

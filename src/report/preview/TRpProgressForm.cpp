@@ -15,7 +15,8 @@ TRpProgressForm::TRpProgressForm(TRpPrinter* output, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint),
       output_(output),
       bar_(new QProgressBar(this)),
-      text_(new QLabel(this)) {
+      text_(new QLabel(this))
+{
     setObjectName(QStringLiteral("TRpProgressForm"));
     setWindowTitle(QStringLiteral("Printing progress"));
     bar_->setRange(0, 100);
@@ -24,7 +25,8 @@ TRpProgressForm::TRpProgressForm(TRpPrinter* output, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("CancelBtn"));
     connect(cancel, &QPushButton::clicked, this, [this] {
-        if (output_ != nullptr) output_->Cancel();
+        if (output_ != nullptr)
+            output_->Cancel();
     });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(bar_);
@@ -37,21 +39,26 @@ TRpProgressForm::TRpProgressForm(TRpPrinter* output, QWidget* parent)
         move(frame.topLeft());
     }
     if (output_ != nullptr)
-        output_->SetClient(this, [this](int pages) { PagePrinted(pages); },
-                           [this](int percent) { Progress(percent); });
+        output_->SetClient(
+            this, [this](int pages) { PagePrinted(pages); },
+            [this](int percent) { Progress(percent); });
 }
 
-void TRpProgressForm::PagePrinted(int pages) {
+void TRpProgressForm::PagePrinted(int pages)
+{
     // A run without a data set cannot tell how much is left: the bar shows it is busy and
     // the text counts the pages.
-    if (!percentSeen_) bar_->setRange(0, 0);
+    if (!percentSeen_)
+        bar_->setRange(0, 0);
     text_->setText(QStringLiteral("Page ") + QString::number(pages));
 }
 
-void TRpProgressForm::Progress(int percent) {
+void TRpProgressForm::Progress(int percent)
+{
     percentSeen_ = true;
     bar_->setRange(0, 100);
-    if (percent % 5 != 0) return;
+    if (percent % 5 != 0)
+        return;
     bar_->setValue(percent);
     text_->setText(QString::number(percent) + QStringLiteral("% ") + QStringLiteral(" Completed"));
     QCoreApplication::processEvents();

@@ -4,18 +4,18 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QPushButton>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <algorithm>
 #include <memory>
 
 #include "dialogs/TDialogs.h"
-#include "report/preview/TRpPrintDevices.h"
+#include "report/engine/TRpReport.h"
 #include "report/preview/TRpPreview.h"
+#include "report/preview/TRpPrintDevices.h"
 #include "report/preview/TRpPrinterPageDevice.h"
 #include "report/preview/TRpProgressForm.h"
-#include "report/engine/TRpReport.h"
 #include "report/preview/TRpStandardPreview.h"
 
 namespace tabulex {
@@ -25,7 +25,8 @@ namespace {
 /// Gives the report back the page output it had when the guard was made.
 class TRestorePrinter {
 public:
-    explicit TRestorePrinter(TRpCustomReport& report) : report_(report), previous_(report.Printer()) {}
+    explicit TRestorePrinter(TRpCustomReport& report) : report_(report), previous_(report.Printer())
+    {}
     ~TRestorePrinter() { report_.SetPrinter(previous_); }
     TRestorePrinter(const TRestorePrinter&) = delete;
     TRestorePrinter& operator=(const TRestorePrinter&) = delete;
@@ -42,9 +43,11 @@ private:
 class TBreather {
 public:
     static constexpr qint64 kIntervalMs = 15;
-    void operator()() {
+    void operator()()
+    {
         ++pages_;
-        if (pages_ > 2 && clock_.isValid() && clock_.elapsed() < kIntervalMs) return;
+        if (pages_ > 2 && clock_.isValid() && clock_.elapsed() < kIntervalMs)
+            return;
         QCoreApplication::processEvents();
         clock_.start();
     }
@@ -56,20 +59,24 @@ private:
 
 }  // namespace
 
-void Preview(TRpReport& report) {
+void Preview(TRpReport& report)
+{
     QCoreApplication::processEvents();
-    if (report.Generating() || report.PreviewWindow() != nullptr) return;
+    if (report.Generating() || report.PreviewWindow() != nullptr)
+        return;
     auto output = std::make_unique<TRpPrinter>(TRpDestination::Metafile);
     output->UsePageStore(true);
     output->Master = &report;
     output->Title = report.ReportTitle;
     output->TextEncoding = report.ReferenceSurface().Encoding();
     output->AfterPreviewHook = [&report] {
-        if (report.AfterPreview) report.AfterPreview(&report);
+        if (report.AfterPreview)
+            report.AfterPreview(&report);
     };
     TRpPrinter* pages = output.get();
     output->PrintSetupHook = [&report, pages] {
-        PrinterSetup(report, pages->Status() == TRpPrinterStatus::Finished ? pages->PageCount() : 0);
+        PrinterSetup(report,
+                     pages->Status() == TRpPrinterStatus::Finished ? pages->PageCount() : 0);
     };
     output->PrintHook = [&report] { Print(report); };
     output->BetweenPages = TBreather();
@@ -98,12 +105,15 @@ void Preview(TRpReport& report) {
     }
     // A refused or cancelled run has nothing to show.
     const bool shown = output->Status() != TRpPrinterStatus::Ready && !report.Cancelled();
-    if (shown && !closed) loop.exec();
+    if (shown && !closed)
+        loop.exec();
     finish();
 }
 
-void Print(TRpReport& report) {
-    if (report.Generating()) return;
+void Print(TRpReport& report)
+{
+    if (report.Generating())
+        return;
     QPrinter* printer = TRpPrintDevices::current().printer(report.PrinterSettings.PrinterIndex);
     if (printer == nullptr) {
         TDialogs::current().showMessage(nullptr, QStringLiteral("No printer installed"));
@@ -113,17 +123,20 @@ void Print(TRpReport& report) {
     auto output = std::make_unique<TRpPrinter>(TRpDestination::Printer);
     output->SetDevice(&device);
     output->AfterPrintHook = [&report] {
-        if (report.AfterPrint) report.AfterPrint(&report);
+        if (report.AfterPrint)
+            report.AfterPrint(&report);
     };
     output->BetweenPages = TBreather();
     TRpProgressForm progress(output.get());
-    if (report.ShowProgress) progress.show();
+    if (report.ShowProgress)
+        progress.show();
     TRestorePrinter restore(report);
     report.SetPrinter(output.get());
     report.GenerateReport();
 }
 
-void PrinterSetup(TRpReport& report, int finishedPages) {
+void PrinterSetup(TRpReport& report, int finishedPages)
+{
     TRpPrintDevices& devices = TRpPrintDevices::current();
     TRpReportPrinterSettings& settings = report.PrinterSettings;
     QPrinter* device = devices.printer(settings.PrinterIndex);
@@ -140,7 +153,8 @@ void PrinterSetup(TRpReport& report, int finishedPages) {
     dialog.setWindowTitle(QStringLiteral("Printer setup"));
     // The dialog only chooses the settings: its button confirms them, it prints nothing.
     if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
-        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("OK"));
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, false);

@@ -17,10 +17,10 @@
 #include "dialogs/TDialogs.h"
 #include "report/engine/TRpPage.h"
 #include "report/output/TRpPageList.h"
+#include "report/output/TRpPrinter.h"
 #include "report/pdf/TRpPdf.h"
 #include "report/preview/TRpPreview.h"
 #include "report/preview/TRpPrintDevices.h"
-#include "report/output/TRpPrinter.h"
 #include "report/preview/TRpPrinterPageDevice.h"
 #include "text/TextCodec.h"
 
@@ -28,20 +28,24 @@ namespace tabulex {
 
 namespace {
 
-QString windowCaption(const TRpPrinter& output) {
-    return output.Title.empty() ? QStringLiteral("Print Preview") : decodeText(output.Title, output.TextEncoding);
+QString windowCaption(const TRpPrinter& output)
+{
+    return output.Title.empty() ? QStringLiteral("Print Preview")
+                                : decodeText(output.Title, output.TextEncoding);
 }
 
 /// The caption of a window showing a loaded file: the caption's own words before " : "
 /// ("Print Preview" when it has none), then the file.
-QString loadedCaption(const QString& caption, const QString& path) {
+QString loadedCaption(const QString& caption, const QString& path)
+{
     const qsizetype colon = caption.indexOf(QStringLiteral(" : "));
     const QString words = colon > 0 ? caption.left(colon) : QStringLiteral("Print Preview");
     return words + QStringLiteral(" : ") + QDir::toNativeSeparators(path);
 }
 
 /// A printer drawn in the palette's text colour; with `setup`, a gear beside it.
-QIcon drawnPrinterIcon(const QPalette& palette, bool setup) {
+QIcon drawnPrinterIcon(const QPalette& palette, bool setup)
+{
     QIcon icon;
     for (const int size : {16, 24, 32, 48}) {
         QPixmap pixmap(size, size);
@@ -52,11 +56,11 @@ QIcon drawnPrinterIcon(const QPalette& palette, bool setup) {
         const QColor ink = palette.color(QPalette::WindowText);
         p.setPen(QPen(ink, 1.5));
         p.setBrush(Qt::NoBrush);
-        p.drawRect(QRectF(7, 3, 10, 6));            // paper going in
+        p.drawRect(QRectF(7, 3, 10, 6));  // paper going in
         p.setBrush(palette.color(QPalette::Button));
         p.drawRoundedRect(QRectF(3, 9, 18, 8), 2, 2);  // body
         p.setBrush(Qt::white);
-        p.drawRect(QRectF(7, 14, 10, 7));           // printed sheet
+        p.drawRect(QRectF(7, 14, 10, 7));  // printed sheet
         p.drawLine(QPointF(9, 17), QPointF(15, 17));
         if (setup) {  // a gear: a wheel with eight teeth and a hole
             p.translate(18.5, 18.5);
@@ -83,7 +87,8 @@ TRpStandardPreview::TRpStandardPreview(TRpPrinter* output, QWidget* parent)
       output_(output),
       preview_(new TRpPreview(this)),
       progressPanel_(new QLabel(QStringLiteral("0%"), this)),
-      pagePanel_(new QLabel(QStringLiteral("Page"), this)) {
+      pagePanel_(new QLabel(QStringLiteral("Page"), this))
+{
     setObjectName(QStringLiteral("TRpStandardPreview"));
     setWindowTitle(windowCaption(*output_));
     setCentralWidget(preview_);
@@ -105,13 +110,15 @@ TRpStandardPreview::TRpStandardPreview(TRpPrinter* output, QWidget* parent)
     qApp->installEventFilter(this);
 }
 
-TRpStandardPreview::~TRpStandardPreview() {
+TRpStandardPreview::~TRpStandardPreview()
+{
     qApp->removeEventFilter(this);
     preview_->SetPrinter(nullptr);
 }
 
 QAction* TRpStandardPreview::addAction(const char* name, const QString& hint,
-                                       void (TRpStandardPreview::*slot)()) {
+                                       void (TRpStandardPreview::*slot)())
+{
     auto* action = new QAction(hint, this);
     action->setObjectName(QString::fromLatin1(name));
     // The "&" marks the button's key in its text; hints show the plain word.
@@ -119,12 +126,14 @@ QAction* TRpStandardPreview::addAction(const char* name, const QString& hint,
     plain.remove(QLatin1Char('&'));
     action->setToolTip(plain);
     action->setStatusTip(plain);
-    if (slot != nullptr) connect(action, &QAction::triggered, this, slot);
+    if (slot != nullptr)
+        connect(action, &QAction::triggered, this, slot);
     toolBar_->addAction(action);
     return action;
 }
 
-void TRpStandardPreview::buildToolBar() {
+void TRpStandardPreview::buildToolBar()
+{
     toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
     toolBar_->setObjectName(QStringLiteral("ToolBar1"));
     toolBar_->setMovable(false);
@@ -156,12 +165,14 @@ void TRpStandardPreview::buildToolBar() {
     connect(last, &QAction::triggered, this, [this] { gotoPage(output_->PageCount()); });
 
     toolBar_->addSeparator();
-    QAction* setup = addAction("PrintSetup", QStringLiteral("Printer setup"),
-                               &TRpStandardPreview::DoPrintSetup);
+    QAction* setup =
+        addAction("PrintSetup", QStringLiteral("Printer setup"), &TRpStandardPreview::DoPrintSetup);
     QAction* print = addAction("Print", QStringLiteral("Print"), &TRpStandardPreview::DoPrint);
     toolBar_->addSeparator();
-    QAction* save = addAction("SaveReport", QStringLiteral("Save Report"), &TRpStandardPreview::DoSave);
-    QAction* load = addAction("LoadReport", QStringLiteral("Load Report"), &TRpStandardPreview::DoLoad);
+    QAction* save =
+        addAction("SaveReport", QStringLiteral("Save Report"), &TRpStandardPreview::DoSave);
+    QAction* load =
+        addAction("LoadReport", QStringLiteral("Load Report"), &TRpStandardPreview::DoLoad);
     toolBar_->addSeparator();
     QAction* exit = addAction("ExitButton", QStringLiteral("&Close"), nullptr);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -173,82 +184,117 @@ void TRpStandardPreview::buildToolBar() {
     previous->setIcon(icon(QStyle::SP_ArrowLeft));
     next->setIcon(icon(QStyle::SP_ArrowRight));
     last->setIcon(icon(QStyle::SP_MediaSkipForward));
-    setup->setIcon(QIcon::fromTheme(QStringLiteral("document-page-setup"),
-                                    drawnPrinterIcon(palette(), true)));
-    print->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), drawnPrinterIcon(palette(), false)));
+    setup->setIcon(
+        QIcon::fromTheme(QStringLiteral("document-page-setup"), drawnPrinterIcon(palette(), true)));
+    print->setIcon(
+        QIcon::fromTheme(QStringLiteral("document-print"), drawnPrinterIcon(palette(), false)));
     save->setIcon(icon(QStyle::SP_DialogSaveButton));
     load->setIcon(icon(QStyle::SP_DialogOpenButton));
     exit->setIcon(icon(QStyle::SP_DialogCloseButton));
 }
 
-QAction* TRpStandardPreview::Action(const QString& name) const {
+QAction* TRpStandardPreview::Action(const QString& name) const
+{
     return findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
 }
 
-bool TRpStandardPreview::Making() const { return output_->Status() != TRpPrinterStatus::Finished; }
+bool TRpStandardPreview::Making() const
+{
+    return output_->Status() != TRpPrinterStatus::Finished;
+}
 
-void TRpStandardPreview::enableFileActions() {
+void TRpStandardPreview::enableFileActions()
+{
     const bool finished = !Making();
     Action(QStringLiteral("SaveReport"))->setEnabled(finished);
     Action(QStringLiteral("LoadReport"))->setEnabled(finished);
 }
 
-QString TRpStandardPreview::ProgressText() const { return progressPanel_->text(); }
-QString TRpStandardPreview::PageText() const { return pagePanel_->text(); }
+QString TRpStandardPreview::ProgressText() const
+{
+    return progressPanel_->text();
+}
+QString TRpStandardPreview::PageText() const
+{
+    return pagePanel_->text();
+}
 
-void TRpStandardPreview::gotoPage(int page) {
+void TRpStandardPreview::gotoPage(int page)
+{
     preview_->SetPageNumber(page);
     pageChanged();
 }
 
-void TRpStandardPreview::pageChanged() { refreshPageText(); }
+void TRpStandardPreview::pageChanged()
+{
+    refreshPageText();
+}
 
-void TRpStandardPreview::refreshPageText() {
+void TRpStandardPreview::refreshPageText()
+{
     pagePanel_->setText(QStringLiteral("Page") + QLatin1Char(' ') +
                         QString::number(preview_->PageNumber()) + QLatin1Char(' ') +
                         QStringLiteral("of") + QLatin1Char(' ') +
                         QString::number(output_->PageCount()));
 }
 
-void TRpStandardPreview::pageAvailable(int /*count*/) {
+void TRpStandardPreview::pageAvailable(int /*count*/)
+{
     refreshPageText();
-    if (Making()) return;
+    if (Making())
+        return;
     enableFileActions();
     Action(QStringLiteral("PrintSetup"))->setEnabled(static_cast<bool>(output_->PrintSetupHook));
     Action(QStringLiteral("Print"))->setEnabled(true);
 }
 
-void TRpStandardPreview::progress(int percent) {
+void TRpStandardPreview::progress(int percent)
+{
     if (percent >= lastProgress_ + 5) {
         progressPanel_->setText(QString::number(percent) + QLatin1Char('%'));
         lastProgress_ = percent;
     }
-    if (percent == 0 || percent == 100) progressPanel_->clear();
+    if (percent == 0 || percent == 100)
+        progressPanel_->clear();
 }
 
-bool TRpStandardPreview::HandleKey(int key, Qt::KeyboardModifiers modifiers) {
+bool TRpStandardPreview::HandleKey(int key, Qt::KeyboardModifiers modifiers)
+{
     const bool ctrl = (modifiers & Qt::ControlModifier) != 0;
     switch (key) {
-    case Qt::Key_Escape: close(); return true;
-    case Qt::Key_PageUp: gotoPage(ctrl ? 1 : preview_->PageNumber() - 1); return true;
+    case Qt::Key_Escape:
+        close();
+        return true;
+    case Qt::Key_PageUp:
+        gotoPage(ctrl ? 1 : preview_->PageNumber() - 1);
+        return true;
     case Qt::Key_PageDown:
         gotoPage(ctrl ? output_->PageCount() : preview_->PageNumber() + 1);
         return true;
-    case Qt::Key_Home: gotoPage(1); return true;
-    case Qt::Key_End: gotoPage(output_->PageCount()); return true;
-    default: return false;
+    case Qt::Key_Home:
+        gotoPage(1);
+        return true;
+    case Qt::Key_End:
+        gotoPage(output_->PageCount());
+        return true;
+    default:
+        return false;
     }
 }
 
-bool TRpStandardPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress) return false;
+bool TRpStandardPreview::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != this) return false;
+    if (widget == nullptr || widget->window() != this)
+        return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     return HandleKey(key->key(), key->modifiers());
 }
 
-void TRpStandardPreview::closeEvent(QCloseEvent* event) {
+void TRpStandardPreview::closeEvent(QCloseEvent* event)
+{
     // A run still making pages is cancelled; its end then releases them.
     if (output_->Status() == TRpPrinterStatus::Busy && output_->Master != nullptr)
         output_->Master->Cancel();
@@ -256,16 +302,20 @@ void TRpStandardPreview::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
-void TRpStandardPreview::DoPrintSetup() {
-    if (output_->PrintSetupHook) output_->PrintSetupHook();
+void TRpStandardPreview::DoPrintSetup()
+{
+    if (output_->PrintSetupHook)
+        output_->PrintSetupHook();
 }
 
-void TRpStandardPreview::DoPrint() {
+void TRpStandardPreview::DoPrint()
+{
     if (output_->PrintHook && !output_->ReportLoaded) {
         output_->PrintHook();
         return;
     }
-    if (output_->Status() != TRpPrinterStatus::Finished) return;
+    if (output_->Status() != TRpPrinterStatus::Finished)
+        return;
     QPrinter* device = TRpPrintDevices::current().printer(output_->Settings.PrinterIndex);
     if (device == nullptr) {
         TDialogs::current().showMessage(this, QStringLiteral("No printer installed"));
@@ -275,16 +325,20 @@ void TRpStandardPreview::DoPrint() {
     output_->PrintStoredPages(printer);
 }
 
-void TRpStandardPreview::DoSave() {
+void TRpStandardPreview::DoSave()
+{
     QString chosen;
     const QString path = TDialogs::current().saveFileNameFiltered(
-        this, QStringLiteral("Save report"), QString(), kRpfFilter + QStringLiteral(";;") + kPdfFilter,
-        QStringLiteral("RPF"), chosen);
-    if (path.isEmpty()) return;
+        this, QStringLiteral("Save report"), QString(),
+        kRpfFilter + QStringLiteral(";;") + kPdfFilter, QStringLiteral("RPF"), chosen);
+    if (path.isEmpty())
+        return;
     // Nothing is written before all pages are made.
-    if (output_->Status() != TRpPrinterStatus::Finished) return;
-    const bool pdf = chosen == kPdfFilter ||
-                     (chosen != kRpfFilter && path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive));
+    if (output_->Status() != TRpPrinterStatus::Finished)
+        return;
+    const bool pdf =
+        chosen == kPdfFilter ||
+        (chosen != kRpfFilter && path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive));
     if (pdf) {
         exportPdf(path);
         return;
@@ -293,7 +347,8 @@ void TRpStandardPreview::DoSave() {
         TDialogs::current().showMessage(this, QStringLiteral("Cannot write the file ") + path);
 }
 
-void TRpStandardPreview::exportPdf(const QString& path) {
+void TRpStandardPreview::exportPdf(const QString& path)
+{
     const std::unique_ptr<TRpPrinter> pages = output_->InMemoryCopy();
     TRpPage page;
     page.SetNative(TRpPage::iWidth, output_->PageWidth());
@@ -302,7 +357,8 @@ void TRpStandardPreview::exportPdf(const QString& path) {
         TDialogs::current().showMessage(this, QStringLiteral("Cannot write the file ") + path);
 }
 
-bool TRpStandardPreview::LoadFile(const QString& path) {
+bool TRpStandardPreview::LoadFile(const QString& path)
+{
     std::unique_ptr<TRpPageList> store = TRpPageList::OpenFile(path);
     if (!store) {
         TDialogs::current().showMessage(this, QStringLiteral("Invalid report file: ") + path);
@@ -311,15 +367,18 @@ bool TRpStandardPreview::LoadFile(const QString& path) {
     return output_->LoadStore(std::move(store));
 }
 
-void TRpStandardPreview::DoLoad() {
+void TRpStandardPreview::DoLoad()
+{
     const QString path = TDialogs::current().openFileName(this, QStringLiteral("Load report"),
                                                           QStringLiteral("Report file (*.RPF)"));
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     if (!QFileInfo::exists(path)) {
         TDialogs::current().showMessage(this, QStringLiteral("File does not exist"));
         return;
     }
-    if (!LoadFile(path)) return;
+    if (!LoadFile(path))
+        return;
     setWindowTitle(loadedCaption(windowTitle(), path));
     output_->Title = toCp1252(windowTitle());
     preview_->Reload();
