@@ -51,11 +51,11 @@ void ensureGuiApplication()
 // The memo's font for "FAMILY[,SIZE]"; without a size the memo keeps its own.
 void useFont(TF_dif& form, const std::string& text)
 {
-    const std::optional<TReportFontSpec> spec = parse_report_font(text);
-    if (!spec)
+    const std::optional<TReportFontSpec> chosen = parse_report_font(text);
+    if (!chosen)
         return;
-    QFont font(QString::fromStdString(spec->family));
-    font.setPointSizeF(spec->points > 0 ? spec->points : form.RpMemo1->Font().pointSizeF());
+    QFont font(QString::fromStdString(chosen->family));
+    font.setPointSizeF(chosen->points > 0 ? chosen->points : form.RpMemo1->Font().pointSizeF());
     form.setMemoFont(font);
 }
 

@@ -2,17 +2,11 @@
 
 #include <array>
 
+#include "analysis/SourceEncoding.h"
+
 namespace tabulex {
 
 namespace {
-
-// UTF-8 forms of the Windows-1252 bytes 0x80..0x9F; the five bytes the code page leaves
-// undefined keep their C1 control value, as the window's display does.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 // The replacement of each byte that needs one in HTML text (nullptr: copied as it is).
 constexpr std::array<const char*, 256> make_escapes()
@@ -65,7 +59,7 @@ void append_html_text(std::string& out, std::string_view bytes, SourceEncoding e
         if (const char* escape = kEscapes[c])
             out += escape;
         else
-            append_code_point(out, c < 0xA0 ? kHigh[c - 0x80] : char32_t(c));
+            append_code_point(out, windows1252_code_point(c));
     }
     out.append(bytes.data() + run, bytes.size() - run);
 }

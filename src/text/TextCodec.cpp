@@ -6,21 +6,12 @@
 
 namespace tabulex {
 
-namespace {
-// Windows-1252 code points for bytes 0x80..0x9F; the five undefined bytes keep their C1 value.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-}  // namespace
-
 QString fromCp1252(std::string_view bytes)
 {
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* out = text.data();
     for (unsigned char c : bytes)
-        *out++ = QChar(c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : char16_t(c));
+        *out++ = QChar(static_cast<char16_t>(windows1252_code_point(c)));
     return text;
 }
 
@@ -28,15 +19,15 @@ std::optional<unsigned char> cp1252Byte(char32_t codePoint)
 {
     if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
         return static_cast<unsigned char>(codePoint);
-    for (std::size_t i = 0; i < kHigh.size(); ++i)
-        if (kHigh[i] == codePoint)
-            return static_cast<unsigned char>(0x80 + i);
+    for (unsigned byte = 0x80; byte < 0xA0; ++byte)
+        if (windows1252_code_point(static_cast<unsigned char>(byte)) == codePoint)
+            return static_cast<unsigned char>(byte);
     return std::nullopt;
 }
 
 char32_t cp1252CodePoint(unsigned char byte)
 {
-    return byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char32_t(byte);
+    return windows1252_code_point(byte);
 }
 
 std::string toCp1252(const QString& text)
