@@ -422,8 +422,8 @@ void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict)
     if (embedder_->MissingCount() > 0)
         std::fprintf(
             stderr,
-            "Aviso: %d caractere(s) sem fonte instalada que os tenha foram desenhados como "
-            "\xEF\xBF\xBD no PDF.\n",
+            "Warning: %d character(s) that no installed font has were drawn as \xEF\xBF\xBD in "
+            "the PDF.\n",
             embedder_->MissingCount());
 }
 
