@@ -15,6 +15,7 @@
 
 #include "analysis/StringList.h"
 #include "report/form/r_dif.h"
+#include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdf.h"
 
 namespace {
@@ -78,12 +79,12 @@ int main(int argc, char** argv)
     bool fallback = false;
     if (mode == "direct") {
         direct = std::make_unique<tabulex::TRpPdfDirectOutput>(*form.Report1, argv[2]);
-        pages = form.Report1->GeneratePages(direct->PageFactory());
+        pages = GeneratePages(*form.Report1, direct->PageFactory());
         generateMs = phase.restart();
         written = pages != nullptr && direct->Finish(*pages);
         fallback = direct->UsedFallback();
     } else {
-        pages = form.Report1->GeneratePages();
+        pages = GeneratePages(*form.Report1);
         generateMs = phase.restart();
         if (pages && mode == "picture")
             written = tabulex::rpWritePdf(*pages, form.Report1->Page(), argv[2]);

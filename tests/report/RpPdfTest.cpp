@@ -10,6 +10,7 @@
 
 #include "ReportTestSupport.h"
 #include "report/form/r_dif.h"
+#include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdf.h"
 #include "report/pdf/TRpPdfDocument.h"
 #include "report/pdf/TRpPdfSurface.h"
@@ -262,7 +263,7 @@ TEST_F(FormPdf, TextSitsWhereTheRecordedPagesPutIt)
         memoFont.setPointSize(7);
         form->RpMemo1->SetFont(memoFont);
         const std::string directFile = direct();
-        const std::unique_ptr<TRpPrinter> pages = form->Report1->GeneratePages();
+        const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1);
         ASSERT_TRUE(pages);
         const std::string pictureFile = path("picture.pdf");
         ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
@@ -292,7 +293,7 @@ TEST_F(FormPdf, UnmappedFontFallsBackToRecordedPages)
     form->RpMemo1->SetFont(other);
     const std::string file = path("fallback.pdf");
     TRpPdfDirectOutput pdf(*form->Report1, file);
-    const std::unique_ptr<TRpPrinter> pages = form->Report1->GeneratePages(pdf.PageFactory());
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1, pdf.PageFactory());
     ASSERT_TRUE(pages);
     ASSERT_TRUE(pdf.Finish(*pages));
     EXPECT_TRUE(pdf.UsedFallback());
@@ -313,7 +314,7 @@ TEST_F(FormPdf, MappedFontsStayOnTheDirectPath)
     listing = {"linha um"};
     const std::string file = path("mapped.pdf");
     TRpPdfDirectOutput pdf(*form->Report1, file);
-    const std::unique_ptr<TRpPrinter> pages = form->Report1->GeneratePages(pdf.PageFactory());
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1, pdf.PageFactory());
     ASSERT_TRUE(pages);
     ASSERT_TRUE(pdf.Finish(*pages));
     EXPECT_FALSE(pdf.UsedFallback());
@@ -333,7 +334,7 @@ TEST_F(FormPdf, Utf8TextOutsideWindows1252IsEmbeddedAndComesBack)
                "m := 'x\xF4\x8F\xBF\xBDy';"};  // a private character no font has
     form->setTextEncoding(SourceEncoding::Utf8, SourceEncoding::Utf8);
     const std::string directFile = direct();
-    const std::unique_ptr<TRpPrinter> pages = form->Report1->GeneratePages();
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1);
     ASSERT_TRUE(pages);
     const std::string pictureFile = path("picture.pdf");
     ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));

@@ -25,6 +25,7 @@
 #include "report/engine/ERpError.h"
 #include "report/form/r_dif.h"
 #include "report/output/TRpPageList.h"
+#include "report/output/TRpReportPages.h"
 #include "report/preview/TRpPreview.h"
 #include "report/preview/TRpPreviewImage.h"
 #include "report/preview/TRpPrintDevices.h"
@@ -138,7 +139,7 @@ struct PreviewFixture : ::testing::Test {
         listing = paddedLines(count);
         form->RpMemo1->ClearLines();
         form->Report1AfterPreview(form->Report1.get());
-        auto output = form->Report1->GeneratePages({}, true);
+        auto output = GeneratePages(*form->Report1, {}, true);
         output->Master = form->Report1.get();
         return output;
     }
@@ -670,7 +671,7 @@ TEST_F(PreviewFixture, EscCancelsTheRunningPreview)
     // The whole report has many more pages than the cancelled run made.
     const int cancelledPages = pagesBegun;
     form->RpMemo1->ClearLines();
-    const auto whole = form->Report1->GeneratePages({}, true);
+    const auto whole = GeneratePages(*form->Report1, {}, true);
     EXPECT_GT(whole->PageCount(), cancelledPages + 3);
 }
 

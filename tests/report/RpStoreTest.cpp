@@ -14,6 +14,7 @@
 #include "ReportTestSupport.h"
 #include "report/form/r_dif.h"
 #include "report/output/TRpPageList.h"
+#include "report/output/TRpReportPages.h"
 #include "report/output/TRpSplayCompression.h"
 #include "report/output/TRpStream.h"
 #include "report/preview/TRpStandardPreview.h"
@@ -42,7 +43,7 @@ std::unique_ptr<TRpPrinter> storedPages(int lines, bool compressed = false)
         form.RpMemo1->AppendLine("linha " + std::to_string(i));
     form.Report1->Options = compressed ? (FirstPageHeader | LastPageFooter | Compression)
                                        : (FirstPageHeader | LastPageFooter);
-    auto pages = form.Report1->GeneratePages({}, true);
+    auto pages = GeneratePages(*form.Report1, {}, true);
     form.Report1->Options = FirstPageHeader | LastPageFooter;
     return pages;
 }

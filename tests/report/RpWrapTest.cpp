@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "ReportTestSupport.h"
+#include "report/engine/TRpTextMeasurer.h"
 #include "report/items/TRpLabel.h"
 #include "report/items/TRpMemo.h"
 #include "report/items/TRpSysData.h"
-#include "report/output/TRpTextMeasurer.h"
 #include "text/TextCodec.h"
 
 using namespace tabulex;

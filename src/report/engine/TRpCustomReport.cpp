@@ -6,7 +6,6 @@
 
 #include "report/engine/TRpChildBand.h"
 #include "report/engine/TRpPrintable.h"
-#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 
@@ -195,7 +194,7 @@ void TRpCustomReport::GenerateReport()
         SetUnits(TRpUnit::Native);
         // Without a page output of its own choosing the report makes a fresh one per run.
         if (printer_ == nullptr || printer_ == ownPrinter_.get()) {
-            ownPrinter_ = std::make_unique<TRpPrinter>();
+            ownPrinter_ = std::make_unique<TRpBlankPageOutput>(reference_);
             printer_ = ownPrinter_.get();
         }
         preparePrinter();

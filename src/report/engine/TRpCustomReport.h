@@ -10,14 +10,14 @@
 #include "report/engine/TRpEvEnvironment.h"
 #include "report/engine/TRpFrame.h"
 #include "report/engine/TRpPage.h"
+#include "report/engine/TRpPageOutput.h"
+#include "report/engine/TRpPageSource.h"
 #include "report/engine/TRpReportPrinterSettings.h"
 #include "report/engine/TRpRunState.h"
-#include "report/output/TRpPageSource.h"
-#include "report/output/TRpTextMeasurer.h"
+#include "report/engine/TRpTextMeasurer.h"
 
 namespace tabulex {
 
-class TRpPrinter;
 class TRpPrintable;
 
 /// A band report: page geometry, bands in band order and the generation run that walks
@@ -77,10 +77,10 @@ public:
     NotifyEvent OnEndPage;
 
     // --- run --------------------------------------------------------------------------
-    /// The page output of the next run (not owned); without one the report makes its own,
-    /// kept until the next run.
-    void SetPrinter(TRpPrinter* printer) { printer_ = printer; }
-    TRpPrinter* Printer() const { return printer_; }
+    /// The page output of the next run (not owned); without one the report runs onto a
+    /// blank page output of its own (which keeps no pages), kept until the next run.
+    void SetPrinter(TRpPageOutput* printer) { printer_ = printer; }
+    TRpPageOutput* Printer() const { return printer_; }
     /// One full run onto the page output.
     virtual void GenerateReport();
     /// Cancels the running job: no final page end, the job is aborted.
@@ -136,8 +136,8 @@ private:
     std::vector<std::unique_ptr<TRpBand>> bands_;
     std::vector<std::unique_ptr<TRpPrintable>> items_;
 
-    TRpPrinter* printer_ = nullptr;
-    std::unique_ptr<TRpPrinter> ownPrinter_;
+    TRpPageOutput* printer_ = nullptr;
+    std::unique_ptr<TRpPageOutput> ownPrinter_;
     TRpRunState run_;
 };
 

@@ -3,8 +3,8 @@
 #include <QRect>
 #include <cmath>
 
-#include "report/output/TRpPrinter.h"
-#include "report/output/TRpSurface.h"
+#include "report/engine/TRpPageOutput.h"
+#include "report/engine/TRpSurface.h"
 
 namespace tabulex {
 
@@ -28,7 +28,8 @@ double TRpFrame::NativeThickness() const
     return std::round(Width / 72.0 * 254.0);
 }
 
-void TRpFrame::Draw(TRpPrinter& output, double left, double top, double right, double bottom) const
+void TRpFrame::Draw(TRpPageOutput& output, double left, double top, double right,
+                    double bottom) const
 {
     if (!DrawsAnySide())
         return;

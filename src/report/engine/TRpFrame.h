@@ -3,7 +3,7 @@
 
 namespace tabulex {
 
-class TRpPrinter;
+class TRpPageOutput;
 
 /// Frame of the report, a band or an item: any of four sides, drawn as filled rectangles.
 class TRpFrame {
@@ -21,7 +21,7 @@ public:
 
     /// Draws the sides inside the rectangle (tenths of a millimetre) on the page output's
     /// current page.
-    void Draw(TRpPrinter& output, double left, double top, double right, double bottom) const;
+    void Draw(TRpPageOutput& output, double left, double top, double right, double bottom) const;
 
     /// Thickness in tenths of a millimetre, as used to shift text inside a framed item.
     double NativeThickness() const;

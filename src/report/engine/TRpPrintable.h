@@ -10,7 +10,7 @@ namespace tabulex {
 
 class TRpCustomReport;
 class TRpCustomBand;
-class TRpPrinter;
+class TRpPageOutput;
 
 /// Base of every printable item placed on a band (or directly on the report).
 class TRpPrintable {
@@ -46,7 +46,7 @@ public:
     TRpCustomReport* Report() const { return report_; }
     TRpCustomBand* Band() const { return band_; }
     /// The page output while printing.
-    TRpPrinter* Printer() const { return printer_; }
+    TRpPageOutput* Printer() const { return printer_; }
 
     /// Called by the owner when the item is placed.
     virtual void SetOwner(TRpCustomReport* report, TRpCustomBand* band);
@@ -81,7 +81,7 @@ private:
     bool printing_ = false;
     TRpCustomReport* report_ = nullptr;
     TRpCustomBand* band_ = nullptr;
-    TRpPrinter* printer_ = nullptr;
+    TRpPageOutput* printer_ = nullptr;
 };
 
 }  // namespace tabulex

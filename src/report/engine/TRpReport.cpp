@@ -47,25 +47,4 @@ void TRpReport::PrepareDetailDriver()
     controller_.Prepare();
 }
 
-std::unique_ptr<TRpPrinter> TRpReport::GeneratePages(TRpPrinter::PageFactory factory,
-                                                     bool pageStore)
-{
-    auto output = std::make_unique<TRpPrinter>(TRpDestination::Metafile);
-    if (factory)
-        output->SetPageFactory(std::move(factory));
-    output->UsePageStore(pageStore);
-    TRpPrinter* previous = Printer();
-    SetPrinter(output.get());
-    try {
-        GenerateReport();
-    } catch (...) {
-        SetPrinter(previous);
-        throw;
-    }
-    SetPrinter(previous);
-    if (output->Status() == TRpPrinterStatus::Ready)
-        return nullptr;
-    return output;
-}
-
 }  // namespace tabulex

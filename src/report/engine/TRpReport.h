@@ -5,7 +5,6 @@ class QWidget;
 
 #include "report/engine/TRpController.h"
 #include "report/engine/TRpCustomReport.h"
-#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 
@@ -23,12 +22,6 @@ public:
     /// Which bands exist; turning one on adds a band of that type, off removes it.
     bool HasBand(TRpBandType type) const { return FindBand(type) != nullptr; }
     void SetHasBand(TRpBandType type, bool on);
-
-    /// Runs the report into a new page output of recorded pages (QPicture pages unless a
-    /// page factory is given; in a page store when `pageStore` is set) and returns it; null
-    /// when BeforePrint refused the run.
-    std::unique_ptr<TRpPrinter> GeneratePages(TRpPrinter::PageFactory factory = {},
-                                              bool pageStore = false);
 
     /// Result of the last printer setup: 0 after OK, 1 after Cancel.
     int Tag = 0;

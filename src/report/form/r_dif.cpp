@@ -5,6 +5,7 @@
 
 #include "report/engine/ERpError.h"
 #include "report/form/ReportPreparation.h"
+#include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdf.h"
 #include "text/TextCodec.h"
 
@@ -282,7 +283,7 @@ void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/)
 
 void write_report_rpf(TF_dif& form, const std::string& path)
 {
-    const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages({}, true);
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form.Report1, {}, true);
     if (!pages)
         throw ERpError("The report produced no pages");
     if (!pages->Save(path))
@@ -292,7 +293,7 @@ void write_report_rpf(TF_dif& form, const std::string& path)
 void write_report_pdf(TF_dif& form, const std::string& path)
 {
     TRpPdfDirectOutput pdf(*form.Report1, path);
-    const std::unique_ptr<TRpPrinter> pages = form.Report1->GeneratePages(pdf.PageFactory());
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form.Report1, pdf.PageFactory());
     if (!pages)
         throw ERpError("The report produced no pages");
     if (!pdf.Finish(*pages))

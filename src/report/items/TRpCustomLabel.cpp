@@ -6,9 +6,9 @@
 
 #include "report/engine/TRpCustomBand.h"
 #include "report/engine/TRpCustomReport.h"
-#include "report/output/TRpPrinter.h"
-#include "report/output/TRpSurface.h"
-#include "report/output/TRpTextMeasurer.h"
+#include "report/engine/TRpPageOutput.h"
+#include "report/engine/TRpSurface.h"
+#include "report/engine/TRpTextMeasurer.h"
 
 namespace tabulex {
 
@@ -21,7 +21,7 @@ TRpTextMeasurer& ownMeasurer()
     return measurer;
 }
 
-void fillNative(TRpPrinter& out, TRpSurface& surface, double left, double top, double right,
+void fillNative(TRpPageOutput& out, TRpSurface& surface, double left, double top, double right,
                 double bottom, const QColor& color)
 {
     const int x1 = out.XPos(left);
@@ -337,7 +337,7 @@ void TRpCustomLabel::Print(double offsetX, double offsetY)
 {
     if (!Enabled())
         return;
-    TRpPrinter* out = Printer();
+    TRpPageOutput* out = Printer();
     if (out == nullptr || out->Surface() == nullptr)
         return;
     TRpSurface& surface = *out->Surface();
@@ -376,7 +376,7 @@ bool TRpCustomLabel::canPlace(double y, double lineHeight, bool canExpand, doubl
 void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lineHeight,
                                  double height, double width, double top, double left)
 {
-    TRpPrinter& out = *Printer();
+    TRpPageOutput& out = *Printer();
     std::string savedCaption;
     bool captionReplaced = false;
     if (!printCaption_.empty() && OnPrint) {

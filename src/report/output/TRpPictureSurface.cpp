@@ -1,6 +1,6 @@
 #include "report/output/TRpPictureSurface.h"
 
-#include "report/output/TRpTextMeasurer.h"
+#include "report/engine/TRpTextMeasurer.h"
 #include "text/TextCodec.h"
 
 namespace tabulex {

@@ -3,7 +3,7 @@
 #include <QPicture>
 #include <memory>
 
-#include "report/output/TRpSurface.h"
+#include "report/engine/TRpSurface.h"
 
 namespace tabulex {
 

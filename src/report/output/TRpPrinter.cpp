@@ -99,10 +99,7 @@ void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target)
 }
 
 TRpPrinter::TRpPrinter(TRpDestination destination)
-    : destination_(destination),
-      xFactor_(rpScreenResolution() / kNativePerInch),
-      yFactor_(rpScreenResolution() / kNativePerInch),
-      measurer_(rpScreenResolution())
+    : destination_(destination), measurer_(rpScreenResolution())
 {}
 
 TRpPrinter::~TRpPrinter() = default;
@@ -111,57 +108,6 @@ bool TRpPrinter::firstStoredPage(QPicture& picture) const
 {
     const auto bytes = store_->ReadPage(1);
     return bytes && pictureFromBytes(*bytes, picture);
-}
-
-int TRpPrinter::XPos(double x) const
-{
-    return static_cast<int>(std::lround((x - LeftWaste) * xFactor_));
-}
-int TRpPrinter::YPos(double y) const
-{
-    return static_cast<int>(std::lround((y - TopWaste) * yFactor_));
-}
-int TRpPrinter::XSize(double w) const
-{
-    return static_cast<int>(std::lround(w * xFactor_));
-}
-int TRpPrinter::YSize(double h) const
-{
-    return static_cast<int>(std::lround(h * yFactor_));
-}
-
-std::pair<double, double> TRpPrinter::paperSize(bool oriented) const
-{
-    double width = 0;
-    double length = 0;
-    if (rpPaperSizeMM(Settings.PaperSize, width, length)) {
-        width *= 10.0;
-        length *= 10.0;
-    } else {
-        width = Settings.CustomWidth;
-        length = Settings.CustomLength;
-    }
-    if (oriented && Settings.Orientation == TRpOrientation::poLandscape &&
-        Settings.PaperSize != TRpPaperSize::Custom && Settings.PaperSize != TRpPaperSize::Default)
-        std::swap(width, length);
-    return {width, length};
-}
-
-double TRpPrinter::PaperWidth() const
-{
-    return paperSize(false).first;
-}
-double TRpPrinter::PaperLength() const
-{
-    return paperSize(false).second;
-}
-double TRpPrinter::PageWidth() const
-{
-    return paperSize(true).first;
-}
-double TRpPrinter::PageLength() const
-{
-    return paperSize(true).second;
 }
 
 void TRpPrinter::BeginJob()

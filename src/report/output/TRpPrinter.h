@@ -7,10 +7,8 @@
 #include <vector>
 
 #include "report/engine/RpTypes.h"
-#include "report/output/TPrinterSettings.h"
-#include "report/output/TRpPageSource.h"
-#include "report/output/TRpSurface.h"
-#include "report/output/TRpTextMeasurer.h"
+#include "report/engine/TRpPageOutput.h"
+#include "report/engine/TRpTextMeasurer.h"
 
 class QObject;
 class QPainter;
@@ -37,44 +35,24 @@ void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target);
 /// run inside a report run, raise ERpError so that the run stops; every other operation
 /// (saving, loading, reading pages back, printing finished pages) returns false or null and
 /// leaves telling the user to its caller.
-class TRpPrinter {
+class TRpPrinter : public TRpPageOutput {
 public:
     /// Makes the surface of page `pageNumber`, `widthPx` x `heightPx` device pixels.
     using PageFactory =
         std::function<std::unique_ptr<TRpSurface>(int pageNumber, int widthPx, int heightPx)>;
 
     explicit TRpPrinter(TRpDestination destination = TRpDestination::Metafile);
-    ~TRpPrinter();
-    TRpPrinter(const TRpPrinter&) = delete;
-    TRpPrinter& operator=(const TRpPrinter&) = delete;
+    ~TRpPrinter() override;
 
     TRpDestination Destination() const { return destination_; }
-    TRpPrinterStatus Status() const { return status_; }
-    /// Pages begun in the job.
-    int PageCount() const { return pageCount_; }
     /// Pages completed.
     int AvailablePages() const { return availablePages_; }
     int PageNumber() const { return pageNumber_; }
 
-    int FirstPage = 0;     ///< printer range, 0 = no limit
-    int LastPage = 0;      ///< printer range, 0 = no limit
-    double LeftWaste = 0;  ///< unprintable left offset (printer), tenths of a millimetre
-    double TopWaste = 0;   ///< unprintable top offset (printer), tenths of a millimetre
-    std::string Title;
-    /// Encoding of the title and of every text the pages draw.
-    SourceEncoding TextEncoding = SourceEncoding::Windows1252;
-    bool Compression = false;
-    TPrinterSettings Settings;
-    /// The run making these pages (the report), asked to stop when they are replaced.
-    TRpPageSource* Master = nullptr;
     bool ShowingPreview = false;
     bool ReportLoaded = false;
     /// Raised with the new AvailablePages each time a page is completed (synchronously).
     std::function<void(int)> OnPageAvailable;
-    /// Called each time the run begins a page, once the page before it is complete: the
-    /// window layer handles pending window messages here, so that pages show as they are
-    /// made and the run can be cancelled. Cancel() from it stops the run before its next band.
-    std::function<void()> BetweenPages;
 
     /// Called when an attached preview is detached (the report's AfterPreview).
     std::function<void()> AfterPreviewHook;
@@ -103,37 +81,16 @@ public:
     void SetDevice(TRpPageDevice* device) { device_ = device; }
     TRpPageDevice* Device() const { return device_; }
 
-    bool Cancelled() const { return cancelled_; }
-    void Cancel() { cancelled_ = true; }
-
-    /// Device pixels per tenth of a millimetre.
-    double XFactor() const { return xFactor_; }
-    double YFactor() const { return yFactor_; }
-    int XPos(double x) const;
-    int YPos(double y) const;
-    int XSize(double w) const;
-    int YSize(double h) const;
-
-    /// Portrait paper width and length of the printer settings in tenths of a millimetre:
-    /// the table value, or the settings' own size for Default and Custom.
-    double PaperWidth() const;
-    double PaperLength() const;
-    /// Size of a page image: the paper size, exchanged for landscape table sizes.
-    double PageWidth() const;
-    double PageLength() const;
-
     /// Replaces how pages are recorded (QPicture pages by default).
     void SetPageFactory(PageFactory factory) { factory_ = std::move(factory); }
     /// Text metrics at this output's device resolution.
     TRpTextMeasurer& Measurer() { return measurer_; }
 
-    void BeginJob();
-    void NewPage();
-    void EndJob();
-    void AbortJob();
-
-    /// The surface of the open page, or null between pages.
-    TRpSurface* Surface() { return current_.get(); }
+    void BeginJob() override;
+    void NewPage() override;
+    void EndJob() override;
+    void AbortJob() override;
+    TRpSurface* Surface() override { return current_.get(); }
     /// Page n (1-based) while Busy or Finished, else null; null too for stored pages.
     const TRpSurface* GetPage(int n) const;
     /// Pages kept in memory (empty when they are in a page store).
@@ -164,17 +121,10 @@ private:
     void applyToDevice(TRpPageDevice& device) const;
     void notifyPageAvailable();
     bool firstStoredPage(QPicture& picture) const;
-    /// Width and length in tenths of a millimetre, exchanged for landscape when `oriented`.
-    std::pair<double, double> paperSize(bool oriented) const;
 
     TRpDestination destination_;
-    TRpPrinterStatus status_ = TRpPrinterStatus::Ready;
-    int pageCount_ = 0;
     int availablePages_ = 0;
     int pageNumber_ = 0;
-    bool cancelled_ = false;
-    double xFactor_;
-    double yFactor_;
     TRpTextMeasurer measurer_;
     PageFactory factory_;
     std::unique_ptr<TRpSurface> current_;

@@ -1,6 +1,6 @@
 #include "report/output/TRpRecordingSurface.h"
 
-#include "report/output/TRpTextMeasurer.h"
+#include "report/engine/TRpTextMeasurer.h"
 
 namespace tabulex {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "report/output/TRpSurface.h"
+#include "report/engine/TRpSurface.h"
 
 namespace tabulex {
 

@@ -9,7 +9,8 @@
 
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
-#include "report/output/TRpSurface.h"
+#include "report/engine/TRpSurface.h"
+#include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdfDocument.h"
 #include "report/pdf/TRpPdfSurface.h"
 #include "text/TextCodec.h"
@@ -89,7 +90,7 @@ bool TRpPdfDirectOutput::Finish(const TRpPrinter& output)
     usedFallback_ = true;
     fallbackReason_ = document_->UnsupportedReason();
     document_->Abandon();
-    const std::unique_ptr<TRpPrinter> recorded = report_.GeneratePages();
+    const std::unique_ptr<TRpPrinter> recorded = GeneratePages(report_);
     return recorded != nullptr && rpWritePdf(*recorded, report_.Page(), path_);
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "report/output/TRpTextMeasurer.h"
+#include "report/engine/TRpTextMeasurer.h"
 #include "report/pdf/TRpPdfFontEmbedder.h"
 #include "text/TextCodec.h"
 

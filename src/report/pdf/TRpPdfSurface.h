@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "report/output/TRpSurface.h"
+#include "report/engine/TRpSurface.h"
 #include "report/pdf/TRpPdfDocument.h"
 
 namespace tabulex {

@@ -12,6 +12,7 @@
 
 #include "dialogs/TDialogs.h"
 #include "report/engine/TRpReport.h"
+#include "report/output/TRpPrinter.h"
 #include "report/preview/TRpPreview.h"
 #include "report/preview/TRpPrintDevices.h"
 #include "report/preview/TRpPrinterPageDevice.h"
@@ -33,7 +34,7 @@ public:
 
 private:
     TRpCustomReport& report_;
-    TRpPrinter* previous_;
+    TRpPageOutput* previous_;
 };
 
 /// Lets the windows breathe between the pages of a run: pending window messages are handled

@@ -1,4 +1,4 @@
-#include "report/output/TRpTextMeasurer.h"
+#include "report/engine/TRpTextMeasurer.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
