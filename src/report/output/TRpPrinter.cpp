@@ -14,6 +14,7 @@
 #include "report/output/TRpPageDevice.h"
 #include "report/output/TRpPageList.h"
 #include "report/output/TRpPictureSurface.h"
+#include "report/output/TRpPrinter_p.h"
 #include "text/TextCodec.h"
 
 namespace tabulex {
@@ -99,14 +100,63 @@ void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target)
 }
 
 TRpPrinter::TRpPrinter(TRpDestination destination)
-    : destination_(destination), measurer_(rpScreenResolution())
+    : d_(std::make_unique<TRpPrinterPrivate>(destination, rpScreenResolution()))
 {}
 
 TRpPrinter::~TRpPrinter() = default;
 
+TRpDestination TRpPrinter::Destination() const
+{
+    return d_->destination;
+}
+int TRpPrinter::AvailablePages() const
+{
+    return d_->availablePages;
+}
+int TRpPrinter::PageNumber() const
+{
+    return d_->pageNumber;
+}
+QObject* TRpPrinter::Client() const
+{
+    return d_->client.data();
+}
+void TRpPrinter::UsePageStore(bool on)
+{
+    d_->usePageStore = on;
+}
+TRpPageList* TRpPrinter::Store() const
+{
+    return d_->store.get();
+}
+void TRpPrinter::SetDevice(TRpPageDevice* device)
+{
+    d_->device = device;
+}
+TRpPageDevice* TRpPrinter::Device() const
+{
+    return d_->device;
+}
+void TRpPrinter::SetPageFactory(PageFactory factory)
+{
+    d_->factory = std::move(factory);
+}
+TRpTextMeasurer& TRpPrinter::Measurer()
+{
+    return d_->measurer;
+}
+TRpSurface* TRpPrinter::Surface()
+{
+    return d_->current.get();
+}
+const std::vector<std::unique_ptr<TRpSurface>>& TRpPrinter::Pages() const
+{
+    return d_->pages;
+}
+
 bool TRpPrinter::firstStoredPage(QPicture& picture) const
 {
-    const auto bytes = store_->ReadPage(1);
+    const auto bytes = d_->store->ReadPage(1);
     return bytes && pictureFromBytes(*bytes, picture);
 }
 
@@ -114,21 +164,21 @@ void TRpPrinter::BeginJob()
 {
     if (status_ != TRpPrinterStatus::Ready)
         throw ERpError("RpPrinter not ready");
-    if (destination_ == TRpDestination::Printer && !factory_ && device_ == nullptr)
+    if (d_->destination == TRpDestination::Printer && !d_->factory && d_->device == nullptr)
         throw ERpError("No printer page output available");
-    if (!factory_) {
-        factory_ = [this](int, int widthPx, int heightPx) -> std::unique_ptr<TRpSurface> {
-            return std::make_unique<TRpPictureSurface>(widthPx, heightPx, measurer_);
+    if (!d_->factory) {
+        d_->factory = [this](int, int widthPx, int heightPx) -> std::unique_ptr<TRpSurface> {
+            return std::make_unique<TRpPictureSurface>(widthPx, heightPx, d_->measurer);
         };
     }
-    if (destination_ == TRpDestination::Metafile && usePageStore_)
-        store_ = std::make_unique<TRpPageList>(Compression);
-    if (destination_ == TRpDestination::Printer && device_ != nullptr)
-        applyToDevice(*device_);
-    measurer_.SetEncoding(TextEncoding);
-    printedPages_ = 0;
+    if (d_->destination == TRpDestination::Metafile && d_->usePageStore)
+        d_->store = std::make_unique<TRpPageList>(Compression);
+    if (d_->destination == TRpDestination::Printer && d_->device != nullptr)
+        applyToDevice(*d_->device);
+    d_->measurer.SetEncoding(TextEncoding);
+    d_->printedPages = 0;
     pageCount_ = 0;
-    pageNumber_ = 0;
+    d_->pageNumber = 0;
     status_ = TRpPrinterStatus::Busy;
 }
 
@@ -151,72 +201,73 @@ bool TRpPrinter::inPrinterRange() const
 
 void TRpPrinter::closePage()
 {
-    if (!current_)
+    if (!d_->current)
         return;
-    std::unique_ptr<TRpSurface> page = std::move(current_);
+    std::unique_ptr<TRpSurface> page = std::move(d_->current);
     page->EndPage();
-    if (destination_ == TRpDestination::Metafile) {
-        if (store_ && page->Picture() != nullptr)
+    if (d_->destination == TRpDestination::Metafile) {
+        if (d_->store && page->Picture() != nullptr)
             storePage(*page);
         else
-            pages_.push_back(std::move(page));
+            d_->pages.push_back(std::move(page));
     } else if (inPrinterRange()) {  // pages outside the range are made but not kept
-        if (device_ != nullptr && page->Picture() != nullptr)
+        if (d_->device != nullptr && page->Picture() != nullptr)
             printPage(*page);
         else
-            pages_.push_back(std::move(page));
+            d_->pages.push_back(std::move(page));
     }
-    ++availablePages_;
+    ++d_->availablePages;
     if (OnPageAvailable)
-        OnPageAvailable(availablePages_);
+        OnPageAvailable(d_->availablePages);
     notifyPageAvailable();
 }
 
 void TRpPrinter::storePage(TRpSurface& page)
 {
-    if (!store_->AppendPage(pictureBytes(*page.Picture())))
+    if (!d_->store->AppendPage(pictureBytes(*page.Picture())))
         throw ERpError("Cannot write the page store");
 }
 
 void TRpPrinter::printPage(const TRpSurface& page)
 {
-    if (printedPages_ == 0) {
-        devicePainter_ = std::make_unique<QPainter>();
-        if (!devicePainter_->begin(&device_->PaintDevice())) {
-            devicePainter_.reset();
+    if (d_->printedPages == 0) {
+        d_->devicePainter = std::make_unique<QPainter>();
+        if (!d_->devicePainter->begin(&d_->device->PaintDevice())) {
+            d_->devicePainter.reset();
             throw ERpError("Cannot start the print job");
         }
-    } else if (!device_->NewPage()) {
+    } else if (!d_->device->NewPage()) {
         throw ERpError("Cannot start a new printer page");
     }
-    ++printedPages_;
-    rpDrawPage(*devicePainter_, *page.Picture(), QRectF(QPointF(0, 0), device_->PaperPixels()));
+    ++d_->printedPages;
+    rpDrawPage(*d_->devicePainter, *page.Picture(),
+               QRectF(QPointF(0, 0), d_->device->PaperPixels()));
 }
 
 void TRpPrinter::SetClient(QObject* client, std::function<void(int)> pageAvailable,
                            std::function<void(int)> progress)
 {
-    client_ = client;
-    clientPageAvailable_ = std::move(pageAvailable);
-    clientProgress_ = std::move(progress);
+    d_->client = client;
+    d_->clientPageAvailable = std::move(pageAvailable);
+    d_->clientProgress = std::move(progress);
 }
 
 void TRpPrinter::notifyPageAvailable()
 {
-    if (!client_ || !clientPageAvailable_)
+    if (!d_->client || !d_->clientPageAvailable)
         return;
-    const int count = availablePages_;
+    const int count = d_->availablePages;
     QMetaObject::invokeMethod(
-        client_.data(), [notify = clientPageAvailable_, count] { notify(count); },
+        d_->client.data(), [notify = d_->clientPageAvailable, count] { notify(count); },
         Qt::QueuedConnection);
 }
 
 void TRpPrinter::PostProgress(int percent)
 {
-    if (!client_ || !clientProgress_)
+    if (!d_->client || !d_->clientProgress)
         return;
     QMetaObject::invokeMethod(
-        client_.data(), [notify = clientProgress_, percent] { notify(percent); },
+        d_->client.data(), [notify = d_->clientProgress, percent] { notify(percent); },
         Qt::QueuedConnection);
 }
 
@@ -235,8 +286,8 @@ void TRpPrinter::NewPage()
         throw ERpError("Illegal call to NewPage");
     closePage();
     ++pageCount_;
-    ++pageNumber_;
-    current_ = factory_(pageNumber_, XSize(PageWidth()), YSize(PageLength()));
+    ++d_->pageNumber;
+    d_->current = d_->factory(d_->pageNumber, XSize(PageWidth()), YSize(PageLength()));
     if (BetweenPages)
         BetweenPages();
 }
@@ -247,13 +298,13 @@ void TRpPrinter::EndJob()
         return;
     closePage();
     status_ = TRpPrinterStatus::Finished;
-    if (store_ && !store_->Finish())
+    if (d_->store && !d_->store->Finish())
         throw ERpError("Cannot write the page store");
-    if (destination_ != TRpDestination::Printer)
+    if (d_->destination != TRpDestination::Printer)
         return;
-    if (devicePainter_)
-        devicePainter_->end();
-    devicePainter_.reset();
+    if (d_->devicePainter)
+        d_->devicePainter->end();
+    d_->devicePainter.reset();
     if (AfterPrintHook)
         AfterPrintHook();
 }
@@ -261,37 +312,37 @@ void TRpPrinter::EndJob()
 void TRpPrinter::AbortJob()
 {
     if (status_ == TRpPrinterStatus::Busy) {
-        if (destination_ == TRpDestination::Printer) {
-            current_.reset();
-            if (devicePainter_ && device_ != nullptr)
-                device_->Abort();
-            if (devicePainter_)
-                devicePainter_->end();
-            devicePainter_.reset();
+        if (d_->destination == TRpDestination::Printer) {
+            d_->current.reset();
+            if (d_->devicePainter && d_->device != nullptr)
+                d_->device->Abort();
+            if (d_->devicePainter)
+                d_->devicePainter->end();
+            d_->devicePainter.reset();
         } else {
             closePage();
         }
     }
     status_ = TRpPrinterStatus::Finished;
-    if (store_)
-        store_->Finish();
+    if (d_->store)
+        d_->store->Finish();
 }
 
 const TRpSurface* TRpPrinter::GetPage(int n) const
 {
     if (status_ == TRpPrinterStatus::Ready)
         return nullptr;
-    if (n < 1 || n > static_cast<int>(pages_.size()))
+    if (n < 1 || n > static_cast<int>(d_->pages.size()))
         return nullptr;
-    return pages_[static_cast<std::size_t>(n - 1)].get();
+    return d_->pages[static_cast<std::size_t>(n - 1)].get();
 }
 
 bool TRpPrinter::PagePicture(int n, QPicture& picture) const
 {
     if (status_ == TRpPrinterStatus::Ready)
         return false;
-    if (store_) {
-        const auto bytes = store_->ReadPage(n);
+    if (d_->store) {
+        const auto bytes = d_->store->ReadPage(n);
         return bytes && pictureFromBytes(*bytes, picture);
     }
     const TRpSurface* page = GetPage(n);
@@ -312,14 +363,14 @@ std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const
     copy->LastPage = LastPage;
     copy->xFactor_ = xFactor_;
     copy->yFactor_ = yFactor_;
-    const int count = store_ ? store_->PageCount() : static_cast<int>(pages_.size());
+    const int count = d_->store ? d_->store->PageCount() : static_cast<int>(d_->pages.size());
     for (int n = 1; n <= count; ++n) {
         QPicture picture;
         if (PagePicture(n, picture))
-            copy->pages_.push_back(std::make_unique<TStoredPageSurface>(std::move(picture)));
+            copy->d_->pages.push_back(std::make_unique<TStoredPageSurface>(std::move(picture)));
     }
-    copy->pageCount_ = copy->availablePages_ = copy->pageNumber_ =
-        static_cast<int>(copy->pages_.size());
+    copy->pageCount_ = copy->d_->availablePages = copy->d_->pageNumber =
+        static_cast<int>(copy->d_->pages.size());
     copy->status_ = TRpPrinterStatus::Finished;
     return copy;
 }
@@ -329,11 +380,11 @@ bool TRpPrinter::Save(const std::string& path) const
     if (status_ != TRpPrinterStatus::Finished)
         return false;
     const QString file = QString::fromStdString(path);
-    if (store_)
-        return store_->SaveTo(file);
+    if (d_->store)
+        return d_->store->SaveTo(file);
     // Pages kept in memory are framed into a store of their own first.
     TRpPageList list(Compression);
-    for (const auto& page : pages_) {
+    for (const auto& page : d_->pages) {
         if (page->Picture() == nullptr)
             continue;
         if (!list.AppendPage(pictureBytes(*page->Picture())))
@@ -361,12 +412,12 @@ bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store)
             Master->Cancel();
         return false;
     }
-    current_.reset();
-    pages_.clear();
-    devicePainter_.reset();
-    store_ = std::move(store);
-    pageCount_ = availablePages_ = pageNumber_ = store_->PageCount();
-    Compression = store_->Compressed();
+    d_->current.reset();
+    d_->pages.clear();
+    d_->devicePainter.reset();
+    d_->store = std::move(store);
+    pageCount_ = d_->availablePages = d_->pageNumber = d_->store->PageCount();
+    Compression = d_->store->Compressed();
     xFactor_ = yFactor_ = rpScreenResolution() / kNativePerInch;
     QPicture first;
     if (pageCount_ > 0 && firstStoredPage(first)) {
@@ -394,7 +445,7 @@ bool TRpPrinter::PrintStoredPages(TRpPageDevice& device)
 {
     if (status_ != TRpPrinterStatus::Finished)
         return false;
-    const int count = store_ ? store_->PageCount() : static_cast<int>(pages_.size());
+    const int count = d_->store ? d_->store->PageCount() : static_cast<int>(d_->pages.size());
     const int first = FirstPage > 0 ? FirstPage : 1;
     const int last = LastPage > 0 ? std::min(LastPage, count) : count;
     if (first > last)

@@ -1,5 +1,4 @@
 #pragma once
-#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,7 +7,6 @@
 
 #include "report/engine/RpTypes.h"
 #include "report/engine/TRpPageOutput.h"
-#include "report/engine/TRpTextMeasurer.h"
 
 class QObject;
 class QPainter;
@@ -19,6 +17,8 @@ namespace tabulex {
 
 class TRpPageDevice;
 class TRpPageList;
+class TRpPrinterPrivate;
+class TRpTextMeasurer;
 
 /// Replays a recorded page stretched over `target` (device pixels of `painter`).
 void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target);
@@ -44,10 +44,10 @@ public:
     explicit TRpPrinter(TRpDestination destination = TRpDestination::Metafile);
     ~TRpPrinter() override;
 
-    TRpDestination Destination() const { return destination_; }
+    TRpDestination Destination() const;
     /// Pages completed.
-    int AvailablePages() const { return availablePages_; }
-    int PageNumber() const { return pageNumber_; }
+    int AvailablePages() const;
+    int PageNumber() const;
 
     bool ShowingPreview = false;
     bool ReportLoaded = false;
@@ -67,34 +67,34 @@ public:
     /// client's thread, dropped when the client is gone before they run.
     void SetClient(QObject* client, std::function<void(int)> pageAvailable,
                    std::function<void(int)> progress = {});
-    QObject* Client() const { return client_.data(); }
+    QObject* Client() const;
     /// Posts a progress notification (percent) to the client.
     void PostProgress(int percent);
     /// Clears ShowingPreview and, when it was set, calls AfterPreviewHook.
     void DetachPreview();
 
     /// Metafile pages go to a page store instead of memory; set before BeginJob.
-    void UsePageStore(bool on) { usePageStore_ = on; }
+    void UsePageStore(bool on);
     /// The page store (null for pages kept in memory).
-    TRpPageList* Store() const { return store_.get(); }
+    TRpPageList* Store() const;
     /// The device printer pages go to (not owned); needed for the printer destination.
-    void SetDevice(TRpPageDevice* device) { device_ = device; }
-    TRpPageDevice* Device() const { return device_; }
+    void SetDevice(TRpPageDevice* device);
+    TRpPageDevice* Device() const;
 
     /// Replaces how pages are recorded (QPicture pages by default).
-    void SetPageFactory(PageFactory factory) { factory_ = std::move(factory); }
+    void SetPageFactory(PageFactory factory);
     /// Text metrics at this output's device resolution.
-    TRpTextMeasurer& Measurer() { return measurer_; }
+    TRpTextMeasurer& Measurer();
 
     void BeginJob() override;
     void NewPage() override;
     void EndJob() override;
     void AbortJob() override;
-    TRpSurface* Surface() override { return current_.get(); }
+    TRpSurface* Surface() override;
     /// Page n (1-based) while Busy or Finished, else null; null too for stored pages.
     const TRpSurface* GetPage(int n) const;
     /// Pages kept in memory (empty when they are in a page store).
-    const std::vector<std::unique_ptr<TRpSurface>>& Pages() const { return pages_; }
+    const std::vector<std::unique_ptr<TRpSurface>>& Pages() const;
     /// The recording of completed page n, from memory or from the store; false when there
     /// is none (out of range, not made yet, or not a recorded page).
     bool PagePicture(int n, QPicture& picture) const;
@@ -122,21 +122,7 @@ private:
     void notifyPageAvailable();
     bool firstStoredPage(QPicture& picture) const;
 
-    TRpDestination destination_;
-    int availablePages_ = 0;
-    int pageNumber_ = 0;
-    TRpTextMeasurer measurer_;
-    PageFactory factory_;
-    std::unique_ptr<TRpSurface> current_;
-    std::vector<std::unique_ptr<TRpSurface>> pages_;
-    bool usePageStore_ = false;
-    std::unique_ptr<TRpPageList> store_;
-    TRpPageDevice* device_ = nullptr;
-    std::unique_ptr<QPainter> devicePainter_;
-    int printedPages_ = 0;
-    QPointer<QObject> client_;
-    std::function<void(int)> clientPageAvailable_;
-    std::function<void(int)> clientProgress_;
+    std::unique_ptr<TRpPrinterPrivate> d_;
 };
 
 }  // namespace tabulex
