@@ -18,6 +18,7 @@
 #include "analysis/SourceEncoding.h"
 #include "cli/ReportModule.h"
 #include "config/ListingSettingsFile.h"
+#include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
 #include "text/TextCodec.h"

@@ -11,6 +11,7 @@
 #include "app/princ.h"
 #include "config/TRadioGroup.h"
 #include "config/config.h"
+#include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
 #include "widgets/TWideListBox.h"

@@ -3,7 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "report/engine/TRpEvEnvironment.h"
+#include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
+#include "report/engine/TRpRunState.h"
+#include "report/engine/TRpTextMeasurer.h"
 #include "report/items/TRpMemo.h"
 #include "report/items/TRpSysData.h"
 #include "report/output/TRpPrinter.h"

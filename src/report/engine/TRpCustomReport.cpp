@@ -5,6 +5,7 @@
 #include <set>
 
 #include "report/engine/TRpChildBand.h"
+#include "report/engine/TRpCustomReport_p.h"
 #include "report/engine/TRpPrintable.h"
 
 namespace tabulex {
@@ -32,20 +33,115 @@ bool isFullWidth(TRpBandType type)
 
 }  // namespace
 
-TRpCustomReport::TRpCustomReport() : units_(rpDefaultUnits()), reference_(rpScreenResolution())
+TRpCustomReport::TRpCustomReport() : d_(std::make_unique<TRpCustomReportPrivate>())
 {
-    page_.OnChange = [this] { AlignBands(); };
+    d_->page.OnChange = [this] { AlignBands(); };
 }
 
 TRpCustomReport::~TRpCustomReport() = default;
 
+TRpPage& TRpCustomReport::Page()
+{
+    return d_->page;
+}
+
+const TRpPage& TRpCustomReport::Page() const
+{
+    return d_->page;
+}
+
+TRpUnit TRpCustomReport::Units() const
+{
+    return d_->units;
+}
+
+int TRpCustomReport::Zoom() const
+{
+    return d_->zoom;
+}
+
+TRpEvEnvironment& TRpCustomReport::Functions()
+{
+    return d_->functions;
+}
+
+TRpTextMeasurer& TRpCustomReport::ReferenceSurface()
+{
+    return d_->reference;
+}
+
+const std::vector<std::unique_ptr<TRpBand>>& TRpCustomReport::Bands() const
+{
+    return d_->bands;
+}
+
+void TRpCustomReport::SetPrinter(TRpPageOutput* printer)
+{
+    d_->printer = printer;
+}
+
+TRpPageOutput* TRpCustomReport::Printer() const
+{
+    return d_->printer;
+}
+
+const TRpRunState& TRpCustomReport::RunState() const
+{
+    return d_->run;
+}
+
+bool TRpCustomReport::Generating() const
+{
+    return d_->run.Generating;
+}
+
+bool TRpCustomReport::Cancelled() const
+{
+    return d_->run.Cancelled;
+}
+
+bool TRpCustomReport::LastPage() const
+{
+    return d_->run.LastPage;
+}
+
+int TRpCustomReport::CurrentX() const
+{
+    return d_->run.CurrentX;
+}
+
+int TRpCustomReport::CurrentY() const
+{
+    return d_->run.CurrentY;
+}
+
+int TRpCustomReport::CurrentColumn() const
+{
+    return d_->run.CurrentColumn;
+}
+
+int TRpCustomReport::PageCount() const
+{
+    return d_->run.PageCount;
+}
+
+int TRpCustomReport::ColumnTop() const
+{
+    return d_->run.ColumnTop;
+}
+
+double TRpCustomReport::PageFooterHeight() const
+{
+    return d_->run.PageFooterHeight;
+}
+
 void TRpCustomReport::SetUnits(TRpUnit units)
 {
-    units_ = units;
-    page_.SetUnits(units);
-    for (const auto& band : bands_)
+    d_->units = units;
+    d_->page.SetUnits(units);
+    for (const auto& band : d_->bands)
         band->SetUnits(units);
-    for (const auto& item : items_)
+    for (const auto& item : d_->items)
         item->Size().SetUnits(units);
 }
 
@@ -53,19 +149,19 @@ void TRpCustomReport::SetZoom(int zoom)
 {
     if (zoom < 1 || zoom > 300)
         return;
-    zoom_ = zoom;
-    page_.SetZoom(zoom);
-    for (const auto& band : bands_)
+    d_->zoom = zoom;
+    d_->page.SetZoom(zoom);
+    for (const auto& band : d_->bands)
         band->SetZoom(zoom);
-    for (const auto& item : items_)
+    for (const auto& item : d_->items)
         item->Size().SetZoom(zoom);
     AlignBands();
 }
 
 TRpBand* TRpCustomReport::AddBand(std::string name, TRpBandType type)
 {
-    bands_.push_back(std::make_unique<TRpBand>(std::move(name), type));
-    TRpBand* band = bands_.back().get();
+    d_->bands.push_back(std::make_unique<TRpBand>(std::move(name), type));
+    TRpBand* band = d_->bands.back().get();
     band->SetReport(this);
     AlignBands();
     return band;
@@ -73,13 +169,13 @@ TRpBand* TRpCustomReport::AddBand(std::string name, TRpBandType type)
 
 void TRpCustomReport::RemoveBand(TRpCustomBand* band)
 {
-    std::erase_if(bands_, [band](const auto& owned) { return owned.get() == band; });
+    std::erase_if(d_->bands, [band](const auto& owned) { return owned.get() == band; });
     AlignBands();
 }
 
 TRpBand* TRpCustomReport::FindBand(TRpBandType type) const
 {
-    for (const auto& band : bands_)
+    for (const auto& band : d_->bands)
         if (band->BandType() == type)
             return band.get();
     return nullptr;
@@ -87,19 +183,19 @@ TRpBand* TRpCustomReport::FindBand(TRpBandType type) const
 
 TRpPrintable* TRpCustomReport::AddItem(std::unique_ptr<TRpPrintable> item)
 {
-    items_.push_back(std::move(item));
-    items_.back()->SetOwner(this, nullptr);
-    return items_.back().get();
+    d_->items.push_back(std::move(item));
+    d_->items.back()->SetOwner(this, nullptr);
+    return d_->items.back().get();
 }
 
 void TRpCustomReport::AlignBands()
 {
     // Laid out in screen pixels, so the widths carry the screen rounding.
-    const int reportWidth = roundi(page_.NativeToPixels(page_.Native(TRpPage::iWidth)));
-    const int margins = roundi(page_.NativeToPixels(page_.Native(TRpPage::iLeftMargin) +
-                                                    page_.Native(TRpPage::iRightMargin)));
-    const int space = roundi(page_.NativeToPixels(page_.Native(TRpPage::iColumnSpace)));
-    const int columns = page_.Columns();
+    const int reportWidth = roundi(d_->page.NativeToPixels(d_->page.Native(TRpPage::iWidth)));
+    const int margins = roundi(d_->page.NativeToPixels(d_->page.Native(TRpPage::iLeftMargin) +
+                                                       d_->page.Native(TRpPage::iRightMargin)));
+    const int space = roundi(d_->page.NativeToPixels(d_->page.Native(TRpPage::iColumnSpace)));
+    const int columns = d_->page.Columns();
     const int fullWidth = reportWidth - margins;
     const int columnWidth = (fullWidth - space * (columns - 1)) / columns;
     const std::function<void(TRpCustomBand&, TRpBandType)> layout = [&](TRpCustomBand& band,
@@ -108,7 +204,7 @@ void TRpCustomReport::AlignBands()
         if (band.Child() != nullptr)
             layout(*band.Child(), rule);
     };
-    for (const auto& band : bands_)
+    for (const auto& band : d_->bands)
         layout(*band, band->BandType());
 }
 
@@ -120,48 +216,48 @@ void TRpCustomReport::forEachItem(const std::function<void(TRpPrintable&)>& acti
         if (band.Child() != nullptr)
             visit(*band.Child());
     };
-    for (const auto& band : bands_)
+    for (const auto& band : d_->bands)
         visit(*band);
-    for (const auto& item : items_)
+    for (const auto& item : d_->items)
         action(*item);
 }
 
 void TRpCustomReport::checkMargins()
 {
-    const auto& v = page_.Values();
+    const auto& v = d_->page.Values();
     if (v[TRpPage::iWidth] - v[TRpPage::iLeftMargin] - v[TRpPage::iRightMargin] < 0) {
-        page_.SetNative(TRpPage::iLeftMargin, 0);
-        page_.SetNative(TRpPage::iRightMargin, 0);
+        d_->page.SetNative(TRpPage::iLeftMargin, 0);
+        d_->page.SetNative(TRpPage::iRightMargin, 0);
     }
     if (v[TRpPage::iLength] - v[TRpPage::iTopMargin] - v[TRpPage::iBottomMargin] < 0) {
-        page_.SetNative(TRpPage::iTopMargin, 0);
-        page_.SetNative(TRpPage::iBottomMargin, 0);
+        d_->page.SetNative(TRpPage::iTopMargin, 0);
+        d_->page.SetNative(TRpPage::iBottomMargin, 0);
     }
 }
 
 void TRpCustomReport::preparePrinter()
 {
-    TPrinterSettings& settings = printer_->Settings;
+    TPrinterSettings& settings = d_->printer->Settings;
     settings.PrinterIndex = PrinterSettings.PrinterIndex;
-    settings.PaperSize = page_.PaperSize();
-    settings.CustomWidth = page_.Native(TRpPage::iWidth);
-    settings.CustomLength = page_.Native(TRpPage::iLength);
-    settings.Orientation = page_.Orientation();
+    settings.PaperSize = d_->page.PaperSize();
+    settings.CustomWidth = d_->page.Native(TRpPage::iWidth);
+    settings.CustomLength = d_->page.Native(TRpPage::iLength);
+    settings.Orientation = d_->page.Orientation();
     settings.Copies = PrinterSettings.Copies;
     settings.OutputBin = PrinterSettings.OutputBin;
     settings.Duplex = PrinterSettings.Duplex;
-    printer_->FirstPage = PrinterSettings.FirstPage;
-    printer_->LastPage = PrinterSettings.LastPage;
-    printer_->Title = ReportTitle;
-    printer_->TextEncoding = reference_.Encoding();
-    printer_->Compression = (Options & Compression) != 0;
-    printer_->Master = this;
+    d_->printer->FirstPage = PrinterSettings.FirstPage;
+    d_->printer->LastPage = PrinterSettings.LastPage;
+    d_->printer->Title = ReportTitle;
+    d_->printer->TextEncoding = d_->reference.Encoding();
+    d_->printer->Compression = (Options & Compression) != 0;
+    d_->printer->Master = this;
 }
 
 double TRpCustomReport::computePageFooterHeight() const
 {
     double height = 0;
-    for (const auto& band : bands_) {
+    for (const auto& band : d_->bands) {
         if (!band->Enabled || band->BandType() != TRpBandType::rbPageFooter)
             continue;
         for (const TRpCustomBand* b = band.get(); b != nullptr; b = b->Child())
@@ -173,48 +269,48 @@ double TRpCustomReport::computePageFooterHeight() const
 
 void TRpCustomReport::GenerateReport()
 {
-    if (run_.Generating)
+    if (d_->run.Generating)
         return;
     checkMargins();
-    run_.Generating = true;
-    run_.Cancelled = false;
-    run_.LastPage = false;
-    run_.TitleJustPrinted = false;
-    run_.ForcedColumnBreak = false;
+    d_->run.Generating = true;
+    d_->run.Cancelled = false;
+    d_->run.LastPage = false;
+    d_->run.TitleJustPrinted = false;
+    d_->run.ForcedColumnBreak = false;
     bool printReport = true;
     if (BeforePrint)
         BeforePrint(this, printReport);
     if (!printReport) {
-        run_.Generating = false;
+        d_->run.Generating = false;
         return;
     }
-    const TRpUnit savedUnits = units_;
+    const TRpUnit savedUnits = d_->units;
     bool jobStarted = false;
     try {
         SetUnits(TRpUnit::Native);
         // Without a page output of its own choosing the report makes a fresh one per run.
-        if (printer_ == nullptr || printer_ == ownPrinter_.get()) {
-            ownPrinter_ = std::make_unique<TRpBlankPageOutput>(reference_);
-            printer_ = ownPrinter_.get();
+        if (d_->printer == nullptr || d_->printer == d_->ownPrinter.get()) {
+            d_->ownPrinter = std::make_unique<TRpBlankPageOutput>(d_->reference);
+            d_->printer = d_->ownPrinter.get();
         }
         preparePrinter();
-        printer_->BeginJob();
+        d_->printer->BeginJob();
         jobStarted = true;
-        run_.CurrentY = -1;
-        run_.PageCount = 0;
-        run_.CurrentColumn = page_.Columns();
-        run_.PageFooterHeight = computePageFooterHeight();
-        for (const auto& band : bands_)
+        d_->run.CurrentY = -1;
+        d_->run.PageCount = 0;
+        d_->run.CurrentColumn = d_->page.Columns();
+        d_->run.PageFooterHeight = computePageFooterHeight();
+        for (const auto& band : d_->bands)
             band->SetReport(this);
-        run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
+        d_->run.CurrentX = roundi(d_->page.Native(TRpPage::iLeftMargin));
         PrepareDetailDriver();
-        functions_.Reset();
-        functions_.SetValue("REPORTTITLE", ReportTitle);
+        d_->functions.Reset();
+        d_->functions.SetValue("REPORTTITLE", ReportTitle);
         forEachItem([](TRpPrintable& item) { item.Prepare(); });
         RunDetailDriver();
-        run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
-        run_.LastPage = true;
-        if (!run_.Cancelled)
+        d_->run.CurrentX = roundi(d_->page.Native(TRpPage::iLeftMargin));
+        d_->run.LastPage = true;
+        if (!d_->run.Cancelled)
             FinishPage();
     } catch (...) {
         cleanUp(savedUnits, jobStarted);
@@ -230,48 +326,48 @@ void TRpCustomReport::cleanUp(TRpUnit savedUnits, bool jobStarted)
     UnprepareDetailDriver();
     // Only the job this run started is ended: a page output already busy is left alone.
     if (jobStarted) {
-        if (run_.Cancelled)
-            printer_->AbortJob();
+        if (d_->run.Cancelled)
+            d_->printer->AbortJob();
         else
-            printer_->EndJob();
+            d_->printer->EndJob();
     }
-    run_.Generating = false;
+    d_->run.Generating = false;
 }
 
 void TRpCustomReport::Cancel()
 {
-    run_.Cancelled = true;
-    if (printer_ != nullptr)
-        printer_->Cancel();
+    d_->run.Cancelled = true;
+    if (d_->printer != nullptr)
+        d_->printer->Cancel();
 }
 
 double TRpCustomReport::paperLength() const
 {
-    if (printer_ == nullptr)
-        return page_.Native(TRpPage::iLength);
-    const bool landscape = printer_->Settings.Orientation == TRpOrientation::poLandscape &&
-                           printer_->Settings.PaperSize != TRpPaperSize::Custom;
-    return landscape ? printer_->PaperWidth() : printer_->PaperLength();
+    if (d_->printer == nullptr)
+        return d_->page.Native(TRpPage::iLength);
+    const bool landscape = d_->printer->Settings.Orientation == TRpOrientation::poLandscape &&
+                           d_->printer->Settings.PaperSize != TRpPaperSize::Custom;
+    return landscape ? d_->printer->PaperWidth() : d_->printer->PaperLength();
 }
 
 int TRpCustomReport::RemainingSpace() const
 {
-    if (!run_.Generating || run_.CurrentY == -1)
+    if (!d_->run.Generating || d_->run.CurrentY == -1)
         return 0;
-    return roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) - run_.PageFooterHeight -
-                  run_.CurrentY);
+    return roundi(paperLength() - d_->page.Native(TRpPage::iBottomMargin) -
+                  d_->run.PageFooterHeight - d_->run.CurrentY);
 }
 
 void TRpCustomReport::OutputBand(TRpCustomBand* band)
 {
     // A cancelled run prints nothing more; it ends at its next return.
-    if (band == nullptr || run_.Cancelled)
+    if (band == nullptr || d_->run.Cancelled)
         return;
     if (band->AlignToBottom) {
-        const int y = roundi(paperLength() - page_.Native(TRpPage::iBottomMargin) -
-                             band->Size().NativeHeight() - run_.PageFooterHeight);
-        if (run_.CurrentY < y)
-            run_.CurrentY = y;
+        const int y = roundi(paperLength() - d_->page.Native(TRpPage::iBottomMargin) -
+                             band->Size().NativeHeight() - d_->run.PageFooterHeight);
+        if (d_->run.CurrentY < y)
+            d_->run.CurrentY = y;
     }
     renderBand(*band);
 }
@@ -295,23 +391,23 @@ void TRpCustomReport::renderBand(TRpCustomBand& band)
     if (band.Enabled && band.BeforePrint)
         band.BeforePrint(&band, printBand);
     if (printBand) {
-        if (band.ForceNewPage && !isPageBand(band) && run_.PageCount > 0)
+        if (band.ForceNewPage && !isPageBand(band) && d_->run.PageCount > 0)
             BreakPage();
-        else if (band.ForceNewColumn && !isPageBand(band) && run_.PageCount >= 1)
+        else if (band.ForceNewColumn && !isPageBand(band) && d_->run.PageCount >= 1)
             BreakColumn();
         else
             ensureRoom(band);
         if (band.BandType() != TRpBandType::rbTitle)
-            run_.TitleJustPrinted = false;
+            d_->run.TitleJustPrinted = false;
     }
     if (printBand && band.Size().PixelHeight() != 0 && band.Enabled) {
         const double width = band.Size().NativeWidth();
         const double height = band.Size().NativeHeight();
-        if (TRpSurface* surface = printer_->Surface()) {
-            const int x1 = printer_->XPos(run_.CurrentX);
-            const int y1 = printer_->YPos(run_.CurrentY);
-            const int x2 = printer_->XPos(run_.CurrentX + width);
-            const int y2 = printer_->YPos(run_.CurrentY + height);
+        if (TRpSurface* surface = d_->printer->Surface()) {
+            const int x1 = d_->printer->XPos(d_->run.CurrentX);
+            const int y1 = d_->printer->YPos(d_->run.CurrentY);
+            const int x2 = d_->printer->XPos(d_->run.CurrentX + width);
+            const int y2 = d_->printer->YPos(d_->run.CurrentY + height);
             if (x2 > x1 && y2 > y1)
                 surface->FillRect(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)), band.Color);
         }
@@ -326,24 +422,25 @@ void TRpCustomReport::renderBand(TRpCustomBand& band)
                     continue;
                 if (firstPass || !item->PrintFinished()) {
                     const std::size_t before = item->PrintPosition();
-                    item->Print(run_.CurrentX, run_.CurrentY);
+                    item->Print(d_->run.CurrentX, d_->run.CurrentY);
                     progressed = progressed || item->PrintPosition() != before;
                 }
                 allDone = allDone && item->PrintFinished();
             }
-            band.Frame.Draw(*printer_, run_.CurrentX, run_.CurrentY, run_.CurrentX + width,
-                            run_.CurrentY + height + band.Expanded + 1);
+            band.Frame.Draw(*d_->printer, d_->run.CurrentX, d_->run.CurrentY,
+                            d_->run.CurrentX + width,
+                            d_->run.CurrentY + height + band.Expanded + 1);
             // A pass in a fresh column that places nothing would never place anything.
-            if (allDone || (!firstPass && !progressed) || run_.Cancelled)
+            if (allDone || (!firstPass && !progressed) || d_->run.Cancelled)
                 break;
             AdvanceColumn();
-            if (run_.Cancelled)
+            if (d_->run.Cancelled)
                 break;
             band.Size() = savedSize;
             band.Expanded = 0;
             firstPass = false;
         }
-        run_.CurrentY += roundi(height + band.Expanded);
+        d_->run.CurrentY += roundi(height + band.Expanded);
         band.Size() = savedSize;
     }
     if (band.AfterPrint)
@@ -366,14 +463,14 @@ void TRpCustomReport::ensureRoom(TRpCustomBand& band)
         height += link->Size().NativeHeight();
     const int h = roundi(height);
     const double printable =
-        page_.Native(TRpPage::iLength) -
-        (page_.Native(TRpPage::iTopMargin) + page_.Native(TRpPage::iBottomMargin));
-    if (run_.PageCount == 0) {
+        d_->page.Native(TRpPage::iLength) -
+        (d_->page.Native(TRpPage::iTopMargin) + d_->page.Native(TRpPage::iBottomMargin));
+    if (d_->run.PageCount == 0) {
         AdvanceColumn();
         return;
     }
     // The page header printed at a page start never moves: it would not fit anywhere else.
-    if (run_.PrintingPageStart)
+    if (d_->run.PrintingPageStart)
         return;
     if (band.BandType() != TRpBandType::rbPageFooter && RemainingSpace() < h && h <= printable)
         AdvanceColumn();
@@ -381,10 +478,10 @@ void TRpCustomReport::ensureRoom(TRpCustomBand& band)
 
 void TRpCustomReport::AdvanceColumn()
 {
-    const int columns = page_.Columns();
-    if (run_.CurrentColumn >= columns) {
-        run_.CurrentColumn = 1;
-        run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
+    const int columns = d_->page.Columns();
+    if (d_->run.CurrentColumn >= columns) {
+        d_->run.CurrentColumn = 1;
+        d_->run.CurrentX = roundi(d_->page.Native(TRpPage::iLeftMargin));
         BeginPage();
     } else {
         int width = 0;
@@ -392,88 +489,89 @@ void TRpCustomReport::AdvanceColumn()
             width = roundi(detail->Size().NativeWidth());
         } else {
             const int printable =
-                roundi(page_.Native(TRpPage::iWidth) -
-                       (page_.Native(TRpPage::iLeftMargin) + page_.Native(TRpPage::iRightMargin)));
-            width =
-                (printable - roundi(page_.Native(TRpPage::iColumnSpace)) * (columns - 1)) / columns;
+                roundi(d_->page.Native(TRpPage::iWidth) - (d_->page.Native(TRpPage::iLeftMargin) +
+                                                           d_->page.Native(TRpPage::iRightMargin)));
+            width = (printable - roundi(d_->page.Native(TRpPage::iColumnSpace)) * (columns - 1)) /
+                    columns;
         }
-        run_.CurrentX += roundi(page_.Native(TRpPage::iColumnSpace)) + width;
-        run_.CurrentY = run_.ColumnTop;
-        ++run_.CurrentColumn;
+        d_->run.CurrentX += roundi(d_->page.Native(TRpPage::iColumnSpace)) + width;
+        d_->run.CurrentY = d_->run.ColumnTop;
+        ++d_->run.CurrentColumn;
     }
-    functions_.SetValue("COLUMNNUMBER", std::to_string(run_.CurrentColumn));
-    if (!(run_.CurrentColumn == 1 && run_.PageCount == 1))
+    d_->functions.SetValue("COLUMNNUMBER", std::to_string(d_->run.CurrentColumn));
+    if (!(d_->run.CurrentColumn == 1 && d_->run.PageCount == 1))
         OutputBand(FindBand(TRpBandType::rbColumnHeader));
 }
 
 void TRpCustomReport::BeginPage()
 {
     FinishPage();
-    ++run_.PageCount;
-    functions_.SetValue("PAGENUMBER", std::to_string(run_.PageCount));
-    printer_->NewPage();
+    ++d_->run.PageCount;
+    d_->functions.SetValue("PAGENUMBER", std::to_string(d_->run.PageCount));
+    d_->printer->NewPage();
     // The page output's Cancel (the printing progress window's) stops the run as well.
-    if (printer_->Cancelled())
-        run_.Cancelled = true;
-    run_.CurrentY = roundi(page_.Native(TRpPage::iTopMargin));
+    if (d_->printer->Cancelled())
+        d_->run.Cancelled = true;
+    d_->run.CurrentY = roundi(d_->page.Native(TRpPage::iTopMargin));
     if (OnStartPage)
         OnStartPage(this);
-    if (run_.PageCount > 1 || (Options & FirstPageHeader) != 0) {
-        run_.PrintingPageStart = true;
+    if (d_->run.PageCount > 1 || (Options & FirstPageHeader) != 0) {
+        d_->run.PrintingPageStart = true;
         try {
             OutputBand(FindBand(TRpBandType::rbPageHeader));
         } catch (...) {
-            run_.PrintingPageStart = false;
+            d_->run.PrintingPageStart = false;
             throw;
         }
-        run_.PrintingPageStart = false;
+        d_->run.PrintingPageStart = false;
     }
-    run_.ColumnTop = run_.CurrentY;
-    if (run_.PageCount == 1)
+    d_->run.ColumnTop = d_->run.CurrentY;
+    if (d_->run.PageCount == 1)
         if (const TRpCustomBand* title = TitleBand())
-            run_.ColumnTop += roundi(title->Size().NativeHeight());
+            d_->run.ColumnTop += roundi(title->Size().NativeHeight());
 }
 
 void TRpCustomReport::FinishPage()
 {
-    if (run_.PageCount == 0)
+    if (d_->run.PageCount == 0)
         return;
-    run_.CurrentY = roundi(page_.Native(TRpPage::iLength) - page_.Native(TRpPage::iBottomMargin) -
-                           run_.PageFooterHeight);
-    run_.CurrentX = roundi(page_.Native(TRpPage::iLeftMargin));
-    if (!(run_.LastPage && (Options & LastPageFooter) == 0))
+    d_->run.CurrentY = roundi(d_->page.Native(TRpPage::iLength) -
+                              d_->page.Native(TRpPage::iBottomMargin) - d_->run.PageFooterHeight);
+    d_->run.CurrentX = roundi(d_->page.Native(TRpPage::iLeftMargin));
+    if (!(d_->run.LastPage && (Options & LastPageFooter) == 0))
         OutputBand(FindBand(TRpBandType::rbPageFooter));
-    for (const auto& item : items_)
+    for (const auto& item : d_->items)
         if (item->Prints())
             item->Print(0, 0);
-    Frame.Draw(*printer_, page_.Native(TRpPage::iLeftMargin), page_.Native(TRpPage::iTopMargin),
-               page_.Native(TRpPage::iWidth) - page_.Native(TRpPage::iRightMargin),
-               page_.Native(TRpPage::iLength) - page_.Native(TRpPage::iBottomMargin));
+    Frame.Draw(*d_->printer, d_->page.Native(TRpPage::iLeftMargin),
+               d_->page.Native(TRpPage::iTopMargin),
+               d_->page.Native(TRpPage::iWidth) - d_->page.Native(TRpPage::iRightMargin),
+               d_->page.Native(TRpPage::iLength) - d_->page.Native(TRpPage::iBottomMargin));
     if (OnEndPage)
         OnEndPage(this);
 }
 
 void TRpCustomReport::MarkTitlePrinted()
 {
-    run_.TitleJustPrinted = TitleBand() != nullptr;
+    d_->run.TitleJustPrinted = TitleBand() != nullptr;
 }
 
 void TRpCustomReport::BreakPage()
 {
-    if (run_.TitleJustPrinted) {
-        run_.TitleJustPrinted = false;
+    if (d_->run.TitleJustPrinted) {
+        d_->run.TitleJustPrinted = false;
         return;
     }
     do {
         AdvanceColumn();
-    } while (run_.CurrentColumn != 1);
+    } while (d_->run.CurrentColumn != 1);
 }
 
 void TRpCustomReport::BreakColumn()
 {
-    if (run_.ForcedColumnBreak || run_.CurrentColumn > 1)
+    if (d_->run.ForcedColumnBreak || d_->run.CurrentColumn > 1)
         AdvanceColumn();
-    run_.ForcedColumnBreak = true;
+    d_->run.ForcedColumnBreak = true;
 }
 
 }  // namespace tabulex

@@ -6,19 +6,21 @@
 #include <vector>
 
 #include "report/engine/RpTypes.h"
-#include "report/engine/TRpBand.h"
-#include "report/engine/TRpEvEnvironment.h"
 #include "report/engine/TRpFrame.h"
-#include "report/engine/TRpPage.h"
-#include "report/engine/TRpPageOutput.h"
 #include "report/engine/TRpPageSource.h"
 #include "report/engine/TRpReportPrinterSettings.h"
-#include "report/engine/TRpRunState.h"
-#include "report/engine/TRpTextMeasurer.h"
 
 namespace tabulex {
 
+class TRpBand;
+class TRpCustomBand;
+class TRpCustomReportPrivate;
+class TRpEvEnvironment;
+class TRpPage;
+class TRpPageOutput;
 class TRpPrintable;
+class TRpTextMeasurer;
+struct TRpRunState;
 
 /// A band report: page geometry, bands in band order and the generation run that walks
 /// them over columns and pages onto a page output. All run lengths are tenths of a millimetre.
@@ -38,12 +40,12 @@ public:
     TRpCustomReport& operator=(const TRpCustomReport&) = delete;
 
     // --- definition -------------------------------------------------------------------
-    TRpPage& Page() { return page_; }
-    const TRpPage& Page() const { return page_; }
-    TRpUnit Units() const { return units_; }
+    TRpPage& Page();
+    const TRpPage& Page() const;
+    TRpUnit Units() const;
     /// Switches the report, its page, bands and items to `units`.
     virtual void SetUnits(TRpUnit units);
-    int Zoom() const { return zoom_; }
+    int Zoom() const;
     /// Percent; values outside 1..300 are ignored.
     void SetZoom(int zoom);
     QFont Font{QStringLiteral("Arial"), 10};
@@ -54,14 +56,14 @@ public:
     std::string ReportTitle;
     std::string Description;
     TRpFrame Frame;
-    TRpEvEnvironment& Functions() { return functions_; }
+    TRpEvEnvironment& Functions();
     /// Screen-compatible surface on which text items measure text.
-    TRpTextMeasurer& ReferenceSurface() { return reference_; }
+    TRpTextMeasurer& ReferenceSurface();
 
     /// Appends a band (band order is the order of adding); the report owns it.
     TRpBand* AddBand(std::string name, TRpBandType type);
     void RemoveBand(TRpCustomBand* band);
-    const std::vector<std::unique_ptr<TRpBand>>& Bands() const { return bands_; }
+    const std::vector<std::unique_ptr<TRpBand>>& Bands() const;
     /// The first band of a type in band order, or null.
     TRpBand* FindBand(TRpBandType type) const;
     /// Places an item directly on the report, outside any band; printed at every page end.
@@ -79,8 +81,8 @@ public:
     // --- run --------------------------------------------------------------------------
     /// The page output of the next run (not owned); without one the report runs onto a
     /// blank page output of its own (which keeps no pages), kept until the next run.
-    void SetPrinter(TRpPageOutput* printer) { printer_ = printer; }
-    TRpPageOutput* Printer() const { return printer_; }
+    void SetPrinter(TRpPageOutput* printer);
+    TRpPageOutput* Printer() const;
     /// One full run onto the page output.
     virtual void GenerateReport();
     /// Cancels the running job: no final page end, the job is aborted.
@@ -98,16 +100,16 @@ public:
     void MarkTitlePrinted();
 
     /// The state of the current or last run.
-    const TRpRunState& RunState() const { return run_; }
-    bool Generating() const { return run_.Generating; }
-    bool Cancelled() const { return run_.Cancelled; }
-    bool LastPage() const { return run_.LastPage; }
-    int CurrentX() const { return run_.CurrentX; }
-    int CurrentY() const { return run_.CurrentY; }
-    int CurrentColumn() const { return run_.CurrentColumn; }
-    int PageCount() const { return run_.PageCount; }
-    int ColumnTop() const { return run_.ColumnTop; }
-    double PageFooterHeight() const { return run_.PageFooterHeight; }
+    const TRpRunState& RunState() const;
+    bool Generating() const;
+    bool Cancelled() const;
+    bool LastPage() const;
+    int CurrentX() const;
+    int CurrentY() const;
+    int CurrentColumn() const;
+    int PageCount() const;
+    int ColumnTop() const;
+    double PageFooterHeight() const;
 
 protected:
     /// Runs the detail driver.
@@ -128,17 +130,7 @@ private:
     double computePageFooterHeight() const;
     void cleanUp(TRpUnit savedUnits, bool jobStarted);
 
-    TRpPage page_;
-    TRpUnit units_;
-    int zoom_ = 100;
-    TRpEvEnvironment functions_;
-    TRpTextMeasurer reference_;
-    std::vector<std::unique_ptr<TRpBand>> bands_;
-    std::vector<std::unique_ptr<TRpPrintable>> items_;
-
-    TRpPageOutput* printer_ = nullptr;
-    std::unique_ptr<TRpPageOutput> ownPrinter_;
-    TRpRunState run_;
+    std::unique_ptr<TRpCustomReportPrivate> d_;
 };
 
 }  // namespace tabulex

@@ -3,6 +3,7 @@
 
 class QWidget;
 
+#include "report/engine/TRpBand.h"
 #include "report/engine/TRpController.h"
 #include "report/engine/TRpCustomReport.h"
 

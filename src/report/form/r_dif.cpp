@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "report/engine/ERpError.h"
+#include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdf.h"

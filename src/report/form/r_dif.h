@@ -6,9 +6,11 @@
 #include <string>
 
 #include "analysis/ListingSettings.h"
+#include "analysis/SourceEncoding.h"
 #include "analysis/StringList.h"
 #include "report/engine/TRpBand.h"
 #include "report/engine/TRpReport.h"
+#include "report/engine/TRpTextMeasurer.h"
 #include "report/items/TRpLabel.h"
 #include "report/items/TRpMemo.h"
 #include "report/items/TRpSysData.h"

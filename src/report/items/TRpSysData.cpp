@@ -7,6 +7,7 @@
 
 #include "report/engine/TRpCustomReport.h"
 #include "report/engine/TRpReport.h"
+#include "report/engine/TRpTextMeasurer.h"
 #include "text/TextCodec.h"
 
 namespace tabulex {

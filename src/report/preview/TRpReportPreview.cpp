@@ -11,7 +11,9 @@
 #include <memory>
 
 #include "dialogs/TDialogs.h"
+#include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
+#include "report/engine/TRpTextMeasurer.h"
 #include "report/output/TRpPrinter.h"
 #include "report/preview/TRpPreview.h"
 #include "report/preview/TRpPrintDevices.h"
