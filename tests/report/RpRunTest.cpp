@@ -417,6 +417,18 @@ TEST(RpRun, ReportWithoutAPageOutputMakesAFreshOneForEveryRun)
     EXPECT_EQ(s.report->Printer()->PageCount(), 1);
 }
 
+TEST(RpRun, ReportWithoutAPageOutputPaginatesAsARecordedRun)
+{
+    // The report's own page output draws nothing; its pages must still measure text as
+    // recorded pages do, or a long memo would break over a different number of pages.
+    auto s = makeSample(2);
+    s.memo->SetLines(numberedLines(linesPerColumn(328) * 5 + 3));
+    const std::size_t recorded = runRecorded(*s.report).pages.size();
+    s.report->GenerateReport();
+    EXPECT_EQ(recorded, 3u);
+    EXPECT_EQ(s.report->Printer()->PageCount(), static_cast<int>(recorded));
+}
+
 // The memo wraps its lines as the run reaches them and forgets what it has printed: every
 // formatted line still comes out once, in order, over many columns, and again in a second run.
 TEST(RpRun, MemoPrintsEachFormattedLineOnceOverColumnsAndRuns)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "report/engine/TRpBlankPageOutput.h"
 #include "report/engine/TRpChildBand.h"
 #include "report/engine/TRpCustomReport_p.h"
 #include "report/engine/TRpPrintable.h"

@@ -12,8 +12,6 @@
 
 namespace tabulex {
 
-class TRpTextMeasurer;
-
 /// What a report run writes its pages into: the job the run describes (settings, range,
 /// title), the conversion from tenths of a millimetre to device pixels, and the job steps.
 /// The run and its items know a page output only through this class; where the pages go
@@ -86,25 +84,6 @@ protected:
 private:
     /// Width and length in tenths of a millimetre, exchanged for landscape when `oriented`.
     std::pair<double, double> paperSize(bool oriented) const;
-};
-
-/// Page output that lays pages out and keeps nothing of them: the one a report runs onto
-/// when it was given none. Its pages measure text on `measurer`, as recorded pages do, so the
-/// run places everything exactly as it would on them.
-class TRpBlankPageOutput : public TRpPageOutput {
-public:
-    explicit TRpBlankPageOutput(TRpTextMeasurer& measurer);
-    ~TRpBlankPageOutput() override;
-
-    void BeginJob() override;
-    void NewPage() override;
-    void EndJob() override;
-    void AbortJob() override;
-    TRpSurface* Surface() override { return page_.get(); }
-
-private:
-    TRpTextMeasurer& measurer_;
-    std::unique_ptr<TRpSurface> page_;
 };
 
 }  // namespace tabulex
