@@ -126,6 +126,33 @@ bool is_routine_header(TTokenKind kind)
            kind == tkProcedure;
 }
 
+// Blanks, line breaks, comments and compiler directives: everything but the tokens that
+// carry the program.
+bool is_significant(TTokenKind kind)
+{
+    switch (kind) {
+    case tkSpace:
+    case tkCRLF:
+    case tkCRLFInComment:
+    case tkAnsiComment:
+    case tkBorComment:
+    case tkSlashesComment:
+    case tkDirective:
+    case tkDirectiveR:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// A procedure or function word after "=", ":", "of" or "to" names a procedural type
+// ("TProc = procedure of object", "array of function: Integer", "reference to procedure").
+bool names_a_type(TTokenKind kind, TTokenKind previous)
+{
+    return (kind == tkProcedure || kind == tkFunction) &&
+           (previous == tkEqual || previous == tkColon || previous == tkOf || previous == tkTo);
+}
+
 bool opens_level(TTokenKind kind)
 {
     return kind == tkBegin || kind == tkCase || kind == tkRepeat || kind == tkTry ||
@@ -159,6 +186,8 @@ private:
     // Makes the next token current and hands it to the declaration scan, if there is one.
     void advance()
     {
+        if (is_significant(lex_.TokenKind()))
+            last_significant_ = lex_.TokenKind();
         lex_.Next();
         if (scan_ != nullptr)
             scan_->feed(lex_);
@@ -168,6 +197,7 @@ private:
     bool class_scan_phase(bool phase_two);
     void emit_line(std::size_t text_end, bool phase_two);
     void open_or_close(TTokenKind kind);
+    bool withdraws_routine_level(TTokenKind kind) const;
 
     std::string_view bytes_;  // followed by a NUL, the lexer's terminator
     const TListingSettings& settings_;
@@ -184,6 +214,7 @@ private:
     bool opened_ = false;
     TPrelinhaState marks_;
     bool implementation_seen_ = false;
+    TTokenKind last_significant_ = tkNull;  // the last significant token before the current one
 
     std::size_t line_text_start_ = 0;  // offset of the current line's first byte
     long long line_number_ = 1;        // 1-based number of the current line
@@ -228,7 +259,17 @@ void TListingBuilder::handle_token()
 
 void TListingBuilder::open_or_close(TTokenKind kind)
 {
-    if (opens_level(kind) && implementation_seen_) {
+    if (withdraws_routine_level(kind)) {
+        // A routine declared forward or external has no body here: the level its header
+        // opened is taken back. On the header's own line the line is listed plain.
+        --nivel_;
+        if (opened_) {
+            opened_ = false;
+            tipo_linha_ = marks_.closed ? 3 : 0;
+        }
+        return;
+    }
+    if (opens_level(kind) && implementation_seen_ && !names_a_type(kind, last_significant_)) {
         if (kind == tkBegin && is_routine_header(niveis_[nivel_].kind)) {
             // The begin of a routine's body: same level, and the routine's entry now names
             // the begin line.
@@ -250,6 +291,13 @@ void TListingBuilder::open_or_close(TTokenKind kind)
         tipo_linha_ = 3;
         --nivel_;
     }
+}
+
+// "forward" or "external" right after the ";" of a routine header whose body has not begun.
+bool TListingBuilder::withdraws_routine_level(TTokenKind kind) const
+{
+    return (kind == tkForward || kind == tkExternal) && implementation_seen_ && nivel_ > 0 &&
+           is_routine_header(niveis_[nivel_].kind) && last_significant_ == tkSemiColon;
 }
 
 // A class declaration, and whatever follows the word class up to the first colon or

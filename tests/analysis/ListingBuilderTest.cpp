@@ -244,11 +244,18 @@ TEST(ListingBuilder, ProjectFileHasNoLevelMarkers)
     EXPECT_EQ(out[5], "0006   end.");
 }
 
-TEST(ListingBuilder, ForwardRoutineShiftsLaterLinesUntilTheFinalEnd)
+// A routine declared forward or external has no body where it is declared: the level its
+// header opened is taken back, on the header's line or on a later one.
+TEST(ListingBuilder, ForwardAndExternalRoutinesOpenNoLastingLevel)
 {
     std::string text = source({
         "implementation",
         "procedure F; forward;",
+        "procedure X; overload; forward;",
+        "function C(A: Integer): Integer; cdecl; external 'lib' name 'c';",
+        "procedure D(A: Integer;",
+        "  B: Integer);",
+        "  external;",
         "procedure G;",
         "begin",
         "end;",
@@ -259,14 +266,82 @@ TEST(ListingBuilder, ForwardRoutineShiftsLaterLinesUntilTheFinalEnd)
     });
     EXPECT_EQ(build_listing(text, style(0)), (StringList{
                                                  "0001   implementation",
-                                                 "0002 {1}procedure F; forward;",
-                                                 "0003 |{2}procedure G;",
-                                                 "0004 |>>>begin",
-                                                 "0005 |{2}end; ///-4-///",
-                                                 "0006 |{2}procedure F;",
-                                                 "0007 |>>>begin",
-                                                 "0008 |{2}end; ///-7-///",
-                                                 "0009 {1}end. ///-2-///",
+                                                 "0002   procedure F; forward;",
+                                                 "0003   procedure X; overload; forward;",
+                                                 "0004   function C(A: Integer): Integer; "
+                                                 "cdecl; external 'lib' name 'c';",
+                                                 "0005 {1}procedure D(A: Integer;",
+                                                 "0006 |  B: Integer);",
+                                                 "0007     external;",
+                                                 "0008 {1}procedure G;",
+                                                 "0009 >>>begin",
+                                                 "0010 {1}end; ///-9-///",
+                                                 "0011 {1}procedure F;",
+                                                 "0012 >>>begin",
+                                                 "0013 {1}end; ///-12-///",
+                                                 "0014   end.",
+                                             }));
+}
+
+// "external" that does not follow the header's ";" (a name, an expression) and a forward
+// declaration in the interface change nothing; a line that also closed a level keeps its
+// closing marker.
+TEST(ListingBuilder, ForwardWithdrawsOnlyAfterTheHeadersSemicolon)
+{
+    std::string text = source({
+        "interface",
+        "procedure I; forward;",
+        "implementation",
+        "procedure P;",
+        "begin",
+        "  repeat until X; procedure Q; forward;",
+        "end;",
+        "end.",
+    });
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{
+                                                 "0001   interface",
+                                                 "0002   procedure I; forward;",
+                                                 "0003   implementation",
+                                                 "0004 {1}procedure P;",
+                                                 "0005 >>>begin",
+                                                 "0006 |{2}  repeat until X; procedure Q; "
+                                                 "forward; ///-6-///",
+                                                 "0007 {1}end; ///-5-///",
+                                                 "0008   end.",
+                                             }));
+}
+
+// A procedure or function word after "=", ":", "of" or "to" is a type; anonymous methods
+// after ":=" still open their level.
+TEST(ListingBuilder, ProceduralTypesOpenNoLevel)
+{
+    std::string text = source({
+        "implementation",
+        "type",
+        "  TProc = procedure of object;",
+        "  TList = array of function: Integer;",
+        "  TRef = reference to procedure;",
+        "procedure P;",
+        "var",
+        "  V: procedure(A: Integer);",
+        "begin",
+        "  V := procedure begin end;",
+        "end;",
+        "end.",
+    });
+    EXPECT_EQ(build_listing(text, style(0)), (StringList{
+                                                 "0001   implementation",
+                                                 "0002   type",
+                                                 "0003     TProc = procedure of object;",
+                                                 "0004     TList = array of function: Integer;",
+                                                 "0005     TRef = reference to procedure;",
+                                                 "0006 {1}procedure P;",
+                                                 "0007 |var",
+                                                 "0008 |  V: procedure(A: Integer);",
+                                                 "0009 >>>begin",
+                                                 "0010 {2}  V := procedure begin end; ///-10-///",
+                                                 "0011 {1}end; ///-9-///",
+                                                 "0012   end.",
                                              }));
 }
 
