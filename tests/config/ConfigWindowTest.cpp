@@ -22,7 +22,6 @@
 #include "config/TRadioGroup.h"
 #include "config/config.h"
 #include "dialogs/TDialogs.h"
-#include "text/TextCodec.h"
 
 namespace tabulex {
 namespace {
@@ -150,26 +149,12 @@ protected:
 
     QStringList finals() const { return {label("L_final1")->text(), label("L_final2")->text()}; }
 
-    // The Listing settings as the controls show them.
-    TListingSettings shownSettings() const
+    // The Listing settings as the controls show them, as "Salvar" writes them.
+    TListingSettings saved()
     {
+        BB_salvar->click();
         TListingSettings s;
-        s.Numeracao = CB_linhas->isChecked();
-        s.Final = CB_final->isChecked();
-        s.Identacao = RG_tipo_ident->itemIndex();
-        s.prenivel = toCp1252(E_prenivel->text());
-        s.sufnivel = toCp1252(E_sufnivel->text());
-        s.prefnivel = toCp1252(E_prefnivel->text());
-        s.suffnivel = toCp1252(E_suffnivel->text());
-        s.preend = toCp1252(E_preend->text());
-        s.sufend = toCp1252(E_sufend->text());
-        s.begin = toCp1252(E_begin->text());
-        s.coluna = toCp1252(E_col->text());
-        s.colunas = RG_colunas->itemIndex();
-        s.listagem = CB_list->isChecked();
-        s.xref = CB_xref->isChecked();
-        s.proc_func = CB_proc->isChecked();
-        s.units = CB_unit->isChecked();
+        read_listing_settings(window.settingsPath(), s);
         return s;
     }
 
@@ -506,7 +491,7 @@ TEST_F(ConfigWindowTest, ActivationLoadsAndApplyingStoresEverySetting)
 {
     settings = file_settings();
     reopen();
-    EXPECT_EQ(shownSettings(), file_settings());
+    EXPECT_EQ(saved(), file_settings());
     EXPECT_EQ(E_begin->text(), QString("BEG"));
     EXPECT_EQ(RG_tipo_ident->itemIndex(), 1);
 
@@ -553,7 +538,7 @@ TEST_F(ConfigWindowTest, DefaultSetsTheControlsOnly)
     reopen();
     columns.clear();
     BB_default->click();
-    EXPECT_EQ(shownSettings(), TListingSettings{});
+    EXPECT_EQ(saved(), TListingSettings{});
     EXPECT_EQ(levels(), kDefaultLevels);
     EXPECT_EQ(columns, std::vector<int>({2}));
     BB_cancel->click();
@@ -692,7 +677,7 @@ TEST_F(ConfigWindowTest, LerWithoutAFileGivesTheDefaults)
     columns.clear();
     BB_ler->click();
     EXPECT_EQ(settings, TListingSettings{});
-    EXPECT_EQ(shownSettings(), TListingSettings{});
+    EXPECT_EQ(saved(), TListingSettings{});
     EXPECT_EQ(levels(), kDefaultLevels);
     EXPECT_EQ(columns, std::vector<int>({2}));
 }
@@ -719,7 +704,7 @@ TEST_F(ConfigWindowTest, LerWritesTheSettingsEvenWhenCancelled)
     reopen();
     action("LerConfiguracao1")->trigger();
     EXPECT_EQ(settings, file_settings());
-    EXPECT_EQ(shownSettings(), file_settings());
+    EXPECT_EQ(saved(), file_settings());
     EXPECT_EQ(levels(), QStringList({" 1", " 1", " 1", " 1", " 2", " 2", " 2", " 1"}));
     EXPECT_EQ(columns, std::vector<int>({1}));
     BB_cancel->click();
@@ -761,7 +746,6 @@ TEST_F(ConfigWindowTest, FailedSaveShowsTheMessageAndKeepsTheWindowAsItIs)
     dialogs.onMessage = [&](const QString&) { run_and_close(&messageWindow, &window); };
     showActive();
     E_begin->setText("unsaved");
-    const TListingSettings before = shownSettings();
 
     BB_salvar->click();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -769,8 +753,11 @@ TEST_F(ConfigWindowTest, FailedSaveShowsTheMessageAndKeepsTheWindowAsItIs)
     EXPECT_EQ(dialogs.messages,
               QStringList({QString::fromStdString("Unable to write to " + nowhere)}));
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(shownSettings(), before);
     EXPECT_EQ(settings, TListingSettings{});
+    window.setSettingsPath(dir.file("tabulex.ini"));
+    TListingSettings typed;
+    typed.begin = "unsaved";
+    EXPECT_EQ(saved(), typed);
 }
 
 }  // namespace
