@@ -244,23 +244,23 @@ void TF_config::buildMenu(QVBoxLayout* layout)
 {
     auto* MainMenu1 = named(new QMenuBar(this), "MainMenu1");
     layout->setMenuBar(MainMenu1);
+    const auto item = [this](QMenu* menu, const char* name, const QString& text, auto handler) {
+        named(menu->addAction(text, this, handler), name);
+    };
     QMenu* Arquivos1 = named(MainMenu1->addMenu(QStringLiteral("Arquivos")), "Arquivos1");
-    named(Arquivos1->addAction(QStringLiteral("Salvar Configuração"), this,
-                               &TF_config::BB_salvarClick),
-          "SalvarConfiguracao1");
-    named(Arquivos1->addAction(QStringLiteral("Ler Configuração"), this, &TF_config::BB_lerClick),
-          "LerConfiguracao1");
-    named(Arquivos1->addAction(QStringLiteral("Configuração Padrão"), this,
-                               &TF_config::BB_defaultClick),
-          "ConfiguracaoPadrao1");
-    named(
-        Arquivos1->addAction(QStringLiteral("Efetivar Configuração"), this, &TF_config::BB_okClick),
-        "EfetivarConfiguracao1");
+    item(Arquivos1, "SalvarConfiguracao1", QStringLiteral("Salvar Configuração"),
+         &TF_config::BB_salvarClick);
+    item(Arquivos1, "LerConfiguracao1", QStringLiteral("Ler Configuração"),
+         &TF_config::BB_lerClick);
+    item(Arquivos1, "ConfiguracaoPadrao1", QStringLiteral("Configuração Padrão"),
+         &TF_config::BB_defaultClick);
+    item(Arquivos1, "EfetivarConfiguracao1", QStringLiteral("Efetivar Configuração"),
+         &TF_config::BB_okClick);
     named(Arquivos1->addSeparator(), "N1");
     // "Sair" leaves the window as "Cancelar" does.
-    named(Arquivos1->addAction(QStringLiteral("Sair"), this, &QDialog::reject), "Sair1");
+    item(Arquivos1, "Sair1", QStringLiteral("Sair"), &QDialog::reject);
     QMenu* Ajuda1 = named(MainMenu1->addMenu(QStringLiteral("Ajuda")), "Ajuda1");
-    named(Ajuda1->addAction(QStringLiteral("Sobre"), this, &TF_config::Sobre1Click), "Sobre1");
+    item(Ajuda1, "Sobre1", QStringLiteral("Sobre"), &TF_config::Sobre1Click);
 }
 
 void TF_config::buildButtonBar(QWidget* client)
