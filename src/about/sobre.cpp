@@ -177,9 +177,11 @@ void placeLabel(QLabel* label, const QRect& geometry)
                        std::max(geometry.height(), needed.height()));
 }
 
-TListBox* makePanelList(QWidget* parent, const QRect& geometry, std::vector<std::string> items)
+TListBox* makePanelList(QWidget* parent, const char* name, const QRect& geometry,
+                        std::vector<std::string> items)
 {
     auto* list = new TListBox(parent);
+    list->setObjectName(name);
     list->setGeometry(geometry);
     list->setItemHeight(13);
     QPalette colours = list->palette();
@@ -207,14 +209,17 @@ TF_sobre::~TF_sobre() = default;
 // B_autor, B_licenca, BitBtn1), which is the order the focus chain takes them.
 void TF_sobre::createControls()
 {
-    Label1 = new QLabel(QStringLiteral("Tabulex.exe   V.  " TABULEX_VERSION " Beta"), this);
+    auto* Label1 = new QLabel(QStringLiteral("Tabulex.exe   V.  " TABULEX_VERSION " Beta"), this);
+    Label1->setObjectName("Label1");
     Label1->setFont(QFont(QStringLiteral("Arial"), 14));
     placeLabel(Label1, QRect(145, 20, 226, 22));
 
-    Label2 = new QLabel(QString::fromUtf8(kReleaseLine), this);
+    auto* Label2 = new QLabel(QString::fromUtf8(kReleaseLine), this);
+    Label2->setObjectName("Label2");
     placeLabel(Label2, QRect(161, 59, 203, 13));
 
-    Label3 = new TLinkLabel(QString::fromLatin1(kMailAddress), this, [this] { Label3Click(this); });
+    Label3 = new TLinkLabel(QString::fromLatin1(kMailAddress), this, [this] { Label3Click(); });
+    Label3->setObjectName("Label3");
     QFont linkFont(QStringLiteral("MS Sans Serif"), 8);
     linkFont.setUnderline(true);
     Label3->setFont(linkFont);
@@ -225,44 +230,46 @@ void TF_sobre::createControls()
     placeLabel(Label3, QRect(212, 86, 98, 13));
 
     SP_autor = new TScrollTextPanel(this);
+    SP_autor->setObjectName("SP_autor");
     SP_autor->setGeometry(124, 111, 320, 146);
     SP_autor->setInterval(kAuthorInterval);
     SP_autor->setCycled(true);
     SP_autor->setLines(toLines(kAboutAuthor));
     SP_autor->hide();
 
-    LB_licenca = makePanelList(this, QRect(127, 111, 318, 146), toItems(kTermsOfUse));
+    LB_licenca = makePanelList(this, "LB_licenca", QRect(127, 111, 318, 146), toItems(kTermsOfUse));
 
-    LB_creditos = makePanelList(this, QRect(125, 110, 321, 146), toItems(kCredits));
+    LB_creditos = makePanelList(this, "LB_creditos", QRect(125, 110, 321, 146), toItems(kCredits));
     LB_creditos->hide();
 
-    const auto makeButton = [this](const char* caption, const QRect& geometry) {
+    const auto makeButton = [this](const char* name, const char* caption, const QRect& geometry) {
         auto* button = new QPushButton(QString::fromUtf8(caption), this);
+        button->setObjectName(name);
         button->setGeometry(geometry);
         button->setAutoDefault(false);
         return button;
     };
-    B_creditos = makeButton("Créditos", QRect(13, 225, 88, 25));
-    B_autor = makeButton("Sobre o autor", QRect(14, 173, 88, 25));
-    B_licenca = makeButton("Licençade uso", QRect(13, 120, 88, 25));
-    BitBtn1 = makeButton("OK", QRect(187, 267, 75, 25));
+    auto* B_creditos = makeButton("B_creditos", "Créditos", QRect(13, 225, 88, 25));
+    auto* B_autor = makeButton("B_autor", "Sobre o autor", QRect(14, 173, 88, 25));
+    auto* B_licenca = makeButton("B_licenca", "Licençade uso", QRect(13, 120, 88, 25));
+    auto* BitBtn1 = makeButton("BitBtn1", "OK", QRect(187, 267, 75, 25));
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     BitBtn1->setDefault(true);
 
-    connect(B_licenca, &QPushButton::clicked, this, [this] { B_licencaClick(B_licenca); });
-    connect(B_autor, &QPushButton::clicked, this, [this] { B_autorClick(B_autor); });
-    connect(B_creditos, &QPushButton::clicked, this, [this] { B_creditosClick(B_creditos); });
+    connect(B_licenca, &QPushButton::clicked, this, &TF_sobre::B_licencaClick);
+    connect(B_autor, &QPushButton::clicked, this, &TF_sobre::B_autorClick);
+    connect(B_creditos, &QPushButton::clicked, this, &TF_sobre::B_creditosClick);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TF_sobre::B_licencaClick(QObject*)
+void TF_sobre::B_licencaClick()
 {
     LB_creditos->hide();
     LB_licenca->show();
     SP_autor->hide();  // keeps running while hidden
 }
 
-void TF_sobre::B_autorClick(QObject*)
+void TF_sobre::B_autorClick()
 {
     LB_creditos->hide();
     LB_licenca->hide();
@@ -271,14 +278,14 @@ void TF_sobre::B_autorClick(QObject*)
     SP_autor->setActive(true);
 }
 
-void TF_sobre::B_creditosClick(QObject*)
+void TF_sobre::B_creditosClick()
 {
     LB_creditos->show();
     LB_licenca->hide();
     SP_autor->hide();  // keeps running while hidden
 }
 
-void TF_sobre::Label3Click(QObject*)
+void TF_sobre::Label3Click()
 {
     const QString url = (QStringLiteral("mailto:") + Label3->text()).left(kMaxMailText);
     openMail_(url);

@@ -4,7 +4,6 @@
 #include <functional>
 
 class QLabel;
-class QPushButton;
 
 namespace tabulex {
 
@@ -15,6 +14,8 @@ class TScrollTextPanel;
 /// three panels (terms of use, the scrolling text about the author, credits) chosen by the
 /// buttons on its left. Shown modally; OK, Enter or the close box end it, Esc does nothing.
 /// Which panel is visible, and a running author text, carry over between showings.
+///
+/// Each control carries its name as object name ("B_autor", "SP_autor", "Label3", ...).
 class TF_sobre : public QDialog {
     Q_OBJECT
 public:
@@ -27,28 +28,20 @@ public:
     /// Replaces the default opener (the desktop's handler for the URL), e.g. in tests.
     void setMailOpener(MailOpener opener) { openMail_ = std::move(opener); }
 
-    void B_licencaClick(QObject* sender = nullptr);
-    void B_autorClick(QObject* sender = nullptr);
-    void B_creditosClick(QObject* sender = nullptr);
-    void Label3Click(QObject* sender = nullptr);
+private:
+    void createControls();
+    void keyPressEvent(QKeyEvent* event) override;
 
-    // Controls, owned by the window.
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
+    void B_licencaClick();
+    void B_autorClick();
+    void B_creditosClick();
+    void Label3Click();
+
+    // The controls the buttons and the link act on; the others are made and left to the window.
     QLabel* Label3 = nullptr;
     TListBox* LB_licenca = nullptr;
     TScrollTextPanel* SP_autor = nullptr;
     TListBox* LB_creditos = nullptr;
-    QPushButton* B_licenca = nullptr;
-    QPushButton* B_autor = nullptr;
-    QPushButton* B_creditos = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    void createControls();
 
     MailOpener openMail_;
 };

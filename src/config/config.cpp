@@ -33,6 +33,9 @@ namespace tabulex {
 
 namespace {
 
+// Outer size of the window, frame included.
+constexpr int kOuterWidth = 505;
+constexpr int kOuterHeight = 495;
 // Frame assumed around the client area until the platform reports the real one.
 const QMargins kAssumedFrame(4, 23, 4, 4);
 
@@ -86,9 +89,18 @@ protected:
     }
 };
 
-QLineEdit* make_edit(QWidget* parent, int left, int top, int limit, const QString& text)
+// Gives `object` its control name, by which it is found.
+template <typename T>
+T* named(T* object, const char* name)
 {
-    auto* edit = new QLineEdit(text, parent);
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
+QLineEdit* make_edit(QWidget* parent, const char* name, int left, int top, int limit,
+                     const QString& text)
+{
+    auto* edit = named(new QLineEdit(text, parent), name);
     edit->setGeometry(left, top, kEditWidth, kEditHeight);
     auto* validator = new TypedLengthValidator(limit, edit);
     edit->setValidator(validator);
@@ -106,9 +118,9 @@ void set_edit_text(QLineEdit* edit, const QString& text)
     edit->setText(text);
 }
 
-QLabel* make_label(QWidget* parent, const QString& text, int left, int top)
+QLabel* make_label(QWidget* parent, const char* name, const QString& text, int left, int top)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = named(new QLabel(text, parent), name);
     label->move(left, top);
     label->adjustSize();
     return label;
@@ -121,18 +133,20 @@ void set_caption(QLabel* label, const QString& text)
     label->adjustSize();
 }
 
-QCheckBox* make_check(QWidget* parent, const QString& caption, QRect geometry, bool checked)
+QCheckBox* make_check(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                      bool checked)
 {
-    auto* box = new QCheckBox(caption, parent);
+    auto* box = named(new QCheckBox(caption, parent), name);
     box->setGeometry(geometry);
     box->setChecked(checked);
     return box;
 }
 
-QPushButton* make_button(QWidget* parent, const QString& caption, int left,
+QPushButton* make_button(QWidget* parent, const char* name, const QString& caption, int left,
                          QStyle::StandardPixmap glyph)
 {
-    auto* button = new QPushButton(parent->style()->standardIcon(glyph), caption, parent);
+    auto* button =
+        named(new QPushButton(parent->style()->standardIcon(glyph), caption, parent), name);
     button->setGeometry(left, 4, 75, 25);
     button->setIconSize(QSize(16, 16));
     return button;
@@ -159,10 +173,30 @@ const QStringList kCodeLines{
     QStringLiteral("End; "),
 };
 
+// The settings file in the user's configuration folder ($XDG_CONFIG_HOME/tabulex/tabulex.ini).
+std::string user_settings_path()
+{
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (userFolder.isEmpty())
+        return {};
+    return QFile::encodeName(userFolder + QStringLiteral("/tabulex/tabulex.ini")).toStdString();
+}
+
+// The executable's path with its extension replaced by ".ini" (or ".ini" appended) when its
+// folder can be written, otherwise user_settings_path().
+std::string default_settings_path()
+{
+    std::filesystem::path beside(
+        QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+    beside.replace_extension(".ini");
+    return choose_settings_path(beside.string(), user_settings_path());
+}
+
 }  // namespace
 
 TF_config::TF_config(TListingSettings& settings, QWidget* parent)
-    : QDialog(parent), settings_(settings), settingsPath_(defaultSettingsPath())
+    : QDialog(parent), settings_(settings), settingsPath_(default_settings_path())
 {
     setWindowTitle(QStringLiteral("Configurações"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -179,24 +213,24 @@ TF_config::TF_config(TListingSettings& settings, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    MainMenu1 = new QMenuBar(this);
-    layout->setMenuBar(MainMenu1);
-    ClientArea = new QWidget(this);
-    layout->addWidget(ClientArea);
+    buildMenu(layout);
+    // Client area below the menu; every control's position is relative to it or its group.
+    auto* client = named(new QWidget(this), "ClientArea");
+    layout->addWidget(client);
 
-    buildMenu();
     // Created in tab order; setTabOrders states it once more.
-    RG_tipo_ident = new TRadioGroup(
-        QStringLiteral("Apresentação de Níveis"),
-        {QStringLiteral("Com Colunas"), QStringLiteral("Só números"), QStringLiteral("Nenhum")},
-        ClientArea);
+    RG_tipo_ident = named(new TRadioGroup(QStringLiteral("Apresentação de Níveis"),
+                                          {QStringLiteral("Com Colunas"),
+                                           QStringLiteral("Só números"), QStringLiteral("Nenhum")},
+                                          client),
+                          "RG_tipo_ident");
     RG_tipo_ident->setGeometry(12, 98, 158, 76);
     RG_tipo_ident->setItemIndex(0);
-    buildMarkers();
-    buildExample();
-    buildNumbering();
-    buildReport();
-    buildButtonBar();
+    buildMarkers(client);
+    buildExample(client);
+    buildNumbering(client);
+    buildReport(client);
+    buildButtonBar(client);
     setTabOrders();
     connectChanges();
 
@@ -206,41 +240,49 @@ TF_config::TF_config(TListingSettings& settings, QWidget* parent)
 
 TF_config::~TF_config() = default;
 
-void TF_config::buildMenu()
+void TF_config::buildMenu(QVBoxLayout* layout)
 {
-    Arquivos1 = MainMenu1->addMenu(QStringLiteral("Arquivos"));
-    SalvarConfiguracao1 = Arquivos1->addAction(QStringLiteral("Salvar Configuração"), this,
-                                               &TF_config::BB_salvarClick);
-    LerConfiguracao1 =
-        Arquivos1->addAction(QStringLiteral("Ler Configuração"), this, &TF_config::BB_lerClick);
-    ConfiguracaoPadrao1 = Arquivos1->addAction(QStringLiteral("Configuração Padrão"), this,
-                                               &TF_config::BB_defaultClick);
-    EfetivarConfiguracao1 =
-        Arquivos1->addAction(QStringLiteral("Efetivar Configuração"), this, &TF_config::BB_okClick);
-    N1 = Arquivos1->addSeparator();
+    auto* MainMenu1 = named(new QMenuBar(this), "MainMenu1");
+    layout->setMenuBar(MainMenu1);
+    const auto item = [this](QMenu* menu, const char* name, const QString& text, auto handler) {
+        named(menu->addAction(text, this, handler), name);
+    };
+    QMenu* Arquivos1 = named(MainMenu1->addMenu(QStringLiteral("Arquivos")), "Arquivos1");
+    item(Arquivos1, "SalvarConfiguracao1", QStringLiteral("Salvar Configuração"),
+         &TF_config::BB_salvarClick);
+    item(Arquivos1, "LerConfiguracao1", QStringLiteral("Ler Configuração"),
+         &TF_config::BB_lerClick);
+    item(Arquivos1, "ConfiguracaoPadrao1", QStringLiteral("Configuração Padrão"),
+         &TF_config::BB_defaultClick);
+    item(Arquivos1, "EfetivarConfiguracao1", QStringLiteral("Efetivar Configuração"),
+         &TF_config::BB_okClick);
+    named(Arquivos1->addSeparator(), "N1");
     // "Sair" leaves the window as "Cancelar" does.
-    Sair1 = Arquivos1->addAction(QStringLiteral("Sair"), this, &QDialog::reject);
-    Ajuda1 = MainMenu1->addMenu(QStringLiteral("Ajuda"));
-    Sobre1 = Ajuda1->addAction(QStringLiteral("Sobre"), this, &TF_config::Sobre1Click);
+    item(Arquivos1, "Sair1", QStringLiteral("Sair"), &QDialog::reject);
+    QMenu* Ajuda1 = named(MainMenu1->addMenu(QStringLiteral("Ajuda")), "Ajuda1");
+    item(Ajuda1, "Sobre1", QStringLiteral("Sobre"), &TF_config::Sobre1Click);
 }
 
-void TF_config::buildButtonBar()
+void TF_config::buildButtonBar(QWidget* client)
 {
-    Panel1 = new QFrame(ClientArea);
+    auto* Panel1 = named(new QFrame(client), "Panel1");
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
     Panel1->setFixedHeight(34);
-    auto* clientLayout = new QVBoxLayout(ClientArea);  // keeps the bar aligned to the top
+    auto* clientLayout = new QVBoxLayout(client);  // keeps the bar aligned to the top
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->addWidget(Panel1);
     clientLayout->addStretch();
 
-    BB_ok = make_button(Panel1, QStringLiteral("Efetivar"), 12, QStyle::SP_DialogOkButton);
-    BB_cancel = make_button(Panel1, QStringLiteral("Cancelar"), 96, QStyle::SP_DialogCancelButton);
-    BB_default = make_button(Panel1, QStringLiteral("Default"), 179, QStyle::SP_BrowserReload);
+    BB_ok = make_button(Panel1, "BB_ok", QStringLiteral("Efetivar"), 12, QStyle::SP_DialogOkButton);
+    BB_cancel = make_button(Panel1, "BB_cancel", QStringLiteral("Cancelar"), 96,
+                            QStyle::SP_DialogCancelButton);
+    BB_default =
+        make_button(Panel1, "BB_default", QStringLiteral("Default"), 179, QStyle::SP_BrowserReload);
     BB_default->setIconSize(QSize(18, 19));
-    BB_salvar = make_button(Panel1, QStringLiteral("Salvar"), 262, QStyle::SP_DialogSaveButton);
-    BB_ler = make_button(Panel1, QStringLiteral("Ler"), 346, QStyle::SP_DialogOpenButton);
+    BB_salvar = make_button(Panel1, "BB_salvar", QStringLiteral("Salvar"), 262,
+                            QStyle::SP_DialogSaveButton);
+    BB_ler = make_button(Panel1, "BB_ler", QStringLiteral("Ler"), 346, QStyle::SP_DialogOpenButton);
     BB_ok->setDefault(true);
 
     connect(BB_ok, &QPushButton::clicked, this, [this] {
@@ -253,93 +295,95 @@ void TF_config::buildButtonBar()
     connect(BB_ler, &QPushButton::clicked, this, &TF_config::BB_lerClick);
 }
 
-void TF_config::buildNumbering()
+void TF_config::buildNumbering(QWidget* client)
 {
-    GroupBox3 = new QGroupBox(ClientArea);
+    auto* GroupBox3 = named(new QGroupBox(client), "GroupBox3");
     GroupBox3->setGeometry(12, 34, 157, 66);
-    CB_linhas = make_check(GroupBox3, QStringLiteral("Numerar linhas"), {11, 15, 97, 17}, true);
-    CB_final = make_check(GroupBox3, QStringLiteral("Nr. linha inicial"), {11, 37, 97, 17}, true);
+    CB_linhas = make_check(GroupBox3, "CB_linhas", QStringLiteral("Numerar linhas"),
+                           {11, 15, 97, 17}, true);
+    CB_final = make_check(GroupBox3, "CB_final", QStringLiteral("Nr. linha inicial"),
+                          {11, 37, 97, 17}, true);
 }
 
-void TF_config::buildMarkers()
+void TF_config::buildMarkers(QWidget* client)
 {
-    GroupBox1 = new QGroupBox(QStringLiteral("Símbolos"), ClientArea);
+    auto* GroupBox1 = named(new QGroupBox(QStringLiteral("Símbolos"), client), "GroupBox1");
     GroupBox1->setGeometry(176, 34, 309, 142);
-    E_col = make_edit(GroupBox1, 103, 10, kColumnLimit, QStringLiteral("|"));
-    E_begin = make_edit(GroupBox1, 103, 36, kMarkerLimit, QStringLiteral(">>>"));
-    E_prenivel = make_edit(GroupBox1, 232, 37, kMarkerLimit, QStringLiteral("{"));
-    E_sufnivel = make_edit(GroupBox1, 270, 37, kMarkerLimit, QStringLiteral("}"));
-    E_preend = make_edit(GroupBox1, 104, 62, kMarkerLimit, QStringLiteral("///-"));
-    E_sufend = make_edit(GroupBox1, 104, 90, kMarkerLimit, QStringLiteral("-///"));
-    E_suffnivel = make_edit(GroupBox1, 270, 60, kMarkerLimit, QStringLiteral("}"));
-    E_prefnivel = make_edit(GroupBox1, 232, 61, kMarkerLimit, QStringLiteral("{"));
+    E_col = make_edit(GroupBox1, "E_col", 103, 10, kColumnLimit, QStringLiteral("|"));
+    E_begin = make_edit(GroupBox1, "E_begin", 103, 36, kMarkerLimit, QStringLiteral(">>>"));
+    E_prenivel = make_edit(GroupBox1, "E_prenivel", 232, 37, kMarkerLimit, QStringLiteral("{"));
+    E_sufnivel = make_edit(GroupBox1, "E_sufnivel", 270, 37, kMarkerLimit, QStringLiteral("}"));
+    E_preend = make_edit(GroupBox1, "E_preend", 104, 62, kMarkerLimit, QStringLiteral("///-"));
+    E_sufend = make_edit(GroupBox1, "E_sufend", 104, 90, kMarkerLimit, QStringLiteral("-///"));
+    E_suffnivel = make_edit(GroupBox1, "E_suffnivel", 270, 60, kMarkerLimit, QStringLiteral("}"));
+    E_prefnivel = make_edit(GroupBox1, "E_prefnivel", 232, 61, kMarkerLimit, QStringLiteral("{"));
 
-    Label1 = make_label(GroupBox1, QStringLiteral("Coluna de nível"), 9, 19);
-    Label2 = make_label(GroupBox1, QStringLiteral("Begin"), 9, 43);
-    Label3 = make_label(GroupBox1, QStringLiteral("Início. nível"), 149, 39);
-    Label4 = make_label(GroupBox1, QStringLiteral("Antes Nr. fim bloco"), 9, 66);
-    Label5 = make_label(GroupBox1, QStringLiteral("Depois Nr.fim bloco"), 8, 93);
-    Label6 = make_label(GroupBox1, QStringLiteral("Fim  nível"), 148, 63);
-    Label8 = make_label(GroupBox1, QStringLiteral("Antes"), 235, 19);
-    Label9 = make_label(GroupBox1, QStringLiteral("Depois"), 269, 18);
+    make_label(GroupBox1, "Label1", QStringLiteral("Coluna de nível"), 9, 19);
+    make_label(GroupBox1, "Label2", QStringLiteral("Begin"), 9, 43);
+    make_label(GroupBox1, "Label3", QStringLiteral("Início. nível"), 149, 39);
+    make_label(GroupBox1, "Label4", QStringLiteral("Antes Nr. fim bloco"), 9, 66);
+    make_label(GroupBox1, "Label5", QStringLiteral("Depois Nr.fim bloco"), 8, 93);
+    make_label(GroupBox1, "Label6", QStringLiteral("Fim  nível"), 148, 63);
+    make_label(GroupBox1, "Label8", QStringLiteral("Antes"), 235, 19);
+    make_label(GroupBox1, "Label9", QStringLiteral("Depois"), 269, 18);
 }
 
-void TF_config::buildExample()
+void TF_config::buildExample(QWidget* client)
 {
-    GroupBox2 = new QGroupBox(QStringLiteral("Exemplo : "), ClientArea);
+    auto* GroupBox2 = named(new QGroupBox(QStringLiteral("Exemplo : "), client), "GroupBox2");
     GroupBox2->setGeometry(12, 175, 474, 153);
     const QFont exampleFont(QStringLiteral("Arial"), 10);
 
     struct Row {
-        QLabel*& number;
-        QLabel*& level;
         const char* numberText;
         const char* levelText;
         int numberTop;
         int levelTop;
     };
     const Row rows[] = {
-        {L_linha1, L_ident1, "00131", "{1}", 18, 18},
-        {L_linha2, L_ident2, "00132", "|", 34, 34},
-        {L_linha3, L_ident3, "00133", ">>>", 50, 49},
-        {L_linha4, L_ident4, "00134", "|", 67, 66},
-        {L_linha5, L_ident5, "00135", "|{2}", 82, 81},
-        {L_linha6, L_ident6, "00136", "||", 99, 98},
-        {L_linha7, L_ident7, "00137", "|{2}", 115, 113},
-        {L_linha8, L_ident8, "00138", "{1}", 131, 129},
+        {"00131", "{1}", 18, 18},    {"00132", "|", 34, 34},     {"00133", ">>>", 50, 49},
+        {"00134", "|", 67, 66},      {"00135", "|{2}", 82, 81},  {"00136", "||", 99, 98},
+        {"00137", "|{2}", 115, 113}, {"00138", "{1}", 131, 129},
     };
-    const auto example_label = [&](const char* text, int left, int top) {
+    const auto example_label = [&](const QString& name, const char* text, int left, int top) {
         auto* label = new QLabel(GroupBox2);
+        label->setObjectName(name);
         label->setFont(exampleFont);
         label->move(left, top);
         set_caption(label, QString::fromLatin1(text));
         return label;
     };
-    for (const Row& row : rows) {
-        row.number = example_label(row.numberText, 4, row.numberTop);
-        row.level = example_label(row.levelText, 44, row.levelTop);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const QString row = QString::number(i + 1);
+        numberLabels_[i] = example_label(QStringLiteral("L_linha") + row, rows[i].numberText, 4,
+                                         rows[i].numberTop);
+        levelLabels_[i] =
+            example_label(QStringLiteral("L_ident") + row, rows[i].levelText, 44, rows[i].levelTop);
     }
 
-    Label7 = new PitchedLinesLabel(kCodeLines.join(QLatin1Char('\n')), GroupBox2);
+    auto* Label7 =
+        named(new PitchedLinesLabel(kCodeLines.join(QLatin1Char('\n')), GroupBox2), "Label7");
     Label7->setFont(exampleFont);
     Label7->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label7->setGeometry(117, 17, 288, 128);
-    L_final1 = example_label("///-135-///", 181, 115);
-    L_final2 = example_label("///-133-///", 161, 132);
+    L_final1 = example_label(QStringLiteral("L_final1"), "///-135-///", 181, 115);
+    L_final2 = example_label(QStringLiteral("L_final2"), "///-133-///", 161, 132);
 }
 
-void TF_config::buildReport()
+void TF_config::buildReport(QWidget* client)
 {
-    GroupBox4 = new QGroupBox(QStringLiteral("Relatório  "), ClientArea);
+    auto* GroupBox4 = named(new QGroupBox(QStringLiteral("Relatório  "), client), "GroupBox4");
     GroupBox4->setGeometry(12, 335, 392, 105);
     // Unchecked until the first activation loads them.
-    CB_list = make_check(GroupBox4, QStringLiteral("Listagem"), {14, 19, 75, 17}, false);
-    CB_xref = make_check(GroupBox4, QStringLiteral("Xref"), {105, 19, 52, 17}, false);
-    CB_unit = make_check(GroupBox4, QStringLiteral("Units"), {107, 57, 70, 17}, false);
-    CB_proc = make_check(GroupBox4, QStringLiteral("Proc/Func"), {15, 59, 76, 17}, false);
+    CB_list = make_check(GroupBox4, "CB_list", QStringLiteral("Listagem"), {14, 19, 75, 17}, false);
+    CB_xref = make_check(GroupBox4, "CB_xref", QStringLiteral("Xref"), {105, 19, 52, 17}, false);
+    CB_unit = make_check(GroupBox4, "CB_unit", QStringLiteral("Units"), {107, 57, 70, 17}, false);
+    CB_proc =
+        make_check(GroupBox4, "CB_proc", QStringLiteral("Proc/Func"), {15, 59, 76, 17}, false);
     RG_colunas =
-        new TRadioGroup(QStringLiteral("Qtd Colunas"),
-                        {QStringLiteral("1 Coluna"), QStringLiteral("2 Colunas")}, GroupBox4);
+        named(new TRadioGroup(QStringLiteral("Qtd Colunas"),
+                              {QStringLiteral("1 Coluna"), QStringLiteral("2 Colunas")}, GroupBox4),
+              "RG_colunas");
     RG_colunas->setGeometry(230, 15, 92, 65);
     RG_colunas->setItemIndex(1);
 }
@@ -393,33 +437,6 @@ void TF_config::setSettingsPath(std::string path)
     settingsPath_ = std::move(path);
 }
 
-std::string TF_config::defaultSettingsPath()
-{
-    std::filesystem::path beside(
-        QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
-    beside.replace_extension(".ini");
-    return choose_settings_path(beside.string(), userSettingsPath());
-}
-
-std::string TF_config::userSettingsPath()
-{
-    const QString userFolder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (userFolder.isEmpty())
-        return {};
-    return QFile::encodeName(userFolder + QStringLiteral("/tabulex/tabulex.ini")).toStdString();
-}
-
-std::array<QLabel*, 8> TF_config::numberLabels() const
-{
-    return {L_linha1, L_linha2, L_linha3, L_linha4, L_linha5, L_linha6, L_linha7, L_linha8};
-}
-
-std::array<QLabel*, 8> TF_config::levelLabels() const
-{
-    return {L_ident1, L_ident2, L_ident3, L_ident4, L_ident5, L_ident6, L_ident7, L_ident8};
-}
-
 TListingSettings TF_config::controlSettings() const
 {
     TListingSettings s;
@@ -470,7 +487,7 @@ void TF_config::loadControls(const TListingSettings& values)
 
 void TF_config::montar_exemplo()
 {
-    for (QLabel* number : numberLabels())
+    for (QLabel* number : numberLabels_)
         number->setVisible(CB_linhas->isChecked());
 
     const QString col = E_col->text();
@@ -492,17 +509,16 @@ void TF_config::montar_exemplo()
         QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"),
         QStringLiteral(" 2"), QStringLiteral(" 2"), QStringLiteral(" 2"), QStringLiteral(" 1"),
     };
-    const auto levels = levelLabels();
-    for (std::size_t i = 0; i < levels.size(); ++i) {
+    for (std::size_t i = 0; i < levelLabels_.size(); ++i) {
         switch (RG_tipo_ident->itemIndex()) {
         case 0:
-            set_caption(levels[i], withColumns[i]);
+            set_caption(levelLabels_[i], withColumns[i]);
             break;
         case 1:
-            set_caption(levels[i], numbersOnly[i]);
+            set_caption(levelLabels_[i], numbersOnly[i]);
             break;
         case 2:
-            set_caption(levels[i], QStringLiteral(" "));
+            set_caption(levelLabels_[i], QStringLiteral(" "));
             break;
         default:
             break;  // no style chosen: the labels keep their captions
@@ -529,7 +545,7 @@ void TF_config::BB_defaultClick()
 void TF_config::BB_salvarClick()
 {
     try {
-        if (settingsPath_ == userSettingsPath())
+        if (settingsPath_ == user_settings_path())
             make_settings_folder(settingsPath_);
         write_listing_settings(settingsPath_, controlSettings());
         if (const auto font = chosenFont_ ? chosenFont_() : std::nullopt)

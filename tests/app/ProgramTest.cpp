@@ -1,5 +1,8 @@
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +10,7 @@
 #include <iterator>
 
 #include "FakeDialogs.h"
+#include "FindChild.h"
 #include "app/Program.h"
 #include "app/princ.h"
 #include "config/TRadioGroup.h"
@@ -18,6 +22,7 @@
 
 namespace fs = std::filesystem;
 using namespace tabulex;
+using tabulex::test::child;
 using tabulex::testing::FakeDialogs;
 
 namespace {
@@ -41,6 +46,17 @@ protected:
         program.mainWindow().Carregar1Click();
     }
 
+    // Opens the configuration window, which loads its controls from the Listing settings.
+    static void open(TF_config& config)
+    {
+        config.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&config));
+    }
+    static void click(TF_config& config, const char* button)
+    {
+        child<QPushButton>(config, button)->click();
+    }
+
     FakeDialogs dialogs;
     TScopedDialogs scoped{dialogs};
     fs::path dir;
@@ -54,10 +70,11 @@ TEST_F(ProgramTest, ColumnChoiceInTheConfigurationWindowReachesTheReport)
     TProgram program;
     TF_dif& form = program.reportForm();
     EXPECT_EQ(form.Report1->Page().Columns(), 2);
-    program.configWindow().RG_colunas->setItemIndex(0);
+    const TRadioGroup* columns = child<TRadioGroup>(program.configWindow(), "RG_colunas");
+    columns->button(0)->click();
     EXPECT_EQ(form.Report1->Page().Columns(), 1);
     EXPECT_EQ(form.RpMemo1->PixelWidth(), form.RpBand2->Size().PixelWidth() - 5);
-    program.configWindow().RG_colunas->setItemIndex(1);
+    columns->button(1)->click();
     EXPECT_EQ(form.Report1->Page().Columns(), 2);
     EXPECT_EQ(form.RpBand2->Size().PixelWidth(), 353);
 }
@@ -103,18 +120,18 @@ TEST_F(ProgramTest, SavedSettingsComeBackAfterARestartWithLerAndEfetivar)
         TProgram program;
         TF_config& config = program.configWindow();
         config.setSettingsPath(ini);
-        config.FormActivate();
-        config.E_col->setText("!");
-        config.BB_salvarClick();
+        open(config);
+        child<QLineEdit>(config, "E_col")->setText("!");
+        click(config, "BB_salvar");
     }
     ListingSettings = TListingSettings{};
     TProgram program;
     load(program);
     TF_config& config = program.configWindow();
     config.setSettingsPath(ini);
-    config.FormActivate();
-    config.BB_lerClick();
-    config.BB_okClick();
+    open(config);
+    click(config, "BB_ler");
+    click(config, "BB_ok");
     dialogs.modalAnswers = {QDialog::Accepted};
     program.mainWindow().Configurar1Click();
     EXPECT_EQ(program.mainWindow().ListBox1->Items().item(5), "0006 !  X;");
@@ -127,15 +144,15 @@ TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
     load(program);
     TF_config& config = program.configWindow();
     config.setSettingsPath(ini);
-    config.FormActivate();
-    config.BB_salvarClick();
+    open(config);
+    click(config, "BB_salvar");
     EXPECT_FALSE(read_report_font(ini));
 
     QFont mono("Liberation Mono");
     mono.setPointSizeF(7.5);
     dialogs.fontAnswers = {mono};
     program.mainWindow().Fonte1Click();
-    config.BB_salvarClick();
+    click(config, "BB_salvar");
     std::ifstream file(ini);
     const std::string text((std::istreambuf_iterator<char>(file)),
                            std::istreambuf_iterator<char>());
@@ -144,7 +161,7 @@ TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
     TProgram other;
     load(other);
     other.configWindow().setSettingsPath(ini);
-    other.configWindow().BB_lerClick();
+    click(other.configWindow(), "BB_ler");
     EXPECT_EQ(other.mainWindow().ListBox1->font().family(), "Liberation Mono");
     EXPECT_EQ(other.reportForm().RpMemo1->Font().family(), "Liberation Mono");
     EXPECT_DOUBLE_EQ(other.reportForm().RpMemo1->Font().pointSizeF(), 7.5);

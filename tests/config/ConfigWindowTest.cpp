@@ -14,6 +14,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "FindChild.h"
 #include "TestApp.h"
 #include "TestFiles.h"
 #include "config/IniFile.h"
@@ -24,6 +25,8 @@
 
 namespace tabulex {
 namespace {
+
+using test::child;
 
 // Records messages and modal windows instead of showing them.
 class ScriptedDialogs : public TDialogs {
@@ -88,18 +91,50 @@ protected:
     TScopedDialogs scopedDialogs{dialogs};
     std::vector<int> columns;
 
+    QPushButton* BB_ok = child<QPushButton>(window, "BB_ok");
+    QPushButton* BB_cancel = child<QPushButton>(window, "BB_cancel");
+    QPushButton* BB_default = child<QPushButton>(window, "BB_default");
+    QPushButton* BB_salvar = child<QPushButton>(window, "BB_salvar");
+    QPushButton* BB_ler = child<QPushButton>(window, "BB_ler");
+    QCheckBox* CB_linhas = child<QCheckBox>(window, "CB_linhas");
+    QCheckBox* CB_final = child<QCheckBox>(window, "CB_final");
+    TRadioGroup* RG_tipo_ident = child<TRadioGroup>(window, "RG_tipo_ident");
+    QLineEdit* E_col = child<QLineEdit>(window, "E_col");
+    QLineEdit* E_begin = child<QLineEdit>(window, "E_begin");
+    QLineEdit* E_prenivel = child<QLineEdit>(window, "E_prenivel");
+    QLineEdit* E_sufnivel = child<QLineEdit>(window, "E_sufnivel");
+    QLineEdit* E_preend = child<QLineEdit>(window, "E_preend");
+    QLineEdit* E_sufend = child<QLineEdit>(window, "E_sufend");
+    QLineEdit* E_suffnivel = child<QLineEdit>(window, "E_suffnivel");
+    QLineEdit* E_prefnivel = child<QLineEdit>(window, "E_prefnivel");
+    QCheckBox* CB_list = child<QCheckBox>(window, "CB_list");
+    QCheckBox* CB_xref = child<QCheckBox>(window, "CB_xref");
+    QCheckBox* CB_proc = child<QCheckBox>(window, "CB_proc");
+    QCheckBox* CB_unit = child<QCheckBox>(window, "CB_unit");
+    TRadioGroup* RG_colunas = child<TRadioGroup>(window, "RG_colunas");
+
     void SetUp() override
     {
         window.setColumnsHook([this](int count) { columns.push_back(count); });
         window.setSettingsPath(dir.file("tabulex.ini"));
     }
 
+    QLabel* label(const char* name) const { return child<QLabel>(window, name); }
+    QAction* action(const char* name) const { return child<QAction>(window, name); }
+
+    // The example's number labels ("L_linha") or level labels ("L_ident"), rows 1 to 8.
+    std::vector<QLabel*> exampleColumn(const char* prefix) const
+    {
+        std::vector<QLabel*> labels;
+        for (int row = 1; row <= 8; ++row)
+            labels.push_back(label((prefix + std::to_string(row)).c_str()));
+        return labels;
+    }
+
     QStringList levels() const
     {
         QStringList texts;
-        for (const QLabel* label :
-             {window.L_ident1, window.L_ident2, window.L_ident3, window.L_ident4, window.L_ident5,
-              window.L_ident6, window.L_ident7, window.L_ident8})
+        for (const QLabel* label : exampleColumn("L_ident"))
             texts << label->text();
         return texts;
     }
@@ -107,20 +142,38 @@ protected:
     std::vector<bool> numbersShown() const
     {
         std::vector<bool> shown;
-        for (const QLabel* label :
-             {window.L_linha1, window.L_linha2, window.L_linha3, window.L_linha4, window.L_linha5,
-              window.L_linha6, window.L_linha7, window.L_linha8})
+        for (const QLabel* label : exampleColumn("L_linha"))
             shown.push_back(!label->isHidden());
         return shown;
     }
 
-    QStringList finals() const { return {window.L_final1->text(), window.L_final2->text()}; }
+    QStringList finals() const { return {label("L_final1")->text(), label("L_final2")->text()}; }
+
+    // The Listing settings as the controls show them, as "Salvar" writes them.
+    TListingSettings saved()
+    {
+        BB_salvar->click();
+        TListingSettings s;
+        read_listing_settings(window.settingsPath(), s);
+        return s;
+    }
 
     void showActive()
     {
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
+
+    // Closes the window as "Cancelar" does and opens it again, which loads the controls from the
+    // Listing settings.
+    void reopen()
+    {
+        window.reject();
+        showActive();
+    }
+
+    // "Efetivar Configuração" in the menu: stores the controls and leaves the window open.
+    void efetivar() { action("EfetivarConfiguracao1")->trigger(); }
 };
 
 const QStringList kDefaultLevels{"{1}", "|", ">>>", "|", "|{2}", "||", "|{2}", "{1}"};
@@ -148,77 +201,80 @@ TEST_F(ConfigWindowTest, WindowCaptionSizeAndTitleBar)
 
 TEST_F(ConfigWindowTest, ControlsStandWhereTheLayoutPutsThem)
 {
-    const std::vector<std::pair<QWidget*, QRect>> placed{
-        {window.BB_ok, {12, 4, 75, 25}},           {window.BB_cancel, {96, 4, 75, 25}},
-        {window.BB_default, {179, 4, 75, 25}},     {window.BB_salvar, {262, 4, 75, 25}},
-        {window.BB_ler, {346, 4, 75, 25}},         {window.GroupBox3, {12, 34, 157, 66}},
-        {window.CB_linhas, {11, 15, 97, 17}},      {window.CB_final, {11, 37, 97, 17}},
-        {window.RG_tipo_ident, {12, 98, 158, 76}}, {window.GroupBox1, {176, 34, 309, 142}},
-        {window.E_col, {103, 10, 34, 21}},         {window.E_begin, {103, 36, 34, 21}},
-        {window.E_prenivel, {232, 37, 34, 21}},    {window.E_sufnivel, {270, 37, 34, 21}},
-        {window.E_preend, {104, 62, 34, 21}},      {window.E_sufend, {104, 90, 34, 21}},
-        {window.E_prefnivel, {232, 61, 34, 21}},   {window.E_suffnivel, {270, 60, 34, 21}},
-        {window.GroupBox2, {12, 175, 474, 153}},   {window.Label7, {117, 17, 288, 128}},
-        {window.GroupBox4, {12, 335, 392, 105}},   {window.CB_list, {14, 19, 75, 17}},
-        {window.CB_xref, {105, 19, 52, 17}},       {window.CB_proc, {15, 59, 76, 17}},
-        {window.CB_unit, {107, 57, 70, 17}},       {window.RG_colunas, {230, 15, 92, 65}},
+    const std::vector<std::pair<const char*, QRect>> placed{
+        {"BB_ok", {12, 4, 75, 25}},           {"BB_cancel", {96, 4, 75, 25}},
+        {"BB_default", {179, 4, 75, 25}},     {"BB_salvar", {262, 4, 75, 25}},
+        {"BB_ler", {346, 4, 75, 25}},         {"GroupBox3", {12, 34, 157, 66}},
+        {"CB_linhas", {11, 15, 97, 17}},      {"CB_final", {11, 37, 97, 17}},
+        {"RG_tipo_ident", {12, 98, 158, 76}}, {"GroupBox1", {176, 34, 309, 142}},
+        {"E_col", {103, 10, 34, 21}},         {"E_begin", {103, 36, 34, 21}},
+        {"E_prenivel", {232, 37, 34, 21}},    {"E_sufnivel", {270, 37, 34, 21}},
+        {"E_preend", {104, 62, 34, 21}},      {"E_sufend", {104, 90, 34, 21}},
+        {"E_prefnivel", {232, 61, 34, 21}},   {"E_suffnivel", {270, 60, 34, 21}},
+        {"GroupBox2", {12, 175, 474, 153}},   {"Label7", {117, 17, 288, 128}},
+        {"GroupBox4", {12, 335, 392, 105}},   {"CB_list", {14, 19, 75, 17}},
+        {"CB_xref", {105, 19, 52, 17}},       {"CB_proc", {15, 59, 76, 17}},
+        {"CB_unit", {107, 57, 70, 17}},       {"RG_colunas", {230, 15, 92, 65}},
     };
-    for (const auto& [widget, rect] : placed)
-        EXPECT_EQ(widget->geometry(), rect) << widget->metaObject()->className();
+    for (const auto& [name, rect] : placed)
+        EXPECT_EQ(child<QWidget>(window, name)->geometry(), rect) << name;
 
-    EXPECT_EQ(window.Panel1->parentWidget(), window.ClientArea);
-    EXPECT_EQ(window.Panel1->height(), 34);
+    const auto* Panel1 = child<QFrame>(window, "Panel1");
+    const auto* ClientArea = child<QWidget>(window, "ClientArea");
+    EXPECT_EQ(Panel1->parentWidget(), ClientArea);
+    EXPECT_EQ(Panel1->height(), 34);
     window.show();
-    EXPECT_EQ(window.Panel1->geometry(), QRect(0, 0, window.ClientArea->width(), 34));
-    EXPECT_EQ(window.ClientArea->y(), window.MainMenu1->height());
+    EXPECT_EQ(Panel1->geometry(), QRect(0, 0, ClientArea->width(), 34));
+    EXPECT_EQ(ClientArea->y(), child<QMenuBar>(window, "MainMenu1")->height());
 
-    const std::vector<std::pair<QLabel*, QPoint>> labels{
-        {window.Label1, {9, 19}},     {window.Label2, {9, 43}},      {window.Label3, {149, 39}},
-        {window.Label4, {9, 66}},     {window.Label5, {8, 93}},      {window.Label6, {148, 63}},
-        {window.Label8, {235, 19}},   {window.Label9, {269, 18}},    {window.L_linha1, {4, 18}},
-        {window.L_linha4, {4, 67}},   {window.L_linha8, {4, 131}},   {window.L_ident3, {44, 49}},
-        {window.L_ident7, {44, 113}}, {window.L_final1, {181, 115}}, {window.L_final2, {161, 132}},
+    const std::vector<std::pair<const char*, QPoint>> labels{
+        {"Label1", {9, 19}},     {"Label2", {9, 43}},      {"Label3", {149, 39}},
+        {"Label4", {9, 66}},     {"Label5", {8, 93}},      {"Label6", {148, 63}},
+        {"Label8", {235, 19}},   {"Label9", {269, 18}},    {"L_linha1", {4, 18}},
+        {"L_linha4", {4, 67}},   {"L_linha8", {4, 131}},   {"L_ident3", {44, 49}},
+        {"L_ident7", {44, 113}}, {"L_final1", {181, 115}}, {"L_final2", {161, 132}},
     };
-    for (const auto& [label, pos] : labels)
-        EXPECT_EQ(label->pos(), pos) << label->text().toStdString();
+    for (const auto& [name, pos] : labels)
+        EXPECT_EQ(label(name)->pos(), pos) << name;
 }
 
 TEST_F(ConfigWindowTest, CaptionsAndFonts)
 {
-    EXPECT_EQ(window.RG_tipo_ident->title(), QString("Apresentação de Níveis"));
-    EXPECT_EQ(window.RG_tipo_ident->button(1)->text(), QString("Só números"));
-    EXPECT_EQ(window.GroupBox1->title(), QString("Símbolos"));
-    EXPECT_EQ(window.GroupBox2->title(), QString("Exemplo : "));
-    EXPECT_EQ(window.GroupBox4->title(), QString("Relatório  "));
-    EXPECT_EQ(window.GroupBox3->title(), QString());
-    EXPECT_EQ(window.RG_colunas->title(), QString("Qtd Colunas"));
-    EXPECT_EQ(window.RG_colunas->button(0)->text(), QString("1 Coluna"));
-    EXPECT_EQ(window.Label3->text(), QString("Início. nível"));
-    EXPECT_EQ(window.Label6->text(), QString("Fim  nível"));
-    EXPECT_EQ(window.CB_final->text(), QString("Nr. linha inicial"));
-    EXPECT_EQ(window.BB_ok->text(), QString("Efetivar"));
-    EXPECT_TRUE(window.BB_ok->isDefault());
-    EXPECT_EQ(window.BB_ler->text(), QString("Ler"));
+    const auto title = [this](const char* name) { return child<QGroupBox>(window, name)->title(); };
+    EXPECT_EQ(RG_tipo_ident->title(), QString("Apresentação de Níveis"));
+    EXPECT_EQ(RG_tipo_ident->button(1)->text(), QString("Só números"));
+    EXPECT_EQ(title("GroupBox1"), QString("Símbolos"));
+    EXPECT_EQ(title("GroupBox2"), QString("Exemplo : "));
+    EXPECT_EQ(title("GroupBox4"), QString("Relatório  "));
+    EXPECT_EQ(title("GroupBox3"), QString());
+    EXPECT_EQ(RG_colunas->title(), QString("Qtd Colunas"));
+    EXPECT_EQ(RG_colunas->button(0)->text(), QString("1 Coluna"));
+    EXPECT_EQ(label("Label3")->text(), QString("Início. nível"));
+    EXPECT_EQ(label("Label6")->text(), QString("Fim  nível"));
+    EXPECT_EQ(CB_final->text(), QString("Nr. linha inicial"));
+    EXPECT_EQ(BB_ok->text(), QString("Efetivar"));
+    EXPECT_TRUE(BB_ok->isDefault());
+    EXPECT_EQ(BB_ler->text(), QString("Ler"));
 
     EXPECT_EQ(
-        window.Label7->text().split('\n'),
+        label("Label7")->text().split('\n'),
         QStringList({"Function Form1.IntPower (vlr,exp:integer):Integer; ", "Var  F_int:integer;",
                      "Begin", "    Result := 1;", "    For f_int := 1 To exp Do Begin",
                      "        Result := Result * vlr;", "    End; ", "End; "}));
-    for (const QLabel* label : {window.L_linha2, window.L_ident5, window.Label7, window.L_final2}) {
-        EXPECT_EQ(label->font().family(), QString("Arial"));
-        EXPECT_EQ(label->font().pointSize(), 10);
+    for (const char* name : {"L_linha2", "L_ident5", "Label7", "L_final2"}) {
+        EXPECT_EQ(label(name)->font().family(), QString("Arial")) << name;
+        EXPECT_EQ(label(name)->font().pointSize(), 10) << name;
     }
-    EXPECT_EQ(window.GroupBox2->font().family(), QString("MS Sans Serif"));
+    EXPECT_EQ(child<QGroupBox>(window, "GroupBox2")->font().family(), QString("MS Sans Serif"));
 
     QStringList menu;
-    for (const QAction* action : window.Arquivos1->actions())
+    for (const QAction* action : child<QMenu>(window, "Arquivos1")->actions())
         menu << (action->isSeparator() ? QString("-") : action->text());
     EXPECT_EQ(menu, QStringList({"Salvar Configuração", "Ler Configuração", "Configuração Padrão",
                                  "Efetivar Configuração", "-", "Sair"}));
-    EXPECT_EQ(window.MainMenu1->actions().size(), 2);
-    EXPECT_EQ(window.Ajuda1->title(), QString("Ajuda"));
-    EXPECT_EQ(window.Sobre1->text(), QString("Sobre"));
+    EXPECT_EQ(child<QMenuBar>(window, "MainMenu1")->actions().size(), 2);
+    EXPECT_EQ(child<QMenu>(window, "Ajuda1")->title(), QString("Ajuda"));
+    EXPECT_EQ(action("Sobre1")->text(), QString("Sobre"));
 }
 
 TEST_F(ConfigWindowTest, ExampleCodeLinesStayLevelWithTheirNumbers)
@@ -226,7 +282,7 @@ TEST_F(ConfigWindowTest, ExampleCodeLinesStayLevelWithTheirNumbers)
     // Where the ink of each number label and of the code beside it begins, as drawn: the first
     // of three inked pixel rows below a blank one (so the descenders and underscores of the
     // line above do not count).
-    const QImage image = window.GroupBox2->grab().toImage();
+    const QImage image = child<QGroupBox>(window, "GroupBox2")->grab().toImage();
     const auto inked = [&](int left, int right, int y) {
         for (int x = left; x < right; ++x)
             if (qGray(image.pixel(x, y)) < 128)
@@ -240,12 +296,11 @@ TEST_F(ConfigWindowTest, ExampleCodeLinesStayLevelWithTheirNumbers)
                 return y;
         return -1;
     };
+    const QLabel* code = label("Label7");
     int row = 0;
-    for (const QLabel* number :
-         {window.L_linha1, window.L_linha2, window.L_linha3, window.L_linha4, window.L_linha5,
-          window.L_linha6, window.L_linha7, window.L_linha8}) {
+    for (const QLabel* number : exampleColumn("L_linha")) {
         const int numberInk = firstInk(number->x(), number->x() + number->width(), number->y());
-        const int codeInk = firstInk(window.Label7->x(), window.Label7->x() + 60, number->y() - 3);
+        const int codeInk = firstInk(code->x(), code->x() + 60, number->y() - 3);
         ASSERT_GE(numberInk, 0);
         EXPECT_NEAR(codeInk, numberInk, 2) << "row " << ++row;
     }
@@ -255,45 +310,45 @@ TEST_F(ConfigWindowTest, InitialValuesBeforeTheFirstActivation)
 {
     EXPECT_EQ(levels(), kDefaultLevels);
     EXPECT_EQ(finals(), QStringList({"///-135-///", "///-133-///"}));
-    EXPECT_EQ(window.L_linha1->text(), QString("00131"));
-    EXPECT_EQ(window.L_linha8->text(), QString("00138"));
-    EXPECT_EQ(window.RG_tipo_ident->itemIndex(), 0);
-    EXPECT_EQ(window.RG_colunas->itemIndex(), 1);
-    EXPECT_TRUE(window.CB_linhas->isChecked());
-    EXPECT_TRUE(window.CB_final->isChecked());
-    for (const QCheckBox* box : {window.CB_list, window.CB_xref, window.CB_proc, window.CB_unit})
+    EXPECT_EQ(label("L_linha1")->text(), QString("00131"));
+    EXPECT_EQ(label("L_linha8")->text(), QString("00138"));
+    EXPECT_EQ(RG_tipo_ident->itemIndex(), 0);
+    EXPECT_EQ(RG_colunas->itemIndex(), 1);
+    EXPECT_TRUE(CB_linhas->isChecked());
+    EXPECT_TRUE(CB_final->isChecked());
+    for (const QCheckBox* box : {CB_list, CB_xref, CB_proc, CB_unit})
         EXPECT_FALSE(box->isChecked());
-    EXPECT_EQ(window.E_col->text(), QString("|"));
-    EXPECT_EQ(window.E_preend->text(), QString("///-"));
+    EXPECT_EQ(E_col->text(), QString("|"));
+    EXPECT_EQ(E_preend->text(), QString("///-"));
 }
 
 TEST_F(ConfigWindowTest, TabOrder)
 {
     const std::vector<QWidget*> expected{
-        window.RG_tipo_ident->button(0),
-        window.RG_tipo_ident->button(1),
-        window.RG_tipo_ident->button(2),
-        window.E_col,
-        window.E_begin,
-        window.E_prenivel,
-        window.E_sufnivel,
-        window.E_preend,
-        window.E_sufend,
-        window.E_suffnivel,
-        window.E_prefnivel,
-        window.CB_linhas,
-        window.CB_final,
-        window.CB_list,
-        window.CB_xref,
-        window.CB_unit,
-        window.CB_proc,
-        window.RG_colunas->button(0),
-        window.RG_colunas->button(1),
-        window.BB_ok,
-        window.BB_cancel,
-        window.BB_default,
-        window.BB_salvar,
-        window.BB_ler,
+        RG_tipo_ident->button(0),
+        RG_tipo_ident->button(1),
+        RG_tipo_ident->button(2),
+        E_col,
+        E_begin,
+        E_prenivel,
+        E_sufnivel,
+        E_preend,
+        E_sufend,
+        E_suffnivel,
+        E_prefnivel,
+        CB_linhas,
+        CB_final,
+        CB_list,
+        CB_xref,
+        CB_unit,
+        CB_proc,
+        RG_colunas->button(0),
+        RG_colunas->button(1),
+        BB_ok,
+        BB_cancel,
+        BB_default,
+        BB_salvar,
+        BB_ler,
     };
     std::vector<QWidget*> chain;
     QWidget* w = expected.front();
@@ -307,23 +362,23 @@ TEST_F(ConfigWindowTest, TabOrder)
 
 TEST_F(ConfigWindowTest, TypingIsLimitedButLoadedTextsAreKept)
 {
-    window.E_col->clear();
-    QTest::keyClicks(window.E_col, "abcdefgh");
-    EXPECT_EQ(window.E_col->text(), QString("abcde"));
-    for (QLineEdit* edit : {window.E_begin, window.E_prenivel, window.E_sufnivel, window.E_preend,
-                            window.E_sufend, window.E_prefnivel, window.E_suffnivel}) {
+    E_col->clear();
+    QTest::keyClicks(E_col, "abcdefgh");
+    EXPECT_EQ(E_col->text(), QString("abcde"));
+    for (QLineEdit* edit :
+         {E_begin, E_prenivel, E_sufnivel, E_preend, E_sufend, E_prefnivel, E_suffnivel}) {
         edit->clear();
         QTest::keyClicks(edit, "0123456789xyz");
         EXPECT_EQ(edit->text(), QString("0123456789"));
     }
 
     settings.coluna = "12345678";  // as a hand-edited settings file may hold
-    window.FormActivate();
-    EXPECT_EQ(window.E_col->text(), QString("12345678"));
-    QTest::keyClick(window.E_col, Qt::Key_End);
-    QTest::keyClicks(window.E_col, "9");
-    EXPECT_EQ(window.E_col->text(), QString("12345678"));
-    window.BB_okClick();
+    reopen();
+    EXPECT_EQ(E_col->text(), QString("12345678"));
+    QTest::keyClick(E_col, Qt::Key_End);
+    QTest::keyClicks(E_col, "9");
+    EXPECT_EQ(E_col->text(), QString("12345678"));
+    efetivar();
     EXPECT_EQ(settings.coluna, "12345678");
 }
 
@@ -332,9 +387,9 @@ TEST_F(ConfigWindowTest, TypingIsLimitedButLoadedTextsAreKept)
 TEST_F(ConfigWindowTest, DefaultsGiveTheInitialExample)
 {
     settings = file_settings();
-    window.FormActivate();
+    reopen();
     settings = TListingSettings{};
-    window.FormActivate();
+    reopen();
     EXPECT_EQ(levels(), kDefaultLevels);
     EXPECT_EQ(finals(), QStringList({"///-135-///", "///-133-///"}));
     EXPECT_EQ(numbersShown(), kAllShown);
@@ -342,76 +397,75 @@ TEST_F(ConfigWindowTest, DefaultsGiveTheInitialExample)
 
 TEST_F(ConfigWindowTest, EmptyMarkerFieldsContributeNothing)
 {
-    window.E_prenivel->clear();
-    window.E_sufnivel->clear();
-    EXPECT_EQ(window.L_ident1->text(), QString("1"));
-    EXPECT_EQ(window.L_ident5->text(), QString("|2"));
-    window.E_preend->clear();
-    window.E_sufend->clear();
+    E_prenivel->clear();
+    E_sufnivel->clear();
+    EXPECT_EQ(label("L_ident1")->text(), QString("1"));
+    EXPECT_EQ(label("L_ident5")->text(), QString("|2"));
+    E_preend->clear();
+    E_sufend->clear();
     EXPECT_EQ(finals(), QStringList({"135", "133"}));
-    window.E_begin->clear();
-    EXPECT_EQ(window.L_ident3->text(), QString());
+    E_begin->clear();
+    EXPECT_EQ(label("L_ident3")->text(), QString());
 }
 
 TEST_F(ConfigWindowTest, EveryMarkerFieldFeedsTheExample)
 {
-    window.E_col->setText("!");
-    window.E_begin->setText("go");
-    window.E_prenivel->setText("<");
-    window.E_sufnivel->setText(">");
-    window.E_prefnivel->setText("(");
-    window.E_suffnivel->setText(")");
-    window.E_preend->setText("[");
-    window.E_sufend->setText("]");
+    E_col->setText("!");
+    E_begin->setText("go");
+    E_prenivel->setText("<");
+    E_sufnivel->setText(">");
+    E_prefnivel->setText("(");
+    E_suffnivel->setText(")");
+    E_preend->setText("[");
+    E_sufend->setText("]");
     EXPECT_EQ(levels(), QStringList({"<1>", "!", "go", "!", "!<2>", "!!", "!(2)", "(1)"}));
     EXPECT_EQ(finals(), QStringList({"[135]", "[133]"}));
 }
 
 TEST_F(ConfigWindowTest, OtherStylesIgnoreTheMarkersButNotTheEndReferences)
 {
-    window.RG_tipo_ident->button(2)->click();
+    RG_tipo_ident->button(2)->click();
     EXPECT_EQ(levels(), QStringList(8, " "));
-    window.RG_tipo_ident->button(1)->click();
+    RG_tipo_ident->button(1)->click();
     EXPECT_EQ(levels(), QStringList({" 1", " 1", " 1", " 1", " 2", " 2", " 2", " 1"}));
 
     for (QLineEdit* edit :
-         {window.E_col, window.E_begin, window.E_prenivel, window.E_sufnivel, window.E_prefnivel,
-          window.E_suffnivel, window.E_preend, window.E_sufend})
+         {E_col, E_begin, E_prenivel, E_sufnivel, E_prefnivel, E_suffnivel, E_preend, E_sufend})
         edit->setText("#");
     EXPECT_EQ(levels(), QStringList({" 1", " 1", " 1", " 1", " 2", " 2", " 2", " 1"}));
     EXPECT_EQ(finals(), QStringList({"#135#", "#133#"}));
-    window.RG_tipo_ident->button(0)->click();
-    EXPECT_EQ(window.L_ident6->text(), QString("##"));
+    RG_tipo_ident->button(0)->click();
+    EXPECT_EQ(label("L_ident6")->text(), QString("##"));
 }
 
 TEST_F(ConfigWindowTest, WithoutAStyleTheLevelLabelsKeepTheirCaptions)
 {
-    window.E_col->setText("!");
-    window.RG_tipo_ident->setItemIndex(-1);
-    window.E_col->setText("?");
-    window.E_preend->setText("<");
-    EXPECT_EQ(window.L_ident2->text(), QString("!"));
-    EXPECT_EQ(window.L_ident6->text(), QString("!!"));
-    EXPECT_EQ(window.L_final1->text(), QString("<135-///"));
+    E_col->setText("!");
+    RG_tipo_ident->setItemIndex(-1);
+    E_col->setText("?");
+    E_preend->setText("<");
+    EXPECT_EQ(label("L_ident2")->text(), QString("!"));
+    EXPECT_EQ(label("L_ident6")->text(), QString("!!"));
+    EXPECT_EQ(label("L_final1")->text(), QString("<135-///"));
 }
 
 // ---- numbering coupling ------------------------------------------------------------------------
 
 TEST_F(ConfigWindowTest, UncheckingNumberingHidesNumbersAndEndReferences)
 {
-    window.CB_linhas->click();
+    CB_linhas->click();
     EXPECT_EQ(numbersShown(), kNoneShown);
-    EXPECT_FALSE(window.CB_final->isChecked());
-    EXPECT_FALSE(window.CB_final->isEnabled());
+    EXPECT_FALSE(CB_final->isChecked());
+    EXPECT_FALSE(CB_final->isEnabled());
     EXPECT_EQ(finals(), QStringList({"", ""}));
 
-    window.CB_linhas->click();
+    CB_linhas->click();
     EXPECT_EQ(numbersShown(), kAllShown);
-    EXPECT_TRUE(window.CB_final->isEnabled());
-    EXPECT_FALSE(window.CB_final->isChecked());
+    EXPECT_TRUE(CB_final->isEnabled());
+    EXPECT_FALSE(CB_final->isChecked());
     EXPECT_EQ(finals(), QStringList({"", ""}));
 
-    window.CB_final->click();
+    CB_final->click();
     EXPECT_EQ(finals(), QStringList({"///-135-///", "///-133-///"}));
 }
 
@@ -419,13 +473,13 @@ TEST_F(ConfigWindowTest, NumberingOffWithFinalOnLoadsAsADisabledCheckedBox)
 {
     settings.Numeracao = false;
     settings.Final = true;
-    window.FormActivate();
-    EXPECT_FALSE(window.CB_linhas->isChecked());
-    EXPECT_TRUE(window.CB_final->isChecked());
-    EXPECT_FALSE(window.CB_final->isEnabled());
+    reopen();
+    EXPECT_FALSE(CB_linhas->isChecked());
+    EXPECT_TRUE(CB_final->isChecked());
+    EXPECT_FALSE(CB_final->isEnabled());
     EXPECT_EQ(numbersShown(), kNoneShown);
     EXPECT_EQ(finals(), QStringList({"///-135-///", "///-133-///"}));
-    window.BB_okClick();
+    efetivar();
     EXPECT_FALSE(settings.Numeracao);
     EXPECT_TRUE(settings.Final);
 }
@@ -436,16 +490,16 @@ TEST_F(ConfigWindowTest, NumberingOffWithFinalOnLoadsAsADisabledCheckedBox)
 TEST_F(ConfigWindowTest, ActivationLoadsAndApplyingStoresEverySetting)
 {
     settings = file_settings();
-    window.FormActivate();
-    EXPECT_EQ(window.controlSettings(), file_settings());
-    EXPECT_EQ(window.E_begin->text(), QString("BEG"));
-    EXPECT_EQ(window.RG_tipo_ident->itemIndex(), 1);
+    reopen();
+    EXPECT_EQ(saved(), file_settings());
+    EXPECT_EQ(E_begin->text(), QString("BEG"));
+    EXPECT_EQ(RG_tipo_ident->itemIndex(), 1);
 
-    window.E_begin->setText(" spaced ");
-    window.CB_unit->click();
-    window.RG_colunas->button(1)->click();
+    E_begin->setText(" spaced ");
+    CB_unit->click();
+    RG_colunas->button(1)->click();
     EXPECT_EQ(settings, file_settings());  // nothing applied yet
-    window.BB_okClick();
+    efetivar();
     TListingSettings expected = file_settings();
     expected.begin = " spaced ";
     expected.units = true;
@@ -457,9 +511,9 @@ TEST_F(ConfigWindowTest, SingleByteMarkersSurviveTheControls)
 {
     settings.coluna = "\xa6";     // broken bar in the single-byte code page
     settings.begin = "\xbb\xbb";  // two right guillemets
-    window.FormActivate();
-    EXPECT_EQ(window.E_col->text(), QString::fromUtf8("¦"));
-    window.BB_okClick();
+    reopen();
+    EXPECT_EQ(E_col->text(), QString::fromUtf8("¦"));
+    efetivar();
     EXPECT_EQ(settings.coluna, "\xa6");
     EXPECT_EQ(settings.begin, "\xbb\xbb");
 }
@@ -468,12 +522,12 @@ TEST_F(ConfigWindowTest, OutOfRangeIndexesAreClampedForDisplay)
 {
     settings.Identacao = 7;
     settings.colunas = -3;
-    window.FormActivate();
-    EXPECT_EQ(window.RG_tipo_ident->itemIndex(), 2);
+    reopen();
+    EXPECT_EQ(RG_tipo_ident->itemIndex(), 2);
     EXPECT_EQ(levels(), QStringList(8, " "));
-    EXPECT_EQ(window.RG_colunas->itemIndex(), -1);
+    EXPECT_EQ(RG_colunas->itemIndex(), -1);
     EXPECT_TRUE(columns.empty());  // no choice: the report keeps its column count
-    window.BB_okClick();
+    efetivar();
     EXPECT_EQ(settings.Identacao, 2);
     EXPECT_EQ(settings.colunas, -1);
 }
@@ -481,46 +535,46 @@ TEST_F(ConfigWindowTest, OutOfRangeIndexesAreClampedForDisplay)
 TEST_F(ConfigWindowTest, DefaultSetsTheControlsOnly)
 {
     settings = file_settings();
-    window.FormActivate();
+    reopen();
     columns.clear();
-    window.BB_default->click();
-    EXPECT_EQ(window.controlSettings(), TListingSettings{});
+    BB_default->click();
+    EXPECT_EQ(saved(), TListingSettings{});
     EXPECT_EQ(levels(), kDefaultLevels);
     EXPECT_EQ(columns, std::vector<int>({2}));
-    window.BB_cancel->click();
+    BB_cancel->click();
     EXPECT_EQ(window.result(), QDialog::Rejected);
     EXPECT_EQ(settings, file_settings());
 }
 
 TEST_F(ConfigWindowTest, ConfigurationPadraoMenuItemRestoresDefaults)
 {
-    window.E_begin->setText("x");
-    window.ConfiguracaoPadrao1->trigger();
-    EXPECT_EQ(window.E_begin->text(), QString(">>>"));
+    E_begin->setText("x");
+    action("ConfiguracaoPadrao1")->trigger();
+    EXPECT_EQ(E_begin->text(), QString(">>>"));
 }
 
 // ---- column count --------------------------------------------------------------------------
 
 TEST_F(ConfigWindowTest, ColumnChoiceGoesToTheReportAtOnce)
 {
-    window.FormActivate();
+    reopen();
     EXPECT_TRUE(columns.empty());  // the value did not change
-    window.RG_colunas->button(0)->click();
+    RG_colunas->button(0)->click();
     EXPECT_EQ(columns, std::vector<int>({1}));
-    window.RG_colunas->button(0)->click();
+    RG_colunas->button(0)->click();
     EXPECT_EQ(columns, std::vector<int>({1}));
-    window.BB_cancel->click();
+    BB_cancel->click();
     EXPECT_EQ(settings.colunas, 1);
-    window.FormActivate();
+    reopen();
     EXPECT_EQ(columns, std::vector<int>({1, 2}));
-    EXPECT_EQ(window.RG_colunas->itemIndex(), 1);
+    EXPECT_EQ(RG_colunas->itemIndex(), 1);
 }
 
 TEST_F(ConfigWindowTest, WithoutAHookTheColumnChoiceIsHarmless)
 {
     window.setColumnsHook({});
-    window.RG_colunas->button(0)->click();
-    EXPECT_EQ(window.RG_colunas->itemIndex(), 0);
+    RG_colunas->button(0)->click();
+    EXPECT_EQ(RG_colunas->itemIndex(), 0);
 }
 
 // ---- closing -------------------------------------------------------------------------------
@@ -528,8 +582,8 @@ TEST_F(ConfigWindowTest, WithoutAHookTheColumnChoiceIsHarmless)
 TEST_F(ConfigWindowTest, EfetivarStoresAndClosesWithOk)
 {
     showActive();
-    window.E_col->setText(":");
-    window.BB_ok->click();
+    E_col->setText(":");
+    BB_ok->click();
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(settings.coluna, ":");
@@ -538,9 +592,9 @@ TEST_F(ConfigWindowTest, EfetivarStoresAndClosesWithOk)
 TEST_F(ConfigWindowTest, EnterInAFieldIsEfetivar)
 {
     showActive();
-    window.E_begin->setFocus();
-    window.E_begin->setText("go");
-    QTest::keyClick(window.E_begin, Qt::Key_Return);
+    E_begin->setFocus();
+    E_begin->setText("go");
+    QTest::keyClick(E_begin, Qt::Key_Return);
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_EQ(settings.begin, "go");
 }
@@ -548,11 +602,11 @@ TEST_F(ConfigWindowTest, EnterInAFieldIsEfetivar)
 TEST_F(ConfigWindowTest, EfetivarMenuItemStoresAndStaysOpen)
 {
     showActive();
-    window.E_col->setText(":");
-    window.EfetivarConfiguracao1->trigger();
+    E_col->setText(":");
+    action("EfetivarConfiguracao1")->trigger();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(settings.coluna, ":");
-    window.BB_cancel->click();
+    BB_cancel->click();
     EXPECT_EQ(window.result(), QDialog::Rejected);
     EXPECT_EQ(settings.coluna, ":");
 }
@@ -560,10 +614,10 @@ TEST_F(ConfigWindowTest, EfetivarMenuItemStoresAndStaysOpen)
 TEST_F(ConfigWindowTest, CancelarAndSairStoreNothing)
 {
     for (const std::function<void()>& close : std::vector<std::function<void()>>{
-             [this] { window.BB_cancel->click(); }, [this] { window.Sair1->trigger(); },
+             [this] { BB_cancel->click(); }, [this] { action("Sair1")->trigger(); },
              [this] { QTest::keyClick(&window, Qt::Key_Escape); }}) {
         showActive();
-        window.E_col->setText(":");
+        E_col->setText(":");
         close();
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(window.result(), QDialog::Rejected);
@@ -577,13 +631,13 @@ TEST_F(ConfigWindowTest, EveryOpeningLoadsTheControls)
 {
     settings.begin = "first";
     showActive();
-    EXPECT_EQ(window.E_begin->text(), QString("first"));
-    window.E_begin->setText("edited");
-    window.BB_cancel->click();
+    EXPECT_EQ(E_begin->text(), QString("first"));
+    E_begin->setText("edited");
+    BB_cancel->click();
 
     settings.begin = "second";
     showActive();
-    EXPECT_EQ(window.E_begin->text(), QString("second"));
+    EXPECT_EQ(E_begin->text(), QString("second"));
 }
 
 TEST_F(ConfigWindowTest, ReturningFromTheAboutWindowReloadsTheControls)
@@ -592,17 +646,17 @@ TEST_F(ConfigWindowTest, ReturningFromTheAboutWindowReloadsTheControls)
     window.setAboutWindow(&about);
     dialogs.onModal = [this](QDialog* d) { return run_and_close(d, &window); };
     showActive();
-    window.E_begin->setText("not applied");
-    window.Sobre1->trigger();
+    E_begin->setText("not applied");
+    action("Sobre1")->trigger();
     ASSERT_EQ(dialogs.modals, std::vector<QDialog*>({&about}));
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QTest::qWait(20);
-    EXPECT_EQ(window.E_begin->text(), QString(">>>"));
+    EXPECT_EQ(E_begin->text(), QString(">>>"));
 }
 
 TEST_F(ConfigWindowTest, AboutWithoutAWindowDoesNothing)
 {
-    window.Sobre1Click();
+    action("Sobre1")->trigger();
     EXPECT_TRUE(dialogs.modals.empty());
 }
 
@@ -611,31 +665,30 @@ TEST_F(ConfigWindowTest, AboutWithoutAWindowDoesNothing)
 TEST_F(ConfigWindowTest, DefaultSettingsFileSitsBesideTheExecutable)
 {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
-    EXPECT_EQ(TF_config::defaultSettingsPath(),
+    EXPECT_EQ(TF_config(settings).settingsPath(),
               QFile::encodeName(exe.absolutePath() + "/" + exe.completeBaseName() + ".ini")
                   .toStdString());
-    EXPECT_EQ(TF_config(settings).settingsPath(), TF_config::defaultSettingsPath());
 }
 
 TEST_F(ConfigWindowTest, LerWithoutAFileGivesTheDefaults)
 {
     settings = file_settings();
-    window.FormActivate();
+    reopen();
     columns.clear();
-    window.BB_ler->click();
+    BB_ler->click();
     EXPECT_EQ(settings, TListingSettings{});
-    EXPECT_EQ(window.controlSettings(), TListingSettings{});
+    EXPECT_EQ(saved(), TListingSettings{});
     EXPECT_EQ(levels(), kDefaultLevels);
     EXPECT_EQ(columns, std::vector<int>({2}));
 }
 
 TEST_F(ConfigWindowTest, SalvarWritesTheControlsNotTheSettings)
 {
-    window.FormActivate();
-    window.E_begin->setText("typed");
-    window.RG_tipo_ident->button(2)->click();
-    window.BB_salvar->click();
-    window.BB_cancel->click();
+    reopen();
+    E_begin->setText("typed");
+    RG_tipo_ident->button(2)->click();
+    BB_salvar->click();
+    BB_cancel->click();
 
     EXPECT_EQ(settings, TListingSettings{});
     TListingSettings saved;
@@ -648,24 +701,24 @@ TEST_F(ConfigWindowTest, SalvarWritesTheControlsNotTheSettings)
 TEST_F(ConfigWindowTest, LerWritesTheSettingsEvenWhenCancelled)
 {
     write_listing_settings(window.settingsPath(), file_settings());
-    window.FormActivate();
-    window.LerConfiguracao1->trigger();
+    reopen();
+    action("LerConfiguracao1")->trigger();
     EXPECT_EQ(settings, file_settings());
-    EXPECT_EQ(window.controlSettings(), file_settings());
+    EXPECT_EQ(saved(), file_settings());
     EXPECT_EQ(levels(), QStringList({" 1", " 1", " 1", " 1", " 2", " 2", " 2", " 1"}));
     EXPECT_EQ(columns, std::vector<int>({1}));
-    window.BB_cancel->click();
+    BB_cancel->click();
     EXPECT_EQ(settings, file_settings());
 }
 
 TEST_F(ConfigWindowTest, SaveAndReadRoundTripThroughTheWindow)
 {
     settings = file_settings();
-    window.FormActivate();
-    window.SalvarConfiguracao1->trigger();
+    reopen();
+    action("SalvarConfiguracao1")->trigger();
     settings = TListingSettings{};
-    window.FormActivate();
-    window.BB_lerClick();
+    reopen();
+    BB_ler->click();
     EXPECT_EQ(settings, file_settings());
 }
 
@@ -674,13 +727,13 @@ TEST_F(ConfigWindowTest, HandEditedValuesReadThroughTheWindow)
     test::write_bytes(window.settingsPath(), "[Numeracao]\r\nLinhas=yes\r\nFinal=2\r\n"
                                              "[Identacao]\r\nTipo=0x1\r\nbegin=  \"go \"  \r\n"
                                              "[Relatorio]\r\ncolunas=-3\r\n");
-    window.BB_lerClick();
+    BB_ler->click();
     EXPECT_TRUE(settings.Numeracao);
     EXPECT_TRUE(settings.Final);
     EXPECT_EQ(settings.Identacao, 1);
     EXPECT_EQ(settings.begin, "go ");
     EXPECT_EQ(settings.colunas, -3);
-    EXPECT_EQ(window.RG_colunas->itemIndex(), -1);
+    EXPECT_EQ(RG_colunas->itemIndex(), -1);
     EXPECT_TRUE(columns.empty());
 }
 
@@ -692,17 +745,19 @@ TEST_F(ConfigWindowTest, FailedSaveShowsTheMessageAndKeepsTheWindowAsItIs)
     QDialog messageWindow;
     dialogs.onMessage = [&](const QString&) { run_and_close(&messageWindow, &window); };
     showActive();
-    window.E_begin->setText("unsaved");
-    const TListingSettings before = window.controlSettings();
+    E_begin->setText("unsaved");
 
-    window.BB_salvar->click();
+    BB_salvar->click();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QTest::qWait(20);
     EXPECT_EQ(dialogs.messages,
               QStringList({QString::fromStdString("Unable to write to " + nowhere)}));
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.controlSettings(), before);
     EXPECT_EQ(settings, TListingSettings{});
+    window.setSettingsPath(dir.file("tabulex.ini"));
+    TListingSettings typed;
+    typed.begin = "unsaved";
+    EXPECT_EQ(saved(), typed);
 }
 
 }  // namespace
