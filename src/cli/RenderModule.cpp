@@ -70,8 +70,8 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
         // The lists are needed by the report only: it takes them over, so the text is held once.
         StringList listing = build_listing(bytes, settings);
         TDeclarationLists lists = scan_declarations(bytes);
-        form.takeLineSources(std::move(listing), std::move(lists.listbox3),
-                             std::move(lists.ListBox4), std::move(lists.ListBox5));
+        form.takeLineSources(std::move(listing), std::move(lists.xref),
+                             std::move(lists.routines), std::move(lists.uses));
         std::string().swap(bytes);
     }
     form.setSettings(&settings);
