@@ -23,7 +23,7 @@ public:
     explicit TStringLines(std::vector<std::string> lines) : lines_(std::move(lines)) {}
     std::size_t size() const override { return lines_.size(); }
     std::string_view line(std::size_t index, std::string&) const override { return lines_[index]; }
-    const std::vector<std::string>& strings() const { return lines_; }
+    std::vector<std::string>& strings() { return lines_; }
 
 private:
     std::vector<std::string> lines_;
