@@ -152,8 +152,7 @@ void TDeclarationScan::step(const TPasLex& lex)
     if (kind == tkImplementation) {
         in_implementation_ = true;
     } else if (kind == tkUses) {
-        clauses_.push_back(
-            {in_implementation_, static_cast<std::uint32_t>(uses_.size()), 0});
+        clauses_.push_back({in_implementation_, static_cast<std::uint32_t>(uses_.size()), 0});
         uses_last_kind_ = tkUses;
         state_ = State::Uses;
     } else if (is_routine_keyword(kind) && in_implementation_) {
@@ -258,8 +257,7 @@ void TDeclarationScan::finish_routine()
 
 // Declarations are kept in declaration order with a hash index on the case-folded name that
 // points at the latest entry of each name, so a lookup is one probe and allocates nothing.
-void TDeclarationScan::add_variable(std::string_view name, std::string_view type,
-                                    std::int32_t line)
+void TDeclarationScan::add_variable(std::string_view name, std::string_view type, std::int32_t line)
 {
     if ((variables_.size() + 1) * 2 > slots_.size())
         grow_slots();

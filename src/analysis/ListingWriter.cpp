@@ -133,8 +133,7 @@ std::string_view TListingWriter::line(TSection section, std::size_t index,
 // level (a level opened on the line counts one less), the level number where a level opened
 // or closed, the begin marker where a routine's body began; or the level number alone; or
 // nothing. An empty prefix becomes two blanks.
-void monta_prelinha(const TListingLine& line, const TListingSettings& settings,
-                    std::string& out)
+void monta_prelinha(const TListingLine& line, const TListingSettings& settings, std::string& out)
 {
     const std::size_t start = out.size();
     const int columns = line.opened ? line.level - 1 : line.level;
@@ -218,8 +217,8 @@ TLineLayout TListingWriter::append_listing_line(std::size_t index, std::string& 
         append_decimal(out, line.closed_start);
         out += settings_.sufend;
     }
-    layout.reference_length = static_cast<std::uint32_t>(out.size() - start) -
-                              layout.reference_start;
+    layout.reference_length =
+        static_cast<std::uint32_t>(out.size() - start) - layout.reference_start;
     return layout;
 }
 
@@ -229,8 +228,8 @@ void TListingWriter::listing_runs(std::size_t index, const TLineLayout& layout,
     runs.clear();
     const TListingLine& line = analysis_->lines()[index];
     if (layout.number_length > 0)
-        runs.push_back({0, layout.number_length, TRunClass::LineNumber,
-                        static_cast<long long>(index) + 1});
+        runs.push_back(
+            {0, layout.number_length, TRunClass::LineNumber, static_cast<long long>(index) + 1});
     if (layout.prefix_length > 0)
         runs.push_back({layout.prefix_start, layout.prefix_length, TRunClass::Prefix, 0});
     const std::uint32_t text_end = line.text_offset + line.text_length;
@@ -259,8 +258,8 @@ TListingWriter::TXrefRow TListingWriter::xref_row(std::size_t row) const
         return {TXrefRow::TKind::Blank, index};
     if (part == 1)
         return {TXrefRow::TKind::Declaration, index};
-    const std::uint32_t first =
-        declaration.first_reference + static_cast<std::uint32_t>((part - 2) * kMarksPerReferenceRow);
+    const std::uint32_t first = declaration.first_reference +
+                                static_cast<std::uint32_t>((part - 2) * kMarksPerReferenceRow);
     const std::uint32_t end =
         std::min<std::uint32_t>(first + kMarksPerReferenceRow, declaration.end_reference);
     return {TXrefRow::TKind::References, index, first, end};
@@ -275,8 +274,7 @@ void TListingWriter::append_xref_line(std::size_t row, std::string& out) const
                                                          "ncia cruzada";
         // "Referência cruzada" in the encoding of the source, so the lists read in one encoding.
         const bool utf8 = analysis_->encoding() == SourceEncoding::Utf8;
-        const std::string_view heading[] = {" ", utf8 ? kHeadingUtf8 : kHeadingWindows1252,
-                                            kRuler};
+        const std::string_view heading[] = {" ", utf8 ? kHeadingUtf8 : kHeadingWindows1252, kRuler};
         out += heading[row];
         return;
     }

@@ -99,7 +99,7 @@ private:
     TListingSettings settings_;
     std::vector<std::uint32_t> xref_row_start_;  ///< first row of each entry in xref order
     std::size_t xref_rows_ = 0;
-    std::vector<std::string> uses_lines_;  ///< the uses list: a few lines, kept as text
+    std::vector<std::string> uses_lines_;             ///< the uses list: a few lines, kept as text
     std::vector<std::vector<TStyledRun>> uses_runs_;  ///< the unit names on each of them
 };
 

@@ -108,11 +108,7 @@ struct TLevelEntry {
 class TAnalysisBuilder {
 public:
     TAnalysisBuilder(TSourceAnalysis& result, bool token_runs)
-        : out_(result),
-          bytes_(result.bytes_),
-          token_runs_(token_runs),
-          scan_(bytes_),
-          niveis_(51)
+        : out_(result), bytes_(result.bytes_), token_runs_(token_runs), scan_(bytes_), niveis_(51)
     {
         out_.lines_.reserve(bytes_.size() / 32 + 16);
         if (token_runs_)

@@ -60,18 +60,18 @@ struct TListingLine {
     std::int32_t closed_level = 0;  ///< the last level that closed on the line (when `closed`)
     std::int32_t closed_start = 0;  ///< 1-based line on which that level began (when `closed`)
     std::uint32_t first_run = 0;    ///< index of its first token run
-    std::uint8_t type = 0;  ///< 0 plain, 1 a level opened, 2 a routine's body began, 3 closed
-    bool opened = false;    ///< a level opened on the line (its column part is one shorter)
-    bool closed = false;    ///< a level closed on the line (it ends with a block-end reference)
+    std::uint8_t type = 0;    ///< 0 plain, 1 a level opened, 2 a routine's body began, 3 closed
+    bool opened = false;      ///< a level opened on the line (its column part is one shorter)
+    bool closed = false;      ///< a level closed on the line (it ends with a block-end reference)
     bool class_body = false;  ///< completed inside a class declaration after its first colon
 };
 
 /// A name followed by ":" in the text: a declaration of the cross reference.
 struct TDeclaration {
     TSpan name;
-    TSpan type;                 ///< the token after the colon (a "//" comment counts)
-    std::int32_t line = 0;      ///< the line of that token
-    bool in_interface = false;  ///< declared before the keyword implementation
+    TSpan type;                         ///< the token after the colon (a "//" comment counts)
+    std::int32_t line = 0;              ///< the line of that token
+    bool in_interface = false;          ///< declared before the keyword implementation
     std::uint32_t first_reference = 0;  ///< its references: [first_reference, end_reference)
     std::uint32_t end_reference = 0;
 };
@@ -173,7 +173,7 @@ private:
 
     void analyse(bool token_runs);
 
-    std::string owned_;      ///< the bytes, when the analysis keeps them
+    std::string owned_;  ///< the bytes, when the analysis keeps them
     std::string_view bytes_;
     SourceEncoding encoding_ = SourceEncoding::Windows1252;
     std::optional<std::size_t> nul_offset_;

@@ -142,6 +142,14 @@ void THtmlSite::add(const std::string& path)
     data_->keep(std::move(source));
 }
 
+void THtmlSite::add(const std::string& path, std::shared_ptr<const TSourceAnalysis> analysis)
+{
+    auto source = new_source(path);
+    source->analysis = std::move(analysis);
+    collect_interface_names(*source);
+    data_->keep(std::move(source));
+}
+
 void THtmlSite::add(const std::vector<std::string>& paths, unsigned jobs,
                     const std::function<void(const std::string& message)>& failure)
 {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/ListingSettings.h"
+#include "analysis/SourceAnalysis.h"
 
 namespace tabulex {
 
@@ -22,6 +23,8 @@ public:
 
     /// Reads and analyses one source. Throws EFOpenError when it cannot be read.
     void add(const std::string& path);
+    /// Adds a source already analysed (the window's loaded document), without reading it.
+    void add(const std::string& path, std::shared_ptr<const TSourceAnalysis> analysis);
     /// Reads and analyses several sources, `jobs` at a time. A source that cannot be read is left
     /// out and its error message handed to `failure`, in the order of `paths`.
     void add(const std::vector<std::string>& paths, unsigned jobs,

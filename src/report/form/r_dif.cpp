@@ -24,7 +24,8 @@ public:
         std::size_t count = 0;
     };
 
-    TReportLines(std::vector<TPart> parts, bool convert) : parts_(std::move(parts)), convert_(convert)
+    TReportLines(std::vector<TPart> parts, bool convert)
+        : parts_(std::move(parts)), convert_(convert)
     {
         for (const TPart& part : parts_)
             size_ += part.count;

@@ -74,6 +74,8 @@ public:
     /// memo keeps the source alive; null removes it.
     void SetLineSource(std::shared_ptr<const TLineSource> source);
     const std::shared_ptr<const TLineSource>& LineSource() const { return source_; }
+    /// Number of lines a memo prints: its Lines, then those of its line source.
+    std::size_t LineCount() const { return entryCount(); }
 
     /// Every formatted line of the current text, as text: a full wrap made for inspection,
     /// which leaves the printing position alone.
