@@ -16,7 +16,8 @@ int main(int argc, char** argv)
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    tabulex::TF_tabulan window;
+    tabulex::TSession session;
+    tabulex::TF_tabulan window(session);
     window.show();
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     qint64 best = -1;

@@ -52,12 +52,11 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     const int columns = argc > 3 ? std::atoi(argv[3]) : 2;
     const tabulex::StringList listing = readLines(argv[1]);
-    const tabulex::StringList none;
 
     QElapsedTimer total;
     total.start();
     tabulex::TF_dif form;
-    form.setLineSources(&listing, &none, &none, &none);
+    form.setSections({std::make_shared<tabulex::TStringLines>(listing), nullptr, nullptr, nullptr});
     form.set_colunas(columns);
     form.RpMemo1->ClearLines();
     form.RpLabel5->SetCaption(argv[1]);
@@ -94,8 +93,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const qint64 pdfMs = phase.elapsed();
-    std::printf("lines %zu  memo lines %zu  pages %d\n", listing.size(),
-                form.RpMemo1->Lines().size(), pages->PageCount());
+    std::printf("lines %zu  memo lines %zu  pages %d\n", listing.size(), form.RpMemo1->LineCount(),
+                pages->PageCount());
     if (fallback)
         std::printf("direct PDF fell back to recorded pages\n");
     std::printf("%s: feed+wrap %lld ms  generate %lld ms  pdf %lld ms  total %lld ms\n",

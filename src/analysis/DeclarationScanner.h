@@ -5,15 +5,15 @@
 
 namespace tabulex {
 
-/// The three declaration lists of one file, item by item as the main window shows them.
+/// The three declaration lists of one file, line by line as the main window shows them.
 struct TDeclarationLists {
-    StringList listbox3;  ///< cross reference ("Variáveis")
-    StringList ListBox4;  ///< routine headers ("Proc/Func")
-    StringList ListBox5;  ///< units of the uses clauses ("Uses")
+    StringList xref;      ///< the cross reference ("Variáveis")
+    StringList routines;  ///< the routine headers ("Proc/Func")
+    StringList uses;      ///< the units of the uses clauses ("Uses")
 };
 
-/// Scans a source file's bytes for declarations, references, routine headers and uses
-/// clauses. `bytes` is NUL-terminated by std::string.
+/// The declaration lists of a source's bytes, as strings. For callers that want them as
+/// strings; the program's views read them from a TListingWriter.
 TDeclarationLists scan_declarations(const std::string& bytes);
 
 }  // namespace tabulex

@@ -14,10 +14,10 @@
 namespace tabulex {
 
 TProgram::TProgram()
-    : F_tabulan(std::make_unique<TF_tabulan>()),
+    : F_tabulan(std::make_unique<TF_tabulan>(session_)),
       F_sobre(std::make_unique<TF_sobre>()),
       F_dif(std::make_unique<TF_dif>()),
-      F_config(std::make_unique<TF_config>(ListingSettings))
+      F_config(std::make_unique<TF_config>(session_.settings()))
 {
     F_tabulan->setReportForm(F_dif.get());
     F_config->setColumnsHook([this](int columns) { F_dif->set_colunas(columns); });

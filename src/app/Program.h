@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Session.h"
+
 class QTranslator;
 
 namespace tabulex {
@@ -25,6 +27,7 @@ public:
     TF_sobre& aboutWindow() { return *F_sobre; }
     TF_dif& reportForm() { return *F_dif; }
     TF_config& configWindow() { return *F_config; }
+    TSession& session() { return session_; }
 
     /// Loads the file named by the command-line arguments (program name excluded) as
     /// "&Carregar" would: the first argument not starting with "-", or the one after "--".
@@ -32,6 +35,7 @@ public:
     void openArguments(const std::vector<std::string>& arguments);
 
 private:
+    TSession session_;  ///< made before the windows, which work on it
     std::unique_ptr<TF_tabulan> F_tabulan;
     std::unique_ptr<TF_sobre> F_sobre;
     std::unique_ptr<TF_dif> F_dif;

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
@@ -15,21 +16,20 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
-#include "analysis/DeclarationScanner.h"
 #include "analysis/FileBytes.h"
-#include "analysis/ListingBuilder.h"
 #include "analysis/ListingExport.h"
 #include "app/DesktopState.h"
 #include "app/FindBar.h"
-#include "app/ItemLines.h"
 #include "dialogs/TDialogs.h"
 #include "html/HtmlSite.h"
-#include "html/ListingStyle.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
 #include "report/preview/TRpReportPreview.h"
@@ -39,9 +39,6 @@
 #include "widgets/TWideListBox.h"
 
 namespace tabulex {
-
-TListingSettings ListingSettings;
-std::string arq_atual;
 
 namespace {
 const char* const kOpenFilter =
@@ -87,6 +84,56 @@ QFont listingFont()
     font.setPixelSize(11);
     return font;
 }
+
+// Reads and analyses a file on a thread of its own while the window's event loop keeps it
+// painted (user input waits); a busy cursor shows once it takes longer than a moment.
+std::shared_ptr<const TSourceDocument> load_in_background(const std::string& path,
+                                                          const TListingSettings& settings)
+{
+    std::shared_ptr<const TSourceDocument> document;
+    std::exception_ptr failure;
+    QEventLoop loop;
+    bool busy = false;
+    QTimer cursor;
+    cursor.setSingleShot(true);
+    QObject::connect(&cursor, &QTimer::timeout, [&busy] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        busy = true;
+    });
+    cursor.start(150);
+    std::thread worker([&] {
+        try {
+            document = TSourceDocument::load(path, settings);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    if (failure)
+        std::rethrow_exception(failure);
+    return document;
+}
+
+// Why a file could not be read, in the user's words.
+QString open_failure_reason(const std::string& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status))
+        return QStringLiteral("o arquivo não existe");
+    if (!std::filesystem::is_regular_file(status))
+        return QStringLiteral("não é um arquivo");
+    return QStringLiteral("não foi possível lê-lo");
+}
+
+std::shared_ptr<const TLineSource> lines_of(const TSourceDocument& document, TSection section)
+{
+    return section_lines(document.writer(), section);
+}
 }  // namespace
 
 std::string localPath(const QString& path)
@@ -99,7 +146,7 @@ QString displayPath(const std::string& path)
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-TF_tabulan::TF_tabulan(QWidget* parent) : QMainWindow(parent)
+TF_tabulan::TF_tabulan(TSession& session, QWidget* parent) : QMainWindow(parent), session_(session)
 {
     setObjectName("F_tabulan");
     setWindowTitle(QStringLiteral("Vorn Tabulan v " TABULEX_VERSION));
@@ -264,8 +311,8 @@ void TF_tabulan::buildNavigation()
 
 void TF_tabulan::FormCreate()
 {
-    ListingSettings = TListingSettings{};
-    arq_atual.clear();
+    session_.settings() = TListingSettings{};
+    session_.setDocument(nullptr);
     Gravar1->setEnabled(false);
     ExportarHTML1->setEnabled(false);
     Relatrio1->setEnabled(false);
@@ -278,7 +325,7 @@ void TF_tabulan::FormCreate()
 
 void TF_tabulan::enableFileCommands()
 {
-    if (arq_atual.empty())
+    if (!session_.document())
         return;
     Gravar1->setEnabled(true);
     ExportarHTML1->setEnabled(true);
@@ -301,32 +348,55 @@ bool TF_tabulan::guarded(const std::function<void()>& command)
 
 void TF_tabulan::carregar_arq(const std::string& path)
 {
-    ListBox1->Items().clear();
-    colourListing({});
-    std::string bytes = read_file_bytes(path);
-    sourceEncoding_ = detect_source_encoding(bytes);
-    ListBox1->Items().setItems(build_listing(bytes, ListingSettings),
-                               sourceEncoding_ == SourceEncoding::Utf8);
+    session_.setDocument(load_in_background(path, session_.settings()));
+    const TSourceDocument& document = *session_.document();
+    const bool utf8 = document.analysis().encoding() == SourceEncoding::Utf8;
+    ListBox1->Items().setSource(lines_of(document, TSection::Listing), utf8);
     StatusPanels[1]->setText(QString::number(ListBox1->Items().count()) +
                              QStringLiteral(" linhas"));
     StatusPanels[2]->setText(displayPath(path));
-    colourListing(bytes);
-    bytes.clear();
-    bytes.shrink_to_fit();
-    carrega_var(path);
+    // A NUL byte ends the text: what follows it is not listed, and the status bar says so.
+    if (const auto nul = document.analysis().nul_offset()) {
+        StatusPanels[0]->setText(QStringLiteral("Byte NUL em %1").arg(*nul));
+        StatusPanels[0]->setToolTip(
+            QStringLiteral("Um byte NUL na posição %1 encerra a listagem; o resto do arquivo "
+                           "não é listado.")
+                .arg(*nul));
+    } else {
+        StatusPanels[0]->clear();
+        StatusPanels[0]->setToolTip({});
+    }
+    colourListing();
+    carrega_var();
 }
 
-void TF_tabulan::carrega_var(const std::string& path)
+void TF_tabulan::carrega_var()
 {
-    listbox3->Items().clear();
-    ListBox4->Items().clear();
-    ListBox5->Items().clear();
-    const std::string bytes = read_file_bytes(path);
-    TDeclarationLists lists = scan_declarations(bytes);
-    const bool utf8 = sourceEncoding_ == SourceEncoding::Utf8;
-    listbox3->Items().setItems(std::move(lists.listbox3), utf8);
-    ListBox4->Items().setItems(std::move(lists.ListBox4), utf8);
-    ListBox5->Items().setItems(std::move(lists.ListBox5), utf8);
+    const std::shared_ptr<const TSourceDocument>& document = session_.document();
+    if (!document) {
+        for (TListBox* list :
+             {static_cast<TListBox*>(listbox3), static_cast<TListBox*>(ListBox4), ListBox5})
+            list->Items().clear();
+        return;
+    }
+    const bool utf8 = document->analysis().encoding() == SourceEncoding::Utf8;
+    listbox3->Items().setSource(lines_of(*document, TSection::Xref), utf8);
+    ListBox4->Items().setSource(lines_of(*document, TSection::Procs), utf8);
+    ListBox5->Items().setSource(lines_of(*document, TSection::Uses), utf8);
+}
+
+bool TF_tabulan::loadOrSay(const std::string& path)
+{
+    try {
+        carregar_arq(path);
+        return true;
+    } catch (const EFOpenError&) {
+        TDialogs::current().showMessage(this,
+                                        QStringLiteral("Não foi possível abrir o arquivo "
+                                                       "%1: %2.")
+                                            .arg(displayPath(path), open_failure_reason(path)));
+        return false;
+    }
 }
 
 void TF_tabulan::loadChosenFile(const QString& path)
@@ -336,13 +406,8 @@ void TF_tabulan::loadChosenFile(const QString& path)
 
 void TF_tabulan::loadFilePath(const std::string& path)
 {
-    arq_atual = path;
-    // A load that fails leaves the menus as they were; the next "&Carregar" enables them.
-    const bool loaded = guarded([this] {
-        carregar_arq(arq_atual);
+    if (loadOrSay(path)) {
         enableFileCommands();
-    });
-    if (loaded) {
         rememberLoadedFile(path);
         return;
     }
@@ -419,7 +484,7 @@ void TF_tabulan::recarregar()
     const QModelIndexList selected = ListBox1->selectionModel()->selectedIndexes();
     const int selectedRow = selected.isEmpty() ? -1 : selected.first().row();
     const int horizontal = ListBox1->horizontalScrollBar()->value();
-    if (!guarded([this] { carregar_arq(arq_atual); }))
+    if (!loadOrSay(session_.path()))
         return;
     const int count = ListBox1->Items().count();
     if (count == 0)
@@ -434,7 +499,7 @@ void TF_tabulan::recarregar()
 
 void TF_tabulan::Recarregar1Click()
 {
-    if (!arq_atual.empty())
+    if (session_.document())
         recarregar();
 }
 
@@ -450,11 +515,23 @@ void TF_tabulan::ir_para_linha(int linha)
     ListBox1->setFocus();
 }
 
+std::vector<int> TF_tabulan::itemLines(TListBox* list, int row) const
+{
+    const std::shared_ptr<const TSourceDocument>& document = session_.document();
+    if (!document || row < 0 || row >= list->Items().count())
+        return {};
+    if (list == listbox3)
+        return document->writer()->line_numbers(TSection::Xref, static_cast<std::size_t>(row));
+    if (list == ListBox4)
+        return document->writer()->line_numbers(TSection::Procs, static_cast<std::size_t>(row));
+    return {};
+}
+
 void TF_tabulan::followItem(TListBox* list, const QModelIndex& index)
 {
     if (!index.isValid())
         return;
-    const std::vector<int> lines = item_line_numbers(list->Items().item(index.row()));
+    const std::vector<int> lines = itemLines(list, index.row());
     if (!lines.empty())
         ir_para_linha(lines.front());
 }
@@ -462,9 +539,7 @@ void TF_tabulan::followItem(TListBox* list, const QModelIndex& index)
 std::unique_ptr<QMenu> TF_tabulan::lineMenu(TListBox* list, int row)
 {
     auto menu = std::make_unique<QMenu>(this);
-    if (row < 0 || row >= list->Items().count())
-        return menu;
-    for (int line : item_line_numbers(list->Items().item(row)))
+    for (int line : itemLines(list, row))
         menu->addAction(QStringLiteral("Ir para a linha %1").arg(line), this,
                         [this, line] { ir_para_linha(line); });
     return menu;
@@ -528,28 +603,38 @@ void TF_tabulan::Carregar1Click()
 
 void TF_tabulan::Gravar1Click()
 {
-    const QString proposed = displayPath(proposed_export_name(arq_atual));
+    const std::shared_ptr<const TSourceDocument> document = session_.document();
+    if (!document)
+        return;
+    const QString proposed = displayPath(proposed_export_name(document->path()));
     const QString chosen =
         TDialogs::current().saveFileName(this, QString(), proposed, QString(), QString());
     if (chosen.isEmpty())
         return;
-    const TListingSections sections{ListBox1->Items().items(), listbox3->Items().items(),
-                                    ListBox4->Items().items(), ListBox5->Items().items()};
-    if (!write_export_file(localPath(chosen), export_listing(sections, ListingSettings)))
+    // The lists shown, with the sections the switches select now.
+    std::string bytes;
+    write_export(*document->writer(), session_.settings(),
+                 [&](std::string_view piece) { bytes.append(piece); });
+    if (!write_export_file(localPath(chosen), bytes))
         TDialogs::current().showMessage(this, QStringLiteral("Não foi possível criar o arquivo: ") +
                                                   chosen);
 }
 
 void TF_tabulan::ExportarHTML1Click()
 {
-    const QString start = displayPath(std::filesystem::path(arq_atual).parent_path().string());
+    const std::shared_ptr<const TSourceDocument> document = session_.document();
+    if (!document)
+        return;
+    const QString start =
+        displayPath(std::filesystem::path(document->path()).parent_path().string());
     const QString folder =
         TDialogs::current().existingFolder(this, QStringLiteral("Exportar HTML"), start);
     if (folder.isEmpty())
         return;
     guarded([&] {
-        THtmlSite site(ListingSettings);
-        site.add(arq_atual);
+        // The page shows the text the window shows: the loaded document, not the file read anew.
+        THtmlSite site(session_.settings());
+        site.add(document->path(), document->writer()->shared_analysis());
         site.write(localPath(folder), [this](const std::string& path) {
             TDialogs::current().showMessage(
                 this, QStringLiteral("Não foi possível criar o arquivo: ") + displayPath(path));
@@ -561,56 +646,36 @@ void TF_tabulan::CoresListagem1Click(bool checked)
 {
     if (state_)
         state_->setListingColours(checked);
-    if (!checked || arq_atual.empty() || ListBox1->Items().count() == 0) {
-        colourListing({});
-        return;
-    }
-    // The listing shown was built from the file; a file gone since stays plain.
-    try {
-        colourListing(read_file_bytes(arq_atual));
-    } catch (const EFOpenError&) {
-        colourListing({});
-    }
+    colourListing();
 }
 
-void TF_tabulan::colourListing(const std::string& bytes)
+void TF_tabulan::colourListing()
 {
-    listingColours_.clear();
-    listingColourStart_.clear();
-    if (!CoresListagem1->isChecked() || bytes.empty()) {
+    const std::shared_ptr<const TSourceDocument>& document = session_.document();
+    if (!CoresListagem1->isChecked() || !document) {
         ListBox1->setItemColours({});
         return;
     }
     const bool dark = ListBox1->palette().color(QPalette::Base).lightness() < 128;
-    const StringList& listing = ListBox1->Items().items();
-    listingColourStart_.reserve(listing.size() + 1);
-    style_listing(bytes, listing, ListingSettings,
-                  [&](std::size_t, std::span<const TStyledRun> runs) {
-                      listingColourStart_.push_back(listingColours_.size());
-                      for (const TStyledRun& run : runs)
-                          if (const QColor colour = runColour(run.kind, dark); colour.isValid())
-                              listingColours_.push_back({static_cast<int>(run.start),
-                                                         static_cast<int>(run.length), colour});
-                  });
-    listingColourStart_.push_back(listingColours_.size());
-    ListBox1->setItemColours([this](int row, std::vector<TItemColour>& colours) {
-        const auto line = static_cast<std::size_t>(row);
-        if (line + 1 >= listingColourStart_.size())
-            return;
-        colours.assign(
-            listingColours_.begin() + static_cast<std::ptrdiff_t>(listingColourStart_[line]),
-            listingColours_.begin() + static_cast<std::ptrdiff_t>(listingColourStart_[line + 1]));
-    });
+    // Each row's colours come from the document's token classes as the row is drawn.
+    ListBox1->setItemColours(
+        [writer = document->writer(), dark](int row, std::vector<TItemColour>& colours) {
+            std::string line;
+            std::vector<TStyledRun> runs;
+            const auto index = static_cast<std::size_t>(row);
+            writer->listing_runs(index, writer->append_listing_line(index, line), runs);
+            for (const TStyledRun& run : runs)
+                if (const QColor colour = runColour(run.kind, dark); colour.isValid())
+                    colours.push_back(
+                        {static_cast<int>(run.start), static_cast<int>(run.length), colour});
+        });
 }
 
 void TF_tabulan::setReportForm(TF_dif* form)
 {
     report_ = form;
-    if (!report_)
-        return;
-    report_->setLineSources(&ListBox1->Items().items(), &listbox3->Items().items(),
-                            &ListBox4->Items().items(), &ListBox5->Items().items());
-    report_->setSettings(&ListingSettings);
+    if (report_)
+        report_->setSettings(&session_.settings());
 }
 
 void TF_tabulan::Fonte1Click()
@@ -640,8 +705,8 @@ void TF_tabulan::useReportFont(const QFont& font)
     ListBox1->setFont(font);
     if (report_)
         report_->setMemoFont(font);
-    reportFont_ =
-        TReportFontSpec{font.family().toStdString(), font.pointSizeF() > 0 ? font.pointSizeF() : 0};
+    session_.setReportFont(TReportFontSpec{font.family().toStdString(),
+                                           font.pointSizeF() > 0 ? font.pointSizeF() : 0});
 }
 
 void TF_tabulan::Preview1Click()
@@ -656,10 +721,12 @@ void TF_tabulan::Preview1Click()
         open->activateWindow();
         return;
     }
-    if (report.Generating())
+    const std::shared_ptr<const TSourceDocument> document = session_.document();
+    if (report.Generating() || !document)
         return;
-    guarded([this] {
-        prepare_report_for(*report_, arq_atual, sourceEncoding_);
+    guarded([&] {
+        report_->setSections(document->sections());
+        prepare_report_for(*report_, document->path(), document->analysis().encoding());
         Preview(*report_->Report1);
     });
 }
@@ -669,7 +736,7 @@ void TF_tabulan::Configurar1Click()
     if (!config_)
         return;
     const int result = TDialogs::current().execModal(config_);
-    if (result == QDialog::Accepted && !arq_atual.empty())
+    if (result == QDialog::Accepted && session_.document())
         recarregar();
 }
 

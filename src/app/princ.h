@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ListingSettings.h"
-#include "analysis/SourceEncoding.h"
+#include "analysis/ListingWriter.h"
+#include "app/Session.h"
 #include "config/ListingSettingsFile.h"
 #include "widgets/TWideListBox.h"
 
@@ -24,16 +24,12 @@ class TF_dif;
 class TFindBar;
 class TListBox;
 
-/// The program-wide Listing settings, read by the builders, the export and the report.
-extern TListingSettings ListingSettings;
-/// Full path of the file last confirmed in the open dialog (bytes of the local file name).
-extern std::string arq_atual;
-
-/// The main window: menu commands, the four result tabs and the status bar.
+/// The main window: menu commands, the four result tabs and the status bar. It shows the
+/// session's loaded document; the lists read their lines from it.
 class TF_tabulan : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TF_tabulan(QWidget* parent = nullptr);
+    explicit TF_tabulan(TSession& session, QWidget* parent = nullptr);
     ~TF_tabulan() override;
 
     /// The configuration window shown by "Configurar" (not owned).
@@ -43,16 +39,19 @@ public:
     /// The report form fed from the four lists by "Visão Prévia" (not owned).
     void setReportForm(TF_dif* form);
     /// The report font chosen with "&Fonte" or read from the settings file, if any.
-    std::optional<TReportFontSpec> chosenReportFont() const { return reportFont_; }
+    std::optional<TReportFontSpec> chosenReportFont() const { return session_.reportFont(); }
     /// Gives the listing and the report's text `font`, as choosing it with "&Fonte" does; a
     /// font without a size keeps the listing's size.
     void applyReportFont(const TReportFontSpec& font);
 
-    /// Builds the listing of `path` into ListBox1, writes the status bar, then runs carrega_var.
-    /// Throws EFOpenError when the file cannot be read.
+    /// Reads and analyses `path` with the session's settings and, when that succeeds, shows
+    /// it: the listing in ListBox1, the status bar, then carrega_var. The window stays painted
+    /// while the file is read (a busy cursor shows). Throws EFOpenError when the file cannot
+    /// be read, leaving the document shown, every list and the status bar as they were.
     void carregar_arq(const std::string& path);
-    /// Fills listbox3, ListBox4 and ListBox5 from the declarations of `path`.
-    void carrega_var(const std::string& path);
+    /// Shows the loaded document's cross reference, routines and uses in listbox3, ListBox4
+    /// and ListBox5.
+    void carrega_var();
 
     /// Loads a file as a confirmed "&Carregar" would (also used for dropped files).
     void loadChosenFile(const QString& path);
@@ -129,33 +128,32 @@ private:
     void buildStatusBar();
     void buildNavigation();
     void enableFileCommands();
-    /// Colours the listing from the source `bytes` when colours are on, plain otherwise.
-    void colourListing(const std::string& bytes);
+    /// Colours the listing from the document's token classes when colours are on.
+    void colourListing();
     /// Runs a command and shows any error it raises in a message box; false after an error.
     bool guarded(const std::function<void()>& command);
-    /// Builds the listing of arq_atual again, keeping the listing's top line, selection and
-    /// horizontal position as far as the file still has them.
+    /// Loads `path` and shows it; on failure says so and keeps what was shown. False then.
+    bool loadOrSay(const std::string& path);
+    /// Builds the listing of the loaded file again, keeping the listing's top line, selection
+    /// and horizontal position as far as the file still has them.
     void recarregar();
     /// Follows an item of "Variáveis" or "Proc/Func" to the first listing line it names.
     void followItem(TListBox* list, const QModelIndex& index);
+    /// The source lines an item of "Variáveis" or "Proc/Func" names.
+    std::vector<int> itemLines(TListBox* list, int row) const;
     /// Context menu of "Variáveis" and "Proc/Func": one entry per line the item names.
     void showLineMenu(TListBox* list, const QPoint& position);
     void rememberLoadedFile(const std::string& path);
     void rebuildRecentMenu();
 
+    TSession& session_;
     QDialog* config_ = nullptr;
     QDialog* about_ = nullptr;
     TF_dif* report_ = nullptr;
-    // Colours of the listing: every line's coloured stretches, and where each line's begin.
-    std::vector<TItemColour> listingColours_;
-    std::vector<std::size_t> listingColourStart_;
     TDesktopState* state_ = nullptr;
     std::vector<std::string> recent_;
     QList<QAction*> recentActions_;
     QAction* N2 = nullptr;
-    /// Encoding of the loaded file, decided once from its bytes when it is listed.
-    SourceEncoding sourceEncoding_ = SourceEncoding::Windows1252;
-    std::optional<TReportFontSpec> reportFont_;
     void useReportFont(const QFont& font);
 };
 

@@ -13,9 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "analysis/DeclarationScanner.h"
-#include "analysis/ListingBuilder.h"
-#include "analysis/SourceEncoding.h"
+#include "analysis/SourceDocument.h"
 #include "cli/ReportModule.h"
 #include "config/ListingSettingsFile.h"
 #include "report/engine/TRpPage.h"
@@ -64,16 +62,12 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
             std::string bytes, const TListingSettings& settings, const std::string& font)
 {
     ensureGuiApplication();
-    const SourceEncoding encoding = detect_source_encoding(bytes);
+    // The report reads its lines from the document as it prints them: the text is held once.
+    const TSourceDocument document(
+        sourcePath, std::make_shared<const TSourceAnalysis>(std::move(bytes), false), settings);
+    const SourceEncoding encoding = document.analysis().encoding();
     TF_dif form;
-    {
-        // The lists are needed by the report only: it takes them over, so the text is held once.
-        StringList listing = build_listing(bytes, settings);
-        TDeclarationLists lists = scan_declarations(bytes);
-        form.takeLineSources(std::move(listing), std::move(lists.listbox3),
-                             std::move(lists.ListBox4), std::move(lists.ListBox5));
-        std::string().swap(bytes);
-    }
+    form.setSections(document.sections());
     form.setSettings(&settings);
     // As in the window, a column choice reaches the report only when it is valid and differs
     // from what the report has (the window applies it only when its radio group changes).

@@ -2,10 +2,9 @@
 #include <optional>
 
 #include "analysis/DecimalText.h"
-#include "analysis/SourceEncoding.h"
+#include "analysis/ListingWriter.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlText.h"
-#include "html/ListingStyle.h"
 
 namespace tabulex {
 
@@ -23,17 +22,19 @@ struct TTarget {
 // the page further down.
 class TNameResolver {
 public:
-    TNameResolver(const THtmlSource& source, const TUnitLookup& units, long long lineCount)
-        : lineCount_(lineCount)
+    TNameResolver(const THtmlSource& source, const TSourceAnalysis& analysis,
+                  const TUnitLookup& units)
+        : lineCount_(static_cast<long long>(analysis.lines().size()))
     {
-        TXrefDeclaration declaration;
-        for (const std::string& item : source.lists.listbox3)
-            if (parse_xref_declaration(item, declaration) && declaration.line <= lineCount)
-                local_[std::string(declaration.name)].push_back(declaration.line);
+        const long long lineCount = lineCount_;
+        for (const TDeclaration& declaration : analysis.declarations())
+            if (declaration.line <= lineCount)
+                local_[std::string(analysis.text(declaration.name))].push_back(declaration.line);
         for (auto& [name, lines] : local_)
             std::sort(lines.begin(), lines.end());
-        for (auto it = source.uses.rbegin(); it != source.uses.rend(); ++it) {
-            const THtmlSource* unit = units(*it);
+        const auto uses = analysis.uses();
+        for (auto it = uses.rbegin(); it != uses.rend(); ++it) {
+            const THtmlSource* unit = units(analysis.text(it->name));
             if (unit && unit != &source &&
                 std::find(used_.begin(), used_.end(), unit) == used_.end())
                 used_.push_back(unit);
@@ -126,36 +127,31 @@ bool all_blank(std::string_view bytes)
 
 class TPageWriter {
 public:
-    TPageWriter(std::string& out, THtmlSource& source, const std::string& bytes,
-                const StringList& listing, const TListingSettings& settings,
-                const TUnitLookup& units)
+    TPageWriter(std::string& out, THtmlSource& source, const TListingWriter& writer,
+                const TListingSettings& sections, const TUnitLookup& units)
         : out_(out),
           source_(source),
-          bytes_(bytes),
-          listing_(listing),
-          settings_(settings),
+          writer_(writer),
+          analysis_(writer.analysis()),
+          sections_(sections),
           units_(units),
-          encoding_(detect_source_encoding(bytes)),
-          resolver_(source, units, static_cast<long long>(listing.size()))
+          encoding_(analysis_.encoding()),
+          resolver_(source, analysis_, units)
     {}
 
     void write()
     {
-        source_.lines = listing_.size();
-        source_.routines =
-            source_.lists.ListBox4.size() >= 3 ? (source_.lists.ListBox4.size() - 3) / 2 : 0;
-        TXrefDeclaration declaration;
-        source_.names = static_cast<std::size_t>(std::count_if(
-            source_.lists.listbox3.begin(), source_.lists.listbox3.end(),
-            [&](const std::string& item) { return parse_xref_declaration(item, declaration); }));
+        source_.lines = analysis_.lines().size();
+        source_.routines = analysis_.routines().size();
+        source_.names = analysis_.declarations().size();
         head();
         listing();
-        if (settings_.xref)
-            xref();
-        if (settings_.proc_func)
-            routines();
-        if (settings_.units)
-            uses();
+        if (sections_.xref)
+            list(TSection::Xref, "variaveis", "Vari\xC3\xA1veis");
+        if (sections_.proc_func)
+            list(TSection::Procs, "procs", "Proc/Func");
+        if (sections_.units)
+            list(TSection::Uses, "uses", "Uses");
         out_ += "</main>\n</body>\n</html>\n";
     }
 
@@ -177,15 +173,16 @@ private:
         name(source_.path);
         out_ += "</span>\n<form id=\"ir\" class=\"ir\"><label>Ir para a linha "
                 "<input id=\"linha\" type=\"number\" min=\"1\" max=\"";
-        append_decimal(out_, static_cast<long long>(std::max<std::size_t>(listing_.size(), 1)));
+        append_decimal(out_,
+                       static_cast<long long>(std::max<std::size_t>(analysis_.lines().size(), 1)));
         out_ +=
             "\" inputmode=\"numeric\"></label> <button type=\"submit\">Ir</button></form>\n<nav>"
             "<a href=\"#listagem\">Listagem</a>";
-        if (settings_.xref)
+        if (sections_.xref)
             out_ += " <a href=\"#variaveis\">Vari\xC3\xA1veis</a>";
-        if (settings_.proc_func)
+        if (sections_.proc_func)
             out_ += " <a href=\"#procs\">Proc/Func</a>";
-        if (settings_.units)
+        if (sections_.units)
             out_ += " <a href=\"#uses\">Uses</a>";
         out_ += "</nav>\n</header>\n<main>\n";
     }
@@ -193,10 +190,15 @@ private:
     void listing()
     {
         out_ += "<section id=\"listagem\">\n<h2>Listagem</h2>\n<pre class=\"listagem\">";
-        style_listing(bytes_, listing_, settings_,
-                      [this](std::size_t index, std::span<const TStyledRun> runs) {
-                          listingLine(static_cast<long long>(index) + 1, listing_[index], runs);
-                      });
+        std::string line;
+        std::vector<TStyledRun> runs;
+        const std::size_t count = analysis_.lines().size();
+        for (std::size_t index = 0; index < count; ++index) {
+            line.clear();
+            const TLineLayout layout = writer_.append_listing_line(index, line);
+            writer_.listing_runs(index, layout, runs);
+            listingLine(static_cast<long long>(index) + 1, line, runs);
+        }
         out_ += "</pre>\n</section>\n";
     }
 
@@ -290,112 +292,54 @@ private:
         text(item.substr(at));
     }
 
-    void itemWithLink(std::string_view item, std::size_t start, std::size_t length, long long line)
-    {
-        itemText(item.substr(0, start));
-        if (resolver_.hasLine(line))
-            lineLink(nullptr, nullptr, line, item.substr(start, length));
-        else
-            itemText(item.substr(start, length));
-        itemText(item.substr(start + length));
-    }
-
-    void openList(const char* id, const char* title)
+    // A list: its lines, each line number a link to its line, each unit of the run in the
+    // uses list a link to its page.
+    void list(TSection section, const char* id, const char* title)
     {
         out_ += "<section id=\"";
         out_ += id;
         out_ += "\">\n<h2>";
         out_ += title;
         out_ += "</h2>\n<pre class=\"lista\">";
-    }
-    void closeList() { out_ += "</pre>\n</section>\n"; }
-
-    void xref()
-    {
-        openList("variaveis", "Vari\xC3\xA1veis");
-        TXrefDeclaration declaration;
-        for (const std::string& item : source_.lists.listbox3) {
-            if (parse_xref_declaration(item, declaration)) {
-                itemWithLink(item, declaration.numberStart, declaration.numberLength,
-                             declaration.line);
-            } else if (!referenceItem(item)) {
-                itemText(item);
-            }
-            out_ += '\n';
-        }
-        closeList();
-    }
-
-    bool referenceItem(std::string_view item)
-    {
-        std::size_t at = 0;
-        const bool marks = for_each_reference(item, [&](std::size_t start, std::size_t length) {
-            itemText(item.substr(at, start - at));
-            const std::string_view digits = item.substr(start, length);
-            long long line = 0;
-            for (char c : digits.substr(0, 12))
-                line = line * 10 + (c - '0');
-            if (resolver_.hasLine(line))
-                lineLink(nullptr, nullptr, line, digits);
-            else
-                itemText(digits);
-            at = start + length;
-        });
-        if (marks)
-            itemText(item.substr(at));
-        return marks;
-    }
-
-    void routines()
-    {
-        openList("procs", "Proc/Func");
-        for (const std::string& item : source_.lists.ListBox4) {
-            std::size_t digits = 0;
-            while (digits < item.size() && digits < 12 && item[digits] >= '0' &&
-                   item[digits] <= '9')
-                ++digits;
-            if (digits >= 4 && item.compare(digits, 3, " : ") == 0) {
-                long long line = 0;
-                for (std::size_t i = 0; i < digits; ++i)
-                    line = line * 10 + (item[i] - '0');
-                itemWithLink(item, 0, digits, line);
-            } else {
-                itemText(item);
-            }
-            out_ += '\n';
-        }
-        closeList();
-    }
-
-    void uses()
-    {
-        openList("uses", "Uses");
-        for (const std::string& item : source_.lists.ListBox5) {
+        std::string scratch;
+        std::vector<TStyledRun> runs;
+        const std::size_t count = writer_.size(section);
+        for (std::size_t row = 0; row < count; ++row) {
+            const std::string_view item = writer_.line(section, row, scratch);
+            writer_.list_runs(section, row, runs);
             std::size_t at = 0;
-            std::string_view view = item;
-            for_each_used_unit(view, [&](std::size_t start, std::size_t length) {
-                const THtmlSource* unit = units_(view.substr(start, length));
-                if (!unit)
-                    return;
-                itemText(view.substr(at, start - at));
-                out_ += "<a class=\"u\" href=\"";
-                append_url_path(out_, unit->page);
-                out_ += "\">";
-                itemText(view.substr(start, length));
-                out_ += "</a>";
-                at = start + length;
-            });
-            itemText(view.substr(at));
+            for (const TStyledRun& run : runs) {
+                const std::string_view bytes = item.substr(run.start, run.length);
+                if (run.kind == TRunClass::Identifier) {
+                    const THtmlSource* unit = units_(bytes);
+                    if (!unit)
+                        continue;
+                    itemText(item.substr(at, run.start - at));
+                    out_ += "<a class=\"u\" href=\"";
+                    append_url_path(out_, unit->page);
+                    out_ += "\">";
+                    itemText(bytes);
+                    out_ += "</a>";
+                } else {
+                    itemText(item.substr(at, run.start - at));
+                    if (resolver_.hasLine(run.line))
+                        lineLink(nullptr, nullptr, run.line, bytes);
+                    else
+                        itemText(bytes);
+                }
+                at = run.start + run.length;
+            }
+            itemText(item.substr(at));
             out_ += '\n';
         }
-        closeList();
+        out_ += "</pre>\n</section>\n";
     }
 
     std::string& out_;
     THtmlSource& source_;
-    const std::string& bytes_;
-    const StringList& listing_;
-    const TListingSettings& settings_;
+    const TListingWriter& writer_;
+    const TSourceAnalysis& analysis_;
+    const TListingSettings& sections_;
     const TUnitLookup& units_;
     SourceEncoding encoding_;
     TNameResolver resolver_;
@@ -403,11 +347,10 @@ private:
 
 }  // namespace
 
-void append_source_page(std::string& out, THtmlSource& source, const std::string& bytes,
-                        const StringList& listing, const TListingSettings& settings,
-                        const TUnitLookup& units)
+void append_source_page(std::string& out, THtmlSource& source, const TListingWriter& writer,
+                        const TListingSettings& sections, const TUnitLookup& units)
 {
-    TPageWriter(out, source, bytes, listing, settings, units).write();
+    TPageWriter(out, source, writer, sections, units).write();
 }
 
 }  // namespace tabulex

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "analysis/ListingSettings.h"
-#include "analysis/StringList.h"
 #include "html/HtmlSource.h"
 
 namespace tabulex {
@@ -19,12 +18,13 @@ inline constexpr std::string_view kIndexName = "index.html";
 /// when the run holds none).
 using TUnitLookup = std::function<const THtmlSource*(std::string_view unit)>;
 
-/// Appends the page of `source`: its listing (built from `bytes` with `settings`), then the
-/// cross reference, routine list and uses list the switches select. Sets the source's index
+class TListingWriter;
+
+/// Appends the page of `source`: its listing as `writer` writes it, then the cross reference,
+/// routine list and uses list the switches of `sections` select. Sets the source's index
 /// figures.
-void append_source_page(std::string& out, THtmlSource& source, const std::string& bytes,
-                        const StringList& listing, const TListingSettings& settings,
-                        const TUnitLookup& units);
+void append_source_page(std::string& out, THtmlSource& source, const TListingWriter& writer,
+                        const TListingSettings& sections, const TUnitLookup& units);
 
 /// Appends the index of the written pages, grouped by folder.
 void append_index_page(std::string& out, const std::vector<const THtmlSource*>& sources);

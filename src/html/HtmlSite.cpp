@@ -4,9 +4,8 @@
 #include <filesystem>
 #include <set>
 
-#include "analysis/DeclarationScanner.h"
 #include "analysis/FileBytes.h"
-#include "analysis/ListingBuilder.h"
+#include "analysis/ListingWriter.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlSource.h"
 #include "html/ParallelFor.h"
@@ -70,28 +69,15 @@ struct THtmlSite::TData {
         return sources[found->second.front()].get();
     }
 
-    // Writes one page; returns the path that failed (the source when it can no longer be
-    // read, the page when it cannot be written), empty on success.
+    // Writes one page from the analysis made when the source was added, then lets the
+    // analysis go; returns the path of the page when it cannot be written, empty on success.
     std::string writePage(const fs::path& dir, THtmlSource& source, std::string& page)
     {
-        std::string bytes;
-        try {
-            bytes = read_file_bytes(source.path);
-        } catch (const EFOpenError&) {
-            source.lists = {};
-            return source.path;
-        }
-        // One reading of the text gives the listing and the three lists.
-        StringList listing;
-        listing.reserve(bytes.size() / 32 + 16);
-        source.lists = analyse_source(bytes, settings,
-                                      [&](std::string_view line) { listing.emplace_back(line); });
-        collect_uses(source);
+        const TListingWriter writer(std::move(source.analysis), settings);
         page.clear();
-        page.reserve(bytes.size() * 4 + 4096);
-        append_source_page(page, source, bytes, listing, settings,
+        page.reserve(writer.analysis().bytes().size() * 4 + 4096);
+        append_source_page(page, source, writer, settings,
                            [&](std::string_view unit) { return lookup(unit, source); });
-        source.lists = {};
         source.written = write_file(dir / source.page, page);
         return source.written ? std::string() : (dir / source.page).string();
     }
@@ -115,7 +101,7 @@ std::string THtmlSite::pageName(std::size_t index) const
 }
 
 namespace {
-// Reads and scans a source; the message of the reading error when it cannot be read.
+// Reads and analyses a source; the message of the reading error when it cannot be read.
 std::string scan_source(THtmlSource& source)
 {
     std::string bytes;
@@ -124,7 +110,8 @@ std::string scan_source(THtmlSource& source)
     } catch (const EFOpenError& error) {
         return error.what();
     }
-    scan_unit_interface(bytes, source);
+    source.analysis = std::make_shared<const TSourceAnalysis>(std::move(bytes));
+    collect_interface_names(source);
     return {};
 }
 
@@ -152,6 +139,14 @@ void THtmlSite::add(const std::string& path)
     auto source = new_source(path);
     if (const std::string error = scan_source(*source); !error.empty())
         throw EFOpenError(path);
+    data_->keep(std::move(source));
+}
+
+void THtmlSite::add(const std::string& path, std::shared_ptr<const TSourceAnalysis> analysis)
+{
+    auto source = new_source(path);
+    source->analysis = std::move(analysis);
+    collect_interface_names(*source);
     data_->keep(std::move(source));
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/ListingSettings.h"
+#include "analysis/SourceAnalysis.h"
 
 namespace tabulex {
 
@@ -20,9 +21,11 @@ public:
     THtmlSite(const THtmlSite&) = delete;
     THtmlSite& operator=(const THtmlSite&) = delete;
 
-    /// Reads and scans one source. Throws EFOpenError when it cannot be read.
+    /// Reads and analyses one source. Throws EFOpenError when it cannot be read.
     void add(const std::string& path);
-    /// Reads and scans several sources, `jobs` at a time. A source that cannot be read is left
+    /// Adds a source already analysed (the window's loaded document), without reading it.
+    void add(const std::string& path, std::shared_ptr<const TSourceAnalysis> analysis);
+    /// Reads and analyses several sources, `jobs` at a time. A source that cannot be read is left
     /// out and its error message handed to `failure`, in the order of `paths`.
     void add(const std::vector<std::string>& paths, unsigned jobs,
              const std::function<void(const std::string& message)>& failure);
@@ -30,8 +33,8 @@ public:
     std::size_t size() const;
 
     /// Writes the index, the pages, the style sheet and the script into `dir`, creating it
-    /// when missing. Each file that cannot be written (or source that can no longer be read)
-    /// is reported to `failure` with its path and skipped; returns false when any was.
+    /// when missing. Each file that cannot be written is reported to `failure` with its path
+    /// and skipped; returns false when any was.
     bool write(const std::string& dir, const std::function<void(const std::string& path)>& failure);
     /// The same, writing `jobs` pages at a time; failures are still reported in source order.
     bool write(const std::string& dir, unsigned jobs,

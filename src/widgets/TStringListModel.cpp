@@ -1,6 +1,7 @@
 #include "widgets/TStringListModel.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "text/TextCodec.h"
 
@@ -9,17 +10,39 @@ namespace tabulex {
 TStringListModel::TStringListModel(QObject* parent) : QAbstractListModel(parent)
 {}
 
-void TStringListModel::setItems(std::vector<std::string> items, bool utf8Display)
+void TStringListModel::setSource(std::shared_ptr<const TLineSource> source, bool utf8Display)
 {
     beginResetModel();
-    items_ = std::move(items);
+    own_.reset();
+    source_ = std::move(source);
+    // A list view counts its rows in an int.
+    count_ = source_ ? static_cast<int>(std::min<std::size_t>(source_->size(), INT_MAX)) : 0;
     utf8Display_ = utf8Display;
     endResetModel();
 }
 
+void TStringListModel::setItems(std::vector<std::string> items, bool utf8Display)
+{
+    auto own = std::make_shared<TStringLines>(std::move(items));
+    setSource(own, utf8Display);
+    own_ = std::move(own);
+}
+
 void TStringListModel::clear()
 {
-    setItems({}, false);
+    setSource(nullptr);
+}
+
+std::vector<std::string>& TStringListModel::ownLines()
+{
+    if (!own_) {
+        std::vector<std::string> copy;
+        for (int i = 0; i < count_; ++i)
+            copy.push_back(item(i));
+        own_ = std::make_shared<TStringLines>(std::move(copy));
+        source_ = own_;
+    }
+    return own_->strings();
 }
 
 void TStringListModel::append(std::string item)
@@ -29,9 +52,11 @@ void TStringListModel::append(std::string item)
 
 void TStringListModel::insert(int index, std::string item)
 {
+    std::vector<std::string>& lines = ownLines();
     index = std::clamp(index, 0, count());
     beginInsertRows(QModelIndex(), index, index);
-    items_.insert(items_.begin() + index, std::move(item));
+    lines.insert(lines.begin() + index, std::move(item));
+    ++count_;
     endInsertRows();
 }
 
@@ -39,14 +64,27 @@ void TStringListModel::remove(int index)
 {
     if (index < 0 || index >= count())
         return;
+    std::vector<std::string>& lines = ownLines();
     beginRemoveRows(QModelIndex(), index, index);
-    items_.erase(items_.begin() + index);
+    lines.erase(lines.begin() + index);
+    --count_;
     endRemoveRows();
 }
 
-std::string_view TStringListModel::displayBytes(int index) const
+std::string TStringListModel::item(int index) const
 {
-    std::string_view bytes = item(index);
+    std::string scratch;
+    return std::string(itemView(index, scratch));
+}
+
+std::string_view TStringListModel::itemView(int index, std::string& scratch) const
+{
+    return source_->line(static_cast<std::size_t>(index), scratch);
+}
+
+std::string_view TStringListModel::displayBytes(int index, std::string& scratch) const
+{
+    std::string_view bytes = itemView(index, scratch);
     if (bytes.size() <= kMaxDisplayBytes)
         return bytes;
     std::size_t cut = kMaxDisplayBytes;
@@ -57,18 +95,18 @@ std::string_view TStringListModel::displayBytes(int index) const
     return bytes.substr(0, cut);
 }
 
-bool TStringListModel::hasLineBreak(int index) const
-{
-    return displayBytes(index).find_first_of("\r\n") != std::string_view::npos;
-}
-
 QString TStringListModel::displayText(int index) const
 {
-    const std::string_view bytes = displayBytes(index);
+    std::string scratch;
+    return displayText(displayBytes(index, scratch));
+}
+
+QString TStringListModel::displayText(std::string_view bytes) const
+{
     QString text = utf8Display_ && isValidUtf8(bytes)
                        ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
                        : fromCp1252(bytes);
-    if (!hasLineBreak(index))
+    if (bytes.find_first_of("\r\n") == std::string_view::npos)
         return text;
     // Every break (CR LF, CR or LF) becomes one mark, so the item keeps to its one row.
     text.replace(QStringLiteral("\r\n"), QString(kLineBreakMark));

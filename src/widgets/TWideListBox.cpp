@@ -64,7 +64,8 @@ private:
         if (colours.empty())
             return false;
         const TStringListModel& items = list_->Items();
-        const std::string_view bytes = items.displayBytes(row);
+        std::string scratch;
+        const std::string_view bytes = items.displayBytes(row, scratch);
         const std::vector<int> at =
             characterIndexes(bytes, items.utf8Display() && isValidUtf8(bytes));
         QList<QTextLayout::FormatRange> formats;
@@ -162,14 +163,21 @@ int TWideListBox::tabStopPixels() const
 
 int TWideListBox::itemWidth(int index) const
 {
+    std::string scratch;
+    return itemWidth(index, scratch);
+}
+
+int TWideListBox::itemWidth(int index, std::string& scratch) const
+{
     const TStringListModel& items = Items();
-    const std::string& bytes = items.item(index);
+    const std::string_view bytes = items.displayBytes(index, scratch);
     const int tabStop = tabStopPixels();
     int width = 0;
-    if ((items.utf8Display() && isValidUtf8(bytes)) || items.hasLineBreak(index))
-        width = advances_.width(items.displayText(index) + QLatin1Char('x'), tabStop);
+    if ((items.utf8Display() && isValidUtf8(bytes)) ||
+        bytes.find_first_of("\r\n") != std::string_view::npos)
+        width = advances_.width(items.displayText(bytes) + QLatin1Char('x'), tabStop);
     else
-        width = advances_.widthCp1252(items.displayBytes(index), tabStop, "x");
+        width = advances_.widthCp1252(bytes, tabStop, "x");
     // The tabbed extent is a packed value whose low 16 bits hold the width.
     return tabWidth_ > 0 ? (width & 0xFFFF) : width;
 }
@@ -186,8 +194,9 @@ void TWideListBox::changeEvent(QEvent* event)
 void TWideListBox::onRowsInserted(int first, int last)
 {
     int widest = widest_;
+    std::string scratch;
     for (int row = first; row <= last; ++row)
-        widest = std::max(widest, itemWidth(row));
+        widest = std::max(widest, itemWidth(row, scratch));
     setWidest(widest);
 }
 
@@ -221,8 +230,9 @@ void TWideListBox::recomputeWidest()
 {
     int widest = 0;
     const int count = Items().count();
+    std::string scratch;
     for (int row = 0; row < count; ++row)
-        widest = std::max(widest, itemWidth(row));
+        widest = std::max(widest, itemWidth(row, scratch));
     setWidest(widest);
 }
 

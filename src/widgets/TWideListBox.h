@@ -59,6 +59,7 @@ private:
     void onRowsAboutToBeRemoved(int first, int last);
     void onRowsRemoved();
     void onModelReset();
+    int itemWidth(int index, std::string& scratch) const;
     void recomputeWidest();
     void setWidest(int widest);
     void scrollToLeftEdge();

@@ -11,6 +11,7 @@
 #include "analysis/DeclarationScanner.h"
 #include "analysis/FileBytes.h"
 #include "analysis/ListingBuilder.h"
+#include "analysis/ListingWriter.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -86,7 +87,7 @@ TEST(BadInputFile, EmptyFileAndEmptyTextGiveNothing)
     EXPECT_TRUE(bytes.empty());
     EXPECT_TRUE(build_listing(bytes, {}).empty());
     const TDeclarationLists lists = scan_declarations(bytes);
-    EXPECT_TRUE(lists.ListBox5.empty());
+    EXPECT_TRUE(lists.uses.empty());
 }
 
 // 10,000 nested blocks, one per line, then their ends: every level is marked and every end
@@ -105,14 +106,15 @@ TEST(BadInputText, TenThousandNestedBlocks)
     EXPECT_EQ(listing[kDepth + 1], "10002  10000 end; ///-10001-///");
     EXPECT_EQ(listing[2 * kDepth], "20001  1 end; ///-2-///");
 
-    // The column style writes one marker per open level: the deepest line carries 9,999 of them.
+    // The column style writes one marker per open level up to kMaxColumnMarkers: the deepest
+    // line carries that many, not 9,999, so the listing grows with the file, not its depth.
     const StringList columns = build_listing(text, TListingSettings{});
     ASSERT_EQ(columns.size(), 1u + 2 * kDepth);
-    EXPECT_EQ(columns[kDepth], "10001 " + std::string(kDepth - 1, '|') + "{10000}begin");
+    EXPECT_EQ(columns[kDepth], "10001 " + std::string(kMaxColumnMarkers, '|') + "{10000}begin");
     EXPECT_EQ(columns[2 * kDepth], "20001 {1}end; ///-2-///");
 
     const TDeclarationLists lists = scan_declarations(text);
-    EXPECT_TRUE(lists.ListBox4.size() <= 5u);
+    EXPECT_TRUE(lists.routines.size() <= 5u);
 }
 
 // 100,000 comment openers that never close: the first one swallows the rest of the text, and
@@ -129,7 +131,7 @@ TEST(BadInputText, HundredThousandUnclosedComments)
     EXPECT_EQ(listing.back(), "100002   { open (* open");
 
     const TDeclarationLists lists = scan_declarations(text);
-    EXPECT_EQ(lists.listbox3.size(), 3u);  // headings only: nothing declared
+    EXPECT_EQ(lists.xref.size(), 3u);  // headings only: nothing declared
 }
 
 }  // namespace

@@ -18,14 +18,14 @@ const char* const kXrefTitle = "         Refer\xEA"
 /// The cross-reference items after the three heading items.
 StringList xref_body(const std::string& text)
 {
-    StringList items = scan_declarations(text).listbox3;
+    StringList items = scan_declarations(text).xref;
     return StringList(items.begin() + 3, items.end());
 }
 
 /// The units of the uses list after the five globals-header items.
 StringList uses_body(const std::string& text)
 {
-    StringList items = scan_declarations(text).ListBox5;
+    StringList items = scan_declarations(text).uses;
     return StringList(items.begin() + 5, items.end());
 }
 
@@ -52,12 +52,12 @@ const std::string kWorkedExample = source({
 TEST(DeclarationScanner, WorkedExampleAllThreeLists)
 {
     TDeclarationLists lists = scan_declarations(kWorkedExample);
-    EXPECT_EQ(lists.listbox3, (StringList{" ", kXrefTitle, kRuler, " ", "I : Integer D(0010)",
-                                          "=(0012)  .(0013)   ", " ", "Total : Integer D(0005)",
-                                          "=(0013)  .(0013)   "}));
-    EXPECT_EQ(lists.ListBox4, (StringList{" ", "         Procedures / Functions : 1", kRuler,
+    EXPECT_EQ(lists.xref, (StringList{" ", kXrefTitle, kRuler, " ", "I : Integer D(0010)",
+                                      "=(0012)  .(0013)   ", " ", "Total : Integer D(0005)",
+                                      "=(0013)  .(0013)   "}));
+    EXPECT_EQ(lists.routines, (StringList{" ", "         Procedures / Functions : 1", kRuler,
                                           "0008 : procedure Soma (A: Integer)     ", " "}));
-    EXPECT_EQ(lists.ListBox5,
+    EXPECT_EQ(lists.uses,
               (StringList{" ", "                 Units: ", "--------------------------- ",
                           "Globais: ", "--------------------------- ", "Windows  SysUtils  ", " ",
                           "--------------------------- ",
@@ -67,9 +67,9 @@ TEST(DeclarationScanner, WorkedExampleAllThreeLists)
 TEST(DeclarationScanner, EmptyTextGivesOnlyHeadings)
 {
     TDeclarationLists lists = scan_declarations("");
-    EXPECT_EQ(lists.listbox3, (StringList{" ", kXrefTitle, kRuler}));
-    EXPECT_EQ(lists.ListBox4, (StringList{" ", "         Procedures / Functions : 0", kRuler}));
-    EXPECT_TRUE(lists.ListBox5.empty());
+    EXPECT_EQ(lists.xref, (StringList{" ", kXrefTitle, kRuler}));
+    EXPECT_EQ(lists.routines, (StringList{" ", "         Procedures / Functions : 0", kRuler}));
+    EXPECT_TRUE(lists.uses.empty());
 }
 
 TEST(DeclarationScanner, DeclarationsAndReferences)
@@ -135,7 +135,7 @@ TEST(DeclarationScanner, UsesClauses)
     EXPECT_EQ(uses_body("interface uses A, B, C, D, E, F, G;"),
               (StringList{"A  B  C  D  E  ", " ", "F  G  "}));
     EXPECT_EQ(uses_body("program P; uses A in 'a.pas', {x} B; begin end."), (StringList{"A  B  "}));
-    EXPECT_TRUE(scan_declarations("unit U; interface implementation end.").ListBox5.empty());
+    EXPECT_TRUE(scan_declarations("unit U; interface implementation end.").uses.empty());
     EXPECT_EQ(uses_body("unit U; interface implementation uses X; end."),
               (StringList{" ", "--------------------------- ",
                           "Locais: ", "--------------------------- ", "X  "}));
@@ -147,7 +147,7 @@ TEST(DeclarationScanner, ProgramFileHasNoRoutineList)
 {
     TDeclarationLists lists = scan_declarations(
         source({"program P;", "uses A;", "procedure Q;", "begin", "end;", "begin", "end."}));
-    EXPECT_EQ(lists.ListBox4, (StringList{" ", "         Procedures / Functions : 0", kRuler}));
+    EXPECT_EQ(lists.routines, (StringList{" ", "         Procedures / Functions : 0", kRuler}));
 }
 
 TEST(DeclarationScanner, InterfaceDeclarationsFieldsAndProperties)
@@ -186,7 +186,7 @@ TEST(DeclarationScanner, RoutineHeaders)
         "  B: Byte);",
         "destructor TFoo.Destroy; override;",
     });
-    StringList procs = scan_declarations(text).ListBox4;
+    StringList procs = scan_declarations(text).routines;
     EXPECT_EQ(procs,
               (StringList{" ", "         Procedures / Functions : 6", kRuler,
                           "0010 : function TFoo.GetX      : Integer;", " ",
@@ -198,7 +198,7 @@ TEST(DeclarationScanner, RoutineHeaders)
 
 TEST(DeclarationScanner, EndOfTextInsideInnerLoops)
 {
-    EXPECT_EQ(scan_declarations("implementation procedure P(A: Integer").ListBox4.at(3),
+    EXPECT_EQ(scan_declarations("implementation procedure P(A: Integer").routines.at(3),
               "0001 : procedure P (A: Integer     ");
     EXPECT_EQ(xref_body("X: Integer; F(X"), (StringList{" ", "X : Integer D(0001)", " "}));
     EXPECT_EQ(xref_body("X:"), (StringList{" ", "X :  D(0001)", " "}));

@@ -541,28 +541,31 @@ TEST(ListingBuilder, TextEndingInsideAClassScan)
                             "  B");
 }
 
-TEST(MontaPrelinha, OpenedFlagAndClosedFlagAreConsumed)
+// The prefix of a line comes from its state alone: a level opened on it counts one column
+// less, a closed level shows the next number, and nothing ever gives a negative count.
+TEST(MontaPrelinha, PrefixFollowsTheLineState)
 {
-    TListingSettings s;
-    TPrelinhaState state;
-    state.closed = true;
-    state.closed_level = 3;
-    state.closed_start_line = 42;
-    bool opened = true;
-    std::string prefix;
-    monta_prelinha(opened, 2, prefix, 1, state, s);
-    EXPECT_EQ(prefix, "|{2}");
-    EXPECT_FALSE(opened);
-    EXPECT_FALSE(state.closed);
-    EXPECT_EQ(state.ref_fim, " ///-42-///");
-
-    monta_prelinha(opened, 0, prefix, 0, state, s);
-    EXPECT_EQ(prefix, "  ");
-    EXPECT_EQ(state.ref_fim, "");
-    // Opened at level 0 cannot give a negative column count.
-    opened = true;
-    monta_prelinha(opened, 0, prefix, 2, state, s);
-    EXPECT_EQ(prefix, ">>>");
+    const TListingSettings s;
+    const auto prefix = [&](TListingLine line) {
+        std::string out;
+        monta_prelinha(line, s, out);
+        return out;
+    };
+    TListingLine opened;
+    opened.level = 2;
+    opened.type = 1;
+    opened.opened = true;
+    EXPECT_EQ(prefix(opened), "|{2}");
+    TListingLine closed;
+    closed.level = 1;
+    closed.type = 3;
+    closed.closed = true;
+    EXPECT_EQ(prefix(closed), "|{2}");
+    EXPECT_EQ(prefix(TListingLine{}), "  ");
+    TListingLine body;
+    body.type = 2;
+    body.opened = true;
+    EXPECT_EQ(prefix(body), ">>>");
 }
 
 TEST(ListingBuilder, EverySourceLineGivesOneListingLineWithItsBytes)

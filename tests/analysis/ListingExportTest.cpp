@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -32,32 +33,54 @@ TListingSettings switches(bool listagem, bool xref, bool proc_func, bool units)
     return s;
 }
 
-struct ExportFixture : ::testing::Test {
-    StringList listing{"0001   \tx := 1;", "0002   end."};
-    StringList xref{" ", "X : Integer\tD(0001)"};
-    StringList procs{"0003 : procedure\tP      "};
-    StringList uses{"A  B  "};
-    TListingSections sections{listing, xref, procs, uses};
-};
+// The export expected from the lists built apart: the selected ones in section order, each
+// line ended by CR LF, tabs gone from the cross reference only.
+std::string joined(const std::string& source, const TListingSettings& s)
+{
+    const TDeclarationLists lists = scan_declarations(source);
+    std::string out;
+    const auto add = [&](const StringList& list, bool untab) {
+        for (std::string line : list) {
+            if (untab)
+                std::replace(line.begin(), line.end(), '\t', ' ');
+            out += line + "\r\n";
+        }
+    };
+    if (s.listagem)
+        add(build_listing(source, s), false);
+    if (s.xref)
+        add(lists.xref, true);
+    if (s.proc_func)
+        add(lists.routines, false);
+    if (s.units)
+        add(lists.uses, false);
+    return out;
+}
+
+std::string exported(const std::string& source, const TListingSettings& s)
+{
+    std::string out;
+    stream_export(source, s, [&](std::string_view piece) { out += piece; });
+    return out;
+}
+
+const std::string kTabbed =
+    "unit U;\r\ninterface\r\nuses A;\r\nimplementation\r\nvar X: // a\tb\r\n"
+    "procedure\tP;\r\nbegin\r\n\tX := 1;\r\nend;\r\nend.\r\n";
 
 }  // namespace
 
-TEST_F(ExportFixture, SectionsInOrderEachItemEndedByCrLf)
+TEST(StreamExport, SectionsInOrderTabsGoneFromTheCrossReferenceOnly)
 {
-    EXPECT_EQ(export_listing(sections, switches(true, true, true, true)),
-              "0001   \tx := 1;\r\n0002   end.\r\n \r\nX : Integer D(0001)\r\n0003 : procedure\tP  "
-              "    \r\nA  B  \r\n");
-}
-
-TEST_F(ExportFixture, SwitchesSelectSections)
-{
-    EXPECT_EQ(export_listing(sections, switches(false, true, false, false)),
-              " \r\nX : Integer D(0001)\r\n");
-    EXPECT_EQ(export_listing(sections, switches(true, false, false, false)),
-              "0001   \tx := 1;\r\n0002   end.\r\n");
-    EXPECT_EQ(export_listing(sections, switches(false, false, true, true)),
-              "0003 : procedure\tP      \r\nA  B  \r\n");
-    EXPECT_EQ(export_listing(sections, switches(false, false, false, false)), "");
+    const std::string all = exported(kTabbed, switches(true, true, true, true));
+    EXPECT_EQ(all, joined(kTabbed, switches(true, true, true, true)));
+    EXPECT_NE(all.find("0008 |\tX := 1;\r\n"), std::string::npos);
+    EXPECT_NE(all.find("X : // a b D(0005)\r\n"), std::string::npos);
+    EXPECT_NE(all.find("0006 : procedure\tP      \r\n"), std::string::npos);
+    EXPECT_LT(all.find("0001 "), all.find("Refer"));
+    EXPECT_LT(all.find("Refer"), all.find("Procedures"));
+    EXPECT_LT(all.find("Procedures"), all.find("Globais"));
+    EXPECT_EQ(exported(kTabbed, switches(false, false, false, false)), "");
 }
 
 TEST(ProposedExportName, ReplacesOrAppendsTheExtensionAndDropsTheFolder)
@@ -114,18 +137,12 @@ const char* const kVaried =
 
 TEST(StreamExport, SameBytesAsTheListsInEveryStyleAndSwitch)
 {
-    const std::string source = kVaried;
-    const TDeclarationLists lists = scan_declarations(source);
     for (int style = 0; style <= 2; ++style)
         for (int mask = 0; mask < 16; ++mask) {
             TListingSettings s = switches(mask & 1, mask & 2, mask & 4, mask & 8);
             s.Identacao = style;
             s.Numeracao = style != 1;
-            const StringList listing = build_listing(source, s);
-            std::string streamed;
-            stream_export(source, s, [&](std::string_view piece) { streamed += piece; });
-            EXPECT_EQ(streamed,
-                      export_listing({listing, lists.listbox3, lists.ListBox4, lists.ListBox5}, s))
+            EXPECT_EQ(exported(kVaried, s), joined(kVaried, s))
                 << "style " << style << " switches " << mask;
         }
 }
@@ -143,8 +160,8 @@ TEST(StreamExport, ProgramTextFollowsTheSourceEncoding)
                         "ncia cruzada"),
               std::string::npos);
     EXPECT_TRUE(is_valid_utf8(utf8));
-    EXPECT_EQ(scan_declarations("{ \xC3\xA7 }").listbox3[1], "         Refer\xC3\xAA"
-                                                             "ncia cruzada");
+    EXPECT_EQ(scan_declarations("{ \xC3\xA7 }").xref[1], "         Refer\xC3\xAA"
+                                                         "ncia cruzada");
 
     // Windows-1252 and plain ASCII sources keep the single byte.
     EXPECT_NE(exported("var s: string; { fun\xE7\xE3o }\r\n")

@@ -24,7 +24,7 @@ protected:
         std::ofstream(source, std::ios::binary)
             << "unit Exemplo;\r\ninterface\r\nimplementation\r\nprocedure P; { nota "
                "}\r\nbegin\r\nend;\r\nend.\r\n";
-        window = std::make_unique<TF_tabulan>();
+        window = std::make_unique<TF_tabulan>(session);
     }
     void TearDown() override
     {
@@ -36,6 +36,7 @@ protected:
     TScopedDialogs scoped{dialogs};
     fs::path dir;
     std::string source;
+    TSession session;
     std::unique_ptr<TF_tabulan> window;
 };
 
@@ -86,14 +87,15 @@ TEST_F(HtmlExportTest, ListingColoursAreOffByDefaultAndRemembered)
     EXPECT_NE(colours[2].colour, colours[3].colour);
 
     // The next start shows colours at once; switching off leaves the text plain again.
-    window = std::make_unique<TF_tabulan>();
+    window = std::make_unique<TF_tabulan>(session);
     window->setDesktopState(&state);
     EXPECT_TRUE(window->CoresListagem1->isChecked());
     window->loadChosenFile(QString::fromStdString(source));
     EXPECT_FALSE(window->ListBox1->itemColours(0).empty());
     window->CoresListagem1->setChecked(false);
     EXPECT_TRUE(window->ListBox1->itemColours(0).empty());
-    TF_tabulan next;
+    TSession nextSession;
+    TF_tabulan next(nextSession);
     next.setDesktopState(&state);
     EXPECT_FALSE(next.CoresListagem1->isChecked());
 }

@@ -32,7 +32,7 @@ protected:
     {
         dir = fs::temp_directory_path() / ("tabulex_app_" + std::to_string(::getpid()));
         fs::create_directories(dir);
-        window = std::make_unique<TF_tabulan>();
+        window = std::make_unique<TF_tabulan>(session);
     }
     void TearDown() override
     {
@@ -60,6 +60,7 @@ protected:
     FakeDialogs dialogs;
     TScopedDialogs scoped{dialogs};
     fs::path dir;
+    TSession session;
     std::unique_ptr<TF_tabulan> window;
 };
 
@@ -69,8 +70,8 @@ TEST_F(MainWindowTest, StartsWithDefaultsEmptyListsAndFileCommandsDisabled)
 {
     EXPECT_EQ(window->windowTitle(), "Vorn Tabulan v 0.4.0");
     EXPECT_EQ(window->size(), QSize(564, 426));
-    EXPECT_EQ(ListingSettings, TListingSettings{});
-    EXPECT_TRUE(arq_atual.empty());
+    EXPECT_EQ(session.settings(), TListingSettings{});
+    EXPECT_EQ(session.document(), nullptr);
     EXPECT_FALSE(fileCommandsEnabled());
     EXPECT_TRUE(window->Carregar1->isEnabled());
     EXPECT_TRUE(window->Configurar1->isEnabled());
@@ -102,7 +103,7 @@ TEST_F(MainWindowTest, LoadFillsListsStatusBarAndEnablesCommands)
     EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
     EXPECT_EQ(window->StatusPanels[2]->text(),
               QString::fromStdString((dir / "Exemplo.pas").string()));
-    EXPECT_FALSE(window->ListBox4->Items().items().empty());
+    EXPECT_GT(window->ListBox4->Items().count(), 0);
 
     // Cancelling a later open keeps the loaded file, its lists and the enabled menus.
     window->Carregar1Click();
@@ -110,31 +111,61 @@ TEST_F(MainWindowTest, LoadFillsListsStatusBarAndEnablesCommands)
     EXPECT_EQ(window->ListBox1->Items().count(), 12);
 }
 
-TEST_F(MainWindowTest, UnreadableFileShowsMessageAndKeepsOtherState)
+// A file that cannot be read leaves the loaded document, every list and the status bar as
+// they were, and says why in Portuguese; reloading a file deleted since does the same.
+TEST_F(MainWindowTest, UnreadableFileShowsMessageAndKeepsEverything)
 {
-    dialogs.openAnswers = {writeFile("Exemplo.pas", kExample)};
+    const QString path = writeFile("Exemplo.pas", kExample);
+    dialogs.openAnswers = {path};
     window->Carregar1Click();
+    const QStringList listingBefore = items(window->ListBox1);
     const QStringList xrefBefore = items(window->listbox3);
     const QString missing = QString::fromStdString((dir / "missing.pas").string());
 
     dialogs.openAnswers = {missing};
     window->Carregar1Click();
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0], "Cannot open file " + missing);
-    EXPECT_EQ(window->ListBox1->Items().count(), 0);
+    EXPECT_EQ(dialogs.messages[0], QString::fromUtf8("Não foi possível abrir o arquivo ") +
+                                       missing + QString::fromUtf8(": o arquivo não existe."));
+    EXPECT_EQ(items(window->ListBox1), listingBefore);
     EXPECT_EQ(items(window->listbox3), xrefBefore);
     EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
-    EXPECT_EQ(arq_atual, missing.toStdString());
+    EXPECT_EQ(window->StatusPanels[2]->text(), path);
+    EXPECT_EQ(session.path(), path.toStdString());
+
+    fs::remove(path.toStdString());
+    window->Recarregar1Click();
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(items(window->ListBox1), listingBefore);
+    EXPECT_EQ(items(window->listbox3), xrefBefore);
+    EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
+
+    dialogs.openAnswers = {QString::fromStdString(dir.string())};
+    window->Carregar1Click();
+    ASSERT_EQ(dialogs.messages.size(), 3);
+    EXPECT_TRUE(dialogs.messages[2].endsWith(QString::fromUtf8(": não é um arquivo.")));
 }
 
-TEST_F(MainWindowTest, FailedFirstLoadLeavesMenusUntilNextCarregar)
+TEST_F(MainWindowTest, FailedFirstLoadEnablesNothing)
 {
     dialogs.openAnswers = {QString::fromStdString((dir / "missing.pas").string())};
     window->Carregar1Click();
     EXPECT_EQ(dialogs.messages.size(), 1);
     EXPECT_FALSE(fileCommandsEnabled());
-    window->Carregar1Click();  // cancelled, but arq_atual is no longer empty
-    EXPECT_TRUE(fileCommandsEnabled());
+    window->Carregar1Click();  // cancelled: still nothing loaded
+    EXPECT_FALSE(fileCommandsEnabled());
+}
+
+// A NUL byte ends the listing; the status bar says where it stands.
+TEST_F(MainWindowTest, NulByteIsShownInTheStatusBar)
+{
+    dialogs.openAnswers = {writeFile("nul.pas", std::string("unit A;\r\nx\0y;\r\nend.\r\n", 19))};
+    window->Carregar1Click();
+    EXPECT_EQ(window->ListBox1->Items().count(), 1);
+    EXPECT_EQ(window->StatusPanels[0]->text(), "Byte NUL em 10");
+    dialogs.openAnswers = {writeFile("Exemplo.pas", kExample)};
+    window->Carregar1Click();
+    EXPECT_EQ(window->StatusPanels[0]->text(), "");
 }
 
 TEST_F(MainWindowTest, ConfigurarRebuildsOnlyAfterOkAndReadsTheFileAnew)
@@ -150,7 +181,7 @@ TEST_F(MainWindowTest, ConfigurarRebuildsOnlyAfterOkAndReadsTheFileAnew)
     dialogs.openAnswers = {path};
     window->Carregar1Click();
     writeFile("Exemplo.pas", std::string(kExample) + "{ added }\r\n");
-    ListingSettings.Numeracao = false;
+    session.settings().Numeracao = false;
 
     dialogs.modalAnswers = {QDialog::Rejected};
     window->Configurar1Click();

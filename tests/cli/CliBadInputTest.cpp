@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "AsNobody.h"
+#include "analysis/ListingWriter.h"
 #include "cli/CliRunner.h"
 
 namespace fs = std::filesystem;
@@ -156,9 +157,11 @@ TEST_F(CliBadInputTest, DeepNestingAndUnclosedCommentsAreListedInFull)
     CliRun nested = runCli({"--output", path("deep.txt"), path("deep.pas")});
     EXPECT_EQ(nested.status, CliOk);
     const std::string listing = slurp(dir / "deep.txt");
-    // The routine's begin and 9,999 more on line 3; all their ends on line 4.
-    EXPECT_NE(listing.find("\r\n0003 " + std::string(9999, '|') + "{10000}begin begin "),
-              std::string::npos);
+    // The routine's begin and 9,999 more on line 3, its columns capped; all their ends on
+    // line 4.
+    EXPECT_NE(
+        listing.find("\r\n0003 " + std::string(kMaxColumnMarkers, '|') + "{10000}begin begin "),
+        std::string::npos);
     EXPECT_NE(listing.find("\r\n0004 {1}end; end; "), std::string::npos);
     EXPECT_NE(listing.find("end;  ///-3-///\r\n"), std::string::npos);
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/LineSource.h"
 #include "report/engine/TRpEvEnvironment.h"
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
@@ -14,6 +15,22 @@
 #include "report/output/TRpRecordingSurface.h"
 
 namespace tabulex::test {
+
+/// The lines of a list the test keeps and may still change: read when the report runs.
+class TBorrowedLines : public TLineSource {
+public:
+    explicit TBorrowedLines(const std::vector<std::string>& lines) : lines_(lines) {}
+    std::size_t size() const override { return lines_.size(); }
+    std::string_view line(std::size_t index, std::string&) const override { return lines_[index]; }
+
+private:
+    const std::vector<std::string>& lines_;
+};
+
+inline std::shared_ptr<const TLineSource> borrowed(const std::vector<std::string>& lines)
+{
+    return std::make_shared<TBorrowedLines>(lines);
+}
 
 /// Makes sure a QGuiApplication exists and the screen resolution is 96 dpi.
 void ensureGui();

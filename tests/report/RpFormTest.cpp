@@ -22,16 +22,29 @@ struct FormFixture : ::testing::Test {
     {
         ensureGui();
         form = std::make_unique<TF_dif>();
-        form->setLineSources(&listing, &xref, &procs, &uses);
         form->setSettings(&settings);
         form->RpMemo1->ClearLines();
     }
+    // Hands the form the four lists as they stand now.
+    void handOver()
+    {
+        const auto lines = [](const Lines& list) { return std::make_shared<TStringLines>(list); };
+        form->setSections({lines(listing), lines(xref), lines(procs), lines(uses)});
+    }
+    // Runs the form's feeding and gives the lines the memo then prints.
     Lines feed()
     {
+        handOver();
         bool print = false;
         form->Report1BeforePrint(form->Report1.get(), print);
         EXPECT_TRUE(print);
-        return form->RpMemo1->Lines();
+        Lines shown = form->RpMemo1->Lines();
+        if (const auto& source = form->RpMemo1->LineSource()) {
+            std::string scratch;
+            for (std::size_t i = 0; i < source->size(); ++i)
+                shown.emplace_back(source->line(i, scratch));
+        }
+        return shown;
     }
     Lines listing{"0001 unit a;", "0002\t\t\tx"};
     Lines xref{"X  Integer  2"};
@@ -130,6 +143,7 @@ TEST_F(FormFixture, WritesAPdfWithItsPagesAndText)
         listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
     form->RpLabel5->SetCaption("C:\\fontes\\teste.pas");
     form->Report1->ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
+    handOver();
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("report.pdf")).toStdString();
     write_report_pdf(*form, path);

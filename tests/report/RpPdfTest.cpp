@@ -94,7 +94,7 @@ struct FormPdf : ::testing::Test {
         if (!havePoppler())
             GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
         form = std::make_unique<TF_dif>();
-        form->setLineSources(&listing, &none, &none, &none);
+        form->setSections({tabulex::test::borrowed(listing), nullptr, nullptr, nullptr});
         form->RpMemo1->ClearLines();
         form->RpLabel5->SetCaption("C:\\fontes\\teste.pas");
         form->Report1->ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
@@ -114,7 +114,6 @@ struct FormPdf : ::testing::Test {
     }
 
     std::vector<std::string> listing;
-    std::vector<std::string> none;
     std::unique_ptr<TF_dif> form;
     QTemporaryDir dir;
 };

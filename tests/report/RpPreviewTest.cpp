@@ -129,7 +129,7 @@ struct PreviewFixture : ::testing::Test {
     {
         ensureGui();
         form = std::make_unique<TF_dif>();
-        form->setLineSources(&listing, nullptr, nullptr, nullptr);
+        form->setSections({tabulex::test::borrowed(listing), nullptr, nullptr, nullptr});
         form->setSettings(&settings);
         form->RpMemo1->ClearLines();
     }
@@ -548,9 +548,9 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines)
         EXPECT_EQ(window->Preview()->Mode(), TRpPreview::ZoomMode::Width);
         EXPECT_TRUE(window->Action(QStringLiteral("PrintSetup"))->isEnabled());
         EXPECT_TRUE(window->Action(QStringLiteral("Print"))->isEnabled());
-        EXPECT_EQ(form->RpMemo1->Lines().size(), 400u);
+        EXPECT_EQ(form->RpMemo1->LineCount(), 400u);
         window->Action(QStringLiteral("Print"))->trigger();
-        EXPECT_EQ(form->RpMemo1->Lines().size(), 400u);
+        EXPECT_EQ(form->RpMemo1->LineCount(), 400u);
         EXPECT_EQ(form->counter(0), 400);
         EXPECT_EQ(window->Preview()->PageNumber(), 1);  // the preview keeps its pages
         EXPECT_TRUE(window->Output()->Store() != nullptr);
@@ -564,7 +564,7 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines)
     EXPECT_EQ(afterPreview, 1);
     EXPECT_EQ(form->counter(0), 0);
     EXPECT_EQ(form->Report1->PreviewWindow(), nullptr);
-    EXPECT_EQ(form->RpMemo1->Lines().size(), 400u);
+    EXPECT_EQ(form->RpMemo1->LineCount(), 400u);
     if (!poppler)
         return;
     EXPECT_EQ(pdfPages(printed), 3);

@@ -14,6 +14,49 @@ namespace tabulex {
 
 namespace {
 
+/// The lines the memo prints: stretches of the selected sections one after another, tabs
+/// shown as blanks, and Windows-1252 lines converted when the report is drawn in UTF-8.
+class TReportLines : public TLineSource {
+public:
+    struct TPart {
+        std::shared_ptr<const TLineSource> source;
+        std::size_t first = 0;
+        std::size_t count = 0;
+    };
+
+    TReportLines(std::vector<TPart> parts, bool convert)
+        : parts_(std::move(parts)), convert_(convert)
+    {
+        for (const TPart& part : parts_)
+            size_ += part.count;
+    }
+
+    std::size_t size() const override { return size_; }
+
+    std::string_view line(std::size_t index, std::string& scratch) const override
+    {
+        const TPart* part = parts_.data();
+        while (index >= part->count) {
+            index -= part->count;
+            ++part;
+        }
+        const std::string_view text = part->source->line(part->first + index, scratch);
+        const bool tabs = text.find('\t') != std::string_view::npos;
+        if (!tabs && !convert_)
+            return text;
+        std::string line(text);
+        if (tabs)
+            std::replace(line.begin(), line.end(), '\t', ' ');
+        scratch = convert_ ? fromCp1252(line).toStdString() : std::move(line);
+        return scratch;
+    }
+
+private:
+    std::vector<TPart> parts_;
+    bool convert_;
+    std::size_t size_ = 0;
+};
+
 // Footer line: author, release date and mail address.
 constexpr const char* kFooterText =
     "Vorn Tabulan - Vorn Soft - vers\xE3o de 15/03/2024 - contato@vornsoft.example";
@@ -148,23 +191,9 @@ void TF_dif::buildFooter()
                                   TRpAlignment::taRightJustify, true, 6, false, Qt::black});
 }
 
-void TF_dif::setLineSources(const StringList* listing, const StringList* xref,
-                            const StringList* procs, const StringList* uses)
+void TF_dif::setSections(TSections sections)
 {
-    sources_[0] = listing;
-    sources_[1] = xref;
-    sources_[2] = procs;
-    sources_[3] = uses;
-}
-
-void TF_dif::takeLineSources(StringList listing, StringList xref, StringList procs, StringList uses)
-{
-    owned_ = std::make_unique<StringList[]>(4);
-    owned_[0] = std::move(listing);
-    owned_[1] = std::move(xref);
-    owned_[2] = std::move(procs);
-    owned_[3] = std::move(uses);
-    setLineSources(&owned_[0], &owned_[1], &owned_[2], &owned_[3]);
+    sections_ = std::move(sections);
 }
 
 void TF_dif::setSettings(const TListingSettings* settings)
@@ -203,35 +232,20 @@ void TF_dif::Report1BeforePrint(TRpReport* /*Sender*/, bool& PrintReport)
     const TListingSettings defaults;
     const TListingSettings& settings = settings_ != nullptr ? *settings_ : defaults;
     const bool switches[4] = {settings.listagem, settings.xref, settings.proc_func, settings.units};
-    std::size_t incoming = 0;
-    for (int section = 0; section < 4; ++section)
-        if (switches[section] && sources_[section] != nullptr)
-            incoming +=
-                sources_[section]->size() -
-                std::min(sources_[section]->size(), static_cast<std::size_t>(counters_[section]));
-    RpMemo1->ReserveLines(incoming);
-    for (int section = 0; section < 4; ++section) {
-        const StringList* source = sources_[section];
-        if (!switches[section] || source == nullptr)
+    std::vector<TReportLines::TPart> parts;
+    for (std::size_t section = 0; section < sections_.size(); ++section) {
+        const std::shared_ptr<const TLineSource>& source = sections_[section];
+        if (!switches[section] || !source)
             continue;
-        StringList* owned = owned_ ? &owned_[section] : nullptr;
-        while (counters_[section] < static_cast<int>(source->size())) {
-            const auto index = static_cast<std::size_t>(counters_[section]);
-            std::string line = owned != nullptr ? std::move((*owned)[index]) : (*source)[index];
-            if (line.find('\t') != std::string::npos)
-                std::replace(line.begin(), line.end(), '\t', ' ');
-            if (convertLines_)
-                line = fromCp1252(line).toStdString();
-            RpMemo1->AppendLine(std::move(line));
-            ++counters_[section];
-        }
+        const auto from = static_cast<std::size_t>(counters_[section]);
+        if (from < source->size())
+            parts.push_back({source, from, source->size() - from});
+        counters_[section] = static_cast<int>(source->size());
     }
-    // Handed-over lists now live in the memo; what is left of them is empty strings.
-    if (owned_) {
-        owned_.reset();
-        for (const StringList*& source : sources_)
-            source = nullptr;
-    }
+    // A second run while the same preview is open (printing it) finds every counter at the
+    // end of its section and leaves the memo as it is.
+    if (!parts.empty())
+        RpMemo1->SetLineSource(std::make_shared<TReportLines>(std::move(parts), convertLines_));
     PrintReport = true;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 #include <QFont>
 #include <QObject>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "analysis/LineSource.h"
 #include "analysis/ListingSettings.h"
 #include "analysis/SourceEncoding.h"
-#include "analysis/StringList.h"
 #include "report/engine/TRpBand.h"
 #include "report/engine/TRpReport.h"
 #include "report/engine/TRpTextMeasurer.h"
@@ -39,13 +40,12 @@ public:
     TRpBand* RpBand3 = nullptr;  ///< page footer
     TRpLabel* RpLabel2 = nullptr;
 
-    /// The four lists the memo is fed from, in section order (any may be null: empty).
-    void setLineSources(const StringList* listing, const StringList* xref, const StringList* procs,
-                        const StringList* uses);
-    /// The four lists handed over to the form, which moves their lines into the memo when the
-    /// report asks for them instead of copying them, and then lets the lists go: for a caller
-    /// that needs the lists no more (the batch command), so the text is held once.
-    void takeLineSources(StringList listing, StringList xref, StringList procs, StringList uses);
+    /// The lines of the four sections, in section order: listing, cross reference, routines,
+    /// uses (any may be null: no lines).
+    using TSections = std::array<std::shared_ptr<const TLineSource>, 4>;
+    /// The sections the memo is fed from. The memo reads their lines as printing reaches them
+    /// and keeps the sources alive while it shows them; nothing is copied before the run.
+    void setSections(TSections sections);
     /// The Listing settings whose switches select the sections (null: all sections).
     void setSettings(const TListingSettings* settings);
     /// Sets the page's column count and makes the memo 5 screen pixels narrower than the
@@ -53,7 +53,7 @@ public:
     /// (it is made when the preview closes or the next run starts).
     void set_colunas(int columns);
 
-    /// Report BeforePrint: appends each selected list from where its counter stands.
+    /// Report BeforePrint: hands the memo each selected section from where its counter stands.
     void Report1BeforePrint(TRpReport* Sender, bool& PrintReport);
     /// Report AfterPreview: all four counters back to 0.
     void Report1AfterPreview(TRpReport* Sender);
@@ -81,8 +81,7 @@ private:
     void buildDetail();
     void buildFooter();
 
-    const StringList* sources_[4] = {nullptr, nullptr, nullptr, nullptr};
-    std::unique_ptr<StringList[]> owned_;  ///< lists handed over by takeLineSources
+    TSections sections_;
     const TListingSettings* settings_ = nullptr;
     int counters_[4] = {0, 0, 0, 0};
     bool convertLines_ = false;  ///< Windows-1252 lines fed to a UTF-8 report

@@ -86,6 +86,13 @@ void TRpCustomLabel::AppendLine(std::string line)
 void TRpCustomLabel::ClearLines()
 {
     lines_.clear();
+    source_.reset();
+    invalidate();
+}
+
+void TRpCustomLabel::SetLineSource(std::shared_ptr<const TLineSource> source)
+{
+    source_ = std::move(source);
     invalidate();
 }
 
@@ -158,8 +165,9 @@ StringList TRpCustomLabel::FormattedLines()
     if (WrapsCaption())
         return StringList(formatted_.lines.begin(), formatted_.lines.end());
     Wrapped all;
-    for (const std::string& entry : lines_)
-        wrapEntry(entry, all, wrappedWidth_, *wrappedMetrics_);
+    const std::size_t count = entryCount();
+    for (std::size_t i = 0; i < count; ++i)
+        wrapEntryAt(i, all, 0);
     return StringList(all.lines.begin(), all.lines.end());
 }
 
@@ -168,11 +176,26 @@ bool TRpCustomLabel::haveFormatted(std::size_t index)
     if (wrappedMetrics_ == nullptr)
         WrapLines();
     while (index >= formattedBase_ + formatted_.lines.size()) {
-        if (WrapsCaption() || nextEntry_ >= lines_.size())
+        if (WrapsCaption() || nextEntry_ >= entryCount())
             return false;
-        wrapEntry(lines_[nextEntry_++], formatted_, wrappedWidth_, *wrappedMetrics_);
+        wrapEntryAt(nextEntry_++, formatted_, formattedBase_);
     }
     return true;
+}
+
+void TRpCustomLabel::wrapEntryAt(std::size_t index, Wrapped& out, std::size_t base)
+{
+    if (index < lines_.size()) {
+        wrapEntry(lines_[index], out, wrappedWidth_, *wrappedMetrics_);
+    } else {
+        // A line of the source is held while formatted lines view it.
+        Held& held = out.held.emplace_back();
+        const std::string_view text = source_->line(index - lines_.size(), held.text);
+        wrapEntry(text, out, wrappedWidth_, *wrappedMetrics_);
+    }
+    const std::size_t end = base + out.lines.size();
+    for (auto it = out.held.rbegin(); it != out.held.rend() && it->end == 0; ++it)
+        it->end = end;
 }
 
 void TRpCustomLabel::dropFormattedBefore(std::size_t index)
@@ -183,8 +206,8 @@ void TRpCustomLabel::dropFormattedBefore(std::size_t index)
     formatted_.lines.erase(formatted_.lines.begin(),
                            formatted_.lines.begin() + static_cast<std::ptrdiff_t>(count));
     formattedBase_ += count;
-    if (formatted_.lines.empty())
-        formatted_.stripped.clear();
+    while (!formatted_.held.empty() && formatted_.held.front().end <= formattedBase_)
+        formatted_.held.pop_front();
 }
 
 void TRpCustomLabel::wrapEntry(std::string_view text, Wrapped& out, int width,
@@ -201,7 +224,7 @@ void TRpCustomLabel::wrapText(std::string_view text, Wrapped& out, int width,
                               const TRpFontMetrics& m) const
 {
     if (text.find('\n') != std::string_view::npos) {
-        std::string& withoutLineFeeds = out.stripped.emplace_back();
+        std::string& withoutLineFeeds = out.held.emplace_back().text;
         withoutLineFeeds.reserve(text.size());
         for (const char c : text)
             if (c != '\n')

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/LineSource.h"
 #include "analysis/StringList.h"
 #include "report/engine/TRpPrintable.h"
 
@@ -67,9 +68,14 @@ public:
     const StringList& Lines() const { return lines_; }
     void SetLines(StringList lines);
     void AppendLine(std::string line);
-    /// Makes room for `count` more lines, so that appending them does not copy the list.
-    void ReserveLines(std::size_t count) { lines_.reserve(lines_.size() + count); }
     void ClearLines();
+    /// Prints the lines of `source` after `Lines` (memos): they are read as printing reaches
+    /// them and never copied as a whole, so a memo over a long listing starts at once. The
+    /// memo keeps the source alive; null removes it.
+    void SetLineSource(std::shared_ptr<const TLineSource> source);
+    const std::shared_ptr<const TLineSource>& LineSource() const { return source_; }
+    /// Number of lines a memo prints: its Lines, then those of its line source.
+    std::size_t LineCount() const { return entryCount(); }
 
     /// Every formatted line of the current text, as text: a full wrap made for inspection,
     /// which leaves the printing position alone.
@@ -98,14 +104,20 @@ protected:
     void invalidate();
 
 private:
-    /// Formatted lines and the texts with line feeds removed that some of them view.
+    /// A text some formatted lines view: a line read from the line source, or a text with its
+    /// line feeds removed. It is needed until formatted line `end` (0: still being wrapped).
+    struct Held {
+        std::string text;
+        std::size_t end = 0;
+    };
+    /// Formatted lines and the texts that some of them view.
     struct Wrapped {
         std::vector<std::string_view> lines;
-        std::deque<std::string> stripped;
+        std::deque<Held> held;
         void clear()
         {
             lines.clear();
-            stripped.clear();
+            held.clear();
         }
     };
 
@@ -119,6 +131,10 @@ private:
                    const TRpFontMetrics& metrics) const;
     /// Wraps `Lines` until formatted line `index` exists; false when the text ends before.
     bool haveFormatted(std::size_t index);
+    /// Number of entries a memo prints: its Lines, then the lines of its source.
+    std::size_t entryCount() const { return lines_.size() + (source_ ? source_->size() : 0); }
+    /// Wraps entry `index` into `out`.
+    void wrapEntryAt(std::size_t index, Wrapped& out, std::size_t base);
     std::string_view formattedLine(std::size_t index) const
     {
         return formatted_.lines[index - formattedBase_];
@@ -137,6 +153,7 @@ private:
     std::string caption_;
     std::string printCaption_;
     StringList lines_;
+    std::shared_ptr<const TLineSource> source_;
     Wrapped formatted_;
     std::size_t formattedBase_ = 0;  ///< index of formatted_.lines[0] among all formatted lines
     std::size_t nextEntry_ = 0;      ///< next entry of lines_ to wrap (memos)

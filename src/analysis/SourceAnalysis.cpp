@@ -1,0 +1,366 @@
+#include "analysis/SourceAnalysis.h"
+
+#include <algorithm>
+
+#include "analysis/DeclarationScan.h"
+
+namespace tabulex {
+
+namespace {
+
+bool is_line_break(TTokenKind kind)
+{
+    return kind == tkCRLF || kind == tkCRLFInComment;
+}
+
+bool is_routine_header(TTokenKind kind)
+{
+    return kind == tkConstructor || kind == tkDestructor || kind == tkFunction ||
+           kind == tkProcedure;
+}
+
+// Blanks, line breaks, comments and compiler directives: everything but the tokens that
+// carry the program.
+bool is_significant(TTokenKind kind)
+{
+    switch (kind) {
+    case tkSpace:
+    case tkCRLF:
+    case tkCRLFInComment:
+    case tkAnsiComment:
+    case tkBorComment:
+    case tkSlashesComment:
+    case tkDirective:
+    case tkDirectiveR:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// A procedure or function word after "=", ":", "of" or "to" names a procedural type
+// ("TProc = procedure of object", "array of function: Integer", "reference to procedure").
+bool names_a_type(TTokenKind kind, TTokenKind previous)
+{
+    return (kind == tkProcedure || kind == tkFunction) &&
+           (previous == tkEqual || previous == tkColon || previous == tkOf || previous == tkTo);
+}
+
+bool opens_level(TTokenKind kind)
+{
+    return kind == tkBegin || kind == tkCase || kind == tkRepeat || kind == tkTry ||
+           is_routine_header(kind);
+}
+
+bool is_letter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+// The class of a token, or false for blanks, symbols and other plain bytes.
+bool token_class(TTokenKind kind, std::string_view text, TRunClass& cls)
+{
+    switch (kind) {
+    case tkIdentifier:
+        cls = TRunClass::Identifier;
+        return true;
+    case tkAnsiComment:
+    case tkBorComment:
+    case tkSlashesComment:
+        cls = TRunClass::Comment;
+        return true;
+    case tkString:  // the keyword String and quoted literals share the kind
+        cls = !text.empty() && text[0] == '\'' ? TRunClass::String : TRunClass::Keyword;
+        return true;
+    case tkCharCode:
+        cls = TRunClass::String;
+        return true;
+    case tkNumber:
+    case tkFloat:
+    case tkHexNumber:
+        cls = TRunClass::Number;
+        return true;
+    case tkDirective:
+    case tkDirectiveR:
+        cls = TRunClass::Directive;
+        return true;
+    default:
+        break;
+    }
+    if (text.empty() || !is_letter(text[0]))
+        return false;
+    cls = TRunClass::Keyword;
+    return true;
+}
+
+/// One open block: the kind of the token that opened it (tkBegin once a routine's body
+/// began), the line on which that token stood, and for a routine the line of its header.
+struct TLevelEntry {
+    TTokenKind kind = tkAbsolute;
+    std::int32_t start_line = 0;
+    std::int32_t routine_line = 0;
+};
+
+}  // namespace
+
+/// One run of the lexer over one text: tracks the block levels line by line, classes the
+/// tokens, and feeds the declaration scan from the same tokens.
+class TAnalysisBuilder {
+public:
+    TAnalysisBuilder(TSourceAnalysis& result, bool token_runs)
+        : out_(result), bytes_(result.bytes_), token_runs_(token_runs), scan_(bytes_), niveis_(51)
+    {
+        out_.lines_.reserve(bytes_.size() / 32 + 16);
+        if (token_runs_)
+            out_.runs_.reserve(bytes_.size() / 8 + 16);
+    }
+
+    void build();
+
+private:
+    void start();
+    // Makes the next token current and hands it to the declaration scan.
+    void advance()
+    {
+        if (is_significant(lex_.TokenKind()))
+            last_significant_ = lex_.TokenKind();
+        lex_.Next();
+        took_token();
+    }
+    void took_token();
+    void handle_token();
+    void class_scan();
+    bool class_scan_phase(bool phase_two);
+    void emit_line(std::size_t text_end, bool phase_two);
+    void open_or_close(TTokenKind kind);
+    bool withdraws_routine_level(TTokenKind kind) const;
+    void add_run(std::uint32_t start, std::uint32_t end, TRunClass cls);
+
+    TSourceAnalysis& out_;
+    std::string_view bytes_;  // followed by a NUL, the lexer's terminator
+    bool token_runs_;
+    TDeclarationScan scan_;
+    TPasLex lex_;
+
+    // Level table: index 0 stands for the outside of all blocks and is never written; it
+    // grows when the nesting goes deeper than it has room for.
+    std::vector<TLevelEntry> niveis_;
+    std::int32_t nivel_ = 0;
+    std::uint8_t tipo_linha_ = 0;
+    bool opened_ = false;
+    bool closed_ = false;
+    std::int32_t closed_level_ = 0;
+    std::int32_t closed_start_ = 0;
+    bool implementation_seen_ = false;
+    TTokenKind last_significant_ = tkNull;  // the last significant token before the current one
+    bool seen_significant_ = false;         // for telling a unit from other files
+
+    std::size_t line_text_start_ = 0;  // offset of the current line's first byte
+    std::int32_t line_number_ = 1;     // 1-based number of the current line
+    bool in_phase_two_ = false;        // inside the second phase of a class scan
+};
+
+void TAnalysisBuilder::build()
+{
+    lex_.SetText(bytes_.data());
+    took_token();
+
+    const auto size = static_cast<std::int32_t>(bytes_.size());
+    while (lex_.TokenKind() != tkNull && lex_.RunPosition() <= size)
+        handle_token();
+
+    // The text after the last line break is listed too, when it reaches the real end of the
+    // file; a NUL byte inside the file ends the listing without its unfinished line.
+    const bool at_file_end = static_cast<std::size_t>(lex_.TokenPosition()) == bytes_.size();
+    if (at_file_end && line_text_start_ < bytes_.size())
+        emit_line(bytes_.size(), in_phase_two_);
+    // The scan sees the end of the text even when the listing stopped short of it.
+    while (!scan_.finished())
+        advance();
+    scan_.finish_into(out_);
+}
+
+void TAnalysisBuilder::took_token()
+{
+    scan_.feed(lex_);
+    const TTokenKind kind = lex_.TokenKind();
+    if (!seen_significant_ && kind != tkNull && is_significant(kind)) {
+        seen_significant_ = true;
+        out_.is_unit_ = kind == tkUnit;
+    }
+    if (!token_runs_ || is_line_break(kind) || kind == tkNull)
+        return;
+    const std::string_view text = lex_.TokenView();
+    TRunClass cls;
+    if (!token_class(kind, text, cls))
+        return;
+    const auto start = static_cast<std::uint32_t>(lex_.TokenPosition());
+    auto end = static_cast<std::uint32_t>(lex_.RunPosition());
+    // Never end a run inside a UTF-8 sequence: the bytes that continue it go with it.
+    while (end < bytes_.size() && (bytes_[end] & 0xC0) == 0x80 && (bytes_[end - 1] & 0x80))
+        ++end;
+    add_run(start, end, cls);
+}
+
+void TAnalysisBuilder::add_run(std::uint32_t start, std::uint32_t end, TRunClass cls)
+{
+    std::vector<TTokenRun>& runs = out_.runs_;
+    // The extension of the run before may already cover this token's first bytes.
+    if (!runs.empty()) {
+        const TTokenRun& last = runs.back();
+        start = std::max(start, last.offset() + last.length());
+    }
+    while (start < end) {
+        const std::uint32_t length = std::min(end - start, TTokenRun::kMaxLength);
+        runs.emplace_back(start, length, cls);
+        start += length;
+    }
+}
+
+void TAnalysisBuilder::handle_token()
+{
+    if (is_line_break(lex_.TokenKind()))
+        emit_line(static_cast<std::size_t>(lex_.TokenPosition()), false);
+
+    if (lex_.TokenKind() == tkImplementation)
+        implementation_seen_ = true;
+    if (lex_.TokenKind() == tkClass)
+        class_scan();
+    open_or_close(lex_.TokenKind());
+    advance();
+}
+
+void TAnalysisBuilder::open_or_close(TTokenKind kind)
+{
+    if (withdraws_routine_level(kind)) {
+        // A routine declared forward or external has no body here: the level its header
+        // opened is taken back. On the header's own line the line is listed plain.
+        --nivel_;
+        if (opened_) {
+            opened_ = false;
+            tipo_linha_ = closed_ ? 3 : 0;
+        }
+        return;
+    }
+    if (opens_level(kind) && implementation_seen_ && !names_a_type(kind, last_significant_)) {
+        if (kind == tkBegin && is_routine_header(niveis_[nivel_].kind)) {
+            // The begin of a routine's body: same level, and the routine's entry now names
+            // the begin line.
+            tipo_linha_ = 2;
+            niveis_[nivel_].kind = kind;
+            niveis_[nivel_].start_line = line_number_;
+            return;
+        }
+        ++nivel_;
+        if (static_cast<std::size_t>(nivel_) >= niveis_.size())
+            niveis_.resize(niveis_.size() * 2);
+        tipo_linha_ = 1;
+        opened_ = true;
+        niveis_[nivel_] = {kind, line_number_, is_routine_header(kind) ? line_number_ : 0};
+        return;
+    }
+    if ((kind == tkEnd || kind == tkUntil) && nivel_ > 0) {
+        const TLevelEntry& entry = niveis_[nivel_];
+        closed_ = true;
+        closed_level_ = nivel_;
+        closed_start_ = entry.start_line;
+        tipo_linha_ = 3;
+        if (entry.routine_line != 0)
+            out_.routine_blocks_.push_back({entry.routine_line, line_number_});
+        --nivel_;
+    }
+}
+
+// "forward" or "external" right after the ";" of a routine header whose body has not begun.
+bool TAnalysisBuilder::withdraws_routine_level(TTokenKind kind) const
+{
+    return (kind == tkForward || kind == tkExternal) && implementation_seen_ && nivel_ > 0 &&
+           is_routine_header(niveis_[nivel_].kind) && last_significant_ == tkSemiColon;
+}
+
+// A class declaration, and whatever follows the word class up to the first colon or
+// semicolon, passes without level processing. After a colon the scan goes on up to the
+// next end, so the methods of a class whose first member has a colon open no levels.
+void TAnalysisBuilder::class_scan()
+{
+    if (!class_scan_phase(false))
+        return;
+    if (lex_.TokenKind() != tkColon)
+        return;
+    in_phase_two_ = true;
+    if (class_scan_phase(true))
+        in_phase_two_ = false;
+}
+
+// Runs one phase; returns false when the text ended during it.
+bool TAnalysisBuilder::class_scan_phase(bool phase_two)
+{
+    for (;;) {
+        if (is_line_break(lex_.TokenKind()))
+            emit_line(static_cast<std::size_t>(lex_.TokenPosition()), phase_two);
+        advance();
+        const TTokenKind kind = lex_.TokenKind();
+        if (kind == tkNull)
+            return false;
+        if (phase_two ? kind == tkEnd : (kind == tkColon || kind == tkSemiColon))
+            return true;
+    }
+}
+
+void TAnalysisBuilder::emit_line(std::size_t text_end, bool phase_two)
+{
+    TListingLine line;
+    line.text_offset = static_cast<std::uint32_t>(line_text_start_);
+    line.text_length = static_cast<std::uint32_t>(text_end - line_text_start_);
+    line.level = nivel_;
+    line.closed_level = closed_level_;
+    line.closed_start = closed_start_;
+    line.first_run = out_.listed_runs_;
+    out_.listed_runs_ = static_cast<std::uint32_t>(out_.runs_.size());
+    line.type = tipo_linha_;
+    line.opened = opened_;
+    line.closed = closed_;
+    line.class_body = phase_two;
+    out_.lines_.push_back(line);
+
+    opened_ = false;
+    closed_ = false;
+    tipo_linha_ = 0;
+    line_text_start_ = static_cast<std::size_t>(lex_.RunPosition());
+    line_number_ = lex_.LineNumber() + 1;
+}
+
+TSourceAnalysis::TSourceAnalysis(std::string bytes, bool token_runs) : owned_(std::move(bytes))
+{
+    bytes_ = owned_;
+    analyse(token_runs);
+}
+
+TSourceAnalysis::TSourceAnalysis(TBorrowed bytes, bool token_runs) : bytes_(bytes.bytes)
+{
+    analyse(token_runs);
+}
+
+void TSourceAnalysis::analyse(bool token_runs)
+{
+    encoding_ = detect_source_encoding(bytes_);
+    if (const std::size_t nul = bytes_.find('\0'); nul != std::string_view::npos)
+        nul_offset_ = nul;
+    TAnalysisBuilder(*this, token_runs).build();
+}
+
+std::span<const TTokenRun> TSourceAnalysis::runs(std::size_t index) const
+{
+    const std::size_t first = lines_[index].first_run;
+    const std::size_t end = index + 1 < lines_.size() ? lines_[index + 1].first_run : listed_runs_;
+    return std::span<const TTokenRun>(runs_).subspan(first, end - first);
+}
+
+std::span<const TReference> TSourceAnalysis::references(const TDeclaration& declaration) const
+{
+    return std::span<const TReference>(references_)
+        .subspan(declaration.first_reference,
+                 declaration.end_reference - declaration.first_reference);
+}
+
+}  // namespace tabulex
