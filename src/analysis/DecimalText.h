@@ -7,6 +7,14 @@ namespace tabulex {
 /// number part is `width` characters long (a minus sign counts toward the width).
 inline void append_zero_padded(std::string& out, long long number, int width)
 {
+    // The common case, a line number padded to four digits, without a loop.
+    if (width == 4 && number >= 0 && number < 10000) {
+        const char digits[4] = {
+            static_cast<char>('0' + number / 1000), static_cast<char>('0' + number / 100 % 10),
+            static_cast<char>('0' + number / 10 % 10), static_cast<char>('0' + number % 10)};
+        out.append(digits, 4);
+        return;
+    }
     char digits[24];
     int n = 0;
     const bool negative = number < 0;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+
+#include "analysis/TokenKinds_p.h"
 
 namespace tabulex {
 
@@ -14,7 +17,6 @@ namespace {
 // ---------------------------------------------------------------------------------------
 
 struct TNameTables {
-    std::array<unsigned char, 256> fold{};    // ASCII upper case to lower case
     std::array<std::uint16_t, 256> weight{};  // collation weight of a byte
 };
 
@@ -22,8 +24,7 @@ constexpr TNameTables make_name_tables()
 {
     TNameTables t{};
     for (unsigned c = 0; c < 256; ++c) {
-        unsigned folded = (c >= 'A' && c <= 'Z') ? c + 32 : c;
-        t.fold[c] = static_cast<unsigned char>(folded);
+        const unsigned folded = (c >= 'A' && c <= 'Z') ? c + 32 : c;
         if (folded == '_')
             t.weight[c] = 128;
         else if (folded >= '0' && folded <= '9')
@@ -53,30 +54,48 @@ int collate_names(std::string_view a, std::string_view b)
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+// Names here are identifier tokens: letters, digits and "_". Setting bit 5 of each byte folds
+// the case of the letters and leaves digits alone ("_" becomes a byte no other name byte
+// becomes), so names are compared and hashed eight bytes at a time.
+constexpr std::uint64_t kFoldBits = 0x2020202020202020ULL;
+
+// Up to eight bytes of `p` as one word, each with bit 5 set; bytes past `count` are zero.
+std::uint64_t folded_word(const char* p, std::size_t count)
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, count);
+    const std::uint64_t mask = count >= 8 ? ~0ULL : (1ULL << (count * 8)) - 1;
+    return (word | kFoldBits) & mask;
+}
+
 bool same_name(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (kNames.fold[static_cast<unsigned char>(a[i])] !=
-            kNames.fold[static_cast<unsigned char>(b[i])])
+    for (std::size_t i = 0; i < a.size(); i += 8) {
+        const std::size_t count = std::min<std::size_t>(8, a.size() - i);
+        if (folded_word(a.data() + i, count) != folded_word(b.data() + i, count))
             return false;
+    }
     return true;
 }
 
 std::uint64_t name_hash(std::string_view name)
 {
-    std::uint64_t h = 1469598103934665603ULL;
-    for (char c : name)
-        h = (h ^ kNames.fold[static_cast<unsigned char>(c)]) * 1099511628211ULL;
-    return h;
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ name.size();
+    for (std::size_t i = 0; i < name.size(); i += 8) {
+        h ^= folded_word(name.data() + i, std::min<std::size_t>(8, name.size() - i));
+        h *= 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 32;
+    }
+    h *= 0xC4CEB9FE1A85EC53ULL;
+    return h ^ (h >> 29);
 }
 
 // The tokens NextSignificant stops at: all but blanks, line breaks and block comments.
 bool stops_next_significant(TTokenKind kind)
 {
-    return kind != tkAnsiComment && kind != tkBorComment && kind != tkCRLF &&
-           kind != tkCRLFInComment && kind != tkSpace;
+    return !token_kinds::has(kind, token_kinds::kSkipped);
 }
 
 bool is_routine_keyword(TTokenKind kind)

@@ -3,39 +3,29 @@
 #include <algorithm>
 
 #include "analysis/DeclarationScan.h"
+#include "analysis/TokenKinds_p.h"
 
 namespace tabulex {
 
 namespace {
 
+using namespace token_kinds;
+
 bool is_line_break(TTokenKind kind)
 {
-    return kind == tkCRLF || kind == tkCRLFInComment;
+    return has(kind, kLineBreak);
 }
 
 bool is_routine_header(TTokenKind kind)
 {
-    return kind == tkConstructor || kind == tkDestructor || kind == tkFunction ||
-           kind == tkProcedure;
+    return has(kind, kRoutineHeader);
 }
 
 // Blanks, line breaks, comments and compiler directives: everything but the tokens that
 // carry the program.
 bool is_significant(TTokenKind kind)
 {
-    switch (kind) {
-    case tkSpace:
-    case tkCRLF:
-    case tkCRLFInComment:
-    case tkAnsiComment:
-    case tkBorComment:
-    case tkSlashesComment:
-    case tkDirective:
-    case tkDirectiveR:
-        return false;
-    default:
-        return true;
-    }
+    return has(kind, kSignificant);
 }
 
 // A procedure or function word after "=", ":", "of" or "to" names a procedural type
@@ -44,53 +34,6 @@ bool names_a_type(TTokenKind kind, TTokenKind previous)
 {
     return (kind == tkProcedure || kind == tkFunction) &&
            (previous == tkEqual || previous == tkColon || previous == tkOf || previous == tkTo);
-}
-
-bool opens_level(TTokenKind kind)
-{
-    return kind == tkBegin || kind == tkCase || kind == tkRepeat || kind == tkTry ||
-           is_routine_header(kind);
-}
-
-bool is_letter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-// The class of a token, or false for blanks, symbols and other plain bytes.
-bool token_class(TTokenKind kind, std::string_view text, TRunClass& cls)
-{
-    switch (kind) {
-    case tkIdentifier:
-        cls = TRunClass::Identifier;
-        return true;
-    case tkAnsiComment:
-    case tkBorComment:
-    case tkSlashesComment:
-        cls = TRunClass::Comment;
-        return true;
-    case tkString:  // the keyword String and quoted literals share the kind
-        cls = !text.empty() && text[0] == '\'' ? TRunClass::String : TRunClass::Keyword;
-        return true;
-    case tkCharCode:
-        cls = TRunClass::String;
-        return true;
-    case tkNumber:
-    case tkFloat:
-    case tkHexNumber:
-        cls = TRunClass::Number;
-        return true;
-    case tkDirective:
-    case tkDirectiveR:
-        cls = TRunClass::Directive;
-        return true;
-    default:
-        break;
-    }
-    if (text.empty() || !is_letter(text[0]))
-        return false;
-    cls = TRunClass::Keyword;
-    return true;
 }
 
 /// One open block: the kind of the token that opened it (tkBegin once a routine's body
@@ -188,18 +131,20 @@ void TAnalysisBuilder::took_token()
         seen_significant_ = true;
         out_.is_unit_ = kind == tkUnit;
     }
-    if (!token_runs_ || is_line_break(kind) || kind == tkNull)
+    if (!token_runs_)
         return;
-    const std::string_view text = lex_.TokenView();
-    TRunClass cls;
-    if (!token_class(kind, text, cls))
+    std::uint8_t cls = kKinds.run_class[kind];
+    // The keyword String and quoted literals share their kind.
+    if (kind == tkString && bytes_[static_cast<std::size_t>(lex_.TokenPosition())] == '\'')
+        cls = static_cast<std::uint8_t>(TRunClass::String);
+    if (cls == kNoClass)
         return;
     const auto start = static_cast<std::uint32_t>(lex_.TokenPosition());
     auto end = static_cast<std::uint32_t>(lex_.RunPosition());
     // Never end a run inside a UTF-8 sequence: the bytes that continue it go with it.
     while (end < bytes_.size() && (bytes_[end] & 0xC0) == 0x80 && (bytes_[end - 1] & 0x80))
         ++end;
-    add_run(start, end, cls);
+    add_run(start, end, static_cast<TRunClass>(cls));
 }
 
 void TAnalysisBuilder::add_run(std::uint32_t start, std::uint32_t end, TRunClass cls)
@@ -232,6 +177,8 @@ void TAnalysisBuilder::handle_token()
 
 void TAnalysisBuilder::open_or_close(TTokenKind kind)
 {
+    if (!has(kind, kLevelWord))
+        return;
     if (withdraws_routine_level(kind)) {
         // A routine declared forward or external has no body here: the level its header
         // opened is taken back. On the header's own line the line is listed plain.
@@ -242,7 +189,7 @@ void TAnalysisBuilder::open_or_close(TTokenKind kind)
         }
         return;
     }
-    if (opens_level(kind) && implementation_seen_ && !names_a_type(kind, last_significant_)) {
+    if (has(kind, kOpensLevel) && implementation_seen_ && !names_a_type(kind, last_significant_)) {
         if (kind == tkBegin && is_routine_header(niveis_[nivel_].kind)) {
             // The begin of a routine's body: same level, and the routine's entry now names
             // the begin line.

@@ -24,6 +24,7 @@ TAdvanceTable::TAdvanceTable(const QFont& font) : font_(measuringFont(font))
         const QString decoded = fromCp1252(std::string_view(&c, 1));
         cp1252_[static_cast<std::size_t>(byte)] = toFixed(metrics.horizontalAdvance(decoded.at(0)));
     }
+    lineBreak_ = toFixed(metrics.horizontalAdvance(kLineBreakMark));
 }
 
 QFont TAdvanceTable::measuringFont(const QFont& font)
@@ -69,11 +70,18 @@ int TAdvanceTable::widthCp1252(std::string_view bytes, int tabStop, std::string_
 
 TAdvanceTable::Fixed TAdvanceTable::addCp1252(Fixed x, std::string_view bytes, Fixed stop) const
 {
-    for (const char c : bytes) {
-        if (c == '\t' && stop > 0)
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\t' && stop > 0) {
             x = nextTab(x, stop);
-        else
+        } else if (c == '\r' || c == '\n') {
+            // A line break (CR LF, CR or LF) is shown as one mark.
+            x += lineBreak_;
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else {
             x += cp1252_[static_cast<unsigned char>(c)];
+        }
     }
     return x;
 }

@@ -29,8 +29,12 @@ public:
     /// Width in pixels of `text`; tabs advance to the next multiple of `tabStop` pixels
     /// (tabStop <= 0 measures a tab like any other character).
     int width(const QString& text, int tabStop = 0) const;
-    /// Width in pixels of Windows-1252 bytes followed by `suffix`, measured as their decoded text.
+    /// Width in pixels of Windows-1252 bytes followed by `suffix`, measured as their decoded text
+    /// with each line break (CR LF, CR or LF) shown as kLineBreakMark.
     int widthCp1252(std::string_view bytes, int tabStop = 0, std::string_view suffix = {}) const;
+
+    /// The mark a list shows in place of a line break inside an item.
+    static constexpr QChar kLineBreakMark = QChar(0x21B5);
 
 private:
     using Fixed = std::int64_t;  // 1/64 pixel
@@ -42,6 +46,7 @@ private:
     QFont font_;
     int zeroWidth_ = 0;
     std::array<std::int32_t, 256> cp1252_{};  // advance of each byte's decoded character
+    std::int32_t lineBreak_ = 0;              // advance of kLineBreakMark
     // Advances of UTF-16 units, one page of 256 per high byte, made on first use.
     mutable std::array<std::unique_ptr<std::array<std::int32_t, 256>>, 256> pages_;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/LineSource.h"
+#include "widgets/TAdvanceTable.h"
 
 namespace tabulex {
 
@@ -45,7 +46,7 @@ public:
     QString displayText(std::string_view bytes) const;
 
     /// The visible mark drawn in place of a line break.
-    static constexpr QChar kLineBreakMark = QChar(0x21B5);
+    static constexpr QChar kLineBreakMark = TAdvanceTable::kLineBreakMark;
 
     static constexpr std::size_t kMaxDisplayBytes = 16384;
 

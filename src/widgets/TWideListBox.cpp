@@ -173,8 +173,7 @@ int TWideListBox::itemWidth(int index, std::string& scratch) const
     const std::string_view bytes = items.displayBytes(index, scratch);
     const int tabStop = tabStopPixels();
     int width = 0;
-    if ((items.utf8Display() && isValidUtf8(bytes)) ||
-        bytes.find_first_of("\r\n") != std::string_view::npos)
+    if (items.utf8Display() && isValidUtf8(bytes))
         width = advances_.width(items.displayText(bytes) + QLatin1Char('x'), tabStop);
     else
         width = advances_.widthCp1252(bytes, tabStop, "x");
