@@ -1,14 +1,271 @@
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <system_error>
+
 #include "project/ProjectIndex.h"
+#include "project/ProjectModel.h"
+#include "project/ProjectParser.h"
+#include "project/UnitCycles.h"
 
 namespace tabulex {
 
+using namespace project;
+
+namespace project {
+
+namespace {
+std::string base_name(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+}  // namespace
+
+std::uint32_t TModel::module_for(std::uint32_t file)
+{
+    if (auto it = module_of_file.find(file); it != module_of_file.end())
+        return it->second;
+    const auto id = static_cast<std::uint32_t>(modules.size());
+    TModule& mod = modules.emplace_back();
+    mod.file = file;
+    mod.interface_table = new_table();
+    mod.implementation_table = new_table();
+    TSymbol unit;
+    unit.kind = TDeclarationKind::Unit;
+    unit.file = file;
+    unit.module = id;
+    unit.table = mod.interface_table;
+    unit.line = 1;
+    unit.column = 1;
+    symbols.push_back(unit);
+    mod.symbol = static_cast<std::uint32_t>(symbols.size() - 1);
+    module_of_file.emplace(file, id);
+    return id;
+}
+
+void TModel::ensure_interface(std::uint32_t id)
+{
+    if (modules[id].stage != TModule::TStage::NotStarted)
+        return;
+    modules[id].stage = TModule::TStage::Interface;
+    if (!files[modules[id].file].readable) {
+        modules[id].stage = TModule::TStage::Done;
+        return;
+    }
+    modules[id].stream = std::make_unique<TTokenStream>(files, options, modules[id].file);
+    modules[id].parser = std::make_unique<TParser>(*this, id);
+    modules[id].parser->parse_head();
+    modules[id].stage = TModule::TStage::InterfaceDone;
+}
+
+void TModel::ensure_done(std::uint32_t id)
+{
+    ensure_interface(id);
+    if (modules[id].stage != TModule::TStage::InterfaceDone)
+        return;
+    modules[id].stage = TModule::TStage::Done;
+    modules[id].parser->parse_rest();
+    modules[id].parser.reset();
+    modules[id].stream.reset();
+}
+
+std::uint32_t TModel::find_unit(std::string_view name, std::uint32_t from, std::string_view in_path)
+{
+    const std::string near = folder_of(files[from].path);
+    if (!in_path.empty()) {
+        const std::string path = files.find_in(near, in_path);
+        if (!path.empty())
+            return module_for(files.add(path, TProjectFileKind::Unit));
+    }
+    const auto inputs = input_units.find(lower_name(name));
+    if (inputs != input_units.end())
+        for (std::uint32_t f : inputs->second)
+            if (folder_of(files[f].path) == near)
+                return module_for(f);
+    const std::string path = files.find_unit(name, near, options.unit_paths);
+    if (!path.empty())
+        return module_for(files.add(path, TProjectFileKind::Unit));
+    if (inputs != input_units.end())
+        return module_for(inputs->second.front());
+    return kNoId;
+}
+
+}  // namespace project
+
+namespace {
+
+const char* const kSourceExtensions[] = {".pas", ".pp", ".p", ".dpr", ".lpr"};
+
+bool is_source(const std::filesystem::path& p)
+{
+    const std::string ext = lower_name(p.extension().string());
+    return std::any_of(std::begin(kSourceExtensions), std::end(kSourceExtensions),
+                       [&](const char* e) { return ext == e; });
+}
+
+// A folder stands for every Pascal source below it, in byte order of the paths.
+std::vector<std::string> expand_input(const TProjectInput& input)
+{
+    std::vector<std::string> paths;
+    for (const std::string& p : input.paths) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(p, ec)) {
+            paths.push_back(p);
+            continue;
+        }
+        std::vector<std::string> found;
+        const auto options = std::filesystem::directory_options::skip_permission_denied;
+        for (std::filesystem::recursive_directory_iterator it(p, options, ec), end;
+             !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec) && is_source(it->path()))
+                found.push_back(it->path().string());
+        std::sort(found.begin(), found.end());
+        paths.insert(paths.end(), found.begin(), found.end());
+    }
+    return paths;
+}
+
+}  // namespace
+
+/// Turns the shared model of a run into the read-only index.
 class TProjectBuilder {
 public:
-    static TProjectIndex build(const TProjectInput&, const TProjectOptions&)
+    static TProjectIndex build(const TProjectInput& input, const TProjectOptions& options)
+    {
+        TModel model(options);
+        for (const std::string& path : expand_input(input)) {
+            const std::string ext = lower_name(std::filesystem::path(path).extension().string());
+            const bool program = ext == ".dpr" || ext == ".lpr";
+            const std::uint32_t file =
+                model.files.add(path, program ? TProjectFileKind::Program : TProjectFileKind::Unit);
+            model.input_files.push_back(file);
+            model.input_units[lower_name(base_name(path))].push_back(file);
+        }
+        for (std::uint32_t file : model.input_files)
+            model.ensure_done(model.module_for(file));
+        for (std::size_t i = 0; i < model.modules.size(); ++i)
+            model.ensure_done(static_cast<std::uint32_t>(i));
+        return export_index(model);
+    }
+
+private:
+    static TProjectIndex export_index(TModel& model)
     {
         TProjectIndex index;
+        // Names are views into the files' bytes: copy them before the files move.
+        std::vector<TSymbol>& symbols = model.symbols;
+        for (TSymbol& s : symbols) {
+            if (s.anonymous)
+                continue;
+            s.export_id = static_cast<std::uint32_t>(index.declarations_.size());
+            TProjectDeclaration d;
+            d.id = s.export_id;
+            d.name = std::string(s.name);
+            d.kind = s.kind;
+            d.file = s.file;
+            d.line = s.line;
+            d.column = s.column;
+            index.declarations_.push_back(std::move(d));
+        }
+        auto exported = [&](std::uint32_t id) {
+            // An anonymous type stands for the declaration around it.
+            for (int guard = 0; guard < 64 && id != kNoId; ++guard) {
+                if (!symbols[id].anonymous)
+                    return symbols[id].export_id;
+                id = symbols[id].scope;
+            }
+            return kNoId;
+        };
+        for (const TSymbol& s : symbols) {
+            if (s.anonymous)
+                continue;
+            TProjectDeclaration& d = index.declarations_[s.export_id];
+            d.scope = exported(s.scope);
+            d.member_of = s.member_of == kNoId ? kNoId : exported(s.member_of);
+        }
+        index.references_.reserve(model.references.size());
+        for (const TProjectReference& r : model.references) {
+            if (symbols[r.declaration].anonymous || r.file == kNoId)
+                continue;
+            TProjectReference e = r;
+            e.declaration = symbols[r.declaration].export_id;
+            index.references_.push_back(e);
+        }
+        model.references = {};
+        index.notes_ = notes_in_compile_order(model);
+        for (TProjectFile& f : model.files.files())
+            index.files_.push_back(std::move(f));
+        for (std::size_t from = 0; from < index.files_.size(); ++from)
+            for (const TProjectUses& u : index.files_[from].uses)
+                if (u.file != kNoId)
+                    index.unit_edges_.push_back(
+                        {static_cast<std::uint32_t>(from), u.file, u.section});
+        index.unit_cycles_ = find_unit_cycles(index.files_.size(), index.unit_edges_);
+        append_cycle_notes(index);
+        index.unresolved_count_ = model.unresolved;
         index.finish();
         return index;
+    }
+
+    // A compiler finishes every unit a unit uses before the unit itself, so its notes come
+    // unit by unit in that order, beginning with the deepest used unit.
+    static std::vector<TProjectNote> notes_in_compile_order(TModel& model)
+    {
+        std::vector<std::uint32_t> rank(model.modules.size(), kNoId);
+        std::uint32_t next_rank = 0;
+        std::function<void(std::uint32_t)> visit = [&](std::uint32_t m) {
+            rank[m] = kNoId - 1;  // being visited
+            for (const TProjectUses& u : model.files[model.modules[m].file].uses) {
+                if (u.file == kNoId)
+                    continue;
+                const std::uint32_t used = model.module_for(u.file);
+                if (used < rank.size() && rank[used] == kNoId)
+                    visit(used);
+            }
+            rank[m] = next_rank++;
+        };
+        for (std::uint32_t file : model.input_files)
+            if (rank[model.module_for(file)] == kNoId)
+                visit(model.module_for(file));
+        for (std::uint32_t m = 0; m < rank.size(); ++m)
+            if (rank[m] == kNoId)
+                visit(m);
+        std::vector<std::size_t> order(model.notes.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return rank[model.note_modules[a]] < rank[model.note_modules[b]];
+        });
+        std::vector<TProjectNote> notes;
+        notes.reserve(order.size());
+        for (std::size_t i : order)
+            notes.push_back(std::move(model.notes[i]));
+        return notes;
+    }
+
+    static void append_cycle_notes(TProjectIndex& index)
+    {
+        for (const TUnitCycle& cycle : index.unit_cycles_) {
+            std::string text = "Circular unit reference (";
+            text += cycle.section == TUsesSection::Interface ? "interface" : "implementation";
+            text += "):";
+            for (std::uint32_t f : cycle.files)
+                text += " " + index.files_[f].unit_name + " ->";
+            text += " " + index.files_[cycle.files.front()].unit_name;
+            const TProjectFile& first = index.files_[cycle.files.front()];
+            const std::uint32_t second = cycle.files.size() > 1 ? cycle.files[1] : cycle.files[0];
+            TProjectNote note{cycle.files.front(), 1, 1, TNoteSeverity::Note, std::move(text)};
+            for (const TProjectUses& u : first.uses)
+                if (u.file == second) {
+                    note.line = u.line;
+                    note.column = u.column;
+                    break;
+                }
+            index.notes_.push_back(std::move(note));
+        }
     }
 };
 

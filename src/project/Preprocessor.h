@@ -1,0 +1,76 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "analysis/PasLex.h"
+#include "project/ProjectFiles.h"
+
+namespace tabulex::project {
+
+/// One significant token of active code, with the file and place it comes from.
+struct TToken {
+    TTokenKind kind = tkNull;
+    std::string_view text;
+    std::uint32_t file = kNoId;
+    std::int32_t line = 0;    // 1-based
+    std::int32_t column = 0;  // 1-based, in bytes
+    bool hints_off = false;   // a `{%H-}` mark before it, or hints switched off
+    bool notes_off = false;
+};
+
+/// The defines a unit starts with: the compiler's own, the command line's, and macro values
+/// such as FPC_FULLVERSION that `{$IF}` compares.
+struct TDefines {
+    std::unordered_map<std::string, long long, TNameHash, TNameEqual> symbols;
+};
+TDefines initial_defines(const TProjectOptions& options);
+
+/// The tokens of one unit or program as the compiler sees them: `{$I}` files are read in
+/// their place, code that conditionals leave out is skipped (its lines are recorded as
+/// inactive), and `{$DEFINE}`/`{$UNDEF}`/`{$MODE}`/`{$HINTS}`/`{$NOTES}` apply as they come.
+/// Include problems and branches that leave `begin`/`end` unbalanced are recorded on the files.
+class TTokenStream {
+public:
+    TTokenStream(TFileStore& files, const TProjectOptions& options, std::uint32_t file);
+    ~TTokenStream();
+
+    /// The current token; tkNull at the end of the main file.
+    const TToken& current() const { return current_; }
+    /// The token after the current one (looked ahead without consuming it).
+    const TToken& peek();
+    void next();
+    /// Whether `{$MODE DELPHI}` (or `--compiler delphi`) is in force.
+    bool delphi_mode() const { return delphi_; }
+
+private:
+    struct TFrame;
+    struct TCondition;
+    TToken read();
+    bool handle_directive(TFrame& frame);
+    void directive(TFrame& frame, std::string_view body, int line, int column);
+    void conditional(TFrame& frame, std::string_view name, std::string_view arg, int line);
+    void include(TFrame& frame, std::string_view arg, int line, int column);
+    bool evaluate(std::string_view expression) const;
+    bool active() const;
+    void count_block_word(TTokenKind kind);
+
+    TFileStore& files_;
+    const TProjectOptions& options_;
+    TDefines defines_;
+    std::vector<std::unique_ptr<TFrame>> frames_;
+    std::vector<TCondition> conditions_;
+    std::vector<std::pair<bool, bool>> switch_stack_;  // {$PUSH}: hints, notes
+    bool hints_ = true;
+    bool notes_ = true;
+    bool delphi_ = false;
+    bool mark_hints_off_ = false;
+    TToken current_;
+    TToken ahead_;
+    bool has_ahead_ = false;
+};
+
+}  // namespace tabulex::project

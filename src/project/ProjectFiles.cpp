@@ -1,0 +1,153 @@
+#include "project/ProjectFiles.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "analysis/FileBytes.h"
+
+namespace tabulex::project {
+
+namespace {
+inline char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+}  // namespace
+
+std::size_t TNameHash::operator()(std::string_view s) const noexcept
+{
+    std::size_t h = 1469598103934665603ull;
+    for (char c : s)
+        h = (h ^ static_cast<unsigned char>(lower(c))) * 1099511628211ull;
+    return h;
+}
+
+bool TNameEqual::operator()(std::string_view a, std::string_view b) const noexcept
+{
+    return same_name(a, b);
+}
+
+bool same_name(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+std::string lower_name(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = lower(c);
+    return out;
+}
+
+std::string folder_of(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+namespace {
+std::string join(const std::string& folder, std::string_view name)
+{
+    if (folder.empty() || folder == ".")
+        return std::string(name);
+    return folder + (folder.back() == '/' ? "" : "/") + std::string(name);
+}
+
+int count_lines(std::string_view bytes)
+{
+    int lines = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' ||
+            (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
+            ++lines;
+    }
+    if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r')
+        ++lines;
+    return lines;
+}
+}  // namespace
+
+std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind)
+{
+    std::error_code ec;
+    std::string key = std::filesystem::weakly_canonical(path, ec).string();
+    if (ec)
+        key = path;
+    if (auto it = by_path_.find(key); it != by_path_.end())
+        return it->second;
+    const auto id = static_cast<std::uint32_t>(files_.size());
+    by_path_.emplace(std::move(key), id);
+    TProjectFile& file = files_.emplace_back();
+    file.path = path;
+    file.kind = kind;
+    try {
+        file.bytes = read_file_bytes(path);
+    } catch (const EFOpenError& e) {
+        file.readable = false;
+        file.diagnostics.push_back({0, e.what()});
+    }
+    file.line_count = count_lines(file.bytes);
+    return id;
+}
+
+const std::unordered_map<std::string, std::string>& TFileStore::listing(const std::string& folder)
+{
+    auto [it, added] = listings_.try_emplace(folder);
+    if (!added)
+        return it->second;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator d(folder.empty() ? "." : folder, ec), end;
+         !ec && d != end; d.increment(ec)) {
+        const std::string name = d->path().filename().string();
+        it->second.try_emplace(lower_name(name), name);
+    }
+    return it->second;
+}
+
+std::string TFileStore::find_in(const std::string& folder, std::string_view name)
+{
+    if (name.empty())
+        return {};
+    if (name.front() == '/') {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(std::string(name), ec) ? std::string(name)
+                                                                       : std::string();
+    }
+    // A name with folders in it: look up the last part in the folder it names.
+    const std::size_t slash = name.rfind('/');
+    if (slash != std::string_view::npos)
+        return find_in(join(folder, name.substr(0, slash)), name.substr(slash + 1));
+    const auto& files = listing(folder);
+    if (auto it = files.find(lower_name(name)); it != files.end())
+        return join(folder, it->second);
+    return {};
+}
+
+std::string TFileStore::find_unit(std::string_view name, const std::string& near,
+                                  const std::vector<std::string>& paths)
+{
+    const std::string base(name);
+    auto in_folder = [&](const std::string& folder) {
+        for (const char* ext : {".pas", ".pp", ".p"}) {
+            std::string found = find_in(folder, base + ext);
+            if (!found.empty())
+                return found;
+        }
+        return std::string();
+    };
+    std::string found = in_folder(near);
+    for (std::size_t i = 0; found.empty() && i < paths.size(); ++i)
+        found = in_folder(paths[i]);
+    return found;
+}
+
+}  // namespace tabulex::project

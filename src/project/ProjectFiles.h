@@ -1,0 +1,51 @@
+#pragma once
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "project/ProjectIndex.h"
+
+namespace tabulex::project {
+
+/// Case-insensitive (ASCII) hashing and comparison of Pascal names.
+struct TNameHash {
+    std::size_t operator()(std::string_view s) const noexcept;
+};
+struct TNameEqual {
+    bool operator()(std::string_view a, std::string_view b) const noexcept;
+};
+bool same_name(std::string_view a, std::string_view b);
+std::string lower_name(std::string_view s);
+
+/// The files of a run: each read once, kept at a stable address while the index is built, and
+/// found on the search paths without regard to case, as a compiler on a case-sensitive file
+/// system finds them.
+class TFileStore {
+public:
+    /// The file at `path`, read on first use. A file that cannot be read is kept, unreadable.
+    std::uint32_t add(const std::string& path, TProjectFileKind kind);
+    TProjectFile& operator[](std::uint32_t id) { return files_[id]; }
+    std::size_t size() const { return files_.size(); }
+    std::deque<TProjectFile>& files() { return files_; }
+
+    /// `name` (as written in a directive or a `uses ... in` clause) in `folder`, tried as
+    /// written and then without regard to case; empty when absent.
+    std::string find_in(const std::string& folder, std::string_view name);
+    /// The source of unit `name` in the folder of `near` or on `paths`; empty when absent.
+    std::string find_unit(std::string_view name, const std::string& near,
+                          const std::vector<std::string>& paths);
+
+private:
+    const std::unordered_map<std::string, std::string>& listing(const std::string& folder);
+
+    std::deque<TProjectFile> files_;
+    std::unordered_map<std::string, std::uint32_t> by_path_;
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
+};
+
+/// The folder part of a path ("." when it has none).
+std::string folder_of(const std::string& path);
+
+}  // namespace tabulex::project
