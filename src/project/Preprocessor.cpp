@@ -10,8 +10,11 @@ namespace tabulex::project {
 struct TTokenStream::TFrame {
     std::uint32_t file = kNoId;
     TPasLex lex;
+    const char* text = "";  // what the lexer walks
     bool started = false;
     int inactive_from = 0;  // first line of the inactive stretch being read, 0 when active
+    const TToken* expansion = nullptr;  // for a macro's body: the name it stands in for
+    TToken at;                          // (its place is the name's)
 };
 
 /// One `{$IF...}` group that is open.
@@ -22,8 +25,10 @@ struct TTokenStream::TCondition {
     bool has_else = false;
     std::uint32_t file = kNoId;
     int line = 0;
-    int balance = 0;            // begin/end balance of the current branch
+    int balance = 0;            // blocks opened minus blocks closed in the current branch
     std::vector<int> balances;  // of the branches before it
+    std::vector<bool> records;  // the blocks open in the branch: true for a record
+    int class_state = 0;        // 1 after `= class`, 2 in its parents, 3 after them
 };
 
 namespace {
@@ -227,11 +232,13 @@ TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, st
     : files_(files),
       options_(options),
       defines_(initial_defines(options)),
-      delphi_(options.compiler == TCompiler::Delphi)
+      delphi_(options.compiler == TCompiler::Delphi),
+      object_(delphi_)
 {
     auto frame = std::make_unique<TFrame>();
     frame->file = file;
-    frame->lex.SetText(files_[file].bytes.c_str());
+    frame->text = files_[file].bytes.c_str();
+    frame->lex.SetText(frame->text);
     frames_.push_back(std::move(frame));
     current_ = read();
 }
@@ -262,14 +269,60 @@ bool TTokenStream::active() const
     return conditions_.empty() || conditions_.back().active;
 }
 
+// Follows the blocks a branch opens and closes: begin, try, asm, case (not the variant part of
+// a record), record, and the bodies of classes, objects and interfaces (not `class;`,
+// `class of`, nor `class(TParent);`).
 void TTokenStream::count_block_word(TTokenKind kind)
 {
+    const TTokenKind previous = previous_kind_;
+    previous_kind_ = kind;
     if (conditions_.empty())
         return;
-    if (kind == tkBegin || kind == tkCase || kind == tkTry || kind == tkAsm || kind == tkRecord)
-        ++conditions_.back().balance;
-    else if (kind == tkEnd)
-        --conditions_.back().balance;
+    TCondition& c = conditions_.back();
+    auto open = [&](bool record) {
+        ++c.balance;
+        c.records.push_back(record);
+    };
+    if (c.class_state == 2) {
+        if (kind == tkParenClose)
+            c.class_state = 3;
+        return;
+    }
+    if (c.class_state != 0) {
+        const bool body = kind != tkSemiColon && kind != tkOf && kind != tkParenOpen;
+        c.class_state = kind == tkParenOpen && c.class_state == 1 ? 2 : 0;
+        if (!body)
+            return;
+        open(false);
+    }
+    switch (kind) {
+    case tkClass:
+    case tkObject:
+    case tkInterface:
+    case tkDispinterface:
+        if (previous == tkEqual || previous == tkPacked)
+            c.class_state = 1;
+        break;
+    case tkRecord:
+        open(true);
+        break;
+    case tkCase:
+        if (c.records.empty() || !c.records.back())
+            open(false);
+        break;
+    case tkBegin:
+    case tkTry:
+    case tkAsm:
+        open(false);
+        break;
+    case tkEnd:
+        --c.balance;
+        if (!c.records.empty())
+            c.records.pop_back();
+        break;
+    default:
+        break;
+    }
 }
 
 TToken TTokenStream::read()
@@ -289,6 +342,10 @@ TToken TTokenStream::read()
                 files_[frame.file].inactive_lines.push_back(
                     {frame.inactive_from, std::max(frame.inactive_from, lex.LineNumber() + 1)});
             frame.inactive_from = 0;
+            if (frame.expansion != nullptr) {
+                frames_.pop_back();
+                continue;
+            }
             if (frames_.size() == 1) {
                 TToken end;
                 end.file = frame.file;
@@ -321,10 +378,34 @@ TToken TTokenStream::read()
             continue;
         TToken t;
         t.kind = kind;
+        // `&name` is a name even when it is spelt like a keyword.
+        if (kind == tkSymbol && lex.TokenView() == "&") {
+            const char after = frame.text[lex.RunPosition()];
+            if (std::isalpha(static_cast<unsigned char>(after)) || after == '_') {
+                lex.Next();
+                t.kind = tkIdentifier;
+            }
+        }
         t.text = lex.TokenView();
         t.file = frame.file;
         t.line = lex.LineNumber() + 1;
         t.column = lex.TokenPosition() - lex.LineStart() + 1;
+        if (frame.expansion != nullptr) {
+            t.line = frame.at.line;
+            t.column = frame.at.column;
+        }
+        if (kind == tkIdentifier && macros_on_ && !macros_.empty() && frames_.size() < 32) {
+            if (auto it = macros_.find(t.text); it != macros_.end()) {
+                auto body = std::make_unique<TFrame>();
+                body->file = frame.file;
+                body->at = t;
+                body->expansion = &body->at;
+                body->text = it->second->c_str();
+                body->lex.SetText(body->text);
+                frames_.push_back(std::move(body));
+                continue;
+            }
+        }
         t.hints_off = mark_hints_off_ || !hints_;
         t.notes_off = mark_hints_off_ || !notes_;
         mark_hints_off_ = false;
@@ -387,17 +468,24 @@ void TTokenStream::directive(TFrame& frame, std::string_view body, int line, int
         }
         if (!symbol.empty())
             defines_.symbols[std::string(symbol)] = value;
+        if (const std::size_t assign = arg.find(":=");
+            assign != std::string_view::npos && !symbol.empty())
+            macros_[std::string(symbol)] = &files_.keep(trim(arg.substr(assign + 2)));
     } else if (same_name(name, "UNDEF")) {
         defines_.symbols.erase(std::string(first_word(arg)));
+        macros_.erase(std::string(first_word(arg)));
     } else if ((same_name(name, "I") || same_name(name, "INCLUDE")) && !arg.empty() &&
                arg[0] != '+' && arg[0] != '-' && arg[0] != '%') {
         include(frame, arg, line, column);
     } else if (same_name(name, "MODE")) {
         const std::string_view mode = first_word(arg);
         delphi_ = same_name(mode, "delphi") || same_name(mode, "delphiunicode");
+        object_ = delphi_ || same_name(mode, "objfpc");
         for (const char* m : {"FPC_DELPHI", "FPC_OBJFPC", "FPC_TP", "FPC_GPC", "FPC_MACPAS"})
             defines_.symbols.erase(m);
         defines_.symbols["FPC_" + lower_name(mode)] = 1;
+    } else if (same_name(name, "MACRO")) {
+        macros_on_ = !same_name(first_word(arg), "OFF");
     } else if (same_name(name, "HINTS") || same_name(name, "NOTES")) {
         (same_name(name, "HINTS") ? hints_ : notes_) = !same_name(first_word(arg), "OFF");
     } else if (same_name(name, "PUSH")) {
@@ -432,6 +520,8 @@ void TTokenStream::conditional(TFrame& frame, std::string_view name, std::string
         TCondition& c = conditions_.back();
         c.balances.push_back(c.balance);
         c.balance = 0;
+        c.records.clear();
+        c.class_state = 0;
         c.has_else = true;
         const bool value = name == "ELSE" || (c.outer_active && !c.taken && evaluate(arg));
         c.active = c.outer_active && !c.taken && value;
@@ -443,9 +533,9 @@ void TTokenStream::conditional(TFrame& frame, std::string_view name, std::string
         const auto [low, high] = std::minmax_element(c.balances.begin(), c.balances.end());
         if (c.has_else && *low != *high) {
             files_[c.file].diagnostics.push_back(
-                {c.line, "begin/end unbalanced between the branches of this conditional: " +
-                             std::to_string(*high) + " more block openings in one branch than " +
-                             std::to_string(*low) + " in another"});
+                {c.line, "begin/end unbalanced between the branches of this conditional: one "
+                         "branch opens " +
+                             std::to_string(*high - *low) + " block(s) more than another"});
         }
         // The enclosing branch counts the group once, by its first branch.
         if (!conditions_.empty())
@@ -514,7 +604,8 @@ void TTokenStream::include(TFrame& frame, std::string_view arg, int line, int co
         return;
     auto next = std::make_unique<TFrame>();
     next->file = id;
-    next->lex.SetText(files_[id].bytes.c_str());
+    next->text = files_[id].bytes.c_str();
+    next->lex.SetText(next->text);
     next->started = false;
     frames_.push_back(std::move(next));
 }

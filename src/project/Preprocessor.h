@@ -45,6 +45,8 @@ public:
     void next();
     /// Whether `{$MODE DELPHI}` (or `--compiler delphi`) is in force.
     bool delphi_mode() const { return delphi_; }
+    /// Whether the mode is one of the object modes (objfpc, delphi), which use ObjPas.
+    bool object_mode() const { return object_; }
 
 private:
     struct TFrame;
@@ -67,7 +69,11 @@ private:
     bool hints_ = true;
     bool notes_ = true;
     bool delphi_ = false;
+    bool object_ = false;
     bool mark_hints_off_ = false;
+    bool macros_on_ = false;
+    std::unordered_map<std::string, const std::string*, TNameHash, TNameEqual> macros_;
+    TTokenKind previous_kind_ = tkNull;
     TToken current_;
     TToken ahead_;
     bool has_ahead_ = false;

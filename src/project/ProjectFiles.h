@@ -11,9 +11,11 @@ namespace tabulex::project {
 
 /// Case-insensitive (ASCII) hashing and comparison of Pascal names.
 struct TNameHash {
+    using is_transparent = void;
     std::size_t operator()(std::string_view s) const noexcept;
 };
 struct TNameEqual {
+    using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const noexcept;
 };
 bool same_name(std::string_view a, std::string_view b);
@@ -37,10 +39,14 @@ public:
     std::string find_unit(std::string_view name, const std::string& near,
                           const std::vector<std::string>& paths);
 
+    /// A text that views into must outlive the run (a macro's body).
+    const std::string& keep(std::string_view text) { return kept_.emplace_back(text); }
+
 private:
     const std::unordered_map<std::string, std::string>& listing(const std::string& folder);
 
     std::deque<TProjectFile> files_;
+    std::deque<std::string> kept_;
     std::unordered_map<std::string, std::uint32_t> by_path_;
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
 };

@@ -71,8 +71,9 @@ struct TModule {
     std::uint32_t implementation_table = kNoId;
     std::vector<std::uint32_t> interface_units;  // unit symbols in uses order
     std::vector<std::uint32_t> implementation_units;
-    std::vector<std::uint32_t> used_modules;  // modules whose symbols this one referenced
-    bool init_code = false;                   // initialization or finalization with statements
+    std::vector<std::uint32_t> implicit_units;  // ObjPas, System
+    std::vector<std::uint32_t> used_modules;    // modules whose symbols this one referenced
+    bool init_code = false;                     // initialization or finalization with statements
     std::unique_ptr<TTokenStream> stream;
     std::unique_ptr<class TParser> parser;
     ~TModule();

@@ -53,6 +53,7 @@ private:
 
     // units
     void module_header();
+    void implicit_units();
     void uses_clause(TUsesSection section);
     void interface_part();
     void implementation_part();
@@ -64,6 +65,7 @@ private:
     void const_section(TDeclarationKind kind);
     void type_section();
     void var_section(TDeclarationKind kind);
+    void note_later(std::uint32_t symbol);
     void label_section();
     std::uint32_t type_ref();
     std::uint32_t typedef_(std::uint32_t named);
