@@ -4,6 +4,7 @@
 #include <array>
 
 namespace tabulex::project {
+
 struct TParser::TFrame {
     enum class TKind : std::uint8_t {
         Interface,
