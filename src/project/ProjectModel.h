@@ -54,7 +54,8 @@ struct TSymbol {
     bool untyped = false;    // an untyped var/const/out parameter
     bool reference = false;  // a class, interface, pointer, dynamic array or class reference type
     bool has_body = false;
-    bool forward = false;  // `TFoo = class;`
+    bool function = false;  // a routine with a result
+    bool forward = false;   // `TFoo = class;`
     bool hints_off = false;
     bool notes_off = false;
     std::vector<std::uint32_t> params;

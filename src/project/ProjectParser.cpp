@@ -43,6 +43,7 @@ struct TParser::THeader {
     bool has_params = false;
     std::vector<TParam> params;
     std::uint32_t result = kNoId;
+    bool function = false;
     TToken result_name;
 };
 
@@ -1467,8 +1468,10 @@ TParser::THeader TParser::header(std::uint32_t in_struct)
         h.result_name = tok();
         next();
     }
-    if (accept(tkColon))
+    if (accept(tkColon)) {
+        h.function = true;
         h.result = type_ref();
+    }
     if (kind() == tkEqual || word_is("is")) {  // interface method mapping, nested procvar
         skip_to(tkSemiColon);
     }
@@ -1571,6 +1574,7 @@ std::uint32_t TParser::bind_header(THeader& h, std::uint32_t in_struct, bool int
         if (member_of != kNoId)
             m_.symbols[s].scope = member_of;
         m_.symbols[s].type = h.result;
+        m_.symbols[s].function = h.function;
         make_params(s);
         return s;
     };
