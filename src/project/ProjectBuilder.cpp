@@ -136,14 +136,23 @@ public:
     static TProjectIndex build(const TProjectInput& input, const TProjectOptions& options)
     {
         TModel model(options);
-        for (const std::string& path : expand_input(input)) {
+        const std::vector<std::string> paths = expand_input(input);
+        for (const std::string& path : paths) {
             const std::string ext = lower_name(std::filesystem::path(path).extension().string());
             const bool program = ext == ".dpr" || ext == ".lpr";
-            const std::uint32_t file =
-                model.files.add(path, program ? TProjectFileKind::Program : TProjectFileKind::Unit);
+            const std::uint32_t file = model.files.add(
+                path, program ? TProjectFileKind::Program : TProjectFileKind::Unit, false);
             model.input_files.push_back(file);
             model.input_units[lower_name(base_name(path))].push_back(file);
         }
+        model.files.read_all();
+        // About one declaration per 60 bytes of source and one reference per 15.
+        std::size_t bytes = 0;
+        for (std::uint32_t file : model.input_files)
+            bytes += model.files[file].bytes.size();
+        model.symbols.reserve(bytes / 60);
+        model.references.reserve(bytes / 15);
+        model.names.reserve(bytes / 70);
         for (std::uint32_t file : model.input_files)
             model.ensure_done(model.module_for(file));
         for (std::size_t i = 0; i < model.modules.size(); ++i)
@@ -157,6 +166,7 @@ private:
         TProjectIndex index;
         // Names are views into the files' bytes: copy them before the files move.
         std::vector<TSymbol>& symbols = model.symbols;
+        index.declarations_.reserve(symbols.size());
         for (TSymbol& s : symbols) {
             if (s.anonymous)
                 continue;
@@ -186,15 +196,12 @@ private:
             d.scope = exported(s.scope);
             d.member_of = s.member_of == kNoId ? kNoId : exported(s.member_of);
         }
-        index.references_.reserve(model.references.size());
-        for (const TProjectReference& r : model.references) {
-            if (symbols[r.declaration].anonymous || r.file == kNoId)
-                continue;
-            TProjectReference e = r;
-            e.declaration = symbols[r.declaration].export_id;
-            index.references_.push_back(e);
-        }
-        model.references = {};
+        index.references_ = std::move(model.references);
+        std::erase_if(index.references_, [&](TProjectReference& r) {
+            const TSymbol& s = symbols[r.declaration];
+            r.declaration = s.export_id;
+            return s.anonymous || r.file == kNoId;
+        });
         index.notes_ = notes_in_compile_order(model);
         for (TProjectFile& f : model.files.files())
             index.files_.push_back(std::move(f));

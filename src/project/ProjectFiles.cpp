@@ -1,8 +1,10 @@
 #include "project/ProjectFiles.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "analysis/FileBytes.h"
 
@@ -76,7 +78,19 @@ int count_lines(std::string_view bytes)
 }
 }  // namespace
 
-std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind)
+std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind, bool read)
+{
+    // The same spelling leads to the same file; other spellings are compared in their
+    // canonical form.
+    if (auto it = by_spelling_.find(path); it != by_spelling_.end())
+        return it->second;
+    const std::uint32_t id = add_canonical(path, kind, read);
+    by_spelling_.emplace(path, id);
+    return id;
+}
+
+std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKind kind,
+                                        bool read_now)
 {
     std::error_code ec;
     std::string key = std::filesystem::weakly_canonical(path, ec).string();
@@ -89,14 +103,39 @@ std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind)
     TProjectFile& file = files_.emplace_back();
     file.path = path;
     file.kind = kind;
+    if (read_now)
+        read(file);
+    else
+        unread_.push_back(id);
+    return id;
+}
+
+void TFileStore::read(TProjectFile& file)
+{
     try {
-        file.bytes = read_file_bytes(path);
+        file.bytes = read_file_bytes(file.path);
     } catch (const EFOpenError& e) {
         file.readable = false;
         file.diagnostics.push_back({0, e.what()});
     }
     file.line_count = count_lines(file.bytes);
-    return id;
+}
+
+// Reading is mostly waiting for the system, so two threads share the files.
+void TFileStore::read_all()
+{
+    std::vector<TProjectFile*> pending;
+    for (std::uint32_t id : unread_)
+        pending.push_back(&files_[id]);
+    unread_.clear();
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < pending.size();)
+            read(*pending[i]);
+    };
+    std::thread helper(work);
+    work();
+    helper.join();
 }
 
 const std::unordered_map<std::string, std::string>& TFileStore::listing(const std::string& folder)

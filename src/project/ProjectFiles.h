@@ -26,8 +26,11 @@ std::string lower_name(std::string_view s);
 /// system finds them.
 class TFileStore {
 public:
-    /// The file at `path`, read on first use. A file that cannot be read is kept, unreadable.
-    std::uint32_t add(const std::string& path, TProjectFileKind kind);
+    /// The file at `path`, read on first use (or, with `read` false, by the next read_all).
+    /// A file that cannot be read is kept, unreadable.
+    std::uint32_t add(const std::string& path, TProjectFileKind kind, bool read = true);
+    /// Reads the files added without reading, two at a time.
+    void read_all();
     TProjectFile& operator[](std::uint32_t id) { return files_[id]; }
     std::size_t size() const { return files_.size(); }
     std::deque<TProjectFile>& files() { return files_; }
@@ -44,10 +47,14 @@ public:
 
 private:
     const std::unordered_map<std::string, std::string>& listing(const std::string& folder);
+    std::uint32_t add_canonical(const std::string& path, TProjectFileKind kind, bool read);
+    static void read(TProjectFile& file);
 
     std::deque<TProjectFile> files_;
     std::deque<std::string> kept_;
-    std::unordered_map<std::string, std::uint32_t> by_path_;
+    std::vector<std::uint32_t> unread_;
+    std::unordered_map<std::string, std::uint32_t> by_path_;  // canonical path
+    std::unordered_map<std::string, std::uint32_t> by_spelling_;
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
 };
 

@@ -151,19 +151,33 @@ std::uint32_t TProjectIndex::file_id(std::string_view path) const
 // Sorts the references and builds the two lookups over them.
 void TProjectIndex::finish()
 {
-    std::stable_sort(references_.begin(), references_.end(),
-                     [](const TProjectReference& a, const TProjectReference& b) {
-                         return std::tie(a.file, a.line, a.column) <
-                                std::tie(b.file, b.line, b.column);
-                     });
+    // References come file by file in parse order, which is already their order within a
+    // file but for the files an include brings in between: bucket them by file, keeping
+    // that order, and sort only a file whose references are out of order.
     file_offsets_.assign(files_.size() + 1, 0);
-    declaration_offsets_.assign(declarations_.size() + 1, 0);
-    for (const TProjectReference& r : references_) {
+    for (const TProjectReference& r : references_)
         ++file_offsets_[r.file + 1];
-        ++declaration_offsets_[r.declaration + 1];
-    }
     for (std::size_t i = 1; i < file_offsets_.size(); ++i)
         file_offsets_[i] += file_offsets_[i - 1];
+    {
+        std::vector<TProjectReference> sorted(references_.size());
+        std::vector<std::uint32_t> next(file_offsets_.begin(), file_offsets_.end() - 1);
+        for (const TProjectReference& r : references_)
+            sorted[next[r.file]++] = r;
+        references_ = std::move(sorted);
+    }
+    const auto before = [](const TProjectReference& a, const TProjectReference& b) {
+        return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+    };
+    for (std::size_t f = 0; f + 1 < file_offsets_.size(); ++f) {
+        const auto first = references_.begin() + file_offsets_[f];
+        const auto last = references_.begin() + file_offsets_[f + 1];
+        if (!std::is_sorted(first, last, before))
+            std::stable_sort(first, last, before);
+    }
+    declaration_offsets_.assign(declarations_.size() + 1, 0);
+    for (const TProjectReference& r : references_)
+        ++declaration_offsets_[r.declaration + 1];
     for (std::size_t i = 1; i < declaration_offsets_.size(); ++i)
         declaration_offsets_[i] += declaration_offsets_[i - 1];
     by_declaration_.resize(references_.size());

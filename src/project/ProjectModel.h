@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "project/NameTable.h"
 #include "project/Preprocessor.h"
 #include "project/ProjectFiles.h"
 #include "project/ProjectIndex.h"
@@ -27,9 +28,6 @@ enum class TTypeShape : std::uint8_t {
 };
 
 enum class TParamMode : std::uint8_t { Value, Const, Var, Out, ConstRef };
-
-using TTable =
-    std::unordered_map<std::string_view, std::vector<std::uint32_t>, TNameHash, TNameEqual>;
 
 /// A declaration while the index is built: the public record plus what resolution needs.
 /// Anonymous types (an inline `record`, `array of T`, `^T`) are symbols that are not exported.
@@ -58,7 +56,8 @@ struct TSymbol {
     bool forward = false;   // `TFoo = class;`
     bool hints_off = false;
     bool notes_off = false;
-    std::vector<std::uint32_t> params;
+    std::uint32_t first_param = kNoId;  // a routine's parameters are consecutive symbols
+    std::uint16_t param_count = 0;
 };
 
 /// A unit, program or library of the run, parsed in two stages so that units using each
@@ -87,7 +86,7 @@ struct TModel {
     const TProjectOptions& options;
     TFileStore files;
     std::vector<TSymbol> symbols;
-    std::vector<TTable> tables;
+    TNameTable names;
     std::vector<TProjectReference> references;  // declaration = symbol id until exported
     std::deque<TModule> modules;                // by id; a deque, so that a module never moves
     std::unordered_map<std::uint32_t, std::uint32_t> module_of_file;
@@ -98,11 +97,7 @@ struct TModel {
     std::vector<std::uint32_t> note_modules;  // the module each note belongs to
     std::size_t unresolved = 0;
 
-    std::uint32_t new_table()
-    {
-        tables.emplace_back();
-        return static_cast<std::uint32_t>(tables.size() - 1);
-    }
+    std::uint32_t new_table() { return names.new_table(); }
     std::uint32_t module_for(std::uint32_t file);
     void ensure_interface(std::uint32_t module);
     void ensure_done(std::uint32_t module);

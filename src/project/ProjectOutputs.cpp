@@ -218,11 +218,6 @@ void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectD
     out.id(d.member_of);
     out << ",\"file\":";
     out.id(d.file);
-    out << ",\"path\":";
-    if (d.file == kNoId)
-        out << "null";
-    else
-        out.string(index.files()[d.file].path);
     out << ",\"line\":" << d.line << ",\"column\":" << d.column << ",\"references\":[";
     bool first = true;
     for (std::uint32_t r : index.references_of(d.id)) {

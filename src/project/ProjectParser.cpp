@@ -53,7 +53,17 @@ struct TParser::TChain {
         std::size_t reference = 0;
         bool via_reference = false;  // reached through a pointer, a class or a call
     };
-    std::vector<TElement> elements;
+    // The last elements of the chain (a write reaches back only through a few of them).
+    std::array<TElement, 6> elements{};
+    std::size_t count = 0;
+    void push(const TElement& e)
+    {
+        if (count == elements.size()) {
+            std::move(elements.begin() + 1, elements.end(), elements.begin());
+            --count;
+        }
+        elements[count++] = e;
+    }
     std::uint32_t type = kNoId;
     bool deref_tail = false;  // the chain ends in `^`, a dynamic array index or a call
 };
@@ -333,7 +343,7 @@ bool is_value_kind(TDeclarationKind k)
 TModule::~TModule() = default;
 
 TParser::TParser(TModel& model, std::uint32_t module)
-    : m_(model), module_(module), ts_(*model.modules[module].stream)
+    : m_(model), module_(module), ts_(*model.modules[module].stream), used_cache_(model.new_table())
 {}
 
 TParser::~TParser() = default;
@@ -422,7 +432,7 @@ std::uint32_t TParser::add_symbol(const TToken& at, TDeclarationKind k)
 void TParser::insert(std::uint32_t t, std::uint32_t symbol)
 {
     if (t != kNoId)
-        m_.tables[t][m_.symbols[symbol].name].push_back(symbol);
+        m_.names.insert(t, m_.symbols[symbol].name, symbol);
 }
 
 std::uint32_t TParser::declare(const TToken& at, TDeclarationKind k, std::uint32_t t)
@@ -469,9 +479,7 @@ std::uint32_t TParser::find_in(std::uint32_t t, std::string_view name) const
 {
     if (t == kNoId)
         return kNoId;
-    const TTable& table = m_.tables[t];
-    auto it = table.find(name);
-    return it == table.end() ? kNoId : it->second.front();
+    return m_.names.find(t, name);
 }
 
 // The record, class, enum or unit that a type stands for, through aliases and pointers.
@@ -569,17 +577,33 @@ std::uint32_t TParser::lookup(std::string_view name)
         for (std::uint32_t u : *units)
             if (same_name(name, m_.symbols[u].name))
                 return u;
+    // What the used units give for a name does not change while this part is parsed, so it
+    // is looked up once (the cache starts again with the implementation's uses).
+    std::uint32_t found = m_.names.find(used_cache_, name);
+    if (found == kNoId) {
+        found = lookup_in_units(name);
+        if (found == kNoId)
+            found = kNotFound;
+        m_.names.insert(used_cache_, name, found);
+    }
+    if (found == kNotFound)
+        return kNoId;
+    const std::uint32_t used = m_.symbols[found].module;
+    if (std::find(mod.used_modules.begin(), mod.used_modules.end(), used) == mod.used_modules.end())
+        mod.used_modules.push_back(used);
+    return found;
+}
+
+// The first of the used units, from the last named to the first and then ObjPas and System,
+// whose interface declares `name`.
+std::uint32_t TParser::lookup_in_units(std::string_view name) const
+{
+    const TModule& mod = m_.modules[module_];
     for (const auto* units : {&mod.implementation_units, &mod.interface_units}) {
         for (auto u = units->rbegin(); u != units->rend(); ++u) {
-            const TSymbol& unit = m_.symbols[*u];
-            const std::uint32_t found = find_in(unit.table, name);
-            if (found == kNoId)
-                continue;
-            const std::uint32_t used = m_.symbols[found].module;
-            if (std::find(mod.used_modules.begin(), mod.used_modules.end(), used) ==
-                mod.used_modules.end())
-                mod.used_modules.push_back(used);
-            return found;
+            const std::uint32_t found = find_in(m_.symbols[*u].table, name);
+            if (found != kNoId)
+                return found;
         }
     }
     for (std::uint32_t u : mod.implicit_units) {
@@ -712,6 +736,7 @@ void TParser::uses_clause(TUsesSection section)
         if (!accept(tkComma))
             break;
     }
+    used_cache_ = m_.new_table();
     skip_to(tkSemiColon);
     accept(tkSemiColon);
 }
@@ -968,16 +993,15 @@ void TParser::type_section()
             s = declare(name, TDeclarationKind::Type, table());
         }
         TFrame params(TFrame::TKind::Generic, s, m_.new_table());
+        std::vector<std::uint32_t> generic_symbols;
         for (const TToken& p : generic_params)
-            declare(p, TDeclarationKind::Type, params.table);
+            generic_symbols.push_back(declare(p, TDeclarationKind::Type, params.table));
         frames_.push_back(std::move(params));
         typedef_(s);
-        const std::uint32_t generic_table = frames_.back().table;
         frames_.pop_back();
         if (m_.symbols[s].table != kNoId)
-            for (auto& [key, ids] : m_.tables[generic_table])
-                for (std::uint32_t id : ids)
-                    insert(m_.symbols[s].table, id);
+            for (std::uint32_t id : generic_symbols)
+                insert(m_.symbols[s].table, id);
         for (;;) {
             skip_to(tkSemiColon);
             accept(tkSemiColon);
@@ -1565,7 +1589,11 @@ std::uint32_t TParser::bind_header(THeader& h, std::uint32_t in_struct, bool int
             s.mode = p.mode;
             s.type = p.type;
             s.untyped = p.untyped;
-            m_.symbols[routine].params.push_back(ps);
+            // Parameters are declared one after the other: the routine keeps the first and
+            // the count.
+            TSymbol& r = m_.symbols[routine];
+            if (r.param_count++ == 0)
+                r.first_param = ps;
         }
     };
     auto new_routine = [&](TDeclarationKind k, std::uint32_t t, std::uint32_t member_of) {
@@ -1586,12 +1614,10 @@ std::uint32_t TParser::bind_header(THeader& h, std::uint32_t in_struct, bool int
     auto collect = [&](std::uint32_t t, TDeclarationKind k) {
         if (t == kNoId)
             return;
-        auto it = m_.tables[t].find(h.name.text);
-        if (it == m_.tables[t].end())
-            return;
-        for (std::uint32_t id : it->second)
+        m_.names.each(t, h.name.text, [&](std::uint32_t id) {
             if (m_.symbols[id].kind == k && !m_.symbols[id].has_body)
                 candidates.push_back(id);
+        });
     };
     if (h.qualified) {
         const std::uint32_t cls = structure_of(h.owner_type);
@@ -1604,7 +1630,7 @@ std::uint32_t TParser::bind_header(THeader& h, std::uint32_t in_struct, bool int
     }
     std::uint32_t found = kNoId;
     for (std::uint32_t c : candidates)
-        if (m_.symbols[c].params.size() == h.params.size() || !h.has_params) {
+        if (m_.symbols[c].param_count == h.params.size() || !h.has_params) {
             found = c;
             break;
         }
@@ -1616,10 +1642,11 @@ std::uint32_t TParser::bind_header(THeader& h, std::uint32_t in_struct, bool int
         return new_routine(TDeclarationKind::Routine, table(), kNoId);
     }
     refer(found, h.name, TReferenceKind::Declaration);
-    const std::vector<std::uint32_t> declared = m_.symbols[found].params;
-    if (h.has_params && declared.size() == h.params.size()) {
-        for (std::size_t i = 0; i < declared.size(); ++i)
-            refer(declared[i], h.params[i].name, TReferenceKind::Declaration);
+    const TSymbol& declared = m_.symbols[found];
+    const std::uint32_t first = declared.first_param;
+    if (h.has_params && declared.param_count == h.params.size()) {
+        for (std::uint32_t i = 0; i < h.params.size(); ++i)
+            refer(first + i, h.params[i].name, TReferenceKind::Declaration);
     }
     return found;
 }
@@ -1636,17 +1663,19 @@ void TParser::routine(bool interface, std::uint32_t in_struct)
     }
     m_.symbols[s].has_body = true;
     // The body sees the parameters by the names of this header.
-    std::vector<std::uint32_t> params = m_.symbols[s].params;
+    std::vector<std::uint32_t> params;
+    for (std::uint32_t i = 0; i < m_.symbols[s].param_count; ++i)
+        params.push_back(m_.symbols[s].first_param + i);
     TFrame frame(TFrame::TKind::Routine, s, m_.new_table());
     frame.method_class = m_.symbols[s].member_of;
     for (std::size_t i = 0; i < params.size(); ++i) {
         const std::string_view name = i < h.params.size() && h.has_params
                                           ? h.params[i].name.text
                                           : m_.symbols[params[i]].name;
-        m_.tables[frame.table][name].push_back(params[i]);
+        m_.names.insert(frame.table, name, params[i]);
     }
     if (!h.result_name.text.empty())
-        m_.tables[frame.table][h.result_name.text].push_back(s);
+        m_.names.insert(frame.table, h.result_name.text, s);
     frame.params = params;
     frames_.push_back(std::move(frame));
     body(s, params);
@@ -1968,7 +1997,7 @@ TParser::TChain TParser::designator()
     bool deref = false;
     std::string_view intrinsic;
     auto add = [&](std::uint32_t symbol, const TToken& at, bool via) {
-        c.elements.push_back({symbol, refer(symbol, at, TReferenceKind::Read), via});
+        c.push({symbol, refer(symbol, at, TReferenceKind::Read), via});
         last = symbol;
         type = value_type(symbol);
         const TSymbol& s = m_.symbols[symbol];
@@ -2094,7 +2123,7 @@ TParser::TChain TParser::designator()
             known = known && type != kNoId;
             deref = true;
             intrinsic = {};
-        } else if (k == tkLess && !c.elements.empty() && ts_.delphi_mode() &&
+        } else if (k == tkLess && c.count > 0 && ts_.delphi_mode() &&
                    m_.symbols[last].kind == TDeclarationKind::Type) {
             skip_generic_params();
         } else {
@@ -2108,9 +2137,9 @@ TParser::TChain TParser::designator()
 
 void TParser::mark_write(const TChain& chain, bool keep_read)
 {
-    if (chain.elements.empty() || chain.deref_tail)
+    if (chain.count == 0 || chain.deref_tail)
         return;
-    std::size_t i = chain.elements.size() - 1;
+    std::size_t i = chain.count - 1;
     make_write(chain.elements[i].reference, keep_read);
     while (i > 0 && !chain.elements[i].via_reference) {
         --i;
@@ -2120,22 +2149,21 @@ void TParser::mark_write(const TChain& chain, bool keep_read)
 
 void TParser::arguments(TTokenKind closer, std::uint32_t callee, std::string_view intrinsic)
 {
-    std::vector<std::uint32_t> params;
-    if (callee != kNoId)
-        params = m_.symbols[callee].params;
+    const std::uint32_t first_param = callee == kNoId ? kNoId : m_.symbols[callee].first_param;
+    const int param_count = callee == kNoId ? 0 : m_.symbols[callee].param_count;
     int index = 0;
     while (kind() != closer && kind() != tkNull) {
         const std::uint64_t before = consumed_;
         int mode = 0;  // 0 read, 1 write, 2 read and write
-        if (index < static_cast<int>(params.size())) {
-            const TSymbol& p = m_.symbols[params[index]];
+        if (index < param_count) {
+            const TSymbol& p = m_.symbols[first_param + static_cast<std::uint32_t>(index)];
             if (p.mode == TParamMode::Out || p.mode == TParamMode::Var)
                 mode = 2;  // the compiler counts a var or out argument as used
         }
         if (is_word() || kind() == tkInherited || kind() == tkParenOpen) {
             const TChain c = designator();
             const TTokenKind after = kind();
-            if (!intrinsic.empty() && params.empty())
+            if (!intrinsic.empty() && param_count == 0)
                 mode = intrinsic_argument(intrinsic, index, after == tkComma);
             if (after == tkComma || after == closer || after == tkColon) {
                 if (mode != 0)

@@ -45,6 +45,7 @@ private:
 
     // lookup
     std::uint32_t lookup(std::string_view name);
+    std::uint32_t lookup_in_units(std::string_view name) const;
     std::uint32_t find_in(std::uint32_t table, std::string_view name) const;
     std::uint32_t find_member(std::uint32_t type, std::string_view name) const;
     std::uint32_t structure_of(std::uint32_t type) const;
@@ -108,6 +109,8 @@ private:
     std::vector<std::pair<std::uint32_t, TToken>> deferred_;  // pointer targets of a type section
     std::vector<std::uint32_t> unit_variables_;               // checked at the end
     std::uint64_t consumed_ = 0;
+    std::uint32_t used_cache_ = kNoId;  // a name table of what the used units give for a name
+    static constexpr std::uint32_t kNotFound = kNoId - 1;
 };
 
 }  // namespace tabulex::project
