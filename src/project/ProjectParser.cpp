@@ -571,12 +571,6 @@ std::uint32_t TParser::lookup(std::string_view name)
             return found;
     }
     TModule& mod = m_.modules[module_];
-    if (same_name(name, m_.symbols[mod.symbol].name))
-        return mod.symbol;
-    for (const auto* units : {&mod.implementation_units, &mod.interface_units, &mod.implicit_units})
-        for (std::uint32_t u : *units)
-            if (same_name(name, m_.symbols[u].name))
-                return u;
     // What the used units give for a name does not change while this part is parsed, so it
     // is looked up once (the cache starts again with the implementation's uses).
     std::uint32_t found = m_.names.find(used_cache_, name);
@@ -588,6 +582,8 @@ std::uint32_t TParser::lookup(std::string_view name)
     }
     if (found == kNotFound)
         return kNoId;
+    if (m_.symbols[found].kind == TDeclarationKind::Unit)
+        return found;
     const std::uint32_t used = m_.symbols[found].module;
     if (std::find(mod.used_modules.begin(), mod.used_modules.end(), used) == mod.used_modules.end())
         mod.used_modules.push_back(used);
@@ -599,6 +595,13 @@ std::uint32_t TParser::lookup(std::string_view name)
 std::uint32_t TParser::lookup_in_units(std::string_view name) const
 {
     const TModule& mod = m_.modules[module_];
+    // Unit names come before what the units declare.
+    if (same_name(name, m_.symbols[mod.symbol].name))
+        return mod.symbol;
+    for (const auto* units : {&mod.implementation_units, &mod.interface_units, &mod.implicit_units})
+        for (std::uint32_t u : *units)
+            if (same_name(name, m_.symbols[u].name))
+                return u;
     for (const auto* units : {&mod.implementation_units, &mod.interface_units}) {
         for (auto u = units->rbegin(); u != units->rend(); ++u) {
             const std::uint32_t found = find_in(m_.symbols[*u].table, name);
