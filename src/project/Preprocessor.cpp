@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
 
 namespace tabulex::project {
 
@@ -75,6 +76,14 @@ private:
     }
     TTokenKind kind() const { return lex_.TokenKind(); }
 
+    // Arithmetic that wraps around instead of overflowing.
+    static long long wrap(long long a, long long b, char op)
+    {
+        const auto x = static_cast<unsigned long long>(a);
+        const auto y = static_cast<unsigned long long>(b);
+        return static_cast<long long>(op == '+' ? x + y : op == '-' ? x - y : x * y);
+    }
+
     long long relation()
     {
         long long left = additive();
@@ -121,7 +130,7 @@ private:
             else if (k == tkXor)
                 left = (left != 0) != (right != 0);
             else
-                left = k == tkPlus ? left + right : left - right;
+                left = k == tkPlus ? wrap(left, right, '+') : wrap(left, right, '-');
         }
     }
     long long multiplicative()
@@ -136,29 +145,36 @@ private:
             if (k == tkAnd)
                 left = (left != 0) && (right != 0);
             else if (k == tkStar)
-                left *= right;
+                left = wrap(left, right, '*');
             else
-                left = right == 0 ? 0 : (k == tkDiv ? left / right : left % right);
+                left = right == 0 || (right == -1 && left == LLONG_MIN)
+                           ? 0
+                           : (k == tkDiv ? left / right : left % right);
         }
     }
+    // Prefix operators are gathered first and applied from the innermost out, so that a long
+    // row of them needs no recursion.
     long long unary()
     {
-        if (kind() == tkNot) {
+        std::vector<TTokenKind> prefixes;
+        while (kind() == tkNot || kind() == tkMinus) {
+            prefixes.push_back(kind());
             advance();
-            return unary() == 0;
         }
-        if (kind() == tkMinus) {
-            advance();
-            return -unary();
-        }
-        return factor();
+        long long v = factor();
+        for (auto p = prefixes.rbegin(); p != prefixes.rend(); ++p)
+            v = *p == tkNot ? v == 0 : wrap(0, v, '-');
+        return v;
     }
     long long factor()
     {
         const TTokenKind k = kind();
         if (k == tkParenOpen) {
             advance();
+            if (++depth_ > 200)  // nested past reason: give up on the expression
+                return 0;
             const long long v = relation();
+            --depth_;
             if (kind() == tkParenClose)
                 advance();
             return v;
@@ -205,6 +221,7 @@ private:
     std::string text_;
     const TDefines& defines_;
     TPasLex lex_;
+    int depth_ = 0;
 };
 
 }  // namespace

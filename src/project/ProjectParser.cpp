@@ -28,6 +28,20 @@ struct TParser::TFrame {
     bool has_asm = false;
 };
 
+/// Counts how deeply the parser has recursed, so that a file of nothing but nested
+/// parentheses cannot exhaust the stack: past the limit a token is skipped instead.
+class TParser::TDepth {
+public:
+    explicit TDepth(int& depth) : depth_(depth) { ++depth_; }
+    ~TDepth() { --depth_; }
+    TDepth(const TDepth&) = delete;
+    TDepth& operator=(const TDepth&) = delete;
+    bool too_deep() const { return depth_ > 400; }
+
+private:
+    int& depth_;
+};
+
 struct TParser::THeader {
     struct TParam {
         TToken name;
@@ -527,19 +541,28 @@ std::uint32_t TParser::value_type(std::uint32_t symbol) const
     return s.type;
 }
 
+// Whether a value of the type is reached through a pointer (a class, an interface, a pointer, a
+// dynamic array, a class reference), so that writing into a part of it does not write the
+// variable; a type not known counts as one.
 bool TParser::reference_type(std::uint32_t type) const
 {
-    for (int guard = 0; guard < 16; ++guard) {
-        if (type == kNoId)
-            return true;
-        const TSymbol& s = m_.symbols[type];
-        if (s.kind == TDeclarationKind::Unit)
-            return true;
-        if (s.shape != TTypeShape::Alias)
-            return s.reference || s.shape == TTypeShape::None || s.shape == TTypeShape::Procedural;
-        type = s.type;
+    type = unaliased(type);
+    if (type == kNoId)
+        return true;
+    const TSymbol& s = m_.symbols[type];
+    return s.kind == TDeclarationKind::Unit || s.reference || s.shape == TTypeShape::None ||
+           s.shape == TTypeShape::Procedural || s.shape == TTypeShape::Alias;
+}
+
+// The type an alias (`TB = TA`) stands for, through any number of aliases.
+std::uint32_t TParser::unaliased(std::uint32_t type) const
+{
+    for (int guard = 0; guard < 16 && type != kNoId; ++guard) {
+        if (m_.symbols[type].shape != TTypeShape::Alias)
+            return type;
+        type = m_.symbols[type].type;
     }
-    return true;
+    return type;
 }
 
 std::uint32_t TParser::lookup(std::string_view name)
@@ -1083,6 +1106,11 @@ std::uint32_t TParser::type_ref()
 
 std::uint32_t TParser::typedef_(std::uint32_t named)
 {
+    const TDepth depth(depth_);
+    if (depth.too_deep()) {
+        next();
+        return named;
+    }
     auto type_symbol = [&](TTypeShape shape) {
         std::uint32_t s = named;
         if (s == kNoId) {
@@ -1769,6 +1797,11 @@ void TParser::statement_list()
 
 void TParser::statement()
 {
+    const TDepth depth(depth_);
+    if (depth.too_deep()) {
+        next();
+        return;
+    }
     switch (kind()) {
     case tkBegin:
         next();
@@ -1955,6 +1988,11 @@ void TParser::try_statement()
 
 std::uint32_t TParser::expression()
 {
+    const TDepth depth(depth_);
+    if (depth.too_deep()) {
+        next();
+        return kNoId;
+    }
     std::uint32_t type = kNoId;
     int operands = 0;
     while (!kExpressionEnd[kind()]) {
@@ -1994,6 +2032,11 @@ std::uint32_t TParser::expression()
 TParser::TChain TParser::designator()
 {
     TChain c;
+    const TDepth depth(depth_);
+    if (depth.too_deep()) {
+        next();
+        return c;
+    }
     std::uint32_t type = kNoId;
     std::uint32_t last = kNoId;
     bool known = true;
@@ -2083,37 +2126,20 @@ TParser::TChain TParser::designator()
             next();
         } else if (k == tkCaret) {
             next();
-            std::uint32_t target = kNoId;
-            for (std::uint32_t x = type, guard = 0; x != kNoId && guard < 16; ++guard) {
-                const TSymbol& s = m_.symbols[x];
-                if (s.shape == TTypeShape::Alias) {
-                    x = s.type;
-                    continue;
-                }
-                if (s.shape == TTypeShape::Pointer)
-                    target = s.type;
-                break;
-            }
+            const std::uint32_t pointer = unaliased(type);
+            const bool is_pointer =
+                pointer != kNoId && m_.symbols[pointer].shape == TTypeShape::Pointer;
+            const std::uint32_t target = is_pointer ? m_.symbols[pointer].type : kNoId;
             type = target;
             known = known && target != kNoId;
             deref = true;
         } else if (k == tkBracketOpen) {
             next();
             arguments(tkBracketClose, kNoId, {});
-            std::uint32_t element = kNoId;
-            bool dynamic = true;
-            for (std::uint32_t x = type, guard = 0; x != kNoId && guard < 16; ++guard) {
-                const TSymbol& s = m_.symbols[x];
-                if (s.shape == TTypeShape::Alias) {
-                    x = s.type;
-                    continue;
-                }
-                if (s.shape == TTypeShape::Array) {
-                    element = s.type;
-                    dynamic = s.reference;
-                }
-                break;
-            }
+            const std::uint32_t array = unaliased(type);
+            const bool is_array = array != kNoId && m_.symbols[array].shape == TTypeShape::Array;
+            const std::uint32_t element = is_array ? m_.symbols[array].type : kNoId;
+            const bool dynamic = !is_array || m_.symbols[array].reference;
             type = element;
             known = known && element != kNoId;
             deref = dynamic;
@@ -2187,6 +2213,11 @@ void TParser::arguments(TTokenKind closer, std::uint32_t callee, std::string_vie
 
 void TParser::record_constant(std::uint32_t type)
 {
+    const TDepth depth(depth_);
+    if (depth.too_deep()) {
+        next();
+        return;
+    }
     if (kind() != tkParenOpen) {
         expression();
         return;

@@ -23,6 +23,7 @@ private:
     struct TFrame;
     struct THeader;
     struct TChain;
+    class TDepth;
 
     // tokens
     const TToken& tok() const;
@@ -51,6 +52,7 @@ private:
     std::uint32_t structure_of(std::uint32_t type) const;
     std::uint32_t value_type(std::uint32_t symbol) const;
     bool reference_type(std::uint32_t type) const;
+    std::uint32_t unaliased(std::uint32_t type) const;
 
     // units
     void module_header();
@@ -109,6 +111,7 @@ private:
     std::vector<std::pair<std::uint32_t, TToken>> deferred_;  // pointer targets of a type section
     std::vector<std::uint32_t> unit_variables_;               // checked at the end
     std::uint64_t consumed_ = 0;
+    int depth_ = 0;
     std::uint32_t used_cache_ = kNoId;  // a name table of what the used units give for a name
     static constexpr std::uint32_t kNotFound = kNoId - 1;
 };
