@@ -2047,7 +2047,9 @@ TParser::TChain TParser::designator()
         last = symbol;
         type = value_type(symbol);
         const TSymbol& s = m_.symbols[symbol];
-        deref = s.kind == TDeclarationKind::Routine || s.kind == TDeclarationKind::Method;
+        // A call's value cannot be written into; `Result` (bound to its function) can.
+        deref = (s.kind == TDeclarationKind::Routine || s.kind == TDeclarationKind::Method) &&
+                !same_name(at.text, "result");
     };
     if (kind() == tkInherited) {
         next();
