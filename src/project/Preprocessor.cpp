@@ -260,10 +260,33 @@ TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, st
     current_ = read();
 }
 
+TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options,
+                           std::vector<TToken> recorded)
+    : files_(files), options_(options), recorded_(std::move(recorded))
+{
+    if (recorded_.empty())
+        recorded_.emplace_back();
+}
+
 TTokenStream::~TTokenStream() = default;
+
+std::vector<TToken> TTokenStream::record(TFileStore& files, const TProjectOptions& options,
+                                         std::uint32_t file)
+{
+    std::vector<TToken> tokens;
+    TTokenStream stream(files, options, file);
+    for (;;) {
+        tokens.push_back(stream.current());
+        if (stream.current().kind == tkNull)
+            return tokens;
+        stream.next();
+    }
+}
 
 const TToken& TTokenStream::peek()
 {
+    if (!recorded_.empty())
+        return recorded_[std::min(position_ + 1, recorded_.size() - 1)];
     if (!has_ahead_) {
         ahead_ = read();
         has_ahead_ = true;
@@ -273,6 +296,10 @@ const TToken& TTokenStream::peek()
 
 void TTokenStream::next()
 {
+    if (!recorded_.empty()) {
+        position_ = std::min(position_ + 1, recorded_.size() - 1);
+        return;
+    }
     if (has_ahead_) {
         current_ = ahead_;
         has_ahead_ = false;
@@ -356,7 +383,8 @@ TToken TTokenStream::read()
         switch (kind) {
         case tkNull: {
             if (frame.inactive_from > 0)
-                files_[frame.file].inactive_lines.push_back(
+                files_.note_inactive(
+                    frame.file,
                     {frame.inactive_from, std::max(frame.inactive_from, lex.LineNumber() + 1)});
             frame.inactive_from = 0;
             if (frame.expansion != nullptr) {
@@ -390,6 +418,9 @@ TToken TTokenStream::read()
         default:
             break;
         }
+        if (kind == tkOtherChar && lex.TokenPosition() < 3 &&
+            std::string_view(frame.text).starts_with("\xEF\xBB\xBF"))
+            continue;  // the UTF-8 byte order mark
         count_block_word(kind);
         if (!active())
             continue;
@@ -425,6 +456,8 @@ TToken TTokenStream::read()
         }
         t.hints_off = mark_hints_off_ || !hints_;
         t.notes_off = mark_hints_off_ || !notes_;
+        t.delphi = delphi_;
+        t.object = object_;
         mark_hints_off_ = false;
         return t;
     }
@@ -549,7 +582,8 @@ void TTokenStream::conditional(TFrame& frame, std::string_view name, std::string
         c.balances.push_back(c.balance);
         const auto [low, high] = std::minmax_element(c.balances.begin(), c.balances.end());
         if (c.has_else && *low != *high) {
-            files_[c.file].diagnostics.push_back(
+            files_.note_diagnostic(
+                c.file,
                 {c.line, "begin/end unbalanced between the branches of this conditional: one "
                          "branch opens " +
                              std::to_string(*high - *low) + " block(s) more than another"});
@@ -563,7 +597,7 @@ void TTokenStream::conditional(TFrame& frame, std::string_view name, std::string
         frame.inactive_from = line + 1;
     if (!was_active && now_active && frame.inactive_from > 0) {
         if (line - 1 >= frame.inactive_from)
-            files_[frame.file].inactive_lines.push_back({frame.inactive_from, line - 1});
+            files_.note_inactive(frame.file, {frame.inactive_from, line - 1});
         frame.inactive_from = 0;
     }
 }
@@ -601,8 +635,8 @@ void TTokenStream::include(TFrame& frame, std::string_view arg, int line, int co
     const std::uint32_t including = frame.file;
     if (found.empty()) {
         inc.problem = TIncludeProblem::Missing;
-        files_[including].diagnostics.push_back({line, "include file not found: " + inc.name});
-        files_[including].includes.push_back(std::move(inc));
+        files_.note_diagnostic(including, {line, "include file not found: " + inc.name});
+        files_.note_include(including, std::move(inc));
         return;
     }
     const std::uint32_t id = files_.add(found, TProjectFileKind::Include);
@@ -611,12 +645,10 @@ void TTokenStream::include(TFrame& frame, std::string_view arg, int line, int co
         std::any_of(frames_.begin(), frames_.end(), [id](const auto& f) { return f->file == id; });
     if (loop) {
         inc.problem = TIncludeProblem::Loop;
-        files_[including].diagnostics.push_back({line, "include loop: " + inc.name});
+        files_.note_diagnostic(including, {line, "include loop: " + inc.name});
     }
-    files_[including].includes.push_back(std::move(inc));
-    auto& by = files_[id].included_by;
-    if (std::find(by.begin(), by.end(), including) == by.end())
-        by.push_back(including);
+    files_.note_include(including, std::move(inc));
+    files_.note_included_by(id, including);
     if (loop || !files_[id].readable)
         return;
     auto next = std::make_unique<TFrame>();

@@ -20,6 +20,8 @@ struct TToken {
     std::int32_t column = 0;  // 1-based, in bytes
     bool hints_off = false;   // a `{%H-}` mark before it, or hints switched off
     bool notes_off = false;
+    bool delphi = false;  // the mode in force at the token
+    bool object = false;
 };
 
 /// The defines a unit starts with: the compiler's own, the command line's, and macro values
@@ -36,17 +38,23 @@ TDefines initial_defines(const TProjectOptions& options);
 class TTokenStream {
 public:
     TTokenStream(TFileStore& files, const TProjectOptions& options, std::uint32_t file);
+    /// A stream that gives the tokens `record` made earlier, ending with its tkNull.
+    TTokenStream(TFileStore& files, const TProjectOptions& options, std::vector<TToken> recorded);
     ~TTokenStream();
 
+    /// Every token of the file, preprocessed ahead of its parsing (on another thread).
+    static std::vector<TToken> record(TFileStore& files, const TProjectOptions& options,
+                                      std::uint32_t file);
+
     /// The current token; tkNull at the end of the main file.
-    const TToken& current() const { return current_; }
+    const TToken& current() const { return recorded_.empty() ? current_ : recorded_[position_]; }
     /// The token after the current one (looked ahead without consuming it).
     const TToken& peek();
     void next();
     /// Whether `{$MODE DELPHI}` (or `--compiler delphi`) is in force.
-    bool delphi_mode() const { return delphi_; }
+    bool delphi_mode() const { return current().delphi; }
     /// Whether the mode is one of the object modes (objfpc, delphi), which use ObjPas.
-    bool object_mode() const { return object_; }
+    bool object_mode() const { return current().object; }
 
 private:
     struct TFrame;
@@ -77,6 +85,8 @@ private:
     TToken current_;
     TToken ahead_;
     bool has_ahead_ = false;
+    std::vector<TToken> recorded_;
+    std::size_t position_ = 0;
 };
 
 }  // namespace tabulex::project

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <functional>
 #include <system_error>
+#include <tuple>
 
 #include "project/ProjectIndex.h"
 #include "project/ProjectModel.h"
@@ -46,6 +47,59 @@ std::uint32_t TModel::module_for(std::uint32_t file)
     return id;
 }
 
+TReadAhead::TReadAhead(TFileStore& files, const TProjectOptions& options,
+                       std::vector<TModule*> modules)
+    : files_(files), options_(options), modules_(std::move(modules)), thread_([this] { run(); })
+{}
+
+TReadAhead::~TReadAhead()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void TReadAhead::run()
+{
+    constexpr std::size_t kAhead = 32;
+    for (TModule* module : modules_) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stop_ || waiting_ < kAhead; });
+            if (stop_)
+                return;
+        }
+        int expected = 0;
+        if (!module->preprocessing.compare_exchange_strong(expected, 1))
+            continue;  // the parser came first
+        std::vector<TToken> tokens = TTokenStream::record(files_, options_, module->file);
+        const std::lock_guard lock(mutex_);
+        module->tokens = std::move(tokens);
+        module->preprocessing = 2;
+        ++waiting_;
+        changed_.notify_all();
+    }
+}
+
+bool TReadAhead::take(TModule& module, std::vector<TToken>& tokens)
+{
+    int expected = 0;
+    if (module.preprocessing.compare_exchange_strong(expected, 1))
+        return false;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return module.preprocessing != 1; });
+    if (module.preprocessing != 2)
+        return false;
+    tokens = std::move(module.tokens);
+    module.preprocessing = 3;  // taken
+    --waiting_;
+    changed_.notify_all();
+    return true;
+}
+
 void TModel::ensure_interface(std::uint32_t id)
 {
     if (modules[id].stage != TModule::TStage::NotStarted)
@@ -55,7 +109,11 @@ void TModel::ensure_interface(std::uint32_t id)
         modules[id].stage = TModule::TStage::Done;
         return;
     }
-    modules[id].stream = std::make_unique<TTokenStream>(files, options, modules[id].file);
+    std::vector<TToken> tokens;
+    if (read_ahead != nullptr && read_ahead->take(modules[id], tokens))
+        modules[id].stream = std::make_unique<TTokenStream>(files, options, std::move(tokens));
+    else
+        modules[id].stream = std::make_unique<TTokenStream>(files, options, modules[id].file);
     modules[id].parser = std::make_unique<TParser>(*this, id);
     modules[id].parser->parse_head();
     modules[id].stage = TModule::TStage::InterfaceDone;
@@ -68,6 +126,10 @@ void TModel::ensure_done(std::uint32_t id)
         return;
     modules[id].stage = TModule::TStage::Done;
     modules[id].parser->parse_rest();
+    // The rest of the file (after `end.`, or after the parser gave up) is preprocessed too,
+    // so that its inactive lines and includes are recorded whoever read the file.
+    while (modules[id].stream->current().kind != tkNull)
+        modules[id].stream->next();
     modules[id].parser.reset();
     modules[id].stream.reset();
 }
@@ -153,10 +215,18 @@ public:
         model.symbols.reserve(bytes / 60);
         model.references.reserve(bytes / 15);
         model.names.reserve(bytes / 70);
+        std::vector<TModule*> inputs;
         for (std::uint32_t file : model.input_files)
-            model.ensure_done(model.module_for(file));
-        for (std::size_t i = 0; i < model.modules.size(); ++i)
-            model.ensure_done(static_cast<std::uint32_t>(i));
+            inputs.push_back(&model.modules[model.module_for(file)]);
+        {
+            TReadAhead read_ahead(model.files, options, std::move(inputs));
+            model.read_ahead = &read_ahead;
+            for (std::uint32_t file : model.input_files)
+                model.ensure_done(model.module_for(file));
+            for (std::size_t i = 0; i < model.modules.size(); ++i)
+                model.ensure_done(static_cast<std::uint32_t>(i));
+            model.read_ahead = nullptr;
+        }
         return export_index(model);
     }
 
@@ -203,8 +273,7 @@ private:
             return s.anonymous || r.file == kNoId;
         });
         index.notes_ = notes_in_compile_order(model);
-        for (TProjectFile& f : model.files.files())
-            index.files_.push_back(std::move(f));
+        renumber_files(model, index);
         for (std::size_t from = 0; from < index.files_.size(); ++from)
             for (const TProjectUses& u : index.files_[from].uses)
                 if (u.file != kNoId)
@@ -215,6 +284,71 @@ private:
         index.unresolved_count_ = model.unresolved;
         index.finish();
         return index;
+    }
+
+    // Include files get their ids as the two threads meet them: the files are numbered again,
+    // units and programs in the order they were met and then the include files by path, and
+    // what a file gathered from several inclusions is put in order, so that every run gives
+    // the same index.
+    static void renumber_files(TModel& model, TProjectIndex& index)
+    {
+        auto& files = model.files.files();
+        std::vector<std::uint32_t> order(files.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        const auto includes =
+            std::stable_partition(order.begin(), order.end(), [&](std::uint32_t f) {
+                return files[f].kind != TProjectFileKind::Include;
+            });
+        std::sort(includes, order.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return files[a].path < files[b].path; });
+        std::vector<std::uint32_t> id(files.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i)
+            id[order[i]] = i;
+        auto map = [&](std::uint32_t& f) {
+            if (f != kNoId)
+                f = id[f];
+        };
+        for (TProjectDeclaration& d : index.declarations_)
+            map(d.file);
+        for (TProjectReference& r : index.references_)
+            map(r.file);
+        for (TProjectNote& n : index.notes_)
+            map(n.file);
+        for (std::uint32_t old : order) {
+            TProjectFile& f = files[old];
+            for (TProjectUses& u : f.uses)
+                map(u.file);
+            for (TProjectInclude& inc : f.includes)
+                map(inc.file);
+            for (std::uint32_t& by : f.included_by)
+                map(by);
+            normalize(f);
+            index.files_.push_back(std::move(f));
+        }
+    }
+
+    template <class T, class Key>
+    static void sort_unique(std::vector<T>& items, Key key)
+    {
+        std::sort(items.begin(), items.end(),
+                  [&](const T& a, const T& b) { return key(a) < key(b); });
+        items.erase(std::unique(items.begin(), items.end(),
+                                [&](const T& a, const T& b) { return key(a) == key(b); }),
+                    items.end());
+    }
+
+    // A file included several times collects the same facts more than once.
+    static void normalize(TProjectFile& f)
+    {
+        sort_unique(f.includes, [](const TProjectInclude& i) {
+            return std::tie(i.line, i.column, i.name, i.file, i.problem);
+        });
+        sort_unique(f.included_by, [](std::uint32_t by) { return by; });
+        sort_unique(f.inactive_lines,
+                    [](const TLineRange& r) { return std::pair(r.first, r.last); });
+        sort_unique(f.diagnostics,
+                    [](const TProjectDiagnostic& d) { return std::tie(d.line, d.message); });
     }
 
     // A compiler finishes every unit a unit uses before the unit itself, so its notes come

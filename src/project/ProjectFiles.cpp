@@ -78,8 +78,35 @@ int count_lines(std::string_view bytes)
 }
 }  // namespace
 
+void TFileStore::note_include(std::uint32_t file, TProjectInclude include)
+{
+    const std::lock_guard lock(mutex_);
+    files_[file].includes.push_back(std::move(include));
+}
+
+void TFileStore::note_included_by(std::uint32_t file, std::uint32_t by)
+{
+    const std::lock_guard lock(mutex_);
+    auto& list = files_[file].included_by;
+    if (std::find(list.begin(), list.end(), by) == list.end())
+        list.push_back(by);
+}
+
+void TFileStore::note_inactive(std::uint32_t file, TLineRange lines)
+{
+    const std::lock_guard lock(mutex_);
+    files_[file].inactive_lines.push_back(lines);
+}
+
+void TFileStore::note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnostic)
+{
+    const std::lock_guard lock(mutex_);
+    files_[file].diagnostics.push_back(std::move(diagnostic));
+}
+
 std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind, bool read)
 {
+    const std::lock_guard lock(mutex_);
     // The same spelling leads to the same file; other spellings are compared in their
     // canonical form.
     if (auto it = by_spelling_.find(path); it != by_spelling_.end())
@@ -154,6 +181,12 @@ const std::unordered_map<std::string, std::string>& TFileStore::listing(const st
 
 std::string TFileStore::find_in(const std::string& folder, std::string_view name)
 {
+    const std::lock_guard lock(mutex_);
+    return find_in_locked(folder, name);
+}
+
+std::string TFileStore::find_in_locked(const std::string& folder, std::string_view name)
+{
     if (name.empty())
         return {};
     if (name.front() == '/') {
@@ -164,7 +197,7 @@ std::string TFileStore::find_in(const std::string& folder, std::string_view name
     // A name with folders in it: look up the last part in the folder it names.
     const std::size_t slash = name.rfind('/');
     if (slash != std::string_view::npos)
-        return find_in(join(folder, name.substr(0, slash)), name.substr(slash + 1));
+        return find_in_locked(join(folder, name.substr(0, slash)), name.substr(slash + 1));
     const auto& files = listing(folder);
     if (auto it = files.find(lower_name(name)); it != files.end())
         return join(folder, it->second);

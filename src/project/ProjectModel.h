@@ -1,9 +1,13 @@
 #pragma once
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -76,7 +80,35 @@ struct TModule {
     bool init_code = false;                     // initialization or finalization with statements
     std::unique_ptr<TTokenStream> stream;
     std::unique_ptr<class TParser> parser;
+    // Tokens preprocessed ahead by the reader thread: 0 not yet taken up, 1 being made (by the
+    // reader, or by the parser itself, which then makes them as it goes), 2 ready in `tokens`,
+    // 3 taken by the parser.
+    std::atomic<int> preprocessing{0};
+    std::vector<TToken> tokens;
     ~TModule();
+};
+
+/// Preprocesses the given units on a thread of its own, in order, a few units ahead of the
+/// parser, which takes their tokens when it comes to them (or preprocesses a unit itself when
+/// the reader has not started it yet).
+class TReadAhead {
+public:
+    TReadAhead(TFileStore& files, const TProjectOptions& options, std::vector<TModule*> modules);
+    ~TReadAhead();
+    /// The tokens of `module`, or false when the caller is to preprocess it itself.
+    bool take(TModule& module, std::vector<TToken>& tokens);
+
+private:
+    void run();
+
+    TFileStore& files_;
+    const TProjectOptions& options_;
+    std::vector<TModule*> modules_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t waiting_ = 0;  // ready units not taken yet
+    bool stop_ = false;
+    std::thread thread_;
 };
 
 /// Everything the parsers of a run share.
@@ -90,6 +122,7 @@ struct TModel {
     std::vector<TProjectReference> references;  // declaration = symbol id until exported
     std::deque<TModule> modules;                // by id; a deque, so that a module never moves
     std::unordered_map<std::uint32_t, std::uint32_t> module_of_file;
+    TReadAhead* read_ahead = nullptr;
     std::unordered_map<std::string, std::uint32_t> external_units;  // lower-case name -> symbol
     std::vector<std::uint32_t> input_files;
     std::unordered_map<std::string, std::vector<std::uint32_t>> input_units;  // lower base name
