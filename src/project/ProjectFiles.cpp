@@ -181,8 +181,12 @@ const std::unordered_map<std::string, std::string>& TFileStore::listing(const st
 
 std::string TFileStore::find_in(const std::string& folder, std::string_view name)
 {
+    // Paths written for Windows (`uses X in 'sub\x.pas'`, `{$I ..\inc\x.inc}`) name the
+    // same files here.
+    std::string path(name);
+    std::replace(path.begin(), path.end(), '\\', '/');
     const std::lock_guard lock(mutex_);
-    return find_in_locked(folder, name);
+    return find_in_locked(folder, path);
 }
 
 std::string TFileStore::find_in_locked(const std::string& folder, std::string_view name)

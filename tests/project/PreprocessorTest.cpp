@@ -87,12 +87,15 @@ TEST(PreprocessorTest, IncludeLoopsAndMissingIncludesAreRecorded)
     dir.file("loop.inc", "const FromLoop = 1;\r\n{$I loop.inc}\r\n");
     std::filesystem::create_directories(dir.path() + "/paths");
     dir.file("paths/found.inc", "const FromPath = 1;\r\n");
+    std::filesystem::create_directories(dir.path() + "/sub");
+    dir.file("sub/win.inc", "const FromWindowsPath = 1;\r\n");
     const std::string path = dir.file("inc.pas", source({
                                                      "unit Inc;",
                                                      "interface",
                                                      "{$I loop.inc}",
                                                      "{$INCLUDE 'missing.inc'}",
                                                      "{$I found}",
+                                                     "{$I sub\\win.inc}",
                                                      "implementation",
                                                      "end.",
                                                  }));
@@ -101,8 +104,9 @@ TEST(PreprocessorTest, IncludeLoopsAndMissingIncludesAreRecorded)
     const TProjectIndex index = index_of(path, options);
     EXPECT_TRUE(declares(index, "FromLoop"));
     EXPECT_TRUE(declares(index, "FromPath"));
+    EXPECT_TRUE(declares(index, "FromWindowsPath"));
     const TProjectFile& unit = index.files()[0];
-    ASSERT_EQ(unit.includes.size(), 3u);
+    ASSERT_EQ(unit.includes.size(), 4u);
     EXPECT_EQ(unit.includes[1].problem, TIncludeProblem::Missing);
     EXPECT_EQ(unit.includes[1].name, "missing.inc");
     EXPECT_EQ(unit.includes[1].line, 4);
