@@ -408,8 +408,6 @@ TToken TTokenStream::read()
         case tkSlashesComment:
             continue;
         case tkBorComment:
-            if (lex.TokenView().starts_with("{%H-}") && active())
-                mark_hints_off_ = true;
             continue;
         case tkDirective:
         case tkDirectiveR:
@@ -454,11 +452,10 @@ TToken TTokenStream::read()
                 continue;
             }
         }
-        t.hints_off = mark_hints_off_ || !hints_;
-        t.notes_off = mark_hints_off_ || !notes_;
+        t.hints_off = !hints_;
+        t.notes_off = !notes_;
         t.delphi = delphi_;
         t.object = object_;
-        mark_hints_off_ = false;
         return t;
     }
 }

@@ -18,7 +18,7 @@ struct TToken {
     std::uint32_t file = kNoId;
     std::int32_t line = 0;    // 1-based
     std::int32_t column = 0;  // 1-based, in bytes
-    bool hints_off = false;   // a `{%H-}` mark before it, or hints switched off
+    bool hints_off = false;   // {$HINTS OFF} in force
     bool notes_off = false;
     bool delphi = false;  // the mode in force at the token
     bool object = false;
@@ -78,7 +78,6 @@ private:
     bool notes_ = true;
     bool delphi_ = false;
     bool object_ = false;
-    bool mark_hints_off_ = false;
     bool macros_on_ = false;
     std::unordered_map<std::string, const std::string*, TNameHash, TNameEqual> macros_;
     TTokenKind previous_kind_ = tkNull;

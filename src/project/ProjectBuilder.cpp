@@ -272,6 +272,7 @@ private:
             r.declaration = s.export_id;
             return s.anonymous || r.file == kNoId;
         });
+        check_used_units(model);
         index.notes_ = notes_in_compile_order(model);
         renumber_files(model, index);
         for (std::size_t from = 0; from < index.files_.size(); ++from)
@@ -349,6 +350,30 @@ private:
                     [](const TLineRange& r) { return std::pair(r.first, r.last); });
         sort_unique(f.diagnostics,
                     [](const TProjectDiagnostic& d) { return std::tie(d.line, d.message); });
+    }
+
+    // Units that nothing is taken from, unless their initialization or finalization runs code;
+    // a unit that is not found is never reported, since what it declares is not known.
+    static void check_used_units(TModel& model)
+    {
+        for (std::uint32_t m : model.unit_checks) {
+            const TModule& mod = model.modules[m];
+            for (const TProjectUses& u : model.files[mod.file].uses) {
+                if (u.file == kNoId)
+                    continue;
+                const std::uint32_t used = model.module_for(u.file);
+                const TModule& target = model.modules[used];
+                const TSymbol& unit = model.symbols[target.symbol];
+                if (target.init_code || unit.hints_off ||
+                    std::find(mod.used_modules.begin(), mod.used_modules.end(), used) !=
+                        mod.used_modules.end())
+                    continue;
+                model.notes.push_back({mod.file, u.line, u.column, TNoteSeverity::Hint,
+                                       "Unit \"" + std::string(unit.name) + "\" not used in " +
+                                           std::string(model.symbols[mod.symbol].name)});
+                model.note_modules.push_back(m);
+            }
+        }
     }
 
     // A compiler finishes every unit a unit uses before the unit itself, so its notes come

@@ -128,6 +128,7 @@ struct TModel {
     std::unordered_map<std::string, std::vector<std::uint32_t>> input_units;  // lower base name
     std::vector<TProjectNote> notes;
     std::vector<std::uint32_t> note_modules;  // the module each note belongs to
+    std::vector<std::uint32_t> unit_checks;   // modules whose used units are checked at the end
     std::size_t unresolved = 0;
 
     std::uint32_t new_table() { return names.new_table(); }

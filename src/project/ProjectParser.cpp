@@ -780,23 +780,9 @@ void TParser::parse_rest()
     init_sections();
     for (std::uint32_t v : unit_variables_)
         variable_note(v);
-    // Units that nothing is taken from, unless their initialization or finalization runs code.
-    const std::uint32_t own = mod.file;
-    for (const TProjectUses& u : m_.files[own].uses) {
-        if (u.file == kNoId)
-            continue;
-        const std::uint32_t used = m_.module_for(u.file);
-        const TModule& target = m_.modules[used];
-        if (target.init_code || std::find(mod.used_modules.begin(), mod.used_modules.end(), used) !=
-                                    mod.used_modules.end())
-            continue;
-        const TSymbol& unit_symbol = m_.symbols[target.symbol];
-        if (unit_symbol.hints_off)
-            continue;
-        add_note({own, u.line, u.column, TNoteSeverity::Hint,
-                  "Unit \"" + std::string(unit_symbol.name) + "\" not used in " +
-                      std::string(m_.symbols[mod.symbol].name)});
-    }
+    // Whether a used unit counts as used is decided once every unit is parsed (its
+    // initialization may come later than this unit).
+    m_.unit_checks.push_back(module_);
     frames_.clear();
 }
 
