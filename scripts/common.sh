@@ -3,10 +3,14 @@
 
 TABULEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# Debian 12 packages the build, the program and the tests need.
+# Debian 12 packages the build, the program and the tests need. The project tests compare
+# --check with Free Pascal's own notes (fp-compiler: the compiler and its run-time library,
+# about 63 MB, not the `fpc` package, which brings every unit package, the IDE and the
+# documentation) and read the tags file with readtags (universal-ctags).
 TABULEX_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev
                   fonts-liberation poppler-utils chromium qt6-translations-l10n
-                  zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format)
+                  zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format
+                  fp-compiler universal-ctags)
 
 tabulex_as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

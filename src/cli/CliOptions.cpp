@@ -12,6 +12,9 @@ const char* cli_usage()
            "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --report OUT.rpf "
            "SOURCE\n"
            "       tabulex-cli [--settings FILE.ini] [--ext LIST] --html OUT_DIR SOURCE|FOLDER...\n"
+           "       tabulex-cli [--index OUT.json] [--tags OUT] [--check] [--unit-path DIR[:DIR]]\n"
+           "                   [--include-path DIR[:DIR]] [--define A,B] [--compiler fpc|delphi]\n"
+           "                   PROGRAM|FOLDER|SOURCE...\n"
            "\n"
            "Writes the numbered listing, cross reference, routine list and uses list of each\n"
            "Object Pascal SOURCE, as the desktop program's \"Gravar\" command saves them.\n"
@@ -36,6 +39,22 @@ const char* cli_usage()
            "  --font FAMILY[,SIZE] the report's text font, e.g. \"Liberation Mono,7\" so that\n"
            "                       code columns line up (default: the settings file's, else Arial "
            "7)\n"
+           "\n"
+           "Whole programs (the sources are one project: a .dpr/.lpr program with its units,\n"
+           "a folder, or a list of units; used units are also looked for on the unit path):\n"
+           "  --index OUT.json     write the project index: units, uses, includes, every\n"
+           "                       declaration with its references, unit cycles\n"
+           "  --tags OUT           write a tags file (extended ctags format) of the declarations\n"
+           "  --check              print unused locals, parameters and units and unit cycles\n"
+           "                       as the compiler words them (exit status 0 with notes)\n"
+           "  --unit-path DIR[:DIR]     where used units are looked for (repeatable)\n"
+           "  --include-path DIR[:DIR]  where {$I} files are looked for after the including\n"
+           "                            file's folder (repeatable)\n"
+           "  --define A,B         symbols defined for {$IFDEF} (repeatable)\n"
+           "  --compiler fpc|delphi  whose predefined symbols apply (default fpc):\n"
+           "                       fpc: FPC VER3 VER3_2 VER3_2_2 UNIX LINUX CPUX86_64 CPU64 ...,\n"
+           "                       FPC_FULLVERSION=30202; delphi: DCC VER350 MSWINDOWS WIN32\n"
+           "                       CPUX86 UNICODE ..., CompilerVersion=35 (README lists all)\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -58,6 +77,10 @@ std::string* valueSlot(TCliOptions& options, const std::string& name)
         return &options.htmlDir;
     if (name == "--font")
         return &options.font;
+    if (name == "--index")
+        return &options.indexPath;
+    if (name == "--tags")
+        return &options.tagsPath;
     return nullptr;
 }
 
@@ -67,6 +90,39 @@ bool readExtensions(const std::string& value, TCliOptions& options, std::string&
     if (!extensions)
         return false;
     options.extensions = std::move(*extensions);
+    return true;
+}
+
+// Appends the parts of a list separated by `separator` (empty parts are dropped).
+void appendList(const std::string& value, char separator, std::vector<std::string>& list)
+{
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        std::size_t end = value.find(separator, start);
+        if (end == std::string::npos)
+            end = value.size();
+        if (end > start)
+            list.push_back(value.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+// The project options that take a value; false when `name` is none of them.
+bool readProjectOption(const std::string& name, const std::string& value, TCliOptions& options,
+                       std::string& error)
+{
+    if (name == "--unit-path")
+        appendList(value, ':', options.project.unit_paths);
+    else if (name == "--include-path")
+        appendList(value, ':', options.project.include_paths);
+    else if (name == "--define")
+        appendList(value, ',', options.project.defines);
+    else if (name == "--compiler" && (value == "fpc" || value == "delphi"))
+        options.project.compiler = value == "fpc" ? TCompiler::Fpc : TCompiler::Delphi;
+    else if (name == "--compiler")
+        error = "--compiler needs fpc or delphi";
+    else
+        return false;
     return true;
 }
 
@@ -94,6 +150,18 @@ std::string checkCombination(const TCliOptions& o)
         return {};
     if (o.sources.empty())
         return "no SOURCE given";
+    const bool projectSettings = !o.project.unit_paths.empty() ||
+                                 !o.project.include_paths.empty() || !o.project.defines.empty() ||
+                                 o.project.compiler != TCompiler::Fpc;
+    if (o.projectRun() && (!o.outputPath.empty() || !o.outDir.empty() || !o.pdfPath.empty() ||
+                           !o.reportPath.empty() || !o.htmlDir.empty()))
+        return "--index, --tags and --check cannot be used with --output, --out-dir, --pdf, "
+               "--report or --html";
+    if (projectSettings && !o.projectRun())
+        return "--unit-path, --include-path, --define and --compiler apply only to --index, "
+               "--tags and --check";
+    if (o.projectRun())
+        return {};
     if (!o.outputPath.empty() && !o.outDir.empty())
         return "--output and --out-dir cannot be used together";
     if (!o.htmlDir.empty() &&
@@ -131,6 +199,17 @@ std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& arg
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
+        } else if (arg == "--check") {
+            options.check = true;
+        } else if (arg == "--unit-path" || arg == "--include-path" || arg == "--define" ||
+                   arg == "--compiler") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = arg + " needs a value";
+                return std::nullopt;
+            }
+            readProjectOption(arg, args[++i], options, error);
+            if (!error.empty())
+                return std::nullopt;
         } else if (arg == "--ext" || arg == "--jobs") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 error = arg + " needs a value";

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/SourceCollection.h"
+#include "project/ProjectIndex.h"
 
 namespace tabulex {
 
@@ -16,9 +17,16 @@ struct TCliOptions {
     std::string reportPath;    ///< --report OUT.rpf
     std::string htmlDir;       ///< --html OUT_DIR
     TSourceExtensions extensions = default_source_extensions();  ///< --ext LIST, for folders
-    unsigned jobs = 0;  ///< --jobs N (0: one per processor)
-    std::string font;   ///< --font "FAMILY[,SIZE]" of the report text (empty: as is)
+    unsigned jobs = 0;        ///< --jobs N (0: one per processor)
+    std::string font;         ///< --font "FAMILY[,SIZE]" of the report text (empty: as is)
+    std::string indexPath;    ///< --index OUT.json
+    std::string tagsPath;     ///< --tags OUT
+    bool check = false;       ///< --check
+    TProjectOptions project;  ///< --unit-path, --include-path, --define, --compiler
     std::vector<std::string> sources;
+
+    /// Whether the sources are indexed as one project (--index, --tags or --check).
+    bool projectRun() const { return check || !indexPath.empty() || !tagsPath.empty(); }
     bool help = false;
     bool version = false;
 };

@@ -18,6 +18,7 @@
 #include "cli/HtmlRun.h"
 #include "cli/OutputFile.h"
 #include "cli/OutputNames.h"
+#include "cli/ProjectRun.h"
 #include "cli/ReportModule.h"
 #include "cli/SourceText.h"
 #include "config/ListingSettingsFile.h"
@@ -213,6 +214,8 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     TListingSettings settings;
     if (!options->settingsPath.empty())
         read_listing_settings(options->settingsPath, settings);
+    if (options->projectRun())
+        return run_project(*options, out, err);
     if (!options->pdfPath.empty() || !options->reportPath.empty())
         return runReport(*options, settings, err);
     const unsigned jobs =

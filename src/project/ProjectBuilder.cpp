@@ -1,0 +1,443 @@
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <system_error>
+#include <tuple>
+
+#include "project/ProjectIndex.h"
+#include "project/ProjectModel.h"
+#include "project/ProjectParser.h"
+#include "project/UnitCycles.h"
+
+namespace tabulex {
+
+using namespace project;
+
+namespace project {
+
+namespace {
+std::string base_name(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+}  // namespace
+
+std::uint32_t TModel::module_for(std::uint32_t file)
+{
+    if (auto it = module_of_file.find(file); it != module_of_file.end())
+        return it->second;
+    const auto id = static_cast<std::uint32_t>(modules.size());
+    TModule& mod = modules.emplace_back();
+    mod.file = file;
+    mod.interface_table = new_table();
+    mod.implementation_table = new_table();
+    TSymbol unit;
+    unit.kind = TDeclarationKind::Unit;
+    unit.file = file;
+    unit.module = id;
+    unit.table = mod.interface_table;
+    unit.line = 1;
+    unit.column = 1;
+    symbols.push_back(unit);
+    mod.symbol = static_cast<std::uint32_t>(symbols.size() - 1);
+    module_of_file.emplace(file, id);
+    return id;
+}
+
+TReadAhead::TReadAhead(TFileStore& files, const TProjectOptions& options,
+                       std::vector<TModule*> modules)
+    : files_(files), options_(options), modules_(std::move(modules)), thread_([this] { run(); })
+{}
+
+TReadAhead::~TReadAhead()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void TReadAhead::run()
+{
+    constexpr std::size_t kAhead = 32;
+    for (TModule* module : modules_) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stop_ || waiting_ < kAhead; });
+            if (stop_)
+                return;
+        }
+        int expected = 0;
+        if (!module->preprocessing.compare_exchange_strong(expected, 1))
+            continue;  // the parser came first
+        std::vector<TToken> tokens = TTokenStream::record(files_, options_, module->file);
+        const std::lock_guard lock(mutex_);
+        module->tokens = std::move(tokens);
+        module->preprocessing = 2;
+        ++waiting_;
+        changed_.notify_all();
+    }
+}
+
+bool TReadAhead::take(TModule& module, std::vector<TToken>& tokens)
+{
+    int expected = 0;
+    if (module.preprocessing.compare_exchange_strong(expected, 1))
+        return false;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return module.preprocessing != 1; });
+    if (module.preprocessing != 2)
+        return false;
+    tokens = std::move(module.tokens);
+    module.preprocessing = 3;  // taken
+    --waiting_;
+    changed_.notify_all();
+    return true;
+}
+
+void TModel::ensure_interface(std::uint32_t id)
+{
+    if (modules[id].stage != TModule::TStage::NotStarted)
+        return;
+    modules[id].stage = TModule::TStage::Interface;
+    if (!files[modules[id].file].readable) {
+        modules[id].stage = TModule::TStage::Done;
+        return;
+    }
+    std::vector<TToken> tokens;
+    if (read_ahead != nullptr && read_ahead->take(modules[id], tokens))
+        modules[id].stream = std::make_unique<TTokenStream>(files, options, std::move(tokens));
+    else
+        modules[id].stream = std::make_unique<TTokenStream>(files, options, modules[id].file);
+    modules[id].parser = std::make_unique<TParser>(*this, id);
+    modules[id].parser->parse_head();
+    modules[id].stage = TModule::TStage::InterfaceDone;
+}
+
+void TModel::ensure_done(std::uint32_t id)
+{
+    ensure_interface(id);
+    if (modules[id].stage != TModule::TStage::InterfaceDone)
+        return;
+    modules[id].stage = TModule::TStage::Done;
+    modules[id].parser->parse_rest();
+    // The rest of the file (after `end.`, or after the parser gave up) is preprocessed too,
+    // so that its inactive lines and includes are recorded whoever read the file.
+    while (modules[id].stream->current().kind != tkNull)
+        modules[id].stream->next();
+    modules[id].parser.reset();
+    modules[id].stream.reset();
+}
+
+std::uint32_t TModel::find_unit(std::string_view name, std::uint32_t from, std::string_view in_path)
+{
+    const std::string near = folder_of(files[from].path);
+    if (!in_path.empty()) {
+        const std::string path = files.find_in(near, in_path);
+        if (!path.empty())
+            return module_for(files.add(path, TProjectFileKind::Unit));
+    }
+    const auto inputs = input_units.find(lower_name(name));
+    if (inputs != input_units.end())
+        for (std::uint32_t f : inputs->second)
+            if (folder_of(files[f].path) == near)
+                return module_for(f);
+    const std::string path = files.find_unit(name, near, options.unit_paths);
+    if (!path.empty())
+        return module_for(files.add(path, TProjectFileKind::Unit));
+    if (inputs != input_units.end())
+        return module_for(inputs->second.front());
+    return kNoId;
+}
+
+}  // namespace project
+
+namespace {
+
+const char* const kSourceExtensions[] = {".pas", ".pp", ".p", ".dpr", ".lpr"};
+
+bool is_source(const std::filesystem::path& p)
+{
+    const std::string ext = lower_name(p.extension().string());
+    return std::any_of(std::begin(kSourceExtensions), std::end(kSourceExtensions),
+                       [&](const char* e) { return ext == e; });
+}
+
+// A folder stands for every Pascal source below it, in byte order of the paths.
+std::vector<std::string> expand_input(const TProjectInput& input)
+{
+    std::vector<std::string> paths;
+    for (const std::string& p : input.paths) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(p, ec)) {
+            paths.push_back(p);
+            continue;
+        }
+        std::vector<std::string> found;
+        const auto options = std::filesystem::directory_options::skip_permission_denied;
+        for (std::filesystem::recursive_directory_iterator it(p, options, ec), end;
+             !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec) && is_source(it->path()))
+                found.push_back(it->path().string());
+        std::sort(found.begin(), found.end());
+        paths.insert(paths.end(), found.begin(), found.end());
+    }
+    return paths;
+}
+
+}  // namespace
+
+/// Turns the shared model of a run into the read-only index.
+class TProjectBuilder {
+public:
+    static TProjectIndex build(const TProjectInput& input, const TProjectOptions& options)
+    {
+        TModel model(options);
+        const std::vector<std::string> paths = expand_input(input);
+        for (const std::string& path : paths) {
+            const std::string ext = lower_name(std::filesystem::path(path).extension().string());
+            const bool program = ext == ".dpr" || ext == ".lpr";
+            const std::uint32_t file = model.files.add(
+                path, program ? TProjectFileKind::Program : TProjectFileKind::Unit, false);
+            model.input_files.push_back(file);
+            model.input_units[lower_name(base_name(path))].push_back(file);
+        }
+        model.files.read_all();
+        // About one declaration per 60 bytes of source and one reference per 15.
+        std::size_t bytes = 0;
+        for (std::uint32_t file : model.input_files)
+            bytes += model.files[file].bytes.size();
+        model.symbols.reserve(bytes / 60);
+        model.references.reserve(bytes / 15);
+        model.names.reserve(bytes / 70);
+        std::vector<TModule*> inputs;
+        for (std::uint32_t file : model.input_files)
+            inputs.push_back(&model.modules[model.module_for(file)]);
+        {
+            TReadAhead read_ahead(model.files, options, std::move(inputs));
+            model.read_ahead = &read_ahead;
+            for (std::uint32_t file : model.input_files)
+                model.ensure_done(model.module_for(file));
+            for (std::size_t i = 0; i < model.modules.size(); ++i)
+                model.ensure_done(static_cast<std::uint32_t>(i));
+            model.read_ahead = nullptr;
+        }
+        return export_index(model);
+    }
+
+private:
+    static TProjectIndex export_index(TModel& model)
+    {
+        TProjectIndex index;
+        // Names are views into the files' bytes: copy them before the files move.
+        std::vector<TSymbol>& symbols = model.symbols;
+        index.declarations_.reserve(symbols.size());
+        for (TSymbol& s : symbols) {
+            if (s.anonymous)
+                continue;
+            s.export_id = static_cast<std::uint32_t>(index.declarations_.size());
+            TProjectDeclaration d;
+            d.id = s.export_id;
+            d.name = std::string(s.name);
+            d.kind = s.kind;
+            d.file = s.file;
+            d.line = s.line;
+            d.column = s.column;
+            index.declarations_.push_back(std::move(d));
+        }
+        auto exported = [&](std::uint32_t id) {
+            // An anonymous type stands for the declaration around it.
+            for (int guard = 0; guard < 64 && id != kNoId; ++guard) {
+                if (!symbols[id].anonymous)
+                    return symbols[id].export_id;
+                id = symbols[id].scope;
+            }
+            return kNoId;
+        };
+        for (const TSymbol& s : symbols) {
+            if (s.anonymous)
+                continue;
+            TProjectDeclaration& d = index.declarations_[s.export_id];
+            d.scope = exported(s.scope);
+            d.member_of = s.member_of == kNoId ? kNoId : exported(s.member_of);
+        }
+        index.references_ = std::move(model.references);
+        std::erase_if(index.references_, [&](TProjectReference& r) {
+            const TSymbol& s = symbols[r.declaration];
+            r.declaration = s.export_id;
+            return s.anonymous || r.file == kNoId;
+        });
+        check_used_units(model);
+        index.notes_ = notes_in_compile_order(model);
+        renumber_files(model, index);
+        for (std::size_t from = 0; from < index.files_.size(); ++from)
+            for (const TProjectUses& u : index.files_[from].uses)
+                if (u.file != kNoId)
+                    index.unit_edges_.push_back(
+                        {static_cast<std::uint32_t>(from), u.file, u.section});
+        index.unit_cycles_ = find_unit_cycles(index.files_.size(), index.unit_edges_);
+        append_cycle_notes(index);
+        index.unresolved_count_ = model.unresolved;
+        index.finish();
+        return index;
+    }
+
+    // Include files get their ids as the two threads meet them: the files are numbered again,
+    // units and programs in the order they were met and then the include files by path, and
+    // what a file gathered from several inclusions is put in order, so that every run gives
+    // the same index.
+    static void renumber_files(TModel& model, TProjectIndex& index)
+    {
+        auto& files = model.files.files();
+        std::vector<std::uint32_t> order(files.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        const auto includes =
+            std::stable_partition(order.begin(), order.end(), [&](std::uint32_t f) {
+                return files[f].kind != TProjectFileKind::Include;
+            });
+        std::sort(includes, order.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return files[a].path < files[b].path; });
+        std::vector<std::uint32_t> id(files.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i)
+            id[order[i]] = i;
+        auto map = [&](std::uint32_t& f) {
+            if (f != kNoId)
+                f = id[f];
+        };
+        for (TProjectDeclaration& d : index.declarations_)
+            map(d.file);
+        for (TProjectReference& r : index.references_)
+            map(r.file);
+        for (TProjectNote& n : index.notes_)
+            map(n.file);
+        for (std::uint32_t old : order) {
+            TProjectFile& f = files[old];
+            for (TProjectUses& u : f.uses)
+                map(u.file);
+            for (TProjectInclude& inc : f.includes)
+                map(inc.file);
+            for (std::uint32_t& by : f.included_by)
+                map(by);
+            normalize(f);
+            index.files_.push_back(std::move(f));
+        }
+    }
+
+    template <class T, class Key>
+    static void sort_unique(std::vector<T>& items, Key key)
+    {
+        std::sort(items.begin(), items.end(),
+                  [&](const T& a, const T& b) { return key(a) < key(b); });
+        items.erase(std::unique(items.begin(), items.end(),
+                                [&](const T& a, const T& b) { return key(a) == key(b); }),
+                    items.end());
+    }
+
+    // A file included several times collects the same facts more than once.
+    static void normalize(TProjectFile& f)
+    {
+        sort_unique(f.includes, [](const TProjectInclude& i) {
+            return std::tie(i.line, i.column, i.name, i.file, i.problem);
+        });
+        sort_unique(f.included_by, [](std::uint32_t by) { return by; });
+        sort_unique(f.inactive_lines,
+                    [](const TLineRange& r) { return std::pair(r.first, r.last); });
+        sort_unique(f.diagnostics,
+                    [](const TProjectDiagnostic& d) { return std::tie(d.line, d.message); });
+    }
+
+    // Units that nothing is taken from, unless their initialization or finalization runs code;
+    // a unit that is not found is never reported, since what it declares is not known.
+    static void check_used_units(TModel& model)
+    {
+        for (std::uint32_t m : model.unit_checks) {
+            const TModule& mod = model.modules[m];
+            for (const TProjectUses& u : model.files[mod.file].uses) {
+                if (u.file == kNoId)
+                    continue;
+                const std::uint32_t used = model.module_for(u.file);
+                const TModule& target = model.modules[used];
+                const TSymbol& unit = model.symbols[target.symbol];
+                if (target.init_code || unit.hints_off ||
+                    std::find(mod.used_modules.begin(), mod.used_modules.end(), used) !=
+                        mod.used_modules.end())
+                    continue;
+                model.notes.push_back({mod.file, u.line, u.column, TNoteSeverity::Hint,
+                                       "Unit \"" + std::string(unit.name) + "\" not used in " +
+                                           std::string(model.symbols[mod.symbol].name)});
+                model.note_modules.push_back(m);
+            }
+        }
+    }
+
+    // A compiler finishes every unit a unit uses before the unit itself, so its notes come
+    // unit by unit in that order, beginning with the deepest used unit.
+    static std::vector<TProjectNote> notes_in_compile_order(TModel& model)
+    {
+        std::vector<std::uint32_t> rank(model.modules.size(), kNoId);
+        std::uint32_t next_rank = 0;
+        std::function<void(std::uint32_t)> visit = [&](std::uint32_t m) {
+            rank[m] = kNoId - 1;  // being visited
+            for (const TProjectUses& u : model.files[model.modules[m].file].uses) {
+                if (u.file == kNoId)
+                    continue;
+                const std::uint32_t used = model.module_for(u.file);
+                if (used < rank.size() && rank[used] == kNoId)
+                    visit(used);
+            }
+            rank[m] = next_rank++;
+        };
+        for (std::uint32_t file : model.input_files)
+            if (rank[model.module_for(file)] == kNoId)
+                visit(model.module_for(file));
+        for (std::uint32_t m = 0; m < rank.size(); ++m)
+            if (rank[m] == kNoId)
+                visit(m);
+        std::vector<std::size_t> order(model.notes.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return rank[model.note_modules[a]] < rank[model.note_modules[b]];
+        });
+        std::vector<TProjectNote> notes;
+        notes.reserve(order.size());
+        for (std::size_t i : order)
+            notes.push_back(std::move(model.notes[i]));
+        return notes;
+    }
+
+    static void append_cycle_notes(TProjectIndex& index)
+    {
+        for (const TUnitCycle& cycle : index.unit_cycles_) {
+            std::string text = "Circular unit reference (";
+            text += cycle.section == TUsesSection::Interface ? "interface" : "implementation";
+            text += "):";
+            for (std::uint32_t f : cycle.files)
+                text += " " + index.files_[f].unit_name + " ->";
+            text += " " + index.files_[cycle.files.front()].unit_name;
+            const TProjectFile& first = index.files_[cycle.files.front()];
+            const std::uint32_t second = cycle.files.size() > 1 ? cycle.files[1] : cycle.files[0];
+            TProjectNote note{cycle.files.front(), 1, 1, TNoteSeverity::Note, std::move(text)};
+            for (const TProjectUses& u : first.uses)
+                if (u.file == second) {
+                    note.line = u.line;
+                    note.column = u.column;
+                    break;
+                }
+            index.notes_.push_back(std::move(note));
+        }
+    }
+};
+
+TProjectIndex build_project_index(const TProjectInput& input, const TProjectOptions& options)
+{
+    return TProjectBuilder::build(input, options);
+}
+
+}  // namespace tabulex

@@ -1,0 +1,229 @@
+#include "project/ProjectFiles.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "analysis/FileBytes.h"
+
+namespace tabulex::project {
+
+namespace {
+inline char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+}  // namespace
+
+std::size_t TNameHash::operator()(std::string_view s) const noexcept
+{
+    std::size_t h = 1469598103934665603ull;
+    for (char c : s)
+        h = (h ^ static_cast<unsigned char>(lower(c))) * 1099511628211ull;
+    return h;
+}
+
+bool TNameEqual::operator()(std::string_view a, std::string_view b) const noexcept
+{
+    return same_name(a, b);
+}
+
+bool same_name(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+std::string lower_name(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = lower(c);
+    return out;
+}
+
+std::string folder_of(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+namespace {
+std::string join(const std::string& folder, std::string_view name)
+{
+    if (folder.empty() || folder == ".")
+        return std::string(name);
+    return folder + (folder.back() == '/' ? "" : "/") + std::string(name);
+}
+
+int count_lines(std::string_view bytes)
+{
+    int lines = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' ||
+            (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
+            ++lines;
+    }
+    if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r')
+        ++lines;
+    return lines;
+}
+}  // namespace
+
+void TFileStore::note_include(std::uint32_t file, TProjectInclude include)
+{
+    const std::lock_guard lock(mutex_);
+    files_[file].includes.push_back(std::move(include));
+}
+
+void TFileStore::note_included_by(std::uint32_t file, std::uint32_t by)
+{
+    const std::lock_guard lock(mutex_);
+    auto& list = files_[file].included_by;
+    if (std::find(list.begin(), list.end(), by) == list.end())
+        list.push_back(by);
+}
+
+void TFileStore::note_inactive(std::uint32_t file, TLineRange lines)
+{
+    const std::lock_guard lock(mutex_);
+    files_[file].inactive_lines.push_back(lines);
+}
+
+void TFileStore::note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnostic)
+{
+    const std::lock_guard lock(mutex_);
+    files_[file].diagnostics.push_back(std::move(diagnostic));
+}
+
+std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind, bool read)
+{
+    const std::lock_guard lock(mutex_);
+    // The same spelling leads to the same file; other spellings are compared in their
+    // canonical form.
+    if (auto it = by_spelling_.find(path); it != by_spelling_.end())
+        return it->second;
+    const std::uint32_t id = add_canonical(path, kind, read);
+    by_spelling_.emplace(path, id);
+    return id;
+}
+
+std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKind kind,
+                                        bool read_now)
+{
+    std::error_code ec;
+    std::string key = std::filesystem::weakly_canonical(path, ec).string();
+    if (ec)
+        key = path;
+    if (auto it = by_path_.find(key); it != by_path_.end())
+        return it->second;
+    const auto id = static_cast<std::uint32_t>(files_.size());
+    by_path_.emplace(std::move(key), id);
+    TProjectFile& file = files_.emplace_back();
+    file.path = path;
+    file.kind = kind;
+    if (read_now)
+        read(file);
+    else
+        unread_.push_back(id);
+    return id;
+}
+
+void TFileStore::read(TProjectFile& file)
+{
+    try {
+        file.bytes = read_file_bytes(file.path);
+    } catch (const EFOpenError& e) {
+        file.readable = false;
+        file.diagnostics.push_back({0, e.what()});
+    }
+    file.line_count = count_lines(file.bytes);
+}
+
+// Reading is mostly waiting for the system, so two threads share the files.
+void TFileStore::read_all()
+{
+    std::vector<TProjectFile*> pending;
+    for (std::uint32_t id : unread_)
+        pending.push_back(&files_[id]);
+    unread_.clear();
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < pending.size();)
+            read(*pending[i]);
+    };
+    std::thread helper(work);
+    work();
+    helper.join();
+}
+
+const std::unordered_map<std::string, std::string>& TFileStore::listing(const std::string& folder)
+{
+    auto [it, added] = listings_.try_emplace(folder);
+    if (!added)
+        return it->second;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator d(folder.empty() ? "." : folder, ec), end;
+         !ec && d != end; d.increment(ec)) {
+        const std::string name = d->path().filename().string();
+        it->second.try_emplace(lower_name(name), name);
+    }
+    return it->second;
+}
+
+std::string TFileStore::find_in(const std::string& folder, std::string_view name)
+{
+    // Paths written for Windows (`uses X in 'sub\x.pas'`, `{$I ..\inc\x.inc}`) name the
+    // same files here.
+    std::string path(name);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    const std::lock_guard lock(mutex_);
+    return find_in_locked(folder, path);
+}
+
+std::string TFileStore::find_in_locked(const std::string& folder, std::string_view name)
+{
+    if (name.empty())
+        return {};
+    if (name.front() == '/') {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(std::string(name), ec) ? std::string(name)
+                                                                       : std::string();
+    }
+    // A name with folders in it: look up the last part in the folder it names.
+    const std::size_t slash = name.rfind('/');
+    if (slash != std::string_view::npos)
+        return find_in_locked(join(folder, name.substr(0, slash)), name.substr(slash + 1));
+    const auto& files = listing(folder);
+    if (auto it = files.find(lower_name(name)); it != files.end())
+        return join(folder, it->second);
+    return {};
+}
+
+std::string TFileStore::find_unit(std::string_view name, const std::string& near,
+                                  const std::vector<std::string>& paths)
+{
+    const std::string base(name);
+    auto in_folder = [&](const std::string& folder) {
+        for (const char* ext : {".pas", ".pp", ".p"}) {
+            std::string found = find_in(folder, base + ext);
+            if (!found.empty())
+                return found;
+        }
+        return std::string();
+    };
+    std::string found = in_folder(near);
+    for (std::size_t i = 0; found.empty() && i < paths.size(); ++i)
+        found = in_folder(paths[i]);
+    return found;
+}
+
+}  // namespace tabulex::project

@@ -1,0 +1,80 @@
+#pragma once
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "project/ProjectIndex.h"
+
+namespace tabulex::project {
+
+/// Case-insensitive (ASCII) hashing and comparison of Pascal names.
+struct TNameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept;
+};
+struct TNameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept;
+};
+bool same_name(std::string_view a, std::string_view b);
+std::string lower_name(std::string_view s);
+
+/// The files of a run: each read once, kept at a stable address while the index is built, and
+/// found on the search paths without regard to case, as a compiler on a case-sensitive file
+/// system finds them. Safe to use from two threads: the preprocessor of the next units runs
+/// beside the parser; what the preprocessor records on a file goes through the note_ calls.
+class TFileStore {
+public:
+    /// The file at `path`, read on first use (or, with `read` false, by the next read_all).
+    /// A file that cannot be read is kept, unreadable.
+    std::uint32_t add(const std::string& path, TProjectFileKind kind, bool read = true);
+    /// Reads the files added without reading, two at a time.
+    void read_all();
+    TProjectFile& operator[](std::uint32_t id)
+    {
+        const std::lock_guard lock(mutex_);
+        return files_[id];
+    }
+    void note_include(std::uint32_t file, TProjectInclude include);
+    void note_included_by(std::uint32_t file, std::uint32_t by);
+    void note_inactive(std::uint32_t file, TLineRange lines);
+    void note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnostic);
+    std::size_t size() const { return files_.size(); }
+    std::deque<TProjectFile>& files() { return files_; }
+
+    /// `name` (as written in a directive or a `uses ... in` clause) in `folder`, tried as
+    /// written and then without regard to case; empty when absent.
+    std::string find_in(const std::string& folder, std::string_view name);
+    /// The source of unit `name` in the folder of `near` or on `paths`; empty when absent.
+    std::string find_unit(std::string_view name, const std::string& near,
+                          const std::vector<std::string>& paths);
+
+    /// A text that views into must outlive the run (a macro's body).
+    const std::string& keep(std::string_view text)
+    {
+        const std::lock_guard lock(mutex_);
+        return kept_.emplace_back(text);
+    }
+
+private:
+    const std::unordered_map<std::string, std::string>& listing(const std::string& folder);
+    std::string find_in_locked(const std::string& folder, std::string_view name);
+    std::uint32_t add_canonical(const std::string& path, TProjectFileKind kind, bool read);
+    static void read(TProjectFile& file);
+
+    std::recursive_mutex mutex_;
+    std::deque<TProjectFile> files_;
+    std::deque<std::string> kept_;
+    std::vector<std::uint32_t> unread_;
+    std::unordered_map<std::string, std::uint32_t> by_path_;  // canonical path
+    std::unordered_map<std::string, std::uint32_t> by_spelling_;
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
+};
+
+/// The folder part of a path ("." when it has none).
+std::string folder_of(const std::string& path);
+
+}  // namespace tabulex::project

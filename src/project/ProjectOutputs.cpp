@@ -1,0 +1,298 @@
+#include "project/ProjectOutputs.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+
+namespace tabulex {
+
+namespace {
+
+const char* kind_name(TDeclarationKind k)
+{
+    switch (k) {
+    case TDeclarationKind::Unit:
+        return "unit";
+    case TDeclarationKind::Program:
+        return "program";
+    case TDeclarationKind::Library:
+        return "library";
+    case TDeclarationKind::Constant:
+        return "constant";
+    case TDeclarationKind::ResourceString:
+        return "resourcestring";
+    case TDeclarationKind::Type:
+        return "type";
+    case TDeclarationKind::Variable:
+        return "variable";
+    case TDeclarationKind::Local:
+        return "local";
+    case TDeclarationKind::Field:
+        return "field";
+    case TDeclarationKind::Property:
+        return "property";
+    case TDeclarationKind::Method:
+        return "method";
+    case TDeclarationKind::Routine:
+        return "routine";
+    case TDeclarationKind::Parameter:
+        return "parameter";
+    case TDeclarationKind::EnumValue:
+        return "enumvalue";
+    case TDeclarationKind::Label:
+        return "label";
+    }
+    return "";
+}
+
+const char* file_kind_name(TProjectFileKind k)
+{
+    switch (k) {
+    case TProjectFileKind::Program:
+        return "program";
+    case TProjectFileKind::Library:
+        return "library";
+    case TProjectFileKind::Unit:
+        return "unit";
+    case TProjectFileKind::Include:
+        return "include";
+    case TProjectFileKind::Other:
+        return "other";
+    }
+    return "";
+}
+
+const char* section_name(TUsesSection s)
+{
+    return s == TUsesSection::Interface ? "interface" : "implementation";
+}
+
+/// A buffer that goes to the sink in large pieces.
+class TBuffer {
+public:
+    explicit TBuffer(const TTextSink& sink) : sink_(sink) {}
+    ~TBuffer() { flush(); }
+    TBuffer& operator<<(std::string_view s)
+    {
+        text_ += s;
+        if (text_.size() > (1u << 20))
+            flush();
+        return *this;
+    }
+    TBuffer& operator<<(long long n)
+    {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+        return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
+    }
+    TBuffer& operator<<(int n) { return *this << static_cast<long long>(n); }
+    TBuffer& operator<<(std::uint32_t n) { return *this << static_cast<long long>(n); }
+    TBuffer& operator<<(std::size_t n) { return *this << static_cast<long long>(n); }
+    /// A JSON string with its quotes.
+    void string(std::string_view s);
+    void id(std::uint32_t id)
+    {
+        if (id == kNoId)
+            *this << "null";
+        else
+            *this << id;
+    }
+    void flush()
+    {
+        if (!text_.empty())
+            sink_(text_);
+        text_.clear();
+    }
+
+private:
+    const TTextSink& sink_;
+    std::string text_;
+};
+
+// Length of the valid UTF-8 sequence at s[i], 0 when the bytes there are not one.
+std::size_t utf8_length(std::string_view s, std::size_t i)
+{
+    const auto c = static_cast<unsigned char>(s[i]);
+    const std::size_t n = c >= 0xF0 && c <= 0xF4  ? 4
+                          : c >= 0xE0             ? 3
+                          : c >= 0xC2 && c < 0xE0 ? 2
+                                                  : 0;
+    if (n == 0 || i + n > s.size())
+        return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+void TBuffer::string(std::string_view s)
+{
+    static const char kHex[] = "0123456789abcdef";
+    text_ += '"';
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '"' || c == '\\') {
+            text_ += '\\';
+            text_ += static_cast<char>(c);
+        } else if (c < 0x20) {
+            text_ += "\\u00";
+            text_ += kHex[c >> 4];
+            text_ += kHex[c & 15];
+        } else if (c < 0x80) {
+            text_ += static_cast<char>(c);
+        } else if (const std::size_t n = utf8_length(s, i); n > 0) {
+            text_.append(s.substr(i, n));
+            i += n - 1;
+        } else {
+            text_ += static_cast<char>(0xC0 | (c >> 6));
+            text_ += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    text_ += '"';
+}
+
+void write_file(TBuffer& out, const TProjectIndex& index, std::uint32_t id)
+{
+    const TProjectFile& f = index.files()[id];
+    auto path_of = [&](std::uint32_t file) {
+        if (file == kNoId)
+            out << "null";
+        else
+            out.string(index.files()[file].path);
+    };
+    out << "{\"id\":" << id << ",\"path\":";
+    out.string(f.path);
+    out << ",\"kind\":\"" << file_kind_name(f.kind) << "\",\"name\":";
+    out.string(f.unit_name);
+    out << ",\"lines\":" << f.line_count << ",\"readable\":" << (f.readable ? "true" : "false");
+    out << ",\"initialization\":" << (f.has_initialization ? "true" : "false");
+    out << ",\"finalization\":" << (f.has_finalization ? "true" : "false") << ",\"uses\":[";
+    for (std::size_t i = 0; i < f.uses.size(); ++i) {
+        const TProjectUses& u = f.uses[i];
+        out << (i ? "," : "") << "{\"name\":";
+        out.string(u.name);
+        out << ",\"section\":\"" << section_name(u.section) << "\",\"line\":" << u.line
+            << ",\"column\":" << u.column << ",\"path\":";
+        path_of(u.file);
+        out << "}";
+    }
+    out << "],\"includes\":[";
+    for (std::size_t i = 0; i < f.includes.size(); ++i) {
+        const TProjectInclude& inc = f.includes[i];
+        out << (i ? "," : "") << "{\"name\":";
+        out.string(inc.name);
+        out << ",\"line\":" << inc.line << ",\"column\":" << inc.column << ",\"path\":";
+        path_of(inc.file);
+        out << ",\"problem\":"
+            << (inc.problem == TIncludeProblem::Missing ? "\"missing\""
+                : inc.problem == TIncludeProblem::Loop  ? "\"loop\""
+                                                        : "null")
+            << "}";
+    }
+    out << "],\"included_by\":[";
+    for (std::size_t i = 0; i < f.included_by.size(); ++i) {
+        out << (i ? "," : "");
+        path_of(f.included_by[i]);
+    }
+    out << "],\"inactive_lines\":[";
+    for (std::size_t i = 0; i < f.inactive_lines.size(); ++i)
+        out << (i ? "," : "") << "[" << f.inactive_lines[i].first << "," << f.inactive_lines[i].last
+            << "]";
+    out << "],\"diagnostics\":[";
+    for (std::size_t i = 0; i < f.diagnostics.size(); ++i) {
+        out << (i ? "," : "") << "{\"line\":" << f.diagnostics[i].line << ",\"message\":";
+        out.string(f.diagnostics[i].message);
+        out << "}";
+    }
+    out << "]}";
+}
+
+void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectDeclaration& d)
+{
+    static const char* const kRefKinds[] = {"read", "write", "declaration"};
+    out << "{\"id\":" << d.id << ",\"name\":";
+    out.string(d.name);
+    out << ",\"kind\":\"" << kind_name(d.kind) << "\",\"scope\":";
+    out.id(d.scope);
+    out << ",\"member_of\":";
+    out.id(d.member_of);
+    out << ",\"file\":";
+    out.id(d.file);
+    out << ",\"line\":" << d.line << ",\"column\":" << d.column << ",\"references\":[";
+    bool first = true;
+    for (std::uint32_t r : index.references_of(d.id)) {
+        const TProjectReference& ref = index.references()[r];
+        out << (first ? "" : ",") << "[" << ref.file << "," << ref.line << "," << ref.column
+            << ",\"" << kRefKinds[static_cast<int>(ref.kind)] << "\"]";
+        first = false;
+    }
+    out << "]}";
+}
+
+}  // namespace
+
+void write_index_json(const TProjectIndex& index, const TTextSink& sink)
+{
+    TBuffer out(sink);
+    out << "{\"format\":\"tabulex-project-index\",\"version\":1,\n\"files\":[\n";
+    for (std::uint32_t i = 0; i < index.files().size(); ++i) {
+        out << (i ? ",\n" : "");
+        write_file(out, index, i);
+    }
+    out << "],\n\"declarations\":[\n";
+    for (const TProjectDeclaration& d : index.declarations()) {
+        out << (d.id ? ",\n" : "");
+        write_declaration(out, index, d);
+    }
+    out << "],\n\"cycles\":[";
+    for (std::size_t i = 0; i < index.unit_cycles().size(); ++i) {
+        const TUnitCycle& c = index.unit_cycles()[i];
+        out << (i ? "," : "") << "\n{\"section\":\"" << section_name(c.section) << "\",\"units\":[";
+        for (std::size_t k = 0; k < c.files.size(); ++k) {
+            out << (k ? "," : "");
+            out.string(index.files()[c.files[k]].unit_name);
+        }
+        out << "],\"files\":[";
+        for (std::size_t k = 0; k < c.files.size(); ++k)
+            out << (k ? "," : "") << c.files[k];
+        out << "]}";
+    }
+    out << "],\n\"unresolved\":" << index.unresolved_count() << "}\n";
+}
+
+void write_tags(const TProjectIndex& index, const TTextSink& sink)
+{
+    std::vector<std::string> lines;
+    lines.reserve(index.declarations().size());
+    for (const TProjectDeclaration& d : index.declarations()) {
+        if (d.file == kNoId || d.name.empty() ||
+            d.name.find_first_of("\t\r\n") != std::string::npos)
+            continue;
+        std::string line = d.name + '\t' + index.files()[d.file].path + '\t' +
+                           std::to_string(d.line) + ";\"\tkind:" + kind_name(d.kind) +
+                           "\tline:" + std::to_string(d.line);
+        if (d.member_of != kNoId)
+            line += std::string("\tclass:") + index.declarations()[d.member_of].name;
+        else if (d.scope != kNoId)
+            line += std::string("\tscope:") + index.declarations()[d.scope].name;
+        lines.push_back(std::move(line));
+    }
+    std::sort(lines.begin(), lines.end());
+    TBuffer out(sink);
+    out << "!_TAG_FILE_FORMAT\t2\t/extended format/\n"
+           "!_TAG_FILE_SORTED\t1\t/0=unsorted, 1=sorted, 2=foldcase/\n"
+           "!_TAG_PROGRAM_NAME\ttabulex-cli\t//\n";
+    for (const std::string& line : lines)
+        out << line << "\n";
+}
+
+void write_check_notes(const TProjectIndex& index, const TTextSink& sink)
+{
+    TBuffer out(sink);
+    for (const TProjectNote& n : index.notes()) {
+        out << index.files()[n.file].path << "(" << n.line << "," << n.column << ") "
+            << (n.severity == TNoteSeverity::Note ? "Note: " : "Hint: ") << n.text << "\n";
+    }
+}
+
+}  // namespace tabulex

@@ -1,0 +1,13 @@
+unit Spare;
+
+interface
+
+procedure Nothing;
+
+implementation
+
+procedure Nothing;
+begin
+end;
+
+end.
