@@ -75,7 +75,7 @@ void TReadAhead::run()
         int expected = 0;
         if (!module->preprocessing.compare_exchange_strong(expected, 1))
             continue;  // the parser came first
-        std::vector<TToken> tokens = TTokenStream::record(files_, options_, module->file);
+        TTokenRow tokens = TTokenStream::record(files_, options_, module->file, pool_);
         const std::lock_guard lock(mutex_);
         module->tokens = std::move(tokens);
         module->preprocessing = 2;
@@ -84,7 +84,7 @@ void TReadAhead::run()
     }
 }
 
-bool TReadAhead::take(TModule& module, std::vector<TToken>& tokens)
+bool TReadAhead::take(TModule& module, TTokenRow& tokens)
 {
     int expected = 0;
     if (module.preprocessing.compare_exchange_strong(expected, 1))
@@ -109,7 +109,7 @@ void TModel::ensure_interface(std::uint32_t id)
         modules[id].stage = TModule::TStage::Done;
         return;
     }
-    std::vector<TToken> tokens;
+    TTokenRow tokens;
     if (read_ahead != nullptr && read_ahead->take(modules[id], tokens))
         modules[id].stream = std::make_unique<TTokenStream>(files, options, std::move(tokens));
     else
@@ -131,6 +131,8 @@ void TModel::ensure_done(std::uint32_t id)
     while (modules[id].stream->current().kind != tkNull)
         modules[id].stream->next();
     modules[id].parser.reset();
+    if (read_ahead != nullptr)
+        read_ahead->give_back(modules[id].stream->recorded());
     modules[id].stream.reset();
 }
 
