@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "project/LargeArrays.h"
 #include "project/ProjectFiles.h"
 
 namespace tabulex::project {
@@ -34,13 +35,21 @@ bool TNameTable::matches(const TSlot& s, std::uint32_t h, std::uint32_t table,
            same_name(std::string_view(s.name, s.length), name);
 }
 
+std::vector<TNameTable::TSlot> TNameTable::empty_slots(std::size_t size)
+{
+    std::vector<TSlot> slots;
+    reserve_large(slots, size);
+    slots.resize(size);
+    return slots;
+}
+
 void TNameTable::reserve(std::size_t names)
 {
     if (used_ == 0 && names * 2 > slots_.size()) {
         std::size_t size = slots_.size();
         while (names * 2 > size)
             size *= 2;
-        slots_ = std::vector<TSlot>(size);
+        slots_ = empty_slots(size);
         mask_ = size - 1;
     }
 }
@@ -71,7 +80,7 @@ std::uint32_t TNameTable::find(std::uint32_t table, std::string_view name) const
 // re-placed after those of its key that came before it.
 void TNameTable::grow()
 {
-    std::vector<TSlot> old(slots_.size() * 2);
+    std::vector<TSlot> old = empty_slots(slots_.size() * 2);
     old.swap(slots_);
     mask_ = slots_.size() - 1;
     // Start just after an empty slot so that no run of full slots is split at the wrap.

@@ -41,6 +41,7 @@ private:
     static bool matches(const TSlot& s, std::uint32_t h, std::uint32_t table,
                         std::string_view name);
     void grow();
+    static std::vector<TSlot> empty_slots(std::size_t size);
 
     std::vector<TSlot> slots_ = std::vector<TSlot>(1024);
     std::size_t mask_ = 1023;

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "project/LargeArrays.h"
 #include "project/ProjectIndex.h"
 #include "project/ProjectModel.h"
 #include "project/ProjectParser.h"
@@ -41,6 +42,7 @@ std::uint32_t TModel::module_for(std::uint32_t file)
     unit.table = mod.interface_table;
     unit.line = 1;
     unit.column = 1;
+    room_for_one(symbols);
     symbols.push_back(unit);
     mod.symbol = static_cast<std::uint32_t>(symbols.size() - 1);
     module_of_file.emplace(file, id);
@@ -214,8 +216,8 @@ public:
         std::size_t bytes = 0;
         for (std::uint32_t file : model.input_files)
             bytes += model.files[file].bytes.size();
-        model.symbols.reserve(bytes / 60);
-        model.references.reserve(bytes / 15);
+        reserve_large(model.symbols, bytes / 60);
+        reserve_large(model.references, bytes / 15);
         model.names.reserve(bytes / 70);
         std::vector<TModule*> inputs;
         for (std::uint32_t file : model.input_files)
@@ -238,7 +240,7 @@ private:
         TProjectIndex index;
         // Names are views into the files' bytes: copy them before the files move.
         std::vector<TSymbol>& symbols = model.symbols;
-        index.declarations_.reserve(symbols.size());
+        reserve_large(index.declarations_, symbols.size());
         for (TSymbol& s : symbols) {
             if (s.anonymous)
                 continue;

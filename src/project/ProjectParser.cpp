@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "project/LargeArrays.h"
+
 namespace tabulex::project {
 
 struct TParser::TFrame {
@@ -437,6 +439,7 @@ std::uint32_t TParser::add_symbol(const TToken& at, TDeclarationKind k)
     s.module = module_;
     s.hints_off = at.hints_off;
     s.notes_off = at.notes_off;
+    room_for_one(m_.symbols);
     m_.symbols.push_back(s);
     const auto id = static_cast<std::uint32_t>(m_.symbols.size() - 1);
     refer(id, at, TReferenceKind::Declaration);
@@ -465,6 +468,7 @@ std::size_t TParser::refer(std::uint32_t symbol, const TToken& at, TReferenceKin
     r.column = at.column;
     r.length = static_cast<int>(at.text.size());
     r.kind = k;
+    room_for_one(m_.references);
     m_.references.push_back(r);
     if (k == TReferenceKind::Read)
         ++m_.symbols[symbol].reads;
@@ -750,6 +754,7 @@ void TParser::uses_clause(TUsesSection section)
                 s.name = first.text;
                 s.kind = TDeclarationKind::Unit;
                 s.module = kNoId;
+                room_for_one(m_.symbols);
                 m_.symbols.push_back(s);
                 it->second = static_cast<std::uint32_t>(m_.symbols.size() - 1);
             }
@@ -1105,6 +1110,7 @@ std::uint32_t TParser::typedef_(std::uint32_t named)
             anon.anonymous = true;
             anon.scope = owner();
             anon.module = module_;
+            room_for_one(m_.symbols);
             m_.symbols.push_back(anon);
             s = static_cast<std::uint32_t>(m_.symbols.size() - 1);
         }
