@@ -26,12 +26,18 @@ void reserve_large(std::vector<T>& v, std::size_t n)
     v.swap(bigger);
 }
 
-/// Room for one more item, made as push_back makes it (by doubling) but on large pages.
+/// Room for `n` more items, made as push_back makes it (by doubling) but on large pages.
+template <class T>
+void room_for(std::vector<T>& v, std::size_t n)
+{
+    if (v.size() + n > v.capacity()) [[unlikely]]
+        reserve_large(v, std::max({std::size_t{64}, v.capacity() * 2, v.size() + n}));
+}
+
 template <class T>
 void room_for_one(std::vector<T>& v)
 {
-    if (v.size() == v.capacity()) [[unlikely]]
-        reserve_large(v, std::max<std::size_t>(64, v.capacity() * 2));
+    room_for(v, 1);
 }
 
 }  // namespace tabulex::project
