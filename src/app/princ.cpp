@@ -26,6 +26,7 @@
 
 #include "analysis/FileBytes.h"
 #include "analysis/ListingExport.h"
+#include "analysis/RunPalette.h"
 #include "app/DesktopState.h"
 #include "app/FindBar.h"
 #include "dialogs/TDialogs.h"
@@ -55,26 +56,8 @@ QFont windowFont()
 // Colours of the listing's runs, for a light or a dark list background.
 QColor runColour(TRunClass kind, bool dark)
 {
-    switch (kind) {
-    case TRunClass::LineNumber:
-        return dark ? QColor(0x6e, 0x76, 0x81) : QColor(0x8c, 0x95, 0x9f);
-    case TRunClass::Prefix:
-    case TRunClass::EndReference:
-        return dark ? QColor(0xe3, 0xa0, 0x4f) : QColor(0xb3, 0x59, 0x00);
-    case TRunClass::Keyword:
-        return dark ? QColor(0x82, 0xaa, 0xff) : QColor(0x0b, 0x3f, 0xa8);
-    case TRunClass::Comment:
-        return dark ? QColor(0x8b, 0x94, 0x9e) : QColor(0x5f, 0x6b, 0x76);
-    case TRunClass::String:
-        return dark ? QColor(0xf4, 0x9a, 0x87) : QColor(0xa3, 0x15, 0x15);
-    case TRunClass::Number:
-        return dark ? QColor(0x7f, 0xd6, 0xb0) : QColor(0x07, 0x79, 0x6b);
-    case TRunClass::Directive:
-        return dark ? QColor(0xd2, 0xa8, 0xff) : QColor(0x7d, 0x3f, 0xb5);
-    case TRunClass::Identifier:
-        break;
-    }
-    return {};
+    const std::optional<std::uint32_t> rgb = run_colour(kind, dark);
+    return rgb ? QColor(QRgb(*rgb)) : QColor();
 }
 
 QFont listingFont()

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
@@ -125,21 +126,33 @@ void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths)
 
 void rpPdfAppendString(std::string& out, std::string_view text)
 {
+    // Most bytes go out as they are: copy the stretches between the few that need escaping.
+    static constexpr auto kEscaped = [] {
+        std::array<bool, 256> escaped{};
+        for (int byte = 0; byte < 32; ++byte)
+            escaped[static_cast<std::size_t>(byte)] = true;
+        escaped['('] = escaped[')'] = escaped['\\'] = true;
+        return escaped;
+    }();
+    out.reserve(out.size() + text.size() + 2);
     out.push_back('(');
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '(' || c == ')' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(c);
-        } else if (byte < 32) {
-            out.push_back('\\');
-            out.push_back(static_cast<char>('0' + (byte >> 6)));
-            out.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
-            out.push_back(static_cast<char>('0' + (byte & 7)));
-        } else {
-            out.push_back(c);
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!kEscaped[byte])
+            continue;
+        out.append(text.data() + from, i - from);
+        from = i + 1;
+        out.push_back('\\');
+        if (byte >= 32) {
+            out.push_back(text[i]);
+            continue;
         }
+        out.push_back(static_cast<char>('0' + (byte >> 6)));
+        out.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
+        out.push_back(static_cast<char>('0' + (byte & 7)));
     }
+    out.append(text.data() + from, text.size() - from);
     out.push_back(')');
 }
 
@@ -281,25 +294,67 @@ int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKey
     return object;
 }
 
-void TRpPdfDocument::AddPage(std::string_view content)
+void TRpPdfDocument::AddPage(std::string_view content, const std::vector<TRpPdfAnchor>& anchors,
+                             const std::vector<TRpPdfLink>& links)
 {
     if (!Ok() || unsupported_)
         return;
     const int contentObject = reserveObject();
     const int pageObject = reserveObject();
     pageObjects_.push_back(pageObject);
+    for (const TRpPdfAnchor& anchor : anchors) {
+        if (anchor.key >= anchors_.size())
+            anchors_.resize(std::max(anchor.key + 1, anchors_.size() * 2));
+        anchors_[anchor.key] = {pageObject, static_cast<std::int32_t>(anchor.y)};
+    }
+    std::string annotations;
+    if (!links.empty())
+        appendAnnotations(annotations, links);
     if (!worker_.joinable())
         worker_ = std::thread([this] { compressPages(); });
     std::unique_lock<std::mutex> lock(mutex_);
     room_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_.load(); });
-    queue_.push_back({std::string(content), contentObject, pageObject});
+    queue_.push_back({std::string(content), contentObject, pageObject, std::move(annotations)});
     queuedBytes_ += content.size();
     lock.unlock();
     wake_.notify_one();
 }
 
+// The page's links as direct annotation dictionaries of its /Annots array.
+void TRpPdfDocument::appendAnnotations(std::string& out, const std::vector<TRpPdfLink>& links) const
+{
+    out = " /Annots [";
+    for (const TRpPdfLink& link : links) {
+        if (link.file.empty() &&
+            (link.anchor >= anchors_.size() || anchors_[link.anchor].pageObject == 0))
+            continue;
+        out += "\n<< /Subtype /Link /Border [0 0 0] /Rect [";
+        rpPdfAppendHundredths(out, link.left);
+        out += ' ';
+        rpPdfAppendHundredths(out, link.bottom);
+        out += ' ';
+        rpPdfAppendHundredths(out, link.right);
+        out += ' ';
+        rpPdfAppendHundredths(out, link.top);
+        if (!link.file.empty()) {
+            out += "] /A << /S /GoToR /D [0 /Fit] /F ";
+            rpPdfAppendString(out, link.file);
+            out += " >> >>";
+            continue;
+        }
+        const Anchor& target = anchors_[link.anchor];
+        out += "] /Dest [";
+        appendInt(out, static_cast<std::uint64_t>(target.pageObject));
+        out += " 0 R /XYZ null ";
+        rpPdfAppendHundredths(out, target.y);
+        out += " null] >>";
+    }
+    out += "\n]";
+}
+
 void TRpPdfDocument::compressPages()
 {
+    TRpDeflater deflater;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -308,10 +363,10 @@ void TRpPdfDocument::compressPages()
         PendingPage page = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        std::string packed;
+        std::string_view packed;
         bool packedOk = true;
         try {
-            packed = rpDeflate(page.content);
+            packed = deflater.Deflate(page.content);
         } catch (const std::exception&) {
             packedOk = false;
         }
@@ -321,7 +376,7 @@ void TRpPdfDocument::compressPages()
         if (!packedOk)
             failed_ = true;
         if (packedOk)
-            writePage(packed, page.contentObject, page.pageObject);
+            writePage(packed, page);
     }
 }
 
@@ -338,17 +393,17 @@ void TRpPdfDocument::stopWorker()
 }
 
 // Called by the worker with the mutex held.
-void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int pageObject)
+void TRpPdfDocument::writePage(std::string_view packed, const PendingPage& page)
 {
     std::string text = "<< /Filter /FlateDecode /Length ";
-    beginObject(contentObject);
+    beginObject(page.contentObject);
     appendInt(text, packed.size());
     text += " >>\nstream\n";
     write(text);
     write(packed);
     write("\nendstream\nendobj\n");
 
-    beginObject(pageObject);
+    beginObject(page.pageObject);
     text = "<< /Type /Page /Parent ";
     appendInt(text, static_cast<std::uint64_t>(pagesObject_));
     text += " 0 R /MediaBox ";
@@ -356,8 +411,10 @@ void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int
     text += " /Resources ";
     appendInt(text, static_cast<std::uint64_t>(resourcesObject_));
     text += " 0 R /Contents ";
-    appendInt(text, static_cast<std::uint64_t>(contentObject));
-    text += " 0 R >>\nendobj\n";
+    appendInt(text, static_cast<std::uint64_t>(page.contentObject));
+    text += " 0 R";
+    text += page.annotations;
+    text += " >>\nendobj\n";
     write(text);
 }
 
@@ -427,6 +484,97 @@ void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict)
             embedder_->MissingCount());
 }
 
+// The outline as a tree of outline item objects under one root; 0 when it has no entry.
+int TRpPdfDocument::writeOutline()
+{
+    const std::size_t count = outline_.size();
+    const auto marked = [this](const TRpPdfOutlineItem& item) {
+        return item.anchor < anchors_.size() && anchors_[item.anchor].pageObject != 0;
+    };
+    // Parents from the depths; an entry is kept when it leads somewhere or holds one that is.
+    std::vector<std::ptrdiff_t> parent(count, -1);
+    std::vector<std::ptrdiff_t> open;  // the chain of entries above the current one
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto depth = static_cast<std::size_t>(std::max(0, outline_[i].depth));
+        open.resize(std::min(open.size(), depth));
+        parent[i] = open.empty() ? -1 : open.back();
+        open.push_back(static_cast<std::ptrdiff_t>(i));
+    }
+    std::vector<bool> kept(count, false);
+    for (std::size_t i = count; i-- > 0;) {
+        if (marked(outline_[i]))
+            kept[i] = true;
+        if (kept[i] && parent[i] >= 0)
+            kept[static_cast<std::size_t>(parent[i])] = true;
+    }
+    // Children of each kept entry (index count stands for the root), in order.
+    std::vector<std::vector<std::size_t>> children(count + 1);
+    std::vector<std::size_t> position(count, 0);  // among its siblings
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!kept[i])
+            continue;
+        auto& siblings = children[parent[i] < 0 ? count : static_cast<std::size_t>(parent[i])];
+        position[i] = siblings.size();
+        siblings.push_back(i);
+    }
+    if (children[count].empty())
+        return 0;
+    std::vector<int> object(count + 1, 0);
+    object[count] = reserveObject();
+    for (std::size_t i = 0; i < count; ++i)
+        if (kept[i])
+            object[i] = reserveObject();
+    // Entries shown when their parent is open: for an open entry its children and theirs.
+    std::vector<std::int64_t> visible(count + 1, 0);
+    for (std::size_t i = count + 1; i-- > 0;) {
+        for (const std::size_t child : children[i])
+            visible[i] += 1 + (outline_[child].open ? visible[child] : 0);
+    }
+    const auto reference = [](std::string& out, const char* key, int number) {
+        out += key;
+        appendInt(out, static_cast<std::uint64_t>(number));
+        out += " 0 R";
+    };
+    for (std::size_t i = 0; i <= count; ++i) {
+        if (object[i] == 0)
+            continue;
+        beginObject(object[i]);
+        std::string text = "<<";
+        if (i == count) {
+            text += " /Type /Outlines";
+        } else {
+            const TRpPdfOutlineItem& item = outline_[i];
+            text += " /Title " + utf16HexString(item.title, SourceEncoding::Utf8);
+            const std::size_t up = parent[i] < 0 ? count : static_cast<std::size_t>(parent[i]);
+            const auto& siblings = children[up];
+            const std::size_t at = position[i];
+            reference(text, " /Parent ", object[up]);
+            if (at > 0)
+                reference(text, " /Prev ", object[siblings[at - 1]]);
+            if (at + 1 < siblings.size())
+                reference(text, " /Next ", object[siblings[at + 1]]);
+            if (marked(item)) {
+                const Anchor& target = anchors_[item.anchor];
+                reference(text, " /Dest [", target.pageObject);
+                text += " /XYZ null ";
+                rpPdfAppendHundredths(text, target.y);
+                text += " null]";
+            }
+        }
+        if (!children[i].empty()) {
+            reference(text, " /First ", object[children[i].front()]);
+            reference(text, " /Last ", object[children[i].back()]);
+            text += " /Count ";
+            const bool shown = i == count || outline_[i].open;
+            if (!shown)
+                text += '-';
+            appendInt(text, static_cast<std::uint64_t>(visible[i]));
+        }
+        write(text + " >>\nendobj\n");
+    }
+    return object[count];
+}
+
 bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
 {
     stopWorker();
@@ -477,13 +625,25 @@ bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
     const int infoObject = reserveObject();
     beginObject(infoObject);
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
-    write("<< /Title " + utf16HexString(title, encoding) +
-          " /Creator (Vorn Tabulan) /CreationDate (D:" + now.toStdString() + ") >>\nendobj\n");
+    text = "<< /Title " + utf16HexString(title, encoding);
+    if (!info_.subject.empty())
+        text += " /Subject " + utf16HexString(info_.subject, SourceEncoding::Utf8);
+    if (!info_.producer.empty())
+        text += " /Producer " + utf16HexString(info_.producer, SourceEncoding::Utf8);
+    write(text + " /Creator (Vorn Tabulan) /CreationDate (D:" + now.toStdString() +
+          ") >>\nendobj\n");
+    const int outlineObject = writeOutline();
     const int catalogObject = reserveObject();
     beginObject(catalogObject);
     text = "<< /Type /Catalog /Pages ";
     appendInt(text, static_cast<std::uint64_t>(pagesObject_));
-    text += " 0 R >>\nendobj\n";
+    text += " 0 R";
+    if (outlineObject != 0) {
+        text += " /Outlines ";
+        appendInt(text, static_cast<std::uint64_t>(outlineObject));
+        text += " 0 R /PageMode /UseOutlines";
+    }
+    text += " >>\nendobj\n";
     write(text);
 
     // Cross-reference table: fixed 20-byte entries, object 0 heading the free list.
