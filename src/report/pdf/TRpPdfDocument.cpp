@@ -169,7 +169,7 @@ TRpPdfDocument::TRpPdfDocument(const std::string& path, double widthPt, double h
     buffer_ = std::make_unique<char[]>(kFileBuffer);
     std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
     // The binary comment tells transfer programs the file is not plain text.
-    write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    write("%PDF-1.5\n%\xE2\xE3\xCF\xD3\n");
     pagesObject_ = reserveObject();
     resourcesObject_ = reserveObject();
 }
@@ -191,8 +191,57 @@ void TRpPdfDocument::Abandon()
 int TRpPdfDocument::reserveObject()
 {
     const std::lock_guard<std::mutex> lock(mutex_);
+    return reserveObjectLocked();
+}
+
+int TRpPdfDocument::reserveObjectLocked()
+{
     offsets_.push_back(0);
     return static_cast<int>(offsets_.size());
+}
+
+void TRpPdfDocument::putInStream(int number, std::string_view body, TRpDeflater& deflater)
+{
+    appendInt(streamIndex_, static_cast<std::uint64_t>(number));
+    streamIndex_ += ' ';
+    appendInt(streamIndex_, streamBodies_.size());
+    streamIndex_ += ' ';
+    streamBodies_ += body;
+    streamBodies_ += '\n';
+    streamObjects_.push_back(number);
+    // A few dozen pages' dictionaries to a stream: small enough to read one page quickly.
+    constexpr std::size_t kObjectsPerStream = 100;
+    if (streamObjects_.size() >= kObjectsPerStream)
+        flushObjectStream(deflater);
+}
+
+void TRpPdfDocument::flushObjectStream(TRpDeflater& deflater)
+{
+    if (streamObjects_.empty())
+        return;
+    const int number = reserveObjectLocked();
+    if (compressedAt_.size() < offsets_.size())
+        compressedAt_.resize(offsets_.size() * 2);
+    for (std::size_t i = 0; i < streamObjects_.size(); ++i)
+        compressedAt_[static_cast<std::size_t>(streamObjects_[i] - 1)] = {number,
+                                                                          static_cast<int>(i)};
+    const std::size_t first = streamIndex_.size();
+    streamIndex_ += streamBodies_;
+    const std::string_view packed = deflater.Deflate(streamIndex_);
+    beginObject(number);
+    std::string text = "<< /Type /ObjStm /N ";
+    appendInt(text, streamObjects_.size());
+    text += " /First ";
+    appendInt(text, first);
+    text += " /Filter /FlateDecode /Length ";
+    appendInt(text, packed.size());
+    text += " >>\nstream\n";
+    write(text);
+    write(packed);
+    write("\nendstream\nendobj\n");
+    streamIndex_.clear();
+    streamBodies_.clear();
+    streamObjects_.clear();
 }
 
 void TRpPdfDocument::write(std::string_view bytes)
@@ -307,28 +356,36 @@ void TRpPdfDocument::AddPage(std::string_view content, const std::vector<TRpPdfA
             anchors_.resize(std::max(anchor.key + 1, anchors_.size() * 2));
         anchors_[anchor.key] = {pageObject, static_cast<std::int32_t>(anchor.y)};
     }
-    std::string annotations;
-    if (!links.empty())
-        appendAnnotations(annotations, links);
+    // Links lead back to anchors marked by now; the worker writes them out.
+    std::vector<ResolvedLink> resolved;
+    resolved.reserve(links.size());
+    for (const TRpPdfLink& link : links) {
+        if (!link.file.empty()) {
+            resolved.push_back({link.left, link.bottom, link.right, link.top, 0, 0, link.file});
+            continue;
+        }
+        if (link.anchor >= anchors_.size() || anchors_[link.anchor].pageObject == 0)
+            continue;
+        const Anchor& target = anchors_[link.anchor];
+        resolved.push_back(
+            {link.left, link.bottom, link.right, link.top, target.pageObject, target.y, {}});
+    }
     if (!worker_.joinable())
         worker_ = std::thread([this] { compressPages(); });
     std::unique_lock<std::mutex> lock(mutex_);
     room_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_.load(); });
-    queue_.push_back({std::string(content), contentObject, pageObject, std::move(annotations)});
+    queue_.push_back({std::string(content), contentObject, pageObject, std::move(resolved)});
     queuedBytes_ += content.size();
     lock.unlock();
     wake_.notify_one();
 }
 
 // The page's links as direct annotation dictionaries of its /Annots array.
-void TRpPdfDocument::appendAnnotations(std::string& out, const std::vector<TRpPdfLink>& links) const
+void TRpPdfDocument::appendAnnotations(std::string& out, const std::vector<ResolvedLink>& links)
 {
-    out = " /Annots [";
-    for (const TRpPdfLink& link : links) {
-        if (link.file.empty() &&
-            (link.anchor >= anchors_.size() || anchors_[link.anchor].pageObject == 0))
-            continue;
-        out += "\n<< /Subtype /Link /Border [0 0 0] /Rect [";
+    out += " /Annots [";
+    for (const ResolvedLink& link : links) {
+        out += "\n<</Subtype/Link/Border[0 0 0]/Rect[";
         rpPdfAppendHundredths(out, link.left);
         out += ' ';
         rpPdfAppendHundredths(out, link.bottom);
@@ -337,17 +394,16 @@ void TRpPdfDocument::appendAnnotations(std::string& out, const std::vector<TRpPd
         out += ' ';
         rpPdfAppendHundredths(out, link.top);
         if (!link.file.empty()) {
-            out += "] /A << /S /GoToR /D [0 /Fit] /F ";
+            out += "]/A<</S/GoToR/D[0/Fit]/F";
             rpPdfAppendString(out, link.file);
-            out += " >> >>";
+            out += ">>>>";
             continue;
         }
-        const Anchor& target = anchors_[link.anchor];
-        out += "] /Dest [";
-        appendInt(out, static_cast<std::uint64_t>(target.pageObject));
-        out += " 0 R /XYZ null ";
-        rpPdfAppendHundredths(out, target.y);
-        out += " null] >>";
+        out += "]/Dest[";
+        appendInt(out, static_cast<std::uint64_t>(link.pageObject));
+        out += " 0 R/XYZ null ";
+        rpPdfAppendHundredths(out, link.y);
+        out += " null]>>";
     }
     out += "\n]";
 }
@@ -376,7 +432,7 @@ void TRpPdfDocument::compressPages()
         if (!packedOk)
             failed_ = true;
         if (packedOk)
-            writePage(packed, page);
+            writePage(packed, page, deflater);
     }
 }
 
@@ -392,8 +448,9 @@ void TRpPdfDocument::stopWorker()
     worker_.join();
 }
 
-// Called by the worker with the mutex held.
-void TRpPdfDocument::writePage(std::string_view packed, const PendingPage& page)
+// Called by the worker with the mutex held. `packed` views `deflater`'s buffer.
+void TRpPdfDocument::writePage(std::string_view packed, const PendingPage& page,
+                               TRpDeflater& deflater)
 {
     std::string text = "<< /Filter /FlateDecode /Length ";
     beginObject(page.contentObject);
@@ -403,7 +460,6 @@ void TRpPdfDocument::writePage(std::string_view packed, const PendingPage& page)
     write(packed);
     write("\nendstream\nendobj\n");
 
-    beginObject(page.pageObject);
     text = "<< /Type /Page /Parent ";
     appendInt(text, static_cast<std::uint64_t>(pagesObject_));
     text += " 0 R /MediaBox ";
@@ -413,9 +469,10 @@ void TRpPdfDocument::writePage(std::string_view packed, const PendingPage& page)
     text += " 0 R /Contents ";
     appendInt(text, static_cast<std::uint64_t>(page.contentObject));
     text += " 0 R";
-    text += page.annotations;
-    text += " >>\nendobj\n";
-    write(text);
+    if (!page.links.empty())
+        appendAnnotations(text, page.links);
+    text += " >>";
+    putInStream(page.pageObject, text, deflater);
 }
 
 void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict)
@@ -485,7 +542,7 @@ void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict)
 }
 
 // The outline as a tree of outline item objects under one root; 0 when it has no entry.
-int TRpPdfDocument::writeOutline()
+int TRpPdfDocument::writeOutline(TRpDeflater& deflater)
 {
     const std::size_t count = outline_.size();
     const auto marked = [this](const TRpPdfOutlineItem& item) {
@@ -538,7 +595,6 @@ int TRpPdfDocument::writeOutline()
     for (std::size_t i = 0; i <= count; ++i) {
         if (object[i] == 0)
             continue;
-        beginObject(object[i]);
         std::string text = "<<";
         if (i == count) {
             text += " /Type /Outlines";
@@ -570,7 +626,7 @@ int TRpPdfDocument::writeOutline()
                 text += '-';
             appendInt(text, static_cast<std::uint64_t>(visible[i]));
         }
-        write(text + " >>\nendobj\n");
+        putInStream(object[i], text + " >>", deflater);
     }
     return object[count];
 }
@@ -632,7 +688,8 @@ bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
         text += " /Producer " + utf16HexString(info_.producer, SourceEncoding::Utf8);
     write(text + " /Creator (Vorn Tabulan) /CreationDate (D:" + now.toStdString() +
           ") >>\nendobj\n");
-    const int outlineObject = writeOutline();
+    TRpDeflater deflater;
+    const int outlineObject = writeOutline(deflater);
     const int catalogObject = reserveObject();
     beginObject(catalogObject);
     text = "<< /Type /Catalog /Pages ";
@@ -646,25 +703,45 @@ bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
     text += " >>\nendobj\n";
     write(text);
 
-    // Cross-reference table: fixed 20-byte entries, object 0 heading the free list.
+    flushObjectStream(deflater);
+
+    // Cross-reference stream: per object its type (1 in the file, 2 in an object stream) and
+    // offset, or object stream and place; object 0 heads the free list.
+    const int xrefObject = reserveObject();
     const std::uint64_t xref = offset_;
-    text = "xref\n0 ";
-    appendInt(text, offsets_.size() + 1);
-    text += "\n0000000000 65535 f \n";
-    write(text);
-    for (const std::uint64_t offset : offsets_) {
-        char entry[21];
-        std::snprintf(entry, sizeof entry, "%010llu 00000 n \n",
-                      static_cast<unsigned long long>(offset));
-        write(std::string_view(entry, 20));
+    offsets_[static_cast<std::size_t>(xrefObject - 1)] = xref;
+    compressedAt_.resize(offsets_.size());
+    std::string rows;
+    rows.reserve((offsets_.size() + 1) * 8);
+    const auto row = [&rows](int type, std::uint64_t field, unsigned place) {
+        rows.push_back(static_cast<char>(type));
+        for (int shift = 32; shift >= 0; shift -= 8)
+            rows.push_back(static_cast<char>((field >> shift) & 0xFF));
+        rows.push_back(static_cast<char>((place >> 8) & 0xFF));
+        rows.push_back(static_cast<char>(place & 0xFF));
+    };
+    row(0, 0, 0xFFFF);
+    for (std::size_t i = 0; i < offsets_.size(); ++i) {
+        const auto [stream, place] = compressedAt_[i];
+        if (stream != 0)
+            row(2, static_cast<std::uint64_t>(stream), static_cast<unsigned>(place));
+        else
+            row(1, offsets_[i], 0);
     }
-    text = "trailer\n<< /Size ";
+    const std::string_view packed = deflater.Deflate(rows);
+    beginObject(xrefObject);
+    text = "<< /Type /XRef /Size ";
     appendInt(text, offsets_.size() + 1);
-    text += " /Root ";
+    text += " /W [1 5 2] /Root ";
     appendInt(text, static_cast<std::uint64_t>(catalogObject));
     text += " 0 R /Info ";
     appendInt(text, static_cast<std::uint64_t>(infoObject));
-    text += " 0 R >>\nstartxref\n";
+    text += " 0 R /Filter /FlateDecode /Length ";
+    appendInt(text, packed.size());
+    text += " >>\nstream\n";
+    write(text);
+    write(packed);
+    text = "\nendstream\nendobj\nstartxref\n";
     appendInt(text, xref);
     text += "\n%%EOF\n";
     write(text);

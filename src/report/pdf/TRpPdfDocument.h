@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/SourceEncoding.h"
+#include "report/output/TRpDeflate.h"
 
 namespace tabulex {
 
@@ -73,13 +74,13 @@ struct TRpPdfInfo {
     std::string producer;  ///< UTF-8
 };
 
-/// A PDF 1.4 file written while pages are made: each page's content stream and page object go
-/// to the file as soon as the page is added; a worker thread compresses and writes them while
-/// the next pages are made, holding a bounded number of pages. The fonts, the page tree, the Info
-/// dictionary, the catalogue, the xref table and the trailer follow in Finish. Text in the standard
-/// fonts uses WinAnsiEncoding, so Windows-1252 bytes are written as they are; other characters are
-/// glyphs of embedded TrueType subsets (two-byte glyph ids, with a ToUnicode map so that the text
-/// can be copied out again).
+/// A PDF 1.5 file written while pages are made: each page's content stream goes to the file as
+/// soon as the page is added, its page object (with its links) into a compressed object stream; a
+/// worker thread compresses and writes them while the next pages are made, holding a bounded number
+/// of pages. The fonts, the page tree, the Info dictionary, the catalogue, the xref table and the
+/// trailer follow in Finish. Text in the standard fonts uses WinAnsiEncoding, so Windows-1252 bytes
+/// are written as they are; other characters are glyphs of embedded TrueType subsets (two-byte
+/// glyph ids, with a ToUnicode map so that the text can be copied out again).
 class TRpPdfDocument {
 public:
     /// Opens `path` for writing; every page is `widthPt` x `heightPt` points.
@@ -132,8 +133,7 @@ private:
     int reserveObject();
     void beginObject(int number);
     void write(std::string_view bytes);
-    void appendAnnotations(std::string& out, const std::vector<TRpPdfLink>& links) const;
-    int writeOutline();
+    int writeOutline(TRpDeflater& deflater);
     void compressPages();
     void stopWorker();
 
@@ -142,13 +142,32 @@ private:
     std::atomic<bool> failed_ = false;
     // Pages waiting for the worker. The mutex guards the queue, the file, the offsets and the
     // object numbers: the worker writes while the run reserves the numbers of later objects.
+    /// A link of a queued page, its target already found: a page object and a height, or a file.
+    struct ResolvedLink {
+        std::int64_t left, bottom, right, top;
+        int pageObject;
+        std::int64_t y;
+        std::string file;
+    };
     struct PendingPage {
         std::string content;
         int contentObject;
         int pageObject;
-        std::string annotations;
+        std::vector<ResolvedLink> links;
     };
-    void writePage(std::string_view packed, const PendingPage& page);
+    void writePage(std::string_view packed, const PendingPage& page, TRpDeflater& deflater);
+    static void appendAnnotations(std::string& out, const std::vector<ResolvedLink>& links);
+    /// Puts object `number` (its dictionary) into the object stream being filled; with the
+    /// mutex held or the worker stopped.
+    void putInStream(int number, std::string_view body, TRpDeflater& deflater);
+    void flushObjectStream(TRpDeflater& deflater);
+    int reserveObjectLocked();
+    // The object stream being filled: "number offset" pairs and the objects' bodies.
+    std::string streamIndex_;
+    std::string streamBodies_;
+    std::vector<int> streamObjects_;
+    /// For each object in an object stream: that stream's number and its place in it.
+    std::vector<std::pair<int, int>> compressedAt_;
     std::mutex mutex_;
     std::condition_variable wake_;  ///< a page is queued, or the worker is to stop
     std::condition_variable room_;  ///< the queue has room again
