@@ -6,7 +6,7 @@ TABULEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Debian 12 packages the build, the program and the tests need.
 TABULEX_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev
                   fonts-liberation poppler-utils chromium qt6-translations-l10n
-                  zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format)
+                  zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format qpdf)
 
 tabulex_as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -573,7 +573,8 @@ void TRpCustomLabel::drawLine(TRpSurface& surface, const Line& line, int xPos, d
     const double scale = Size().Zoom() / 100.0 / 64.0;
     const int bottom = out.YPos(y + lineHeight);
     const bool styled = !styles.empty();
-    std::vector<TRpTextStretch> stretches;
+    std::vector<TRpTextStretch>& stretches = stretches_;
+    stretches.clear();
     double x = xPos;
     std::size_t at = from;
     const auto stretch = [&](std::size_t start, std::size_t end, std::uint16_t style) {

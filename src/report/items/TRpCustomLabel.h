@@ -11,13 +11,12 @@
 #include "analysis/LineSource.h"
 #include "analysis/StringList.h"
 #include "report/engine/TRpPrintable.h"
+#include "report/engine/TRpSurface.h"
 #include "report/items/TRpMarkedLines.h"
 
 namespace tabulex {
 
 class TRpFontMetrics;
-class TRpSurface;
-struct TRpTextStyle;
 
 /// Text engine shared by labels, memos and system data: wraps its caption or its `Lines` into
 /// formatted lines at the item's width and draws them, growing its band while `AutoStretch`
@@ -186,6 +185,7 @@ private:
     std::vector<const TRpFontMetrics*> styleMetrics_;
     bool stylesChangeWidths_ = false;
     bool wantLinks_ = false;  ///< the page printed on keeps links
+    std::vector<TRpTextStretch> stretches_;  ///< of the line being drawn
     Wrapped formatted_;
     std::size_t formattedBase_ = 0;  ///< index of formatted_.lines[0] among all formatted lines
     std::size_t nextEntry_ = 0;      ///< next entry of lines_ to wrap (memos)

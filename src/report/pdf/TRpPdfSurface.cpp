@@ -123,6 +123,16 @@ std::string_view TRpPdfSurface::resourceFor(const TRpFontMetrics& metrics, TRpPd
     return resource;
 }
 
+std::string_view TRpPdfSurface::styleResource(const TRpTextStyle& style,
+                                              const TRpFontMetrics& metrics)
+{
+    for (const auto& [known, name] : resources_)
+        if (known == &metrics)
+            return name;
+    const std::optional<TRpPdfFont> standard = rpStandardPdfFont(style.font);
+    return standard ? resourceFor(metrics, *standard) : std::string_view();
+}
+
 int TRpPdfSurface::TextHeight()
 {
     return metrics_->Height();
@@ -355,16 +365,16 @@ void TRpPdfSurface::DrawStretches(int y, std::string_view text,
         const TRpTextStretch& stretch = stretches[i];
         const TRpTextStyle& style = styles[stretch.style];
         std::string_view piece = text.substr(stretch.start, stretch.length);
-        const std::optional<TRpPdfFont> standard = rpStandardPdfFont(style.font);
-        if (!standard) {
+        const TRpFontMetrics& metrics =
+            style.metrics != nullptr ? *style.metrics : measurer_.Metrics(style.font);
+        const std::string_view resource = styleResource(style, metrics);
+        if (resource.empty()) {
             document_.MarkUnsupported("font \"" + style.font.family().toStdString() +
                                       "\" has no standard PDF equivalent");
             return;
         }
         if (!usable(style.color, "text"))
             return;
-        const TRpFontMetrics& metrics =
-            style.metrics != nullptr ? *style.metrics : measurer_.Metrics(style.font);
         double left = stretch.left;
         const bool last = i + 1 == stretches.size();
         const std::size_t begin = piece.find_first_not_of(' ');
@@ -390,7 +400,7 @@ void TRpPdfSurface::DrawStretches(int y, std::string_view text,
             chained = false;
             continue;
         }
-        useFont(resourceFor(metrics, *standard));
+        useFont(resource);
         setFill(style.color);
         std::string operand;
         rpPdfAppendString(operand, piece);

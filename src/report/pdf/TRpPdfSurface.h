@@ -53,6 +53,8 @@ private:
     bool usable(const QColor& color, const char* what);
     std::string_view fontResource();
     std::string_view resourceFor(const TRpFontMetrics& metrics, TRpPdfFont font);
+    /// The resource of a style's font; empty when it has no standard equivalent.
+    std::string_view styleResource(const TRpTextStyle& style, const TRpFontMetrics& metrics);
     TRpPdfLink linkArea(const QRect& area) const;
     void useFont(std::string_view resource);
     void drawRuns(double left, std::int64_t py, std::string_view shown);
