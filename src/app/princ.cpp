@@ -213,7 +213,8 @@ void TF_tabulan::buildMenus()
     Tema1 = Relatrio1->addMenu(QStringLiteral("&Tema"));
     auto* themes = new QActionGroup(this);
     const auto addTheme = [&](const QString& caption, TReportTheme theme) {
-        QAction* action = Tema1->addAction(caption, this, [this, theme] { applyReportTheme(theme); });
+        QAction* action =
+            Tema1->addAction(caption, this, [this, theme] { applyReportTheme(theme); });
         action->setCheckable(true);
         themes->addAction(action);
         return action;
@@ -694,9 +695,9 @@ void TF_tabulan::setReportForm(TF_dif* form)
 void TF_tabulan::applyReportTheme(TReportTheme theme)
 {
     session_.setReportTheme(theme);
-    for (auto [action, shown] : {std::pair{TemaCores1, TReportTheme::Cores},
-                                 std::pair{TemaCinza1, TReportTheme::Cinza},
-                                 std::pair{TemaNenhum1, TReportTheme::Nenhum}})
+    for (auto [action, shown] :
+         {std::pair{TemaCores1, TReportTheme::Cores}, std::pair{TemaCinza1, TReportTheme::Cinza},
+          std::pair{TemaNenhum1, TReportTheme::Nenhum}})
         if (shown == theme)
             action->setChecked(true);
     if (report_)

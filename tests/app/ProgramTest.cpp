@@ -217,3 +217,28 @@ TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
     for (int section = 0; section < 4; ++section)
         EXPECT_EQ(form.counter(section), 0) << "AfterPreview resets the counters";
 }
+
+TEST_F(ProgramTest, ThemeChosenUnderRelatorioReachesTheReportAndTheSettingsFile)
+{
+    const std::string ini = (dir / "tabulex.ini").string();
+    {
+        TProgram program;
+        load(program);
+        TF_tabulan& window = program.mainWindow();
+        EXPECT_TRUE(window.TemaNenhum1->isChecked());
+        window.TemaCinza1->trigger();
+        EXPECT_EQ(program.reportForm().theme(), TReportTheme::Cinza);
+        EXPECT_FALSE(program.reportForm().RpMemo1->RunStyles().empty());
+        TF_config& config = program.configWindow();
+        config.setSettingsPath(ini);
+        open(config);
+        click(config, "BB_salvar");
+    }
+    TProgram program;
+    TF_config& config = program.configWindow();
+    config.setSettingsPath(ini);
+    open(config);
+    click(config, "BB_ler");
+    EXPECT_EQ(program.reportForm().theme(), TReportTheme::Cinza);
+    EXPECT_TRUE(program.mainWindow().TemaCinza1->isChecked());
+}

@@ -8,8 +8,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <climits>
+#include <gtest/gtest.h>
 #include <map>
 
 #include "ReportTestSupport.h"
@@ -41,14 +41,15 @@ bool haveTools()
 // long enough for several pages, with block-end references and a cross reference.
 std::string sampleUnit(int methods)
 {
-    std::string text = "unit Amostra;\ninterface\ntype\n  TFoo = class\n";
+    std::string text = "unit Amostra;\ninterface\nuses SysUtils;\ntype\n  TFoo = class\n";
     for (int i = 0; i < methods; ++i)
         text += "    procedure M" + std::to_string(i) + ";\n";
     text += "  end;\nvar\n  Total: Integer;\nimplementation\n";
     for (int i = 0; i < methods; ++i)
-        text += "procedure TFoo.M" + std::to_string(i) +
-                ";\nvar\n  I: Integer;\nbegin\n  for I := 1 to 3 do\n  begin\n    Total := Total + I;"
-                "\n  end;\nend;\n\n";
+        text +=
+            "procedure TFoo.M" + std::to_string(i) +
+            ";\nvar\n  I: Integer;\nbegin\n  for I := 1 to 3 do\n  begin\n    Total := Total + I;"
+            "\n  end;\nend;\n\n";
     text += "function Solta: Integer;\nbegin\n  Result := Total;\nend;\n\nend.\n";
     return text;
 }
@@ -62,9 +63,8 @@ struct Word {
 // Words of the file with their page (1-based), from `pdftotext -bbox`.
 std::vector<Word> pageWords(const std::string& path)
 {
-    const QString html = QString::fromUtf8(
-        runTool("pdftotext", {QStringLiteral("-bbox"), QString::fromStdString(path),
-                              QStringLiteral("-")}));
+    const QString html = QString::fromUtf8(runTool(
+        "pdftotext", {QStringLiteral("-bbox"), QString::fromStdString(path), QStringLiteral("-")}));
     static const QRegularExpression item(
         QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
                        "yMax=\"([\\d.]+)\">([^<]*)</word>"));
@@ -99,9 +99,9 @@ PdfLinks readLinks(const std::string& path)
 {
     const QString file = QString::fromStdString(path);
     const QJsonObject pages =
-        QJsonDocument::fromJson(runTool("qpdf", {QStringLiteral("--json"),
-                                                 QStringLiteral("--json-key=pages"),
-                                                 QStringLiteral("--json-key=outlines"), file}))
+        QJsonDocument::fromJson(
+            runTool("qpdf", {QStringLiteral("--json"), QStringLiteral("--json-key=pages"),
+                             QStringLiteral("--json-key=outlines"), file}))
             .object();
     const QJsonObject objects =
         QJsonDocument::fromJson(
@@ -122,13 +122,14 @@ PdfLinks readLinks(const std::string& path)
                                            .toArray();
         for (const QJsonValue& value : annotations) {
             const QJsonObject annotation = value.toObject();
-            Link link{page, annotation[QStringLiteral("/Rect")].toArray()};
+            Link link{page, annotation[QStringLiteral("/Rect")].toArray(), 0, 0, {}};
             const QJsonArray dest = annotation[QStringLiteral("/Dest")].toArray();
             if (!dest.isEmpty()) {
                 link.target = pageOf[dest[0].toString()];
                 link.top = dest[3].toDouble();
             } else {
-                link.file = annotation[QStringLiteral("/A")].toObject()[QStringLiteral("/F")]
+                link.file = annotation[QStringLiteral("/A")]
+                                .toObject()[QStringLiteral("/F")]
                                 .toString()
                                 .mid(2);  // "u:" marks a text string
             }
@@ -187,8 +188,8 @@ struct ReportLinks : ::testing::Test {
     {
         const std::string file = dir.filePath(QString::fromLatin1(name)).toStdString();
         EXPECT_TRUE(write_report_pdf(*form, file));
-        EXPECT_FALSE(runTool("qpdf", {QStringLiteral("--check"), QString::fromStdString(file)})
-                         .isEmpty())
+        EXPECT_FALSE(
+            runTool("qpdf", {QStringLiteral("--check"), QString::fromStdString(file)}).isEmpty())
             << "qpdf --check fails on " << name;
         return file;
     }

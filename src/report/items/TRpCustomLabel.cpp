@@ -400,8 +400,19 @@ void TRpCustomLabel::wrapMeasured(std::string_view text, Wrapped& out, int width
                                   const Measure& measure) const
 {
     const std::int64_t limit = advanceLimit(width);
-    // Widths grow with every character added, so a text that fits as a whole is one line.
-    if (measure.advance(text) <= limit) {
+    // Widths grow with every character added, so a text that fits as a whole is one line;
+    // a long one is measured only until it is seen not to fit.
+    constexpr std::size_t kPiece = 64;
+    std::int64_t whole = 0;
+    for (std::size_t at = 0; at < text.size() && whole <= limit;) {
+        std::size_t end = std::min(at + kPiece, text.size());
+        // A piece never ends inside a UTF-8 sequence.
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+        whole += measure.advance(text.substr(at, end - at));
+        at = end;
+    }
+    if (whole <= limit) {
         out.lines.push_back({text});
         return;
     }

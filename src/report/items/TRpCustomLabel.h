@@ -184,7 +184,7 @@ private:
     std::vector<TRpRunStyle> runStyles_;
     std::vector<const TRpFontMetrics*> styleMetrics_;
     bool stylesChangeWidths_ = false;
-    bool wantLinks_ = false;  ///< the page printed on keeps links
+    bool wantLinks_ = false;                 ///< the page printed on keeps links
     std::vector<TRpTextStretch> stretches_;  ///< of the line being drawn
     Wrapped formatted_;
     std::size_t formattedBase_ = 0;  ///< index of formatted_.lines[0] among all formatted lines

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include "report/output/TRpDeflate.h"
@@ -124,6 +125,25 @@ void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths)
         out.push_back(static_cast<char>('0' + fraction % 10));
 }
 
+namespace {
+
+// Whether any of the eight bytes at `bytes` is below 32 or one of "(", ")" and "\\".
+bool needsEscape8(const char* bytes)
+{
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    const auto zeroByte = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+    // Bytes below 32: subtracting 32 borrows into the high bit of bytes that were below it
+    // (bytes of 0x80 and above are set apart by their own high bit).
+    const std::uint64_t below = (word - 0x20 * kOnes) & ~word & kHighs;
+    return (below | zeroByte(word ^ ('(' * kOnes)) | zeroByte(word ^ (')' * kOnes)) |
+            zeroByte(word ^ ('\\' * kOnes))) != 0;
+}
+
+}  // namespace
+
 void rpPdfAppendString(std::string& out, std::string_view text)
 {
     // Most bytes go out as they are: copy the stretches between the few that need escaping.
@@ -138,6 +158,11 @@ void rpPdfAppendString(std::string& out, std::string_view text)
     out.push_back('(');
     std::size_t from = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // Eight bytes at a time while none of them needs escaping.
+        while (i + 8 <= text.size() && !needsEscape8(text.data() + i))
+            i += 8;
+        if (i >= text.size())
+            break;
         const auto byte = static_cast<unsigned char>(text[i]);
         if (!kEscaped[byte])
             continue;

@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QElapsedTimer>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QStatusBar>
