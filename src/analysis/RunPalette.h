@@ -6,9 +6,9 @@
 
 namespace tabulex {
 
-/// The colour (0xRRGGBB) of a class of the listing on a light or a dark background: one palette
-/// for the window's listing, the HTML pages' style sheet and the coloured report. Names have
-/// none (they keep the text colour).
+/// The colour (0xRRGGBB) of a class of the listing on a light or a dark background: the palette
+/// of the window's coloured listing and of the report's theme "Cores", the same values as the
+/// HTML pages' style sheet writes out. Names have none (they keep the text colour).
 constexpr std::optional<std::uint32_t> run_colour(TRunClass kind, bool dark)
 {
     switch (kind) {
