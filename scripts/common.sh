@@ -9,7 +9,7 @@ TABULEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # documentation) and read the tags file with readtags (universal-ctags).
 TABULEX_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev
                   fonts-liberation poppler-utils chromium qt6-translations-l10n
-                  zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format
+                  zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format qpdf
                   fp-compiler universal-ctags)
 
 tabulex_as_root() {

@@ -24,6 +24,9 @@ TProgram::TProgram()
     F_config->setReportFontHooks(
         [this] { return F_tabulan->chosenReportFont(); },
         [this](const TReportFontSpec& font) { F_tabulan->applyReportFont(font); });
+    F_config->setReportThemeHooks(
+        [this] { return F_tabulan->chosenReportTheme(); },
+        [this](TReportTheme theme) { F_tabulan->applyReportTheme(theme); });
     F_tabulan->setConfigWindow(F_config.get());
     F_tabulan->setAboutWindow(F_sobre.get());
     F_config->setAboutWindow(F_sobre.get());

@@ -43,6 +43,10 @@ public:
     /// Gives the listing and the report's text `font`, as choosing it with "&Fonte" does; a
     /// font without a size keeps the listing's size.
     void applyReportFont(const TReportFontSpec& font);
+    /// The report theme chosen under "Relatório" or read from the settings file, if any.
+    std::optional<TReportTheme> chosenReportTheme() const { return session_.reportTheme(); }
+    /// Gives the report `theme`, as choosing it under "Relatório" does.
+    void applyReportTheme(TReportTheme theme);
 
     /// Reads and analyses `path` with the session's settings and, when that succeeds, shows
     /// it: the listing in ListBox1, the status bar, then carrega_var. The window stays painted
@@ -90,6 +94,12 @@ public:
     QAction* Sair1 = nullptr;
     QAction* Fonte1 = nullptr;
     QAction* Preview1 = nullptr;
+    QAction* ImprimirSelecao1 = nullptr;  ///< "Imprimir seleção": the selected listing lines
+    QAction* ListasSelecao1 = nullptr;    ///< "Listas com a seleção": the lists follow them
+    QMenu* Tema1 = nullptr;               ///< "Tema": the report's theme
+    QAction* TemaCores1 = nullptr;
+    QAction* TemaCinza1 = nullptr;
+    QAction* TemaNenhum1 = nullptr;
     QAction* Configurar1 = nullptr;
     QAction* Sobre1 = nullptr;
     QAction* Recarregar1 = nullptr;
@@ -110,6 +120,7 @@ public slots:
     void CoresListagem1Click(bool checked);
     void Fonte1Click();
     void Preview1Click();
+    void ImprimirSelecao1Click();
     void Configurar1Click();
     void Sair1Click();
     void Sobre1Click();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -171,25 +172,92 @@ std::string reportFont(const TCliOptions& options)
     return font ? format_report_font(*font) : std::string();
 }
 
+// The report's theme: --theme, else the settings file's, else none.
+TReportTheme reportTheme(const TCliOptions& options)
+{
+    if (const auto theme = parse_report_theme(options.theme))
+        return *theme;
+    if (options.settingsPath.empty())
+        return TReportTheme::Nenhum;
+    return read_report_theme(options.settingsPath).value_or(TReportTheme::Nenhum);
+}
+
+TRenderJob reportJob(const TCliOptions& options, const TListingSettings& settings)
+{
+    TRenderJob job;
+    job.settings = settings;
+    job.font = reportFont(options);
+    job.theme = reportTheme(options);
+    job.lines = options.lines;
+    job.routine = options.routine;
+    job.withLists = options.withLists;
+    return job;
+}
+
 int runReport(const TCliOptions& options, const TListingSettings& settings, std::FILE* err)
 {
-    const std::string& source = options.sources.front();
-    std::string bytes;
+    TRenderJob job = reportJob(options, settings);
+    job.sourcePath = options.sources.front();
     try {
-        bytes = read_file_bytes(source);
+        job.bytes = read_file_bytes(job.sourcePath);
     } catch (const EFOpenError& error) {
         std::fprintf(err, "%s\n", error.what());
         return CliSourceFailed;
     }
     const bool pdf = !options.pdfPath.empty();
+    job.format = pdf ? TReportFormat::Pdf : TReportFormat::SavedReport;
+    job.outPath = pdf ? options.pdfPath : options.reportPath;
     std::string message;
-    if (!render_report_file(pdf ? TReportFormat::Pdf : TReportFormat::SavedReport,
-                            pdf ? options.pdfPath : options.reportPath, source, bytes, settings,
-                            reportFont(options), message)) {
+    if (!render_report_file(job, message)) {
         std::fprintf(err, "%s\n", message.c_str());
         return CliSourceFailed;
     }
     return CliOk;
+}
+
+// One PDF per source under the folder, named as the text outputs are; the units of each uses
+// list link to the PDFs of the run's sources of that name.
+int runPdfDir(const TCliOptions& options, const TListingSettings& settings, std::FILE* err)
+{
+    int status = CliOk;
+    const std::vector<TSourceFile> sources =
+        collect_sources(options.sources, options.extensions, [&](const std::string& message) {
+            std::fprintf(err, "%s\n", message.c_str());
+            status = CliSourceFailed;
+        });
+    TRenderJob job = reportJob(options, settings);
+    TOutputNames names(options.pdfDir, ".pdf");
+    for (const TSourceFile& source : sources)
+        job.run.push_back({source.path, names.next(source)});
+    TSourceIds ids;
+    for (const TSourceFile& source : sources)
+        ids.add(source.path);
+    for (const TRunPdf& entry : job.run) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(entry.pdf).parent_path(), ec);
+        struct stat existing {};
+        if (::stat(entry.pdf.c_str(), &existing) == 0 && ids.holds(existing)) {
+            std::fprintf(err, "Cannot create file %s: it is a source of this run\n",
+                         entry.pdf.c_str());
+            status = CliSourceFailed;
+            continue;
+        }
+        job.sourcePath = entry.source;
+        job.outPath = entry.pdf;
+        std::string message;
+        try {
+            job.bytes = read_file_bytes(entry.source);
+        } catch (const EFOpenError& error) {
+            std::fprintf(err, "%s\n", error.what());
+            status = CliSourceFailed;
+            continue;
+        }
+        if (!render_report_file(job, message)) {
+            std::fprintf(err, "Cannot write %s: %s\n", entry.pdf.c_str(), message.c_str());
+            status = CliSourceFailed;
+        }
+    }
+    return status;
 }
 
 }  // namespace
@@ -218,6 +286,8 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         return run_project(*options, out, err);
     if (!options->pdfPath.empty() || !options->reportPath.empty())
         return runReport(*options, settings, err);
+    if (!options->pdfDir.empty())
+        return runPdfDir(*options, settings, err);
     const unsigned jobs =
         options->jobs != 0 ? options->jobs : std::max(1u, std::thread::hardware_concurrency());
     if (!options->htmlDir.empty())

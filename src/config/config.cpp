@@ -422,6 +422,13 @@ void TF_config::setReportFontHooks(std::function<std::optional<TReportFontSpec>(
     applyFont_ = std::move(apply);
 }
 
+void TF_config::setReportThemeHooks(std::function<std::optional<TReportTheme>()> chosen,
+                                    std::function<void(TReportTheme)> apply)
+{
+    chosenTheme_ = std::move(chosen);
+    applyTheme_ = std::move(apply);
+}
+
 void TF_config::setColumnsHook(std::function<void(int columns)> hook)
 {
     columnsHook_ = std::move(hook);
@@ -550,6 +557,8 @@ void TF_config::BB_salvarClick()
         write_listing_settings(settingsPath_, controlSettings());
         if (const auto font = chosenFont_ ? chosenFont_() : std::nullopt)
             write_report_font(settingsPath_, *font);
+        if (const auto theme = chosenTheme_ ? chosenTheme_() : std::nullopt)
+            write_report_theme(settingsPath_, *theme);
     } catch (const EIniFileError& error) {
         // Coming back from this message is no return from another window: keep the controls.
         inOwnMessage_ = true;
@@ -564,6 +573,8 @@ void TF_config::BB_lerClick()
     read_listing_settings(settingsPath_, settings_);
     if (const auto font = read_report_font(settingsPath_); font && applyFont_)
         applyFont_(*font);
+    if (const auto theme = read_report_theme(settingsPath_); theme && applyTheme_)
+        applyTheme_(*theme);
     FormActivate();
 }
 

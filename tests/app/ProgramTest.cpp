@@ -18,6 +18,7 @@
 #include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
+#include "report/preview/TRpStandardPreview.h"
 #include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
@@ -216,4 +217,69 @@ TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
                                        program.mainWindow().ListBox5->Items().count()));
     for (int section = 0; section < 4; ++section)
         EXPECT_EQ(form.counter(section), 0) << "AfterPreview resets the counters";
+}
+
+TEST_F(ProgramTest, ThemeChosenUnderRelatorioReachesTheReportAndTheSettingsFile)
+{
+    const std::string ini = (dir / "tabulex.ini").string();
+    {
+        TProgram program;
+        load(program);
+        TF_tabulan& window = program.mainWindow();
+        EXPECT_TRUE(window.TemaNenhum1->isChecked());
+        window.TemaCinza1->trigger();
+        EXPECT_EQ(program.reportForm().theme(), TReportTheme::Cinza);
+        EXPECT_FALSE(program.reportForm().RpMemo1->RunStyles().empty());
+        TF_config& config = program.configWindow();
+        config.setSettingsPath(ini);
+        open(config);
+        click(config, "BB_salvar");
+    }
+    TProgram program;
+    TF_config& config = program.configWindow();
+    config.setSettingsPath(ini);
+    open(config);
+    click(config, "BB_ler");
+    EXPECT_EQ(program.reportForm().theme(), TReportTheme::Cinza);
+    EXPECT_TRUE(program.mainWindow().TemaCinza1->isChecked());
+}
+
+TEST_F(ProgramTest, SelectionIsPreviewedAloneAndSavedAsPdfByTheDirectWriter)
+{
+    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pdftotext is not installed";
+    TProgram program;
+    load(program);
+    TF_tabulan& window = program.mainWindow();
+    TF_dif& form = program.reportForm();
+    QItemSelectionModel* selection = window.ListBox1->selectionModel();
+    selection->select(
+        QItemSelection(window.ListBox1->Items().index(3), window.ListBox1->Items().index(5)),
+        QItemSelectionModel::ClearAndSelect);
+    const std::string pdf = (dir / "parte.pdf").string();
+    std::size_t previewed = 0;
+    QTimer closer;  // saves the previewed selection as a PDF, then closes the preview
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* preview = qobject_cast<TRpStandardPreview*>(form.Report1->PreviewWindow());
+        if (!preview || preview->Making() || !form.RpMemo1->LineSource())
+            return;
+        closer.stop();
+        previewed = form.RpMemo1->LineSource()->size();
+        dialogs.saveFilter = TRpStandardPreview::kPdfFilter;
+        dialogs.saveAnswers = {QString::fromStdString(pdf)};
+        preview->DoSave();
+        preview->close();
+    });
+    closer.start(10);
+    window.ImprimirSelecao1Click();
+    EXPECT_EQ(previewed, 3u);  // listing lines 4 to 6, no lists
+    EXPECT_FALSE(form.selection().has_value());
+    ASSERT_EQ(std::system(("pdftotext " + pdf + " " + pdf + ".txt").c_str()), 0);
+    std::ifstream in(pdf + ".txt");
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(text.find("0004"), std::string::npos) << text;
+    EXPECT_NE(text.find("0006"), std::string::npos);
+    EXPECT_EQ(text.find("0007"), std::string::npos);
+    // Written by the batch command's writer: its producer is in the information.
+    EXPECT_EQ(std::system(("pdfinfo " + pdf + " | grep -q 'Producer: *Tabulex'").c_str()), 0);
 }

@@ -62,6 +62,35 @@ void TRpPictureSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string
     painter_->drawText(QPointF(left, baseline), measurer_.Decode(text.substr(begin, end - begin)));
 }
 
+void TRpPictureSurface::DrawStretches(int y, std::string_view text,
+                                      std::span<const TRpTextStretch> stretches,
+                                      std::span<const TRpTextStyle> styles)
+{
+    if (!painter_->isActive() || stretches.empty())
+        return;
+    const auto metricsOf = [this](const TRpTextStyle& style) -> const TRpFontMetrics& {
+        return style.metrics != nullptr ? *style.metrics : measurer_.Metrics(style.font);
+    };
+    // One baseline for the whole line, whatever the faces of its stretches.
+    const double baseline = y + metricsOf(styles[0]).Ascent();
+    for (const TRpTextStretch& stretch : stretches) {
+        const std::string_view piece = text.substr(stretch.start, stretch.length);
+        const std::size_t begin = piece.find_first_not_of(' ');
+        if (begin == std::string_view::npos)
+            continue;
+        const std::size_t end = piece.find_last_not_of(' ') + 1;
+        const TRpTextStyle& style = styles[stretch.style];
+        painter_->setFont(rpEngineFont(style.font));
+        painter_->setPen(style.color);
+        const double left =
+            stretch.left + metricsOf(style).Advance64(piece.substr(0, begin)) / 64.0;
+        painter_->drawText(QPointF(left, baseline),
+                           measurer_.Decode(piece.substr(begin, end - begin)));
+    }
+    painter_->setFont(rpEngineFont(font_));
+    painter_->setPen(color_);
+}
+
 void TRpPictureSurface::FillRect(const QRect& rect, const QColor& color)
 {
     if (!painter_->isActive() || rect.isEmpty())

@@ -22,6 +22,8 @@ public:
     int TextHeight() override;
     void DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
                   bool rightToLeft) override;
+    void DrawStretches(int y, std::string_view text, std::span<const TRpTextStretch> stretches,
+                       std::span<const TRpTextStyle> styles) override;
     void FillRect(const QRect& rect, const QColor& color) override;
     void RemoveClip() override;
     void EndPage() override;

@@ -437,6 +437,7 @@ bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store)
     status_ = TRpPrinterStatus::Finished;
     PrintSetupHook = {};
     PrintHook = {};
+    SavePdfHook = {};
     ReportLoaded = true;
     return true;
 }

@@ -62,6 +62,12 @@ public:
     std::function<void()> PrintSetupHook;
     /// Prints these pages' report in a run of its own; cleared for a loaded file.
     std::function<void()> PrintHook;
+    /// Writes these pages' report to a PDF file in a run of its own: (path, goOn), where
+    /// goOn() is asked as each page begins and answers false to give the run up. Returns
+    /// false when it was given up; throws ERpError when the file cannot be written. Cleared
+    /// for a loaded file.
+    using SavePdf = std::function<bool(const std::string& path, std::function<bool()> goOn)>;
+    SavePdf SavePdfHook;
 
     /// The window told about new pages and progress. Notifications are queued calls on the
     /// client's thread, dropped when the client is gone before they run.

@@ -61,8 +61,9 @@ double nativeToPoints(double tenthsOfMM)
 TRpPdfDirectOutput::TRpPdfDirectOutput(TRpReport& report, const std::string& path)
     : report_(report),
       path_(path),
+      partPath_(path + ".part"),
       document_(std::make_unique<TRpPdfDocument>(
-          path, nativeToPoints(report.Page().Native(TRpPage::iWidth)),
+          partPath_, nativeToPoints(report.Page().Native(TRpPage::iWidth)),
           nativeToPoints(report.Page().Native(TRpPage::iLength))))
 {}
 
@@ -72,7 +73,7 @@ TRpPdfDirectOutput::~TRpPdfDirectOutput()
     if (finished_)
         return;
     document_->Abandon();
-    std::remove(path_.c_str());
+    std::remove(partPath_.c_str());
 }
 
 TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory()
@@ -82,16 +83,33 @@ TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory()
     };
 }
 
+void TRpPdfDirectOutput::SetOutline(std::vector<TRpPdfOutlineItem> outline)
+{
+    document_->SetOutline(std::move(outline));
+}
+
+void TRpPdfDirectOutput::SetInfo(TRpPdfInfo info)
+{
+    document_->SetInfo(std::move(info));
+}
+
 bool TRpPdfDirectOutput::Finish(const TRpPrinter& output)
 {
     finished_ = true;
-    if (!document_->Unsupported())
-        return document_->Finish(output.Title, output.TextEncoding);
-    usedFallback_ = true;
-    fallbackReason_ = document_->UnsupportedReason();
-    document_->Abandon();
-    const std::unique_ptr<TRpPrinter> recorded = GeneratePages(report_);
-    return recorded != nullptr && rpWritePdf(*recorded, report_.Page(), path_);
+    bool written = false;
+    if (!document_->Unsupported()) {
+        written = document_->Finish(output.Title, output.TextEncoding);
+    } else {
+        usedFallback_ = true;
+        fallbackReason_ = document_->UnsupportedReason();
+        document_->Abandon();
+        const std::unique_ptr<TRpPrinter> recorded = GeneratePages(report_);
+        written = recorded != nullptr && rpWritePdf(*recorded, report_.Page(), partPath_);
+    }
+    if (written && std::rename(partPath_.c_str(), path_.c_str()) == 0)
+        return true;
+    std::remove(partPath_.c_str());
+    return false;
 }
 
 }  // namespace tabulex

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "report/output/TRpPrinter.h"
+#include "report/pdf/TRpPdfDocument.h"
 
 namespace tabulex {
 
@@ -20,9 +21,12 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string
 
 /// A report run written straight to a PDF file: the run's pages are TRpPdfSurface pages
 /// streaming into the file with the standard PDF fonts. Run the report with PageFactory(),
-/// then call Finish with its output. When the run needed something the standard fonts cannot
-/// draw as the recorded pages do (another font family, right-to-left text), Finish runs the
-/// report again into recorded pages and writes those with rpWritePdf instead.
+/// then call Finish with its output. The file is written under a temporary name beside
+/// `path` and renamed to `path` once complete; a run that fails or is given up leaves
+/// nothing behind, and an older file at `path` stays until the new one replaces it. When the run
+/// needed something the standard fonts cannot draw as the recorded pages do (another font family,
+/// right-to-left text), Finish runs the report again into recorded pages and writes those with
+/// rpWritePdf instead.
 class TRpPdfDirectOutput {
 public:
     TRpPdfDirectOutput(TRpReport& report, const std::string& path);
@@ -32,6 +36,9 @@ public:
 
     /// Makes the run's pages; valid while this object lives.
     TRpPrinter::PageFactory PageFactory();
+    /// The outline and the document information Finish writes.
+    void SetOutline(std::vector<TRpPdfOutlineItem> outline);
+    void SetInfo(TRpPdfInfo info);
     /// Completes the file for the finished `output` of a run with PageFactory(). Returns
     /// false when the file cannot be written.
     bool Finish(const TRpPrinter& output);
@@ -42,6 +49,7 @@ public:
 private:
     TRpReport& report_;
     std::string path_;
+    std::string partPath_;  ///< where the file is written until it is complete
     std::unique_ptr<TRpPdfDocument> document_;
     bool finished_ = false;
     bool usedFallback_ = false;

@@ -62,7 +62,7 @@ private:
 
 }  // namespace
 
-void Preview(TRpReport& report)
+void Preview(TRpReport& report, TRpPrinter::SavePdf savePdf)
 {
     QCoreApplication::processEvents();
     if (report.Generating() || report.PreviewWindow() != nullptr)
@@ -82,6 +82,7 @@ void Preview(TRpReport& report)
                      pages->Status() == TRpPrinterStatus::Finished ? pages->PageCount() : 0);
     };
     output->PrintHook = [&report] { Print(report); };
+    output->SavePdfHook = std::move(savePdf);
     output->BetweenPages = TBreather();
     auto window = std::make_unique<TRpStandardPreview>(output.get());
     report.SetPreviewWindow(window.get());

@@ -1,4 +1,5 @@
 #pragma once
+#include "report/output/TRpPrinter.h"
 
 namespace tabulex {
 
@@ -10,8 +11,10 @@ class TRpReport;
 
 /// Processes pending events; unless a run is in progress, shows the standard preview window
 /// on a new page output, runs the report into it and processes events until the window is
-/// closed. The report's AfterPreview fires once when it closes.
-void Preview(TRpReport& report);
+/// closed. The report's AfterPreview fires once when it closes. `savePdf`, when given, is how
+/// "Save Report" writes a PDF: a run of its own, the window painting meanwhile (otherwise the
+/// recorded pages are written).
+void Preview(TRpReport& report, TRpPrinter::SavePdf savePdf = {});
 
 /// Unless a run is in progress, runs the report straight to the printer (with the progress
 /// window when ShowProgress is set), honouring the page range; shows "No printer installed"
