@@ -7,7 +7,6 @@
 #include "report/engine/TRpEvEnvironment.h"
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
-#include "report/engine/TRpRunState.h"
 #include "report/engine/TRpTextMeasurer.h"
 #include "report/items/TRpMemo.h"
 #include "report/items/TRpSysData.h"
