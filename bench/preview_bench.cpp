@@ -27,7 +27,7 @@ namespace {
 
 TRpStandardPreview* previewOf(TProgram& program)
 {
-    return qobject_cast<TRpStandardPreview*>(program.reportForm().Report1->PreviewWindow());
+    return qobject_cast<TRpStandardPreview*>(program.reportForm().report().PreviewWindow());
 }
 
 /// Notes the moment the preview window first paints a page.

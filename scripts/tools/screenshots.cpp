@@ -8,9 +8,9 @@
 
 #include "FindBar.h"
 #include "Program.h"
-#include "TWideListBox.h"
 #include "TRpPreview.h"
 #include "TRpStandardPreview.h"
+#include "TWideListBox.h"
 #include "princ.h"
 #include "r_dif.h"
 
@@ -40,7 +40,8 @@ int main(int argc, char** argv)
         // The preview window: grabbed once its first page is shown, then closed.
         QTimer* watcher = new QTimer(&window);
         QObject::connect(watcher, &QTimer::timeout, [&program, out, watcher] {
-            auto* preview = qobject_cast<TRpStandardPreview*>(program.reportForm().Report1->PreviewWindow());
+            auto* preview =
+                qobject_cast<TRpStandardPreview*>(program.reportForm().report().PreviewWindow());
             if (!preview || !preview->Preview()->PageShown())
                 return;
             watcher->stop();

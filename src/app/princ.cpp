@@ -715,7 +715,7 @@ void TF_tabulan::Preview1Click()
         return;
     // One preview at a time: while one is open (or its pages are being made) it is brought
     // forward, and the report it shows is left alone.
-    TRpReport& report = *report_->Report1;
+    TRpReport& report = report_->report();
     if (QWidget* open = report.PreviewWindow()) {
         open->raise();
         open->activateWindow();
@@ -727,7 +727,7 @@ void TF_tabulan::Preview1Click()
     guarded([&] {
         report_->setSections(document->sections());
         prepare_report_for(*report_, document->path(), document->analysis().encoding());
-        Preview(*report_->Report1);
+        Preview(report_->report());
     });
 }
 

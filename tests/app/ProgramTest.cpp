@@ -69,14 +69,15 @@ TEST_F(ProgramTest, ColumnChoiceInTheConfigurationWindowReachesTheReport)
 {
     TProgram program;
     TF_dif& form = program.reportForm();
-    EXPECT_EQ(form.Report1->Page().Columns(), 2);
+    EXPECT_EQ(form.report().Page().Columns(), 2);
     const TRadioGroup* columns = child<TRadioGroup>(program.configWindow(), "RG_colunas");
     columns->button(0)->click();
-    EXPECT_EQ(form.Report1->Page().Columns(), 1);
-    EXPECT_EQ(form.RpMemo1->PixelWidth(), form.RpBand2->Size().PixelWidth() - 5);
+    EXPECT_EQ(form.report().Page().Columns(), 1);
+    const TRpBand& detail = *form.report().FindBand(TRpBandType::rbDetail);
+    EXPECT_EQ(form.memo().PixelWidth(), detail.Size().PixelWidth() - 5);
     columns->button(1)->click();
-    EXPECT_EQ(form.Report1->Page().Columns(), 2);
-    EXPECT_EQ(form.RpBand2->Size().PixelWidth(), 353);
+    EXPECT_EQ(form.report().Page().Columns(), 2);
+    EXPECT_EQ(detail.Size().PixelWidth(), 353);
 }
 
 TEST_F(ProgramTest, FontCommandChangesListingAndReportTextOnly)
@@ -99,7 +100,7 @@ TEST_F(ProgramTest, FontCommandChangesListingAndReportTextOnly)
     EXPECT_EQ(dialogs.lastInitialFont.family(), drawn.family());
     EXPECT_DOUBLE_EQ(dialogs.lastInitialFont.pointSizeF(), drawn.pointSizeF());
     EXPECT_EQ(window.ListBox1->font().family(), "Liberation Serif");
-    EXPECT_EQ(program.reportForm().RpMemo1->Font().family(), "Liberation Serif");
+    EXPECT_EQ(program.reportForm().memo().Font().family(), "Liberation Serif");
     EXPECT_EQ(window.listbox3->font(), xrefFont);
 }
 
@@ -108,9 +109,9 @@ TEST_F(ProgramTest, PreviewPreparationTitlesTheReportWithThePath)
     TProgram program;
     TF_dif& form = program.reportForm();
     prepare_report_for(form, source);
-    EXPECT_EQ(form.Report1->ReportTitle, "Vis\xE3o Pr\xE9via : " + source);
-    EXPECT_EQ(form.RpLabel5->Caption(), source);
-    EXPECT_EQ(form.RpMemo1->LineCount(), 0u);
+    EXPECT_EQ(form.report().ReportTitle, "Vis\xE3o Pr\xE9via : " + source);
+    EXPECT_EQ(form.headerPath(), source);
+    EXPECT_EQ(form.memo().LineCount(), 0u);
 }
 
 TEST_F(ProgramTest, SavedSettingsComeBackAfterARestartWithLerAndEfetivar)
@@ -162,8 +163,8 @@ TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
     other.configWindow().setSettingsPath(ini);
     click(other.configWindow(), "BB_ler");
     EXPECT_EQ(other.mainWindow().ListBox1->font().family(), "Liberation Mono");
-    EXPECT_EQ(other.reportForm().RpMemo1->Font().family(), "Liberation Mono");
-    EXPECT_DOUBLE_EQ(other.reportForm().RpMemo1->Font().pointSizeF(), 7.5);
+    EXPECT_EQ(other.reportForm().memo().Font().family(), "Liberation Mono");
+    EXPECT_DOUBLE_EQ(other.reportForm().memo().Font().pointSizeF(), 7.5);
 }
 
 TEST_F(ProgramTest, Utf8SourceIsPreviewedAsUtf8)
@@ -175,14 +176,14 @@ TEST_F(ProgramTest, Utf8SourceIsPreviewedAsUtf8)
     TF_dif& form = program.reportForm();
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (QWidget* preview = form.Report1->PreviewWindow(); preview && form.RpMemo1->LineSource())
+        if (QWidget* preview = form.report().PreviewWindow(); preview && form.memo().LineSource())
             preview->close();
     });
     closer.start(10);
     program.mainWindow().Preview1Click();
     EXPECT_EQ(form.textEncoding(), SourceEncoding::Utf8);
-    EXPECT_EQ(form.Report1->ReportTitle, "Vis\xC3\xA3o Pr\xC3\xA9via : " + source);
-    const auto& memo = form.RpMemo1->LineSource();
+    EXPECT_EQ(form.report().ReportTitle, "Vis\xC3\xA3o Pr\xC3\xA9via : " + source);
+    const auto& memo = form.memo().LineSource();
     ASSERT_TRUE(memo && memo->size() >= 2u);
     std::string scratch;
     EXPECT_NE(memo->line(1, scratch).find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB }"), std::string::npos);
@@ -196,8 +197,8 @@ TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
     bool shown = false;
     QTimer closer;  // closes the preview once its pages are made, as the user would
     QObject::connect(&closer, &QTimer::timeout, [&] {
-        QWidget* preview = form.Report1->PreviewWindow();
-        if (!preview || !form.RpMemo1->LineSource())
+        QWidget* preview = form.report().PreviewWindow();
+        if (!preview || !form.memo().LineSource())
             return;
         shown = preview->isVisible();
         preview->close();
@@ -205,11 +206,11 @@ TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
     closer.start(10);
     program.mainWindow().Preview1Click();  // returns once the preview window is closed
     EXPECT_TRUE(shown);
-    EXPECT_EQ(form.Report1->ReportTitle, "Vis\xE3o Pr\xE9via : " + source);
-    EXPECT_EQ(form.RpLabel5->Caption(), source);
+    EXPECT_EQ(form.report().ReportTitle, "Vis\xE3o Pr\xE9via : " + source);
+    EXPECT_EQ(form.headerPath(), source);
     // The memo printed the four lists, read from the document the window shows.
-    ASSERT_NE(form.RpMemo1->LineSource(), nullptr);
-    EXPECT_EQ(form.RpMemo1->LineSource()->size(),
+    ASSERT_NE(form.memo().LineSource(), nullptr);
+    EXPECT_EQ(form.memo().LineSource()->size(),
               static_cast<std::size_t>(program.mainWindow().ListBox1->Items().count() +
                                        program.mainWindow().listbox3->Items().count() +
                                        program.mainWindow().ListBox4->Items().count() +
