@@ -166,6 +166,7 @@ TF_tabulan::TF_tabulan(TSession& session, QWidget* parent) : QMainWindow(parent)
     TabbedNotebook1->setObjectName("TabbedNotebook1");
     layout->addWidget(TabbedNotebook1, 1);
     FindBar1 = new TFindBar(central);
+    FindBar1->setObjectName("FindBar1");
     layout->addWidget(FindBar1);
     setCentralWidget(central);
 
@@ -280,6 +281,7 @@ void TF_tabulan::buildStatusBar()
     const int widths[3] = {100, 100, 50};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(bar);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanels[i]->setMinimumWidth(widths[i]);
         StatusPanels[i]->setFrameShape(QFrame::Panel);
         StatusPanels[i]->setFrameShadow(QFrame::Sunken);

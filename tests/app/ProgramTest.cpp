@@ -11,6 +11,7 @@
 
 #include "FakeDialogs.h"
 #include "FindChild.h"
+#include "MainWindowControls.h"
 #include "app/Program.h"
 #include "app/princ.h"
 #include "config/TRadioGroup.h"
@@ -23,6 +24,9 @@
 namespace fs = std::filesystem;
 using namespace tabulex;
 using tabulex::test::child;
+using tabulex::test::list;
+using tabulex::test::listing;
+using tabulex::test::trigger;
 using tabulex::testing::FakeDialogs;
 
 namespace {
@@ -43,7 +47,7 @@ protected:
     void load(TProgram& program)
     {
         dialogs.openAnswers = {QString::fromStdString(source)};
-        program.mainWindow().Carregar1Click();
+        trigger(program.mainWindow(), "Carregar1");
     }
 
     // Opens the configuration window, which loads its controls from the Listing settings.
@@ -85,23 +89,23 @@ TEST_F(ProgramTest, FontCommandChangesListingAndReportTextOnly)
     TProgram program;
     load(program);
     TF_tabulan& window = program.mainWindow();
-    const QFont xrefFont = window.listbox3->font();
+    const QFont xrefFont = list(window, "listbox3")->font();
     QFont chosen("Liberation Serif");
     chosen.setPointSize(12);
 
-    window.Fonte1Click();  // cancelled
-    EXPECT_EQ(window.ListBox1->font().family(), "Courier New");
-    const QFontInfo drawn(window.ListBox1->font());
+    trigger(window, "Fonte1");  // cancelled
+    EXPECT_EQ(listing(window)->font().family(), "Courier New");
+    const QFontInfo drawn(listing(window)->font());
 
     dialogs.fontAnswers = {chosen};
-    window.Fonte1Click();
+    trigger(window, "Fonte1");
     // The dialog starts on the family and size actually drawn, not on a family that is not
     // installed (which the dialog would replace by its own default).
     EXPECT_EQ(dialogs.lastInitialFont.family(), drawn.family());
     EXPECT_DOUBLE_EQ(dialogs.lastInitialFont.pointSizeF(), drawn.pointSizeF());
-    EXPECT_EQ(window.ListBox1->font().family(), "Liberation Serif");
+    EXPECT_EQ(listing(window)->font().family(), "Liberation Serif");
     EXPECT_EQ(program.reportForm().memo().Font().family(), "Liberation Serif");
-    EXPECT_EQ(window.listbox3->font(), xrefFont);
+    EXPECT_EQ(list(window, "listbox3")->font(), xrefFont);
 }
 
 TEST_F(ProgramTest, PreviewPreparationTitlesTheReportWithThePath)
@@ -133,8 +137,8 @@ TEST_F(ProgramTest, SavedSettingsComeBackAfterARestartWithLerAndEfetivar)
     click(config, "BB_ler");
     click(config, "BB_ok");
     dialogs.modalAnswers = {QDialog::Accepted};
-    program.mainWindow().Configurar1Click();
-    EXPECT_EQ(program.mainWindow().ListBox1->Items().item(5), "0006 !  X;");
+    trigger(program.mainWindow(), "Configurar1");
+    EXPECT_EQ(listing(program.mainWindow())->Items().item(5), "0006 !  X;");
 }
 
 TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
@@ -151,7 +155,7 @@ TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
     QFont mono("Liberation Mono");
     mono.setPointSizeF(7.5);
     dialogs.fontAnswers = {mono};
-    program.mainWindow().Fonte1Click();
+    trigger(program.mainWindow(), "Fonte1");
     click(config, "BB_salvar");
     std::ifstream file(ini);
     const std::string text((std::istreambuf_iterator<char>(file)),
@@ -162,7 +166,7 @@ TEST_F(ProgramTest, ReportFontIsSavedOnlyWhenChosenAndReadBackWithLer)
     load(other);
     other.configWindow().setSettingsPath(ini);
     click(other.configWindow(), "BB_ler");
-    EXPECT_EQ(other.mainWindow().ListBox1->font().family(), "Liberation Mono");
+    EXPECT_EQ(listing(other.mainWindow())->font().family(), "Liberation Mono");
     EXPECT_EQ(other.reportForm().memo().Font().family(), "Liberation Mono");
     EXPECT_DOUBLE_EQ(other.reportForm().memo().Font().pointSizeF(), 7.5);
 }
@@ -180,7 +184,7 @@ TEST_F(ProgramTest, Utf8SourceIsPreviewedAsUtf8)
             preview->close();
     });
     closer.start(10);
-    program.mainWindow().Preview1Click();
+    trigger(program.mainWindow(), "Preview1");
     EXPECT_EQ(form.textEncoding(), SourceEncoding::Utf8);
     EXPECT_EQ(form.report().ReportTitle, "Vis\xC3\xA3o Pr\xC3\xA9via : " + source);
     const auto& memo = form.memo().LineSource();
@@ -204,17 +208,17 @@ TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
         preview->close();
     });
     closer.start(10);
-    program.mainWindow().Preview1Click();  // returns once the preview window is closed
+    trigger(program.mainWindow(), "Preview1");  // returns once the preview window is closed
     EXPECT_TRUE(shown);
     EXPECT_EQ(form.report().ReportTitle, "Vis\xE3o Pr\xE9via : " + source);
     EXPECT_EQ(form.headerPath(), source);
     // The memo printed the four lists, read from the document the window shows.
     ASSERT_NE(form.memo().LineSource(), nullptr);
     EXPECT_EQ(form.memo().LineSource()->size(),
-              static_cast<std::size_t>(program.mainWindow().ListBox1->Items().count() +
-                                       program.mainWindow().listbox3->Items().count() +
-                                       program.mainWindow().ListBox4->Items().count() +
-                                       program.mainWindow().ListBox5->Items().count()));
+              static_cast<std::size_t>(listing(program.mainWindow())->Items().count() +
+                                       list(program.mainWindow(), "listbox3")->Items().count() +
+                                       list(program.mainWindow(), "ListBox4")->Items().count() +
+                                       list(program.mainWindow(), "ListBox5")->Items().count()));
     for (int section = 0; section < 4; ++section)
         EXPECT_EQ(form.counter(section), 0) << "AfterPreview resets the counters";
 }
