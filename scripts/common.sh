@@ -30,8 +30,10 @@ tabulex_install() {
 }
 
 # Configures and builds into the given folder (default build/) with extra CMake arguments.
+# With TABULEX_TARGETS set (names separated by blanks) only those targets are built.
 tabulex_build() {
     local dir="$1"; shift
     cmake -S "$TABULEX_ROOT" -B "$TABULEX_ROOT/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$TABULEX_ROOT/$dir" -j"$(nproc)"
+    # shellcheck disable=SC2086 # one argument per target name
+    cmake --build "$TABULEX_ROOT/$dir" -j"$(nproc)" ${TABULEX_TARGETS:+--target $TABULEX_TARGETS}
 }

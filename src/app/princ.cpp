@@ -150,6 +150,7 @@ TF_tabulan::TF_tabulan(TSession& session, QWidget* parent) : QMainWindow(parent)
     TabbedNotebook1->setObjectName("TabbedNotebook1");
     layout->addWidget(TabbedNotebook1, 1);
     FindBar1 = new TFindBar(central);
+    FindBar1->setObjectName("FindBar1");
     layout->addWidget(FindBar1);
     setCentralWidget(central);
 
@@ -291,6 +292,7 @@ void TF_tabulan::buildStatusBar()
     const int widths[3] = {100, 100, 50};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(bar);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanels[i]->setMinimumWidth(widths[i]);
         StatusPanels[i]->setFrameShape(QFrame::Panel);
         StatusPanels[i]->setFrameShadow(QFrame::Sunken);
@@ -741,7 +743,7 @@ void TF_tabulan::Preview1Click()
         return;
     // One preview at a time: while one is open (or its pages are being made) it is brought
     // forward, and the report it shows is left alone.
-    TRpReport& report = *report_->Report1;
+    TRpReport& report = report_->report();
     if (QWidget* open = report.PreviewWindow()) {
         open->raise();
         open->activateWindow();
@@ -755,10 +757,10 @@ void TF_tabulan::Preview1Click()
         prepare_report_for(*report_, document->path(), document->analysis().encoding());
         // "Salvar" as PDF runs the report again straight into the PDF writer.
         TF_dif* form = report_;
-        Preview(*report_->Report1, [form](const std::string& path, std::function<bool()> goOn) {
+        Preview(report_->report(), [form](const std::string& path, std::function<bool()> goOn) {
             return write_report_pdf(*form, path, [form, goOn] {
                 if (!goOn())
-                    form->Report1->Cancel();
+                    form->report().Cancel();
             });
         });
     });
@@ -768,7 +770,7 @@ void TF_tabulan::ImprimirSelecao1Click()
 {
     if (!report_ || !session_.document())
         return;
-    if (QWidget* open = report_->Report1->PreviewWindow()) {
+    if (QWidget* open = report_->report().PreviewWindow()) {
         open->raise();
         open->activateWindow();
         return;

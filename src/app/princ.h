@@ -26,6 +26,9 @@ class TListBox;
 
 /// The main window: menu commands, the four result tabs and the status bar. It shows the
 /// session's loaded document; the lists read their lines from it.
+///
+/// Each control and command carries its name as object name ("ListBox1", "Carregar1",
+/// "FindBar1", ...); the status bar's panels are "StatusPanel0" to "StatusPanel2".
 class TF_tabulan : public QMainWindow {
     Q_OBJECT
 public:
@@ -53,9 +56,6 @@ public:
     /// while the file is read (a busy cursor shows). Throws EFOpenError when the file cannot
     /// be read, leaving the document shown, every list and the status bar as they were.
     void carregar_arq(const std::string& path);
-    /// Shows the loaded document's cross reference, routines and uses in listbox3, ListBox4
-    /// and ListBox5.
-    void carrega_var();
 
     /// Loads a file as a confirmed "&Carregar" would (also used for dropped files).
     void loadChosenFile(const QString& path);
@@ -66,15 +66,73 @@ public:
     /// and the recent files, and keeps them up to date from then on.
     void setDesktopState(TDesktopState* state);
 
+    /// The context menu of a "Variáveis" or "Proc/Func" item: "Ir para a linha N" for each
+    /// line the item names (empty for other items).
+    std::unique_ptr<QMenu> lineMenu(TListBox* list, int row);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    void FormCreate();
+    void Carregar1Click();
+    void Gravar1Click();
+    void ExportarHTML1Click();
+    void CoresListagem1Click(bool checked);
+    void Fonte1Click();
+    void Preview1Click();
+    void ImprimirSelecao1Click();
+    void Configurar1Click();
+    void Sair1Click();
+    void Sobre1Click();
+    void Recarregar1Click();
+    void Localizar1Click();
+    void IrPara1Click();
+
+private:
+    /// Shows the loaded document's cross reference, routines and uses in listbox3, ListBox4
+    /// and ListBox5.
+    void carrega_var();
     /// Selects listing line `linha` (1-based; clamped to the listing) on the "Listagem" tab and
     /// scrolls it into view.
     void ir_para_linha(int linha);
     /// Finds the find bar's text in the list of the current tab, from its selected item on.
     /// Returns false when nothing matches.
     bool localizar(bool backward);
-    /// The context menu of a "Variáveis" or "Proc/Func" item: "Ir para a linha N" for each
-    /// line the item names (empty for other items).
-    std::unique_ptr<QMenu> lineMenu(TListBox* list, int row);
+    void buildMenus();
+    void buildTabs();
+    void buildStatusBar();
+    void buildNavigation();
+    void enableFileCommands();
+    /// Colours the listing from the document's token classes when colours are on.
+    void colourListing();
+    /// Runs a command and shows any error it raises in a message box; false after an error.
+    bool guarded(const std::function<void()>& command);
+    /// Loads `path` and shows it; on failure says so and keeps what was shown. False then.
+    bool loadOrSay(const std::string& path);
+    /// Builds the listing of the loaded file again, keeping the listing's top line, selection
+    /// and horizontal position as far as the file still has them.
+    void recarregar();
+    /// Follows an item of "Variáveis" or "Proc/Func" to the first listing line it names.
+    void followItem(TListBox* list, const QModelIndex& index);
+    /// The source lines an item of "Variáveis" or "Proc/Func" names.
+    std::vector<int> itemLines(TListBox* list, int row) const;
+    /// Context menu of "Variáveis" and "Proc/Func": one entry per line the item names.
+    void showLineMenu(TListBox* list, const QPoint& position);
+    void rememberLoadedFile(const std::string& path);
+    void rebuildRecentMenu();
+    void useReportFont(const QFont& font);
+
+    TSession& session_;
+    QDialog* config_ = nullptr;
+    QDialog* about_ = nullptr;
+    TF_dif* report_ = nullptr;
+    TDesktopState* state_ = nullptr;
+    std::vector<std::string> recent_;
+    /// The entries of the recent files in "&Arquivo", the latest first.
+    QList<QAction*> recentActions_;
 
     // Controls, named as the window defines them.
     QWidget* Panel1 = nullptr;
@@ -108,64 +166,8 @@ public:
     QAction* LocalizarProxima1 = nullptr;
     QAction* LocalizarAnterior1 = nullptr;
     QAction* IrPara1 = nullptr;
-    /// The entries of the recent files in "&Arquivo", the latest first.
-    QList<QAction*> recentActions() const { return recentActions_; }
     TFindBar* FindBar1 = nullptr;
-
-public slots:
-    void FormCreate();
-    void Carregar1Click();
-    void Gravar1Click();
-    void ExportarHTML1Click();
-    void CoresListagem1Click(bool checked);
-    void Fonte1Click();
-    void Preview1Click();
-    void ImprimirSelecao1Click();
-    void Configurar1Click();
-    void Sair1Click();
-    void Sobre1Click();
-    void Recarregar1Click();
-    void Localizar1Click();
-    void IrPara1Click();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-private:
-    void buildMenus();
-    void buildTabs();
-    void buildStatusBar();
-    void buildNavigation();
-    void enableFileCommands();
-    /// Colours the listing from the document's token classes when colours are on.
-    void colourListing();
-    /// Runs a command and shows any error it raises in a message box; false after an error.
-    bool guarded(const std::function<void()>& command);
-    /// Loads `path` and shows it; on failure says so and keeps what was shown. False then.
-    bool loadOrSay(const std::string& path);
-    /// Builds the listing of the loaded file again, keeping the listing's top line, selection
-    /// and horizontal position as far as the file still has them.
-    void recarregar();
-    /// Follows an item of "Variáveis" or "Proc/Func" to the first listing line it names.
-    void followItem(TListBox* list, const QModelIndex& index);
-    /// The source lines an item of "Variáveis" or "Proc/Func" names.
-    std::vector<int> itemLines(TListBox* list, int row) const;
-    /// Context menu of "Variáveis" and "Proc/Func": one entry per line the item names.
-    void showLineMenu(TListBox* list, const QPoint& position);
-    void rememberLoadedFile(const std::string& path);
-    void rebuildRecentMenu();
-
-    TSession& session_;
-    QDialog* config_ = nullptr;
-    QDialog* about_ = nullptr;
-    TF_dif* report_ = nullptr;
-    TDesktopState* state_ = nullptr;
-    std::vector<std::string> recent_;
-    QList<QAction*> recentActions_;
     QAction* N2 = nullptr;
-    void useReportFont(const QFont& font);
 };
 
 /// Local file name bytes of a path chosen in a dialog, and back for display.

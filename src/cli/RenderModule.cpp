@@ -59,7 +59,7 @@ void useFont(TF_dif& form, const std::string& text)
     if (!chosen)
         return;
     QFont font(QString::fromStdString(chosen->family));
-    font.setPointSizeF(chosen->points > 0 ? chosen->points : form.RpMemo1->Font().pointSizeF());
+    font.setPointSizeF(chosen->points > 0 ? chosen->points : form.memo().Font().pointSizeF());
     form.setMemoFont(font);
 }
 
@@ -115,7 +115,7 @@ void render(const TRenderJob& job)
     // As in the window, a column choice reaches the report only when it is valid and differs
     // from what the report has (the window applies it only when its radio group changes).
     const int columns = job.settings.colunas + 1;
-    if ((columns == 1 || columns == 2) && columns != form.Report1->Page().Columns())
+    if ((columns == 1 || columns == 2) && columns != form.report().Page().Columns())
         form.set_colunas(columns);
     const QString fullPath =
         QDir::cleanPath(QFileInfo(QFile::decodeName(job.sourcePath.c_str())).absoluteFilePath());

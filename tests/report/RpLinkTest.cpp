@@ -180,9 +180,10 @@ struct ReportLinks : ::testing::Test {
             TListingSettings{});
         form = std::make_unique<TF_dif>();
         form->setDocument(document);
-        form->RpMemo1->ClearLines();
+        form->memo().ClearLines();
         form->setHeaderPath(QStringLiteral("/fontes/Amostra.pas"));
-        form->RpSysData1->SetData(TRpSysDataType::rpsReportTitle);
+        tabulex::test::item<TRpSysData>(form->report(), "RpSysData1")
+            .SetData(TRpSysDataType::rpsReportTitle);
     }
     std::string write(const char* name)
     {
@@ -283,7 +284,7 @@ TEST_F(ReportLinks, SelectionPrintsItsLinesAsInTheWholeListing)
     for (const Link& link : readLinks(dir.filePath("part.pdf").toStdString()).links)
         EXPECT_EQ(link.page, link.target);  // only links within the part
     // With the lists asked for, they follow.
-    form->Report1AfterPreview(form->Report1.get());
+    form->Report1AfterPreview(&form->report());
     form->setSelection(TF_dif::TSelection{29, 40, true});
     EXPECT_NE(text(write("part-lists.pdf")).find("cruzada"), std::string::npos);
 }
@@ -300,17 +301,17 @@ TEST(ReportThemes, BoldWordsWrapWithinTheColumn)
     TF_dif form;
     form.setDocument(std::make_shared<const TSourceDocument>(
         "U.pas", std::make_shared<const TSourceAnalysis>(unit), TListingSettings{}));
-    form.RpMemo1->ClearLines();
+    form.memo().ClearLines();
     form.set_colunas(1);
     form.setTheme(TReportTheme::Cinza);
-    const test::RecordedRun run = test::runRecorded(*form.Report1);
+    const test::RecordedRun run = test::runRecorded(form.report());
     TRpTextMeasurer& measurer = run.output->Measurer();
     int left = INT_MAX;
     int right = 0;
     int bold = 0;
     for (const TRpRecordingSurface* page : run.pages) {
         for (const auto& call : test::textCalls(*page)) {
-            if (call.font.pointSizeF() != form.RpMemo1->Font().pointSizeF())
+            if (call.font.pointSizeF() != form.memo().Font().pointSizeF())
                 continue;
             left = std::min(left, call.x);
             right = std::max(right, call.x + measurer.Metrics(call.font).Extent(call.text));
@@ -318,7 +319,7 @@ TEST(ReportThemes, BoldWordsWrapWithinTheColumn)
         }
     }
     EXPECT_GT(bold, 100);
-    EXPECT_LE(right - left, form.RpMemo1->PixelWidth());
+    EXPECT_LE(right - left, form.memo().PixelWidth());
 }
 
 }  // namespace

@@ -95,11 +95,12 @@ struct FormPdf : ::testing::Test {
             GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
         form = std::make_unique<TF_dif>();
         form->setSections({tabulex::test::borrowed(listing), nullptr, nullptr, nullptr});
-        form->RpMemo1->ClearLines();
-        form->RpLabel5->SetCaption("C:\\fontes\\teste.pas");
-        form->Report1->ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
+        form->memo().ClearLines();
+        form->setHeaderPath(QStringLiteral("C:\\fontes\\teste.pas"));
+        form->report().ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
         // The header's clock could tick between two runs that are compared.
-        form->RpSysData1->SetData(TRpSysDataType::rpsReportTitle);
+        tabulex::test::item<TRpSysData>(form->report(), "RpSysData1")
+            .SetData(TRpSysDataType::rpsReportTitle);
         ASSERT_TRUE(dir.isValid());
     }
     std::string path(const char* name) const
@@ -260,12 +261,12 @@ TEST_F(FormPdf, TextSitsWhereTheRecordedPagesPutIt)
         SCOPED_TRACE(family);
         QFont memoFont(QString::fromLatin1(family));
         memoFont.setPointSize(7);
-        form->RpMemo1->SetFont(memoFont);
+        form->memo().SetFont(memoFont);
         const std::string directFile = direct();
-        const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1);
+        const std::unique_ptr<TRpPrinter> pages = GeneratePages(form->report());
         ASSERT_TRUE(pages);
         const std::string pictureFile = path("picture.pdf");
-        ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
+        ASSERT_TRUE(rpWritePdf(*pages, form->report().Page(), pictureFile));
 
         const std::vector<Word> a = words(directFile);
         const std::vector<Word> b = words(pictureFile);
@@ -289,10 +290,10 @@ TEST_F(FormPdf, UnmappedFontFallsBackToRecordedPages)
     listing = {"linha um", "linha dois"};
     QFont other(QStringLiteral("DejaVu Sans"));
     other.setPointSize(7);
-    form->RpMemo1->SetFont(other);
+    form->memo().SetFont(other);
     const std::string file = path("fallback.pdf");
-    TRpPdfDirectOutput pdf(*form->Report1, file);
-    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1, pdf.PageFactory());
+    TRpPdfDirectOutput pdf(form->report(), file);
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(form->report(), pdf.PageFactory());
     ASSERT_TRUE(pages);
     ASSERT_TRUE(pdf.Finish(*pages));
     EXPECT_TRUE(pdf.UsedFallback());
@@ -312,8 +313,8 @@ TEST_F(FormPdf, MappedFontsStayOnTheDirectPath)
 {
     listing = {"linha um"};
     const std::string file = path("mapped.pdf");
-    TRpPdfDirectOutput pdf(*form->Report1, file);
-    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1, pdf.PageFactory());
+    TRpPdfDirectOutput pdf(form->report(), file);
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(form->report(), pdf.PageFactory());
     ASSERT_TRUE(pages);
     ASSERT_TRUE(pdf.Finish(*pages));
     EXPECT_FALSE(pdf.UsedFallback());
@@ -333,10 +334,10 @@ TEST_F(FormPdf, Utf8TextOutsideWindows1252IsEmbeddedAndComesBack)
                "m := 'x\xF4\x8F\xBF\xBDy';"};  // a private character no font has
     form->setTextEncoding(SourceEncoding::Utf8, SourceEncoding::Utf8);
     const std::string directFile = direct();
-    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1);
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(form->report());
     ASSERT_TRUE(pages);
     const std::string pictureFile = path("picture.pdf");
-    ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
+    ASSERT_TRUE(rpWritePdf(*pages, form->report().Page(), pictureFile));
     for (const std::string& file : {directFile, pictureFile}) {
         SCOPED_TRACE(file);
         const QString text =

@@ -38,13 +38,13 @@ std::unique_ptr<TRpPrinter> storedPages(int lines, bool compressed = false)
 {
     ensureGui();
     static TF_dif form;  // one definition for all: building it measures fonts
-    form.RpMemo1->ClearLines();
+    form.memo().ClearLines();
     for (int i = 1; i <= lines; ++i)
-        form.RpMemo1->AppendLine("linha " + std::to_string(i));
-    form.Report1->Options = compressed ? (FirstPageHeader | LastPageFooter | Compression)
+        form.memo().AppendLine("linha " + std::to_string(i));
+    form.report().Options = compressed ? (FirstPageHeader | LastPageFooter | Compression)
                                        : (FirstPageHeader | LastPageFooter);
-    auto pages = GeneratePages(*form.Report1, {}, true);
-    form.Report1->Options = FirstPageHeader | LastPageFooter;
+    auto pages = GeneratePages(form.report(), {}, true);
+    form.report().Options = FirstPageHeader | LastPageFooter;
     return pages;
 }
 

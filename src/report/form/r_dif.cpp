@@ -291,14 +291,14 @@ void TF_dif::buildReport()
 
 void TF_dif::buildHeader()
 {
-    RpBand1 = Report1->AddBand("RpBand1", TRpBandType::rbPageHeader);
+    TRpBand* RpBand1 = Report1->AddBand("RpBand1", TRpBandType::rbPageHeader);
     RpBand1->SetHeight(22.75);
     RpBand1->Frame.DrawBottom = true;
     const QColor black = Qt::black;
     RpLabel1 = addText<TRpLabel>(
         RpBand1, "RpLabel1",
         {53.71, 6.61, 82.02, 6.09, kCompanyText, TRpAlignment::taCenter, true, 14, true, Qt::blue});
-    RpLabel7 = addText<TRpLabel>(
+    addText<TRpLabel>(
         RpBand1, "RpLabel7",
         {1.85, 17.20, 11.64, 3.97, "Arquivo", TRpAlignment::taLeftJustify, true, 8, true, black});
     RpLabel5 =
@@ -312,7 +312,7 @@ void TF_dif::buildHeader()
     RpLabel6 = addText<TRpLabel>(RpBand1, "RpLabel6",
                                  {169.33, 17.99, 10.85, 3.97, kPageText,
                                   TRpAlignment::taLeftJustify, false, 8, true, black});
-    RpSysData2 = addText<TRpSysData>(
+    auto* RpSysData2 = addText<TRpSysData>(
         RpBand1, "RpSysData2",
         {179.92, 17.99, 8.73, 3.97, nullptr, TRpAlignment::taRightJustify, false, 8, true, black});
     RpSysData2->SetData(TRpSysDataType::rpsPageNumber);
@@ -338,7 +338,7 @@ void TF_dif::buildDetail()
 
 void TF_dif::buildFooter()
 {
-    RpBand3 = Report1->AddBand("RpBand3", TRpBandType::rbPageFooter);
+    TRpBand* RpBand3 = Report1->AddBand("RpBand3", TRpBandType::rbPageFooter);
     RpBand3->SetHeight(7.67);
     RpBand3->Frame.DrawTop = true;
     RpBand3->AlignToBottom = true;
@@ -497,7 +497,7 @@ void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/)
 
 void write_report_rpf(TF_dif& form, const std::string& path)
 {
-    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form.Report1, {}, true);
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(form.report(), {}, true);
     if (!pages)
         throw ERpError("The report produced no pages");
     if (!pages->Save(path))
@@ -570,12 +570,12 @@ std::string TF_dif::pdfSubject() const
 
 bool write_report_pdf(TF_dif& form, const std::string& path, std::function<void()> betweenPages)
 {
-    TRpPdfDirectOutput pdf(*form.Report1, path);
+    TRpPdfDirectOutput pdf(form.report(), path);
     const std::unique_ptr<TRpPrinter> pages =
-        GeneratePages(*form.Report1, pdf.PageFactory(), false, std::move(betweenPages));
+        GeneratePages(form.report(), pdf.PageFactory(), false, std::move(betweenPages));
     if (!pages)
         throw ERpError("The report produced no pages");
-    if (form.Report1->Cancelled())
+    if (form.report().Cancelled())
         return false;
     pdf.SetOutline(form.pdfOutline());
     pdf.SetInfo({form.pdfSubject(), std::string("Tabulex ") + TABULEX_VERSION});

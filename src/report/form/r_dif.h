@@ -26,27 +26,25 @@ namespace tabulex {
 
 class TReportLines;
 
-/// Holder of the program's report `Report1`: an A4 page in two columns with a page header,
-/// one detail band whose memo `RpMemo1` carries every selected list, and a page footer.
-/// The form is never shown; the main window and the configuration window drive it.
+/// Holder of the program's report: an A4 page in two columns with a page header, one detail
+/// band whose memo carries every selected list, and a page footer. The form is never shown;
+/// the main window and the configuration window drive it. Its bands and items keep the names
+/// they are known by ("RpBand1", "RpLabel5", "RpMemo1", ...) as their item names.
 class TF_dif : public QObject {
     Q_OBJECT
 public:
     explicit TF_dif(QObject* parent = nullptr);
     ~TF_dif() override;
 
-    std::unique_ptr<TRpReport> Report1;
-    TRpBand* RpBand1 = nullptr;  ///< page header
-    TRpLabel* RpLabel1 = nullptr;
-    TRpLabel* RpLabel7 = nullptr;
-    TRpLabel* RpLabel5 = nullptr;
-    TRpSysData* RpSysData1 = nullptr;
-    TRpLabel* RpLabel6 = nullptr;
-    TRpSysData* RpSysData2 = nullptr;
-    TRpBand* RpBand2 = nullptr;  ///< detail
-    TRpMemo* RpMemo1 = nullptr;
-    TRpBand* RpBand3 = nullptr;  ///< page footer
-    TRpLabel* RpLabel2 = nullptr;
+    /// The report, which the preview, printing and the batch outputs run.
+    TRpReport& report() { return *Report1; }
+    const TRpReport& report() const { return *Report1; }
+    /// The detail band's memo, which prints the sections.
+    TRpMemo& memo() { return *RpMemo1; }
+    const TRpMemo& memo() const { return *RpMemo1; }
+    /// The caption of the page header's path label as setHeaderPath left it, in the report's
+    /// encoding.
+    const std::string& headerPath() const { return RpLabel5->Caption(); }
 
     /// The lines of the four sections, in section order: listing, cross reference, routines,
     /// uses (any may be null: no lines).
@@ -102,7 +100,7 @@ public:
     /// encoding are converted as they are fed to the memo.
     void setTextEncoding(SourceEncoding encoding, SourceEncoding source);
     SourceEncoding textEncoding() const { return Report1->ReferenceSurface().Encoding(); }
-    /// Shows `path` in the header label `RpLabel5`, shortened in the middle when it would
+    /// Shows `path` in the page header's path label, shortened in the middle when it would
     /// run into the date and time that follow it.
     void setHeaderPath(const QString& path);
 
@@ -118,6 +116,16 @@ private:
     void buildHeader();
     void buildDetail();
     void buildFooter();
+
+    // The report and the bands and items the form works on once they are built.
+    std::unique_ptr<TRpReport> Report1;
+    TRpLabel* RpLabel1 = nullptr;
+    TRpLabel* RpLabel5 = nullptr;
+    TRpSysData* RpSysData1 = nullptr;
+    TRpLabel* RpLabel6 = nullptr;
+    TRpBand* RpBand2 = nullptr;  ///< detail
+    TRpMemo* RpMemo1 = nullptr;
+    TRpLabel* RpLabel2 = nullptr;
 
     TSections sections_;
     std::shared_ptr<const TSourceDocument> document_;
