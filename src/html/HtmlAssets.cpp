@@ -87,6 +87,7 @@ constexpr std::string_view kScript = R"js((function () {
   'use strict';
   var TX = window.TX = {};
   var root = document.body.getAttribute('data-raiz') || '';
+  var shards = {}, pages = null;  // the search's data and every page's path, once loaded
 
   // Data scripts call back into TX; each is loaded once, when first needed (a <script>
   // element, which works from file:// too).
@@ -111,35 +112,63 @@ constexpr std::string_view kScript = R"js((function () {
   function urlOf(path) { return root + path.split('/').map(encodeURIComponent).join('/'); }
 
   // --- index: the folder filter -------------------------------------------------------
+  // A small index lists every file and the filter hides what does not match; a large one
+  // lists the folders only, and the filter finds the files among every page's path.
   function setUpFilter() {
     var box = document.getElementById('filtro');
     if (!box) return;
     var counter = document.getElementById('contagem');
     var rows = Array.prototype.slice.call(document.querySelectorAll('tr.item'));
     var folders = Array.prototype.slice.call(document.querySelectorAll('details.pasta'));
-    var wasOpen = folders.map(function (f) { return f.open; });
+    var tree = document.getElementById('arvore');
+    var found = document.getElementById('arquivos');
     var paths = rows.map(function (row) { return (row.getAttribute('data-c') || '').toLowerCase(); });
-    function apply() {
-      var words = box.value.toLowerCase().split(/\s+/).filter(function (w) { return w; });
+    var listed = rows.length > 0 || folders.length === 0;
+    function words() { return box.value.toLowerCase().split(/\s+/).filter(function (w) { return w; }); }
+    function filterRows(w) {
       var shown = 0;
       rows.forEach(function (row, i) {
-        var match = words.every(function (w) { return paths[i].indexOf(w) >= 0; });
+        var match = w.every(function (x) { return paths[i].indexOf(x) >= 0; });
         row.hidden = !match;
         if (match) shown++;
       });
-      folders.forEach(function (folder, i) {
+      folders.forEach(function (folder) {
         var any = folder.querySelector('tr.item:not([hidden])') !== null;
         folder.hidden = !any;
-        folder.open = words.length ? any : wasOpen[i];
+        if (w.length) folder.open = any;
       });
-      if (counter) counter.textContent = words.length ? shown + ' encontrado(s)' : '';
+      return shown;
     }
-    box.addEventListener('input', apply);
-    apply();
+    function filterPaths(w) {
+      var list = document.getElementById('lista-arquivos');
+      list.textContent = '';
+      found.hidden = w.length === 0;
+      tree.hidden = w.length > 0;
+      if (!w.length) return 0;
+      var shown = 0;
+      (pages || []).forEach(function (path) {
+        var lower = path.toLowerCase();
+        if (!w.every(function (x) { return lower.indexOf(x) >= 0; })) return;
+        if (++shown > 500) return;
+        var row = element('div');
+        row.appendChild(element('a', { href: urlOf(path) }, path.replace(/\.html$/, '')));
+        list.appendChild(row);
+      });
+      return shown;
+    }
+    function apply() {
+      var w = words();
+      var shown = listed ? filterRows(w) : filterPaths(w);
+      if (counter) counter.textContent = w.length ? shown + ' encontrado(s)' : '';
+    }
+    box.addEventListener('input', function () {
+      if (listed) apply();
+      else load('tabulex-dados/paginas.js', apply);
+    });
+    if (box.value) box.dispatchEvent(new Event('input'));
   }
 
   // --- index: the search over declared names ---------------------------------------------
-  var shards = {}, pages = null;
   TX.b = function (key, entries) { shards[key] = entries; };
   TX.p = function (list) { pages = list; };
   function keyOf(text) {

@@ -9,8 +9,9 @@ namespace tabulex {
 
 namespace {
 
-// Above this many pages the tree opens only its first level.
-constexpr std::size_t kOpenTreeUpTo = 200;
+// Up to this many pages the index lists them all, its tree open; above, it shows the folders
+// (each with a page of its own that lists its files) and its filter finds the files by path.
+constexpr std::size_t kListedUpTo = 200;
 
 void append_name(std::string& out, std::string_view bytes)
 {
@@ -117,10 +118,10 @@ std::string_view last_part(std::string_view folder)
 }
 
 void append_folder_node(std::string& out, const THtmlRun& run, const TFolderTree& tree,
-                        const std::string& folder, int depth, bool openAll)
+                        const std::string& folder, int depth, bool listed)
 {
     out += "<details class=\"pasta\"";
-    if (openAll || depth == 0)
+    if (listed || depth == 0)
         out += " open";
     out += "><summary>";
     append_name(out, last_part(folder));
@@ -129,11 +130,11 @@ void append_folder_node(std::string& out, const THtmlRun& run, const TFolderTree
     out += ")</span> <a class=\"pagina-pasta\" href=\"";
     out += relative_url(kIndexName, folder + "/" + std::string(kIndexName));
     out += "\">pasta</a></summary>\n";
-    if (const auto own = tree.pages.find(folder); own != tree.pages.end())
+    if (const auto own = tree.pages.find(folder); listed && own != tree.pages.end())
         append_rows(out, run, own->second, kIndexName);
     if (const auto below = tree.children.find(folder); below != tree.children.end())
         for (const std::string& child : below->second)
-            append_folder_node(out, run, tree, child, depth + 1, openAll);
+            append_folder_node(out, run, tree, child, depth + 1, listed);
     out += "</details>\n";
 }
 
@@ -171,17 +172,18 @@ void append_index_page(std::string& out, const THtmlRun& run, std::string_view g
            "placeholder=\"nome, def:, ref:, unit:\" autocomplete=\"off\"></label>\n"
            "<span id=\"contagem\" class=\"caminho\"></span>\n</header>\n<main>\n"
            "<section id=\"resultados\" hidden><h2>Nomes</h2><div id=\"lista-busca\"></div>"
-           "</section>\n";
+           "</section>\n<section id=\"arquivos\" hidden><h2>Arquivos</h2>"
+           "<div id=\"lista-arquivos\"></div></section>\n";
     append_graph(out, graph_svg, kGraphNote);
     out += "<section id=\"arvore\">\n";
     if (total == 0)
         out += "<p>Nenhum arquivo.</p>\n";
-    const bool openAll = total <= kOpenTreeUpTo;
+    const bool listed = total <= kListedUpTo;
     if (const auto own = tree.pages.find(""); own != tree.pages.end())
         append_rows(out, run, own->second, kIndexName);
     if (const auto top = tree.children.find(""); top != tree.children.end())
         for (const std::string& folder : top->second)
-            append_folder_node(out, run, tree, folder, 0, openAll);
+            append_folder_node(out, run, tree, folder, 0, listed);
     out += "</section>\n</main>\n</body>\n</html>\n";
 }
 
