@@ -32,6 +32,7 @@
 #include "app/FindBar.h"
 #include "dialogs/TDialogs.h"
 #include "html/HtmlSite.h"
+#include "project/ProjectIndex.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
 #include "report/preview/TRpReportPreview.h"
@@ -645,13 +646,20 @@ void TF_tabulan::ExportarHTML1Click()
     if (folder.isEmpty())
         return;
     guarded([&] {
-        // The page shows the text the window shows: the loaded document, not the file read anew.
-        THtmlSite site(session_.settings());
-        site.add(document->path(), document->writer()->shared_analysis());
-        site.write(localPath(folder), [this](const std::string& path) {
+        // The loaded file as a program of its own; the folder's index keeps listing what
+        // earlier exports put there.
+        TProjectInput input;
+        input.paths.push_back(document->path());
+        THtmlSite site(std::make_shared<const TProjectIndex>(build_project_index(input, {})),
+                       session_.settings());
+        site.setKeepEarlierPages(true);
+        const bool complete = site.write(localPath(folder), 1, [this](const std::string& path) {
             TDialogs::current().showMessage(
                 this, QStringLiteral("Não foi possível criar o arquivo: ") + displayPath(path));
         });
+        if (complete)
+            TDialogs::current().showMessage(this,
+                                            QStringLiteral("HTML exportado para %1.").arg(folder));
     });
 }
 

@@ -12,7 +12,10 @@ const char* cli_usage()
            "       tabulex-cli [--settings FILE.ini] [REPORT OPTIONS] --report OUT.rpf SOURCE\n"
            "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] [--theme THEME]\n"
            "                   [--ext LIST] --pdf-dir DIR SOURCE|FOLDER...\n"
-           "       tabulex-cli [--settings FILE.ini] [--ext LIST] --html OUT_DIR SOURCE|FOLDER...\n"
+           "       tabulex-cli [--settings FILE.ini] [--ext LIST] [--unit-path ...] "
+           "[--include-path ...]\n"
+           "                   [--define A,B] [--compiler fpc|delphi] --html OUT_DIR "
+           "SOURCE|FOLDER...\n"
            "       tabulex-cli [--index OUT.json] [--tags OUT] [--check] [--unit-path DIR[:DIR]]\n"
            "                   [--include-path DIR[:DIR]] [--define A,B] [--compiler fpc|delphi]\n"
            "                   PROGRAM|FOLDER|SOURCE...\n"
@@ -39,9 +42,11 @@ const char* cli_usage()
            "  --pdf-dir DIR        write the report of each source as a PDF into DIR, named as\n"
            "                       --out-dir names them (.pdf for .txt); a unit of a uses list\n"
            "                       links to the PDF of the source of that name in the run\n"
-           "  --html OUT_DIR       write a browsable HTML listing of the sources into OUT_DIR,\n"
-           "                       created when missing: index.html, one page per source,\n"
-           "                       tabulex.css and tabulex.js\n"
+           "  --html OUT_DIR       write a browsable HTML edition of the sources, read as one\n"
+           "                       program, into OUT_DIR (created when missing): an index with\n"
+           "                       a search and the units' dependencies, one page per source\n"
+           "                       and include file mirroring their folders, names linked to\n"
+           "                       their declarations and references\n"
            "\n"
            "Report options:\n"
            "  --font FAMILY[,SIZE] the report's text font, e.g. \"Liberation Mono,7\" so that\n"
@@ -181,9 +186,9 @@ std::string checkCombination(const TCliOptions& o)
                            !o.reportPath.empty() || !o.htmlDir.empty()))
         return "--index, --tags and --check cannot be used with --output, --out-dir, --pdf, "
                "--report or --html";
-    if (projectSettings && !o.projectRun())
+    if (projectSettings && !o.projectRun() && o.htmlDir.empty())
         return "--unit-path, --include-path, --define and --compiler apply only to --index, "
-               "--tags and --check";
+               "--tags, --check and --html";
     if (o.projectRun())
         return {};
     if (!o.outputPath.empty() && !o.outDir.empty())

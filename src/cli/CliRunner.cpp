@@ -291,8 +291,8 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     const unsigned jobs =
         options->jobs != 0 ? options->jobs : std::max(1u, std::thread::hardware_concurrency());
     if (!options->htmlDir.empty())
-        return run_html(options->htmlDir, options->sources, options->extensions, jobs, settings,
-                        err);
+        return run_html(options->htmlDir, options->sources, options->extensions, options->project,
+                        jobs, settings, err);
 
     int status = CliOk;
     std::vector<TSourceFile> sources =

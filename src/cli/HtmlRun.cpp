@@ -1,24 +1,29 @@
 #include "cli/HtmlRun.h"
 
+#include <memory>
+
 #include "cli/CliRunner.h"
 #include "html/HtmlSite.h"
 
 namespace tabulex {
 
 int run_html(const std::string& outDir, const std::vector<std::string>& arguments,
-             const TSourceExtensions& extensions, unsigned jobs, const TListingSettings& settings,
-             std::FILE* err)
+             const TSourceExtensions& extensions, const TProjectOptions& project, unsigned jobs,
+             const TListingSettings& settings, std::FILE* err)
 {
     int status = CliOk;
     const auto report = [&](const std::string& message) {
         std::fprintf(err, "%s\n", message.c_str());
         status = CliSourceFailed;
     };
-    std::vector<std::string> paths;
+    TProjectInput input;
     for (TSourceFile& source : collect_sources(arguments, extensions, report))
-        paths.push_back(std::move(source.path));
-    THtmlSite site(settings);
-    site.add(paths, jobs, report);
+        input.paths.push_back(std::move(source.path));
+    auto index = std::make_shared<const TProjectIndex>(build_project_index(input, project));
+    for (const TProjectFile& file : index->files())
+        if (!file.readable)
+            report("Cannot open file " + file.path);
+    THtmlSite site(index, settings);
     site.write(outDir, jobs,
                [&](const std::string& path) { report("Cannot create file " + path); });
     return status;

@@ -58,15 +58,28 @@ TEST_F(HtmlExportTest, ExportsTheLoadedFileAfterGravar)
     window->loadChosenFile(QString::fromStdString(source));
     EXPECT_TRUE(ExportarHTML1->isEnabled());
 
-    // Cancelling writes nothing; a folder is created and filled.
+    // Cancelling writes nothing; a folder is created and filled, and the window says so.
     trigger(*window, "ExportarHTML1");
-    dialogs.folderAnswers = {QString::fromStdString((dir / "html").string())};
+    const QString folder = QString::fromStdString((dir / "html").string());
+    dialogs.folderAnswers = {folder};
     trigger(*window, "ExportarHTML1");
-    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("HTML exportado para %1.").arg(folder)});
     for (const char* name : {"index.html", "Exemplo.pas.html", "tabulex.css", "tabulex.js"})
         EXPECT_TRUE(fs::exists(dir / "html" / name)) << name;
 
+    // Another file exported into the same folder: the index lists both.
+    const std::string other = (dir / "Outro.pas").string();
+    std::ofstream(other, std::ios::binary) << "unit Outro;\r\ninterface\r\nend.\r\n";
+    window->loadChosenFile(QString::fromStdString(other));
+    dialogs.folderAnswers = {folder};
+    trigger(*window, "ExportarHTML1");
+    std::ifstream in(dir / "html" / "index.html", std::ios::binary);
+    const std::string index{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(index.find("Exemplo.pas.html"), std::string::npos);
+    EXPECT_NE(index.find("Outro.pas.html"), std::string::npos);
+
     // A folder that cannot be made: one message naming it.
+    dialogs.messages.clear();
     std::ofstream(dir / "file") << "x";
     const QString bad = QString::fromStdString((dir / "file" / "html").string());
     dialogs.folderAnswers = {bad};

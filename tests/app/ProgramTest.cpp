@@ -259,9 +259,8 @@ TEST_F(ProgramTest, SelectionIsPreviewedAloneAndSavedAsPdfByTheDirectWriter)
     TF_dif& form = program.reportForm();
     TWideListBox* listBox = listing(window);
     QItemSelectionModel* selection = listBox->selectionModel();
-    selection->select(
-        QItemSelection(listBox->Items().index(3), listBox->Items().index(5)),
-        QItemSelectionModel::ClearAndSelect);
+    selection->select(QItemSelection(listBox->Items().index(3), listBox->Items().index(5)),
+                      QItemSelectionModel::ClearAndSelect);
     const std::string pdf = (dir / "parte.pdf").string();
     std::size_t previewed = 0;
     QTimer closer;  // saves the previewed selection as a PDF, then closes the preview
