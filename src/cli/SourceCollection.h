@@ -37,7 +37,8 @@ bool has_source_extension(std::string_view path, const TSourceExtensions& extens
 ///
 /// A folder argument (or a link to one) stands for every regular file below it, recursively,
 /// whose name ends in one of `extensions`; those come in byte order of their paths. Links are
-/// followed, except a link to a folder that already encloses it, which would loop. Any other
+/// followed, but each folder is read once however many paths lead to it, under the first of
+/// them in byte order, so that links that loop or fan out cannot multiply the walk. Any other
 /// argument is taken as one source whatever its name, also when it does not exist (reading it
 /// then reports the failure), so that messages stay in argument order.
 ///
