@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "cli/OutputNames.h"
 #include "cli/ReportModule.h"
 #include "cli/SourceText.h"
+#include "config/IniFile.h"
 #include "config/ListingSettingsFile.h"
 #include "tabulex_version.h"
 
@@ -211,8 +213,15 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     }
 
     TListingSettings settings;
-    if (!options->settingsPath.empty())
+    if (!options->settingsPath.empty()) {
+        // Settings asked for by name must be there: the defaults would give other outputs.
+        if (const int error = TIniFile(options->settingsPath).ReadError(); error != 0) {
+            std::fprintf(err, "Cannot read settings file %s: %s\n", options->settingsPath.c_str(),
+                         std::generic_category().message(error).c_str());
+            return CliSourceFailed;
+        }
         read_listing_settings(options->settingsPath, settings);
+    }
     if (!options->pdfPath.empty() || !options->reportPath.empty())
         return runReport(*options, settings, err);
     const unsigned jobs =

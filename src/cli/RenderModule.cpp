@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -75,11 +76,11 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
         std::string().swap(bytes);
     }
     form.setSettings(&settings);
-    // As in the window, a column choice reaches the report only when it is valid and differs
-    // from what the report has (the window applies it only when its radio group changes).
-    const int columns = settings.colunas + 1;
-    if ((columns == 1 || columns == 2) && columns != form.Report1->Page().Columns())
-        form.set_colunas(columns);
+    // As in the window, whose radio group shows a value beyond its choices as the last one and a
+    // negative one as none: a choice reaches the report when it differs from what it has.
+    const int choice = std::clamp(settings.colunas, -1, 1);
+    if (choice >= 0 && choice + 1 != form.Report1->Page().Columns())
+        form.set_colunas(choice + 1);
     const QString fullPath =
         QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
     prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), encoding);

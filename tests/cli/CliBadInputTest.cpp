@@ -223,11 +223,46 @@ TEST_F(CliBadInputTest, ExportToAFullFileSystemKeepsWhatWasThere)
 TEST_F(CliBadInputTest, SettingsThatAreNoSettingsFileGiveTheDefaults)
 {
     const CliRun plain = runCli({path("ok.pas")});
-    for (const std::string& settings : {std::string("/bin/ls"), dir.string(), path("ok.pas")}) {
+    for (const std::string& settings : {std::string("/bin/ls"), path("ok.pas")}) {
         CliRun r = runCli({"--settings", settings, path("ok.pas")});
         EXPECT_EQ(r.status, CliOk) << settings;
         EXPECT_EQ(r.out, plain.out) << settings;
     }
+}
+
+// Settings named on the command line that cannot be read stop the run before any output.
+TEST_F(CliBadInputTest, SettingsThatCannotBeReadAreAnError)
+{
+    for (const auto& [settings, reason] :
+         {std::pair{path("missing.ini"), std::string("No such file or directory")},
+          std::pair{dir.string(), std::string("Is a directory")}}) {
+        CliRun r = runCli({"--settings", settings, "--output", path("ok.txt"), path("ok.pas")});
+        EXPECT_EQ(r.status, CliSourceFailed);
+        EXPECT_EQ(r.err, "Cannot read settings file " + settings + ": " + reason + "\n");
+        EXPECT_FALSE(fs::exists(dir / "ok.txt"));
+    }
+}
+
+// The report takes one or two columns: a column count beyond them is taken as the window's
+// radio group shows it (the last choice, or none), never computed past the end of an int.
+TEST_F(CliBadInputTest, ColumnCountsBeyondTheReportsChoicesAreClamped)
+{
+    std::string lines = "implementation\r\n";
+    for (int i = 0; i < 400; ++i)
+        lines += "begin X := 1; end;\r\n";
+    spit(dir / "long.pas", lines);
+    const auto pages = [&](const std::string& colunas) {
+        spit(dir / "columns.ini", "[Relatorio]\r\ncolunas=" + colunas + "\r\n");
+        const CliRun r = runCli(
+            {"--settings", path("columns.ini"), "--report", path("long.rpf"), path("long.pas")});
+        EXPECT_EQ(r.status, CliOk) << colunas << r.err;
+        const std::string header = slurp(dir / "long.rpf").substr(8, 4);
+        return header.size() == 4 ? static_cast<unsigned char>(header[0]) : -1;
+    };
+    const int two = pages("1");
+    EXPECT_LT(two, pages("0"));
+    EXPECT_EQ(pages("2147483647"), two);
+    EXPECT_EQ(pages("-2147483648"), two);  // no choice: the report keeps its two columns
 }
 
 // The settings file sits beside the executable, which is read-only: reading and using it works,

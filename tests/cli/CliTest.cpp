@@ -102,9 +102,10 @@ TEST_F(CliTest, DefaultsWriteAllFourSectionsToFileOrStdout)
     EXPECT_EQ(toFile.out, "");
     EXPECT_EQ(slurp(dir / "out.txt"), toStdout.out);
 
-    // A settings file that does not exist means the defaults, as "Ler" does.
+    // Settings named on the command line must be there (unlike "Ler", which takes the defaults).
     CliRun missingSettings = runCli({"--settings", path("none.ini"), path("Exemplo.pas")});
-    EXPECT_EQ(missingSettings.out, toStdout.out);
+    EXPECT_EQ(missingSettings.status, CliSourceFailed);
+    EXPECT_EQ(missingSettings.out, "");
 }
 
 TEST_F(CliTest, SeveralSourcesNeedOutDirAndGetProposedNames)
