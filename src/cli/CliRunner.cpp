@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -17,12 +18,12 @@
 #include "analysis/ListingExport.h"
 #include "cli/CliOptions.h"
 #include "cli/HtmlRun.h"
-#include "cli/OutputFile.h"
 #include "cli/OutputNames.h"
 #include "cli/ReportModule.h"
 #include "cli/SourceText.h"
 #include "config/IniFile.h"
 #include "config/ListingSettingsFile.h"
+#include "files/OutputFile.h"
 #include "tabulex_version.h"
 
 namespace tabulex {
@@ -45,9 +46,10 @@ public:
     {
         for (const TSourceFile& source : sources_)
             ids_.add(source.path);
+        ids_.keepNamed(named_as_source);
         // Names are given out in source order before any work starts, so they do not depend
         // on which source is done first.
-        TOutputNames names(options_.outDir, ".txt");
+        TOutputNames names("", ".txt");
         for (const TSourceFile& source : sources_)
             targets_.push_back(options_.outDir.empty() ? options_.outputPath : names.next(source));
     }
@@ -67,30 +69,30 @@ public:
 private:
     TSourceResult processOrThrow(std::size_t index)
     {
-        const std::string& target = targets_[index];
         std::optional<TSourceText> text;
         try {
             text.emplace(sources_[index].path);
         } catch (const EFOpenError& failure) {
             return {failure.what(), true};
         }
-        const std::string_view bytes = text->bytes();
+        return write(index, text->bytes());
+    }
+
+    TSourceResult write(std::size_t index, std::string_view bytes)
+    {
+        const std::string& target = targets_[index];
         if (target.empty())
             return toStandardOutput(bytes);
-        if (!options_.outDir.empty())
-            makeFolderOf(target);
+        // The source as it is now: a file put in its place since the start counts too.
+        ids_.add(sources_[index].path);
         TOutputFile file;
-        switch (file.open(target, ids_)) {
-        case TOutputFile::TOpen::IsASource:
-            return {"Cannot create file " + target + ": it is a source of this run", true};
-        case TOutputFile::TOpen::Failed:
-            return {"Cannot create file " + target, true};
-        case TOutputFile::TOpen::Ok:
-            break;
-        }
+        const bool opened = options_.outDir.empty() ? file.open(target, &ids_)
+                                                    : file.openIn(options_.outDir, target, &ids_);
+        if (!opened)
+            return {file.message(), true};
         stream_export(bytes, settings_, [&](std::string_view piece) { file.write(piece); });
         if (!file.close())
-            return {"Cannot create file " + target, true};
+            return {file.message(), true};
         return {};
     }
 
@@ -99,21 +101,22 @@ private:
         if (ids_.holds(::fileno(out_)))
             return {"Cannot write to standard output: it is a source of this run", true};
         bool written = true;
+        int error = 0;
         stream_export(bytes, settings_, [&](std::string_view piece) {
-            written = written && std::fwrite(piece.data(), 1, piece.size(), out_) == piece.size();
+            if (written && std::fwrite(piece.data(), 1, piece.size(), out_) != piece.size()) {
+                written = false;
+                error = errno;
+            }
         });
-        if (!written || std::fflush(out_) != 0)
-            return {"Cannot create file (standard output)", true};
+        if (written && std::fflush(out_) != 0) {
+            written = false;
+            error = errno;
+        }
+        if (!written)
+            return {"Cannot create file (standard output): " +
+                        std::generic_category().message(error != 0 ? error : EIO),
+                    true};
         return {};
-    }
-
-    // The folders of a mirrored output; several workers may ask for the same one at once.
-    void makeFolderOf(const std::string& target)
-    {
-        const std::filesystem::path folder = std::filesystem::path(target).parent_path();
-        std::lock_guard lock(folders_);
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
     }
 
     const TCliOptions& options_;
@@ -121,8 +124,7 @@ private:
     std::vector<TSourceFile> sources_;
     std::FILE* out_;
     TSourceIds ids_;
-    std::vector<std::string> targets_;
-    std::mutex folders_;
+    std::vector<std::string> targets_;  // below --out-dir: relative to it
 };
 
 // Runs `run` on `jobs` threads. Results are reported through `report` in source order, each as

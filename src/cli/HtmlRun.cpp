@@ -1,5 +1,6 @@
 #include "cli/HtmlRun.h"
 
+#include "analysis/FileBytes.h"
 #include "cli/CliRunner.h"
 #include "html/HtmlSite.h"
 
@@ -19,8 +20,10 @@ int run_html(const std::string& outDir, const std::vector<std::string>& argument
         paths.push_back(std::move(source.path));
     THtmlSite site(settings);
     site.add(paths, jobs, report);
-    site.write(outDir, jobs,
-               [&](const std::string& path) { report("Cannot create file " + path); });
+    site.write(outDir, jobs, [&](const std::string& path, const std::string& reason) {
+        report(reason.empty() ? EFOpenError(path).what()
+                              : "Cannot create file " + path + ": " + reason);
+    });
     return status;
 }
 

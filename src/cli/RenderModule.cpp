@@ -12,13 +12,16 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "analysis/DeclarationScanner.h"
 #include "analysis/ListingBuilder.h"
 #include "analysis/SourceEncoding.h"
 #include "cli/ReportModule.h"
+#include "cli/SourceCollection.h"
 #include "config/ListingSettingsFile.h"
+#include "files/OutputFile.h"
 #include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
@@ -64,6 +67,14 @@ void useFont(TF_dif& form, const std::string& text)
 void render(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
             std::string bytes, const TListingSettings& settings, const std::string& font)
 {
+    // The output is checked before the report is made: a source given as the output (or
+    // reached through a link) is refused at once.
+    TSourceIds sources;
+    sources.add(sourcePath);
+    sources.keepNamed(named_as_source);
+    TOutputFile out;
+    if (!out.open(outPath, &sources))
+        throw std::runtime_error(out.message());
     ensureGuiApplication();
     const SourceEncoding encoding = detect_source_encoding(bytes);
     TF_dif form;
@@ -86,9 +97,11 @@ void render(TReportFormat format, const std::string& outPath, const std::string&
     prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), encoding);
     useFont(form, font);
     if (format == TReportFormat::Pdf)
-        write_report_pdf(form, outPath);
+        write_report_pdf(form, out);
     else
-        write_report_rpf(form, outPath);
+        write_report_rpf(form, out);
+    if (!out.close())
+        throw std::runtime_error(out.message());
 }
 
 }  // namespace

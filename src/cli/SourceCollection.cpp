@@ -177,6 +177,12 @@ bool has_source_extension(std::string_view path, const TSourceExtensions& extens
     return false;
 }
 
+bool named_as_source(std::string_view path)
+{
+    static const TSourceExtensions extensions = default_source_extensions();
+    return has_source_extension(path, extensions);
+}
+
 std::vector<TSourceFile>
 collect_sources(const std::vector<std::string>& arguments, const TSourceExtensions& extensions,
                 const std::function<void(const std::string& message)>& onError)

@@ -32,6 +32,10 @@ std::optional<TSourceExtensions> parse_source_extensions(std::string_view list, 
 
 /// Whether the file name of `path` ends in one of `extensions`, without regard to ASCII case.
 bool has_source_extension(std::string_view path, const TSourceExtensions& extensions);
+/// Whether the file name of `path` ends in one of the default source extensions: an existing
+/// file of such a name is never replaced by an output, which would most likely be a source
+/// given in the output's place ("--pdf Unit1.pas Unit1.pdf").
+bool named_as_source(std::string_view path);
 
 /// Turns the source arguments of a command into the sources to read, in argument order.
 ///

@@ -1,12 +1,16 @@
 #include "html/HtmlSite.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <filesystem>
+#include <new>
+#include <optional>
 #include <set>
+#include <system_error>
 
 #include "analysis/DeclarationScanner.h"
 #include "analysis/FileBytes.h"
 #include "analysis/ListingBuilder.h"
+#include "files/OutputFile.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlSource.h"
 #include "html/ParallelFor.h"
@@ -25,14 +29,12 @@ std::string lower_ascii(std::string text)
     return text;
 }
 
-bool write_file(const fs::path& path, std::string_view bytes)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
+// What could not be written: the file (or the source that could no longer be read, with no
+// reason) and why.
+struct TWriteFailure {
+    std::string path;
+    std::string reason;
+};
 
 }  // namespace
 
@@ -70,16 +72,40 @@ struct THtmlSite::TData {
         return sources[found->second.front()].get();
     }
 
-    // Writes one page; returns the path that failed (the source when it can no longer be
-    // read, the page when it cannot be written), empty on success.
-    std::string writePage(const fs::path& dir, THtmlSource& source, std::string& page)
+    // Writes one page; returns what failed (the source when it can no longer be read, the
+    // page when it cannot be written), nothing on success. A page too large for the memory
+    // left fails alone.
+    std::optional<TWriteFailure> writePage(const fs::path& dir, THtmlSource& source,
+                                           std::string& page, const TSourceIds& ids)
+    {
+        const std::string pagePath = (dir / source.page).string();
+        try {
+            return writePageOrThrow(dir, source, page, ids);
+        } catch (const std::bad_alloc&) {
+            return release(source, page, {pagePath, std::generic_category().message(ENOMEM)});
+        } catch (const std::exception& error) {
+            return release(source, page, {pagePath, error.what()});
+        }
+    }
+
+    std::optional<TWriteFailure> release(THtmlSource& source, std::string& page,
+                                         TWriteFailure failure)
+    {
+        source.lists = {};
+        source.written = false;
+        std::string().swap(page);
+        return failure;
+    }
+
+    std::optional<TWriteFailure> writePageOrThrow(const fs::path& dir, THtmlSource& source,
+                                                  std::string& page, const TSourceIds& ids)
     {
         std::string bytes;
         try {
             bytes = read_file_bytes(source.path);
         } catch (const EFOpenError&) {
             source.lists = {};
-            return source.path;
+            return TWriteFailure{source.path, {}};
         }
         // One reading of the text gives the listing and the three lists.
         StringList listing;
@@ -92,8 +118,11 @@ struct THtmlSite::TData {
         append_source_page(page, source, bytes, listing, settings,
                            [&](std::string_view unit) { return lookup(unit, source); });
         source.lists = {};
-        source.written = write_file(dir / source.page, page);
-        return source.written ? std::string() : (dir / source.page).string();
+        const std::string reason = write_output_in(dir.string(), source.page, page, &ids);
+        source.written = reason.empty();
+        if (source.written)
+            return std::nullopt;
+        return TWriteFailure{(dir / source.page).string(), reason};
     }
 };
 
@@ -181,17 +210,27 @@ bool THtmlSite::write(const std::string& dir,
 bool THtmlSite::write(const std::string& dir, unsigned jobs,
                       const std::function<void(const std::string& path)>& failure)
 {
+    return write(dir, jobs, [&](const std::string& path, const std::string&) { failure(path); });
+}
+
+bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& failure)
+{
     const fs::path folder(dir);
     std::error_code error;
     fs::create_directories(folder, error);
     if (!fs::is_directory(folder, error)) {
-        failure(dir);
+        failure(dir, error ? error.message() : std::generic_category().message(ENOTDIR));
         return false;
     }
+    // No file of the edition ever replaces one of its sources.
+    TSourceIds ids;
+    for (const auto& source : data_->sources)
+        ids.add(source->path);
     bool complete = true;
     const auto put = [&](std::string_view name, std::string_view bytes) {
-        if (!write_file(folder / name, bytes)) {
-            failure((folder / name).string());
+        const std::string reason = write_output_in(dir, std::string(name), bytes, &ids);
+        if (!reason.empty()) {
+            failure((folder / name).string(), reason);
             complete = false;
         }
     };
@@ -201,18 +240,18 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs,
     // Pages only read what other sources keep (their page names and interface names), so
     // they are written in parallel.
     const std::size_t count = data_->sources.size();
-    std::vector<std::string> failed(count);
+    std::vector<std::optional<TWriteFailure>> failed(count);
     parallel_for(count, jobs, [&](std::size_t i) {
         std::string buffer;
-        failed[i] = data_->writePage(folder, *data_->sources[i], buffer);
+        failed[i] = data_->writePage(folder, *data_->sources[i], buffer, ids);
     });
     std::vector<const THtmlSource*> written;
     for (std::size_t i = 0; i < count; ++i) {
-        if (failed[i].empty()) {
+        if (!failed[i]) {
             written.push_back(data_->sources[i].get());
             continue;
         }
-        failure(failed[i]);
+        failure(failed[i]->path, failed[i]->reason);
         complete = false;
     }
     std::string page;

@@ -36,6 +36,13 @@ public:
     /// The same, writing `jobs` pages at a time; failures are still reported in source order.
     bool write(const std::string& dir, unsigned jobs,
                const std::function<void(const std::string& path)>& failure);
+    /// A failure with its reason: the system's ("No space left on device"), why the file was
+    /// refused ("it is a source of this run"), or empty for a source that can no longer be read.
+    using TFailure = std::function<void(const std::string& path, const std::string& reason)>;
+    /// The same, telling why each file failed. Every file goes to a temporary file renamed
+    /// over the old one when complete, never over a source of the edition and never through a
+    /// link in `dir`; a page too large for the memory left fails alone.
+    bool write(const std::string& dir, unsigned jobs, const TFailure& failure);
 
     /// File name of the page of the source added as number `index` (0-based), in the folder.
     std::string pageName(std::size_t index) const;

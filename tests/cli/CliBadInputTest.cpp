@@ -14,51 +14,19 @@
 #include <unistd.h>
 
 #include "AsNobody.h"
+#include "CliSupport.h"
 #include "cli/CliRunner.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
 
 using tabulex::testing::AsNobodyForFiles;
+using tabulex::testing::CliRun;
+using tabulex::testing::runCli;
+using tabulex::testing::slurp;
+using tabulex::testing::spit;
 
 namespace {
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void spit(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string drain(std::FILE* file)
-{
-    std::string text;
-    std::fflush(file);
-    std::rewind(file);
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = run_cli(args, out, err);
-    return {status, drain(out), drain(err)};
-}
 
 std::size_t count(const std::string& text, const std::string& piece)
 {
@@ -180,13 +148,14 @@ TEST_F(CliBadInputTest, ExportToAFullDeviceFailsWithAMessage)
         GTEST_SKIP() << "no /dev/full here";
     CliRun r = runCli({"--output", "/dev/full", path("ok.pas")});
     EXPECT_EQ(r.status, CliSourceFailed);
-    EXPECT_EQ(r.err, "Cannot create file /dev/full\n");
+    EXPECT_EQ(r.err, "Cannot create file /dev/full: No space left on device\n");
     EXPECT_EQ(slurp(dir / "ok.pas"), "unit Ok;\r\ninterface\r\nimplementation\r\nend.\r\n");
 }
 
-// On a small file system of its own that fills up: the export fails with a message, and the
-// files already there (another export, the source) keep their bytes. Needs a mount, so it runs
-// in a child with a private mount namespace; where mounting is refused it is skipped.
+// On a small file system of its own that fills up: the export fails with the system's reason,
+// and the files already there (the old output, another export, the source) keep their bytes;
+// nothing else is left behind. Needs a mount, so it runs in a child with a private mount
+// namespace; where mounting is refused it is skipped.
 TEST_F(CliBadInputTest, ExportToAFullFileSystemKeepsWhatWasThere)
 {
     const fs::path small = dir / "small";
@@ -204,11 +173,15 @@ TEST_F(CliBadInputTest, ExportToAFullFileSystemKeepsWhatWasThere)
             ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
             ::_exit(77);
         spit(small / "earlier.txt", "an earlier export\r\n");
+        spit(small / "big.txt", "the old listing\r\n");
         CliRun r = runCli({"--output", (small / "big.txt").string(), (dir / "big.pas").string()});
         const bool ok = r.status == CliSourceFailed &&
-                        r.err == "Cannot create file " + (small / "big.txt").string() + "\n" &&
+                        r.err == "Cannot create file " + (small / "big.txt").string() +
+                                     ": No space left on device\n" &&
                         slurp(small / "earlier.txt") == "an earlier export\r\n" &&
-                        slurp(dir / "big.pas") == big;
+                        slurp(small / "big.txt") == "the old listing\r\n" &&
+                        slurp(dir / "big.pas") == big &&
+                        std::distance(fs::directory_iterator(small), {}) == 2;
         ::_exit(ok ? 0 : 1);
     }
     int status = 0;

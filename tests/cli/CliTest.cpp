@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 #include <set>
 
+#include "CliSupport.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "cli/ReportModule.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
+using tabulex::testing::CliRun;
+using tabulex::testing::runCli;
+using tabulex::testing::slurp;
 
 namespace {
 
@@ -33,36 +37,6 @@ const char* const kExampleListing = "0001   unit Exemplo;\r\n"
                                     "0010 |{2}    End; ///-8-///\r\n"
                                     "0011 {1}End; ///-6-///\r\n"
                                     "0012   end.\r\n";
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Runs the command with its standard output and error captured.
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    CliRun result{run_cli(args, out, err), {}, {}};
-    for (auto [file, text] : {std::pair{out, &result.out}, std::pair{err, &result.err}}) {
-        std::fflush(file);
-        std::rewind(file);
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            text->append(buffer, n);
-        std::fclose(file);
-    }
-    return result;
-}
 
 class CliTest : public ::testing::Test {
 protected:

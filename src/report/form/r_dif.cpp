@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "files/OutputFile.h"
 #include "report/engine/ERpError.h"
 #include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
@@ -282,23 +283,49 @@ void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/)
         counter = 0;
 }
 
-void write_report_rpf(TF_dif& form, const std::string& path)
+void write_report_rpf(TF_dif& form, TOutputFile& out)
 {
     const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form.Report1, {}, true);
     if (!pages)
         throw ERpError("The report produced no pages");
-    if (!pages->Save(path))
-        throw ERpError("Cannot write the file " + path);
+    if (!pages->Save(out))
+        throw ERpError(out.message());
 }
 
-void write_report_pdf(TF_dif& form, const std::string& path)
+void write_report_pdf(TF_dif& form, TOutputFile& out)
 {
-    TRpPdfDirectOutput pdf(*form.Report1, path);
+    TRpPdfDirectOutput pdf(*form.Report1, out);
     const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form.Report1, pdf.PageFactory());
     if (!pages)
         throw ERpError("The report produced no pages");
     if (!pdf.Finish(*pages))
-        throw ERpError("Cannot write the file " + path);
+        throw ERpError(out.message());
+}
+
+namespace {
+
+// Opens `path`, writes into it with `write` and puts it in place; ERpError on failure.
+template <typename Write>
+void write_report_file(TF_dif& form, const std::string& path, Write write)
+{
+    TOutputFile out;
+    if (!out.open(path))
+        throw ERpError(out.message());
+    write(form, out);
+    if (!out.close())
+        throw ERpError(out.message());
+}
+
+}  // namespace
+
+void write_report_rpf(TF_dif& form, const std::string& path)
+{
+    write_report_file(form, path, [](TF_dif& f, TOutputFile& out) { write_report_rpf(f, out); });
+}
+
+void write_report_pdf(TF_dif& form, const std::string& path)
+{
+    write_report_file(form, path, [](TF_dif& f, TOutputFile& out) { write_report_pdf(f, out); });
 }
 
 }  // namespace tabulex

@@ -17,6 +17,8 @@
 
 namespace tabulex {
 
+class TOutputFile;
+
 /// Holder of the program's report `Report1`: an A4 page in two columns with a page header,
 /// one detail band whose memo `RpMemo1` carries every selected list, and a page footer.
 /// The form is never shown; the main window and the configuration window drive it.
@@ -90,13 +92,17 @@ private:
     std::optional<QFont> pendingFont_;
 };
 
-/// Runs the form's report into a page store and writes it to `path` as a saved report file,
-/// as the preview's "Save Report" does; throws ERpError when there are no pages or the file
-/// cannot be written.
+/// Runs the form's report into a page store and writes it into `out` as a saved report file,
+/// as the preview's "Save Report" does; the caller closes `out`. Throws ERpError when there are
+/// no pages or the file cannot be written.
+void write_report_rpf(TF_dif& form, TOutputFile& out);
+/// The same into a new file at `path`, which replaces the old one only when complete.
 void write_report_rpf(TF_dif& form, const std::string& path);
 
-/// Runs the form's report into recorded pages and writes them to a PDF file; throws ERpError
-/// when the file cannot be written.
+/// Runs the form's report into a PDF document written into `out` (which the caller closes);
+/// throws ERpError when the file cannot be written.
+void write_report_pdf(TF_dif& form, TOutputFile& out);
+/// The same into a new file at `path`, which replaces the old one only when complete.
 void write_report_pdf(TF_dif& form, const std::string& path);
 
 }  // namespace tabulex

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "files/OutputFile.h"
 #include "report/output/TRpSplayCompression.h"
 
 namespace tabulex {
@@ -239,6 +240,12 @@ bool TRpPageList::AppendPage(const QByteArray& page)
     return true;
 }
 
+QString TRpPageList::ErrorString() const
+{
+    const std::lock_guard lock(mutex_);
+    return stream_->ErrorString();
+}
+
 bool TRpPageList::Finish()
 {
     const std::lock_guard lock(mutex_);
@@ -303,12 +310,9 @@ std::optional<QByteArray> TRpPageList::ReadPage(int n)
     return readEntry(*start, n);
 }
 
-bool TRpPageList::SaveTo(const QString& path)
+bool TRpPageList::WriteTo(TOutputFile& out)
 {
     const std::lock_guard lock(mutex_);
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
     if (!stream_->Seek(0))
         return false;
     std::array<char, kCopyBlock> block{};
@@ -316,10 +320,15 @@ bool TRpPageList::SaveTo(const QString& path)
         const qint64 read = stream_->Read(block.data(), kCopyBlock);
         if (read <= 0)
             break;
-        if (out.write(block.data(), read) != read)
-            return false;
+        out.write(std::string_view(block.data(), static_cast<std::size_t>(read)));
     }
-    return out.flush();
+    return !out.failed();
+}
+
+bool TRpPageList::SaveTo(const QString& path)
+{
+    TOutputFile out;
+    return out.open(QFile::encodeName(path).toStdString()) && WriteTo(out) && out.close();
 }
 
 QByteArray TRpPageList::Bytes()

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <utility>
 
+#include "files/OutputFile.h"
 #include "report/engine/ERpError.h"
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpUnitBase.h"
@@ -225,7 +226,14 @@ void TRpPrinter::closePage()
 void TRpPrinter::storePage(TRpSurface& page)
 {
     if (!d_->store->AppendPage(pictureBytes(*page.Picture())))
-        throw ERpError("Cannot write the page store");
+        throw storeError();
+}
+
+ERpError TRpPrinter::storeError() const
+{
+    const QString reason = d_->store->ErrorString();
+    return ERpError("Cannot write the page store" +
+                    (reason.isEmpty() ? std::string() : ": " + reason.toStdString()));
 }
 
 void TRpPrinter::printPage(const TRpSurface& page)
@@ -299,7 +307,7 @@ void TRpPrinter::EndJob()
     closePage();
     status_ = TRpPrinterStatus::Finished;
     if (d_->store && !d_->store->Finish())
-        throw ERpError("Cannot write the page store");
+        throw storeError();
     if (d_->destination != TRpDestination::Printer)
         return;
     if (d_->devicePainter)
@@ -375,13 +383,12 @@ std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const
     return copy;
 }
 
-bool TRpPrinter::Save(const std::string& path) const
+bool TRpPrinter::Save(TOutputFile& out) const
 {
     if (status_ != TRpPrinterStatus::Finished)
         return false;
-    const QString file = QString::fromStdString(path);
     if (d_->store)
-        return d_->store->SaveTo(file);
+        return d_->store->WriteTo(out);
     // Pages kept in memory are framed into a store of their own first.
     TRpPageList list(Compression);
     for (const auto& page : d_->pages) {
@@ -390,7 +397,15 @@ bool TRpPrinter::Save(const std::string& path) const
         if (!list.AppendPage(pictureBytes(*page->Picture())))
             return false;
     }
-    return list.Finish() && list.SaveTo(file);
+    return list.Finish() && list.WriteTo(out);
+}
+
+bool TRpPrinter::Save(const std::string& path) const
+{
+    if (status_ != TRpPrinterStatus::Finished)
+        return false;
+    TOutputFile out;
+    return out.open(path) && Save(out) && out.close();
 }
 
 bool TRpPrinter::Load(const std::string& path)

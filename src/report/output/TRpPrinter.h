@@ -15,6 +15,8 @@ class QRectF;
 
 namespace tabulex {
 
+class ERpError;
+class TOutputFile;
 class TRpPageDevice;
 class TRpPageList;
 class TRpPrinterPrivate;
@@ -101,8 +103,10 @@ public:
     /// A finished copy of these pages held in memory (for writers that walk Pages()).
     std::unique_ptr<TRpPrinter> InMemoryCopy() const;
 
-    /// When Finished, writes the page store to `path` as a saved report file; false when
-    /// there is nothing to save or the file cannot be written.
+    /// When Finished, writes the page store into `out` as a saved report file (the caller
+    /// closes it); false when there is nothing to save or the file cannot be written.
+    bool Save(TOutputFile& out) const;
+    /// The same into a new file at `path`, which replaces the old one only when complete.
     bool Save(const std::string& path) const;
     /// Replaces the pages by those of a valid saved report file. An invalid file changes
     /// nothing and gives false; the caller tells the user.
@@ -117,6 +121,7 @@ private:
     bool inPrinterRange() const;
     void closePage();
     void storePage(TRpSurface& page);
+    ERpError storeError() const;
     void printPage(const TRpSurface& page);
     void applyToDevice(TRpPageDevice& device) const;
     void notifyPageAvailable();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "files/OutputFile.h"
 #include "report/output/TRpDeflate.h"
 #include "report/pdf/TRpPdfFontEmbedder.h"
 #include "text/TextCodec.h"
@@ -15,7 +16,6 @@ namespace tabulex {
 
 namespace {
 
-constexpr std::size_t kFileBuffer = 1 << 20;
 // Page content waiting to be compressed, at most (a few dozen pages of a dense listing).
 constexpr std::size_t kMaxQueuedBytes = 16 << 20;
 
@@ -143,18 +143,14 @@ void rpPdfAppendString(std::string& out, std::string_view text)
     out.push_back(')');
 }
 
-TRpPdfDocument::TRpPdfDocument(const std::string& path, double widthPt, double heightPt)
-    : file_(std::fopen(path.c_str(), "wb")), widthPt_(widthPt), heightPt_(heightPt)
+TRpPdfDocument::TRpPdfDocument(TOutputFile& out, double widthPt, double heightPt)
+    : out_(&out), widthPt_(widthPt), heightPt_(heightPt)
 {
     mediaBox_ = "[0 0 ";
     rpPdfAppendNumber(mediaBox_, widthPt);
     mediaBox_.push_back(' ');
     rpPdfAppendNumber(mediaBox_, heightPt);
     mediaBox_.push_back(']');
-    if (file_ == nullptr)
-        return;
-    buffer_ = std::make_unique<char[]>(kFileBuffer);
-    std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
     // The binary comment tells transfer programs the file is not plain text.
     write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     pagesObject_ = reserveObject();
@@ -169,10 +165,7 @@ TRpPdfDocument::~TRpPdfDocument()
 void TRpPdfDocument::Abandon()
 {
     stopWorker();
-    if (file_ == nullptr)
-        return;
-    std::fclose(file_);
-    file_ = nullptr;
+    out_ = nullptr;
 }
 
 int TRpPdfDocument::reserveObject()
@@ -184,9 +177,10 @@ int TRpPdfDocument::reserveObject()
 
 void TRpPdfDocument::write(std::string_view bytes)
 {
-    if (file_ == nullptr || failed_.load())
+    if (out_ == nullptr || failed_.load())
         return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    out_->write(bytes);
+    if (out_->failed())
         failed_ = true;
     offset_ += bytes.size();
 }
@@ -508,10 +502,9 @@ bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
     appendInt(text, xref);
     text += "\n%%EOF\n";
     write(text);
-    const bool written = Ok() && std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return written && closed;
+    const bool written = Ok();
+    out_ = nullptr;
+    return written;
 }
 
 }  // namespace tabulex
