@@ -28,6 +28,14 @@
 
 namespace tabulex {
 
+std::string nul_byte_message(const std::string& path, std::string_view bytes)
+{
+    const auto at = find_nul_byte(bytes);
+    if (!at)
+        return {};
+    return path + ": NUL byte at offset " + std::to_string(*at) + " ends the listing";
+}
+
 namespace {
 
 // What became of one source: its message (empty when all went well) and whether it failed.
@@ -75,7 +83,14 @@ private:
         } catch (const EFOpenError& failure) {
             return {failure.what(), true};
         }
-        return write(index, text->bytes());
+        // A NUL byte ends the listing early: the output is still written, and the source is
+        // reported.
+        const std::string_view bytes = text->bytes();
+        TSourceResult written = write(index, bytes);
+        const std::string nul = nul_byte_message(sources_[index].path, bytes);
+        if (nul.empty())
+            return written;
+        return {written.message.empty() ? nul : nul + "\n" + written.message, true};
     }
 
     TSourceResult write(std::size_t index, std::string_view bytes)
@@ -184,6 +199,9 @@ int runReport(const TCliOptions& options, const TListingSettings& settings, std:
         std::fprintf(err, "%s\n", error.what());
         return CliSourceFailed;
     }
+    const std::string nul = nul_byte_message(source, bytes);
+    if (!nul.empty())
+        std::fprintf(err, "%s\n", nul.c_str());
     const bool pdf = !options.pdfPath.empty();
     std::string message;
     if (!render_report_file(pdf ? TReportFormat::Pdf : TReportFormat::SavedReport,
@@ -192,7 +210,7 @@ int runReport(const TCliOptions& options, const TListingSettings& settings, std:
         std::fprintf(err, "%s\n", message.c_str());
         return CliSourceFailed;
     }
-    return CliOk;
+    return nul.empty() ? CliOk : CliSourceFailed;
 }
 
 }  // namespace

@@ -88,10 +88,12 @@ TEST_F(CliBadInputTest, EmptyAndBinaryFilesGiveListingsUpToTheirFirstNul)
     EXPECT_EQ(empty.err, "");
     EXPECT_EQ(empty.out.find("0001"), std::string::npos);
 
-    // The signature's two line breaks complete two lines; the NUL of the first chunk ends the text.
+    // The signature's two line breaks complete two lines; the NUL of the first chunk ends the text,
+    // which is reported: the output is written, and the run fails.
     spit(dir / "image.png", tiny_png());
     CliRun png = runCli({"--output", path("image.txt"), path("image.png")});
-    EXPECT_EQ(png.status, CliOk);
+    EXPECT_EQ(png.status, CliSourceFailed);
+    EXPECT_EQ(png.err, path("image.png") + ": NUL byte at offset 8 ends the listing\n");
     EXPECT_TRUE(slurp(dir / "image.txt").starts_with("0001   \x89PNG\r\n0002   \x1a\r\n "));
     EXPECT_EQ(count(slurp(dir / "image.txt"), "000"), 2u);
 
@@ -99,8 +101,8 @@ TEST_F(CliBadInputTest, EmptyAndBinaryFilesGiveListingsUpToTheirFirstNul)
     const fs::path executable = "/bin/ls";
     if (fs::is_regular_file(executable)) {
         CliRun elf = runCli({executable.string()});
-        EXPECT_EQ(elf.status, CliOk);
-        EXPECT_EQ(elf.err, "");
+        EXPECT_EQ(elf.status, CliSourceFailed);
+        EXPECT_TRUE(elf.err.starts_with("/bin/ls: NUL byte at offset ")) << elf.err;
         EXPECT_EQ(elf.out.find("0001"), std::string::npos);
     }
 

@@ -146,3 +146,22 @@ TEST_F(CliOutputSafetyTest, AFailedOutputKeepsTheOldOne)
     EXPECT_EQ(names(dir / "site"), (std::vector<std::string>{"big.pas.html", "index.html",
                                                              "tabulex.css", "tabulex.js"}));
 }
+
+// A NUL byte ends the listing early: every kind of output is still written, and the source is
+// reported with the offset of the NUL.
+TEST_F(CliOutputSafetyTest, ANulByteInASourceIsReported)
+{
+    spit(dir / "nul.pas", std::string("unit U;\r\n\0end.\r\n", 16));
+    const std::string message = path("nul.pas") + ": NUL byte at offset 9 ends the listing\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--output", path("nul.txt"), path("nul.pas")},
+          std::vector<std::string>{"--pdf", path("nul.pdf"), path("nul.pas")},
+          std::vector<std::string>{"--html", path("site"), path("nul.pas")}}) {
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.status, CliSourceFailed) << args[0];
+        EXPECT_EQ(r.err, message) << args[0];
+    }
+    EXPECT_TRUE(slurp(dir / "nul.txt").starts_with("0001   unit U;\r\n"));
+    EXPECT_TRUE(fs::exists(dir / "nul.pdf"));
+    EXPECT_TRUE(fs::exists(dir / "site" / "nul.pas.html"));
+}
