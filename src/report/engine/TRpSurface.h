@@ -4,9 +4,9 @@
 #include <QRect>
 #include <string_view>
 
-class QPicture;
-
 namespace tabulex {
+
+class TRpPageRecord;
 
 /// Horizontal anchor of a drawn text: x is its left edge, its right edge or its centre.
 enum class TRpTextAnchor { Left, Right, Center };
@@ -32,7 +32,7 @@ public:
     /// Closes the page; nothing is drawn after it.
     virtual void EndPage() {}
     /// The recorded page, when the surface records one.
-    virtual const QPicture* Picture() const { return nullptr; }
+    virtual const TRpPageRecord* Record() const { return nullptr; }
 };
 
 }  // namespace tabulex

@@ -3,13 +3,13 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
-#include <QPicture>
 #include <QtEndian>
 #include <array>
 #include <cstdint>
 #include <cstring>
 
 #include "files/OutputFile.h"
+#include "report/output/TRpPageRecord.h"
 #include "report/output/TRpSplayCompression.h"
 
 namespace tabulex {
@@ -71,14 +71,9 @@ std::optional<QByteArray> decodePage(QByteArray raw, bool compressed)
     return rpExpandPage(raw);
 }
 
-bool isRecording(const QByteArray& data)
+bool isRecording(QByteArray data)
 {
-    if (data.isEmpty())
-        return false;
-    QPicture picture;
-    picture.setData(data.constData(), static_cast<uint>(data.size()));
-    // A picture whose header or checksum is wrong has no bounding rectangle.
-    return picture.boundingRect().isValid();
+    return TRpPageRecord::FromBytes(std::move(data)).has_value();
 }
 
 /// One entry at `start`: its number must be `n`, its next offset must lie after its own
@@ -128,8 +123,8 @@ std::optional<TRpReportFileInfo> rpValidateReportStream(TRpStream& stream)
         auto raw = readEntryAt(stream, start, n, next);
         if (!raw)
             return std::nullopt;
-        const auto page = decodePage(std::move(*raw), info->compressed);
-        if (!page || !isRecording(*page))
+        auto page = decodePage(std::move(*raw), info->compressed);
+        if (!page || !isRecording(std::move(*page)))
             return std::nullopt;
         start = next;
     }
@@ -143,6 +138,18 @@ std::optional<TRpReportFileInfo> rpValidateReportFile(const QByteArray& bytes)
 {
     const auto stream = TRpStream::FromBytes(bytes);
     return rpValidateReportStream(*stream);
+}
+
+bool rpHoldsPicturePages(const QString& path)
+{
+    const auto stream = TRpStream::OpenFile(path);
+    const auto info = stream ? readHeader(*stream) : std::nullopt;
+    if (!info || info->pageCount < 1)
+        return false;
+    qint64 next = 0;
+    auto raw = readEntryAt(*stream, TRpPageList::kHeaderSize, 1, next);
+    const auto page = raw ? decodePage(std::move(*raw), info->compressed) : std::nullopt;
+    return page && page->startsWith("QPIC");
 }
 
 TRpPageList::TRpPageList(bool compressed)

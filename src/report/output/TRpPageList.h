@@ -25,6 +25,10 @@ struct TRpReportFileInfo {
 std::optional<TRpReportFileInfo> rpValidateReportStream(TRpStream& stream);
 /// The same over the bytes of a file.
 std::optional<TRpReportFileInfo> rpValidateReportFile(const QByteArray& bytes);
+/// Whether the saved report file at `path` holds pages recorded by earlier versions of the
+/// program, as the toolkit's pictures: they are not read any more, since the toolkit's picture
+/// player is not made for files from anywhere.
+bool rpHoldsPicturePages(const QString& path);
 
 /// Store of a job's recorded pages in the saved-report layout: a 128-byte little-endian
 /// header and one entry per page (number, next-entry offset, page data, own start offset).

@@ -1,15 +1,16 @@
 #include "report/pdf/TRpPdf.h"
 
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPicture>
 
 #include "files/OutputFile.h"
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
 #include "report/engine/TRpSurface.h"
+#include "report/output/TRpPageRecord.h"
 #include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdfDocument.h"
 #include "report/pdf/TRpPdfSurface.h"
@@ -58,15 +59,15 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, TOutputFile& out)
     const double scaleY = writer.logicalDpiY() / (output.YFactor() * 254.0);
     bool first = true;
     for (const auto& recorded : output.Pages()) {
-        const QPicture* picture = recorded->Picture();
-        if (picture == nullptr)
+        const TRpPageRecord* page = recorded->Record();
+        if (page == nullptr)
             continue;
         if (!first && !writer.newPage())
             return false;
         first = false;
         painter.save();
         painter.scale(scaleX, scaleY);
-        painter.drawPicture(0, 0, *picture);
+        page->Play(painter);
         painter.restore();
     }
     return painter.end() && !out.failed();
