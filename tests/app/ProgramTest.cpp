@@ -1,5 +1,7 @@
+#include <QApplication>
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +16,9 @@
 #include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
+#include "report/output/TRpPrinter.h"
+#include "report/preview/TRpPreview.h"
+#include "report/preview/TRpStandardPreview.h"
 #include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
@@ -198,4 +203,39 @@ TEST_F(ProgramTest, PreviewShowsTheLoadedFileAndReturnsWhenItsWindowCloses)
                   program.mainWindow().ListBox5->Items().items().size());
     for (int section = 0; section < 4; ++section)
         EXPECT_EQ(form.counter(section), 0) << "AfterPreview resets the counters";
+}
+
+// A saved report file named on the command line (as the file manager names it) opens straight
+// in a preview window of its own; one that is no report file says so and opens nothing.
+TEST_F(ProgramTest, SavedReportFileOnTheCommandLineOpensInThePreview)
+{
+    TProgram program;
+    const std::string saved = (dir / "Exemplo.RPF").string();
+    write_report_rpf(program.reportForm(), saved);
+    const auto previews = [] {
+        std::vector<TRpStandardPreview*> found;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* preview = qobject_cast<TRpStandardPreview*>(widget);
+                preview && preview->isVisible())
+                found.push_back(preview);
+        return found;
+    };
+    program.openArguments({saved});
+    const auto opened = previews();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0]->Output()->ReportLoaded);
+    EXPECT_GE(opened[0]->Output()->PageCount(), 1);
+    EXPECT_TRUE(opened[0]->Preview()->PageShown());
+    EXPECT_TRUE(opened[0]->windowTitle().endsWith(QString::fromStdString(saved)));
+    EXPECT_EQ(program.mainWindow().ListBox1->Items().count(), 0);
+    QPointer<TRpStandardPreview> window = opened[0];
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+
+    std::ofstream(dir / "broken.rpf") << "no report";
+    program.openArguments({(dir / "broken.rpf").string()});
+    EXPECT_TRUE(previews().empty());
+    EXPECT_EQ(dialogs.messages, QStringList{QString::fromStdString("Invalid report file: " +
+                                                                   (dir / "broken.rpf").string())});
 }
