@@ -145,15 +145,17 @@ std::string THtmlSite::pageName(std::size_t index) const
 
 namespace {
 // Reads and scans a source; the message of the reading error when it cannot be read.
+// A source too large for the memory left is left out alone.
 std::string scan_source(THtmlSource& source)
 {
-    std::string bytes;
     try {
-        bytes = read_file_bytes(source.path);
+        const std::string bytes = read_file_bytes(source.path);
+        scan_unit_interface(bytes, source);
     } catch (const EFOpenError& error) {
         return error.what();
+    } catch (const std::bad_alloc&) {
+        return "Cannot list " + source.path + ": " + std::generic_category().message(ENOMEM);
     }
-    scan_unit_interface(bytes, source);
     return {};
 }
 

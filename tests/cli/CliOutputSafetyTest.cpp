@@ -147,6 +147,29 @@ TEST_F(CliOutputSafetyTest, AFailedOutputKeepsTheOldOne)
                                                              "tabulex.css", "tabulex.js"}));
 }
 
+// The HTML edition of a source whose page needs more memory than there is: that page fails
+// with the reason, and the other pages and the index are still written. The address space is
+// bounded with RLIMIT_AS, which the sanitizers' own reservations do not fit in.
+TEST_F(CliOutputSafetyTest, AnHtmlPageTooLargeForTheMemoryFailsAlone)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address space limit leaves AddressSanitizer no room";
+#endif
+    std::string big = "implementation\r\n";
+    for (int i = 0; i < 400000; ++i)
+        big += "begin X := 1; end;\r\n";
+    spit(dir / "big.pas", big);
+    const CliRun r =
+        runCliProcess({"--jobs", "1", "--html", path("site"), path("U.pas"), path("big.pas")},
+                      RLIMIT_AS, 48 * 1024 * 1024);
+    EXPECT_EQ(r.status, CliSourceFailed);
+    EXPECT_EQ(r.err,
+              "Cannot create file " + path("site") + "/big.pas.html: Cannot allocate memory\n");
+    EXPECT_EQ(names(dir / "site"),
+              (std::vector<std::string>{"U.pas.html", "index.html", "tabulex.css", "tabulex.js"}));
+    EXPECT_NE(slurp(dir / "site" / "index.html").find("U.pas.html"), std::string::npos);
+}
+
 // A NUL byte ends the listing early: every kind of output is still written, and the source is
 // reported with the offset of the NUL.
 TEST_F(CliOutputSafetyTest, ANulByteInASourceIsReported)
