@@ -120,6 +120,7 @@ std::string TOutputFile::message() const
 void TOutputFile::reset(const std::string& path, const TSourceIds* sources)
 {
     abandon();
+    seekable_ = false;
     path_ = path;
     sources_ = sources;
     error_ = 0;
@@ -250,8 +251,13 @@ bool TOutputFile::prepare(const TSourceIds* sources)
             break;
     }
     if (fd_ < 0) {
+        const int error = errno;
         temp_.clear();
-        return fail(errno);
+        // A folder that takes no new file but holds a file that may be written: that file is
+        // written in place, as it always could be, though not whole or not at all.
+        if ((error == EACCES || error == EPERM) && replacing && S_ISREG(old.st_mode))
+            return writeInPlace(old, sources);
+        return fail(error);
     }
     if (replacing) {
         // The new file keeps the old one's permissions (and owner, where that may be given).
@@ -259,6 +265,23 @@ bool TOutputFile::prepare(const TSourceIds* sources)
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
             (void)::fchown(fd_, old.st_uid, old.st_gid);
     }
+    buffer_.reserve(kBufferSize);
+    return true;
+}
+
+bool TOutputFile::writeInPlace(const struct stat& checked, const TSourceIds* sources)
+{
+    fd_ = ::openat(folder_, name_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0)
+        return fail(errno);
+    // Still the file looked at, and no source since.
+    if (info.st_dev != checked.st_dev || info.st_ino != checked.st_ino ||
+        (sources != nullptr && sources->holds(info)))
+        return refuse("it changed while it was opened");
+    if (::ftruncate(fd_, 0) != 0)
+        return fail(errno);
+    seekable_ = true;
     buffer_.reserve(kBufferSize);
     return true;
 }
@@ -321,7 +344,7 @@ bool TOutputFile::rewind()
     if (fd_ < 0 || failed())
         return false;
     buffer_.clear();
-    if (temp_.empty())
+    if (temp_.empty() && !seekable_)
         return fail(ESPIPE);  // a device cannot take back what it was given
     if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0)
         return fail(errno);

@@ -52,8 +52,10 @@ private:
 ///   and leaves the old output as it was.
 ///
 /// A device or a pipe named as the output (/dev/null, /dev/stdout) cannot be replaced and is
-/// written as it is. Failures keep the reason: the system's ("No space left on device") or why
-/// the output was refused ("it is a source of this run").
+/// written as it is; so is an existing file that may be written in a folder that takes no new
+/// file, which could be written before and still can, though not whole or not at all. Failures keep
+/// the reason: the system's ("No space left on device") or why the output was refused ("it is a
+/// source of this run").
 class TOutputFile {
 public:
     TOutputFile() = default;
@@ -96,6 +98,7 @@ private:
     bool enterFolders(const std::string& folder, const std::string& relative);
     bool prepare(const TSourceIds* sources);
     bool openInPlace(const TSourceIds* sources);
+    bool writeInPlace(const struct stat& checked, const TSourceIds* sources);
     bool refusedNow(const TSourceIds* sources);
     bool fail(int error);
     bool refuse(std::string reason);
@@ -103,8 +106,9 @@ private:
     void closeDescriptors();
 
     std::string path_;
-    std::string name_;  // the output's name in its folder
-    std::string temp_;  // the temporary file's name there; empty when written in place
+    std::string name_;       // the output's name in its folder
+    std::string temp_;       // the temporary file's name there; empty when written in place
+    bool seekable_ = false;  // written in place, yet a file that can be emptied again
     int folder_ = -1;
     int fd_ = -1;
     const TSourceIds* sources_ = nullptr;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "AsNobody.h"
 #include "files/OutputFile.h"
 
 namespace fs = std::filesystem;
@@ -95,6 +96,27 @@ TEST_F(OutputFileTest, AnOutputReplacesTheOldOneWholeOrNotAtAll)
     EXPECT_FALSE(out.openIn(dir.string(), "../escaped.txt"));
     EXPECT_FALSE(out.openIn(dir.string(), "sub"));
     EXPECT_EQ(out.reason(), "Is a directory");
+}
+
+// A folder that takes no new file, holding a file that may be written: that file is written in
+// place, as it always could be.
+TEST_F(OutputFileTest, AWritableFileInAFolderThatTakesNoNewOneIsWrittenInPlace)
+{
+    put("out.txt", "old");
+    fs::permissions(dir / "out.txt", fs::perms::all);
+    {
+        tabulex::testing::AsNobodyForFiles nobody;
+        TOutputFile out;
+        ASSERT_TRUE(out.open(path("out.txt"))) << out.reason();
+        out.write("first");
+        ASSERT_TRUE(out.rewind());
+        out.write("new");
+        ASSERT_TRUE(out.close());
+        EXPECT_FALSE(out.open(path("other.txt")));
+        EXPECT_EQ(out.reason(), "Permission denied");
+    }
+    EXPECT_EQ(slurp(dir / "out.txt"), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
 }
 
 // A device cannot be replaced: it is written as it is, and what it took cannot be taken back.
