@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "analysis/SourceEncoding.h"
+
 namespace tabulex {
 
 EFOpenError::EFOpenError(const std::string& path) : std::runtime_error("Cannot open file " + path)
@@ -69,29 +71,6 @@ bool has_utf16_mark(std::string_view bytes)
                                  (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
 }
 
-namespace {
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-}  // namespace
-
 std::string utf16_as_utf8(std::string_view bytes)
 {
     constexpr char32_t kReplacement = 0xFFFD;
@@ -107,22 +86,22 @@ std::string utf16_as_utf8(std::string_view bytes)
     for (; at + 1 < bytes.size(); at += 2) {
         const char32_t c = unit(at);
         if (c < 0xD800 || c > 0xDFFF) {
-            appendUtf8(out, c);
+            append_utf8(out, c);
             continue;
         }
         // A high surrogate and the low one after it make one character beyond the BMP.
         if (c <= 0xDBFF && at + 3 < bytes.size()) {
             const char32_t low = unit(at + 2);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                append_utf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
                 at += 2;
                 continue;
             }
         }
-        appendUtf8(out, kReplacement);
+        append_utf8(out, kReplacement);
     }
     if (at < bytes.size())
-        appendUtf8(out, kReplacement);
+        append_utf8(out, kReplacement);
     return out;
 }
 

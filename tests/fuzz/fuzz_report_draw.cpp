@@ -19,21 +19,15 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "FuzzSupport.h"
 #include "report/output/TRpPageList.h"
 #include "report/output/TRpPageRecord.h"
 #include "report/output/TRpPrinter.h"
 
 using namespace tabulex;
+using tabulex::fuzz::check;
 
 namespace {
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 void draw(const TRpPageRecord& page, std::uint8_t mode)
 {
@@ -79,17 +73,11 @@ void drawFile(const QByteArray& bytes, std::uint8_t mode)
         check(output.PageRecord(n).has_value(), "the page output lost a page of the file");
 }
 
-// Damaged input makes Qt complain on every run; the checks say what matters.
-void quietMessages(QtMsgType, const QMessageLogContext&, const QString&)
-{}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    qInstallMessageHandler(quietMessages);
-    static QGuiApplication app(*argc, *argv);
+    tabulex::fuzz::startQuietGui(argc, argv);
     return 0;
 }
 

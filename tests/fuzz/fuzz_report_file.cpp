@@ -21,21 +21,15 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "report/output/TRpPageList.h"
 #include "report/output/TRpPageRecord.h"
 #include "report/output/TRpSplayCompression.h"
 
 using namespace tabulex;
+using tabulex::fuzz::check;
 
 namespace {
-
-void check(bool condition, const char* what)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 QByteArray recordPage(std::string_view shape)
 {
@@ -105,17 +99,11 @@ void checkCompression(const QByteArray& data)
     (void)rpSplayExpand(data, data.size() * 8);
 }
 
-// Damaged input makes Qt complain on every run; the checks say what matters.
-void quietMessages(QtMsgType, const QMessageLogContext&, const QString&)
-{}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    qInstallMessageHandler(quietMessages);
-    static QGuiApplication app(*argc, *argv);
+    tabulex::fuzz::startQuietGui(argc, argv);
     return 0;
 }
 
