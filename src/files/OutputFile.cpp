@@ -187,11 +187,14 @@ bool TOutputFile::enterFolders(const std::string& folder, const std::string& rel
             continue;
         if (part == "..")
             return fail(EINVAL);
+        constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int next = ::openat(folder_, part.c_str(), kFlags);
         // Several outputs (and several threads) may make the same folder at once.
-        if (::mkdirat(folder_, part.c_str(), 0777) != 0 && errno != EEXIST)
-            return fail(errno);
-        const int next =
-            ::openat(folder_, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT) {
+            if (::mkdirat(folder_, part.c_str(), 0777) != 0 && errno != EEXIST)
+                return fail(errno);
+            next = ::openat(folder_, part.c_str(), kFlags);
+        }
         if (next < 0) {
             const int error = errno;
             struct stat info {};
