@@ -21,7 +21,7 @@ namespace tabulex {
 /// calls. Reading them checks every field (call kind, counts, lengths, UTF-8 text, sizes, every
 /// position within the page and one page's width or height around it) and that nothing is left
 /// over, so a page from any file draws only text and rectangles near the page, however it was
-/// made or damaged. Nothing of the toolkit reads the bytes.
+/// made or damaged. The toolkit is handed only the values read and checked, never the bytes.
 class TRpPageRecord {
 public:
     static constexpr int kMaxSide = 32767;       ///< largest width or height, pixels
