@@ -16,7 +16,6 @@ namespace {
 
 constexpr char kMagic[4] = {'T', 'b', 'x', 'P'};
 constexpr std::uint16_t kFormat = 1;
-constexpr int kHeadSize = 16;
 constexpr int kCallCountAt = 12;
 constexpr std::uint8_t kFontCall = 'F';
 constexpr std::uint8_t kTextCall = 'T';
