@@ -1,7 +1,7 @@
 // Times the program's report over a large listing: feeding the memo, the generation run and
 // writing the PDF. The default mode writes the PDF during the run, as the program does; the
-// "picture" mode records QPicture pages and replays them into a PDF afterwards, and "nopdf"
-// only records them.
+// "picture" mode records the pages (TRpPageRecord) and replays them into a PDF afterwards, and
+// "nopdf" only records them.
 //
 //   report_bench LISTING OUT.pdf [COLUMNS [direct|picture|nopdf]]
 #include <QElapsedTimer>

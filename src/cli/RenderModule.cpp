@@ -20,7 +20,9 @@
 #include "cli/CliOptions.h"
 #include "cli/PdfRun.h"
 #include "cli/ReportModule.h"
+#include "cli/SourceCollection.h"
 #include "config/ListingSettingsFile.h"
+#include "files/OutputFile.h"
 #include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
@@ -90,6 +92,14 @@ std::optional<TF_dif::TSelection> selectionOf(const TRenderJob& job,
 
 void render(const TRenderJob& job)
 {
+    // The output is checked before the report is made: a source given as the output (or
+    // reached through a link) is refused at once.
+    TSourceIds sources;
+    sources.add(job.sourcePath);
+    sources.keepNamed(named_as_source);
+    TOutputFile out;
+    if (!out.open(job.outPath, &sources))
+        throw std::runtime_error(out.message());
     ensureGuiApplication();
     // The report reads its lines from the document as it prints them: the text is held once.
     const auto document = std::make_shared<const TSourceDocument>(
@@ -112,19 +122,21 @@ void render(const TRenderJob& job)
                 return unit_pdf_link(job.run, *self, unit);
             });
     }
-    // As in the window, a column choice reaches the report only when it is valid and differs
-    // from what the report has (the window applies it only when its radio group changes).
-    const int columns = job.settings.colunas + 1;
-    if ((columns == 1 || columns == 2) && columns != form.report().Page().Columns())
-        form.set_colunas(columns);
+    // As in the window, whose radio group shows a value beyond its choices as the last one and a
+    // negative one as none: a choice reaches the report when it differs from what it has.
+    const int choice = std::clamp(job.settings.colunas, -1, 1);
+    if (choice >= 0 && choice + 1 != form.report().Page().Columns())
+        form.set_colunas(choice + 1);
     const QString fullPath =
         QDir::cleanPath(QFileInfo(QFile::decodeName(job.sourcePath.c_str())).absoluteFilePath());
     prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), encoding);
     useFont(form, job.font);
     if (job.format == TReportFormat::Pdf)
-        write_report_pdf(form, job.outPath);
+        write_report_pdf(form, out);
     else
-        write_report_rpf(form, job.outPath);
+        write_report_rpf(form, out);
+    if (!out.close())
+        throw std::runtime_error(out.message());
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <QValidator>
 #include <QWindow>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 #include "config/IniFile.h"
@@ -570,6 +571,15 @@ void TF_config::BB_salvarClick()
 
 void TF_config::BB_lerClick()
 {
+    // A missing file reads as the defaults; one that is there but cannot be read changes
+    // nothing and says so.
+    if (const int error = TIniFile(settingsPath_).ReadError(); error != 0 && error != ENOENT) {
+        inOwnMessage_ = true;
+        TDialogs::current().showMessage(this, QStringLiteral("Não foi possível ler o arquivo: ") +
+                                                  QFile::decodeName(settingsPath_.c_str()));
+        inOwnMessage_ = false;
+        return;
+    }
     read_listing_settings(settingsPath_, settings_);
     if (const auto font = read_report_font(settingsPath_); font && applyFont_)
         applyFont_(*font);

@@ -1,13 +1,16 @@
 #include "html/HtmlSite.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <new>
 #include <optional>
 #include <set>
+#include <system_error>
 
 #include "analysis/ListingWriter.h"
+#include "files/OutputFile.h"
 #include "graph/UnitGraph.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlText.h"
@@ -33,15 +36,6 @@ std::string lower_ascii(std::string text)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c + 32);
     return text;
-}
-
-bool write_file(const fs::path& path, std::string_view bytes)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
 }
 
 // Where each line of `bytes` begins, as the lexer counts lines (CR LF, CR or LF; the text
@@ -279,29 +273,36 @@ std::string THtmlSite::pageName(std::uint32_t file) const
 bool THtmlSite::write(const std::string& dir, unsigned jobs,
                       const std::function<void(const std::string& path)>& failure)
 {
+    return write(dir, jobs, [&](const std::string& path, const std::string&) { failure(path); });
+}
+
+bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& failure)
+{
     THtmlRun& run = data_->run;
     const TProjectIndex& project = *data_->project;
     const fs::path folder(dir);
     std::error_code error;
-    fs::create_directories(folder / kDataFolder, error);
-    if (!fs::is_directory(folder / kDataFolder, error)) {
-        failure(dir);
+    fs::create_directories(folder, error);
+    if (!fs::is_directory(folder, error)) {
+        failure(dir, error ? error.message() : std::generic_category().message(ENOTDIR));
         return false;
     }
+    // No file of the edition ever replaces one of its sources; every file is written whole
+    // beside the old one and never through a link planted in the folder.
+    TSourceIds ids;
+    for (const TProjectFile& file : project.files())
+        if (file.readable)
+            ids.add(file.path);
     bool complete = true;
     const auto put = [&](const std::string& name, std::string_view bytes) {
-        if (!write_file(folder / name, bytes)) {
-            failure((folder / name).string());
+        const std::string reason = write_output_in(dir, name, bytes, &ids);
+        if (!reason.empty()) {
+            failure((folder / name).string(), reason);
             complete = false;
         }
     };
     put(std::string(kStyleSheetName), style_sheet());
     put(std::string(kScriptName), page_script());
-    std::set<std::string> folders;
-    for (const THtmlPage& page : run.pages)
-        folders.insert(page.folder);
-    for (const std::string& name : folders)
-        fs::create_directories(folder / name, error);
 
     // What other pages need of a file: where its lines begin and its encoding.
     parallel_for(project.files().size(), jobs, [&](std::size_t file) {
@@ -313,9 +314,12 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs,
     // Pages read only what the run keeps of other files, so they are written in parallel; a
     // page too large for the memory left fails alone.
     const std::size_t count = run.pages.size();
-    std::vector<std::string> failed(count);
+    std::vector<std::pair<std::string, std::string>> failed(count);  // path, reason
     parallel_for(count, jobs, [&](std::size_t i) {
         THtmlPage& page = run.pages[i];
+        const auto fail = [&](const std::string& name, std::string reason) {
+            failed[i] = {(folder / name).string(), std::move(reason)};
+        };
         try {
             const TListingWriter writer(
                 std::make_shared<const TSourceAnalysis>(
@@ -324,23 +328,28 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs,
             std::string html;
             html.reserve(writer.analysis().bytes().size() * 4 + 4096);
             append_source_page(html, run, static_cast<std::uint32_t>(i), writer);
-            page.written = write_file(folder / page.path, html);
+            std::string reason = write_output_in(dir, page.path, html, &ids);
+            page.written = reason.empty();
+            if (!page.written) {
+                fail(page.path, std::move(reason));
+                return;
+            }
+            std::string().swap(html);
             std::string script;
             append_references_script(script, run, static_cast<std::uint32_t>(i));
-            if (page.written &&
-                !write_file(folder / references_script_path(static_cast<std::uint32_t>(i)), script))
-                failed[i] =
-                    (folder / references_script_path(static_cast<std::uint32_t>(i))).string();
+            const std::string scriptPath = references_script_path(static_cast<std::uint32_t>(i));
+            reason = write_output_in(dir, scriptPath, script, &ids);
+            if (!reason.empty())
+                fail(scriptPath, std::move(reason));
         } catch (const std::bad_alloc&) {
             page.written = false;
+            fail(page.path, std::generic_category().message(ENOMEM));
         }
-        if (!page.written)
-            failed[i] = (folder / page.path).string();
     });
-    for (const std::string& path : failed) {
+    for (const auto& [path, reason] : failed) {
         if (path.empty())
             continue;
-        failure(path);
+        failure(path, reason);
         complete = false;
     }
 

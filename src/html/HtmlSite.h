@@ -43,6 +43,11 @@ public:
     /// on; returns false when any was.
     bool write(const std::string& dir, unsigned jobs,
                const std::function<void(const std::string& path)>& failure);
+    /// A failure with its reason: the system's ("No space left on device") or why the file was
+    /// refused ("it is a source of this run").
+    using TFailure = std::function<void(const std::string& path, const std::string& reason)>;
+    /// The same, telling why each file failed.
+    bool write(const std::string& dir, unsigned jobs, const TFailure& failure);
 
 private:
     struct TData;

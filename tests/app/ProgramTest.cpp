@@ -1,5 +1,7 @@
+#include <QApplication>
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -19,6 +21,8 @@
 #include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
+#include "report/output/TRpPrinter.h"
+#include "report/preview/TRpPreview.h"
 #include "report/preview/TRpStandardPreview.h"
 #include "widgets/TWideListBox.h"
 
@@ -287,4 +291,39 @@ TEST_F(ProgramTest, SelectionIsPreviewedAloneAndSavedAsPdfByTheDirectWriter)
     EXPECT_EQ(text.find("0007"), std::string::npos);
     // Written by the batch command's writer: its producer is in the information.
     EXPECT_EQ(std::system(("pdfinfo " + pdf + " | grep -q 'Producer: *Tabulex'").c_str()), 0);
+}
+
+// A saved report file named on the command line (as the file manager names it) opens straight
+// in a preview window of its own; one that is no report file says so and opens nothing.
+TEST_F(ProgramTest, SavedReportFileOnTheCommandLineOpensInThePreview)
+{
+    TProgram program;
+    const std::string saved = (dir / "Exemplo.RPF").string();
+    write_report_rpf(program.reportForm(), saved);
+    const auto previews = [] {
+        std::vector<TRpStandardPreview*> found;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* preview = qobject_cast<TRpStandardPreview*>(widget);
+                preview && preview->isVisible())
+                found.push_back(preview);
+        return found;
+    };
+    program.openArguments({saved});
+    const auto opened = previews();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0]->Output()->ReportLoaded);
+    EXPECT_GE(opened[0]->Output()->PageCount(), 1);
+    EXPECT_TRUE(opened[0]->Preview()->PageShown());
+    EXPECT_TRUE(opened[0]->windowTitle().endsWith(QString::fromStdString(saved)));
+    EXPECT_EQ(listing(program.mainWindow())->Items().count(), 0);
+    QPointer<TRpStandardPreview> window = opened[0];
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+
+    std::ofstream(dir / "broken.rpf") << "no report";
+    program.openArguments({(dir / "broken.rpf").string()});
+    EXPECT_TRUE(previews().empty());
+    EXPECT_EQ(dialogs.messages, QStringList{QString::fromStdString("Invalid report file: " +
+                                                                   (dir / "broken.rpf").string())});
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <set>
 
+#include "CliSupport.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "cli/PdfRun.h"
@@ -12,6 +13,9 @@
 
 namespace fs = std::filesystem;
 using namespace tabulex;
+using tabulex::testing::CliRun;
+using tabulex::testing::runCli;
+using tabulex::testing::slurp;
 
 namespace {
 
@@ -34,36 +38,6 @@ const char* const kExampleListing = "0001   unit Exemplo;\r\n"
                                     "0010 |{2}    End; ///-8-///\r\n"
                                     "0011 {1}End; ///-6-///\r\n"
                                     "0012   end.\r\n";
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Runs the command with its standard output and error captured.
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    CliRun result{run_cli(args, out, err), {}, {}};
-    for (auto [file, text] : {std::pair{out, &result.out}, std::pair{err, &result.err}}) {
-        std::fflush(file);
-        std::rewind(file);
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            text->append(buffer, n);
-        std::fclose(file);
-    }
-    return result;
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -103,9 +77,10 @@ TEST_F(CliTest, DefaultsWriteAllFourSectionsToFileOrStdout)
     EXPECT_EQ(toFile.out, "");
     EXPECT_EQ(slurp(dir / "out.txt"), toStdout.out);
 
-    // A settings file that does not exist means the defaults, as "Ler" does.
+    // Settings named on the command line must be there (unlike "Ler", which takes the defaults).
     CliRun missingSettings = runCli({"--settings", path("none.ini"), path("Exemplo.pas")});
-    EXPECT_EQ(missingSettings.out, toStdout.out);
+    EXPECT_EQ(missingSettings.status, CliSourceFailed);
+    EXPECT_EQ(missingSettings.out, "");
 }
 
 TEST_F(CliTest, SeveralSourcesNeedOutDirAndGetProposedNames)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ReportTestSupport.h"
+#include "files/OutputFile.h"
 #include "report/form/r_dif.h"
 #include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdf.h"
@@ -173,7 +174,9 @@ TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator)
         GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
     QTemporaryDir dir;
     const std::string file = dir.filePath(QStringLiteral("doc.pdf")).toStdString();
-    TRpPdfDocument doc(file, 200, 100);
+    TOutputFile out;
+    ASSERT_TRUE(out.open(file));
+    TRpPdfDocument doc(out, 200, 100);
     ASSERT_TRUE(doc.Ok());
     for (const char* text : {"one", "two", "three"}) {
         std::string content = "BT /";
@@ -184,6 +187,7 @@ TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator)
         doc.AddPage(content);
     }
     ASSERT_TRUE(doc.Finish("T\xEDtulo (1)"));
+    ASSERT_TRUE(out.close());
     // A wrong xref offset or length makes the reader rebuild the table and say so.
     const QString info = runTool("pdfinfo", {QString::fromStdString(file)}, true);
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Título \\(1\\)"))))
@@ -202,7 +206,9 @@ TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator)
 
 TEST(RpPdfDocumentTest, UnwritableFileIsReported)
 {
-    TRpPdfDocument doc("/nonexistent-dir/x.pdf", 100, 100);
+    TOutputFile out;
+    EXPECT_FALSE(out.open("/nonexistent-dir/x.pdf"));
+    TRpPdfDocument doc(out, 100, 100);
     EXPECT_FALSE(doc.Ok());
     doc.AddPage("BT ET");
     EXPECT_FALSE(doc.Finish("x"));

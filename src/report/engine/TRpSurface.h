@@ -8,11 +8,10 @@
 #include <string>
 #include <string_view>
 
-class QPicture;
-
 namespace tabulex {
 
 class TRpFontMetrics;
+class TRpPageRecord;
 
 /// Horizontal anchor of a drawn text: x is its left edge, its right edge or its centre.
 enum class TRpTextAnchor { Left, Right, Center };
@@ -80,7 +79,7 @@ public:
     /// Makes `area` a link that opens the file `path` (relative to the document's folder).
     virtual void LinkToFile(const QRect& area, const std::string& path) { (void)area, (void)path; }
     /// The recorded page, when the surface records one.
-    virtual const QPicture* Picture() const { return nullptr; }
+    virtual const TRpPageRecord* Record() const { return nullptr; }
 };
 
 }  // namespace tabulex

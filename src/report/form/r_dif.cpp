@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "analysis/RunPalette.h"
+#include "files/OutputFile.h"
 #include "report/engine/ERpError.h"
 #include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
@@ -495,13 +496,13 @@ void TF_dif::Report1AfterPreview(TRpReport* /*Sender*/)
         counter = 0;
 }
 
-void write_report_rpf(TF_dif& form, const std::string& path)
+void write_report_rpf(TF_dif& form, TOutputFile& out)
 {
     const std::unique_ptr<TRpPrinter> pages = GeneratePages(form.report(), {}, true);
     if (!pages)
         throw ERpError("The report produced no pages");
-    if (!pages->Save(path))
-        throw ERpError("Cannot write the file " + path);
+    if (!pages->Save(out))
+        throw ERpError(out.message());
 }
 
 namespace {
@@ -568,9 +569,9 @@ std::string TF_dif::pdfSubject() const
     return subject.toStdString();
 }
 
-bool write_report_pdf(TF_dif& form, const std::string& path, std::function<void()> betweenPages)
+bool write_report_pdf(TF_dif& form, TOutputFile& out, std::function<void()> betweenPages)
 {
-    TRpPdfDirectOutput pdf(form.report(), path);
+    TRpPdfDirectOutput pdf(form.report(), out);
     const std::unique_ptr<TRpPrinter> pages =
         GeneratePages(form.report(), pdf.PageFactory(), false, std::move(betweenPages));
     if (!pages)
@@ -580,8 +581,42 @@ bool write_report_pdf(TF_dif& form, const std::string& path, std::function<void(
     pdf.SetOutline(form.pdfOutline());
     pdf.SetInfo({form.pdfSubject(), std::string("Tabulex ") + TABULEX_VERSION});
     if (!pdf.Finish(*pages))
-        throw ERpError("Cannot write the file " + path);
+        throw ERpError(out.message());
     return true;
+}
+
+namespace {
+
+// Opens `path`, writes into it with `write` and puts it in place when `write` says the file is
+// complete; otherwise the old file stays as it was. ERpError on failure.
+template <typename Write>
+bool write_report_file(const std::string& path, Write write)
+{
+    TOutputFile out;
+    if (!out.open(path))
+        throw ERpError(out.message());
+    if (!write(out))
+        return false;
+    if (!out.close())
+        throw ERpError(out.message());
+    return true;
+}
+
+}  // namespace
+
+void write_report_rpf(TF_dif& form, const std::string& path)
+{
+    write_report_file(path, [&form](TOutputFile& out) {
+        write_report_rpf(form, out);
+        return true;
+    });
+}
+
+bool write_report_pdf(TF_dif& form, const std::string& path, std::function<void()> betweenPages)
+{
+    return write_report_file(path, [&form, &betweenPages](TOutputFile& out) {
+        return write_report_pdf(form, out, std::move(betweenPages));
+    });
 }
 
 }  // namespace tabulex

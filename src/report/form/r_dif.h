@@ -24,6 +24,7 @@
 
 namespace tabulex {
 
+class TOutputFile;
 class TReportLines;
 
 /// Holder of the program's report: an A4 page in two columns with a page header, one detail
@@ -143,15 +144,21 @@ private:
     std::optional<QFont> pendingFont_;
 };
 
-/// Runs the form's report into a page store and writes it to `path` as a saved report file,
-/// as the preview's "Save Report" does; throws ERpError when there are no pages or the file
-/// cannot be written.
+/// Runs the form's report into a page store and writes it into `out` as a saved report file,
+/// as the preview's "Save Report" does; the caller closes `out`. Throws ERpError when there are
+/// no pages or the file cannot be written.
+void write_report_rpf(TF_dif& form, TOutputFile& out);
+/// The same into a new file at `path`, which replaces the old one only when complete.
 void write_report_rpf(TF_dif& form, const std::string& path);
 
-/// Runs the form's report straight into a PDF file with its outline, links and information.
-/// `betweenPages` is called as each page begins (the window handles its messages there; it
-/// may cancel the report). Returns false when the run was cancelled (no file is written);
-/// throws ERpError when the report has no pages or the file cannot be written.
+/// Runs the form's report straight into a PDF document with its outline, links and
+/// information, written into `out` (which the caller closes). `betweenPages` is called as each
+/// page begins (the window handles its messages there; it may cancel the report). Returns false
+/// when the run was cancelled; throws ERpError when the report has no pages or the file cannot
+/// be written.
+bool write_report_pdf(TF_dif& form, TOutputFile& out, std::function<void()> betweenPages = {});
+/// The same into a new file at `path`, which replaces the old one only when complete (a
+/// cancelled run leaves the old file as it was).
 bool write_report_pdf(TF_dif& form, const std::string& path,
                       std::function<void()> betweenPages = {});
 

@@ -7,6 +7,7 @@
 
 namespace tabulex {
 
+class TOutputFile;
 class TRpPage;
 class TRpPdfDocument;
 class TRpReport;
@@ -14,9 +15,11 @@ class TRpReport;
 // Failures: the PDF writer shows nothing and raises nothing of its own; each operation
 // returns false when the file cannot be written, and the caller tells the user.
 
-/// Writes the recorded pages of a finished page output to a PDF file: one PDF page per
-/// recorded page, of the report page's size, each page's picture replayed scaled to the
-/// PDF's resolution. Returns false when the file cannot be written.
+/// Writes the recorded pages of a finished page output as a PDF into `out`: one PDF page per
+/// recorded page, of the report page's size, each page replayed scaled to the PDF's resolution.
+/// The caller closes `out`. Returns false when the file cannot be written.
+bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, TOutputFile& out);
+/// The same into a new file at `path`, which replaces the old one only when complete.
 bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string& path);
 
 /// A report run written straight to a PDF file: the run's pages are TRpPdfSurface pages
@@ -29,6 +32,10 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string
 /// rpWritePdf instead.
 class TRpPdfDirectOutput {
 public:
+    /// Writes into `out`, which the caller closes after Finish (or drops).
+    TRpPdfDirectOutput(TRpReport& report, TOutputFile& out);
+    /// Writes a new file at `path`, put in place by a successful Finish; until then, and after
+    /// a failure, the old file stays as it was.
     TRpPdfDirectOutput(TRpReport& report, const std::string& path);
     ~TRpPdfDirectOutput();
     TRpPdfDirectOutput(const TRpPdfDirectOutput&) = delete;
@@ -47,11 +54,13 @@ public:
     const std::string& FallbackReason() const { return fallbackReason_; }
 
 private:
+    TRpPdfDirectOutput(TRpReport& report, std::unique_ptr<TOutputFile> owned);
+    static std::unique_ptr<TOutputFile> openedAt(const std::string& path);
+
     TRpReport& report_;
-    std::string path_;
-    std::string partPath_;  ///< where the file is written until it is complete
+    std::unique_ptr<TOutputFile> owned_;  // the file of the path constructor
+    TOutputFile& out_;
     std::unique_ptr<TRpPdfDocument> document_;
-    bool finished_ = false;
     bool usedFallback_ = false;
     std::string fallbackReason_;
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "files/OutputFile.h"
 #include "report/output/TRpDeflate.h"
 #include "report/pdf/TRpPdfFontEmbedder.h"
 #include "text/TextCodec.h"
@@ -17,7 +18,6 @@ namespace tabulex {
 
 namespace {
 
-constexpr std::size_t kFileBuffer = 1 << 20;
 // Page content waiting to be compressed, at most (a few dozen pages of a dense listing).
 constexpr std::size_t kMaxQueuedBytes = 16 << 20;
 
@@ -181,18 +181,14 @@ void rpPdfAppendString(std::string& out, std::string_view text)
     out.push_back(')');
 }
 
-TRpPdfDocument::TRpPdfDocument(const std::string& path, double widthPt, double heightPt)
-    : file_(std::fopen(path.c_str(), "wb")), widthPt_(widthPt), heightPt_(heightPt)
+TRpPdfDocument::TRpPdfDocument(TOutputFile& out, double widthPt, double heightPt)
+    : out_(&out), widthPt_(widthPt), heightPt_(heightPt)
 {
     mediaBox_ = "[0 0 ";
     rpPdfAppendNumber(mediaBox_, widthPt);
     mediaBox_.push_back(' ');
     rpPdfAppendNumber(mediaBox_, heightPt);
     mediaBox_.push_back(']');
-    if (file_ == nullptr)
-        return;
-    buffer_ = std::make_unique<char[]>(kFileBuffer);
-    std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
     // The binary comment tells transfer programs the file is not plain text.
     write("%PDF-1.5\n%\xE2\xE3\xCF\xD3\n");
     pagesObject_ = reserveObject();
@@ -207,10 +203,7 @@ TRpPdfDocument::~TRpPdfDocument()
 void TRpPdfDocument::Abandon()
 {
     stopWorker();
-    if (file_ == nullptr)
-        return;
-    std::fclose(file_);
-    file_ = nullptr;
+    out_ = nullptr;
 }
 
 int TRpPdfDocument::reserveObject()
@@ -271,9 +264,10 @@ void TRpPdfDocument::flushObjectStream(TRpDeflater& deflater)
 
 void TRpPdfDocument::write(std::string_view bytes)
 {
-    if (file_ == nullptr || failed_.load())
+    if (out_ == nullptr || failed_.load())
         return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    out_->write(bytes);
+    if (out_->failed())
         failed_ = true;
     offset_ += bytes.size();
 }
@@ -770,10 +764,9 @@ bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
     appendInt(text, xref);
     text += "\n%%EOF\n";
     write(text);
-    const bool written = Ok() && std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return written && closed;
+    const bool written = Ok();
+    out_ = nullptr;
+    return written;
 }
 
 }  // namespace tabulex

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
@@ -42,6 +41,7 @@ std::string_view rpPdfFontName(TRpPdfFont font);
 /// 0.556 of the font size.
 using TRpPdfWidths = std::array<std::int32_t, 256>;
 
+class TOutputFile;
 class TRpPdfFontEmbedder;
 
 /// Where a marked anchor stands: on a page (its object), at a height in hundredths of a point.
@@ -83,14 +83,15 @@ struct TRpPdfInfo {
 /// glyph ids, with a ToUnicode map so that the text can be copied out again).
 class TRpPdfDocument {
 public:
-    /// Opens `path` for writing; every page is `widthPt` x `heightPt` points.
-    TRpPdfDocument(const std::string& path, double widthPt, double heightPt);
+    /// Writes into `out`, which must stay open while the document is written (its owner
+    /// closes it after Finish); every page is `widthPt` x `heightPt` points.
+    TRpPdfDocument(TOutputFile& out, double widthPt, double heightPt);
     ~TRpPdfDocument();
     TRpPdfDocument(const TRpPdfDocument&) = delete;
     TRpPdfDocument& operator=(const TRpPdfDocument&) = delete;
 
-    /// False once the file could not be opened or written.
-    bool Ok() const { return file_ != nullptr && !failed_.load(); }
+    /// False once the file could not be written, or after Finish or Abandon.
+    bool Ok() const { return out_ != nullptr && !failed_.load(); }
     /// Records that a page needed something this writer cannot draw; pages added from then
     /// on are dropped. The first reason is kept.
     void MarkUnsupported(std::string reason);
@@ -122,11 +123,11 @@ public:
     /// The outline written by Finish.
     void SetOutline(std::vector<TRpPdfOutlineItem> outline) { outline_ = std::move(outline); }
     void SetInfo(TRpPdfInfo info) { info_ = std::move(info); }
-    /// Writes the closing objects with `title` (in `encoding`) as the document's title and
-    /// closes the file. Returns false when anything could not be written. Characters that no
-    /// installed font has are counted in one warning on standard error.
+    /// Writes the closing objects with `title` (in `encoding`) as the document's title; the
+    /// owner of the output then closes it. Returns false when anything could not be written.
+    /// Characters that no installed font has are counted in one warning on standard error.
     bool Finish(std::string_view title, SourceEncoding encoding = SourceEncoding::Windows1252);
-    /// Closes the file without finishing it (the caller writes the file another way).
+    /// Stops writing without finishing (the caller drops the output or writes it another way).
     void Abandon();
 
 private:
@@ -137,8 +138,7 @@ private:
     void compressPages();
     void stopWorker();
 
-    std::FILE* file_ = nullptr;
-    std::unique_ptr<char[]> buffer_;
+    TOutputFile* out_;
     std::atomic<bool> failed_ = false;
     // Pages waiting for the worker. The mutex guards the queue, the file, the offsets and the
     // object numbers: the worker writes while the run reserves the numbers of later objects.

@@ -392,14 +392,27 @@ void TRpStandardPreview::exportPdf(const QString& path)
         TDialogs::current().showMessage(this, QStringLiteral("Cannot write the file ") + path);
 }
 
-bool TRpStandardPreview::LoadFile(const QString& path)
+std::unique_ptr<TRpPageList> TRpStandardPreview::OpenReportFile(QWidget* parent,
+                                                                const QString& path)
 {
     std::unique_ptr<TRpPageList> store = TRpPageList::OpenFile(path);
-    if (!store) {
-        TDialogs::current().showMessage(this, QStringLiteral("Invalid report file: ") + path);
-        return false;
-    }
-    return output_->LoadStore(std::move(store));
+    if (store)
+        return store;
+    if (!QFileInfo::exists(path))
+        TDialogs::current().showMessage(parent, QStringLiteral("File does not exist"));
+    else if (rpHoldsPicturePages(path))
+        TDialogs::current().showMessage(
+            parent,
+            QStringLiteral("Report file of an earlier version, which cannot be shown: ") + path);
+    else
+        TDialogs::current().showMessage(parent, QStringLiteral("Invalid report file: ") + path);
+    return nullptr;
+}
+
+bool TRpStandardPreview::LoadFile(const QString& path)
+{
+    std::unique_ptr<TRpPageList> store = OpenReportFile(this, path);
+    return store && output_->LoadStore(std::move(store));
 }
 
 void TRpStandardPreview::DoLoad()
