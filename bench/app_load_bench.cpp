@@ -19,6 +19,7 @@ int main(int argc, char** argv)
     tabulex::TSession session;
     tabulex::TF_tabulan window(session);
     window.show();
+    const auto* listing = window.findChild<tabulex::TWideListBox*>(QStringLiteral("ListBox1"));
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     qint64 best = -1;
     for (int i = 0; i < runs; ++i) {
@@ -29,7 +30,7 @@ int main(int argc, char** argv)
         const qint64 ms = timer.elapsed();
         best = best < 0 ? ms : std::min(best, ms);
         std::printf("load %d: %lld ms (%d lines)\n", i + 1, static_cast<long long>(ms),
-                    window.ListBox1->Items().count());
+                    listing->Items().count());
     }
     std::printf("best: %lld ms\n", static_cast<long long>(best));
     return 0;

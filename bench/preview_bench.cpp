@@ -7,6 +7,7 @@
 //                  the preview window closed and the command returned
 //
 //   preview_bench FILE
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -27,7 +28,7 @@ namespace {
 
 TRpStandardPreview* previewOf(TProgram& program)
 {
-    return qobject_cast<TRpStandardPreview*>(program.reportForm().Report1->PreviewWindow());
+    return qobject_cast<TRpStandardPreview*>(program.reportForm().report().PreviewWindow());
 }
 
 /// Notes the moment the preview window first paints a page.
@@ -68,6 +69,7 @@ int main(int argc, char** argv)
     TF_tabulan& window = program.mainWindow();
     window.show();
     window.loadChosenFile(QString::fromLocal8Bit(argv[1]));
+    QAction* const Preview1 = window.findChild<QAction*>(QStringLiteral("Preview1"));
     // The user sees the loaded lists before choosing the command: let the window settle.
     QElapsedTimer settle;
     settle.start();
@@ -94,7 +96,7 @@ int main(int argc, char** argv)
     });
     watcher.start(1);
     clock.start();
-    window.Preview1Click();
+    Preview1->trigger();
     watcher.stop();
     app.removeEventFilter(&paints);
 
@@ -113,7 +115,7 @@ int main(int argc, char** argv)
     });
     esc.start(1);
     clock.start();
-    window.Preview1Click();
+    Preview1->trigger();
     const qint64 returned = clock.elapsed();
 
     std::printf("first_page_ms=%lld\n", static_cast<long long>(paints.firstPaint));

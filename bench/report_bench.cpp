@@ -1,7 +1,7 @@
 // Times the program's report over a large listing: feeding the memo, the generation run and
 // writing the PDF. The default mode writes the PDF during the run, as the program does; the
-// "picture" mode records QPicture pages and replays them into a PDF afterwards, and "nopdf"
-// only records them.
+// "picture" mode records the pages (TRpPageRecord) and replays them into a PDF afterwards, and
+// "nopdf" only records them.
 //
 //   report_bench LISTING OUT.pdf [COLUMNS [direct|picture|nopdf]]
 #include <QElapsedTimer>
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "analysis/StringList.h"
+#include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
 #include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdf.h"
@@ -58,17 +59,15 @@ int main(int argc, char** argv)
     tabulex::TF_dif form;
     form.setSections({std::make_shared<tabulex::TStringLines>(listing), nullptr, nullptr, nullptr});
     form.set_colunas(columns);
-    form.RpMemo1->ClearLines();
-    form.RpLabel5->SetCaption(argv[1]);
-    form.Report1->ReportTitle = std::string("Vis\xE3o Pr\xE9via : ") + argv[1];
+    tabulex::prepare_report_for(form, argv[1]);
 
     // Feeding and wrapping first, on their own: the run's BeforePrint then finds every
     // counter at the end of its list and the memo's wrap still valid.
     QElapsedTimer phase;
     phase.start();
     bool print = true;
-    form.Report1BeforePrint(form.Report1.get(), print);
-    form.RpMemo1->WrapLines();
+    form.Report1BeforePrint(&form.report(), print);
+    form.memo().WrapLines();
     const qint64 feedMs = phase.restart();
     const std::string mode = argc > 4 ? argv[4] : "direct";
     qint64 generateMs = 0;
@@ -77,23 +76,23 @@ int main(int argc, char** argv)
     bool written = true;
     bool fallback = false;
     if (mode == "direct") {
-        direct = std::make_unique<tabulex::TRpPdfDirectOutput>(*form.Report1, argv[2]);
-        pages = GeneratePages(*form.Report1, direct->PageFactory());
+        direct = std::make_unique<tabulex::TRpPdfDirectOutput>(form.report(), argv[2]);
+        pages = GeneratePages(form.report(), direct->PageFactory());
         generateMs = phase.restart();
         written = pages != nullptr && direct->Finish(*pages);
         fallback = direct->UsedFallback();
     } else {
-        pages = GeneratePages(*form.Report1);
+        pages = GeneratePages(form.report());
         generateMs = phase.restart();
         if (pages && mode == "picture")
-            written = tabulex::rpWritePdf(*pages, form.Report1->Page(), argv[2]);
+            written = tabulex::rpWritePdf(*pages, form.report().Page(), argv[2]);
     }
     if (!pages || !written) {
         std::fprintf(stderr, "report_bench: no output\n");
         return 1;
     }
     const qint64 pdfMs = phase.elapsed();
-    std::printf("lines %zu  memo lines %zu  pages %d\n", listing.size(), form.RpMemo1->LineCount(),
+    std::printf("lines %zu  memo lines %zu  pages %d\n", listing.size(), form.memo().LineCount(),
                 pages->PageCount());
     if (fallback)
         std::printf("direct PDF fell back to recorded pages\n");

@@ -9,8 +9,8 @@ TABULEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # documentation) and read the tags file with readtags (universal-ctags).
 TABULEX_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev
                   fonts-liberation poppler-utils chromium qt6-translations-l10n
-                  zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format
-                  fp-compiler universal-ctags)
+                  zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format qpdf
+                  fp-compiler universal-ctags libgraphviz-dev)
 
 tabulex_as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -30,8 +30,10 @@ tabulex_install() {
 }
 
 # Configures and builds into the given folder (default build/) with extra CMake arguments.
+# With TABULEX_TARGETS set (names separated by blanks) only those targets are built.
 tabulex_build() {
     local dir="$1"; shift
     cmake -S "$TABULEX_ROOT" -B "$TABULEX_ROOT/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$TABULEX_ROOT/$dir" -j"$(nproc)"
+    # shellcheck disable=SC2086 # one argument per target name
+    cmake --build "$TABULEX_ROOT/$dir" -j"$(nproc)" ${TABULEX_TARGETS:+--target $TABULEX_TARGETS}
 }

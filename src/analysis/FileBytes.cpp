@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "analysis/SourceEncoding.h"
+
 namespace tabulex {
 
 EFOpenError::EFOpenError(const std::string& path) : std::runtime_error("Cannot open file " + path)
@@ -55,7 +57,60 @@ std::string read_file_bytes(const std::string& path)
     }
     if (std::ferror(file.get()))
         throw EFOpenError(path);
+    if (has_utf16_mark(bytes)) {
+        bytes = utf16_as_utf8(bytes);
+        if (bytes.size() > kMaxSourceBytes)
+            throw EFOpenError(path);
+    }
     return bytes;
+}
+
+bool has_utf16_mark(std::string_view bytes)
+{
+    return bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                                 (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+}
+
+std::string utf16_as_utf8(std::string_view bytes)
+{
+    constexpr char32_t kReplacement = 0xFFFD;
+    const bool bigEndian = bytes.size() >= 2 && bytes[0] == '\xFE';
+    const auto unit = [&](std::size_t at) -> char32_t {
+        const auto first = static_cast<unsigned char>(bytes[at]);
+        const auto second = static_cast<unsigned char>(bytes[at + 1]);
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    std::string out = "\xEF\xBB\xBF";
+    out.reserve(bytes.size() * 3 / 2 + 3);
+    std::size_t at = 2;
+    for (; at + 1 < bytes.size(); at += 2) {
+        const char32_t c = unit(at);
+        if (c < 0xD800 || c > 0xDFFF) {
+            append_utf8(out, c);
+            continue;
+        }
+        // A high surrogate and the low one after it make one character beyond the BMP.
+        if (c <= 0xDBFF && at + 3 < bytes.size()) {
+            const char32_t low = unit(at + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                append_utf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                at += 2;
+                continue;
+            }
+        }
+        append_utf8(out, kReplacement);
+    }
+    if (at < bytes.size())
+        append_utf8(out, kReplacement);
+    return out;
+}
+
+std::optional<std::size_t> find_nul_byte(std::string_view bytes)
+{
+    const std::size_t at = bytes.find('\0');
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    return at;
 }
 
 }  // namespace tabulex

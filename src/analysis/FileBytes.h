@@ -2,8 +2,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tabulex {
 
@@ -18,7 +20,21 @@ public:
 inline constexpr std::size_t kMaxSourceBytes = std::numeric_limits<std::int32_t>::max() - 1;
 
 /// Reads the whole file at `path` as bytes. Throws EFOpenError when it cannot be read
-/// (missing, a directory, no permission, read error, longer than kMaxSourceBytes).
+/// (missing, a directory, no permission, read error, longer than kMaxSourceBytes). A UTF-16
+/// text with its byte-order mark comes back as UTF-8 (see utf16_as_utf8).
 std::string read_file_bytes(const std::string& path);
+
+/// Whether `bytes` begin with a UTF-16 byte-order mark: FF FE (little-endian) or FE FF
+/// (big-endian).
+bool has_utf16_mark(std::string_view bytes);
+
+/// The UTF-16 text `bytes`, which begin with their byte-order mark, as UTF-8 beginning with the
+/// UTF-8 mark EF BB BF, so that it is read as any UTF-8 source with a mark. An unpaired
+/// surrogate, and a last byte without its pair, become U+FFFD.
+std::string utf16_as_utf8(std::string_view bytes);
+
+/// Offset of the first NUL byte of `bytes`: the lexer takes it for the end of the text, so
+/// nothing after it is listed. No value when there is none.
+std::optional<std::size_t> find_nul_byte(std::string_view bytes);
 
 }  // namespace tabulex

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/StyledRun.h"
+
 namespace tabulex {
 
 /// Lines made on demand, read by index: what list views and the report's memo show.
@@ -15,6 +17,16 @@ public:
     /// Line `index` (below size()); the view may point into `scratch` and is valid until the
     /// next call with the same scratch.
     virtual std::string_view line(std::size_t index, std::string& scratch) const = 0;
+    /// Line `index` with its classed stretches (offsets into the returned text, in order and
+    /// without overlap): every class when `all`, otherwise only the stretches that name a line
+    /// or a unit (line numbers, block-end references, unit names). Plain lines have none.
+    virtual std::string_view styled_line(std::size_t index, std::string& scratch,
+                                         std::vector<TStyledRun>& runs, bool all) const
+    {
+        (void)all;
+        runs.clear();
+        return line(index, scratch);
+    }
 };
 
 /// Lines held as strings.

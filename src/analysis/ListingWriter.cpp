@@ -57,6 +57,31 @@ public:
     {
         return writer_->line(section_, index, scratch);
     }
+    std::string_view styled_line(std::size_t index, std::string& scratch,
+                                 std::vector<TStyledRun>& runs, bool all) const override
+    {
+        if (section_ != TSection::Listing) {
+            const std::string_view text = writer_->line(section_, index, scratch);
+            writer_->list_runs(section_, index, runs);
+            return text;
+        }
+        scratch.clear();
+        const TLineLayout layout = writer_->append_listing_line(index, scratch);
+        if (all) {
+            writer_->listing_runs(index, layout, runs);
+            return scratch;
+        }
+        // The line's own number and its block-end reference: what links lead to and from.
+        runs.clear();
+        const TListingLine& line = writer_->analysis().lines()[index];
+        if (layout.number_length > 0)
+            runs.push_back({0, layout.number_length, TRunClass::LineNumber,
+                            static_cast<long long>(index) + 1});
+        if (layout.reference_length > 0)
+            runs.push_back({layout.reference_start, layout.reference_length,
+                            TRunClass::EndReference, line.closed_start});
+        return scratch;
+    }
 
 private:
     std::shared_ptr<const TListingWriter> writer_;

@@ -34,14 +34,6 @@ struct TLineLayout {
     std::uint32_t reference_length = 0;
 };
 
-/// One classed stretch of a listing line (offsets into the line).
-struct TStyledRun {
-    std::uint32_t start = 0;
-    std::uint32_t length = 0;
-    TRunClass kind = TRunClass::Keyword;
-    long long line = 0;  ///< LineNumber: the line's own number; EndReference: the line it names
-};
-
 /// Most column markers a listing prefix holds: a deeper line shows this many followed by its
 /// level number, so the listing stays proportional to the source whatever its nesting.
 inline constexpr int kMaxColumnMarkers = 200;

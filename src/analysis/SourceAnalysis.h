@@ -9,6 +9,7 @@
 
 #include "analysis/PasLex.h"
 #include "analysis/SourceEncoding.h"
+#include "analysis/StyledRun.h"
 
 namespace tabulex {
 
@@ -16,19 +17,6 @@ namespace tabulex {
 struct TSpan {
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
-};
-
-/// What a stretch of text is, for colouring and linking.
-enum class TRunClass : std::uint8_t {
-    LineNumber,  ///< the number column of a listing line (without its blank)
-    Prefix,      ///< the level prefix in front of the source text
-    Keyword,     ///< a reserved or directive word
-    Identifier,  ///< a name
-    Comment,
-    String,        ///< quoted strings and #nn character codes
-    Number,        ///< decimal, real and $hex numbers
-    Directive,     ///< compiler directives {$...} and (*$...*)
-    EndReference,  ///< the block-end reference at the end of a closing line
 };
 
 /// One classed token of the source: where it stands in the bytes and what it is. Blanks,

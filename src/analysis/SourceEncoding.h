@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace tabulex {
@@ -11,6 +12,9 @@ enum class SourceEncoding {
     Windows1252,  ///< single-byte text, the default for anything that is not UTF-8
     Utf8,         ///< well-formed UTF-8 holding at least one multi-byte sequence
 };
+
+/// Appends the UTF-8 form of `codePoint`.
+void append_utf8(std::string& out, char32_t codePoint);
 
 /// True when `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code points past
 /// U+10FFFF).

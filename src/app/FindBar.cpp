@@ -30,7 +30,6 @@ int find_item(const TStringListModel& items, const QString& text, int from, bool
 
 TFindBar::TFindBar(QWidget* parent) : QWidget(parent)
 {
-    setObjectName("FindBar");
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->addWidget(new QLabel(QStringLiteral("Localizar:"), this));
@@ -39,17 +38,25 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent)
     E_texto->setClearButtonEnabled(true);
     E_texto->setMinimumWidth(120);
     layout->addWidget(E_texto, 1);
-    B_anterior = new QPushButton(QStringLiteral("&Anterior"), this);
-    B_proxima = new QPushButton(QStringLiteral("&Próxima"), this);
+    const auto makeButton = [this](const char* name, const QString& caption, const QString& tip) {
+        auto* button = new QPushButton(caption, this);
+        button->setObjectName(name);
+        button->setToolTip(tip);
+        return button;
+    };
+    auto* B_anterior = makeButton("B_anterior", QStringLiteral("&Anterior"),
+                                  QStringLiteral("Ocorrência anterior (Shift+F3)"));
+    auto* B_proxima = makeButton("B_proxima", QStringLiteral("&Próxima"),
+                                 QStringLiteral("Próxima ocorrência (F3)"));
     CB_maiusculas = new QCheckBox(QStringLiteral("&Diferenciar maiúsculas"), this);
+    CB_maiusculas->setObjectName("CB_maiusculas");
     L_resultado = new QLabel(this);
-    B_fechar = new QPushButton(QStringLiteral("Fechar"), this);
+    L_resultado->setObjectName("L_resultado");
+    auto* B_fechar =
+        makeButton("B_fechar", QStringLiteral("Fechar"), QStringLiteral("Fechar a busca (Esc)"));
     for (QWidget* widget : std::initializer_list<QWidget*>{B_anterior, B_proxima, CB_maiusculas,
                                                            L_resultado, B_fechar})
         layout->addWidget(widget);
-    B_anterior->setToolTip(QStringLiteral("Ocorrência anterior (Shift+F3)"));
-    B_proxima->setToolTip(QStringLiteral("Próxima ocorrência (F3)"));
-    B_fechar->setToolTip(QStringLiteral("Fechar a busca (Esc)"));
 
     connect(B_proxima, &QPushButton::clicked, this, &TFindBar::findNext);
     connect(B_anterior, &QPushButton::clicked, this, &TFindBar::findPrevious);

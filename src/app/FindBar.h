@@ -4,7 +4,6 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace tabulex {
 
@@ -19,6 +18,9 @@ int find_item(const TStringListModel& items, const QString& text, int from, bool
 /// The find bar under the main window's tabs: the text to find, "Anterior" and "Próxima",
 /// a case switch and a line telling when nothing was found. Enter finds the next match,
 /// Shift+Enter the previous one, Esc closes the bar.
+///
+/// Each control carries its name as object name ("E_texto", "B_proxima", "CB_maiusculas",
+/// "L_resultado", ...).
 class TFindBar : public QWidget {
     Q_OBJECT
 public:
@@ -31,13 +33,6 @@ public:
     /// Shows or clears the "not found" note.
     void setNotFound(bool notFound);
 
-    QLineEdit* E_texto = nullptr;
-    QPushButton* B_anterior = nullptr;
-    QPushButton* B_proxima = nullptr;
-    QCheckBox* CB_maiusculas = nullptr;
-    QLabel* L_resultado = nullptr;
-    QPushButton* B_fechar = nullptr;
-
 signals:
     void findNext();
     void findPrevious();
@@ -46,6 +41,12 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // The controls the bar reads and writes; its buttons are made and left to it.
+    QLineEdit* E_texto = nullptr;
+    QCheckBox* CB_maiusculas = nullptr;
+    QLabel* L_resultado = nullptr;
 };
 
 }  // namespace tabulex

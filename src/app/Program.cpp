@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "app/princ.h"
 #include "config/config.h"
 #include "report/form/r_dif.h"
+#include "report/preview/TRpReportPreview.h"
 
 namespace tabulex {
 
@@ -24,6 +26,9 @@ TProgram::TProgram()
     F_config->setReportFontHooks(
         [this] { return F_tabulan->chosenReportFont(); },
         [this](const TReportFontSpec& font) { F_tabulan->applyReportFont(font); });
+    F_config->setReportThemeHooks(
+        [this] { return F_tabulan->chosenReportTheme(); },
+        [this](TReportTheme theme) { F_tabulan->applyReportTheme(theme); });
     F_tabulan->setConfigWindow(F_config.get());
     F_tabulan->setAboutWindow(F_sobre.get());
     F_config->setAboutWindow(F_sobre.get());
@@ -34,10 +39,16 @@ TProgram::~TProgram() = default;
 void TProgram::openArguments(const std::vector<std::string>& arguments)
 {
     // The dialog gives full paths; a name given relative to the working folder is made one too.
+    // A saved report file opens straight in the preview.
     const auto load = [this](const std::string& path) {
         std::error_code error;
         const std::filesystem::path full = std::filesystem::absolute(path, error);
-        F_tabulan->loadFilePath(error ? path : full.lexically_normal().string());
+        const std::string chosen = error ? path : full.lexically_normal().string();
+        const QString name = QFile::decodeName(chosen.c_str());
+        if (name.endsWith(QStringLiteral(".rpf"), Qt::CaseInsensitive))
+            PreviewFile(name);
+        else
+            F_tabulan->loadFilePath(chosen);
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];

@@ -31,6 +31,7 @@ public:
 
     /// Loads the file named by the command-line arguments (program name excluded) as
     /// "&Carregar" would: the first argument not starting with "-", or the one after "--".
+    /// A saved report file (".rpf" in any case) opens in a preview window of its own instead.
     /// Without such an argument nothing happens.
     void openArguments(const std::vector<std::string>& arguments);
 

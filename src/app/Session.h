@@ -31,10 +31,15 @@ public:
     const std::optional<TReportFontSpec>& reportFont() const { return reportFont_; }
     void setReportFont(TReportFontSpec font) { reportFont_ = std::move(font); }
 
+    /// The report theme chosen under "Relatório" or read from the settings file, if any.
+    const std::optional<TReportTheme>& reportTheme() const { return reportTheme_; }
+    void setReportTheme(TReportTheme theme) { reportTheme_ = theme; }
+
 private:
     TListingSettings settings_;
     std::shared_ptr<const TSourceDocument> document_;
     std::optional<TReportFontSpec> reportFont_;
+    std::optional<TReportTheme> reportTheme_;
 };
 
 }  // namespace tabulex

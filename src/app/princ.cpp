@@ -1,6 +1,7 @@
 #include "app/princ.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -26,10 +27,12 @@
 
 #include "analysis/FileBytes.h"
 #include "analysis/ListingExport.h"
+#include "analysis/RunPalette.h"
 #include "app/DesktopState.h"
 #include "app/FindBar.h"
 #include "dialogs/TDialogs.h"
 #include "html/HtmlSite.h"
+#include "project/ProjectIndex.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
 #include "report/preview/TRpReportPreview.h"
@@ -55,26 +58,8 @@ QFont windowFont()
 // Colours of the listing's runs, for a light or a dark list background.
 QColor runColour(TRunClass kind, bool dark)
 {
-    switch (kind) {
-    case TRunClass::LineNumber:
-        return dark ? QColor(0x6e, 0x76, 0x81) : QColor(0x8c, 0x95, 0x9f);
-    case TRunClass::Prefix:
-    case TRunClass::EndReference:
-        return dark ? QColor(0xe3, 0xa0, 0x4f) : QColor(0xb3, 0x59, 0x00);
-    case TRunClass::Keyword:
-        return dark ? QColor(0x82, 0xaa, 0xff) : QColor(0x0b, 0x3f, 0xa8);
-    case TRunClass::Comment:
-        return dark ? QColor(0x8b, 0x94, 0x9e) : QColor(0x5f, 0x6b, 0x76);
-    case TRunClass::String:
-        return dark ? QColor(0xf4, 0x9a, 0x87) : QColor(0xa3, 0x15, 0x15);
-    case TRunClass::Number:
-        return dark ? QColor(0x7f, 0xd6, 0xb0) : QColor(0x07, 0x79, 0x6b);
-    case TRunClass::Directive:
-        return dark ? QColor(0xd2, 0xa8, 0xff) : QColor(0x7d, 0x3f, 0xb5);
-    case TRunClass::Identifier:
-        break;
-    }
-    return {};
+    const std::optional<std::uint32_t> rgb = run_colour(kind, dark);
+    return rgb ? QColor(QRgb(*rgb)) : QColor();
 }
 
 QFont listingFont()
@@ -166,6 +151,7 @@ TF_tabulan::TF_tabulan(TSession& session, QWidget* parent) : QMainWindow(parent)
     TabbedNotebook1->setObjectName("TabbedNotebook1");
     layout->addWidget(TabbedNotebook1, 1);
     FindBar1 = new TFindBar(central);
+    FindBar1->setObjectName("FindBar1");
     layout->addWidget(FindBar1);
     setCentralWidget(central);
 
@@ -220,6 +206,25 @@ void TF_tabulan::buildMenus()
     Preview1 =
         Relatrio1->addAction(QStringLiteral("Visão Prévia"), QKeySequence(Qt::CTRL | Qt::Key_P),
                              this, &TF_tabulan::Preview1Click);
+    ImprimirSelecao1 = Relatrio1->addAction(QStringLiteral("Imprimir &seleção"),
+                                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this,
+                                            &TF_tabulan::ImprimirSelecao1Click);
+    ListasSelecao1 = Relatrio1->addAction(QStringLiteral("&Listas com a seleção"));
+    ListasSelecao1->setCheckable(true);
+    Relatrio1->addSeparator();
+    Tema1 = Relatrio1->addMenu(QStringLiteral("&Tema"));
+    auto* themes = new QActionGroup(this);
+    const auto addTheme = [&](const QString& caption, TReportTheme theme) {
+        QAction* action =
+            Tema1->addAction(caption, this, [this, theme] { applyReportTheme(theme); });
+        action->setCheckable(true);
+        themes->addAction(action);
+        return action;
+    };
+    TemaCores1 = addTheme(QStringLiteral("&Cores"), TReportTheme::Cores);
+    TemaCinza1 = addTheme(QStringLiteral("&Tons de cinza"), TReportTheme::Cinza);
+    TemaNenhum1 = addTheme(QStringLiteral("&Nenhum"), TReportTheme::Nenhum);
+    TemaNenhum1->setChecked(true);
 
     Configurar1 = bar->addAction(QStringLiteral("Configurar"));
     connect(Configurar1, &QAction::triggered, this, &TF_tabulan::Configurar1Click);
@@ -235,6 +240,12 @@ void TF_tabulan::buildMenus()
                                                       {Relatrio1, "Relatrio1"},
                                                       {Fonte1, "Fonte1"},
                                                       {Preview1, "Preview1"},
+                                                      {ImprimirSelecao1, "ImprimirSelecao1"},
+                                                      {ListasSelecao1, "ListasSelecao1"},
+                                                      {Tema1, "Tema1"},
+                                                      {TemaCores1, "TemaCores1"},
+                                                      {TemaCinza1, "TemaCinza1"},
+                                                      {TemaNenhum1, "TemaNenhum1"},
                                                       {Configurar1, "Configurar1"},
                                                       {Ajuda1, "Ajuda1"},
                                                       {Sobre1, "Sobre1"},
@@ -258,6 +269,8 @@ void TF_tabulan::buildTabs()
     };
     ListBox1 = addPage(QStringLiteral("Listagem"), new TWideListBox, "ListBox1", 14);
     ListBox1->setFont(listingFont());
+    // A stretch of lines can be selected, for "Imprimir seleção".
+    ListBox1->setSelectionMode(QAbstractItemView::ContiguousSelection);
     // The colour switch sits in the listing's own context menu; the desktop state remembers it.
     CoresListagem1 = new QAction(QStringLiteral("Colorir listagem"), ListBox1);
     CoresListagem1->setObjectName("CoresListagem1");
@@ -280,6 +293,7 @@ void TF_tabulan::buildStatusBar()
     const int widths[3] = {100, 100, 50};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(bar);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanels[i]->setMinimumWidth(widths[i]);
         StatusPanels[i]->setFrameShape(QFrame::Panel);
         StatusPanels[i]->setFrameShadow(QFrame::Sunken);
@@ -319,7 +333,7 @@ void TF_tabulan::FormCreate()
     Relatrio1->menuAction()->setEnabled(false);
     // The commands that need a loaded file, the report menu's own items among them, so that
     // their shortcuts stay off too.
-    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1})
+    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1, ImprimirSelecao1})
         action->setEnabled(false);
 }
 
@@ -331,7 +345,7 @@ void TF_tabulan::enableFileCommands()
     ExportarHTML1->setEnabled(true);
     Relatrio1->setEnabled(true);
     Relatrio1->menuAction()->setEnabled(true);
-    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1})
+    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1, ImprimirSelecao1})
         action->setEnabled(true);
 }
 
@@ -632,13 +646,20 @@ void TF_tabulan::ExportarHTML1Click()
     if (folder.isEmpty())
         return;
     guarded([&] {
-        // The page shows the text the window shows: the loaded document, not the file read anew.
-        THtmlSite site(session_.settings());
-        site.add(document->path(), document->writer()->shared_analysis());
-        site.write(localPath(folder), [this](const std::string& path) {
+        // The loaded file as a program of its own; the folder's index keeps listing what
+        // earlier exports put there.
+        TProjectInput input;
+        input.paths.push_back(document->path());
+        THtmlSite site(std::make_shared<const TProjectIndex>(build_project_index(input, {})),
+                       session_.settings());
+        site.setKeepEarlierPages(true);
+        const bool complete = site.write(localPath(folder), 1, [this](const std::string& path) {
             TDialogs::current().showMessage(
                 this, QStringLiteral("Não foi possível criar o arquivo: ") + displayPath(path));
         });
+        if (complete)
+            TDialogs::current().showMessage(this,
+                                            QStringLiteral("HTML exportado para %1.").arg(folder));
     });
 }
 
@@ -674,8 +695,23 @@ void TF_tabulan::colourListing()
 void TF_tabulan::setReportForm(TF_dif* form)
 {
     report_ = form;
-    if (report_)
+    if (report_) {
         report_->setSettings(&session_.settings());
+        if (session_.reportTheme())
+            report_->setTheme(*session_.reportTheme());
+    }
+}
+
+void TF_tabulan::applyReportTheme(TReportTheme theme)
+{
+    session_.setReportTheme(theme);
+    for (auto [action, shown] :
+         {std::pair{TemaCores1, TReportTheme::Cores}, std::pair{TemaCinza1, TReportTheme::Cinza},
+          std::pair{TemaNenhum1, TReportTheme::Nenhum}})
+        if (shown == theme)
+            action->setChecked(true);
+    if (report_)
+        report_->setTheme(theme);
 }
 
 void TF_tabulan::Fonte1Click()
@@ -715,7 +751,7 @@ void TF_tabulan::Preview1Click()
         return;
     // One preview at a time: while one is open (or its pages are being made) it is brought
     // forward, and the report it shows is left alone.
-    TRpReport& report = *report_->Report1;
+    TRpReport& report = report_->report();
     if (QWidget* open = report.PreviewWindow()) {
         open->raise();
         open->activateWindow();
@@ -725,10 +761,44 @@ void TF_tabulan::Preview1Click()
     if (report.Generating() || !document)
         return;
     guarded([&] {
-        report_->setSections(document->sections());
+        report_->setDocument(document);
         prepare_report_for(*report_, document->path(), document->analysis().encoding());
-        Preview(*report_->Report1);
+        // "Salvar" as PDF runs the report again straight into the PDF writer.
+        TF_dif* form = report_;
+        Preview(report_->report(), [form](const std::string& path, std::function<bool()> goOn) {
+            return write_report_pdf(*form, path, [form, goOn] {
+                if (!goOn())
+                    form->report().Cancel();
+            });
+        });
     });
+}
+
+void TF_tabulan::ImprimirSelecao1Click()
+{
+    if (!report_ || !session_.document())
+        return;
+    if (QWidget* open = report_->report().PreviewWindow()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    int first = -1;
+    int last = -1;
+    for (const QModelIndex& index : ListBox1->selectionModel()->selectedIndexes()) {
+        first = first < 0 ? index.row() : std::min(first, index.row());
+        last = std::max(last, index.row());
+    }
+    if (first < 0) {
+        TDialogs::current().showMessage(
+            this, QStringLiteral("Selecione na listagem as linhas que quer imprimir."));
+        return;
+    }
+    report_->setSelection(TF_dif::TSelection{static_cast<std::size_t>(first),
+                                             static_cast<std::size_t>(last) + 1,
+                                             ListasSelecao1->isChecked()});
+    Preview1Click();
+    report_->setSelection(std::nullopt);
 }
 
 void TF_tabulan::Configurar1Click()

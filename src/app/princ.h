@@ -26,6 +26,9 @@ class TListBox;
 
 /// The main window: menu commands, the four result tabs and the status bar. It shows the
 /// session's loaded document; the lists read their lines from it.
+///
+/// Each control and command carries its name as object name ("ListBox1", "Carregar1",
+/// "FindBar1", ...); the status bar's panels are "StatusPanel0" to "StatusPanel2".
 class TF_tabulan : public QMainWindow {
     Q_OBJECT
 public:
@@ -43,15 +46,16 @@ public:
     /// Gives the listing and the report's text `font`, as choosing it with "&Fonte" does; a
     /// font without a size keeps the listing's size.
     void applyReportFont(const TReportFontSpec& font);
+    /// The report theme chosen under "Relatório" or read from the settings file, if any.
+    std::optional<TReportTheme> chosenReportTheme() const { return session_.reportTheme(); }
+    /// Gives the report `theme`, as choosing it under "Relatório" does.
+    void applyReportTheme(TReportTheme theme);
 
     /// Reads and analyses `path` with the session's settings and, when that succeeds, shows
     /// it: the listing in ListBox1, the status bar, then carrega_var. The window stays painted
     /// while the file is read (a busy cursor shows). Throws EFOpenError when the file cannot
     /// be read, leaving the document shown, every list and the status bar as they were.
     void carregar_arq(const std::string& path);
-    /// Shows the loaded document's cross reference, routines and uses in listbox3, ListBox4
-    /// and ListBox5.
-    void carrega_var();
 
     /// Loads a file as a confirmed "&Carregar" would (also used for dropped files).
     void loadChosenFile(const QString& path);
@@ -62,47 +66,16 @@ public:
     /// and the recent files, and keeps them up to date from then on.
     void setDesktopState(TDesktopState* state);
 
-    /// Selects listing line `linha` (1-based; clamped to the listing) on the "Listagem" tab and
-    /// scrolls it into view.
-    void ir_para_linha(int linha);
-    /// Finds the find bar's text in the list of the current tab, from its selected item on.
-    /// Returns false when nothing matches.
-    bool localizar(bool backward);
     /// The context menu of a "Variáveis" or "Proc/Func" item: "Ir para a linha N" for each
     /// line the item names (empty for other items).
     std::unique_ptr<QMenu> lineMenu(TListBox* list, int row);
 
-    // Controls, named as the window defines them.
-    QWidget* Panel1 = nullptr;
-    QTabWidget* TabbedNotebook1 = nullptr;
-    TWideListBox* ListBox1 = nullptr;
-    TWideListBox* listbox3 = nullptr;
-    TWideListBox* ListBox4 = nullptr;
-    TListBox* ListBox5 = nullptr;
-    QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
-    QMenu* Arquivo1 = nullptr;
-    QMenu* Relatrio1 = nullptr;
-    QMenu* Ajuda1 = nullptr;
-    QAction* Carregar1 = nullptr;
-    QAction* Gravar1 = nullptr;
-    QAction* ExportarHTML1 = nullptr;
-    QAction* CoresListagem1 = nullptr;  ///< "Colorir listagem" in the listing's context menu
-    QAction* Sair1 = nullptr;
-    QAction* Fonte1 = nullptr;
-    QAction* Preview1 = nullptr;
-    QAction* Configurar1 = nullptr;
-    QAction* Sobre1 = nullptr;
-    QAction* Recarregar1 = nullptr;
-    QMenu* Navegar1 = nullptr;
-    QAction* Localizar1 = nullptr;
-    QAction* LocalizarProxima1 = nullptr;
-    QAction* LocalizarAnterior1 = nullptr;
-    QAction* IrPara1 = nullptr;
-    /// The entries of the recent files in "&Arquivo", the latest first.
-    QList<QAction*> recentActions() const { return recentActions_; }
-    TFindBar* FindBar1 = nullptr;
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
-public slots:
+private slots:
     void FormCreate();
     void Carregar1Click();
     void Gravar1Click();
@@ -110,6 +83,7 @@ public slots:
     void CoresListagem1Click(bool checked);
     void Fonte1Click();
     void Preview1Click();
+    void ImprimirSelecao1Click();
     void Configurar1Click();
     void Sair1Click();
     void Sobre1Click();
@@ -117,12 +91,16 @@ public slots:
     void Localizar1Click();
     void IrPara1Click();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
 private:
+    /// Shows the loaded document's cross reference, routines and uses in listbox3, ListBox4
+    /// and ListBox5.
+    void carrega_var();
+    /// Selects listing line `linha` (1-based; clamped to the listing) on the "Listagem" tab and
+    /// scrolls it into view.
+    void ir_para_linha(int linha);
+    /// Finds the find bar's text in the list of the current tab, from its selected item on.
+    /// Returns false when nothing matches.
+    bool localizar(bool backward);
     void buildMenus();
     void buildTabs();
     void buildStatusBar();
@@ -145,6 +123,7 @@ private:
     void showLineMenu(TListBox* list, const QPoint& position);
     void rememberLoadedFile(const std::string& path);
     void rebuildRecentMenu();
+    void useReportFont(const QFont& font);
 
     TSession& session_;
     QDialog* config_ = nullptr;
@@ -152,9 +131,43 @@ private:
     TF_dif* report_ = nullptr;
     TDesktopState* state_ = nullptr;
     std::vector<std::string> recent_;
+    /// The entries of the recent files in "&Arquivo", the latest first.
     QList<QAction*> recentActions_;
+
+    // Controls, named as the window defines them.
+    QWidget* Panel1 = nullptr;
+    QTabWidget* TabbedNotebook1 = nullptr;
+    TWideListBox* ListBox1 = nullptr;
+    TWideListBox* listbox3 = nullptr;
+    TWideListBox* ListBox4 = nullptr;
+    TListBox* ListBox5 = nullptr;
+    QLabel* StatusPanels[3] = {nullptr, nullptr, nullptr};
+    QMenu* Arquivo1 = nullptr;
+    QMenu* Relatrio1 = nullptr;
+    QMenu* Ajuda1 = nullptr;
+    QAction* Carregar1 = nullptr;
+    QAction* Gravar1 = nullptr;
+    QAction* ExportarHTML1 = nullptr;
+    QAction* CoresListagem1 = nullptr;  ///< "Colorir listagem" in the listing's context menu
+    QAction* Sair1 = nullptr;
+    QAction* Fonte1 = nullptr;
+    QAction* Preview1 = nullptr;
+    QAction* ImprimirSelecao1 = nullptr;  ///< "Imprimir seleção": the selected listing lines
+    QAction* ListasSelecao1 = nullptr;    ///< "Listas com a seleção": the lists follow them
+    QMenu* Tema1 = nullptr;               ///< "Tema": the report's theme
+    QAction* TemaCores1 = nullptr;
+    QAction* TemaCinza1 = nullptr;
+    QAction* TemaNenhum1 = nullptr;
+    QAction* Configurar1 = nullptr;
+    QAction* Sobre1 = nullptr;
+    QAction* Recarregar1 = nullptr;
+    QMenu* Navegar1 = nullptr;
+    QAction* Localizar1 = nullptr;
+    QAction* LocalizarProxima1 = nullptr;
+    QAction* LocalizarAnterior1 = nullptr;
+    QAction* IrPara1 = nullptr;
+    TFindBar* FindBar1 = nullptr;
     QAction* N2 = nullptr;
-    void useReportFont(const QFont& font);
 };
 
 /// Local file name bytes of a path chosen in a dialog, and back for display.

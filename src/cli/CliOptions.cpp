@@ -8,10 +8,14 @@ const char* cli_usage()
 {
     return "usage: tabulex-cli [--settings FILE.ini] [--output FILE | --out-dir DIR] [--ext LIST]\n"
            "                   [--jobs N] SOURCE|FOLDER...\n"
-           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --pdf OUT.pdf SOURCE\n"
-           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] --report OUT.rpf "
-           "SOURCE\n"
-           "       tabulex-cli [--settings FILE.ini] [--ext LIST] --html OUT_DIR SOURCE|FOLDER...\n"
+           "       tabulex-cli [--settings FILE.ini] [REPORT OPTIONS] --pdf OUT.pdf SOURCE\n"
+           "       tabulex-cli [--settings FILE.ini] [REPORT OPTIONS] --report OUT.rpf SOURCE\n"
+           "       tabulex-cli [--settings FILE.ini] [--font FAMILY[,SIZE]] [--theme THEME]\n"
+           "                   [--ext LIST] --pdf-dir DIR SOURCE|FOLDER...\n"
+           "       tabulex-cli [--settings FILE.ini] [--ext LIST] [--unit-path ...] "
+           "[--include-path ...]\n"
+           "                   [--define A,B] [--compiler fpc|delphi] --html OUT_DIR "
+           "SOURCE|FOLDER...\n"
            "       tabulex-cli [--index OUT.json] [--tags OUT] [--check] [--unit-path DIR[:DIR]]\n"
            "                   [--include-path DIR[:DIR]] [--define A,B] [--compiler fpc|delphi]\n"
            "                   PROGRAM|FOLDER|SOURCE...\n"
@@ -31,14 +35,30 @@ const char* cli_usage()
            "                       default pas,pp,p,dpr,lpr,dfm,lfm); folders are walked\n"
            "                       recursively in byte order of the paths\n"
            "  --jobs N             list N sources at a time (default: one per processor)\n"
-           "  --pdf OUT.pdf        write the two-column report of SOURCE as a PDF document\n"
+           "  --pdf OUT.pdf        write the two-column report of SOURCE as a PDF document, with\n"
+           "                       an outline of its sections and routines and links from end\n"
+           "                       references and line numbers to their lines\n"
            "  --report OUT.rpf     write the report of SOURCE as a saved report file\n"
-           "  --html OUT_DIR       write a browsable HTML listing of the sources into OUT_DIR,\n"
-           "                       created when missing: index.html, one page per source,\n"
-           "                       tabulex.css and tabulex.js\n"
+           "  --pdf-dir DIR        write the report of each source as a PDF into DIR, named as\n"
+           "                       --out-dir names them (.pdf for .txt); a unit of a uses list\n"
+           "                       links to the PDF of the source of that name in the run\n"
+           "  --html OUT_DIR       write a browsable HTML edition of the sources, read as one\n"
+           "                       program, into OUT_DIR (created when missing): an index with\n"
+           "                       a search and the units' dependencies, one page per source\n"
+           "                       and include file mirroring their folders, names linked to\n"
+           "                       their declarations and references\n"
+           "\n"
+           "Report options:\n"
            "  --font FAMILY[,SIZE] the report's text font, e.g. \"Liberation Mono,7\" so that\n"
            "                       code columns line up (default: the settings file's, else Arial "
            "7)\n"
+           "  --theme THEME        cores (the listing in colour), cinza (bold reserved words,\n"
+           "                       italic comments, grey prefixes) or nenhum (plain; default:\n"
+           "                       the settings file's, else nenhum)\n"
+           "  --lines A-B          print listing lines A to B only\n"
+           "  --routine NAME       print the lines of routine NAME only (TFoo.Bar, or Bar\n"
+           "                       when only one routine has that name)\n"
+           "  --lists              with --lines or --routine: the lists follow\n"
            "\n"
            "Whole programs (the sources are one project: a .dpr/.lpr program with its units,\n"
            "a folder, or a list of units; used units are also looked for on the unit path):\n"
@@ -55,6 +75,7 @@ const char* cli_usage()
            "                       fpc: FPC VER3 VER3_2 VER3_2_2 UNIX LINUX CPUX86_64 CPU64 ...,\n"
            "                       FPC_FULLVERSION=30202; delphi: DCC VER350 MSWINDOWS WIN32\n"
            "                       CPUX86 UNICODE ..., CompilerVersion=35 (README lists all)\n"
+           "\n"
            "  --help               show this text\n"
            "  --version            show the version\n";
 }
@@ -81,6 +102,14 @@ std::string* valueSlot(TCliOptions& options, const std::string& name)
         return &options.indexPath;
     if (name == "--tags")
         return &options.tagsPath;
+    if (name == "--pdf-dir")
+        return &options.pdfDir;
+    if (name == "--theme")
+        return &options.theme;
+    if (name == "--lines")
+        return &options.lines;
+    if (name == "--routine")
+        return &options.routine;
     return nullptr;
 }
 
@@ -157,30 +186,68 @@ std::string checkCombination(const TCliOptions& o)
                            !o.reportPath.empty() || !o.htmlDir.empty()))
         return "--index, --tags and --check cannot be used with --output, --out-dir, --pdf, "
                "--report or --html";
-    if (projectSettings && !o.projectRun())
+    if (projectSettings && !o.projectRun() && o.htmlDir.empty())
         return "--unit-path, --include-path, --define and --compiler apply only to --index, "
-               "--tags and --check";
+               "--tags, --check and --html";
     if (o.projectRun())
         return {};
     if (!o.outputPath.empty() && !o.outDir.empty())
         return "--output and --out-dir cannot be used together";
+    const bool text = !o.outputPath.empty() || !o.outDir.empty();
     if (!o.htmlDir.empty() &&
-        (!o.outputPath.empty() || !o.outDir.empty() || !o.pdfPath.empty() || !o.reportPath.empty()))
-        return "--html cannot be used with --output, --out-dir, --pdf or --report";
+        (text || !o.pdfPath.empty() || !o.reportPath.empty() || !o.pdfDir.empty()))
+        return "--html cannot be used with --output, --out-dir, --pdf, --pdf-dir or --report";
     if (!o.htmlDir.empty())
         return {};
-    const bool report = !o.pdfPath.empty() || !o.reportPath.empty();
-    if (report && (o.sources.size() != 1 || !o.outputPath.empty() || !o.outDir.empty()))
+    const bool single = !o.pdfPath.empty() || !o.reportPath.empty();
+    const bool report = single || !o.pdfDir.empty();
+    if (!o.pdfDir.empty() && (single || text))
+        return "--pdf-dir cannot be used with --output, --out-dir, --pdf or --report";
+    if (single && (o.sources.size() != 1 || text))
         return "--pdf and --report take exactly one SOURCE and no --output or --out-dir";
-    if (!o.font.empty() && !report)
-        return "--font applies only to --pdf and --report";
+    if ((!o.font.empty() || !o.theme.empty()) && !report)
+        return "--font and --theme apply only to --pdf, --pdf-dir and --report";
     if (!o.font.empty() && !parse_report_font(o.font))
         return "--font needs FAMILY or FAMILY,SIZE";
-    if (o.sources.size() > 1 && o.outDir.empty())
+    if (!o.theme.empty() && !parse_report_theme(o.theme))
+        return "--theme needs cores, cinza or nenhum";
+    const bool part = !o.lines.empty() || !o.routine.empty();
+    if ((part || o.withLists) && !single)
+        return "--lines, --routine and --lists apply only to --pdf and --report";
+    if (!o.lines.empty() && !o.routine.empty())
+        return "--lines and --routine cannot be used together";
+    if (!o.lines.empty() && !parse_line_range(o.lines))
+        return "--lines needs A-B, two line numbers from 1 on with A not after B";
+    if (o.withLists && !part)
+        return "--lists needs --lines or --routine";
+    if (o.sources.size() > 1 && o.outDir.empty() && o.pdfDir.empty())
         return "several sources need --out-dir";
     return {};
 }
 }  // namespace
+
+std::optional<std::pair<long long, long long>> parse_line_range(std::string_view text)
+{
+    const auto number = [](std::string_view digits) -> std::optional<long long> {
+        if (digits.empty() || digits.size() > 9)
+            return std::nullopt;
+        long long value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            value = value * 10 + (c - '0');
+        }
+        return value >= 1 ? std::optional<long long>(value) : std::nullopt;
+    };
+    const auto dash = text.find('-');
+    if (dash == std::string_view::npos)
+        return std::nullopt;
+    const auto first = number(text.substr(0, dash));
+    const auto last = number(text.substr(dash + 1));
+    if (!first || !last || *first > *last)
+        return std::nullopt;
+    return std::pair{*first, *last};
+}
 
 std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& args,
                                              std::string& error)
@@ -210,6 +277,8 @@ std::optional<TCliOptions> parse_cli_options(const std::vector<std::string>& arg
             readProjectOption(arg, args[++i], options, error);
             if (!error.empty())
                 return std::nullopt;
+        } else if (arg == "--lists") {
+            options.withLists = true;
         } else if (arg == "--ext" || arg == "--jobs") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 error = arg + " needs a value";

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -16,15 +19,24 @@
 #include "analysis/ListingExport.h"
 #include "cli/CliOptions.h"
 #include "cli/HtmlRun.h"
-#include "cli/OutputFile.h"
 #include "cli/OutputNames.h"
 #include "cli/ProjectRun.h"
 #include "cli/ReportModule.h"
 #include "cli/SourceText.h"
+#include "config/IniFile.h"
 #include "config/ListingSettingsFile.h"
+#include "files/OutputFile.h"
 #include "tabulex_version.h"
 
 namespace tabulex {
+
+std::string nul_byte_message(const std::string& path, std::string_view bytes)
+{
+    const auto at = find_nul_byte(bytes);
+    if (!at)
+        return {};
+    return path + ": NUL byte at offset " + std::to_string(*at) + " ends the listing";
+}
 
 namespace {
 
@@ -44,9 +56,10 @@ public:
     {
         for (const TSourceFile& source : sources_)
             ids_.add(source.path);
+        ids_.keepNamed(named_as_source);
         // Names are given out in source order before any work starts, so they do not depend
         // on which source is done first.
-        TOutputNames names(options_.outDir, ".txt");
+        TOutputNames names("", ".txt");
         for (const TSourceFile& source : sources_)
             targets_.push_back(options_.outDir.empty() ? options_.outputPath : names.next(source));
     }
@@ -66,30 +79,37 @@ public:
 private:
     TSourceResult processOrThrow(std::size_t index)
     {
-        const std::string& target = targets_[index];
         std::optional<TSourceText> text;
         try {
             text.emplace(sources_[index].path);
         } catch (const EFOpenError& failure) {
             return {failure.what(), true};
         }
+        // A NUL byte ends the listing early: the output is still written, and the source is
+        // reported.
         const std::string_view bytes = text->bytes();
+        TSourceResult written = write(index, bytes);
+        const std::string nul = nul_byte_message(sources_[index].path, bytes);
+        if (nul.empty())
+            return written;
+        return {written.message.empty() ? nul : nul + "\n" + written.message, true};
+    }
+
+    TSourceResult write(std::size_t index, std::string_view bytes)
+    {
+        const std::string& target = targets_[index];
         if (target.empty())
             return toStandardOutput(bytes);
-        if (!options_.outDir.empty())
-            makeFolderOf(target);
+        // The source as it is now: a file put in its place since the start counts too.
+        ids_.add(sources_[index].path);
         TOutputFile file;
-        switch (file.open(target, ids_)) {
-        case TOutputFile::TOpen::IsASource:
-            return {"Cannot create file " + target + ": it is a source of this run", true};
-        case TOutputFile::TOpen::Failed:
-            return {"Cannot create file " + target, true};
-        case TOutputFile::TOpen::Ok:
-            break;
-        }
+        const bool opened = options_.outDir.empty() ? file.open(target, &ids_)
+                                                    : file.openIn(options_.outDir, target, &ids_);
+        if (!opened)
+            return {file.message(), true};
         stream_export(bytes, settings_, [&](std::string_view piece) { file.write(piece); });
         if (!file.close())
-            return {"Cannot create file " + target, true};
+            return {file.message(), true};
         return {};
     }
 
@@ -98,21 +118,22 @@ private:
         if (ids_.holds(::fileno(out_)))
             return {"Cannot write to standard output: it is a source of this run", true};
         bool written = true;
+        int error = 0;
         stream_export(bytes, settings_, [&](std::string_view piece) {
-            written = written && std::fwrite(piece.data(), 1, piece.size(), out_) == piece.size();
+            if (written && std::fwrite(piece.data(), 1, piece.size(), out_) != piece.size()) {
+                written = false;
+                error = errno;
+            }
         });
-        if (!written || std::fflush(out_) != 0)
-            return {"Cannot create file (standard output)", true};
+        if (written && std::fflush(out_) != 0) {
+            written = false;
+            error = errno;
+        }
+        if (!written)
+            return {"Cannot create file (standard output): " +
+                        std::generic_category().message(error != 0 ? error : EIO),
+                    true};
         return {};
-    }
-
-    // The folders of a mirrored output; several workers may ask for the same one at once.
-    void makeFolderOf(const std::string& target)
-    {
-        const std::filesystem::path folder = std::filesystem::path(target).parent_path();
-        std::lock_guard lock(folders_);
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
     }
 
     const TCliOptions& options_;
@@ -120,8 +141,7 @@ private:
     std::vector<TSourceFile> sources_;
     std::FILE* out_;
     TSourceIds ids_;
-    std::vector<std::string> targets_;
-    std::mutex folders_;
+    std::vector<std::string> targets_;  // below --out-dir: relative to it
 };
 
 // Runs `run` on `jobs` threads. Results are reported through `report` in source order, each as
@@ -171,25 +191,95 @@ std::string reportFont(const TCliOptions& options)
     return font ? format_report_font(*font) : std::string();
 }
 
+// The report's theme: --theme, else the settings file's, else none.
+TReportTheme reportTheme(const TCliOptions& options)
+{
+    if (const auto theme = parse_report_theme(options.theme))
+        return *theme;
+    if (options.settingsPath.empty())
+        return TReportTheme::Nenhum;
+    return read_report_theme(options.settingsPath).value_or(TReportTheme::Nenhum);
+}
+
+TRenderJob reportJob(const TCliOptions& options, const TListingSettings& settings)
+{
+    TRenderJob job;
+    job.settings = settings;
+    job.font = reportFont(options);
+    job.theme = reportTheme(options);
+    job.lines = options.lines;
+    job.routine = options.routine;
+    job.withLists = options.withLists;
+    return job;
+}
+
 int runReport(const TCliOptions& options, const TListingSettings& settings, std::FILE* err)
 {
-    const std::string& source = options.sources.front();
-    std::string bytes;
+    TRenderJob job = reportJob(options, settings);
+    job.sourcePath = options.sources.front();
     try {
-        bytes = read_file_bytes(source);
+        job.bytes = read_file_bytes(job.sourcePath);
     } catch (const EFOpenError& error) {
         std::fprintf(err, "%s\n", error.what());
         return CliSourceFailed;
     }
+    const std::string nul = nul_byte_message(job.sourcePath, job.bytes);
+    if (!nul.empty())
+        std::fprintf(err, "%s\n", nul.c_str());
     const bool pdf = !options.pdfPath.empty();
+    job.format = pdf ? TReportFormat::Pdf : TReportFormat::SavedReport;
+    job.outPath = pdf ? options.pdfPath : options.reportPath;
     std::string message;
-    if (!render_report_file(pdf ? TReportFormat::Pdf : TReportFormat::SavedReport,
-                            pdf ? options.pdfPath : options.reportPath, source, bytes, settings,
-                            reportFont(options), message)) {
+    if (!render_report_file(job, message)) {
         std::fprintf(err, "%s\n", message.c_str());
         return CliSourceFailed;
     }
-    return CliOk;
+    return nul.empty() ? CliOk : CliSourceFailed;
+}
+
+// One PDF per source under the folder, named as the text outputs are; the units of each uses
+// list link to the PDFs of the run's sources of that name.
+int runPdfDir(const TCliOptions& options, const TListingSettings& settings, std::FILE* err)
+{
+    int status = CliOk;
+    const std::vector<TSourceFile> sources =
+        collect_sources(options.sources, options.extensions, [&](const std::string& message) {
+            std::fprintf(err, "%s\n", message.c_str());
+            status = CliSourceFailed;
+        });
+    TRenderJob job = reportJob(options, settings);
+    TOutputNames names(options.pdfDir, ".pdf");
+    for (const TSourceFile& source : sources)
+        job.run.push_back({source.path, names.next(source)});
+    TSourceIds ids;
+    for (const TSourceFile& source : sources)
+        ids.add(source.path);
+    for (const TRunPdf& entry : job.run) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(entry.pdf).parent_path(), ec);
+        struct stat existing {};
+        if (::stat(entry.pdf.c_str(), &existing) == 0 && ids.holds(existing)) {
+            std::fprintf(err, "Cannot create file %s: it is a source of this run\n",
+                         entry.pdf.c_str());
+            status = CliSourceFailed;
+            continue;
+        }
+        job.sourcePath = entry.source;
+        job.outPath = entry.pdf;
+        std::string message;
+        try {
+            job.bytes = read_file_bytes(entry.source);
+        } catch (const EFOpenError& error) {
+            std::fprintf(err, "%s\n", error.what());
+            status = CliSourceFailed;
+            continue;
+        }
+        if (!render_report_file(job, message)) {
+            std::fprintf(err, "Cannot write %s: %s\n", entry.pdf.c_str(), message.c_str());
+            status = CliSourceFailed;
+        }
+    }
+    return status;
 }
 
 }  // namespace
@@ -212,17 +302,26 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     }
 
     TListingSettings settings;
-    if (!options->settingsPath.empty())
+    if (!options->settingsPath.empty()) {
+        // Settings asked for by name must be there: the defaults would give other outputs.
+        if (const int error = TIniFile(options->settingsPath).ReadError(); error != 0) {
+            std::fprintf(err, "Cannot read settings file %s: %s\n", options->settingsPath.c_str(),
+                         std::generic_category().message(error).c_str());
+            return CliSourceFailed;
+        }
         read_listing_settings(options->settingsPath, settings);
+    }
     if (options->projectRun())
         return run_project(*options, out, err);
     if (!options->pdfPath.empty() || !options->reportPath.empty())
         return runReport(*options, settings, err);
+    if (!options->pdfDir.empty())
+        return runPdfDir(*options, settings, err);
     const unsigned jobs =
         options->jobs != 0 ? options->jobs : std::max(1u, std::thread::hardware_concurrency());
     if (!options->htmlDir.empty())
-        return run_html(options->htmlDir, options->sources, options->extensions, jobs, settings,
-                        err);
+        return run_html(options->htmlDir, options->sources, options->extensions, options->project,
+                        jobs, settings, err);
 
     int status = CliOk;
     std::vector<TSourceFile> sources =

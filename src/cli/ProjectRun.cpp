@@ -1,14 +1,15 @@
 #include "cli/ProjectRun.h"
 
 #include "cli/CliRunner.h"
-#include "cli/OutputFile.h"
+#include "files/OutputFile.h"
 #include "project/ProjectOutputs.h"
 
 namespace tabulex {
 
 namespace {
 
-// Writes one output file through `writer`; the file is refused when it is one of the sources.
+// Writes one output file through `writer`, whole or not at all; the file is refused when it is
+// one of the sources.
 bool write_output(const std::string& path, const TProjectIndex& index,
                   void (*writer)(const TProjectIndex&, const TTextSink&), std::FILE* err)
 {
@@ -16,18 +17,13 @@ bool write_output(const std::string& path, const TProjectIndex& index,
     for (const TProjectFile& f : index.files())
         sources.add(f.path);
     TOutputFile file;
-    const TOutputFile::TOpen opened = file.open(path, sources);
-    if (opened == TOutputFile::TOpen::IsASource) {
-        std::fprintf(err, "Output %s is one of the sources, not written\n", path.c_str());
-        return false;
-    }
-    if (opened != TOutputFile::TOpen::Ok) {
-        std::fprintf(err, "Cannot create file %s\n", path.c_str());
+    if (!file.open(path, &sources)) {
+        std::fprintf(err, "%s\n", file.message().c_str());
         return false;
     }
     writer(index, [&](std::string_view text) { file.write(text); });
     if (!file.close()) {
-        std::fprintf(err, "Cannot write file %s\n", path.c_str());
+        std::fprintf(err, "%s\n", file.message().c_str());
         return false;
     }
     return true;

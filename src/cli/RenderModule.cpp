@@ -6,16 +6,23 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "analysis/SourceDocument.h"
+#include "cli/CliOptions.h"
+#include "cli/PdfRun.h"
 #include "cli/ReportModule.h"
+#include "cli/SourceCollection.h"
 #include "config/ListingSettingsFile.h"
+#include "files/OutputFile.h"
 #include "report/engine/TRpPage.h"
 #include "report/form/ReportPreparation.h"
 #include "report/form/r_dif.h"
@@ -54,34 +61,82 @@ void useFont(TF_dif& form, const std::string& text)
     if (!chosen)
         return;
     QFont font(QString::fromStdString(chosen->family));
-    font.setPointSizeF(chosen->points > 0 ? chosen->points : form.RpMemo1->Font().pointSizeF());
+    font.setPointSizeF(chosen->points > 0 ? chosen->points : form.memo().Font().pointSizeF());
     form.setMemoFont(font);
 }
 
-void render(TReportFormat format, const std::string& outPath, const std::string& sourcePath,
-            std::string bytes, const TListingSettings& settings, const std::string& font)
+// The part of the listing a job asks for; none for the whole listing.
+std::optional<TF_dif::TSelection> selectionOf(const TRenderJob& job,
+                                              const TSourceAnalysis& analysis)
 {
+    std::optional<std::pair<std::size_t, std::size_t>> range;
+    if (!job.lines.empty()) {
+        const auto lines = parse_line_range(job.lines);
+        if (!lines)
+            throw std::runtime_error("--lines needs A-B");
+        range = std::pair{static_cast<std::size_t>(lines->first - 1),
+                          static_cast<std::size_t>(lines->second)};
+        if (range->first >= analysis.lines().size())
+            throw std::runtime_error("the source has " + std::to_string(analysis.lines().size()) +
+                                     " lines");
+    } else if (!job.routine.empty()) {
+        std::string error;
+        range = routine_lines(analysis, job.routine, error);
+        if (!range)
+            throw std::runtime_error(error);
+    }
+    if (!range)
+        return std::nullopt;
+    return TF_dif::TSelection{range->first, range->second, job.withLists};
+}
+
+void render(const TRenderJob& job)
+{
+    // The output is checked before the report is made: a source given as the output (or
+    // reached through a link) is refused at once.
+    TSourceIds sources;
+    sources.add(job.sourcePath);
+    sources.keepNamed(named_as_source);
+    TOutputFile out;
+    if (!out.open(job.outPath, &sources))
+        throw std::runtime_error(out.message());
     ensureGuiApplication();
     // The report reads its lines from the document as it prints them: the text is held once.
-    const TSourceDocument document(
-        sourcePath, std::make_shared<const TSourceAnalysis>(std::move(bytes), false), settings);
-    const SourceEncoding encoding = document.analysis().encoding();
+    const auto document = std::make_shared<const TSourceDocument>(
+        job.sourcePath,
+        std::make_shared<const TSourceAnalysis>(TSourceAnalysis::TBorrowed{job.bytes},
+                                                job.theme != TReportTheme::Nenhum),
+        job.settings);
+    const SourceEncoding encoding = document->analysis().encoding();
     TF_dif form;
-    form.setSections(document.sections());
-    form.setSettings(&settings);
-    // As in the window, a column choice reaches the report only when it is valid and differs
-    // from what the report has (the window applies it only when its radio group changes).
-    const int columns = settings.colunas + 1;
-    if ((columns == 1 || columns == 2) && columns != form.Report1->Page().Columns())
-        form.set_colunas(columns);
+    form.setDocument(document);
+    form.setSettings(&job.settings);
+    form.setTheme(job.theme);
+    form.setSelection(selectionOf(job, document->analysis()));
+    if (!job.run.empty()) {
+        const auto self = std::find_if(job.run.begin(), job.run.end(), [&](const TRunPdf& entry) {
+            return entry.source == job.sourcePath;
+        });
+        if (self != job.run.end())
+            form.setUnitFiles([&job, self](std::string_view unit) {
+                return unit_pdf_link(job.run, *self, unit);
+            });
+    }
+    // As in the window, whose radio group shows a value beyond its choices as the last one and a
+    // negative one as none: a choice reaches the report when it differs from what it has.
+    const int choice = std::clamp(job.settings.colunas, -1, 1);
+    if (choice >= 0 && choice + 1 != form.report().Page().Columns())
+        form.set_colunas(choice + 1);
     const QString fullPath =
-        QDir::cleanPath(QFileInfo(QFile::decodeName(sourcePath.c_str())).absoluteFilePath());
+        QDir::cleanPath(QFileInfo(QFile::decodeName(job.sourcePath.c_str())).absoluteFilePath());
     prepare_report_for(form, QFile::encodeName(fullPath).toStdString(), encoding);
-    useFont(form, font);
-    if (format == TReportFormat::Pdf)
-        write_report_pdf(form, outPath);
+    useFont(form, job.font);
+    if (job.format == TReportFormat::Pdf)
+        write_report_pdf(form, out);
     else
-        write_report_rpf(form, outPath);
+        write_report_rpf(form, out);
+    if (!out.close())
+        throw std::runtime_error(out.message());
 }
 
 }  // namespace
@@ -104,10 +159,8 @@ extern "C" int tabulex_render_interface_version()
     return tabulex::kRenderInterfaceVersion;
 }
 
-extern "C" int tabulex_render_report(int version, int format, const char* outPath,
-                                     const char* sourcePath, const char* bytes, std::size_t size,
-                                     const tabulex::TListingSettings* settings, const char* font,
-                                     char* message, std::size_t capacity)
+extern "C" int tabulex_render_report(int version, const tabulex::TRenderJob* job, char* message,
+                                     std::size_t capacity)
 {
     if (version != tabulex::kRenderInterfaceVersion) {
         const std::string text = "The report module does not match tabulex-cli (interface " +
@@ -118,8 +171,7 @@ extern "C" int tabulex_render_report(int version, int format, const char* outPat
         return 2;
     }
     try {
-        tabulex::render(static_cast<tabulex::TReportFormat>(format), outPath, sourcePath,
-                        std::string(bytes, size), *settings, font != nullptr ? font : "");
+        tabulex::render(*job);
         return 0;
     } catch (const std::exception& error) {
         writeMessage(error.what(), message, capacity);

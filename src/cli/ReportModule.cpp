@@ -47,22 +47,16 @@ bool moduleVersionMatches(void* handle, const std::string& path, std::string& me
 
 }  // namespace
 
-bool render_report_file(TReportFormat format, const std::string& outPath,
-                        const std::string& sourcePath, const std::string& bytes,
-                        const TListingSettings& settings, const std::string& font,
-                        std::string& message)
+bool render_report_file(const TRenderJob& job, std::string& message)
 {
     const std::filesystem::path module = findModule(message);
     if (module.empty())
         return false;
-    return render_report_with_module(module.string(), format, outPath, sourcePath, bytes, settings,
-                                     font, message);
+    return render_report_with_module(module.string(), job, message);
 }
 
-bool render_report_with_module(const std::string& modulePath, TReportFormat format,
-                               const std::string& outPath, const std::string& sourcePath,
-                               const std::string& bytes, const TListingSettings& settings,
-                               const std::string& font, std::string& message)
+bool render_report_with_module(const std::string& modulePath, const TRenderJob& job,
+                               std::string& message)
 {
     void* handle = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
@@ -79,10 +73,7 @@ bool render_report_with_module(const std::string& modulePath, TReportFormat form
         return false;
     }
     char text[1024] = {};
-    const int result = entry(kRenderInterfaceVersion, static_cast<int>(format), outPath.c_str(),
-                             sourcePath.c_str(), bytes.data(), bytes.size(), &settings,
-                             font.c_str(), text, sizeof text);
-    if (result != 0) {
+    if (entry(kRenderInterfaceVersion, &job, text, sizeof text) != 0) {
         message = text;
         return false;
     }

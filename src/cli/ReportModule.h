@@ -1,34 +1,48 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "analysis/ListingSettings.h"
+#include "cli/PdfRun.h"
+#include "config/ListingSettingsFile.h"
 
 namespace tabulex {
 
 /// Version of the interface between tabulex-cli and its report module. Raise it whenever the
-/// entry point or the TListingSettings layout changes, so that a module left over from an
-/// older build is refused instead of being called with arguments it does not understand.
-inline constexpr int kRenderInterfaceVersion = 3;
+/// entry point, TRenderJob or the TListingSettings layout changes, so that a module left over
+/// from an older build is refused instead of being called with arguments it does not
+/// understand.
+inline constexpr int kRenderInterfaceVersion = 4;
 
 /// Report outputs of the batch command.
 enum class TReportFormat : int { Pdf = 0, SavedReport = 1 };
 
-/// Writes the program's report of one source (fed as the preview feeds it) to `outPath`, its
-/// text in `font` ("FAMILY[,SIZE]"; empty: the report's own font).
-/// The report engine needs Qt's GUI libraries, so it lives in a module that is loaded only
-/// here; the text commands never load it. Returns false with a message on failure.
-bool render_report_file(TReportFormat format, const std::string& outPath,
-                        const std::string& sourcePath, const std::string& bytes,
-                        const TListingSettings& settings, const std::string& font,
-                        std::string& message);
+/// One report the module writes: the program's report of one source, fed as the preview feeds
+/// it.
+struct TRenderJob {
+    TReportFormat format = TReportFormat::Pdf;
+    std::string outPath;
+    std::string sourcePath;
+    std::string bytes;  ///< the source's bytes
+    TListingSettings settings;
+    std::string font;  ///< "FAMILY[,SIZE]"; empty: the report's own font
+    TReportTheme theme = TReportTheme::Nenhum;
+    std::string lines;    ///< "A-B": that part of the listing only
+    std::string routine;  ///< a routine's name: its lines only
+    bool withLists = false;
+    /// The sources and PDFs of a run of several PDFs, for the links of the uses list.
+    std::vector<TRunPdf> run;
+};
+
+/// Writes `job`. The report engine needs Qt's GUI libraries, so it lives in a module that is
+/// loaded only here; the text commands never load it. Returns false with a message on failure.
+bool render_report_file(const TRenderJob& job, std::string& message);
 
 /// As render_report_file, with the module at `modulePath`. A module without the version
 /// entry point, or of another interface version, is refused with a message saying so.
-bool render_report_with_module(const std::string& modulePath, TReportFormat format,
-                               const std::string& outPath, const std::string& sourcePath,
-                               const std::string& bytes, const TListingSettings& settings,
-                               const std::string& font, std::string& message);
+bool render_report_with_module(const std::string& modulePath, const TRenderJob& job,
+                               std::string& message);
 
 }  // namespace tabulex
 
@@ -36,10 +50,7 @@ bool render_report_with_module(const std::string& modulePath, TReportFormat form
 extern "C" int tabulex_render_interface_version();
 
 /// Entry point the report module exports (C linkage so it can be looked up by name). `version`
-/// is the caller's kRenderInterfaceVersion; another value is refused. `font` is the report's
-/// text font as "FAMILY[,SIZE]" (empty: the report's own). Returns 0 on success; otherwise
-/// writes a message into `message` (at most `capacity` bytes).
-extern "C" int tabulex_render_report(int version, int format, const char* outPath,
-                                     const char* sourcePath, const char* bytes, std::size_t size,
-                                     const tabulex::TListingSettings* settings, const char* font,
-                                     char* message, std::size_t capacity);
+/// is the caller's kRenderInterfaceVersion; another value is refused without reading `job`.
+/// Returns 0 on success; otherwise writes a message into `message` (at most `capacity` bytes).
+extern "C" int tabulex_render_report(int version, const tabulex::TRenderJob* job, char* message,
+                                     std::size_t capacity);

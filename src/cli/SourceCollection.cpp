@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <dirent.h>
 #include <memory>
+#include <set>
 #include <sys/stat.h>
 
 namespace tabulex {
@@ -33,7 +34,10 @@ struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 
-// Walks one folder argument, gathering the relative paths of the sources below it.
+// Walks one folder argument, gathering the relative paths of the sources below it. Each folder
+// is read once, however many links lead to it: folders wait in byte order of their paths, so a
+// folder is read under the first of its paths in that order, and met again (through a link, a
+// loop, or a fan of links) it is passed over.
 class FolderWalk {
 public:
     FolderWalk(const std::string& root, const TSourceExtensions& extensions,
@@ -45,18 +49,18 @@ public:
 
     std::vector<std::string> run()
     {
-        visit("");
+        waiting_.insert("");
+        while (!waiting_.empty()) {
+            const std::string relative = std::move(waiting_.extract(waiting_.begin()).value());
+            visit(relative);
+        }
         // Byte order of the whole path, not folder by folder: "a-b/x" comes before "a/y".
         std::sort(found_.begin(), found_.end());
         return std::move(found_);
     }
 
 private:
-    struct FolderId {
-        dev_t device;
-        ino_t inode;
-        bool operator==(const FolderId&) const = default;
-    };
+    using FolderId = std::pair<dev_t, ino_t>;
 
     void visit(const std::string& relative)
     {
@@ -66,23 +70,19 @@ private:
             fail("Cannot read folder " + path);
             return;
         }
-        const FolderId id{info.st_dev, info.st_ino};
-        // A link back to a folder that encloses this one would be walked forever.
-        if (std::find(open_.begin(), open_.end(), id) != open_.end())
+        if (!seen_.insert({info.st_dev, info.st_ino}).second)
             return;
         std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
         if (!dir) {
             fail("Cannot read folder " + path);
             return;
         }
-        open_.push_back(id);
         while (const dirent* entry = ::readdir(dir.get())) {
             const std::string_view name = entry->d_name;
             if (name == "." || name == "..")
                 continue;
             takeEntry(relative.empty() ? std::string(name) : joined(relative, name), entry->d_type);
         }
-        open_.pop_back();
     }
 
     void fail(const std::string& message)
@@ -94,7 +94,7 @@ private:
     void takeEntry(const std::string& relative, unsigned char type)
     {
         if (type == DT_DIR) {
-            visit(relative);
+            waiting_.insert(relative);
             return;
         }
         if (type == DT_REG) {
@@ -112,7 +112,8 @@ private:
             if (has_source_extension(relative, extensions_))
                 found_.push_back(relative);
         } else if (S_ISDIR(info.st_mode)) {
-            visit(relative);
+            if (seen_.count({info.st_dev, info.st_ino}) == 0)
+                waiting_.insert(relative);
         } else if (S_ISREG(info.st_mode) && has_source_extension(relative, extensions_)) {
             found_.push_back(relative);
         }
@@ -121,7 +122,8 @@ private:
     const std::string& root_;
     const TSourceExtensions& extensions_;
     const std::function<void(const std::string&)>& onError_;
-    std::vector<FolderId> open_;
+    std::set<std::string> waiting_;  // folders still to read, in byte order
+    std::set<FolderId> seen_;        // folders read
     std::vector<std::string> found_;
     bool failed_ = false;
 };
@@ -173,6 +175,12 @@ bool has_source_extension(std::string_view path, const TSourceExtensions& extens
             return true;
     }
     return false;
+}
+
+bool named_as_source(std::string_view path)
+{
+    static const TSourceExtensions extensions = default_source_extensions();
+    return has_source_extension(path, extensions);
 }
 
 std::vector<TSourceFile>

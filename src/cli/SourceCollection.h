@@ -32,12 +32,17 @@ std::optional<TSourceExtensions> parse_source_extensions(std::string_view list, 
 
 /// Whether the file name of `path` ends in one of `extensions`, without regard to ASCII case.
 bool has_source_extension(std::string_view path, const TSourceExtensions& extensions);
+/// Whether the file name of `path` ends in one of the default source extensions: an existing
+/// file of such a name is never replaced by an output, which would most likely be a source
+/// given in the output's place ("--pdf Unit1.pas Unit1.pdf").
+bool named_as_source(std::string_view path);
 
 /// Turns the source arguments of a command into the sources to read, in argument order.
 ///
 /// A folder argument (or a link to one) stands for every regular file below it, recursively,
 /// whose name ends in one of `extensions`; those come in byte order of their paths. Links are
-/// followed, except a link to a folder that already encloses it, which would loop. Any other
+/// followed, but each folder is read once however many paths lead to it, under the first of
+/// them in byte order, so that links that loop or fan out cannot multiply the walk. Any other
 /// argument is taken as one source whatever its name, also when it does not exist (reading it
 /// then reports the failure), so that messages stay in argument order.
 ///

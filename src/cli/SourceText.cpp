@@ -31,6 +31,17 @@ TSourceText::TSourceText(const std::string& path)
     if (!readDirectly(path)) {
         string_ = read_file_bytes(path);
         view_ = string_;
+    } else if (has_utf16_mark(view_)) {
+        // Read as read_file_bytes reads it: as UTF-8.
+        std::string text = utf16_as_utf8(view_);
+        if (map_ != nullptr)
+            ::munmap(map_, mapSize_);
+        map_ = nullptr;
+        view_ = {};
+        if (text.size() > kMaxSourceBytes)
+            throw EFOpenError(path);
+        string_ = std::move(text);
+        view_ = string_;
     }
 }
 

@@ -8,7 +8,7 @@ namespace tabulex {
 /// The bytes of one source file, followed by a NUL, read for the batch command through one
 /// descriptor. Large files are read into memory mapped with all its pages at once, which spares
 /// a fault per page and the clearing of the buffer; what reading refuses and reports is what
-/// read_file_bytes refuses.
+/// read_file_bytes refuses, and a UTF-16 text comes as UTF-8 as from read_file_bytes.
 class TSourceText {
 public:
     /// Reads the file at `path`. Throws EFOpenError when it cannot be read.

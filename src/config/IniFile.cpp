@@ -1,6 +1,7 @@
 #include "config/IniFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -148,23 +149,40 @@ std::string clean_value(std::string_view raw)
 
 enum class FileState { Read, Missing, Unreadable };
 
-FileState read_file(const fs::path& path, std::string& content)
+// Reads the whole file; `error` gets the reason (an errno value) when it is missing or cannot
+// be read. Only regular files are opened, so that a named pipe is refused, never waited on.
+FileState read_file(const fs::path& path, std::string& content, int* error = nullptr)
 {
     std::error_code ec;
     const auto status = fs::status(path, ec);
+    int reason = 0;
     if (status.type() == fs::file_type::not_found)
-        return FileState::Missing;
-    if (ec || status.type() != fs::file_type::regular)
-        return FileState::Unreadable;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return FileState::Unreadable;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
-        return FileState::Unreadable;
-    content = std::move(buffer).str();
-    return FileState::Read;
+        reason = ENOENT;
+    else if (ec)
+        reason = ec.value();
+    else if (status.type() == fs::file_type::directory)
+        reason = EISDIR;
+    else if (status.type() != fs::file_type::regular)
+        reason = EINVAL;
+    if (reason == 0) {
+        errno = 0;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            reason = errno != 0 ? errno : EACCES;
+        } else {
+            std::ostringstream buffer;
+            buffer << in.rdbuf();
+            if (in.bad())
+                reason = EIO;
+            else
+                content = std::move(buffer).str();
+        }
+    }
+    if (error != nullptr)
+        *error = reason;
+    if (reason == 0)
+        return FileState::Read;
+    return reason == ENOENT ? FileState::Missing : FileState::Unreadable;
 }
 
 // Closes a C stream when it goes out of scope (unless closed explicitly).
@@ -284,6 +302,14 @@ std::string single_line(std::string_view value)
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName))
 {}
+
+int TIniFile::ReadError() const
+{
+    std::string content;
+    int error = 0;
+    read_file(fileName_, content, &error);
+    return error;
+}
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const

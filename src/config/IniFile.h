@@ -40,6 +40,10 @@ public:
 
     const std::string& fileName() const noexcept { return fileName_; }
 
+    /// Why the file cannot be read, as an errno value (ENOENT when it is missing, EISDIR for a
+    /// folder); 0 when it can.
+    int ReadError() const;
+
     /// The value under (section, key), or `defaultValue` when the file, section or key is
     /// absent. A key present with an empty value yields the empty string.
     std::string ReadString(std::string_view section, std::string_view key,

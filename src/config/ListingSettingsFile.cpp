@@ -117,6 +117,8 @@ std::optional<double> parsePoints(std::string_view text)
 
 constexpr const char* kFontSection = "Relatorio";
 constexpr const char* kFontKey = "fonte";
+constexpr const char* kThemeKey = "tema";
+constexpr std::string_view kThemeNames[] = {"nenhum", "cores", "cinza"};
 
 }  // namespace
 
@@ -161,6 +163,35 @@ void write_report_font(const std::string& iniPath, const TReportFontSpec& font)
 {
     TIniFile ini(iniPath);
     ini.WriteString(kFontSection, kFontKey, format_report_font(font));
+}
+
+std::optional<TReportTheme> parse_report_theme(std::string_view text)
+{
+    std::string name(trimmed(text));
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    for (std::size_t i = 0; i < std::size(kThemeNames); ++i)
+        if (name == kThemeNames[i])
+            return static_cast<TReportTheme>(i);
+    return std::nullopt;
+}
+
+std::string_view report_theme_name(TReportTheme theme)
+{
+    return kThemeNames[static_cast<std::size_t>(theme)];
+}
+
+std::optional<TReportTheme> read_report_theme(const std::string& iniPath)
+{
+    const TIniFile ini(iniPath);
+    return parse_report_theme(ini.ReadString(kFontSection, kThemeKey, std::string()));
+}
+
+void write_report_theme(const std::string& iniPath, TReportTheme theme)
+{
+    TIniFile ini(iniPath);
+    ini.WriteString(kFontSection, kThemeKey, std::string(report_theme_name(theme)));
 }
 
 }  // namespace tabulex

@@ -34,6 +34,20 @@ std::optional<TReportFontSpec> parse_report_font(std::string_view text);
 /// "FAMILY,SIZE" (or "FAMILY" without a size), the size with at most two decimals.
 std::string format_report_font(const TReportFontSpec& font);
 
+/// How the report draws the classes of the listing: "Nenhum" as plain text (the default),
+/// "Cores" in the colours of the window and the HTML pages, "Tons de cinza" with bold reserved
+/// words, italic comments and grey prefixes for monochrome printers.
+enum class TReportTheme : int { Nenhum = 0, Cores = 1, Cinza = 2 };
+
+/// "nenhum", "cores" or "cinza" (any case); no value for anything else.
+std::optional<TReportTheme> parse_report_theme(std::string_view text);
+/// The theme's name as parse_report_theme reads it.
+std::string_view report_theme_name(TReportTheme theme);
+/// The theme key `tema` of section "Relatorio"; no value when absent or unusable.
+std::optional<TReportTheme> read_report_theme(const std::string& iniPath);
+/// Writes the theme key (after the keys before it when it is new).
+void write_report_theme(const std::string& iniPath, TReportTheme theme);
+
 /// The report font key `fonte` of section "Relatorio"; no value when absent or unusable.
 std::optional<TReportFontSpec> read_report_font(const std::string& iniPath);
 /// Writes the report font key (after the Listing settings keys when it is new).

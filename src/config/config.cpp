@@ -20,6 +20,7 @@
 #include <QValidator>
 #include <QWindow>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 #include "config/IniFile.h"
@@ -422,6 +423,13 @@ void TF_config::setReportFontHooks(std::function<std::optional<TReportFontSpec>(
     applyFont_ = std::move(apply);
 }
 
+void TF_config::setReportThemeHooks(std::function<std::optional<TReportTheme>()> chosen,
+                                    std::function<void(TReportTheme)> apply)
+{
+    chosenTheme_ = std::move(chosen);
+    applyTheme_ = std::move(apply);
+}
+
 void TF_config::setColumnsHook(std::function<void(int columns)> hook)
 {
     columnsHook_ = std::move(hook);
@@ -550,6 +558,8 @@ void TF_config::BB_salvarClick()
         write_listing_settings(settingsPath_, controlSettings());
         if (const auto font = chosenFont_ ? chosenFont_() : std::nullopt)
             write_report_font(settingsPath_, *font);
+        if (const auto theme = chosenTheme_ ? chosenTheme_() : std::nullopt)
+            write_report_theme(settingsPath_, *theme);
     } catch (const EIniFileError& error) {
         // Coming back from this message is no return from another window: keep the controls.
         inOwnMessage_ = true;
@@ -561,9 +571,20 @@ void TF_config::BB_salvarClick()
 
 void TF_config::BB_lerClick()
 {
+    // A missing file reads as the defaults; one that is there but cannot be read changes
+    // nothing and says so.
+    if (const int error = TIniFile(settingsPath_).ReadError(); error != 0 && error != ENOENT) {
+        inOwnMessage_ = true;
+        TDialogs::current().showMessage(this, QStringLiteral("Não foi possível ler o arquivo: ") +
+                                                  QFile::decodeName(settingsPath_.c_str()));
+        inOwnMessage_ = false;
+        return;
+    }
     read_listing_settings(settingsPath_, settings_);
     if (const auto font = read_report_font(settingsPath_); font && applyFont_)
         applyFont_(*font);
+    if (const auto theme = read_report_theme(settingsPath_); theme && applyTheme_)
+        applyTheme_(*theme);
     FormActivate();
 }
 

@@ -39,6 +39,9 @@ public:
     /// "Salvar"; and where "Ler" hands a report font found in the settings file.
     void setReportFontHooks(std::function<std::optional<TReportFontSpec>()> chosen,
                             std::function<void(const TReportFontSpec&)> apply);
+    /// The same for the report's theme (key `tema`).
+    void setReportThemeHooks(std::function<std::optional<TReportTheme>()> chosen,
+                             std::function<void(TReportTheme)> apply);
     /// The About window shown by "Sobre" (not owned).
     void setAboutWindow(QDialog* about);
     /// The settings file written by "Salvar" and read by "Ler". At first it is the executable's
@@ -108,6 +111,8 @@ private:
     std::function<void(int)> columnsHook_;
     std::function<std::optional<TReportFontSpec>()> chosenFont_;
     std::function<void(const TReportFontSpec&)> applyFont_;
+    std::function<std::optional<TReportTheme>()> chosenTheme_;
+    std::function<void(TReportTheme)> applyTheme_;
     QDialog* about_ = nullptr;
     std::string settingsPath_;
     bool reloadOnActivate_ = false;

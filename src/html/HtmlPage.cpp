@@ -1,5 +1,5 @@
 #include <algorithm>
-#include <optional>
+#include <span>
 
 #include "analysis/DecimalText.h"
 #include "analysis/ListingWriter.h"
@@ -10,94 +10,11 @@ namespace tabulex {
 
 namespace {
 
-// Where a name used on a line is declared.
-struct TTarget {
-    const THtmlSource* unit = nullptr;  // nullptr: this page
-    long long line = 0;
-};
+// Listing lines are written in blocks the browser lays out only when they come into view, so
+// that a page of hundreds of thousands of lines opens and jumps at once.
+constexpr std::size_t kLinesPerBlock = 256;
 
-// Resolves the names of one page: the page's own declarations first (the latest one at or
-// before the use, as the cross reference counts references), then the interfaces of the
-// units it uses (a later unit in the uses lists hides an earlier one), then a declaration of
-// the page further down.
-class TNameResolver {
-public:
-    TNameResolver(const THtmlSource& source, const TSourceAnalysis& analysis,
-                  const TUnitLookup& units)
-        : lineCount_(static_cast<long long>(analysis.lines().size()))
-    {
-        const long long lineCount = lineCount_;
-        for (const TDeclaration& declaration : analysis.declarations())
-            if (declaration.line <= lineCount)
-                local_[std::string(analysis.text(declaration.name))].push_back(declaration.line);
-        for (auto& [name, lines] : local_)
-            std::sort(lines.begin(), lines.end());
-        const auto uses = analysis.uses();
-        for (auto it = uses.rbegin(); it != uses.rend(); ++it) {
-            const THtmlSource* unit = units(analysis.text(it->name));
-            if (unit && unit != &source &&
-                std::find(used_.begin(), used_.end(), unit) == used_.end())
-                used_.push_back(unit);
-        }
-    }
-
-    std::optional<TTarget> resolve(std::string_view name, long long line) const
-    {
-        const auto local = local_.find(name);
-        if (local != local_.end()) {
-            const std::vector<long long>& lines = local->second;
-            auto after = std::upper_bound(lines.begin(), lines.end(), line);
-            if (after != lines.begin())
-                return TTarget{nullptr, *std::prev(after)};
-        }
-        if (const TTarget used = fromUsedUnits(name); used.unit)
-            return used;
-        if (local != local_.end())
-            return TTarget{nullptr, local->second.front()};
-        return std::nullopt;
-    }
-
-    bool hasLine(long long line) const { return line >= 1 && line <= lineCount_; }
-
-private:
-    // The declaration in the used units' interfaces (no unit when none), looked up once per
-    // name and page: names repeat, and a page may use dozens of units of the run.
-    TTarget fromUsedUnits(std::string_view name) const
-    {
-        if (used_.empty())
-            return {};
-        if (const auto known = usedMemo_.find(name); known != usedMemo_.end())
-            return known->second;
-        TTarget target;
-        for (const THtmlSource* unit : used_) {
-            const auto found = unit->interfaceNames.find(name);
-            if (found != unit->interfaceNames.end()) {
-                target = {unit, found->second};
-                break;
-            }
-        }
-        usedMemo_.emplace(std::string(name), target);
-        return target;
-    }
-
-    TNameMap<std::vector<long long>> local_;
-    std::vector<const THtmlSource*> used_;
-    mutable TNameMap<TTarget> usedMemo_;
-    long long lineCount_;
-};
-
-// Listing markup is kept short (unquoted attribute values where they hold only letters,
-// digits and URL-safe bytes), as a tree of thousands of files makes pages of hundreds of MB.
-void append_line_href(std::string& out, const THtmlSource* unit, long long line)
-{
-    out += "href=";
-    if (unit)
-        append_url_path(out, unit->page);
-    out += "#L";
-    append_decimal(out, line);
-}
-
-// The opening and closing tags of each run class (identifiers and links are written apart).
+// The opening and closing tags of each run class (names and links are written apart).
 // Reserved words and comments, the most frequent runs, use the bold and italic elements
 // they are shown with.
 std::pair<const char*, const char*> run_tags(TRunClass kind)
@@ -125,32 +42,47 @@ bool all_blank(std::string_view bytes)
     return bytes.find_first_not_of(' ') == std::string_view::npos;
 }
 
+bool same_name(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
+           });
+}
+
+// The last part of a dotted unit name ("SysUtils" of "System.SysUtils").
+std::string_view last_part(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? name : name.substr(dot + 1);
+}
+
 class TPageWriter {
 public:
-    TPageWriter(std::string& out, THtmlSource& source, const TListingWriter& writer,
-                const TListingSettings& sections, const TUnitLookup& units)
+    TPageWriter(std::string& out, THtmlRun& run, std::uint32_t page, const TListingWriter& writer)
         : out_(out),
-          source_(source),
+          run_(run),
+          page_(run.pages[page]),
+          file_(run.project.files()[page_.file]),
           writer_(writer),
           analysis_(writer.analysis()),
-          sections_(sections),
-          units_(units),
+          settings_(run.settings),
           encoding_(analysis_.encoding()),
-          resolver_(source, analysis_, units)
+          references_(run.project.references_in(page_.file)),
+          inactive_(file_.inactive_lines)
     {}
 
     void write()
     {
-        source_.lines = analysis_.lines().size();
-        source_.routines = analysis_.routines().size();
-        source_.names = analysis_.declarations().size();
+        page_.lines = analysis_.lines().size();
+        page_.routines = analysis_.routines().size();
+        page_.names = run_.declared_in[page_.file].size();
         head();
         listing();
-        if (sections_.xref)
+        if (settings_.xref)
             list(TSection::Xref, "variaveis", "Vari\xC3\xA1veis");
-        if (sections_.proc_func)
+        if (settings_.proc_func)
             list(TSection::Procs, "procs", "Proc/Func");
-        if (sections_.units)
+        if (settings_.units)
             list(TSection::Uses, "uses", "Uses");
         out_ += "</main>\n</body>\n</html>\n";
     }
@@ -158,19 +90,45 @@ public:
 private:
     void text(std::string_view bytes) { append_html_text(out_, bytes, encoding_); }
     void name(std::string_view bytes) { append_html_text(out_, bytes, file_name_encoding(bytes)); }
+    std::string url_of(const THtmlPage& target) const
+    {
+        return relative_url(page_.path, target.path);
+    }
+    // A link to line `line` of a page (this one for null).
+    void line_href(const THtmlPage* target, long long line)
+    {
+        out_ += "href=\"";
+        if (target != nullptr && target != &page_)
+            out_ += url_of(*target);
+        out_ += "#L";
+        append_decimal(out_, line);
+        out_ += '"';
+    }
 
     void head()
     {
+        const std::string root = relative_url(page_.path, "");
         out_ += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n"
                 "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
-        name(source_.name);
-        out_ += " \xE2\x80\x94 Tabulex</title>\n<link rel=\"stylesheet\" href=\"tabulex.css\">\n"
-                "<script src=\"tabulex.js\" defer></script>\n</head>\n<body "
-                "class=\"fonte\">\n<header>\n"
-                "<a class=\"voltar\" href=\"index.html\">\xC3\x8Dndice</a>\n<h1>";
-        name(source_.name);
+        name(page_.name);
+        out_ += " \xE2\x80\x94 Tabulex</title>\n<link rel=\"stylesheet\" href=\"";
+        out_ += root;
+        out_ += kStyleSheetName;
+        out_ += "\">\n<script src=\"";
+        out_ += root;
+        out_ += kScriptName;
+        out_ += "\" defer></script>\n</head>\n<body class=\"fonte\" data-raiz=\"";
+        out_ += root;
+        out_ += "\" data-refs=\"";
+        out_ += root;
+        out_ += references_script_path(static_cast<std::uint32_t>(&page_ - run_.pages.data()));
+        out_ += "\">\n<header>\n<a class=\"voltar\" href=\"";
+        out_ += root;
+        out_ += kIndexName;
+        out_ += "\">\xC3\x8Dndice</a>\n<h1>";
+        name(page_.name);
         out_ += "</h1>\n<span class=\"caminho\">";
-        name(source_.path);
+        name(file_.path);
         out_ += "</span>\n<form id=\"ir\" class=\"ir\"><label>Ir para a linha "
                 "<input id=\"linha\" type=\"number\" min=\"1\" max=\"";
         append_decimal(out_,
@@ -178,13 +136,56 @@ private:
         out_ +=
             "\" inputmode=\"numeric\"></label> <button type=\"submit\">Ir</button></form>\n<nav>"
             "<a href=\"#listagem\">Listagem</a>";
-        if (sections_.xref)
+        if (settings_.xref)
             out_ += " <a href=\"#variaveis\">Vari\xC3\xA1veis</a>";
-        if (sections_.proc_func)
+        if (settings_.proc_func)
             out_ += " <a href=\"#procs\">Proc/Func</a>";
-        if (sections_.units)
+        if (settings_.units)
             out_ += " <a href=\"#uses\">Uses</a>";
-        out_ += "</nav>\n</header>\n<main>\n";
+        out_ += "</nav>\n";
+        relations();
+        out_ += "</header>\n<main>\n";
+    }
+
+    // "Usada por" for a unit, "Inclu\xC3\xADdo por" for an include file.
+    void relations()
+    {
+        std::vector<const THtmlPage*> users;
+        for (const TUnitEdge& edge : run_.project.unit_edges())
+            if (edge.to == page_.file)
+                if (const THtmlPage* user = run_.page_of(edge.from))
+                    users.push_back(user);
+        pageList("usada", "Usada por", users);
+        std::vector<const THtmlPage*> includers;
+        for (std::uint32_t file : file_.included_by)
+            if (const THtmlPage* includer = run_.page_of(file))
+                includers.push_back(includer);
+        pageList("incluido",
+                 "Inclu\xC3\xAD"
+                 "do por",
+                 includers);
+    }
+
+    void pageList(const char* id, const char* title, std::vector<const THtmlPage*>& pages)
+    {
+        if (pages.empty())
+            return;
+        std::sort(pages.begin(), pages.end(),
+                  [](const THtmlPage* a, const THtmlPage* b) { return a->path < b->path; });
+        pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+        out_ += "<p class=\"relacao\" id=\"";
+        out_ += id;
+        out_ += "\">";
+        out_ += title;
+        out_ += ":";
+        for (const THtmlPage* other : pages) {
+            out_ += " <a href=\"";
+            out_ += url_of(*other);
+            out_ += "\">";
+            name(other->name);
+            out_ += "</a>";
+        }
+        out_ += "</p>\n";
     }
 
     void listing()
@@ -194,40 +195,67 @@ private:
         std::vector<TStyledRun> runs;
         const std::size_t count = analysis_.lines().size();
         for (std::size_t index = 0; index < count; ++index) {
+            if (index % kLinesPerBlock == 0)
+                out_ += index == 0 ? "<span class=b>" : "</span><span class=b>";
             line.clear();
             const TLineLayout layout = writer_.append_listing_line(index, line);
             writer_.listing_runs(index, layout, runs);
-            listingLine(static_cast<long long>(index) + 1, line, runs);
+            listingLine(static_cast<long long>(index) + 1, line, layout, runs);
         }
+        if (count > 0)
+            out_ += "</span>";
         out_ += "</pre>\n</section>\n";
     }
 
-    void listingLine(long long number, std::string_view line, std::span<const TStyledRun> runs)
+    bool inactive(long long number)
     {
-        out_ += "<span id=L";
-        append_decimal(out_, number);
-        out_ += '>';
+        while (!inactive_.empty() && inactive_.front().last < number)
+            inactive_ = inactive_.subspan(1);
+        return !inactive_.empty() && inactive_.front().first <= number;
+    }
+
+    void listingLine(long long number, std::string_view line, const TLineLayout& layout,
+                     std::span<const TStyledRun> runs)
+    {
+        const bool greyed = inactive(number);
+        if (greyed)
+            out_ += "<span class=z>";
+        // Every line has its anchor: on its number, or on its own when the lines are not
+        // numbered.
+        if (layout.number_length == 0) {
+            out_ += "<a id=L";
+            append_decimal(out_, number);
+            out_ += "></a>";
+        }
         std::size_t at = 0;
         for (const TStyledRun& run : runs) {
             text(line.substr(at, run.start - at));
-            styledRun(number, line.substr(run.start, run.length), run);
+            styledRun(number, line.substr(run.start, run.length), run, layout);
             at = run.start + run.length;
         }
         text(line.substr(at));
-        out_ += "</span>\n";
+        out_ += greyed ? "</span>\n" : "\n";
     }
 
-    void styledRun(long long number, std::string_view bytes, const TStyledRun& run)
+    void styledRun(long long number, std::string_view bytes, const TStyledRun& run,
+                   const TLineLayout& layout)
     {
         switch (run.kind) {
         case TRunClass::LineNumber:
-            lineLink(nullptr, nullptr, number, bytes);
+            out_ += "<a id=L";
+            append_decimal(out_, number);
+            out_ += " href=#L";
+            append_decimal(out_, number);
+            out_ += '>';
+            text(bytes);
+            out_ += "</a>";
             return;
         case TRunClass::EndReference:
-            if (resolver_.hasLine(run.line))
-                lineLink("e", nullptr, run.line, bytes);
-            else
-                spanned({"<span class=e>", "</span>"}, bytes);
+            out_ += "<a class=e ";
+            line_href(nullptr, run.line);
+            out_ += '>';
+            text(bytes);
+            out_ += "</a>";
             return;
         case TRunClass::Prefix:
             if (all_blank(bytes)) {
@@ -236,45 +264,89 @@ private:
             }
             break;
         case TRunClass::Identifier:
-            identifier(number, bytes);
+            identifier(number, static_cast<int>(run.start - layout.text_start) + 1, bytes);
             return;
+        case TRunClass::Directive:
+            if (include(number, static_cast<int>(run.start - layout.text_start) + 1, bytes))
+                return;
+            break;
         default:
             break;
         }
-        spanned(run_tags(run.kind), bytes);
+        out_ += run_tags(run.kind).first;
+        text(bytes);
+        out_ += run_tags(run.kind).second;
     }
 
-    void identifier(long long number, std::string_view bytes)
+    // The reference at (line, column), walking this file's references in order with the
+    // listing.
+    const TProjectReference* referenceAt(long long line, int column)
     {
-        const std::optional<TTarget> target = resolver_.resolve(bytes, number);
-        // A name on its own declaration line is not linked to itself.
-        if (!target || (!target->unit && target->line == number)) {
+        while (!references_.empty() &&
+               (references_.front().line < line ||
+                (references_.front().line == line && references_.front().column < column)))
+            references_ = references_.subspan(1);
+        if (references_.empty() || references_.front().line != line ||
+            references_.front().column != column)
+            return nullptr;
+        return &references_.front();
+    }
+
+    // A name: the handle of its references where it is declared, elsewhere a link to its
+    // declaration, in whatever page that is.
+    void identifier(long long number, int column, std::string_view bytes)
+    {
+        const TProjectReference* reference = referenceAt(number, column);
+        const THtmlPage* target = nullptr;
+        const TProjectDeclaration* declaration = nullptr;
+        if (reference != nullptr) {
+            declaration = &run_.project.declarations()[reference->declaration];
+            target = run_.page_of(declaration->file);
+        }
+        if (target == nullptr) {
             text(bytes);
             return;
         }
-        lineLink(target->unit ? "x" : "v", target->unit, target->line, bytes);
-    }
-
-    // A link to a line; `cls` names its kind (none for line numbers).
-    void lineLink(const char* cls, const THtmlSource* unit, long long line, std::string_view bytes)
-    {
-        out_ += "<a ";
-        if (cls) {
-            out_ += "class=";
-            out_ += cls;
-            out_ += ' ';
+        if (reference->kind == TReferenceKind::Declaration) {
+            out_ += "<a class=n";
+            // The first place the name is declared holds the anchor; an implementation
+            // header that repeats the declaration only opens the references.
+            if (declaration->file == page_.file && declaration->line == number &&
+                declaration->column == column) {
+                out_ += " id=d";
+                append_decimal(out_, reference->declaration);
+            }
+            out_ += " href=\"#d";
+            append_decimal(out_, reference->declaration);
+            out_ += "\">";
+            text(bytes);
+            out_ += "</a>";
+            return;
         }
-        append_line_href(out_, unit, line);
+        out_ += target == &page_ ? "<a class=v " : "<a class=x ";
+        line_href(target, declaration->line);
         out_ += '>';
         text(bytes);
         out_ += "</a>";
     }
 
-    void spanned(std::pair<const char*, const char*> tags, std::string_view bytes)
+    // An include directive followed to its page.
+    bool include(long long number, int column, std::string_view bytes)
     {
-        out_ += tags.first;
-        text(bytes);
-        out_ += tags.second;
+        for (const TProjectInclude& entry : file_.includes) {
+            if (entry.line != number || entry.column != column)
+                continue;
+            const THtmlPage* target = run_.page_of(entry.file);
+            if (target == nullptr)
+                return false;
+            out_ += "<a class=d href=\"";
+            out_ += url_of(*target);
+            out_ += "\">";
+            text(bytes);
+            out_ += "</a>";
+            return true;
+        }
+        return false;
     }
 
     // An item of a declaration list: its text, with any line breaks of a header written over
@@ -292,6 +364,15 @@ private:
         text(item.substr(at));
     }
 
+    // The page of a unit named in this file's uses clauses, as the project found it.
+    const THtmlPage* usedUnit(std::string_view unit) const
+    {
+        for (const TProjectUses& used : file_.uses)
+            if (same_name(last_part(used.name), unit))
+                return run_.page_of(used.file);
+        return nullptr;
+    }
+
     // A list: its lines, each line number a link to its line, each unit of the run in the
     // uses list a link to its page.
     void list(TSection section, const char* id, const char* title)
@@ -303,6 +384,7 @@ private:
         out_ += "</h2>\n<pre class=\"lista\">";
         std::string scratch;
         std::vector<TStyledRun> runs;
+        const auto lines = static_cast<long long>(analysis_.lines().size());
         const std::size_t count = writer_.size(section);
         for (std::size_t row = 0; row < count; ++row) {
             const std::string_view item = writer_.line(section, row, scratch);
@@ -310,23 +392,24 @@ private:
             std::size_t at = 0;
             for (const TStyledRun& run : runs) {
                 const std::string_view bytes = item.substr(run.start, run.length);
-                if (run.kind == TRunClass::Identifier) {
-                    const THtmlSource* unit = units_(bytes);
-                    if (!unit)
-                        continue;
-                    itemText(item.substr(at, run.start - at));
-                    out_ += "<a class=\"u\" href=\"";
-                    append_url_path(out_, unit->page);
-                    out_ += "\">";
-                    itemText(bytes);
-                    out_ += "</a>";
+                const THtmlPage* unit =
+                    run.kind == TRunClass::Identifier ? usedUnit(bytes) : nullptr;
+                const bool numbered =
+                    run.kind == TRunClass::LineNumber && run.line >= 1 && run.line <= lines;
+                if (unit == nullptr && !numbered)
+                    continue;
+                itemText(item.substr(at, run.start - at));
+                out_ += "<a ";
+                if (unit != nullptr) {
+                    out_ += "class=\"u\" href=\"";
+                    out_ += url_of(*unit);
+                    out_ += '"';
                 } else {
-                    itemText(item.substr(at, run.start - at));
-                    if (resolver_.hasLine(run.line))
-                        lineLink(nullptr, nullptr, run.line, bytes);
-                    else
-                        itemText(bytes);
+                    line_href(nullptr, run.line);
                 }
+                out_ += '>';
+                itemText(bytes);
+                out_ += "</a>";
                 at = run.start + run.length;
             }
             itemText(item.substr(at));
@@ -336,21 +419,23 @@ private:
     }
 
     std::string& out_;
-    THtmlSource& source_;
+    THtmlRun& run_;
+    THtmlPage& page_;
+    const TProjectFile& file_;
     const TListingWriter& writer_;
     const TSourceAnalysis& analysis_;
-    const TListingSettings& sections_;
-    const TUnitLookup& units_;
+    const TListingSettings& settings_;
     SourceEncoding encoding_;
-    TNameResolver resolver_;
+    std::span<const TProjectReference> references_;  // what is left of this file's, in order
+    std::span<const TLineRange> inactive_;           // what is left of its inactive lines
 };
 
 }  // namespace
 
-void append_source_page(std::string& out, THtmlSource& source, const TListingWriter& writer,
-                        const TListingSettings& sections, const TUnitLookup& units)
+void append_source_page(std::string& out, THtmlRun& run, std::uint32_t page,
+                        const TListingWriter& writer)
 {
-    TPageWriter(out, source, writer, sections, units).write();
+    TPageWriter(out, run, page, writer).write();
 }
 
 }  // namespace tabulex

@@ -1,33 +1,82 @@
 #pragma once
-#include <functional>
+// What the writers of the HTML edition share: the run's pages and the lookups between the
+// project's files and them. Internal to the HTML library.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/ListingSettings.h"
-#include "html/HtmlSource.h"
+#include "analysis/SourceEncoding.h"
+#include "project/ProjectIndex.h"
 
 namespace tabulex {
 
-/// File names of the style sheet and the script every page uses.
-inline constexpr std::string_view kStyleSheetName = "tabulex.css";
-inline constexpr std::string_view kScriptName = "tabulex.js";
-inline constexpr std::string_view kIndexName = "index.html";
-
-/// The source of the run that `unit` names, as seen from the page being written (nullptr
-/// when the run holds none).
-using TUnitLookup = std::function<const THtmlSource*(std::string_view unit)>;
-
 class TListingWriter;
 
-/// Appends the page of `source`: its listing as `writer` writes it, then the cross reference,
-/// routine list and uses list the switches of `sections` select. Sets the source's index
-/// figures.
-void append_source_page(std::string& out, THtmlSource& source, const TListingWriter& writer,
-                        const TListingSettings& sections, const TUnitLookup& units);
+/// File names of the style sheet, the script and the folder of data the pages load, at the
+/// root of the output folder, and the name of every folder's index page.
+inline constexpr std::string_view kStyleSheetName = "tabulex.css";
+inline constexpr std::string_view kScriptName = "tabulex.js";
+inline constexpr std::string_view kDataFolder = "tabulex-dados";
+inline constexpr std::string_view kIndexName = "index.html";
 
-/// Appends the index of the written pages, grouped by folder.
-void append_index_page(std::string& out, const std::vector<const THtmlSource*>& sources);
+/// One page of the edition: a file of the project.
+struct THtmlPage {
+    std::uint32_t file = kNoId;  ///< the project's file
+    std::string path;            ///< the page, relative to the output folder ("rtl/inc/a.pp.html")
+    std::string folder;          ///< its folder there ("rtl/inc"; empty at the root)
+    std::string name;            ///< the source's file name
+    // Figures for the index, known once the page is written.
+    bool written = false;
+    std::size_t lines = 0;
+    std::size_t routines = 0;
+    std::size_t names = 0;
+};
+
+/// The pages of one run and what every writer looks up: built once, read by the page writers
+/// in parallel.
+struct THtmlRun {
+    const TProjectIndex& project;
+    TListingSettings settings;
+    std::vector<THtmlPage> pages;
+    std::vector<std::uint32_t> page_of_file;              ///< per project file: its page, or kNoId
+    std::vector<std::vector<std::uint32_t>> declared_in;  ///< per file: the declarations it holds
+    std::vector<std::vector<std::uint32_t>> line_starts;  ///< per file: where each line begins
+    std::vector<SourceEncoding> encodings;                ///< per file
+
+    THtmlRun(const TProjectIndex& index, const TListingSettings& listing);
+    /// The page of a project file, or nullptr when it has none.
+    const THtmlPage* page_of(std::uint32_t file) const;
+    /// The text of line `line` (1-based) of a file, without its line break.
+    std::string_view line_text(std::uint32_t file, int line) const;
+};
+
+/// Appends the page of `page`: its listing as `writer` writes it, every name a link to its
+/// declaration and every declaration a handle for its references, then the lists the
+/// settings' switches select. Sets the page's figures.
+void append_source_page(std::string& out, THtmlRun& run, std::uint32_t page,
+                        const TListingWriter& writer);
+
+/// Appends the script with the references to the names declared in `page`, which the page
+/// loads when its references are first asked for.
+void append_references_script(std::string& out, const THtmlRun& run, std::uint32_t page);
+
+/// The path, relative to the output folder, of the references script of `page`.
+std::string references_script_path(std::uint32_t page);
+
+/// The search data: for each key (two leading characters of a name, folded), the script
+/// that holds the declared names beginning with them.
+std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run);
+/// The path, relative to the output folder, of the search script of `key`.
+std::string search_script_path(std::string_view key);
+
+/// Appends the index of the whole edition: the folders as a tree with their pages, the
+/// search box, and `graph_svg` (the project's units, when small enough to show at once).
+void append_index_page(std::string& out, const THtmlRun& run, std::string_view graph_svg);
+/// Appends the index page of one folder: its pages and the picture of its units.
+void append_folder_page(std::string& out, const THtmlRun& run, std::string_view folder,
+                        std::string_view graph_svg);
 
 /// The style sheet and the script, as written into the output folder.
 std::string_view style_sheet();

@@ -1,20 +1,34 @@
 #include "html/HtmlSite.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <new>
+#include <optional>
 #include <set>
+#include <system_error>
 
-#include "analysis/FileBytes.h"
 #include "analysis/ListingWriter.h"
+#include "files/OutputFile.h"
+#include "graph/UnitGraph.h"
 #include "html/HtmlPages.h"
-#include "html/HtmlSource.h"
+#include "html/HtmlText.h"
 #include "html/ParallelFor.h"
+#include "project/ProjectIndex.h"
 
 namespace fs = std::filesystem;
 
 namespace tabulex {
 
 namespace {
+
+// The picture of all the program's units at once stays readable up to about this many; a
+// larger program shows one picture per folder.
+constexpr std::size_t kWholeGraphUpTo = 150;
+// A folder's picture is left out above this many units: its layout would take long and read
+// badly.
+constexpr std::size_t kFolderGraphUpTo = 150;
 
 std::string lower_ascii(std::string text)
 {
@@ -24,195 +38,370 @@ std::string lower_ascii(std::string text)
     return text;
 }
 
-bool write_file(const fs::path& path, std::string_view bytes)
+// Where each line of `bytes` begins, as the lexer counts lines (CR LF, CR or LF; the text
+// ends at a NUL).
+std::vector<std::uint32_t> line_starts_of(std::string_view bytes)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    std::vector<std::uint32_t> starts{0};
+    const std::size_t end = std::min(bytes.size(), bytes.find('\0'));
+    for (std::size_t i = 0; i < end; ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n')
+            continue;
+        if (bytes[i] == '\r' && i + 1 < end && bytes[i + 1] == '\n')
+            ++i;
+        starts.push_back(static_cast<std::uint32_t>(i + 1));
+    }
+    starts.push_back(static_cast<std::uint32_t>(end));
+    return starts;
+}
+
+bool is_unit_file(TProjectFileKind kind)
+{
+    return kind == TProjectFileKind::Unit || kind == TProjectFileKind::Program ||
+           kind == TProjectFileKind::Library;
+}
+
+// The folder that holds every readable file of the project.
+fs::path common_root(const TProjectIndex& project)
+{
+    std::optional<fs::path> root;
+    for (const TProjectFile& file : project.files()) {
+        if (!file.readable)
+            continue;
+        std::error_code error;
+        fs::path folder = fs::absolute(file.path, error).lexically_normal().parent_path();
+        if (!root) {
+            root = folder;
+            continue;
+        }
+        fs::path shared;
+        auto a = root->begin();
+        for (auto b = folder.begin(); a != root->end() && b != folder.end() && *a == *b; ++a, ++b)
+            shared /= *a;
+        root = shared;
+    }
+    return root.value_or(fs::path());
+}
+
+// The pages an edition wrote, one a line: path, folder, name and the three figures, separated by
+// tabs; kept with the data so that a later edition into the same folder can list them.
+constexpr std::string_view kManifestName = "paginas.tsv";
+
+std::string manifest_line(const THtmlPage& page)
+{
+    return page.path + '\t' + page.folder + '\t' + page.name + '\t' + std::to_string(page.lines) +
+           '\t' + std::to_string(page.routines) + '\t' + std::to_string(page.names) + '\n';
+}
+
+// The pages listed in the manifest of `folder` that are still there.
+std::vector<THtmlPage> earlier_pages(const fs::path& folder)
+{
+    std::vector<THtmlPage> pages;
+    std::FILE* file = std::fopen((folder / kDataFolder / kManifestName).c_str(), "rb");
+    if (file == nullptr)
+        return pages;
+    std::string text;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, n);
+    std::fclose(file);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::vector<std::string> fields;
+        for (std::size_t at = start; at <= end;) {
+            const std::size_t tab = std::min(text.find('\t', at), end);
+            fields.emplace_back(text, at, tab - at);
+            at = tab + 1;
+        }
+        start = end + 1;
+        std::error_code error;
+        if (fields.size() != 6 || fields[0].find("..") != std::string::npos ||
+            !fs::is_regular_file(folder / fields[0], error))
+            continue;
+        THtmlPage page;
+        page.path = fields[0];
+        page.folder = fields[1];
+        page.name = fields[2];
+        page.written = true;
+        page.lines = std::strtoull(fields[3].c_str(), nullptr, 10);
+        page.routines = std::strtoull(fields[4].c_str(), nullptr, 10);
+        page.names = std::strtoull(fields[5].c_str(), nullptr, 10);
+        pages.push_back(std::move(page));
+    }
+    return pages;
 }
 
 }  // namespace
 
-struct THtmlSite::TData {
-    TListingSettings settings;
-    std::vector<std::unique_ptr<THtmlSource>> sources;
-    TNameMap<std::vector<std::size_t>> units;                 // unit name -> sources of that name
-    std::set<std::string> pageKeys{std::string(kIndexName)};  // page names in use, lower case
+THtmlRun::THtmlRun(const TProjectIndex& index, const TListingSettings& listing)
+    : project(index), settings(listing)
+{
+    const auto& files = project.files();
+    page_of_file.assign(files.size(), kNoId);
+    declared_in.resize(files.size());
+    line_starts.resize(files.size());
+    encodings.resize(files.size(), SourceEncoding::Windows1252);
+    for (const TProjectDeclaration& declaration : project.declarations())
+        if (declaration.file < files.size())
+            declared_in[declaration.file].push_back(declaration.id);
 
-    // Takes a scanned source into the run: its page name and its unit name.
-    void keep(std::unique_ptr<THtmlSource> source);
-
-    std::string uniquePageName(const fs::path& file)
-    {
-        const std::string stem = file.stem().string();
-        const std::string extension = file.extension().string();
+    // Pages mirror the sources' folders below the folder they share. A page name already
+    // taken in its folder (by another page on a file system that ignores case, or by the
+    // folder's own index) gets "-2", "-3", ... before ".html".
+    const fs::path root = common_root(project);
+    std::set<std::string> taken{std::string(kIndexName)};
+    for (std::uint32_t id = 0; id < files.size(); ++id) {
+        const TProjectFile& file = files[id];
+        if (!file.readable)
+            continue;
+        std::error_code error;
+        const fs::path absolute = fs::absolute(file.path, error).lexically_normal();
+        THtmlPage page;
+        page.file = id;
+        page.name = absolute.filename().string();
+        page.folder = absolute.lexically_relative(root).parent_path().generic_string();
+        const std::string stem = page.folder.empty() ? page.name : page.folder + "/" + page.name;
+        if (!page.folder.empty())
+            taken.insert(lower_ascii(page.folder + "/" + std::string(kIndexName)));
         for (int n = 1;; ++n) {
-            std::string page =
-                stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + extension + ".html";
-            if (pageKeys.insert(lower_ascii(page)).second)
-                return page;
+            page.path = stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".html";
+            if (taken.insert(lower_ascii(page.path)).second)
+                break;
         }
+        page_of_file[id] = static_cast<std::uint32_t>(pages.size());
+        pages.push_back(std::move(page));
+    }
+}
+
+const THtmlPage* THtmlRun::page_of(std::uint32_t file) const
+{
+    if (file >= page_of_file.size() || page_of_file[file] == kNoId)
+        return nullptr;
+    return &pages[page_of_file[file]];
+}
+
+std::string_view THtmlRun::line_text(std::uint32_t file, int line) const
+{
+    const std::vector<std::uint32_t>& starts = line_starts[file];
+    if (line < 1 || static_cast<std::size_t>(line) + 1 > starts.size())
+        return {};
+    const std::string_view bytes = project.files()[file].bytes;
+    std::size_t end = starts[static_cast<std::size_t>(line)];
+    const std::size_t begin = starts[static_cast<std::size_t>(line) - 1];
+    // Without the line break that ends it.
+    while (end > begin && (bytes[end - 1] == '\n' || bytes[end - 1] == '\r'))
+        --end;
+    return bytes.substr(begin, end - begin);
+}
+
+struct THtmlSite::TData {
+    std::shared_ptr<const TProjectIndex> project;
+    THtmlRun run;
+    bool keepEarlier = false;
+
+    TData(std::shared_ptr<const TProjectIndex> index, const TListingSettings& settings)
+        : project(std::move(index)), run(*project, settings)
+    {}
+
+    // The picture of `units` (page indexes) and the uses between them, links relative to
+    // the page at `from`.
+    std::string graph(const std::vector<std::uint32_t>& units, std::string_view from) const
+    {
+        std::set<std::uint32_t> cycles;
+        for (const TUnitCycle& cycle : project->unit_cycles())
+            cycles.insert(cycle.files.begin(), cycle.files.end());
+        TUnitGraph graph;
+        std::map<std::uint32_t, std::size_t> node_of;  // file -> node
+        for (std::uint32_t index : units) {
+            const THtmlPage& page = run.pages[index];
+            const TProjectFile& file = project->files()[page.file];
+            node_of[page.file] = graph.nodes.size();
+            graph.nodes.push_back({file.unit_name.empty() ? page.name : file.unit_name,
+                                   relative_url(from, page.path), cycles.contains(page.file),
+                                   false});
+        }
+        for (const TUnitEdge& edge : project->unit_edges()) {
+            const auto from_node = node_of.find(edge.from);
+            const auto to_node = node_of.find(edge.to);
+            if (from_node != node_of.end() && to_node != node_of.end() && edge.from != edge.to)
+                graph.edges.push_back({from_node->second, to_node->second,
+                                       edge.section == TUsesSection::Implementation});
+        }
+        // Units that use none of the others make no picture worth drawing.
+        return graph.edges.empty() ? std::string() : render_unit_graph_svg(graph);
     }
 
-    // The source named `unit` as seen from `from`: one in the same folder first, otherwise
-    // the first one of the run.
-    const THtmlSource* lookup(std::string_view unit, const THtmlSource& from) const
+    std::vector<std::uint32_t> unit_pages(const std::string* folder) const
     {
-        const auto found = units.find(unit);
-        if (found == units.end())
-            return nullptr;
-        for (std::size_t index : found->second)
-            if (sources[index]->folder == from.folder)
-                return sources[index].get();
-        return sources[found->second.front()].get();
-    }
-
-    // Writes one page from the analysis made when the source was added, then lets the
-    // analysis go; returns the path of the page when it cannot be written, empty on success.
-    std::string writePage(const fs::path& dir, THtmlSource& source, std::string& page)
-    {
-        const TListingWriter writer(std::move(source.analysis), settings);
-        page.clear();
-        page.reserve(writer.analysis().bytes().size() * 4 + 4096);
-        append_source_page(page, source, writer, settings,
-                           [&](std::string_view unit) { return lookup(unit, source); });
-        source.written = write_file(dir / source.page, page);
-        return source.written ? std::string() : (dir / source.page).string();
+        std::vector<std::uint32_t> units;
+        for (std::uint32_t i = 0; i < run.pages.size(); ++i) {
+            const THtmlPage& page = run.pages[i];
+            if (page.written && page.file != kNoId &&
+                is_unit_file(project->files()[page.file].kind) &&
+                (folder == nullptr || page.folder == *folder))
+                units.push_back(i);
+        }
+        return units;
     }
 };
 
-THtmlSite::THtmlSite(const TListingSettings& settings) : data_(std::make_unique<TData>())
-{
-    data_->settings = settings;
-}
+THtmlSite::THtmlSite(std::shared_ptr<const TProjectIndex> project, const TListingSettings& settings)
+    : data_(std::make_unique<TData>(std::move(project), settings))
+{}
 
 THtmlSite::~THtmlSite() = default;
 
+void THtmlSite::setKeepEarlierPages(bool keep)
+{
+    data_->keepEarlier = keep;
+}
+
 std::size_t THtmlSite::size() const
 {
-    return data_->sources.size();
+    return data_->run.pages.size();
 }
 
-std::string THtmlSite::pageName(std::size_t index) const
+std::string THtmlSite::pageName(std::uint32_t file) const
 {
-    return data_->sources.at(index)->page;
-}
-
-namespace {
-// Reads and analyses a source; the message of the reading error when it cannot be read.
-std::string scan_source(THtmlSource& source)
-{
-    std::string bytes;
-    try {
-        bytes = read_file_bytes(source.path);
-    } catch (const EFOpenError& error) {
-        return error.what();
-    }
-    source.analysis = std::make_shared<const TSourceAnalysis>(std::move(bytes));
-    collect_interface_names(source);
-    return {};
-}
-
-std::unique_ptr<THtmlSource> new_source(const std::string& path)
-{
-    auto source = std::make_unique<THtmlSource>();
-    const fs::path file = fs::path(path).lexically_normal();
-    source->path = path;
-    source->folder = file.has_parent_path() ? file.parent_path().string() : std::string(".");
-    source->name = file.filename().string();
-    source->unit = file.stem().string();
-    return source;
-}
-}  // namespace
-
-void THtmlSite::TData::keep(std::unique_ptr<THtmlSource> source)
-{
-    source->page = uniquePageName(source->name);
-    units[source->unit].push_back(sources.size());
-    sources.push_back(std::move(source));
-}
-
-void THtmlSite::add(const std::string& path)
-{
-    auto source = new_source(path);
-    if (const std::string error = scan_source(*source); !error.empty())
-        throw EFOpenError(path);
-    data_->keep(std::move(source));
-}
-
-void THtmlSite::add(const std::string& path, std::shared_ptr<const TSourceAnalysis> analysis)
-{
-    auto source = new_source(path);
-    source->analysis = std::move(analysis);
-    collect_interface_names(*source);
-    data_->keep(std::move(source));
-}
-
-void THtmlSite::add(const std::vector<std::string>& paths, unsigned jobs,
-                    const std::function<void(const std::string& message)>& failure)
-{
-    std::vector<std::unique_ptr<THtmlSource>> scanned(paths.size());
-    std::vector<std::string> errors(paths.size());
-    parallel_for(paths.size(), jobs, [&](std::size_t i) {
-        scanned[i] = new_source(paths[i]);
-        errors[i] = scan_source(*scanned[i]);
-    });
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (errors[i].empty())
-            data_->keep(std::move(scanned[i]));
-        else
-            failure(errors[i]);
-    }
-}
-
-bool THtmlSite::write(const std::string& dir,
-                      const std::function<void(const std::string& path)>& failure)
-{
-    return write(dir, 1, failure);
+    const THtmlPage* page = data_->run.page_of(file);
+    return page != nullptr ? page->path : std::string();
 }
 
 bool THtmlSite::write(const std::string& dir, unsigned jobs,
                       const std::function<void(const std::string& path)>& failure)
 {
+    return write(dir, jobs, [&](const std::string& path, const std::string&) { failure(path); });
+}
+
+bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& failure)
+{
+    THtmlRun& run = data_->run;
+    const TProjectIndex& project = *data_->project;
     const fs::path folder(dir);
     std::error_code error;
     fs::create_directories(folder, error);
     if (!fs::is_directory(folder, error)) {
-        failure(dir);
+        failure(dir, error ? error.message() : std::generic_category().message(ENOTDIR));
         return false;
     }
+    // No file of the edition ever replaces one of its sources; every file is written whole
+    // beside the old one and never through a link planted in the folder.
+    TSourceIds ids;
+    for (const TProjectFile& file : project.files())
+        if (file.readable)
+            ids.add(file.path);
     bool complete = true;
-    const auto put = [&](std::string_view name, std::string_view bytes) {
-        if (!write_file(folder / name, bytes)) {
-            failure((folder / name).string());
+    const auto put = [&](const std::string& name, std::string_view bytes) {
+        const std::string reason = write_output_in(dir, name, bytes, &ids);
+        if (!reason.empty()) {
+            failure((folder / name).string(), reason);
             complete = false;
         }
     };
-    put(kStyleSheetName, style_sheet());
-    put(kScriptName, page_script());
+    put(std::string(kStyleSheetName), style_sheet());
+    put(std::string(kScriptName), page_script());
 
-    // Pages only read what other sources keep (their page names and interface names), so
-    // they are written in parallel.
-    const std::size_t count = data_->sources.size();
-    std::vector<std::string> failed(count);
-    parallel_for(count, jobs, [&](std::size_t i) {
-        std::string buffer;
-        failed[i] = data_->writePage(folder, *data_->sources[i], buffer);
+    // What other pages need of a file: where its lines begin and its encoding.
+    parallel_for(project.files().size(), jobs, [&](std::size_t file) {
+        const std::string& bytes = project.files()[file].bytes;
+        run.line_starts[file] = line_starts_of(bytes);
+        run.encodings[file] = detect_source_encoding(bytes);
     });
-    std::vector<const THtmlSource*> written;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (failed[i].empty()) {
-            written.push_back(data_->sources[i].get());
-            continue;
+
+    // Pages read only what the run keeps of other files, so they are written in parallel; a
+    // page too large for the memory left fails alone.
+    const std::size_t count = run.pages.size();
+    std::vector<std::pair<std::string, std::string>> failed(count);  // path, reason
+    parallel_for(count, jobs, [&](std::size_t i) {
+        THtmlPage& page = run.pages[i];
+        const auto fail = [&](const std::string& name, std::string reason) {
+            failed[i] = {(folder / name).string(), std::move(reason)};
+        };
+        try {
+            const TListingWriter writer(
+                std::make_shared<const TSourceAnalysis>(
+                    TSourceAnalysis::TBorrowed{project.files()[page.file].bytes}),
+                run.settings);
+            std::string html;
+            html.reserve(writer.analysis().bytes().size() * 4 + 4096);
+            append_source_page(html, run, static_cast<std::uint32_t>(i), writer);
+            std::string reason = write_output_in(dir, page.path, html, &ids);
+            page.written = reason.empty();
+            if (!page.written) {
+                fail(page.path, std::move(reason));
+                return;
+            }
+            std::string().swap(html);
+            std::string script;
+            append_references_script(script, run, static_cast<std::uint32_t>(i));
+            const std::string scriptPath = references_script_path(static_cast<std::uint32_t>(i));
+            reason = write_output_in(dir, scriptPath, script, &ids);
+            if (!reason.empty())
+                fail(scriptPath, std::move(reason));
+        } catch (const std::bad_alloc&) {
+            page.written = false;
+            fail(page.path, std::generic_category().message(ENOMEM));
         }
-        failure(failed[i]);
+    });
+    for (const auto& [path, reason] : failed) {
+        if (path.empty())
+            continue;
+        failure(path, reason);
         complete = false;
     }
-    std::string page;
-    append_index_page(page, written);
-    put(kIndexName, page);
+
+    // The pages an earlier edition left in the folder stay in the index (not in the search,
+    // whose data this edition replaces).
+    if (data_->keepEarlier) {
+        std::set<std::string> ours;
+        for (const THtmlPage& page : run.pages)
+            ours.insert(page.path);
+        for (THtmlPage& page : earlier_pages(folder))
+            if (!ours.contains(page.path))
+                run.pages.push_back(std::move(page));
+    }
+    std::string manifest;
+    for (const THtmlPage& page : run.pages)
+        if (page.written)
+            manifest += manifest_line(page);
+    put(std::string(kDataFolder) + "/" + std::string(kManifestName), manifest);
+    for (const auto& entry : fs::directory_iterator(folder / kDataFolder, error))
+        if (entry.path().filename().string().starts_with("b-"))
+            fs::remove(entry.path(), error);
+    for (const auto& [key, script] : search_scripts(run))
+        put(search_script_path(key), script);
+    std::string names = "TX.p([";
+    for (std::size_t i = 0; i < run.pages.size(); ++i) {
+        names += i == 0 ? "\"" : ",\"";
+        append_js_string(names, run.pages[i].path, SourceEncoding::Utf8);
+        names += '"';
+    }
+    names += "]);\n";
+    put(std::string(kDataFolder) + "/paginas.js", names);
+
+    // A page per folder with the picture of its units, then the index.
+    std::set<std::string> withPages;
+    for (const THtmlPage& page : run.pages)
+        if (page.written)
+            for (std::string name = page.folder; !name.empty();
+                 name = name.substr(0, name.rfind('/') == std::string::npos ? 0 : name.rfind('/')))
+                withPages.insert(name);
+    for (const std::string& name : withPages) {
+        const std::string self = name + "/" + std::string(kIndexName);
+        const std::vector<std::uint32_t> units = data_->unit_pages(&name);
+        std::string page;
+        append_folder_page(page, run, name,
+                           units.size() <= kFolderGraphUpTo ? data_->graph(units, self) : "");
+        put(self, page);
+    }
+    const std::vector<std::uint32_t> units = data_->unit_pages(nullptr);
+    std::string index;
+    append_index_page(index, run,
+                      units.size() <= kWholeGraphUpTo ? data_->graph(units, kIndexName) : "");
+    put(std::string(kIndexName), index);
     return complete;
 }
 

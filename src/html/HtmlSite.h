@@ -1,47 +1,53 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "analysis/ListingSettings.h"
-#include "analysis/SourceAnalysis.h"
 
 namespace tabulex {
 
-/// A browsable HTML edition of a set of Pascal sources, written into one folder: an index of
-/// the sources by folder, one page per source (the numbered listing with coloured tokens and
-/// line anchors, then the cross reference, routine list and uses list, every line number a
-/// link), one style sheet and one script. Names are linked to their declarations, also across
-/// the units of the same run; nothing is fetched from anywhere when the pages are viewed.
+class TProjectIndex;
+
+/// A browsable HTML edition of a program's sources, written into one folder that mirrors the
+/// sources' folders: an index with the folders as a tree, a search over every declared name
+/// and the units' dependency picture; one page per source and per include file (the numbered
+/// listing with coloured tokens and line anchors, then the cross reference, routine list and
+/// uses list); a page per folder with the picture of its units. Every name links to its
+/// declaration in whatever file it is, every declaration opens the list of its references
+/// across the program, code that conditional compilation leaves out is greyed. The pages need
+/// nothing from outside the folder and work from file://.
 class THtmlSite {
 public:
-    explicit THtmlSite(const TListingSettings& settings);
+    /// The edition of every file of `project` that could be read, its listings written with
+    /// `settings` (whose switches also choose the lists).
+    THtmlSite(std::shared_ptr<const TProjectIndex> project, const TListingSettings& settings);
     ~THtmlSite();
     THtmlSite(const THtmlSite&) = delete;
     THtmlSite& operator=(const THtmlSite&) = delete;
 
-    /// Reads and analyses one source. Throws EFOpenError when it cannot be read.
-    void add(const std::string& path);
-    /// Adds a source already analysed (the window's loaded document), without reading it.
-    void add(const std::string& path, std::shared_ptr<const TSourceAnalysis> analysis);
-    /// Reads and analyses several sources, `jobs` at a time. A source that cannot be read is left
-    /// out and its error message handed to `failure`, in the order of `paths`.
-    void add(const std::vector<std::string>& paths, unsigned jobs,
-             const std::function<void(const std::string& message)>& failure);
-    /// Number of sources added.
+    /// Number of pages of sources.
     std::size_t size() const;
+    /// The page of the project's file `file`, relative to the output folder ("rtl/a.pp.html");
+    /// empty when it has none.
+    std::string pageName(std::uint32_t file) const;
 
-    /// Writes the index, the pages, the style sheet and the script into `dir`, creating it
-    /// when missing. Each file that cannot be written is reported to `failure` with its path
-    /// and skipped; returns false when any was.
-    bool write(const std::string& dir, const std::function<void(const std::string& path)>& failure);
-    /// The same, writing `jobs` pages at a time; failures are still reported in source order.
+    /// Whether the index of the output folder also lists the pages earlier editions left
+    /// there (the window exports one file or program after another into the same folder);
+    /// off by default, when the index lists this edition's pages only.
+    void setKeepEarlierPages(bool keep);
+
+    /// Writes everything into `dir`, creating it when missing, `jobs` pages at a time. Each
+    /// file that cannot be written is reported to `failure` with its path and the run goes
+    /// on; returns false when any was.
     bool write(const std::string& dir, unsigned jobs,
                const std::function<void(const std::string& path)>& failure);
-
-    /// File name of the page of the source added as number `index` (0-based), in the folder.
-    std::string pageName(std::size_t index) const;
+    /// A failure with its reason: the system's ("No space left on device") or why the file was
+    /// refused ("it is a source of this run").
+    using TFailure = std::function<void(const std::string& path, const std::string& reason)>;
+    /// The same, telling why each file failed.
+    bool write(const std::string& dir, unsigned jobs, const TFailure& failure);
 
 private:
     struct TData;

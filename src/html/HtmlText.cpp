@@ -81,6 +81,57 @@ void append_url_path(std::string& out, std::string_view bytes)
     }
 }
 
+void append_js_string(std::string& out, std::string_view bytes, SourceEncoding encoding)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    const bool utf8 = encoding == SourceEncoding::Utf8;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == '<' || c == 0x7F) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (!utf8) {
+            append_code_point(out, windows1252_code_point(c));
+        } else if (c == 0xE2 && i + 2 < bytes.size() && bytes[i + 1] == '\x80' &&
+                   (bytes[i + 2] == '\xA8' || bytes[i + 2] == '\xA9')) {
+            // U+2028 and U+2029 end a line inside a JavaScript string.
+            out += bytes[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
+std::string relative_url(std::string_view from, std::string_view to)
+{
+    // The folders both paths share are left out; each other folder of `from` is one "..".
+    std::size_t common = 0;
+    for (std::size_t i = 0; i < from.size() && i < to.size() && from[i] == to[i]; ++i)
+        if (from[i] == '/')
+            common = i + 1;
+    std::string url;
+    for (std::size_t i = common; i < from.size(); ++i)
+        if (from[i] == '/')
+            url += "../";
+    std::size_t part = common;
+    for (std::size_t i = common; i <= to.size(); ++i) {
+        if (i < to.size() && to[i] != '/')
+            continue;
+        append_url_path(url, to.substr(part, i - part));
+        if (i < to.size())
+            url += '/';
+        part = i + 1;
+    }
+    return url;
+}
+
 SourceEncoding file_name_encoding(std::string_view bytes)
 {
     return is_valid_utf8(bytes) ? SourceEncoding::Utf8 : SourceEncoding::Windows1252;

@@ -20,4 +20,13 @@ void append_url_path(std::string& out, std::string_view bytes);
 /// Windows-1252 otherwise.
 SourceEncoding file_name_encoding(std::string_view bytes);
 
+/// Appends `bytes` as the inside of a JavaScript string literal in double quotes: Windows-1252
+/// bytes converted to UTF-8, quotes, backslashes, control characters and the two line
+/// separators escaped, "<" written as \u003c so that no text ends a script.
+void append_js_string(std::string& out, std::string_view bytes, SourceEncoding encoding);
+
+/// The URL of the page at `to` seen from the page at `from`, both paths relative to the same
+/// folder with "/" between their parts; every part percent-encoded.
+std::string relative_url(std::string_view from, std::string_view to);
+
 }  // namespace tabulex

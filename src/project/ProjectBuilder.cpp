@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <system_error>
 #include <tuple>
 
@@ -77,11 +78,18 @@ void TReadAhead::run()
         int expected = 0;
         if (!module->preprocessing.compare_exchange_strong(expected, 1))
             continue;  // the parser came first
-        TTokenRow tokens = TTokenStream::record(files_, options_, module->file, pool_);
+        TTokenRow tokens;
+        bool recorded = true;
+        try {
+            tokens = TTokenStream::record(files_, options_, module->file, pool_);
+        } catch (const std::bad_alloc&) {
+            recorded = false;  // the parser tries again and tells what failed
+        }
         const std::lock_guard lock(mutex_);
         module->tokens = std::move(tokens);
-        module->preprocessing = 2;
-        ++waiting_;
+        module->preprocessing = recorded ? 2 : 4;
+        if (recorded)
+            ++waiting_;
         changed_.notify_all();
     }
 }
@@ -216,9 +224,13 @@ public:
         std::size_t bytes = 0;
         for (std::uint32_t file : model.input_files)
             bytes += model.files[file].bytes.size();
-        reserve_large(model.symbols, bytes / 60);
-        reserve_large(model.references, bytes / 15);
-        model.names.reserve(bytes / 70);
+        try {
+            reserve_large(model.symbols, bytes / 60);
+            reserve_large(model.references, bytes / 15);
+            model.names.reserve(bytes / 70);
+        } catch (const std::bad_alloc&) {
+            // Only a hint: the arrays grow as they need to, as far as the memory goes.
+        }
         std::vector<TModule*> inputs;
         for (std::uint32_t file : model.input_files)
             inputs.push_back(&model.modules[model.module_for(file)]);
@@ -226,15 +238,31 @@ public:
             TReadAhead read_ahead(model.files, options, std::move(inputs));
             model.read_ahead = &read_ahead;
             for (std::uint32_t file : model.input_files)
-                model.ensure_done(model.module_for(file));
+                index_unit(model, model.module_for(file));
             for (std::size_t i = 0; i < model.modules.size(); ++i)
-                model.ensure_done(static_cast<std::uint32_t>(i));
+                index_unit(model, static_cast<std::uint32_t>(i));
             model.read_ahead = nullptr;
         }
         return export_index(model);
     }
 
 private:
+    // Indexes one unit; a unit too large for the memory left is noted and left out alone
+    // (the names it declared so far stay, its later uses are not resolved).
+    static void index_unit(TModel& model, std::uint32_t id)
+    {
+        try {
+            model.ensure_done(id);
+        } catch (const std::bad_alloc&) {
+            TModule& module = model.modules[id];
+            module.stage = TModule::TStage::Done;
+            module.parser.reset();
+            module.stream.reset();
+            model.files[module.file].diagnostics.push_back(
+                {0, "Cannot index the file: not enough memory"});
+        }
+    }
+
     static TProjectIndex export_index(TModel& model)
     {
         TProjectIndex index;

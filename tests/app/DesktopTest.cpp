@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeDialogs.h"
+#include "MainWindowControls.h"
 #include "app/DesktopState.h"
 #include "app/FindBar.h"
 #include "app/Program.h"
@@ -28,6 +29,11 @@
 
 namespace fs = std::filesystem;
 using namespace tabulex;
+using tabulex::test::child;
+using tabulex::test::list;
+using tabulex::test::listing;
+using tabulex::test::status;
+using tabulex::test::trigger;
 using tabulex::testing::FakeDialogs;
 
 namespace {
@@ -69,7 +75,7 @@ protected:
     void load(const std::string& path)
     {
         dialogs.openAnswers = {QString::fromStdString(path)};
-        window->Carregar1Click();
+        trigger(*window, "Carregar1");
     }
     int rowOf(TListBox* list, const std::string& item)
     {
@@ -85,8 +91,18 @@ protected:
         QApplication::setActiveWindow(window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
-    int listingRow() { return window->ListBox1->currentIndex().row(); }
-    bool onListing() { return window->TabbedNotebook1->currentWidget() == window->ListBox1; }
+    QTabWidget* tabs() { return child<QTabWidget>(*window, "TabbedNotebook1"); }
+    int listingRow() { return listing(*window)->currentIndex().row(); }
+    bool onListing() { return tabs()->currentWidget() == listing(*window); }
+    // The entries of the recent files in "&Arquivo": those between its separators N1 and N2.
+    QList<QAction*> recentEntries()
+    {
+        const QList<QAction*> entries = child<QMenu>(*window, "Arquivo1")->actions();
+        const qsizetype first = entries.indexOf(child<QAction>(*window, "N1")) + 1;
+        return entries.mid(first, entries.indexOf(child<QAction>(*window, "N2")) - first);
+    }
+    TFindBar* findBar() { return child<TFindBar>(*window, "FindBar1"); }
+    QLineEdit* findText() { return child<QLineEdit>(*window, "E_texto"); }
 
     FakeDialogs dialogs;
     TScopedDialogs scoped{dialogs};
@@ -108,9 +124,9 @@ TEST_F(DesktopTest, CommandLineFileLoadsLikeCarregar)
     const std::string path = writeFile("-dash.pas", kUnit);
     program.openArguments({"-v", "--", path});
     EXPECT_EQ(program.session().path(), path);
-    EXPECT_EQ(main.StatusPanels[1]->text(), "15 linhas");
-    EXPECT_TRUE(main.Gravar1->isEnabled());
-    EXPECT_GT(main.ListBox4->Items().count(), 0);
+    EXPECT_EQ(status(main, 1), "15 linhas");
+    EXPECT_TRUE(child<QAction>(main, "Gravar1")->isEnabled());
+    EXPECT_GT(list(main, "ListBox4")->Items().count(), 0);
 
     // A name relative to the working folder becomes a full path, as the dialog gives.
     const fs::path before = fs::current_path();
@@ -119,7 +135,7 @@ TEST_F(DesktopTest, CommandLineFileLoadsLikeCarregar)
     relative.openArguments({"./-dash.pas"});
     fs::current_path(before);
     EXPECT_EQ(relative.session().path(), path);
-    EXPECT_EQ(relative.mainWindow().StatusPanels[2]->text(), QString::fromStdString(path));
+    EXPECT_EQ(status(relative.mainWindow(), 2), QString::fromStdString(path));
 
     // A file that cannot be read: the load's own message, nothing loaded.
     TProgram second;
@@ -128,7 +144,7 @@ TEST_F(DesktopTest, CommandLineFileLoadsLikeCarregar)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].contains(QString::fromStdString(missing)));
     EXPECT_TRUE(second.session().path().empty());
-    EXPECT_FALSE(second.mainWindow().Gravar1->isEnabled());
+    EXPECT_FALSE(child<QAction>(second.mainWindow(), "Gravar1")->isEnabled());
 }
 
 TEST_F(DesktopTest, ToolkitDialogsSpeakPortugueseAndMessagesWarn)
@@ -166,9 +182,9 @@ TEST_F(DesktopTest, ToolkitDialogsSpeakPortugueseAndMessagesWarn)
 TEST_F(DesktopTest, OpenDialogOffersPascalFilesAndStartsInTheLastFolder)
 {
     const std::string path = writeFile("a.pas", kUnit);
-    window->Carregar1Click();  // cancelled
+    trigger(*window, "Carregar1");  // cancelled
     load(path);
-    window->Carregar1Click();
+    trigger(*window, "Carregar1");
     ASSERT_EQ(dialogs.openStartFolders.size(), 3);
     EXPECT_EQ(dialogs.openStartFolders[0], "");
     EXPECT_EQ(dialogs.openStartFolders[2], QString::fromStdString(dir.string()));
@@ -183,7 +199,7 @@ TEST_F(DesktopTest, RecentFilesAreKeptAcrossStartsAndLoadLikeCarregar)
 {
     TDesktopState state(statePath);
     window->setDesktopState(&state);
-    EXPECT_TRUE(window->recentActions().isEmpty());
+    EXPECT_TRUE(recentEntries().isEmpty());
     std::vector<std::string> paths;
     for (int i = 1; i <= 9; ++i)
         paths.push_back(writeFile("u" + std::to_string(i) + "&.pas", kUnit));
@@ -191,49 +207,49 @@ TEST_F(DesktopTest, RecentFilesAreKeptAcrossStartsAndLoadLikeCarregar)
         load(path);
     load(paths[4]);  // loaded again: moves to the top, no duplicate
 
-    ASSERT_EQ(window->recentActions().size(), 8);
-    EXPECT_EQ(window->recentActions()[0]->text(),
+    ASSERT_EQ(recentEntries().size(), 8);
+    EXPECT_EQ(recentEntries()[0]->text(),
               "&1 " + QString::fromStdString(paths[4]).replace("&", "&&"));
-    EXPECT_EQ(window->recentActions()[1]->text().mid(3),
+    EXPECT_EQ(recentEntries()[1]->text().mid(3),
               QString::fromStdString(paths[8]).replace("&", "&&"));
 
     // The next start: a fresh window and state over the same file.
     window = std::make_unique<TF_tabulan>(session);
     TDesktopState again(statePath);
     window->setDesktopState(&again);
-    ASSERT_EQ(window->recentActions().size(), 8);
+    ASSERT_EQ(recentEntries().size(), 8);
     EXPECT_EQ(dialogs.startFolder(), QString::fromStdString(dir.string()));
-    EXPECT_FALSE(window->Gravar1->isEnabled());
-    window->recentActions()[2]->trigger();
+    EXPECT_FALSE(child<QAction>(*window, "Gravar1")->isEnabled());
+    recentEntries()[2]->trigger();
     EXPECT_EQ(session.path(), paths[7]);
-    EXPECT_EQ(window->StatusPanels[1]->text(), "15 linhas");
-    EXPECT_TRUE(window->Gravar1->isEnabled());
+    EXPECT_EQ(status(*window, 1), "15 linhas");
+    EXPECT_TRUE(child<QAction>(*window, "Gravar1")->isEnabled());
     EXPECT_EQ(again.recentFiles().front(), paths[7]);
 
     // A recent file that has gone away is reported and leaves the list.
     fs::remove(paths[4]);
-    window->recentActions()[1]->trigger();
+    recentEntries()[1]->trigger();
     EXPECT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(window->recentActions().size(), 7);
+    EXPECT_EQ(recentEntries().size(), 7);
     EXPECT_EQ(TDesktopState(statePath).recentFiles().size(), 7u);
 }
 
 TEST_F(DesktopTest, RoutinesAndReferencesLeadToTheirListingLines)
 {
     load(writeFile("Exemplo.pas", kUnit));
-    TListBox* procs = window->ListBox4;
-    TListBox* xref = window->listbox3;
+    TListBox* procs = list(*window, "ListBox4");
+    TListBox* xref = list(*window, "listbox3");
     const int header = rowOf(procs, "0008 : procedure Soma (A: Integer)     ");
     ASSERT_GE(header, 0);
 
-    window->TabbedNotebook1->setCurrentWidget(procs);
+    tabs()->setCurrentWidget(procs);
     emit procs->activated(procs->Items().index(header));
     EXPECT_TRUE(onListing());
     EXPECT_EQ(listingRow(), 7);
 
     // Enter on the declaration of Total; a heading leads nowhere.
     showActive();
-    window->TabbedNotebook1->setCurrentWidget(xref);
+    tabs()->setCurrentWidget(xref);
     xref->setCurrentIndex(xref->Items().index(1));
     QTest::keyClick(xref, Qt::Key_Return);
     EXPECT_FALSE(onListing());
@@ -267,28 +283,29 @@ TEST_F(DesktopTest, ShortcutsFindAndGoToLine)
     EXPECT_EQ(listingRow(), 8);
 
     QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(window->FindBar1->isVisible());
-    QTest::keyClicks(window->FindBar1->E_texto, "total");
-    QTest::keyClick(window->FindBar1->E_texto, Qt::Key_Return);
+    ASSERT_TRUE(findBar()->isVisible());
+    QTest::keyClicks(findText(), "total");
+    QTest::keyClick(findText(), Qt::Key_Return);
     EXPECT_EQ(listingRow(), 12);  // from line 9 on, wrapping: "    Total := Total + I;"
-    QTest::keyClick(window->FindBar1->E_texto, Qt::Key_Return);
+    QTest::keyClick(findText(), Qt::Key_Return);
     EXPECT_EQ(listingRow(), 4);  // wrapped to "  Total: Integer;"
-    QTest::keyClick(window->FindBar1->E_texto, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(findText(), Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(listingRow(), 12);
 
-    window->FindBar1->CB_maiusculas->setChecked(true);
-    EXPECT_FALSE(window->localizar(false));
-    EXPECT_EQ(window->FindBar1->L_resultado->text(), QString::fromUtf8("Não encontrado"));
+    child<QCheckBox>(*window, "CB_maiusculas")->setChecked(true);
+    trigger(*window, "LocalizarProxima1");
+    EXPECT_EQ(child<QLabel>(*window, "L_resultado")->text(), QString::fromUtf8("Não encontrado"));
     EXPECT_EQ(listingRow(), 12);
 
     // The find follows the current tab.
-    window->TabbedNotebook1->setCurrentWidget(window->ListBox5);
-    window->FindBar1->E_texto->setText("Classes");
-    EXPECT_TRUE(window->localizar(false));
-    EXPECT_EQ(window->ListBox5->Items().item(window->ListBox5->currentIndex().row()), "Classes  ");
+    TListBox* uses = list(*window, "ListBox5");
+    tabs()->setCurrentWidget(uses);
+    findText()->setText("Classes");
+    trigger(*window, "LocalizarProxima1");
+    EXPECT_EQ(uses->Items().item(uses->currentIndex().row()), "Classes  ");
 
-    QTest::keyClick(window->FindBar1->E_texto, Qt::Key_Escape);
-    EXPECT_FALSE(window->FindBar1->isVisible());
+    QTest::keyClick(findText(), Qt::Key_Escape);
+    EXPECT_FALSE(findBar()->isVisible());
 
     dialogs.openAnswers = {QString()};
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
@@ -314,7 +331,7 @@ TEST_F(DesktopTest, ReloadAndEfetivarKeepTheListingsPlace)
     const std::string path = writeFile("long.pas", numberedLines(300));
     load(path);
     showActive();
-    TWideListBox* listing = window->ListBox1;
+    TWideListBox* listing = test::listing(*window);
     listing->setCurrentIndex(listing->Items().index(150));
     listing->scrollTo(listing->Items().index(140), QAbstractItemView::PositionAtTop);
     ASSERT_EQ(listing->indexAt(QPoint(0, 0)).row(), 140);
@@ -328,7 +345,7 @@ TEST_F(DesktopTest, ReloadAndEfetivarKeepTheListingsPlace)
     QDialog config;
     window->setConfigWindow(&config);
     dialogs.modalAnswers = {QDialog::Accepted};
-    window->Configurar1Click();
+    trigger(*window, "Configurar1");
     EXPECT_EQ(listing->Items().count(), 145);
     EXPECT_TRUE(listing->selectionModel()->selectedIndexes().isEmpty());
     EXPECT_EQ(listing->verticalScrollBar()->value(), listing->verticalScrollBar()->maximum());
@@ -340,9 +357,8 @@ TEST_F(DesktopTest, CrossReferenceScrollsToItsWidestLine)
     const std::string name(150, 'N');
     load(writeFile("wide.pas", "var " + name + ": Integer;\n"));
     showActive();
-    auto* xref = qobject_cast<TWideListBox*>(window->listbox3);
-    ASSERT_NE(xref, nullptr);
-    window->TabbedNotebook1->setCurrentWidget(xref);
+    auto* xref = child<TWideListBox>(*window, "listbox3");
+    tabs()->setCurrentWidget(xref);
     EXPECT_GT(xref->widestWidth(), xref->viewport()->width());
     EXPECT_EQ(xref->horizontalScrollBar()->maximum() + xref->viewport()->width(),
               xref->widestWidth());

@@ -13,6 +13,7 @@
 
 #include "AsNobody.h"
 #include "FakeDialogs.h"
+#include "MainWindowControls.h"
 #include "analysis/ListingWriter.h"
 #include "app/princ.h"
 #include "widgets/TListBox.h"
@@ -20,6 +21,11 @@
 
 namespace fs = std::filesystem;
 using namespace tabulex;
+using tabulex::test::child;
+using tabulex::test::list;
+using tabulex::test::listing;
+using tabulex::test::status;
+using tabulex::test::trigger;
 using tabulex::testing::FakeDialogs;
 
 using tabulex::testing::AsNobodyForFiles;
@@ -37,7 +43,7 @@ protected:
         fs::create_directories(dir);
         window = std::make_unique<TF_tabulan>(session);
         load(write("small.pas", kSmall));
-        ASSERT_EQ(window->ListBox1->Items().count(), 5);
+        ASSERT_EQ(listing(*window)->Items().count(), 5);
         ASSERT_TRUE(dialogs.messages.isEmpty());
     }
     void TearDown() override
@@ -53,7 +59,7 @@ protected:
     void load(const QString& path)
     {
         dialogs.openAnswers = {path};
-        window->Carregar1Click();
+        trigger(*window, "Carregar1");
     }
     // A failed load: one message naming the file, everything shown as before.
     void expectFailedLoad(const QString& path)
@@ -61,10 +67,10 @@ protected:
         ASSERT_EQ(dialogs.messages.size(), 1) << path.toStdString();
         EXPECT_TRUE(dialogs.messages[0].startsWith(
             QString::fromUtf8("Não foi possível abrir o arquivo ") + path + ": "));
-        EXPECT_EQ(window->ListBox1->Items().count(), 5);
-        EXPECT_EQ(window->StatusPanels[1]->text(), "5 linhas");
-        EXPECT_GT(window->listbox3->Items().count(), 0);
-        EXPECT_TRUE(window->Gravar1->isEnabled());
+        EXPECT_EQ(listing(*window)->Items().count(), 5);
+        EXPECT_EQ(status(*window, 1), "5 linhas");
+        EXPECT_GT(list(*window, "listbox3")->Items().count(), 0);
+        EXPECT_TRUE(child<QAction>(*window, "Gravar1")->isEnabled());
         dialogs.messages.clear();
     }
 
@@ -102,20 +108,22 @@ TEST_F(MainWindowBadInputTest, DirectoryPipeAndUnreadableFileShowTheOpenError)
 TEST_F(MainWindowBadInputTest, EmptyBinaryAndWideFilesLoadWithoutAMessage)
 {
     load(write("empty.pas", ""));
-    EXPECT_EQ(window->ListBox1->Items().count(), 0);
-    EXPECT_EQ(window->StatusPanels[1]->text(), "0 linhas");
+    EXPECT_EQ(listing(*window)->Items().count(), 0);
+    EXPECT_EQ(status(*window, 1), "0 linhas");
 
+    // UTF-16 with its byte-order mark is read as UTF-8.
     load(write("wide.pas", std::string("\xff\xfeu\0n\0i\0t\0\r\0\n\0", 14)));
-    EXPECT_EQ(window->ListBox1->Items().count(), 0);
+    ASSERT_EQ(listing(*window)->Items().count(), 1);
+    EXPECT_EQ(listing(*window)->Items().item(0), "0001   \xEF\xBB\xBFunit");
 
     // Text up to the first NUL: the PNG signature's two line breaks give two lines.
     load(write("image.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16)));
-    ASSERT_EQ(window->ListBox1->Items().count(), 2);
-    EXPECT_EQ(window->ListBox1->Items().item(1), "0002   \x1a");
+    ASSERT_EQ(listing(*window)->Items().count(), 2);
+    EXPECT_EQ(listing(*window)->Items().item(1), "0002   \x1a");
 
     if (fs::is_regular_file("/bin/ls")) {
         load("/bin/ls");
-        EXPECT_EQ(window->StatusPanels[2]->text(), "/bin/ls");
+        EXPECT_EQ(status(*window, 2), "/bin/ls");
     }
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
@@ -128,17 +136,17 @@ TEST_F(MainWindowBadInputTest, DeepNestingAndUnclosedCommentsLoadInFull)
     for (int i = 0; i < 10000; ++i)
         deep += "end;\r\n";
     load(write("deep.pas", deep));
-    ASSERT_EQ(window->ListBox1->Items().count(), 20001);
-    EXPECT_EQ(window->ListBox1->Items().item(10000),
+    ASSERT_EQ(listing(*window)->Items().count(), 20001);
+    EXPECT_EQ(listing(*window)->Items().item(10000),
               "10001 " + std::string(kMaxColumnMarkers, '|') + "{10000}begin");
-    EXPECT_EQ(window->ListBox1->Items().item(20000), "20001 {1}end; ///-2-///");
+    EXPECT_EQ(listing(*window)->Items().item(20000), "20001 {1}end; ///-2-///");
 
     std::string comments = "implementation\r\n";
     for (int i = 0; i < 100000; ++i)
         comments += "{ never closed\r\n";
     load(write("comments.pas", comments));
-    EXPECT_EQ(window->ListBox1->Items().count(), 100001);
-    EXPECT_EQ(window->StatusPanels[1]->text(), "100001 linhas");
+    EXPECT_EQ(listing(*window)->Items().count(), 100001);
+    EXPECT_EQ(status(*window, 1), "100001 linhas");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -147,11 +155,11 @@ TEST_F(MainWindowBadInputTest, ExportToAFullDeviceShowsTheMessageAndKeepsTheSour
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full here";
     dialogs.saveAnswers = {"/dev/full"};
-    window->Gravar1Click();
+    trigger(*window, "Gravar1");
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0],
               QString::fromUtf8("Não foi possível criar o arquivo: /dev/full"));
-    EXPECT_EQ(window->ListBox1->Items().count(), 5);
+    EXPECT_EQ(listing(*window)->Items().count(), 5);
     std::ifstream in(dir / "small.pas", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kSmall);
 }
@@ -171,8 +179,8 @@ TEST_F(MainWindowBadInputTest, DISABLED_HeavyFileFromTheEnvironment)
     const QString path = QString::fromLocal8Bit(file);
     load(path);
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("; ").toStdString();
-    EXPECT_EQ(window->ListBox1->Items().count(), std::atoi(lines));
-    EXPECT_EQ(window->StatusPanels[2]->text(), path);
+    EXPECT_EQ(listing(*window)->Items().count(), std::atoi(lines));
+    EXPECT_EQ(status(*window, 2), path);
     window->show();
     QCoreApplication::processEvents();  // the list box lays out and paints its first page
 }

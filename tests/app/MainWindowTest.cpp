@@ -10,11 +10,17 @@
 #include <gtest/gtest.h>
 
 #include "FakeDialogs.h"
+#include "MainWindowControls.h"
 #include "app/princ.h"
 #include "widgets/TWideListBox.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
+using tabulex::test::child;
+using tabulex::test::list;
+using tabulex::test::listing;
+using tabulex::test::status;
+using tabulex::test::trigger;
 using tabulex::testing::FakeDialogs;
 
 namespace {
@@ -54,7 +60,8 @@ protected:
     }
     bool fileCommandsEnabled()
     {
-        return window->Gravar1->isEnabled() && window->Relatrio1->menuAction()->isEnabled();
+        return child<QAction>(*window, "Gravar1")->isEnabled() &&
+               child<QMenu>(*window, "Relatrio1")->menuAction()->isEnabled();
     }
 
     FakeDialogs dialogs;
@@ -73,19 +80,20 @@ TEST_F(MainWindowTest, StartsWithDefaultsEmptyListsAndFileCommandsDisabled)
     EXPECT_EQ(session.settings(), TListingSettings{});
     EXPECT_EQ(session.document(), nullptr);
     EXPECT_FALSE(fileCommandsEnabled());
-    EXPECT_TRUE(window->Carregar1->isEnabled());
-    EXPECT_TRUE(window->Configurar1->isEnabled());
-    ASSERT_EQ(window->TabbedNotebook1->count(), 4);
-    EXPECT_EQ(window->TabbedNotebook1->tabText(0), "Listagem");
-    EXPECT_EQ(window->TabbedNotebook1->tabText(1), QString::fromUtf8("Variáveis"));
-    EXPECT_EQ(window->TabbedNotebook1->tabText(2), "Proc/Func");
-    EXPECT_EQ(window->TabbedNotebook1->tabText(3), "Uses");
-    EXPECT_EQ(window->TabbedNotebook1->currentIndex(), 0);
-    EXPECT_EQ(window->ListBox1->itemHeight(), 14);
-    EXPECT_EQ(window->ListBox1->font().family(), "Courier New");
-    EXPECT_EQ(window->listbox3->itemHeight(), 13);
+    EXPECT_TRUE(child<QAction>(*window, "Carregar1")->isEnabled());
+    EXPECT_TRUE(child<QAction>(*window, "Configurar1")->isEnabled());
+    const QTabWidget* tabs = child<QTabWidget>(*window, "TabbedNotebook1");
+    ASSERT_EQ(tabs->count(), 4);
+    EXPECT_EQ(tabs->tabText(0), "Listagem");
+    EXPECT_EQ(tabs->tabText(1), QString::fromUtf8("Variáveis"));
+    EXPECT_EQ(tabs->tabText(2), "Proc/Func");
+    EXPECT_EQ(tabs->tabText(3), "Uses");
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_EQ(listing(*window)->itemHeight(), 14);
+    EXPECT_EQ(listing(*window)->font().family(), "Courier New");
+    EXPECT_EQ(list(*window, "listbox3")->itemHeight(), 13);
 
-    window->Carregar1Click();  // dialog cancelled
+    trigger(*window, "Carregar1");  // dialog cancelled
     EXPECT_FALSE(fileCommandsEnabled());
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
@@ -93,22 +101,21 @@ TEST_F(MainWindowTest, StartsWithDefaultsEmptyListsAndFileCommandsDisabled)
 TEST_F(MainWindowTest, LoadFillsListsStatusBarAndEnablesCommands)
 {
     dialogs.openAnswers = {writeFile("Exemplo.pas", kExample)};
-    window->Carregar1Click();
+    trigger(*window, "Carregar1");
 
     EXPECT_TRUE(fileCommandsEnabled());
-    EXPECT_EQ(window->ListBox1->Items().count(), 12);
-    EXPECT_EQ(window->ListBox1->Items().item(3),
+    EXPECT_EQ(listing(*window)->Items().count(), 12);
+    EXPECT_EQ(listing(*window)->Items().item(3),
               "0004 {1}Function Form1.IntPower (vlr,exp:integer):Integer;");
-    EXPECT_EQ(window->StatusPanels[0]->text(), "");
-    EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
-    EXPECT_EQ(window->StatusPanels[2]->text(),
-              QString::fromStdString((dir / "Exemplo.pas").string()));
-    EXPECT_GT(window->ListBox4->Items().count(), 0);
+    EXPECT_EQ(status(*window, 0), "");
+    EXPECT_EQ(status(*window, 1), "12 linhas");
+    EXPECT_EQ(status(*window, 2), QString::fromStdString((dir / "Exemplo.pas").string()));
+    EXPECT_GT(list(*window, "ListBox4")->Items().count(), 0);
 
     // Cancelling a later open keeps the loaded file, its lists and the enabled menus.
-    window->Carregar1Click();
+    trigger(*window, "Carregar1");
     EXPECT_TRUE(fileCommandsEnabled());
-    EXPECT_EQ(window->ListBox1->Items().count(), 12);
+    EXPECT_EQ(listing(*window)->Items().count(), 12);
 }
 
 // A file that cannot be read leaves the loaded document, every list and the status bar as
@@ -117,31 +124,31 @@ TEST_F(MainWindowTest, UnreadableFileShowsMessageAndKeepsEverything)
 {
     const QString path = writeFile("Exemplo.pas", kExample);
     dialogs.openAnswers = {path};
-    window->Carregar1Click();
-    const QStringList listingBefore = items(window->ListBox1);
-    const QStringList xrefBefore = items(window->listbox3);
+    trigger(*window, "Carregar1");
+    const QStringList listingBefore = items(listing(*window));
+    const QStringList xrefBefore = items(list(*window, "listbox3"));
     const QString missing = QString::fromStdString((dir / "missing.pas").string());
 
     dialogs.openAnswers = {missing};
-    window->Carregar1Click();
+    trigger(*window, "Carregar1");
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0], QString::fromUtf8("Não foi possível abrir o arquivo ") +
                                        missing + QString::fromUtf8(": o arquivo não existe."));
-    EXPECT_EQ(items(window->ListBox1), listingBefore);
-    EXPECT_EQ(items(window->listbox3), xrefBefore);
-    EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
-    EXPECT_EQ(window->StatusPanels[2]->text(), path);
+    EXPECT_EQ(items(listing(*window)), listingBefore);
+    EXPECT_EQ(items(list(*window, "listbox3")), xrefBefore);
+    EXPECT_EQ(status(*window, 1), "12 linhas");
+    EXPECT_EQ(status(*window, 2), path);
     EXPECT_EQ(session.path(), path.toStdString());
 
     fs::remove(path.toStdString());
-    window->Recarregar1Click();
+    trigger(*window, "Recarregar1");
     ASSERT_EQ(dialogs.messages.size(), 2);
-    EXPECT_EQ(items(window->ListBox1), listingBefore);
-    EXPECT_EQ(items(window->listbox3), xrefBefore);
-    EXPECT_EQ(window->StatusPanels[1]->text(), "12 linhas");
+    EXPECT_EQ(items(listing(*window)), listingBefore);
+    EXPECT_EQ(items(list(*window, "listbox3")), xrefBefore);
+    EXPECT_EQ(status(*window, 1), "12 linhas");
 
     dialogs.openAnswers = {QString::fromStdString(dir.string())};
-    window->Carregar1Click();
+    trigger(*window, "Carregar1");
     ASSERT_EQ(dialogs.messages.size(), 3);
     EXPECT_TRUE(dialogs.messages[2].endsWith(QString::fromUtf8(": não é um arquivo.")));
 }
@@ -149,10 +156,10 @@ TEST_F(MainWindowTest, UnreadableFileShowsMessageAndKeepsEverything)
 TEST_F(MainWindowTest, FailedFirstLoadEnablesNothing)
 {
     dialogs.openAnswers = {QString::fromStdString((dir / "missing.pas").string())};
-    window->Carregar1Click();
+    trigger(*window, "Carregar1");
     EXPECT_EQ(dialogs.messages.size(), 1);
     EXPECT_FALSE(fileCommandsEnabled());
-    window->Carregar1Click();  // cancelled: still nothing loaded
+    trigger(*window, "Carregar1");  // cancelled: still nothing loaded
     EXPECT_FALSE(fileCommandsEnabled());
 }
 
@@ -160,12 +167,12 @@ TEST_F(MainWindowTest, FailedFirstLoadEnablesNothing)
 TEST_F(MainWindowTest, NulByteIsShownInTheStatusBar)
 {
     dialogs.openAnswers = {writeFile("nul.pas", std::string("unit A;\r\nx\0y;\r\nend.\r\n", 19))};
-    window->Carregar1Click();
-    EXPECT_EQ(window->ListBox1->Items().count(), 1);
-    EXPECT_EQ(window->StatusPanels[0]->text(), "Byte NUL em 10");
+    trigger(*window, "Carregar1");
+    EXPECT_EQ(listing(*window)->Items().count(), 1);
+    EXPECT_EQ(status(*window, 0), "Byte NUL em 10");
     dialogs.openAnswers = {writeFile("Exemplo.pas", kExample)};
-    window->Carregar1Click();
-    EXPECT_EQ(window->StatusPanels[0]->text(), "");
+    trigger(*window, "Carregar1");
+    EXPECT_EQ(status(*window, 0), "");
 }
 
 TEST_F(MainWindowTest, ConfigurarRebuildsOnlyAfterOkAndReadsTheFileAnew)
@@ -174,47 +181,47 @@ TEST_F(MainWindowTest, ConfigurarRebuildsOnlyAfterOkAndReadsTheFileAnew)
     window->setConfigWindow(&config);
 
     dialogs.modalAnswers = {QDialog::Accepted};
-    window->Configurar1Click();  // nothing loaded: builds nothing
-    EXPECT_EQ(window->ListBox1->Items().count(), 0);
+    trigger(*window, "Configurar1");  // nothing loaded: builds nothing
+    EXPECT_EQ(listing(*window)->Items().count(), 0);
 
     const QString path = writeFile("Exemplo.pas", kExample);
     dialogs.openAnswers = {path};
-    window->Carregar1Click();
+    trigger(*window, "Carregar1");
     writeFile("Exemplo.pas", std::string(kExample) + "{ added }\r\n");
     session.settings().Numeracao = false;
 
     dialogs.modalAnswers = {QDialog::Rejected};
-    window->Configurar1Click();
-    EXPECT_EQ(window->ListBox1->Items().count(), 12);
+    trigger(*window, "Configurar1");
+    EXPECT_EQ(listing(*window)->Items().count(), 12);
 
     dialogs.modalAnswers = {QDialog::Accepted};
-    window->Configurar1Click();
-    ASSERT_EQ(window->ListBox1->Items().count(), 13);
-    EXPECT_EQ(window->ListBox1->Items().item(0), "  unit Exemplo;");
+    trigger(*window, "Configurar1");
+    ASSERT_EQ(listing(*window)->Items().count(), 13);
+    EXPECT_EQ(listing(*window)->Items().item(0), "  unit Exemplo;");
     EXPECT_EQ(dialogs.modalShown.size(), 3);
 }
 
 TEST_F(MainWindowTest, GravarProposesTxtNameAndReportsFailureOnce)
 {
     dialogs.openAnswers = {writeFile("unit1.pas", kExample)};
-    window->Carregar1Click();
+    trigger(*window, "Carregar1");
 
     dialogs.saveAnswers = {QString()};
-    window->Gravar1Click();
+    trigger(*window, "Gravar1");
     ASSERT_EQ(dialogs.proposedNames.size(), 1);
     EXPECT_EQ(dialogs.proposedNames[0], "unit1.txt");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
     const QString target = QString::fromStdString((dir / "out.txt").string());
     dialogs.saveAnswers = {target};
-    window->Gravar1Click();
+    trigger(*window, "Gravar1");
     std::ifstream in(target.toStdString(), std::ios::binary);
     std::string written((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(written.rfind("0001   unit Exemplo;\r\n", 0), 0u);
 
     const QString bad = QString::fromStdString((dir / "no-such-folder" / "out.txt").string());
     dialogs.saveAnswers = {bad};
-    window->Gravar1Click();
+    trigger(*window, "Gravar1");
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0], QString::fromUtf8("Não foi possível criar o arquivo: ") + bad);
 }
@@ -229,18 +236,18 @@ TEST_F(MainWindowTest, DroppedFileLoadsLikeCarregar)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
-    EXPECT_EQ(window->ListBox1->Items().count(), 12);
+    EXPECT_EQ(listing(*window)->Items().count(), 12);
     EXPECT_TRUE(fileCommandsEnabled());
 }
 
 TEST_F(MainWindowTest, Utf8FilesDisplayAsUtf8AndOthersAsWindows1252)
 {
     dialogs.openAnswers = {writeFile("u.pas", "{ fun\xC3\xA7\xC3\xA3o }\r\n")};
-    window->Carregar1Click();
-    EXPECT_TRUE(window->ListBox1->Items().displayText(0).endsWith(QString::fromUtf8("{ função }")));
+    trigger(*window, "Carregar1");
+    EXPECT_TRUE(listing(*window)->Items().displayText(0).endsWith(QString::fromUtf8("{ função }")));
 
     dialogs.openAnswers = {writeFile("l.pas", "{ fun\xE7\xE3o }\r\n")};
-    window->Carregar1Click();
-    EXPECT_TRUE(window->ListBox1->Items().displayText(0).endsWith(QString::fromUtf8("{ função }")));
-    EXPECT_EQ(window->ListBox1->Items().item(0), "0001   { fun\xE7\xE3o }");
+    trigger(*window, "Carregar1");
+    EXPECT_TRUE(listing(*window)->Items().displayText(0).endsWith(QString::fromUtf8("{ função }")));
+    EXPECT_EQ(listing(*window)->Items().item(0), "0001   { fun\xE7\xE3o }");
 }

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "AsNobody.h"
+#include "CliSupport.h"
 #include "analysis/ListingWriter.h"
 #include "cli/CliRunner.h"
 
@@ -21,45 +22,12 @@ namespace fs = std::filesystem;
 using namespace tabulex;
 
 using tabulex::testing::AsNobodyForFiles;
+using tabulex::testing::CliRun;
+using tabulex::testing::runCli;
+using tabulex::testing::slurp;
+using tabulex::testing::spit;
 
 namespace {
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void spit(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string drain(std::FILE* file)
-{
-    std::string text;
-    std::fflush(file);
-    std::rewind(file);
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = run_cli(args, out, err);
-    return {status, drain(out), drain(err)};
-}
 
 std::size_t count(const std::string& text, const std::string& piece)
 {
@@ -121,10 +89,12 @@ TEST_F(CliBadInputTest, EmptyAndBinaryFilesGiveListingsUpToTheirFirstNul)
     EXPECT_EQ(empty.err, "");
     EXPECT_EQ(empty.out.find("0001"), std::string::npos);
 
-    // The signature's two line breaks complete two lines; the NUL of the first chunk ends the text.
+    // The signature's two line breaks complete two lines; the NUL of the first chunk ends the text,
+    // which is reported: the output is written, and the run fails.
     spit(dir / "image.png", tiny_png());
     CliRun png = runCli({"--output", path("image.txt"), path("image.png")});
-    EXPECT_EQ(png.status, CliOk);
+    EXPECT_EQ(png.status, CliSourceFailed);
+    EXPECT_EQ(png.err, path("image.png") + ": NUL byte at offset 8 ends the listing\n");
     EXPECT_TRUE(slurp(dir / "image.txt").starts_with("0001   \x89PNG\r\n0002   \x1a\r\n "));
     EXPECT_EQ(count(slurp(dir / "image.txt"), "000"), 2u);
 
@@ -132,16 +102,17 @@ TEST_F(CliBadInputTest, EmptyAndBinaryFilesGiveListingsUpToTheirFirstNul)
     const fs::path executable = "/bin/ls";
     if (fs::is_regular_file(executable)) {
         CliRun elf = runCli({executable.string()});
-        EXPECT_EQ(elf.status, CliOk);
-        EXPECT_EQ(elf.err, "");
+        EXPECT_EQ(elf.status, CliSourceFailed);
+        EXPECT_TRUE(elf.err.starts_with("/bin/ls: NUL byte at offset ")) << elf.err;
         EXPECT_EQ(elf.out.find("0001"), std::string::npos);
     }
 
-    // UTF-16: every second byte of ASCII text is NUL, so nothing is listed; no crash, no message.
+    // UTF-16 with its byte-order mark is read as UTF-8 text, the mark becoming UTF-8's.
     spit(dir / "wide.pas", std::string("\xff\xfeu\0n\0i\0t\0 \0U\0;\0\r\0\n\0", 20));
     CliRun wide = runCli({path("wide.pas")});
     EXPECT_EQ(wide.status, CliOk);
-    EXPECT_EQ(wide.out.find("0001"), std::string::npos);
+    EXPECT_EQ(wide.err, "");
+    EXPECT_TRUE(wide.out.starts_with("0001   \xEF\xBB\xBFunit U;\r\n")) << wide.out;
 }
 
 TEST_F(CliBadInputTest, DeepNestingAndUnclosedCommentsAreListedInFull)
@@ -182,13 +153,14 @@ TEST_F(CliBadInputTest, ExportToAFullDeviceFailsWithAMessage)
         GTEST_SKIP() << "no /dev/full here";
     CliRun r = runCli({"--output", "/dev/full", path("ok.pas")});
     EXPECT_EQ(r.status, CliSourceFailed);
-    EXPECT_EQ(r.err, "Cannot create file /dev/full\n");
+    EXPECT_EQ(r.err, "Cannot create file /dev/full: No space left on device\n");
     EXPECT_EQ(slurp(dir / "ok.pas"), "unit Ok;\r\ninterface\r\nimplementation\r\nend.\r\n");
 }
 
-// On a small file system of its own that fills up: the export fails with a message, and the
-// files already there (another export, the source) keep their bytes. Needs a mount, so it runs
-// in a child with a private mount namespace; where mounting is refused it is skipped.
+// On a small file system of its own that fills up: the export fails with the system's reason,
+// and the files already there (the old output, another export, the source) keep their bytes;
+// nothing else is left behind. Needs a mount, so it runs in a child with a private mount
+// namespace; where mounting is refused it is skipped.
 TEST_F(CliBadInputTest, ExportToAFullFileSystemKeepsWhatWasThere)
 {
     const fs::path small = dir / "small";
@@ -206,11 +178,15 @@ TEST_F(CliBadInputTest, ExportToAFullFileSystemKeepsWhatWasThere)
             ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
             ::_exit(77);
         spit(small / "earlier.txt", "an earlier export\r\n");
+        spit(small / "big.txt", "the old listing\r\n");
         CliRun r = runCli({"--output", (small / "big.txt").string(), (dir / "big.pas").string()});
         const bool ok = r.status == CliSourceFailed &&
-                        r.err == "Cannot create file " + (small / "big.txt").string() + "\n" &&
+                        r.err == "Cannot create file " + (small / "big.txt").string() +
+                                     ": No space left on device\n" &&
                         slurp(small / "earlier.txt") == "an earlier export\r\n" &&
-                        slurp(dir / "big.pas") == big;
+                        slurp(small / "big.txt") == "the old listing\r\n" &&
+                        slurp(dir / "big.pas") == big &&
+                        std::distance(fs::directory_iterator(small), {}) == 2;
         ::_exit(ok ? 0 : 1);
     }
     int status = 0;
@@ -225,11 +201,46 @@ TEST_F(CliBadInputTest, ExportToAFullFileSystemKeepsWhatWasThere)
 TEST_F(CliBadInputTest, SettingsThatAreNoSettingsFileGiveTheDefaults)
 {
     const CliRun plain = runCli({path("ok.pas")});
-    for (const std::string& settings : {std::string("/bin/ls"), dir.string(), path("ok.pas")}) {
+    for (const std::string& settings : {std::string("/bin/ls"), path("ok.pas")}) {
         CliRun r = runCli({"--settings", settings, path("ok.pas")});
         EXPECT_EQ(r.status, CliOk) << settings;
         EXPECT_EQ(r.out, plain.out) << settings;
     }
+}
+
+// Settings named on the command line that cannot be read stop the run before any output.
+TEST_F(CliBadInputTest, SettingsThatCannotBeReadAreAnError)
+{
+    for (const auto& [settings, reason] :
+         {std::pair{path("missing.ini"), std::string("No such file or directory")},
+          std::pair{dir.string(), std::string("Is a directory")}}) {
+        CliRun r = runCli({"--settings", settings, "--output", path("ok.txt"), path("ok.pas")});
+        EXPECT_EQ(r.status, CliSourceFailed);
+        EXPECT_EQ(r.err, "Cannot read settings file " + settings + ": " + reason + "\n");
+        EXPECT_FALSE(fs::exists(dir / "ok.txt"));
+    }
+}
+
+// The report takes one or two columns: a column count beyond them is taken as the window's
+// radio group shows it (the last choice, or none), never computed past the end of an int.
+TEST_F(CliBadInputTest, ColumnCountsBeyondTheReportsChoicesAreClamped)
+{
+    std::string lines = "implementation\r\n";
+    for (int i = 0; i < 400; ++i)
+        lines += "begin X := 1; end;\r\n";
+    spit(dir / "long.pas", lines);
+    const auto pages = [&](const std::string& colunas) {
+        spit(dir / "columns.ini", "[Relatorio]\r\ncolunas=" + colunas + "\r\n");
+        const CliRun r = runCli(
+            {"--settings", path("columns.ini"), "--report", path("long.rpf"), path("long.pas")});
+        EXPECT_EQ(r.status, CliOk) << colunas << r.err;
+        const std::string header = slurp(dir / "long.rpf").substr(8, 4);
+        return header.size() == 4 ? static_cast<unsigned char>(header[0]) : -1;
+    };
+    const int two = pages("1");
+    EXPECT_LT(two, pages("0"));
+    EXPECT_EQ(pages("2147483647"), two);
+    EXPECT_EQ(pages("-2147483648"), two);  // no choice: the report keeps its two columns
 }
 
 // The settings file sits beside the executable, which is read-only: reading and using it works,

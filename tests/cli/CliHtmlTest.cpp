@@ -43,9 +43,11 @@ TEST(CliHtml, FoldersFilesAndFailures)
                      err),
               CliSourceFailed);
     EXPECT_EQ(err, "Cannot open file " + (dir / "missing.pas").string() + "\n");
-    for (const char* name : {"index.html", "A.pas.html", "B.pas.html", "tabulex.css", "tabulex.js"})
+    // Pages mirror the folders below the one the sources share.
+    for (const char* name :
+         {"index.html", "tree/sub/A.pas.html", "B.pas.html", "tabulex.css", "tabulex.js"})
         EXPECT_TRUE(fs::exists(dir / "out" / name)) << name;
-    EXPECT_FALSE(fs::exists(dir / "out" / "notes.txt.html"));
+    EXPECT_FALSE(fs::exists(dir / "out" / "tree" / "notes.txt.html"));
 
     err.clear();
     EXPECT_EQ(runCli({"--html", (dir / "out").string(), "--out-dir", (dir / "x").string(),

@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 #include <set>
 
+#include "CliSupport.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "cli/PdfRun.h"
 #include "cli/ReportModule.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
+using tabulex::testing::CliRun;
+using tabulex::testing::runCli;
+using tabulex::testing::slurp;
 
 namespace {
 
@@ -33,36 +38,6 @@ const char* const kExampleListing = "0001   unit Exemplo;\r\n"
                                     "0010 |{2}    End; ///-8-///\r\n"
                                     "0011 {1}End; ///-6-///\r\n"
                                     "0012   end.\r\n";
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Runs the command with its standard output and error captured.
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    CliRun result{run_cli(args, out, err), {}, {}};
-    for (auto [file, text] : {std::pair{out, &result.out}, std::pair{err, &result.err}}) {
-        std::fflush(file);
-        std::rewind(file);
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            text->append(buffer, n);
-        std::fclose(file);
-    }
-    return result;
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -102,9 +77,10 @@ TEST_F(CliTest, DefaultsWriteAllFourSectionsToFileOrStdout)
     EXPECT_EQ(toFile.out, "");
     EXPECT_EQ(slurp(dir / "out.txt"), toStdout.out);
 
-    // A settings file that does not exist means the defaults, as "Ler" does.
+    // Settings named on the command line must be there (unlike "Ler", which takes the defaults).
     CliRun missingSettings = runCli({"--settings", path("none.ini"), path("Exemplo.pas")});
-    EXPECT_EQ(missingSettings.out, toStdout.out);
+    EXPECT_EQ(missingSettings.status, CliSourceFailed);
+    EXPECT_EQ(missingSettings.out, "");
 }
 
 TEST_F(CliTest, SeveralSourcesNeedOutDirAndGetProposedNames)
@@ -265,11 +241,12 @@ TEST_F(CliTest, OutputThroughALinkToASourceIsRefused)
 
 TEST_F(CliTest, ReportModuleOfAnotherBuildIsRefused)
 {
-    const TListingSettings settings;
+    TRenderJob job;
+    job.outPath = path("stale.pdf");
+    job.sourcePath = path("Exemplo.pas");
+    job.bytes = kExample;
     std::string message;
-    EXPECT_FALSE(render_report_with_module(STALE_RENDER_MODULE, TReportFormat::Pdf,
-                                           path("stale.pdf"), path("Exemplo.pas"), kExample,
-                                           settings, "", message));
+    EXPECT_FALSE(render_report_with_module(STALE_RENDER_MODULE, job, message));
     EXPECT_NE(message.find("out of date"), std::string::npos) << message;
     EXPECT_FALSE(fs::exists(dir / "stale.pdf"));
 
@@ -282,9 +259,8 @@ TEST_F(CliTest, ReportModuleOfAnotherBuildIsRefused)
     ASSERT_NE(entry, nullptr);
     char text[256] = {};
     const std::string out = path("old.pdf");
-    EXPECT_EQ(entry(0, 0, out.c_str(), path("Exemplo.pas").c_str(), kExample, std::strlen(kExample),
-                    &settings, "", text, sizeof text),
-              2);
+    job.outPath = out;
+    EXPECT_EQ(entry(3, &job, text, sizeof text), 2);
     EXPECT_NE(std::string(text).find("reinstall"), std::string::npos) << text;
     EXPECT_FALSE(fs::exists(out));
 }
@@ -328,4 +304,98 @@ TEST_F(CliTest, Utf8SourceGivesItsTextBackFromThePdf)
                   .find("{ fun\xC3\xA7\xC3\xA3o \xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82 "
                         "\xD0\xBC\xD0\xB8\xD1\x80 }"),
               std::string::npos);
+}
+
+namespace {
+
+// Text of a PDF as pdftotext gives it.
+std::string pdfText(const std::string& pdf)
+{
+    const std::string txt = pdf + ".txt";
+    if (std::system(("pdftotext " + pdf + " " + txt).c_str()) != 0)
+        return {};
+    return slurp(txt);
+}
+
+bool havePdfTools()
+{
+    return std::system("command -v pdftotext >/dev/null 2>&1 && command -v qpdf >/dev/null 2>&1") ==
+           0;
+}
+
+}  // namespace
+
+TEST_F(CliTest, LinesAndRoutinePrintThatPartOfTheListing)
+{
+    if (!havePdfTools())
+        GTEST_SKIP() << "pdftotext/qpdf are not installed";
+    ASSERT_EQ(runCli({"--lines", "8-10", "--pdf", path("part.pdf"), path("Exemplo.pas")}).status,
+              CliOk);
+    const std::string part = pdfText(path("part.pdf"));
+    EXPECT_NE(part.find("0008 |{2}"), std::string::npos) << part;
+    EXPECT_NE(part.find("///-8-///"), std::string::npos);
+    EXPECT_EQ(part.find("0007"), std::string::npos);
+    EXPECT_EQ(part.find("0011"), std::string::npos);
+    EXPECT_EQ(part.find("Procedures"), std::string::npos);
+
+    // A routine's whole body, found by its last name part, here with the lists.
+    ASSERT_EQ(runCli({"--routine", "intpower", "--lists", "--theme", "cinza", "--pdf",
+                      path("routine.pdf"), path("Exemplo.pas")})
+                  .status,
+              CliOk);
+    const std::string routine = pdfText(path("routine.pdf"));
+    EXPECT_NE(routine.find("0004"), std::string::npos);
+    EXPECT_NE(routine.find("0011"), std::string::npos);
+    EXPECT_EQ(routine.find("0012"), std::string::npos);
+    EXPECT_NE(routine.find("Procedures"), std::string::npos);
+    EXPECT_EQ(std::system(("qpdf --check " + path("routine.pdf") + " >/dev/null").c_str()), 0);
+
+    CliRun missing = runCli({"--routine", "Nada", "--pdf", path("x.pdf"), path("Exemplo.pas")});
+    EXPECT_EQ(missing.status, CliSourceFailed);
+    EXPECT_NE(missing.err.find("no routine Nada"), std::string::npos) << missing.err;
+    EXPECT_FALSE(fs::exists(dir / "x.pdf"));
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--lines", "9-3", "--pdf", "o.pdf", "a.pas"},
+             {"--lines", "1-2", "--routine", "A", "--pdf", "o.pdf", "a.pas"},
+             {"--lists", "--pdf", "o.pdf", "a.pas"},
+             {"--theme", "azul", "--pdf", "o.pdf", "a.pas"},
+             {"--lines", "1-2", "--pdf-dir", "d", "a.pas"}})
+        EXPECT_EQ(runCli(args).status, CliUsage) << args[0] << " " << args[1];
+}
+
+TEST_F(CliTest, PdfDirLinksUnitsToThePdfsOfTheRun)
+{
+    if (!havePdfTools())
+        GTEST_SKIP() << "pdftotext/qpdf are not installed";
+    fs::create_directories(dir / "src" / "sub");
+    std::ofstream(dir / "src" / "Principal.pas", std::ios::binary)
+        << "unit Principal;\ninterface\nuses Ajuda, SysUtils;\nimplementation\nend.\n";
+    std::ofstream(dir / "src" / "sub" / "AJUDA.pas", std::ios::binary)
+        << "unit Ajuda;\ninterface\nimplementation\nend.\n";
+    CliRun r = runCli({"--theme", "cores", "--pdf-dir", path("pdfs"), path("src")});
+    ASSERT_EQ(r.status, CliOk) << r.err;
+    ASSERT_TRUE(fs::exists(dir / "pdfs" / "Principal.pas.pdf"));
+    ASSERT_TRUE(fs::exists(dir / "pdfs" / "sub" / "AJUDA.pas.pdf"));
+    const std::string json = path("links.json");
+    ASSERT_EQ(std::system(("qpdf --check " + path("pdfs/Principal.pas.pdf") + " >/dev/null && " +
+                           "qpdf --json " + path("pdfs/Principal.pas.pdf") + " > " + json)
+                              .c_str()),
+              0);
+    // "Ajuda" opens the other PDF; "SysUtils", not in the run, links nowhere.
+    const std::string objects = slurp(json);
+    EXPECT_NE(objects.find("\"/F\": \"u:sub/AJUDA.pas.pdf\""), std::string::npos) << objects;
+    EXPECT_EQ(objects.find("SysUtils.pas.pdf"), std::string::npos);
+}
+
+TEST(PdfRunTest, UnitsAreFoundByFileNameInTheirFolderFirst)
+{
+    const std::vector<TRunPdf> run = {{"a/Main.pas", "out/a/Main.pdf"},
+                                      {"b/Util.pas", "out/b/Util.pdf"},
+                                      {"a/UTIL.pp", "out/a/UTIL.pdf"},
+                                      {"c/Other.pas", "out/Other.pdf"}};
+    EXPECT_EQ(unit_pdf_link(run, run[0], "util"), "UTIL.pdf");
+    EXPECT_EQ(unit_pdf_link(run, run[1], "Other"), "../Other.pdf");
+    EXPECT_EQ(unit_pdf_link(run, run[3], "Util"), "b/Util.pdf");
+    EXPECT_EQ(unit_pdf_link(run, run[0], "SysUtils"), "");
+    EXPECT_EQ(unit_pdf_link(run, run[0], "Main"), "");
 }

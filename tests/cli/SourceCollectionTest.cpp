@@ -79,6 +79,32 @@ TEST_F(SourceCollectionTest, FolderGivesItsSourcesInByteOrderOfPathsWithoutLoopi
     EXPECT_EQ(chosen[3].path, "nothing.here");
 }
 
+// Twenty-five folders, each holding two links to the next: 2^24 paths, but each folder is read
+// once, under the first of its paths in byte order.
+TEST_F(SourceCollectionTest, EachFolderIsReadOnceWhateverTheLinks)
+{
+    constexpr int kFolders = 25;
+    for (int i = 0; i < kFolders; ++i) {
+        const std::string folder = "f" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+        touch(folder + "/U.pas");
+        if (i + 1 == kFolders)
+            continue;
+        const std::string next =
+            "../f" + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1);
+        fs::create_directory_symlink(next, dir / folder / "a");
+        fs::create_directory_symlink(next, dir / folder / "b");
+    }
+    const auto sources = collect({dir.string()});
+    EXPECT_TRUE(messages.empty());
+    ASSERT_EQ(sources.size(), static_cast<std::size_t>(kFolders));
+    EXPECT_EQ(sources[0].relative, "f00/U.pas");
+    // "f00/a" comes before "f01", so every later folder is read through the first links.
+    std::string last = "f00";
+    for (int i = 1; i < kFolders; ++i)
+        last += "/a";
+    EXPECT_EQ(sources.back().relative, last + "/U.pas");
+}
+
 TEST_F(SourceCollectionTest, FoldersWithoutSourcesOrUnreadableAreReported)
 {
     touch("empty/readme.txt");

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -680,6 +681,21 @@ TEST_F(ConfigWindowTest, LerWithoutAFileGivesTheDefaults)
     EXPECT_EQ(saved(), TListingSettings{});
     EXPECT_EQ(levels(), kDefaultLevels);
     EXPECT_EQ(columns, std::vector<int>({2}));
+}
+
+// A settings file that is there but cannot be read (here a folder) is no file of defaults.
+TEST_F(ConfigWindowTest, LerOfAnUnreadableFileSaysSoAndChangesNothing)
+{
+    std::filesystem::create_directory(window.settingsPath());
+    settings = file_settings();
+    reopen();
+    columns.clear();
+    BB_ler->click();
+    EXPECT_EQ(dialogs.messages, QStringList({QString::fromStdString(
+                                    "Não foi possível ler o arquivo: " + window.settingsPath())}));
+    EXPECT_EQ(settings, file_settings());
+    EXPECT_EQ(E_begin->text(), QString("BEG"));  // the controls still show the settings
+    EXPECT_TRUE(columns.empty());
 }
 
 TEST_F(ConfigWindowTest, SalvarWritesTheControlsNotTheSettings)

@@ -1,7 +1,9 @@
-// Loads the pages of a small run in headless Chromium: every source line shows once and in
-// order with its anchor, every line link has its target, and nothing in a source became an
-// element. Also takes the pictures of the index, a page and a page in dark mode that the
-// README shows (written to the build folder's screenshots/).
+// Loads the pages of a small program in headless Chromium: every source line shows once and in
+// order with its anchor, every link (lines, declarations, units, include files, the
+// dependency picture) has its target, nothing in a source became an element, the search finds
+// a name declared in an include file and a declaration opens its references. Also takes the
+// pictures of the index, a page and a page in dark mode that the README shows (written to the
+// build folder's screenshots/).
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include "analysis/ListingBuilder.h"
 #include "analysis/SourceEncoding.h"
 #include "html/HtmlSite.h"
+#include "project/ProjectIndex.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -55,39 +58,80 @@ std::string js_string(std::string_view bytes, SourceEncoding encoding)
 }
 
 // The check page: loads each page in a frame, compares its lines with the expected ones and
-// follows its line links; the verdict ends up in the page's body as "RESULT ok" or the faults.
+// collects its anchors and links; then tries the index's search and a page's references; the
+// verdict ends up in the page's body as "RESULT ok" or the faults.
 const char* const kCheckScript = R"js(
 var faults = [], anchors = {}, links = [], i = 0;
+function frameOf(page, loaded) {
+  var frame = document.createElement('iframe');
+  frame.onload = function () { loaded(frame); };
+  frame.src = page.split('/').map(encodeURIComponent).join('/');
+  document.body.appendChild(frame);
+}
+function collect(doc, page) {
+  anchors[page] = {};
+  doc.querySelectorAll('[id]').forEach(function (e) { anchors[page][e.id] = true; });
+  var folder = page.slice(0, page.lastIndexOf('/') + 1);
+  doc.querySelectorAll('main a[href], svg a').forEach(function (a) {
+    var href = a.getAttribute('href') || a.getAttribute('xlink:href');
+    if (!href || /^https?:/.test(href)) return;
+    var at = href.indexOf('#'), file = at < 0 ? href : href.substring(0, at);
+    var target = file ? decodeURIComponent(new URL(file, 'http://x/' + folder).pathname.slice(1)) : page;
+    links.push([page, target, at < 0 ? '' : href.substring(at + 1)]);
+  });
+}
 function check(frame, page) {
   var doc = frame.contentDocument;
-  var lines = doc.querySelectorAll('pre.listagem > span');
+  collect(doc, page);
+  if (!expected[page]) return;
+  var text = doc.querySelector('pre.listagem').textContent.split('\n');
+  text.pop();
   var want = expected[page];
-  if (lines.length !== want.length) faults.push(page + ': ' + lines.length + ' lines, expected ' + want.length);
-  anchors[page] = {};
-  for (var n = 0; n < lines.length; n++) {
-    if (lines[n].id !== 'L' + (n + 1)) faults.push(page + ': line ' + (n + 1) + ' has id ' + lines[n].id);
-    if (n < want.length && lines[n].textContent !== want[n]) faults.push(page + ': line ' + (n + 1) + ' reads ' + JSON.stringify(lines[n].textContent));
+  if (text.length !== want.length) faults.push(page + ': ' + text.length + ' lines, expected ' + want.length);
+  for (var n = 0; n < text.length && n < want.length; n++) {
+    if (!doc.getElementById('L' + (n + 1))) faults.push(page + ': no anchor L' + (n + 1));
+    if (text[n] !== want[n]) faults.push(page + ': line ' + (n + 1) + ' reads ' + JSON.stringify(text[n]));
   }
-  doc.querySelectorAll('[id]').forEach(function (e) { anchors[page][e.id] = true; });
-  doc.querySelectorAll('a[href*="#L"]').forEach(function (a) {
-    var href = a.getAttribute('href'), at = href.indexOf('#');
-    links.push([page, decodeURIComponent(href.substring(0, at)) || page, href.substring(at + 1)]);
-  });
   if (doc.querySelectorAll('main script, main img, main style, main iframe').length) faults.push(page + ': markup from the source');
 }
+function tryTheSearch(done) {
+  frameOf('index.html', function (frame) {
+    var doc = frame.contentDocument, box = doc.getElementById('busca');
+    box.value = 'Inclu';
+    box.dispatchEvent(new frame.contentWindow.Event('input'));
+    setTimeout(function () {
+      var found = doc.getElementById('lista-busca').textContent;
+      if (found.indexOf('Incluida') < 0) faults.push('the search did not find Incluida: ' + found);
+      var nodes = doc.querySelectorAll('#grafo svg a').length;
+      if (nodes < units) faults.push('the picture has ' + nodes + ' linked units, expected ' + units);
+      done();
+    }, 1000);
+  });
+}
+function tryTheReferences(done) {
+  frameOf('Exemplo.pas.html', function (frame) {
+    var doc = frame.contentDocument, handle = doc.querySelector('a.n[id]');
+    var total = Array.prototype.find.call(doc.querySelectorAll('a.n[id]'), function (a) { return a.textContent === 'FTotal'; });
+    (total || handle).click();
+    setTimeout(function () {
+      var panel = doc.getElementById('refs');
+      if (!panel || panel.querySelectorAll('li').length < 2) faults.push('no references panel');
+      else if (panel.textContent.indexOf('Relatorio.pas') < 0) faults.push('the references miss the other unit: ' + panel.textContent);
+      done();
+    }, 1000);
+  });
+}
+function finish() {
+  links.forEach(function (l) {
+    if (!anchors[l[1]]) faults.push(l[0] + ': link to missing page ' + l[1]);
+    else if (l[2] && !anchors[l[1]][l[2]]) faults.push(l[0] + ': link to ' + l[1] + '#' + l[2] + ' has no anchor');
+  });
+  document.body.textContent = 'RESULT ' + (faults.length ? faults.join(' | ') : 'ok ' + links.length + ' links');
+}
 function next() {
-  if (i === pages.length) {
-    links.forEach(function (l) {
-      if (!anchors[l[1]] || !anchors[l[1]][l[2]]) faults.push(l[0] + ': link to ' + l[1] + '#' + l[2] + ' has no anchor');
-    });
-    document.body.textContent = 'RESULT ' + (faults.length ? faults.join(' | ') : 'ok ' + links.length + ' links');
-    return;
-  }
-  var frame = document.createElement('iframe');
+  if (i === pages.length) { tryTheSearch(function () { tryTheReferences(finish); }); return; }
   var page = pages[i++];
-  frame.onload = function () { check(frame, page); next(); };
-  frame.src = encodeURIComponent(page);
-  document.body.appendChild(frame);
+  frameOf(page, function (frame) { check(frame, page); next(); });
 }
 next();
 )js";
@@ -128,9 +172,11 @@ protected:
     int runs = 0;
 };
 
-TEST_F(BrowserTest, PagesShowEveryLineAndEveryLinkHasItsAnchor)
+TEST_F(BrowserTest, PagesLinksSearchAndReferencesWork)
 {
-    // The samples (a unit and one that uses it), a unit full of markup, a Windows-1252 unit.
+    // The samples (a unit and one that uses it), a unit full of markup that uses the first, a
+    // Windows-1252 unit, a unit with an include file and code left out, and two units that
+    // use each other.
     std::vector<std::pair<std::string, std::string>> sources;
     for (const char* sample : {"Exemplo.pas", "Relatorio.pas"})
         sources.emplace_back(sample,
@@ -144,14 +190,22 @@ TEST_F(BrowserTest, PagesShowEveryLineAndEveryLinkHasItsAnchor)
         "implementation\nprocedure P;\nbegin\n\tA := B + C; Contador.FTotal := 0;\nend;\nend.");
     sources.emplace_back("Latin.pas", "unit Latin;\r\ninterface\r\nvar Ma\xE7\xE3: Integer; { \xE9 "
                                       "\xA9 }\r\nimplementation\r\nend.\r\n");
+    sources.emplace_back("inc/parte.inc", "procedure Incluida;\nbegin\nend;\n");
+    sources.emplace_back("Partes.pas", "unit Partes;\ninterface\nimplementation\nuses Ciclo;\n"
+                                       "{$IFDEF NUNCA}\nvar Fora: Integer;\n{$ENDIF}\n"
+                                       "{$I inc/parte.inc}\nend.\n");
+    sources.emplace_back("Ciclo.pas",
+                         "unit Ciclo;\ninterface\nimplementation\nuses Partes;\nend.\n");
 
-    THtmlSite site{TListingSettings{}};
-    std::string expected = "var expected = {\n";
+    TProjectInput input;
+    std::string expected = "var units = 6;\nvar expected = {\n";
     std::string pages = "var pages = [";
     for (const auto& [name, bytes] : sources) {
         const fs::path path = dir / "src" / name;
+        fs::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << bytes;
-        site.add(path.string());
+        if (!name.ends_with(".inc"))
+            input.paths.push_back(path.string());
         const SourceEncoding encoding = detect_source_encoding(bytes);
         expected += js_string(name + ".html", SourceEncoding::Utf8) + ": [\n";
         for (const std::string& line : build_listing(bytes, TListingSettings{}))
@@ -161,13 +215,16 @@ TEST_F(BrowserTest, PagesShowEveryLineAndEveryLinkHasItsAnchor)
     }
     expected += "};\n";
     pages += "];\n";
+    THtmlSite site(std::make_shared<const TProjectIndex>(build_project_index(input, {})),
+                   TListingSettings{});
     const fs::path out = dir / "out";
-    ASSERT_TRUE(site.write(out.string(), [](const std::string& path) { ADD_FAILURE() << path; }));
+    ASSERT_TRUE(
+        site.write(out.string(), 2, [](const std::string& path) { ADD_FAILURE() << path; }));
     std::ofstream(out / "check.html") << "<!DOCTYPE html><meta charset=utf-8><body><script>\n"
                                       << expected << pages << kCheckScript << "</script>\n";
 
     const std::string dom =
-        chromium("--allow-file-access-from-files --virtual-time-budget=20000 --dump-dom",
+        chromium("--allow-file-access-from-files --virtual-time-budget=30000 --dump-dom",
                  "file://" + (out / "check.html").string());
     const std::size_t verdict = dom.find("RESULT ");
     ASSERT_NE(verdict, std::string::npos) << dom.substr(0, 2000);

@@ -4,10 +4,9 @@
 #include <set>
 
 #include "SourceLines.h"
-#include "analysis/FileBytes.h"
-#include "analysis/ListingBuilder.h"
 #include "html/HtmlSite.h"
 #include "html/HtmlText.h"
+#include "project/ProjectIndex.h"
 
 namespace fs = std::filesystem;
 using namespace tabulex;
@@ -38,15 +37,17 @@ protected:
         std::ofstream(path, std::ios::binary) << bytes;
         return path.string();
     }
-    // Writes the site of `paths` into dir/out and returns the failures reported.
+    // Writes the edition of `paths`, read as one program, into dir/out and returns the
+    // failures reported.
     std::vector<std::string> build(const std::vector<std::string>& paths,
-                                   const TListingSettings& settings = {})
+                                   const TListingSettings& settings = {}, bool keep = false)
     {
-        THtmlSite site(settings);
-        for (const std::string& path : paths)
-            site.add(path);
+        TProjectInput input{paths};
+        THtmlSite site(std::make_shared<const TProjectIndex>(build_project_index(input, {})),
+                       settings);
+        site.setKeepEarlierPages(keep);
         std::vector<std::string> failures;
-        site.write((dir / "out").string(),
+        site.write((dir / "out").string(), 2,
                    [&](const std::string& path) { failures.push_back(path); });
         return failures;
     }
@@ -61,15 +62,13 @@ std::string body(const std::string& page)
     return page.substr(page.find("<main>"));
 }
 
-// The listing line with anchor L<n>, markup included.
+// The listing line with anchor L<n>, markup included, up to its line end.
 std::string line(const std::string& page, int n)
 {
-    const std::string open = "id=L" + std::to_string(n) + ">";
-    const std::size_t at = page.find(open);
+    const std::size_t at = page.find("<a id=L" + std::to_string(n) + " ");
     if (at == std::string::npos)
         return {};
-    const std::size_t start = at + open.size();
-    return page.substr(start, page.find("</span>\n", start) - start);
+    return page.substr(at, page.find('\n', at) - at);
 }
 
 TEST(HtmlText, EscapesMarkupAndConvertsWindows1252)
@@ -91,6 +90,14 @@ TEST(HtmlText, EscapesMarkupAndConvertsWindows1252)
     out.clear();
     append_url_path(out, "a b#c?.pas.html");
     EXPECT_EQ(out, "a%20b%23c%3F.pas.html");
+
+    // Script strings: nothing ends the string or the script, Windows-1252 becomes UTF-8.
+    out.clear();
+    append_js_string(out, "\"\\</script>\n\xE9", SourceEncoding::Windows1252);
+    EXPECT_EQ(out, "\\\"\\\\\\u003c/script>\\u000a\xC3\xA9");
+    EXPECT_EQ(relative_url("a/b/x.html", "a/c/y z.html"), "../c/y%20z.html");
+    EXPECT_EQ(relative_url("x.html", "a/y.html"), "a/y.html");
+    EXPECT_EQ(relative_url("a/x.html", ""), "../");
 }
 
 TEST_F(HtmlSiteTest, SourceTextNeverBecomesMarkup)
@@ -114,7 +121,7 @@ TEST_F(HtmlSiteTest, SourceTextNeverBecomesMarkup)
     EXPECT_NE(text.find("&lt;!-- &amp;amp; &quot;q&quot;"), std::string::npos);
 }
 
-TEST_F(HtmlSiteTest, LinesAnchorsAndLinks)
+TEST_F(HtmlSiteTest, LinesAnchorsAndLinksAcrossUnits)
 {
     const std::string a = put("Contas.pas", source({
                                                 "unit Contas;",       // 1
@@ -144,36 +151,76 @@ TEST_F(HtmlSiteTest, LinesAnchorsAndLinks)
 
     // One anchored line per source line, each number linking to its own line.
     for (int n = 1; n <= 12; ++n)
-        EXPECT_NE(line(uso, n).find("<a href=#L" + std::to_string(n) + ">"), std::string::npos)
-            << n;
+        EXPECT_NE(line(uso, n).find("href=#L" + std::to_string(n) + ">"), std::string::npos) << n;
     EXPECT_EQ(line(uso, 13), "");
 
-    // End references, names declared here (the declaration line itself is not linked) and
-    // names of the used unit's interface.
-    EXPECT_NE(line(uso, 10).find("<a class=e href=#L8> ///-8-///</a>"), std::string::npos);
-    EXPECT_NE(line(uso, 9).find("<a class=v href=#L5>SALDO</a>"), std::string::npos);
-    EXPECT_NE(line(uso, 9).find("<a class=x href=Contas.pas.html#L4>total</a>"), std::string::npos);
-    EXPECT_NE(line(uso, 8).find("href=Contas.pas.html#L4>Total</a>"), std::string::npos);
-    EXPECT_EQ(line(uso, 5).find("<a class=v"), std::string::npos);
+    // End references; names declared here are the handles of their references; uses link to
+    // their declaration, in this page or in the unit that declares them.
+    EXPECT_NE(line(uso, 10).find("<a class=e href=\"#L8\"> ///-8-///</a>"), std::string::npos);
+    EXPECT_NE(line(uso, 9).find("<a class=v href=\"#L5\">SALDO</a>"), std::string::npos);
+    EXPECT_NE(line(uso, 9).find("<a class=x href=\"Contas.pas.html#L4\">total</a>"),
+              std::string::npos);
+    EXPECT_NE(line(uso, 5).find("<a class=n id=d"), std::string::npos);
 
     // The lists: line numbers and used units are links.
-    EXPECT_NE(uso.find("Saldo : Integer D(<a href=#L5>0005</a>)"), std::string::npos);
-    EXPECT_NE(uso.find("=(<a href=#L9>0009</a>)"), std::string::npos);
-    EXPECT_NE(uso.find("<a href=#L6>0006</a> : procedure P"), std::string::npos);
+    EXPECT_NE(uso.find("Saldo : Integer D(<a href=\"#L5\">0005</a>)"), std::string::npos);
+    EXPECT_NE(uso.find("=(<a href=\"#L9\">0009</a>)"), std::string::npos);
+    EXPECT_NE(uso.find("<a href=\"#L6\">0006</a> : procedure P"), std::string::npos);
     EXPECT_NE(uso.find("<a class=\"u\" href=\"Contas.pas.html\">contas</a>"), std::string::npos);
 
-    // Every in-page link has its anchor.
-    const std::string href = "href=#L";
+    // The used unit says who uses it, and its references come with the other unit's lines.
+    EXPECT_NE(page("Contas.pas.html").find("Usada por: <a href=\"Uso.pas.html\">Uso.pas</a>"),
+              std::string::npos);
+    const std::string refs = slurp(dir / "out" / "tabulex-dados" / "r0.js");
+    EXPECT_NE(refs.find("[\"Total\",\"vari\xC3\xA1vel\",[[0,4,\"d\"],[1,8,\"l\"],[1,9,\"l\"]]]"),
+              std::string::npos)
+        << refs;
+    EXPECT_NE(refs.find("\"1:9\":\"SALDO := total;\""), std::string::npos) << refs;
+
+    // Every in-page line link has its anchor.
+    const std::string href = "href=\"#L";
     for (std::size_t at = uso.find(href); at != std::string::npos; at = uso.find(href, at + 1)) {
         const std::size_t digits = at + href.size();
-        const std::size_t end = uso.find('>', digits);
+        const std::size_t end = uso.find('"', digits);
         ASSERT_NE(end, std::string::npos);
-        EXPECT_NE(uso.find("id=L" + uso.substr(digits, end - digits) + ">"), std::string::npos)
+        EXPECT_NE(uso.find("id=L" + uso.substr(digits, end - digits) + " "), std::string::npos)
             << uso.substr(at, end - at);
     }
 }
 
-TEST_F(HtmlSiteTest, IndexAndPageNames)
+// An include file has a page of its own that the including line links to and that names
+// its includer; code left out by conditional compilation is greyed; its names are found by
+// the search.
+TEST_F(HtmlSiteTest, IncludeFilesInactiveCodeAndTheSearch)
+{
+    put("parte.inc", source({"procedure Incluida;", "begin", "end;"}));
+    const std::string unit = put("Principal.pas", source({
+                                                      "unit Principal;",       // 1
+                                                      "interface",             // 2
+                                                      "implementation",        // 3
+                                                      "{$IFDEF NUNCA}",        // 4
+                                                      "var Fora: Integer;",    // 5
+                                                      "{$ELSE}",               // 6
+                                                      "var Dentro: Integer;",  // 7
+                                                      "{$ENDIF}",              // 8
+                                                      "{$I parte.inc}",        // 9
+                                                      "end.",                  // 10
+                                                  }));
+    ASSERT_TRUE(build({unit}).empty());
+    const std::string html = page("Principal.pas.html");
+    EXPECT_NE(line(html, 9).find("<a class=d href=\"parte.inc.html\">{$I parte.inc}</a>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<span class=z><a id=L5 "), std::string::npos);
+    EXPECT_EQ(html.find("<span class=z><a id=L7 "), std::string::npos);
+    EXPECT_NE(page("parte.inc.html")
+                  .find("Inclu\xC3\xAD"
+                        "do por: <a href=\"Principal.pas.html\">"),
+              std::string::npos);
+    const std::string search = slurp(dir / "out" / "tabulex-dados" / "b-in.js");
+    EXPECT_NE(search.find("[\"Incluida\",\"rotina\","), std::string::npos) << search;
+}
+
+TEST_F(HtmlSiteTest, PagesMirrorTheFoldersAndTheIndexIsATree)
 {
     const std::string one =
         put("a/Unit1.pas", source({"unit Unit1;", "interface", "var X: Integer;", "implementation",
@@ -183,39 +230,41 @@ TEST_F(HtmlSiteTest, IndexAndPageNames)
     const std::string odd = put("b/a b#\xE9.pas", "x\r\n");
     ASSERT_TRUE(build({one, two, index, odd}).empty());
 
-    for (const char* name : {"Unit1.pas.html", "unit1-2.pas.html", "index-2.html",
-                             "a b#\xE9.pas.html", "index.html", "tabulex.css", "tabulex.js"})
+    for (const char* name :
+         {"a/Unit1.pas.html", "b/unit1.pas.html", "b/index-2.html", "b/a b#\xE9.pas.html",
+          "index.html", "a/index.html", "b/index.html", "tabulex.css", "tabulex.js"})
         EXPECT_TRUE(fs::exists(dir / "out" / name)) << name;
     const std::string html = page("index.html");
-    EXPECT_NE(html.find("<h2>" + (dir / "src" / "a").string() + "</h2>"), std::string::npos);
-    EXPECT_NE(html.find("<a href=\"Unit1.pas.html\">Unit1.pas</a></td><td class=\"num\">8</td>"
-                        "<td class=\"num\">1</td><td class=\"num\">1</td>"),
+    EXPECT_NE(html.find("<summary>a <span class=\"caminho\">(1)</span>"), std::string::npos);
+    EXPECT_NE(html.find("<a href=\"a/Unit1.pas.html\">Unit1.pas</a></td><td class=\"num\">8</td>"
+                        "<td class=\"num\">1</td>"),
               std::string::npos);
     // An odd file name links percent-encoded and shows as text (Windows-1252 name converted).
-    EXPECT_NE(html.find("<a href=\"a%20b%23%E9.pas.html\">a b#\xC3\xA9.pas</a>"),
+    EXPECT_NE(html.find("<a href=\"b/a%20b%23%E9.pas.html\">a b#\xC3\xA9.pas</a>"),
               std::string::npos);
+    // Pages find the style sheet above them.
+    EXPECT_NE(page("a/Unit1.pas.html").find("href=\"../tabulex.css\""), std::string::npos);
 }
 
-TEST_F(HtmlSiteTest, FailuresAreReportedAndTheRestIsWritten)
+TEST_F(HtmlSiteTest, FailuresAreReportedAndEarlierPagesCanBeKept)
 {
     const std::string good = put("ok.pas", "unit ok;\r\nend.\r\n");
-    THtmlSite site(TListingSettings{});
-    EXPECT_THROW(site.add((dir / "src" / "missing.pas").string()), EFOpenError);
-    site.add(good);
     std::ofstream(dir / "file") << "x";
+    TProjectInput input{{good}};
+    THtmlSite site(std::make_shared<const TProjectIndex>(build_project_index(input, {})), {});
     std::vector<std::string> failures;
-    EXPECT_FALSE(site.write((dir / "file" / "out").string(),
+    EXPECT_FALSE(site.write((dir / "file" / "out").string(), 1,
                             [&](const std::string& p) { failures.push_back(p); }));
     EXPECT_EQ(failures.size(), 1u);
 
-    // A source is read once, when it is added: its page is written from what was read then.
-    failures.clear();
-    fs::remove(good);
-    EXPECT_TRUE(
-        site.write((dir / "out").string(), [&](const std::string& p) { failures.push_back(p); }));
-    EXPECT_TRUE(failures.empty());
-    EXPECT_TRUE(fs::exists(dir / "out" / "index.html"));
-    EXPECT_TRUE(fs::exists(dir / "out" / "ok.pas.html"));
+    // One export after another into the same folder: the index lists both when asked to.
+    const std::string other = put("outro.pas", "unit outro;\r\nend.\r\n");
+    ASSERT_TRUE(build({good}).empty());
+    ASSERT_TRUE(build({other}, {}, true).empty());
+    EXPECT_NE(page("index.html").find("ok.pas.html"), std::string::npos);
+    EXPECT_NE(page("index.html").find("outro.pas.html"), std::string::npos);
+    ASSERT_TRUE(build({other}).empty());
+    EXPECT_EQ(page("index.html").find("ok.pas.html"), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -7,7 +8,6 @@
 #include "report/engine/TRpEvEnvironment.h"
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
-#include "report/engine/TRpRunState.h"
 #include "report/engine/TRpTextMeasurer.h"
 #include "report/items/TRpMemo.h"
 #include "report/items/TRpSysData.h"
@@ -30,6 +30,18 @@ private:
 inline std::shared_ptr<const TLineSource> borrowed(const std::vector<std::string>& lines)
 {
     return std::make_shared<TBorrowedLines>(lines);
+}
+
+/// The item named `name` on a band of `report`, as T. A missing one ends the test with a
+/// failure that names it.
+template <class T>
+T& item(const TRpCustomReport& report, const std::string& name)
+{
+    for (const auto& band : report.Bands())
+        for (const auto& printable : band->Items())
+            if (auto* found = dynamic_cast<T*>(printable.get()); found && found->Name() == name)
+                return *found;
+    throw std::logic_error("no report item named " + name);
 }
 
 /// Makes sure a QGuiApplication exists and the screen resolution is 96 dpi.

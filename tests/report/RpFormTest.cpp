@@ -23,7 +23,7 @@ struct FormFixture : ::testing::Test {
         ensureGui();
         form = std::make_unique<TF_dif>();
         form->setSettings(&settings);
-        form->RpMemo1->ClearLines();
+        form->memo().ClearLines();
     }
     // Hands the form the four lists as they stand now.
     void handOver()
@@ -36,10 +36,10 @@ struct FormFixture : ::testing::Test {
     {
         handOver();
         bool print = false;
-        form->Report1BeforePrint(form->Report1.get(), print);
+        form->Report1BeforePrint(&form->report(), print);
         EXPECT_TRUE(print);
-        Lines shown = form->RpMemo1->Lines();
-        if (const auto& source = form->RpMemo1->LineSource()) {
+        Lines shown = form->memo().Lines();
+        if (const auto& source = form->memo().LineSource()) {
             std::string scratch;
             for (std::size_t i = 0; i < source->size(); ++i)
                 shown.emplace_back(source->line(i, scratch));
@@ -51,6 +51,14 @@ struct FormFixture : ::testing::Test {
     Lines procs{"procedure P;"};
     Lines uses{"SysUtils"};
     TListingSettings settings;
+    // A band or an item of the form's report, by its type or by the name the form gives it.
+    const TRpBand& band(TRpBandType type) const { return *form->report().FindBand(type); }
+    template <class T>
+    T& item(const char* name) const
+    {
+        return tabulex::test::item<T>(form->report(), name);
+    }
+
     std::unique_ptr<TF_dif> form;
 };
 
@@ -58,7 +66,7 @@ struct FormFixture : ::testing::Test {
 
 TEST_F(FormFixture, DefinitionMatchesTheLayout)
 {
-    TRpReport& r = *form->Report1;
+    TRpReport& r = form->report();
     EXPECT_EQ(r.Units(), TRpUnit::MM);
     EXPECT_EQ(r.Page().Columns(), 2);
     EXPECT_EQ(r.Page().PaperSize(), TRpPaperSize::A4);
@@ -66,34 +74,40 @@ TEST_F(FormFixture, DefinitionMatchesTheLayout)
     EXPECT_TRUE(r.PrintIfEmpty());
     EXPECT_EQ(r.Options, FirstPageHeader | LastPageFooter);
     EXPECT_TRUE(r.PrinterSettings.Duplex);
-    EXPECT_NEAR(form->RpBand1->Size().NativeHeight(), 227.54, 0.005);
-    EXPECT_NEAR(form->RpBand2->Size().NativeHeight(), 37.04, 0.005);
-    EXPECT_NEAR(form->RpBand3->Size().NativeHeight(), 76.73, 0.005);
-    EXPECT_EQ(form->RpBand2->Size().PixelWidth(), 353);
-    EXPECT_TRUE(form->RpBand1->Frame.DrawBottom);
-    EXPECT_TRUE(form->RpBand2->Frame.DrawRight);
-    EXPECT_TRUE(form->RpBand3->Frame.DrawTop);
-    EXPECT_EQ(form->RpMemo1->Font().pointSize(), 7);
-    EXPECT_TRUE(form->RpMemo1->AutoStretch);
-    EXPECT_FALSE(form->RpMemo1->AutoSize());
-    EXPECT_EQ(form->RpSysData2->Data(), TRpSysDataType::rpsPageNumber);
-    EXPECT_EQ(form->RpSysData2->Alignment(), TRpAlignment::taRightJustify);
-    EXPECT_EQ(form->RpLabel1->FontColor, QColor(Qt::blue));
-    EXPECT_TRUE(form->RpLabel1->Font().bold());
-    EXPECT_EQ(form->RpLabel1->Font().pointSize(), 14);
-    EXPECT_EQ(form->RpLabel2->Alignment(), TRpAlignment::taRightJustify);
-    EXPECT_EQ(form->RpLabel2->Font().pointSize(), 6);
-    EXPECT_NE(form->RpLabel2->Caption().find(".example"), std::string::npos);
+    const TRpBand& RpBand1 = band(TRpBandType::rbPageHeader);
+    const TRpBand& RpBand2 = band(TRpBandType::rbDetail);
+    const TRpBand& RpBand3 = band(TRpBandType::rbPageFooter);
+    EXPECT_NEAR(RpBand1.Size().NativeHeight(), 227.54, 0.005);
+    EXPECT_NEAR(RpBand2.Size().NativeHeight(), 37.04, 0.005);
+    EXPECT_NEAR(RpBand3.Size().NativeHeight(), 76.73, 0.005);
+    EXPECT_EQ(RpBand2.Size().PixelWidth(), 353);
+    EXPECT_TRUE(RpBand1.Frame.DrawBottom);
+    EXPECT_TRUE(RpBand2.Frame.DrawRight);
+    EXPECT_TRUE(RpBand3.Frame.DrawTop);
+    EXPECT_EQ(form->memo().Font().pointSize(), 7);
+    EXPECT_TRUE(form->memo().AutoStretch);
+    EXPECT_FALSE(form->memo().AutoSize());
+    const auto& RpSysData2 = item<TRpSysData>("RpSysData2");
+    EXPECT_EQ(RpSysData2.Data(), TRpSysDataType::rpsPageNumber);
+    EXPECT_EQ(RpSysData2.Alignment(), TRpAlignment::taRightJustify);
+    const auto& RpLabel1 = item<TRpLabel>("RpLabel1");
+    EXPECT_EQ(RpLabel1.FontColor, QColor(Qt::blue));
+    EXPECT_TRUE(RpLabel1.Font().bold());
+    EXPECT_EQ(RpLabel1.Font().pointSize(), 14);
+    const auto& RpLabel2 = item<TRpLabel>("RpLabel2");
+    EXPECT_EQ(RpLabel2.Alignment(), TRpAlignment::taRightJustify);
+    EXPECT_EQ(RpLabel2.Font().pointSize(), 6);
+    EXPECT_NE(RpLabel2.Caption().find(".example"), std::string::npos);
 }
 
 TEST_F(FormFixture, ColumnsResizeTheBandAndTheMemo)
 {
     form->set_colunas(1);
-    EXPECT_EQ(form->RpBand2->Size().PixelWidth(), 718);
-    EXPECT_EQ(form->RpMemo1->PixelWidth(), 713);
+    EXPECT_EQ(band(TRpBandType::rbDetail).Size().PixelWidth(), 718);
+    EXPECT_EQ(form->memo().PixelWidth(), 713);
     form->set_colunas(2);
-    EXPECT_EQ(form->RpBand2->Size().PixelWidth(), 353);
-    EXPECT_EQ(form->RpMemo1->PixelWidth(), 348);
+    EXPECT_EQ(band(TRpBandType::rbDetail).Size().PixelWidth(), 353);
+    EXPECT_EQ(form->memo().PixelWidth(), 348);
 }
 
 TEST_F(FormFixture, FeedsTheSelectedSectionsInOrderWithTabsAsBlanks)
@@ -103,7 +117,7 @@ TEST_F(FormFixture, FeedsTheSelectedSectionsInOrderWithTabsAsBlanks)
     // A second generation while the same preview is open appends nothing.
     EXPECT_EQ(feed().size(), 5u);
     EXPECT_EQ(form->counter(0), 2);
-    form->Report1AfterPreview(form->Report1.get());
+    form->Report1AfterPreview(&form->report());
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(form->counter(i), 0);
 }
@@ -118,19 +132,20 @@ TEST_F(FormFixture, SwitchedOffSectionsAreSkippedAndKeepTheirCounters)
     settings.xref = false;
     settings.listagem = true;
     settings.units = true;
-    form->RpMemo1->ClearLines();
+    form->memo().ClearLines();
     EXPECT_EQ(feed(), (Lines{"0001 unit a;", "0002   x", "SysUtils"}));
 }
 
 TEST_F(FormFixture, AllSwitchesOffGivesOnePageWithHeaderAndFooter)
 {
     settings.listagem = settings.xref = settings.proc_func = settings.units = false;
-    auto run = tabulex::test::runRecorded(*form->Report1);
+    auto run = tabulex::test::runRecorded(form->report());
     ASSERT_EQ(run.pages.size(), 1u);
     const auto texts = run.pages[0]->Texts();
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Arquivo"), texts.end());
     EXPECT_NE(std::find(texts.begin(), texts.end(), "1"), texts.end());
-    EXPECT_NE(std::find(texts.begin(), texts.end(), form->RpLabel2->Caption()), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), item<TRpLabel>("RpLabel2").Caption()),
+              texts.end());
 }
 
 TEST_F(FormFixture, WritesAPdfWithItsPagesAndText)
@@ -141,8 +156,8 @@ TEST_F(FormFixture, WritesAPdfWithItsPagesAndText)
     listing.clear();
     for (int i = 1; i <= 300; ++i)
         listing.push_back("0" + std::to_string(1000 + i) + " linha de teste");
-    form->RpLabel5->SetCaption("C:\\fontes\\teste.pas");
-    form->Report1->ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
+    form->setHeaderPath(QStringLiteral("C:\\fontes\\teste.pas"));
+    form->report().ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
     handOver();
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("report.pdf")).toStdString();
@@ -177,19 +192,19 @@ TEST_F(FormFixture, PathOutsideWindows1252MakesTheReportUtf8AndConvertsTheLines)
     listing = {"a\xE7\xE3o := 1;"};  // Windows-1252 source
     prepare_report_for(*form, "/tmp/\xCE\xB1\xCE\xB2/a.pas", SourceEncoding::Windows1252);
     EXPECT_EQ(form->textEncoding(), SourceEncoding::Utf8);
-    EXPECT_EQ(form->RpLabel5->Caption(), "/tmp/\xCE\xB1\xCE\xB2/a.pas");
-    EXPECT_EQ(form->Report1->ReportTitle,
+    EXPECT_EQ(form->headerPath(), "/tmp/\xCE\xB1\xCE\xB2/a.pas");
+    EXPECT_EQ(form->report().ReportTitle,
               "Vis\xC3\xA3o Pr\xC3\xA9via : /tmp/\xCE\xB1\xCE\xB2/a.pas");
-    EXPECT_EQ(form->RpLabel6->Caption(), "P\xC3\xA1gina:");
+    EXPECT_EQ(item<TRpLabel>("RpLabel6").Caption(), "P\xC3\xA1gina:");
     EXPECT_EQ(feed().front(), "a\xC3\xA7\xC3\xA3o := 1;");
 
     // A path Windows-1252 can show keeps a Windows-1252 source's report byte for byte.
-    form->RpMemo1->ClearLines();
-    form->Report1AfterPreview(form->Report1.get());
+    form->memo().ClearLines();
+    form->Report1AfterPreview(&form->report());
     prepare_report_for(*form, "/tmp/a\xC3\xA7\xC3\xA3o/a.pas", SourceEncoding::Windows1252);
     EXPECT_EQ(form->textEncoding(), SourceEncoding::Windows1252);
-    EXPECT_EQ(form->RpLabel5->Caption(), "/tmp/a\xE7\xE3o/a.pas");
-    EXPECT_EQ(form->RpLabel6->Caption(), "P\xE1gina:");
+    EXPECT_EQ(form->headerPath(), "/tmp/a\xE7\xE3o/a.pas");
+    EXPECT_EQ(item<TRpLabel>("RpLabel6").Caption(), "P\xE1gina:");
     EXPECT_EQ(feed().front(), "a\xE7\xE3o := 1;");
 }
 
@@ -202,19 +217,20 @@ TEST_F(FormFixture, LongPathIsShortenedInTheMiddleBeforeTheDate)
     ASSERT_GE(path.size(), 150u);
     for (const SourceEncoding encoding : {SourceEncoding::Windows1252, SourceEncoding::Utf8}) {
         prepare_report_for(*form, path, encoding);
-        const std::string caption = form->RpLabel5->Caption();
+        const std::string caption = form->headerPath();
         const QString shown = decodeText(caption, encoding);
         EXPECT_TRUE(shown.startsWith(QStringLiteral("/home/usuario"))) << shown.toStdString();
         EXPECT_TRUE(shown.endsWith(QStringLiteral("/Unidade.pas"))) << shown.toStdString();
         EXPECT_TRUE(shown.contains(QChar(0x2026)));
-        EXPECT_LT(form->RpLabel5->PixelLeft() + form->RpLabel5->TextWidthOf(caption),
-                  form->RpSysData1->PixelLeft());
+        const auto& RpLabel5 = item<TRpLabel>("RpLabel5");
+        EXPECT_LT(RpLabel5.PixelLeft() + RpLabel5.TextWidthOf(caption),
+                  item<TRpSysData>("RpSysData1").PixelLeft());
         // The title keeps the whole path.
-        EXPECT_NE(form->Report1->ReportTitle.find(path), std::string::npos);
+        EXPECT_NE(form->report().ReportTitle.find(path), std::string::npos);
     }
     // A path that fits stays whole.
     prepare_report_for(*form, "/tmp/Unidade.pas");
-    EXPECT_EQ(form->RpLabel5->Caption(), "/tmp/Unidade.pas");
+    EXPECT_EQ(form->headerPath(), "/tmp/Unidade.pas");
 }
 
 TEST(ShortenedInMiddle, KeepsTheNameWholeWhileTheFoldersCanGo)

@@ -1,5 +1,4 @@
 // Units, page geometry, band layout, frames and the page output's job rules.
-#include <QPicture>
 #include <gtest/gtest.h>
 
 #include "ReportTestSupport.h"
@@ -146,8 +145,8 @@ TEST(RpPrinter, JobRulesAndCoordinates)
     EXPECT_EQ(out.Status(), TRpPrinterStatus::Finished);
     EXPECT_EQ(out.AvailablePages(), 2);
     ASSERT_NE(out.GetPage(2), nullptr);
-    ASSERT_NE(out.GetPage(2)->Picture(), nullptr);
-    EXPECT_EQ(out.GetPage(2)->Picture()->boundingRect().width(), 794);
+    ASSERT_NE(out.GetPage(2)->Record(), nullptr);
+    EXPECT_EQ(out.GetPage(2)->Record()->Width(), 794);
     EXPECT_EQ(out.GetPage(3), nullptr);
     EXPECT_EQ(out.GetPage(0), nullptr);
     EXPECT_THROW(out.NewPage(), ERpError);

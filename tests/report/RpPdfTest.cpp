@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ReportTestSupport.h"
+#include "files/OutputFile.h"
 #include "report/form/r_dif.h"
 #include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdf.h"
@@ -95,11 +96,12 @@ struct FormPdf : ::testing::Test {
             GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
         form = std::make_unique<TF_dif>();
         form->setSections({tabulex::test::borrowed(listing), nullptr, nullptr, nullptr});
-        form->RpMemo1->ClearLines();
-        form->RpLabel5->SetCaption("C:\\fontes\\teste.pas");
-        form->Report1->ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
+        form->memo().ClearLines();
+        form->setHeaderPath(QStringLiteral("C:\\fontes\\teste.pas"));
+        form->report().ReportTitle = "Vis\xE3o Pr\xE9via : C:\\fontes\\teste.pas";
         // The header's clock could tick between two runs that are compared.
-        form->RpSysData1->SetData(TRpSysDataType::rpsReportTitle);
+        tabulex::test::item<TRpSysData>(form->report(), "RpSysData1")
+            .SetData(TRpSysDataType::rpsReportTitle);
         ASSERT_TRUE(dir.isValid());
     }
     std::string path(const char* name) const
@@ -172,7 +174,9 @@ TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator)
         GTEST_SKIP() << "pdftotext/pdfinfo are not installed";
     QTemporaryDir dir;
     const std::string file = dir.filePath(QStringLiteral("doc.pdf")).toStdString();
-    TRpPdfDocument doc(file, 200, 100);
+    TOutputFile out;
+    ASSERT_TRUE(out.open(file));
+    TRpPdfDocument doc(out, 200, 100);
     ASSERT_TRUE(doc.Ok());
     for (const char* text : {"one", "two", "three"}) {
         std::string content = "BT /";
@@ -183,6 +187,7 @@ TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator)
         doc.AddPage(content);
     }
     ASSERT_TRUE(doc.Finish("T\xEDtulo (1)"));
+    ASSERT_TRUE(out.close());
     // A wrong xref offset or length makes the reader rebuild the table and say so.
     const QString info = runTool("pdfinfo", {QString::fromStdString(file)}, true);
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Título \\(1\\)"))))
@@ -201,7 +206,9 @@ TEST(RpPdfDocumentTest, WritesAValidFileWithTitleAndCreator)
 
 TEST(RpPdfDocumentTest, UnwritableFileIsReported)
 {
-    TRpPdfDocument doc("/nonexistent-dir/x.pdf", 100, 100);
+    TOutputFile out;
+    EXPECT_FALSE(out.open("/nonexistent-dir/x.pdf"));
+    TRpPdfDocument doc(out, 100, 100);
     EXPECT_FALSE(doc.Ok());
     doc.AddPage("BT ET");
     EXPECT_FALSE(doc.Finish("x"));
@@ -260,12 +267,12 @@ TEST_F(FormPdf, TextSitsWhereTheRecordedPagesPutIt)
         SCOPED_TRACE(family);
         QFont memoFont(QString::fromLatin1(family));
         memoFont.setPointSize(7);
-        form->RpMemo1->SetFont(memoFont);
+        form->memo().SetFont(memoFont);
         const std::string directFile = direct();
-        const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1);
+        const std::unique_ptr<TRpPrinter> pages = GeneratePages(form->report());
         ASSERT_TRUE(pages);
         const std::string pictureFile = path("picture.pdf");
-        ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
+        ASSERT_TRUE(rpWritePdf(*pages, form->report().Page(), pictureFile));
 
         const std::vector<Word> a = words(directFile);
         const std::vector<Word> b = words(pictureFile);
@@ -289,10 +296,10 @@ TEST_F(FormPdf, UnmappedFontFallsBackToRecordedPages)
     listing = {"linha um", "linha dois"};
     QFont other(QStringLiteral("DejaVu Sans"));
     other.setPointSize(7);
-    form->RpMemo1->SetFont(other);
+    form->memo().SetFont(other);
     const std::string file = path("fallback.pdf");
-    TRpPdfDirectOutput pdf(*form->Report1, file);
-    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1, pdf.PageFactory());
+    TRpPdfDirectOutput pdf(form->report(), file);
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(form->report(), pdf.PageFactory());
     ASSERT_TRUE(pages);
     ASSERT_TRUE(pdf.Finish(*pages));
     EXPECT_TRUE(pdf.UsedFallback());
@@ -312,8 +319,8 @@ TEST_F(FormPdf, MappedFontsStayOnTheDirectPath)
 {
     listing = {"linha um"};
     const std::string file = path("mapped.pdf");
-    TRpPdfDirectOutput pdf(*form->Report1, file);
-    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1, pdf.PageFactory());
+    TRpPdfDirectOutput pdf(form->report(), file);
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(form->report(), pdf.PageFactory());
     ASSERT_TRUE(pages);
     ASSERT_TRUE(pdf.Finish(*pages));
     EXPECT_FALSE(pdf.UsedFallback());
@@ -333,10 +340,10 @@ TEST_F(FormPdf, Utf8TextOutsideWindows1252IsEmbeddedAndComesBack)
                "m := 'x\xF4\x8F\xBF\xBDy';"};  // a private character no font has
     form->setTextEncoding(SourceEncoding::Utf8, SourceEncoding::Utf8);
     const std::string directFile = direct();
-    const std::unique_ptr<TRpPrinter> pages = GeneratePages(*form->Report1);
+    const std::unique_ptr<TRpPrinter> pages = GeneratePages(form->report());
     ASSERT_TRUE(pages);
     const std::string pictureFile = path("picture.pdf");
-    ASSERT_TRUE(rpWritePdf(*pages, form->Report1->Page(), pictureFile));
+    ASSERT_TRUE(rpWritePdf(*pages, form->report().Page(), pictureFile));
     for (const std::string& file : {directFile, pictureFile}) {
         SCOPED_TRACE(file);
         const QString text =

@@ -131,16 +131,16 @@ struct PreviewFixture : ::testing::Test {
         form = std::make_unique<TF_dif>();
         form->setSections({tabulex::test::borrowed(listing), nullptr, nullptr, nullptr});
         form->setSettings(&settings);
-        form->RpMemo1->ClearLines();
+        form->memo().ClearLines();
     }
     /// A finished stored run of the form's report over `count` listing lines.
     std::unique_ptr<TRpPrinter> pages(int count)
     {
         listing = paddedLines(count);
-        form->RpMemo1->ClearLines();
-        form->Report1AfterPreview(form->Report1.get());
-        auto output = GeneratePages(*form->Report1, {}, true);
-        output->Master = form->Report1.get();
+        form->memo().ClearLines();
+        form->Report1AfterPreview(&form->report());
+        auto output = GeneratePages(form->report(), {}, true);
+        output->Master = &form->report();
         return output;
     }
     QString file(const QString& name) const { return dir.filePath(name); }
@@ -326,9 +326,9 @@ TEST_F(PreviewFixture, PagesMadeInOneGoShowPageOneZoomedToWidthOnTheFirstNotice)
             EXPECT_EQ(preview.Mode(), TRpPreview::ZoomMode::Width);
         }
     };
-    form->Report1->SetPrinter(&output);
-    form->Report1->GenerateReport();
-    form->Report1->SetPrinter(nullptr);
+    form->report().SetPrinter(&output);
+    form->report().GenerateReport();
+    form->report().SetPrinter(nullptr);
     // The notices are queued: nothing is shown before events run.
     EXPECT_FALSE(preview.PageShown());
     EXPECT_EQ(preview.Zoom(), 40);
@@ -377,12 +377,10 @@ TEST_F(PreviewFixture, SavedReportLoadsBackAsA4SmallWithItsPages)
     EXPECT_EQ(second.PageText(), QStringLiteral("Page 1 of %1").arg(count));
     EXPECT_FALSE(second.Action(QStringLiteral("PrintSetup"))->isEnabled());
     EXPECT_TRUE(second.Action(QStringLiteral("Print"))->isEnabled());
-    QPicture original;
-    QPicture loaded;
-    ASSERT_TRUE(output->PagePicture(1, original));
-    ASSERT_TRUE(second.Output()->PagePicture(1, loaded));
-    EXPECT_EQ(QByteArray(loaded.data(), loaded.size()),
-              QByteArray(original.data(), original.size()));
+    const auto original = output->PageRecord(1);
+    const auto loaded = second.Output()->PageRecord(1);
+    ASSERT_TRUE(original && loaded);
+    EXPECT_EQ(loaded->Bytes(), original->Bytes());
     // The opened file is read in place, never deleted.
     second.Preview()->SetPrinter(nullptr);
     other.reset();
@@ -411,23 +409,23 @@ TEST_F(PreviewFixture, PrintHonoursThePageRangeAndStillMakesEveryPage)
     PdfPrinters printers(path);
     TScopedPrintDevices scoped(printers);
     listing = paddedLines(800);
-    form->Report1->PrinterSettings.FirstPage = 2;
-    form->Report1->PrinterSettings.LastPage = 3;
+    form->report().PrinterSettings.FirstPage = 2;
+    form->report().PrinterSettings.LastPage = 3;
     int pagesMade = 0;
-    form->Report1->OnStartPage = [&](TRpCustomReport*) { ++pagesMade; };
+    form->report().OnStartPage = [&](TRpCustomReport*) { ++pagesMade; };
     bool afterPrint = false;
-    form->Report1->AfterPrint = [&](TRpCustomReport*) { afterPrint = true; };
-    Print(*form->Report1);
+    form->report().AfterPrint = [&](TRpCustomReport*) { afterPrint = true; };
+    Print(form->report());
     EXPECT_GE(pagesMade, 5);
     EXPECT_TRUE(afterPrint);
     EXPECT_EQ(pdfPages(path), 2);
     EXPECT_TRUE(pdfText(path).contains(QStringLiteral("Página:")));
-    EXPECT_EQ(form->Report1->Printer(), nullptr);  // the report's page output given back
+    EXPECT_EQ(form->report().Printer(), nullptr);  // the report's page output given back
 
     // The printed pages are pages 2 and 3 of the whole report.
     const QString whole = file(QStringLiteral("whole.pdf"));
-    form->Report1AfterPreview(form->Report1.get());
-    form->RpMemo1->ClearLines();
+    form->Report1AfterPreview(&form->report());
+    form->memo().ClearLines();
     write_report_pdf(*form, whole.toStdString());
     const auto all = pdfLinesByPage(whole);
     const auto printed = pdfLinesByPage(path);
@@ -444,8 +442,8 @@ TEST_F(PreviewFixture, PrintWithoutAPrinterSaysSo)
     printers.installed = false;
     TScopedPrintDevices scoped(printers);
     bool fed = false;
-    form->Report1->BeforePrint = [&](TRpCustomReport*, bool&) { fed = true; };
-    Print(*form->Report1);
+    form->report().BeforePrint = [&](TRpCustomReport*, bool&) { fed = true; };
+    Print(form->report());
     EXPECT_FALSE(fed);
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("No printer installed")});
     auto output = pages(10);
@@ -468,8 +466,8 @@ TEST_F(PreviewFixture, StoredPagesPrintTheirRangeAndStopWhenCancelled)
     TRpPrinterPageDevice device(*printers.printer(-1));
     ASSERT_TRUE(output->PrintStoredPages(device));
     const QString whole = file(QStringLiteral("whole.pdf"));
-    form->Report1AfterPreview(form->Report1.get());
-    form->RpMemo1->ClearLines();
+    form->Report1AfterPreview(&form->report());
+    form->memo().ClearLines();
     write_report_pdf(*form, whole.toStdString());
     const auto all = pdfLinesByPage(whole);
     const auto printed = pdfLinesByPage(path);
@@ -497,27 +495,27 @@ TEST_F(PreviewFixture, PrinterSetupTakesOverTheRangeOnOkOnly)
         dialog.setFromTo(2, 3);
         return int(QDialog::Accepted);
     };
-    PrinterSetup(*form->Report1, 12);
+    PrinterSetup(form->report(), 12);
     EXPECT_EQ(offeredMax, 12);
-    EXPECT_EQ(form->Report1->Tag, 0);
-    EXPECT_EQ(form->Report1->PrinterSettings.FirstPage, 2);
-    EXPECT_EQ(form->Report1->PrinterSettings.LastPage, 3);
+    EXPECT_EQ(form->report().Tag, 0);
+    EXPECT_EQ(form->report().PrinterSettings.FirstPage, 2);
+    EXPECT_EQ(form->report().PrinterSettings.LastPage, 3);
     printers.dialogAnswer = [&](QPrintDialog& dialog) {
         offeredMax = dialog.maxPage();
         dialog.setPrintRange(QAbstractPrintDialog::AllPages);
         return int(QDialog::Rejected);
     };
-    PrinterSetup(*form->Report1);
+    PrinterSetup(form->report());
     EXPECT_EQ(offeredMax, 9999);
-    EXPECT_EQ(form->Report1->Tag, 1);
-    EXPECT_EQ(form->Report1->PrinterSettings.FirstPage, 2);
+    EXPECT_EQ(form->report().Tag, 1);
+    EXPECT_EQ(form->report().PrinterSettings.FirstPage, 2);
     printers.dialogAnswer = [](QPrintDialog& dialog) {
         dialog.setPrintRange(QAbstractPrintDialog::AllPages);
         return int(QDialog::Accepted);
     };
-    PrinterSetup(*form->Report1);
-    EXPECT_EQ(form->Report1->PrinterSettings.FirstPage, 0);
-    EXPECT_EQ(form->Report1->PrinterSettings.LastPage, 0);
+    PrinterSetup(form->report());
+    EXPECT_EQ(form->report().PrinterSettings.FirstPage, 0);
+    EXPECT_EQ(form->report().PrinterSettings.LastPage, 0);
 }
 
 TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines)
@@ -527,9 +525,9 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines)
     PdfPrinters printers(printed);
     TScopedPrintDevices scoped(printers);
     listing = paddedLines(400);
-    form->Report1->ReportTitle = "Vis\xE3o Pr\xE9via : C:\\x.pas";
+    form->report().ReportTitle = "Vis\xE3o Pr\xE9via : C:\\x.pas";
     int afterPreview = 0;
-    form->Report1->AfterPreview = [&](TRpCustomReport* sender) {
+    form->report().AfterPreview = [&](TRpCustomReport* sender) {
         ++afterPreview;
         form->Report1AfterPreview(static_cast<TRpReport*>(sender));
     };
@@ -537,7 +535,7 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines)
     QTimer poll;
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
+        auto* window = qobject_cast<TRpStandardPreview*>(form->report().PreviewWindow());
         if (window == nullptr || !window->Preview()->PageShown() || window->Making())
             return;
         poll.stop();
@@ -548,9 +546,9 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines)
         EXPECT_EQ(window->Preview()->Mode(), TRpPreview::ZoomMode::Width);
         EXPECT_TRUE(window->Action(QStringLiteral("PrintSetup"))->isEnabled());
         EXPECT_TRUE(window->Action(QStringLiteral("Print"))->isEnabled());
-        EXPECT_EQ(form->RpMemo1->LineCount(), 400u);
+        EXPECT_EQ(form->memo().LineCount(), 400u);
         window->Action(QStringLiteral("Print"))->trigger();
-        EXPECT_EQ(form->RpMemo1->LineCount(), 400u);
+        EXPECT_EQ(form->memo().LineCount(), 400u);
         EXPECT_EQ(form->counter(0), 400);
         EXPECT_EQ(window->Preview()->PageNumber(), 1);  // the preview keeps its pages
         EXPECT_TRUE(window->Output()->Store() != nullptr);
@@ -559,12 +557,12 @@ TEST_F(PreviewFixture, PreviewBlocksUntilClosedAndPrintingAddsNoLines)
         window->close();
     });
     poll.start();
-    Preview(*form->Report1);
+    Preview(form->report());
     EXPECT_TRUE(checked);
     EXPECT_EQ(afterPreview, 1);
     EXPECT_EQ(form->counter(0), 0);
-    EXPECT_EQ(form->Report1->PreviewWindow(), nullptr);
-    EXPECT_EQ(form->RpMemo1->LineCount(), 400u);
+    EXPECT_EQ(form->report().PreviewWindow(), nullptr);
+    EXPECT_EQ(form->memo().LineCount(), 400u);
     if (!poppler)
         return;
     EXPECT_EQ(pdfPages(printed), 3);
@@ -598,7 +596,7 @@ TEST_F(PreviewFixture, PagesCanBeTurnedWhileTheRunMakesThem)
     QTimer poll;
     poll.setInterval(1);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
+        auto* window = qobject_cast<TRpStandardPreview*>(form->report().PreviewWindow());
         if (window == nullptr || !window->Preview()->PageShown())
             return;
         if (requested == 0 && window->Making()) {
@@ -626,7 +624,7 @@ TEST_F(PreviewFixture, PagesCanBeTurnedWhileTheRunMakesThem)
         window->close();
     });
     poll.start();
-    Preview(*form->Report1);
+    Preview(form->report());
     EXPECT_TRUE(sawMaking);
     EXPECT_TRUE(checkedEnd);
 }
@@ -637,9 +635,9 @@ TEST_F(PreviewFixture, EscCancelsTheRunningPreview)
 {
     listing = paddedLines(6000);
     int pagesBegun = 0;
-    form->Report1->OnStartPage = [&](TRpCustomReport*) { ++pagesBegun; };
+    form->report().OnStartPage = [&](TRpCustomReport*) { ++pagesBegun; };
     int afterPreview = 0;
-    form->Report1->AfterPreview = [&](TRpCustomReport* sender) {
+    form->report().AfterPreview = [&](TRpCustomReport* sender) {
         ++afterPreview;
         form->Report1AfterPreview(static_cast<TRpReport*>(sender));
     };
@@ -647,31 +645,31 @@ TEST_F(PreviewFixture, EscCancelsTheRunningPreview)
     QTimer poll;
     poll.setInterval(1);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* window = qobject_cast<TRpStandardPreview*>(form->Report1->PreviewWindow());
+        auto* window = qobject_cast<TRpStandardPreview*>(form->report().PreviewWindow());
         if (window == nullptr || !window->Preview()->PageShown() || !window->Making() ||
             pagesAtEsc > 0)
             return;
         form->set_colunas(1);
-        EXPECT_EQ(form->Report1->Page().Columns(), 2);
+        EXPECT_EQ(form->report().Page().Columns(), 2);
         pagesAtEsc = pagesBegun;
         QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(window->Preview(), &esc);
     });
     poll.start();
-    Preview(*form->Report1);
+    Preview(form->report());
     ASSERT_GT(pagesAtEsc, 0);
-    EXPECT_TRUE(form->Report1->Cancelled());
-    EXPECT_FALSE(form->Report1->Generating());
-    EXPECT_EQ(form->Report1->PreviewWindow(), nullptr);
+    EXPECT_TRUE(form->report().Cancelled());
+    EXPECT_FALSE(form->report().Generating());
+    EXPECT_EQ(form->report().PreviewWindow(), nullptr);
     EXPECT_LE(pagesBegun, pagesAtEsc + 1);
     EXPECT_EQ(afterPreview, 1);
     EXPECT_EQ(form->counter(0), 0);
-    EXPECT_EQ(form->Report1->Page().Columns(), 1);  // applied once the preview closed
+    EXPECT_EQ(form->report().Page().Columns(), 1);  // applied once the preview closed
 
     // The whole report has many more pages than the cancelled run made.
     const int cancelledPages = pagesBegun;
-    form->RpMemo1->ClearLines();
-    const auto whole = GeneratePages(*form->Report1, {}, true);
+    form->memo().ClearLines();
+    const auto whole = GeneratePages(form->report(), {}, true);
     EXPECT_GT(whole->PageCount(), cancelledPages + 3);
 }
 
@@ -684,9 +682,9 @@ TEST_F(PreviewFixture, PrintingProgressCountsPagesAndCancelStopsTheJob)
     TScopedPrintDevices scoped(printers);
     listing = paddedLines(6000);
     int pagesBegun = 0;
-    form->Report1->OnStartPage = [&](TRpCustomReport*) { ++pagesBegun; };
+    form->report().OnStartPage = [&](TRpCustomReport*) { ++pagesBegun; };
     bool afterPrint = false;
-    form->Report1->AfterPrint = [&](TRpCustomReport*) { afterPrint = true; };
+    form->report().AfterPrint = [&](TRpCustomReport*) { afterPrint = true; };
     QString seenText;
     int pagesAtCancel = 0;
     QTimer poll;
@@ -704,10 +702,10 @@ TEST_F(PreviewFixture, PrintingProgressCountsPagesAndCancelStopsTheJob)
         progress->findChild<QPushButton*>(QStringLiteral("CancelBtn"))->click();
     });
     poll.start();
-    Print(*form->Report1);
+    Print(form->report());
     EXPECT_TRUE(seenText.startsWith(QStringLiteral("Page ")));
     ASSERT_GT(pagesAtCancel, 0);
     EXPECT_LE(pagesBegun, pagesAtCancel + 1);
     EXPECT_FALSE(afterPrint);
-    EXPECT_FALSE(form->Report1->Generating());
+    EXPECT_FALSE(form->report().Generating());
 }

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QPicture>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 #include "ReportTestSupport.h"
 #include "report/form/r_dif.h"
 #include "report/output/TRpPageList.h"
+#include "report/output/TRpPageRecord.h"
 #include "report/output/TRpReportPages.h"
 #include "report/output/TRpSplayCompression.h"
 #include "report/output/TRpStream.h"
@@ -38,13 +41,13 @@ std::unique_ptr<TRpPrinter> storedPages(int lines, bool compressed = false)
 {
     ensureGui();
     static TF_dif form;  // one definition for all: building it measures fonts
-    form.RpMemo1->ClearLines();
+    form.memo().ClearLines();
     for (int i = 1; i <= lines; ++i)
-        form.RpMemo1->AppendLine("linha " + std::to_string(i));
-    form.Report1->Options = compressed ? (FirstPageHeader | LastPageFooter | Compression)
+        form.memo().AppendLine("linha " + std::to_string(i));
+    form.report().Options = compressed ? (FirstPageHeader | LastPageFooter | Compression)
                                        : (FirstPageHeader | LastPageFooter);
-    auto pages = GeneratePages(*form.Report1, {}, true);
-    form.Report1->Options = FirstPageHeader | LastPageFooter;
+    auto pages = GeneratePages(form.report(), {}, true);
+    form.report().Options = FirstPageHeader | LastPageFooter;
     return pages;
 }
 
@@ -105,9 +108,9 @@ TEST(RpSplayCompression, RoundTripsRealPagesAndRefusesCorruptCode)
 {
     const auto pages = storedPages(400);
     ASSERT_TRUE(pages);
-    QPicture page;
-    ASSERT_TRUE(pages->PagePicture(1, page));
-    const QByteArray data(page.data(), page.size());
+    const auto page = pages->PageRecord(1);
+    ASSERT_TRUE(page);
+    const QByteArray data = page->Bytes();
     const QByteArray stored = rpCompressPage(data);
     EXPECT_EQ(int32At(stored, 0), data.size());
     EXPECT_LT(stored.size(), data.size());
@@ -161,8 +164,7 @@ TEST(RpPageList, ALargeStoreLivesInATemporaryFileDeletedWithIt)
         ASSERT_TRUE(pages->Store()->InTemporaryFile());
         path = pages->Store()->FileName();
         EXPECT_TRUE(QFileInfo(path).fileName().startsWith(QStringLiteral("RPF")));
-        QPicture last;
-        EXPECT_TRUE(pages->PagePicture(pages->PageCount(), last));
+        EXPECT_TRUE(pages->PageRecord(pages->PageCount()));
     }
     EXPECT_FALSE(QFileInfo::exists(path));
 }
@@ -197,9 +199,9 @@ TEST(RpPageList, HeaderAndEntriesFollowTheSavedLayout)
         EXPECT_EQ(int32At(bytes, start), n);
         const qsizetype next = int32At(bytes, start + 4);
         EXPECT_EQ(int32At(bytes, next - 4), start);
-        QPicture page;
-        ASSERT_TRUE(pages->PagePicture(n, page));
-        EXPECT_EQ(QByteArray(page.data(), page.size()), bytes.mid(start + 8, next - 4 - start - 8));
+        const auto page = pages->PageRecord(n);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->Bytes(), bytes.mid(start + 8, next - 4 - start - 8));
         start = next;
     }
     EXPECT_EQ(start, bytes.size());
@@ -272,8 +274,8 @@ TEST(RpReportFile, BrokenFilesAreRefused)
     patched("last start offset past the end",
             [&](QByteArray& b) { setInt32(b, b.size() - 4, 0x7ffffff0); });
     patched("last page number wrong", [&](QByteArray& b) { setInt32(b, lastStart, 1); });
-    patched("page data altered",
-            [](QByteArray& b) { b[128 + 8 + 40] = static_cast<char>(b[128 + 8 + 40] ^ 0x5A); });
+    patched("page data altered: one call more than it holds",
+            [](QByteArray& b) { setInt32(b, 128 + 8 + 12, int32At(b, 128 + 8 + 12) + 1); });
     patched("garbage after the last entry", [](QByteArray& b) { b.append("garbage!"); });
     corpus.emplace_back("garbage after a valid header", good.left(128) + randomBytes(4000, 11));
     QByteArray headerOnlyMore = good.left(128);
@@ -311,8 +313,8 @@ TEST(RpReportFile, LoadingABrokenFileShowsTheMessageAndChangesNothing)
     tabulex::testing::FakeDialogs dialogs;
     TScopedDialogs scoped(dialogs);
     const int count = pages->PageCount();
-    QPicture before;
-    ASSERT_TRUE(pages->PagePicture(2, before));
+    const auto before = pages->PageRecord(2);
+    ASSERT_TRUE(before);
     TRpStandardPreview window(pages.get());
     const std::vector<QByteArray> broken = {good.left(100), good.left(good.size() - 3),
                                             good.left(128) + QByteArray(64, 'z')};
@@ -327,10 +329,37 @@ TEST(RpReportFile, LoadingABrokenFileShowsTheMessageAndChangesNothing)
         EXPECT_EQ(dialogs.messages.back(), QStringLiteral("Invalid report file: ") + path);
         EXPECT_EQ(pages->PageCount(), count);
         EXPECT_FALSE(pages->ReportLoaded);
-        QPicture after;
-        ASSERT_TRUE(pages->PagePicture(2, after));
-        EXPECT_EQ(QByteArray(after.data(), after.size()), QByteArray(before.data(), before.size()));
+        const auto after = pages->PageRecord(2);
+        ASSERT_TRUE(after);
+        EXPECT_EQ(after->Bytes(), before->Bytes());
     }
+}
+
+// Saved report files of earlier versions hold the toolkit's pictures, which are not drawn any
+// more: loading one says so.
+TEST(RpReportFile, PicturePagesOfEarlierVersionsAreRefusedWithTheirOwnMessage)
+{
+    ensureGui();
+    QPicture picture;
+    {
+        QPainter painter(&picture);
+        painter.drawText(10, 10, QStringLiteral("old"));
+    }
+    TRpPageList store;
+    ASSERT_TRUE(store.AppendPage(QByteArray(picture.data(), picture.size())) && store.Finish());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.RPF"));
+    ASSERT_TRUE(store.SaveTo(path));
+    EXPECT_FALSE(TRpPageList::OpenFile(path));
+    tabulex::testing::FakeDialogs dialogs;
+    TScopedDialogs scoped(dialogs);
+    TRpPrinter output;
+    TRpStandardPreview window(&output);
+    EXPECT_FALSE(window.LoadFile(path));
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("Report file of an earlier version, which cannot be "
+                                         "shown: ") +
+                          path});
 }
 
 TEST(RpReportFile, RandomlyDamagedFilesAreEitherRefusedOrFullyReadable)
@@ -353,8 +382,16 @@ TEST(RpReportFile, RandomlyDamagedFilesAreEitherRefusedOrFullyReadable)
             auto store = TRpPageList::FromBytes(bytes);
             if (!store)
                 continue;
-            for (int n = store->PageCount(); n >= 1; --n)
-                EXPECT_TRUE(store->ReadPage(n)) << round;
+            // Every page of an accepted file is drawn, as the preview draws it.
+            for (int n = store->PageCount(); n >= 1; --n) {
+                const auto data = store->ReadPage(n);
+                ASSERT_TRUE(data) << round;
+                const auto page = TRpPageRecord::FromBytes(*data);
+                ASSERT_TRUE(page) << round;
+                QImage image(200, 283, QImage::Format_RGB32);
+                QPainter painter(&image);
+                rpDrawPage(painter, *page, QRectF(0, 0, 200, 283));
+            }
         }
     }
 }

@@ -86,11 +86,6 @@ TRpPageOutput* TRpCustomReport::Printer() const
     return d_->printer;
 }
 
-const TRpRunState& TRpCustomReport::RunState() const
-{
-    return d_->run;
-}
-
 bool TRpCustomReport::Generating() const
 {
     return d_->run.Generating;
@@ -101,21 +96,6 @@ bool TRpCustomReport::Cancelled() const
     return d_->run.Cancelled;
 }
 
-bool TRpCustomReport::LastPage() const
-{
-    return d_->run.LastPage;
-}
-
-int TRpCustomReport::CurrentX() const
-{
-    return d_->run.CurrentX;
-}
-
-int TRpCustomReport::CurrentY() const
-{
-    return d_->run.CurrentY;
-}
-
 int TRpCustomReport::CurrentColumn() const
 {
     return d_->run.CurrentColumn;
@@ -124,11 +104,6 @@ int TRpCustomReport::CurrentColumn() const
 int TRpCustomReport::PageCount() const
 {
     return d_->run.PageCount;
-}
-
-int TRpCustomReport::ColumnTop() const
-{
-    return d_->run.ColumnTop;
 }
 
 double TRpCustomReport::PageFooterHeight() const

@@ -20,7 +20,6 @@ class TRpPage;
 class TRpPageOutput;
 class TRpPrintable;
 class TRpTextMeasurer;
-struct TRpRunState;
 
 /// A band report: page geometry, bands in band order and the generation run that walks
 /// them over columns and pages onto a page output. All run lengths are tenths of a millimetre.
@@ -88,27 +87,14 @@ public:
     /// Cancels the running job: no final page end, the job is aborted.
     void Cancel() override;
 
-    void OutputBand(TRpCustomBand* band);
-    void AdvanceColumn();
-    void BeginPage();
-    void FinishPage();
-    void BreakPage();
-    void BreakColumn();
-    /// Space left in the current column above the page footer.
+    /// Space left in the current column above the page footer (what a growing item may take).
     int RemainingSpace() const;
-    /// Called by the detail driver right after it printed its title band.
-    void MarkTitlePrinted();
 
-    /// The state of the current or last run.
-    const TRpRunState& RunState() const;
+    // The state of the current or last run.
     bool Generating() const;
     bool Cancelled() const;
-    bool LastPage() const;
-    int CurrentX() const;
-    int CurrentY() const;
     int CurrentColumn() const;
     int PageCount() const;
-    int ColumnTop() const;
     double PageFooterHeight() const;
 
 protected:
@@ -120,6 +106,18 @@ protected:
     virtual TRpCustomBand* TitleBand() const { return nullptr; }
 
 private:
+    // The detail driver prints its bands through OutputBand and MarkTitlePrinted.
+    friend class TRpController;
+
+    // The run's steps: bands onto the page output, columns and pages.
+    void OutputBand(TRpCustomBand* band);
+    /// Called by the detail driver right after it printed its title band.
+    void MarkTitlePrinted();
+    void AdvanceColumn();
+    void BeginPage();
+    void FinishPage();
+    void BreakPage();
+    void BreakColumn();
     void renderBand(TRpCustomBand& band);
     void ensureRoom(TRpCustomBand& band);
     double paperLength() const;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "analysis/SourceEncoding.h"
 #include "report/engine/TRpFontMetrics.h"
@@ -34,6 +35,13 @@ private:
     QImage device_;
     SourceEncoding encoding_ = SourceEncoding::Windows1252;
     std::unordered_map<QString, std::unique_ptr<TRpFontMetrics>> cache_[2];
+    /// The fonts asked for last, by encoding: asked again and again while pages are made,
+    /// they are found without making the font's key.
+    struct Recent {
+        QFont font;
+        const TRpFontMetrics* metrics;
+    };
+    std::vector<Recent> recent_[2];
 };
 
 }  // namespace tabulex

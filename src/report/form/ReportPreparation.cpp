@@ -58,8 +58,8 @@ void prepare_report_for(TF_dif& form, const std::string& path, SourceEncoding so
 {
     const QString shown = pathText(path);
     form.setTextEncoding(report_encoding_for(shown, source), source);
-    form.RpMemo1->ClearLines();
-    form.Report1->ReportTitle = report_title_for(path, form.textEncoding());
+    form.memo().ClearLines();
+    form.report().ReportTitle = report_title_for(path, form.textEncoding());
     form.setHeaderPath(shown);
 }
 

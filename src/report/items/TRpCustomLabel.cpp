@@ -38,6 +38,73 @@ bool isWordEnd(char c)
     return c == ' ' || c == '-';
 }
 
+QFont styledFont(const QFont& font, const TRpRunStyle& style)
+{
+    if (!style.bold && !style.italic)
+        return font;
+    QFont styled = font;
+    if (style.bold)
+        styled.setBold(true);
+    if (style.italic)
+        styled.setItalic(true);
+    return styled;
+}
+
+// Advances of text in the memo's own font.
+struct PlainMeasure {
+    const TRpFontMetrics& metrics;
+    std::int64_t advance(std::string_view text) const { return metrics.Advance64(text); }
+    std::int32_t charAdvance(std::string_view text, std::size_t& pos) const
+    {
+        return metrics.CharAdvance64(text, pos);
+    }
+};
+
+// Advances of a marked line whose stretches are drawn in fonts of other widths: each byte is
+// measured in the font of the stretch it belongs to. `base` is the start of the line's text.
+struct StyledMeasure {
+    const std::vector<const TRpFontMetrics*>& metrics;
+    const char* base;
+    const std::vector<TRpRun>& runs;
+
+    const TRpFontMetrics& at(std::size_t offset) const
+    {
+        const auto after = std::upper_bound(
+            runs.begin(), runs.end(), offset,
+            [](std::size_t value, const TRpRun& run) { return value < run.start; });
+        if (after == runs.begin())
+            return *metrics[0];
+        const TRpRun& run = *(after - 1);
+        return offset < run.start + run.length ? *metrics[run.style] : *metrics[0];
+    }
+    std::int64_t advance(std::string_view text) const
+    {
+        std::size_t pos = static_cast<std::size_t>(text.data() - base);
+        const std::size_t end = pos + text.size();
+        std::int64_t sum = 0;
+        for (const TRpRun& run : runs) {
+            if (run.start + run.length <= pos)
+                continue;
+            if (run.start >= end)
+                break;
+            if (run.start > pos) {
+                sum += metrics[0]->Advance64(std::string_view(base + pos, run.start - pos));
+                pos = run.start;
+            }
+            const std::size_t stop = std::min<std::size_t>(run.start + run.length, end);
+            sum += metrics[run.style]->Advance64(std::string_view(base + pos, stop - pos));
+            pos = stop;
+        }
+        if (pos < end)
+            sum += metrics[0]->Advance64(std::string_view(base + pos, end - pos));
+        return sum;
+    }
+    std::int32_t charAdvance(std::string_view text, std::size_t& pos) const
+    {
+        return at(static_cast<std::size_t>(text.data() - base) + pos).CharAdvance64(text, pos);
+    }
+};
+
 }  // namespace
 
 TRpCustomLabel::TRpCustomLabel(std::string name)
@@ -87,12 +154,20 @@ void TRpCustomLabel::ClearLines()
 {
     lines_.clear();
     source_.reset();
+    marked_ = nullptr;
     invalidate();
 }
 
 void TRpCustomLabel::SetLineSource(std::shared_ptr<const TLineSource> source)
 {
     source_ = std::move(source);
+    marked_ = dynamic_cast<const TRpMarkedLines*>(source_.get());
+    invalidate();
+}
+
+void TRpCustomLabel::SetRunStyles(std::vector<TRpRunStyle> styles)
+{
+    runStyles_ = std::move(styles);
     invalidate();
 }
 
@@ -148,6 +223,8 @@ void TRpCustomLabel::WrapLines()
     formatted_.clear();
     formattedBase_ = 0;
     nextEntry_ = 0;
+    wrappedMetrics_ = &fontMetrics;
+    measureStyles();
     // A caption is wrapped whole (its size follows its lines); a memo's lines are wrapped as
     // printing reaches them.
     if (WrapsCaption())
@@ -162,13 +239,46 @@ void TRpCustomLabel::WrapLines()
 StringList TRpCustomLabel::FormattedLines()
 {
     WrapLines();
+    const auto texts = [](const Wrapped& wrapped) {
+        StringList lines;
+        lines.reserve(wrapped.lines.size());
+        for (const Line& line : wrapped.lines)
+            lines.emplace_back(line.text);
+        return lines;
+    };
     if (WrapsCaption())
-        return StringList(formatted_.lines.begin(), formatted_.lines.end());
+        return texts(formatted_);
     Wrapped all;
     const std::size_t count = entryCount();
     for (std::size_t i = 0; i < count; ++i)
         wrapEntryAt(i, all, 0);
-    return StringList(all.lines.begin(), all.lines.end());
+    return texts(all);
+}
+
+void TRpCustomLabel::measureStyles()
+{
+    styleMetrics_.assign(1, wrappedMetrics_);
+    stylesChangeWidths_ = false;
+    TRpTextMeasurer& measurer = Report() != nullptr ? Report()->ReferenceSurface() : ownMeasurer();
+    for (const TRpRunStyle& style : runStyles_) {
+        const TRpFontMetrics& styled = measurer.Metrics(styledFont(font_, style));
+        styleMetrics_.push_back(&styled);
+        for (int c = 0; c < 256 && !stylesChangeWidths_; ++c)
+            stylesChangeWidths_ = styled.Advance64(static_cast<char>(c)) !=
+                                  wrappedMetrics_->Advance64(static_cast<char>(c));
+    }
+}
+
+std::vector<TRpTextStyle> TRpCustomLabel::drawStyles() const
+{
+    std::vector<TRpTextStyle> styles;
+    styles.push_back({font_, FontColor, styleMetrics_[0]});
+    for (std::size_t i = 0; i < runStyles_.size(); ++i) {
+        const TRpRunStyle& style = runStyles_[i];
+        styles.push_back({styledFont(font_, style), style.color.isValid() ? style.color : FontColor,
+                          styleMetrics_[i + 1]});
+    }
+    return styles;
 }
 
 bool TRpCustomLabel::haveFormatted(std::size_t index)
@@ -187,6 +297,22 @@ void TRpCustomLabel::wrapEntryAt(std::size_t index, Wrapped& out, std::size_t ba
 {
     if (index < lines_.size()) {
         wrapEntry(lines_[index], out, wrappedWidth_, *wrappedMetrics_);
+    } else if (marked_ != nullptr && (!runStyles_.empty() || wantLinks_)) {
+        // A marked line keeps its stretches beside it: they are drawn and linked as its
+        // formatted lines print.
+        Held& held = out.held.emplace_back();
+        held.entry = index - lines_.size();
+        held.marked = true;
+        held.view = marked_->marked_line(held.entry, held.text, held.runs, !runStyles_.empty());
+        const std::size_t first = out.lines.size();
+        if (stylesChangeWidths_ && !held.runs.empty() && !autoSize_ &&
+            held.view.find_first_of("\r\n") == std::string_view::npos)
+            wrapMeasured(held.view, out, wrappedWidth_,
+                         StyledMeasure{styleMetrics_, held.view.data(), held.runs});
+        else
+            wrapEntry(held.view, out, wrappedWidth_, *wrappedMetrics_);
+        for (std::size_t i = first; i < out.lines.size(); ++i)
+            out.lines[i].held = &held;
     } else {
         // A line of the source is held while formatted lines view it.
         Held& held = out.held.emplace_back();
@@ -215,7 +341,7 @@ void TRpCustomLabel::wrapEntry(std::string_view text, Wrapped& out, int width,
 {
     // A memo that sizes itself takes its lines as they are.
     if (autoSize_)
-        out.lines.push_back(text);
+        out.lines.push_back({text});
     else
         wrapText(text, out, width, m);
 }
@@ -241,16 +367,53 @@ void TRpCustomLabel::wrapText(std::string_view text, Wrapped& out, int width,
     wrapPlain(text, out, width, m);
 }
 
+std::int64_t TRpCustomLabel::advanceLimit(int width) const
+{
+    // widthOf64 never decreases as the advance grows: search the last advance that fits.
+    if (widthOf64(0) > width)
+        return -1;
+    std::int64_t fits = 0;
+    std::int64_t over = (static_cast<std::int64_t>(std::max(width, 1)) + 2) * 64 * 100;
+    if (Size().Zoom() == 100) {
+        // Round64(advance) + 1 <= width: advance + 32 < width * 64.
+        return static_cast<std::int64_t>(width) * 64 - 33;
+    }
+    while (over - fits > 1) {
+        const std::int64_t middle = fits + (over - fits) / 2;
+        (widthOf64(middle) <= width ? fits : over) = middle;
+    }
+    return fits;
+}
+
 void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
                                const TRpFontMetrics& m) const
 {
     if (autoSize_) {
-        out.lines.push_back(text);
+        out.lines.push_back({text});
         return;
     }
-    // Widths grow with every character added, so a text that fits as a whole is one line.
-    if (widthOf64(m.Advance64(text)) <= width) {
-        out.lines.push_back(text);
+    wrapMeasured(text, out, width, PlainMeasure{m});
+}
+
+template <class Measure>
+void TRpCustomLabel::wrapMeasured(std::string_view text, Wrapped& out, int width,
+                                  const Measure& measure) const
+{
+    const std::int64_t limit = advanceLimit(width);
+    // Widths grow with every character added, so a text that fits as a whole is one line;
+    // a long one is measured only until it is seen not to fit.
+    constexpr std::size_t kPiece = 64;
+    std::int64_t whole = 0;
+    for (std::size_t at = 0; at < text.size() && whole <= limit;) {
+        std::size_t end = std::min(at + kPiece, text.size());
+        // A piece never ends inside a UTF-8 sequence.
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+        whole += measure.advance(text.substr(at, end - at));
+        at = end;
+    }
+    if (whole <= limit) {
+        out.lines.push_back({text});
         return;
     }
     // The line being filled is always a run of whole words of the text: text[lineStart,
@@ -270,8 +433,8 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
         pos = end;
 
         // AddWord.
-        std::int64_t wordAdvance = m.Advance64(word);
-        if (widthOf64(lineAdvance + wordAdvance) <= width) {
+        std::int64_t wordAdvance = measure.advance(word);
+        if (lineAdvance + wordAdvance <= limit) {
             if (lineLength == 0)
                 lineStart = wordStart;
             lineLength += word.size();
@@ -279,7 +442,7 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
             continue;
         }
         if (lineLength != 0) {
-            out.lines.push_back(text.substr(lineStart, lineLength));
+            out.lines.push_back({text.substr(lineStart, lineLength)});
             lineLength = 0;
             lineAdvance = 0;
             if (!wordWrap_)
@@ -288,18 +451,18 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
         // A word wider than the item is broken over as many lines as it needs, so that no
         // character of a long identifier goes missing from the printed listing; only an item
         // too narrow for a single character prints an empty line in its place.
-        while (!word.empty() && widthOf64(wordAdvance) > width) {
+        while (!word.empty() && wordAdvance > limit) {
             std::size_t k = 0;
             std::int64_t pieceAdvance = 0;
             while (k < word.size()) {
                 std::size_t next = k;
-                const std::int64_t advance = m.CharAdvance64(word, next);
-                if (widthOf64(pieceAdvance + advance) > width)
+                const std::int64_t advance = measure.charAdvance(word, next);
+                if (pieceAdvance + advance > limit)
                     break;
                 pieceAdvance += advance;
                 k = next;
             }
-            out.lines.push_back(word.substr(0, k));
+            out.lines.push_back({word.substr(0, k)});
             if (!wordWrap_)
                 return;  // the rest of the text is not printed
             if (k == 0) {
@@ -320,7 +483,7 @@ void TRpCustomLabel::wrapPlain(std::string_view text, Wrapped& out, int width,
         lineLength = word.size();
         lineAdvance = wordAdvance;
     }
-    out.lines.push_back(text.substr(lineStart, lineLength));
+    out.lines.push_back({text.substr(lineStart, lineLength)});
 }
 
 int TRpCustomLabel::minimumHeight() const
@@ -336,8 +499,8 @@ void TRpCustomLabel::autoResize()
     inAutoResize_ = true;
     if (autoSize_) {
         int widest = 0;
-        for (const std::string_view line : formatted_.lines)
-            widest = std::max(widest, TextWidthOf(line));
+        for (const Line& line : formatted_.lines)
+            widest = std::max(widest, TextWidthOf(line.text));
         const int newWidth =
             widest + (Frame.DrawLeft ? Frame.Width : 0) + (Frame.DrawRight ? Frame.Width : 0);
         const int oldWidth = PixelWidth();
@@ -396,6 +559,74 @@ bool TRpCustomLabel::canPlace(double y, double lineHeight, bool canExpand, doubl
     return true;
 }
 
+void TRpCustomLabel::drawLine(TRpSurface& surface, const Line& line, int xPos, double y,
+                              double lineHeight, const std::vector<TRpTextStyle>& styles)
+{
+    TRpPageOutput& out = *Printer();
+    Held& held = *line.held;
+    const int yPos = out.YPos(y);
+    if (wantLinks_ && !held.anchored) {
+        surface.MarkAnchor(held.entry, xPos, yPos);
+        held.anchored = true;
+    }
+    const char* base = held.view.data();
+    const bool inView =
+        line.text.data() >= base && line.text.data() + line.text.size() <= base + held.view.size();
+    if (held.runs.empty() || !inView) {
+        if (!line.text.empty())
+            surface.DrawText(xPos, yPos, TRpTextAnchor::Left, line.text, false);
+        return;
+    }
+    // The line in stretches: the runs that reach into it, and the text between them in the
+    // memo's own style, each starting where the text before it ends.
+    const std::size_t from = static_cast<std::size_t>(line.text.data() - base);
+    const std::size_t to = from + line.text.size();
+    const double scale = Size().Zoom() / 100.0 / 64.0;
+    const int bottom = out.YPos(y + lineHeight);
+    const bool styled = !styles.empty();
+    std::vector<TRpTextStretch>& stretches = stretches_;
+    stretches.clear();
+    double x = xPos;
+    std::size_t at = from;
+    const auto stretch = [&](std::size_t start, std::size_t end, std::uint16_t style) {
+        const TRpFontMetrics& metrics = *styleMetrics_[styled ? style : 0];
+        const double width = metrics.Advance64(std::string_view(base + start, end - start)) * scale;
+        if (styled)
+            stretches.push_back({static_cast<std::uint32_t>(start - from),
+                                 static_cast<std::uint32_t>(end - start), style, x});
+        x += width;
+        return width;
+    };
+    for (const TRpRun& run : held.runs) {
+        if (run.start + run.length <= from)
+            continue;
+        if (run.start >= to)
+            break;
+        const std::size_t start = std::max<std::size_t>(run.start, from);
+        const std::size_t end = std::min<std::size_t>(run.start + run.length, to);
+        if (at < start)
+            stretch(at, start, 0);
+        const double left = x;
+        const double width = stretch(start, end, run.style);
+        at = end;
+        if (!wantLinks_ || (run.anchor == TRpRun::kNoAnchor && run.file < 0))
+            continue;
+        const QRect area(QPoint(static_cast<int>(std::floor(left)), yPos),
+                         QPoint(static_cast<int>(std::ceil(left + width)) - 1, bottom - 1));
+        if (run.anchor != TRpRun::kNoAnchor)
+            surface.LinkToAnchor(area, run.anchor);
+        else
+            surface.LinkToFile(area, marked_->file(run.file));
+    }
+    if (!styled) {
+        surface.DrawText(xPos, yPos, TRpTextAnchor::Left, line.text, false);
+        return;
+    }
+    if (at < to)
+        stretch(at, to, 0);
+    surface.DrawStretches(yPos, line.text, stretches, styles);
+}
+
 void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lineHeight,
                                  double height, double width, double top, double left)
 {
@@ -438,10 +669,17 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
         x = left + width / 2;
         anchor = TRpTextAnchor::Center;
     }
-    if (PrintFinished())
+    if (PrintFinished()) {
         CurrentLine = 0;
-    if (CurrentLine < formattedBase_) {
-        // Back to the start of the text: wrap it afresh as the lines are reached.
+        // A new run marks its anchors afresh.
+        for (Held& held : formatted_.held)
+            held.anchored = false;
+    }
+    const bool links = marked_ != nullptr && surface.KeepsLinks();
+    if (CurrentLine < formattedBase_ || links != wantLinks_) {
+        // Back to the start of the text (or onto pages that keep links, whose lines need
+        // their stretches): wrap it afresh as the lines are reached.
+        wantLinks_ = links;
         formatted_.clear();
         formattedBase_ = 0;
         nextEntry_ = 0;
@@ -463,10 +701,15 @@ void TRpCustomLabel::RenderLines(TRpSurface& surface, bool canExpand, double lin
                    Color);
     const int xPos = out.XPos(x);
     y = top;
+    const bool marks = marked_ != nullptr && anchor == TRpTextAnchor::Left && !RightToLeft;
+    const std::vector<TRpTextStyle> styles =
+        marks && !runStyles_.empty() ? drawStyles() : std::vector<TRpTextStyle>();
     for (; CurrentLine < last; ++CurrentLine) {
-        const std::string_view line = formattedLine(CurrentLine);
-        if (!line.empty())
-            surface.DrawText(xPos, out.YPos(y), anchor, line, RightToLeft);
+        const Line& line = formattedLine(CurrentLine);
+        if (marks && line.held != nullptr)
+            drawLine(surface, line, xPos, y, lineHeight, styles);
+        else if (!line.text.empty())
+            surface.DrawText(xPos, out.YPos(y), anchor, line.text, RightToLeft);
         y += lineHeight;
     }
     setPrintFinished(!haveFormatted(CurrentLine) || !AutoStretch);

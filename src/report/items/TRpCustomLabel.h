@@ -11,11 +11,12 @@
 #include "analysis/LineSource.h"
 #include "analysis/StringList.h"
 #include "report/engine/TRpPrintable.h"
+#include "report/engine/TRpSurface.h"
+#include "report/items/TRpMarkedLines.h"
 
 namespace tabulex {
 
 class TRpFontMetrics;
-class TRpSurface;
 
 /// Text engine shared by labels, memos and system data: wraps its caption or its `Lines` into
 /// formatted lines at the item's width and draws them, growing its band while `AutoStretch`
@@ -74,6 +75,11 @@ public:
     /// memo keeps the source alive; null removes it.
     void SetLineSource(std::shared_ptr<const TLineSource> source);
     const std::shared_ptr<const TLineSource>& LineSource() const { return source_; }
+    /// The styles the stretches of a line source that is also TRpMarkedLines are drawn in,
+    /// from style 1 on (style 0 is the memo's own font and colour); empty: plain text. Text is
+    /// wrapped as it is drawn, so a bold stretch of a proportional font takes its own width.
+    void SetRunStyles(std::vector<TRpRunStyle> styles);
+    const std::vector<TRpRunStyle>& RunStyles() const { return runStyles_; }
     /// Number of lines a memo prints: its Lines, then those of its line source.
     std::size_t LineCount() const { return entryCount(); }
 
@@ -109,10 +115,21 @@ private:
     struct Held {
         std::string text;
         std::size_t end = 0;
+        // A line of a marked source: its text as wrapped, its index and its stretches.
+        std::string_view view;
+        std::size_t entry = 0;
+        std::vector<TRpRun> runs;
+        bool marked = false;
+        bool anchored = false;  ///< its anchor has been marked on a page
+    };
+    /// One formatted line: a view of a text, and the marked line it belongs to (if any).
+    struct Line {
+        std::string_view text;
+        Held* held = nullptr;
     };
     /// Formatted lines and the texts that some of them view.
     struct Wrapped {
-        std::vector<std::string_view> lines;
+        std::vector<Line> lines;
         std::deque<Held> held;
         void clear()
         {
@@ -129,13 +146,22 @@ private:
                   const TRpFontMetrics& metrics) const;
     void wrapPlain(std::string_view text, Wrapped& out, int width,
                    const TRpFontMetrics& metrics) const;
+    template <class Measure>
+    void wrapMeasured(std::string_view text, Wrapped& out, int width, const Measure& measure) const;
+    /// The largest advance (1/64 pixel) whose width still fits `width` pixels.
+    std::int64_t advanceLimit(int width) const;
+    /// Metrics of each run style (0: the memo's own), and whether any differs in width.
+    void measureStyles();
+    std::vector<TRpTextStyle> drawStyles() const;
+    void drawLine(TRpSurface& surface, const Line& line, int xPos, double y, double lineHeight,
+                  const std::vector<TRpTextStyle>& styles);
     /// Wraps `Lines` until formatted line `index` exists; false when the text ends before.
     bool haveFormatted(std::size_t index);
     /// Number of entries a memo prints: its Lines, then the lines of its source.
     std::size_t entryCount() const { return lines_.size() + (source_ ? source_->size() : 0); }
     /// Wraps entry `index` into `out`.
     void wrapEntryAt(std::size_t index, Wrapped& out, std::size_t base);
-    std::string_view formattedLine(std::size_t index) const
+    const Line& formattedLine(std::size_t index) const
     {
         return formatted_.lines[index - formattedBase_];
     }
@@ -154,6 +180,12 @@ private:
     std::string printCaption_;
     StringList lines_;
     std::shared_ptr<const TLineSource> source_;
+    const TRpMarkedLines* marked_ = nullptr;  ///< source_, when it marks its lines
+    std::vector<TRpRunStyle> runStyles_;
+    std::vector<const TRpFontMetrics*> styleMetrics_;
+    bool stylesChangeWidths_ = false;
+    bool wantLinks_ = false;                 ///< the page printed on keeps links
+    std::vector<TRpTextStretch> stretches_;  ///< of the line being drawn
     Wrapped formatted_;
     std::size_t formattedBase_ = 0;  ///< index of formatted_.lines[0] among all formatted lines
     std::size_t nextEntry_ = 0;      ///< next entry of lines_ to wrap (memos)

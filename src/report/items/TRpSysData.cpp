@@ -48,16 +48,37 @@ namespace {
 // the header's date and time run into the label beside it.
 QString longTimeWithoutZone(const QLocale& locale, const QTime& time)
 {
+    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b"));
     QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+    format.remove(zone);
     return locale.toString(time, format.trimmed());
 }
 }  // namespace
 
 std::string TRpSysData::Value() const
 {
-    const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
+    const bool clock = data_ == TRpSysDataType::rpsTime || data_ == TRpSysDataType::rpsDate ||
+                       data_ == TRpSysDataType::rpsDateTime;
+    const SourceEncoding shownIn =
+        Report() != nullptr ? Report()->ReferenceSurface().Encoding() : SourceEncoding::Windows1252;
+    // The clock's text changes once a second at most: every page of that second shares it.
+    const qint64 second = now.toSecsSinceEpoch();
+    if (clock && clockSecond_ == second && clockData_ == data_ && clockEncoding_ == shownIn)
+        return clockText_;
+    std::string value = valueAt(now);
+    if (clock) {
+        clockSecond_ = second;
+        clockData_ = data_;
+        clockEncoding_ = shownIn;
+        clockText_ = value;
+    }
+    return value;
+}
+
+std::string TRpSysData::valueAt(const QDateTime& now) const
+{
+    const QLocale locale = QLocale::system();
     const auto* report = dynamic_cast<const TRpReport*>(Report());
     const SourceEncoding encoding =
         Report() != nullptr ? Report()->ReferenceSurface().Encoding() : SourceEncoding::Windows1252;

@@ -1,6 +1,8 @@
 #pragma once
+#include <QDateTime>
 #include <string>
 
+#include "analysis/SourceEncoding.h"
 #include "report/items/TRpCustomLabel.h"
 
 namespace tabulex {
@@ -25,8 +27,15 @@ public:
     void Print(double offsetX, double offsetY) override;
 
 private:
+    std::string valueAt(const QDateTime& now) const;
+
     TRpSysDataType data_ = TRpSysDataType::rpsTime;
     std::string text_;
+    // The clock's last text, and the second, kind and encoding it was made for.
+    mutable qint64 clockSecond_ = -1;
+    mutable TRpSysDataType clockData_ = TRpSysDataType::rpsTime;
+    mutable SourceEncoding clockEncoding_ = SourceEncoding::Windows1252;
+    mutable std::string clockText_;
 };
 
 }  // namespace tabulex

@@ -3,12 +3,13 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
-#include <QPicture>
 #include <QtEndian>
 #include <array>
 #include <cstdint>
 #include <cstring>
 
+#include "files/OutputFile.h"
+#include "report/output/TRpPageRecord.h"
 #include "report/output/TRpSplayCompression.h"
 
 namespace tabulex {
@@ -70,14 +71,9 @@ std::optional<QByteArray> decodePage(QByteArray raw, bool compressed)
     return rpExpandPage(raw);
 }
 
-bool isRecording(const QByteArray& data)
+bool isRecording(QByteArray data)
 {
-    if (data.isEmpty())
-        return false;
-    QPicture picture;
-    picture.setData(data.constData(), static_cast<uint>(data.size()));
-    // A picture whose header or checksum is wrong has no bounding rectangle.
-    return picture.boundingRect().isValid();
+    return TRpPageRecord::FromBytes(std::move(data)).has_value();
 }
 
 /// One entry at `start`: its number must be `n`, its next offset must lie after its own
@@ -127,8 +123,8 @@ std::optional<TRpReportFileInfo> rpValidateReportStream(TRpStream& stream)
         auto raw = readEntryAt(stream, start, n, next);
         if (!raw)
             return std::nullopt;
-        const auto page = decodePage(std::move(*raw), info->compressed);
-        if (!page || !isRecording(*page))
+        auto page = decodePage(std::move(*raw), info->compressed);
+        if (!page || !isRecording(std::move(*page)))
             return std::nullopt;
         start = next;
     }
@@ -142,6 +138,18 @@ std::optional<TRpReportFileInfo> rpValidateReportFile(const QByteArray& bytes)
 {
     const auto stream = TRpStream::FromBytes(bytes);
     return rpValidateReportStream(*stream);
+}
+
+bool rpHoldsPicturePages(const QString& path)
+{
+    const auto stream = TRpStream::OpenFile(path);
+    const auto info = stream ? readHeader(*stream) : std::nullopt;
+    if (!info || info->pageCount < 1)
+        return false;
+    qint64 next = 0;
+    auto raw = readEntryAt(*stream, TRpPageList::kHeaderSize, 1, next);
+    const auto page = raw ? decodePage(std::move(*raw), info->compressed) : std::nullopt;
+    return page && page->startsWith("QPIC");
 }
 
 TRpPageList::TRpPageList(bool compressed)
@@ -239,6 +247,12 @@ bool TRpPageList::AppendPage(const QByteArray& page)
     return true;
 }
 
+QString TRpPageList::ErrorString() const
+{
+    const std::lock_guard lock(mutex_);
+    return stream_->ErrorString();
+}
+
 bool TRpPageList::Finish()
 {
     const std::lock_guard lock(mutex_);
@@ -303,12 +317,9 @@ std::optional<QByteArray> TRpPageList::ReadPage(int n)
     return readEntry(*start, n);
 }
 
-bool TRpPageList::SaveTo(const QString& path)
+bool TRpPageList::WriteTo(TOutputFile& out)
 {
     const std::lock_guard lock(mutex_);
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
     if (!stream_->Seek(0))
         return false;
     std::array<char, kCopyBlock> block{};
@@ -316,10 +327,15 @@ bool TRpPageList::SaveTo(const QString& path)
         const qint64 read = stream_->Read(block.data(), kCopyBlock);
         if (read <= 0)
             break;
-        if (out.write(block.data(), read) != read)
-            return false;
+        out.write(std::string_view(block.data(), static_cast<std::size_t>(read)));
     }
-    return out.flush();
+    return !out.failed();
+}
+
+bool TRpPageList::SaveTo(const QString& path)
+{
+    TOutputFile out;
+    return out.open(QFile::encodeName(path).toStdString()) && WriteTo(out) && out.close();
 }
 
 QByteArray TRpPageList::Bytes()

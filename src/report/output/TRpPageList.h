@@ -9,6 +9,8 @@
 
 namespace tabulex {
 
+class TOutputFile;
+
 /// What the header and the entry chain of a saved report file say.
 struct TRpReportFileInfo {
     int pageCount = 0;
@@ -23,6 +25,10 @@ struct TRpReportFileInfo {
 std::optional<TRpReportFileInfo> rpValidateReportStream(TRpStream& stream);
 /// The same over the bytes of a file.
 std::optional<TRpReportFileInfo> rpValidateReportFile(const QByteArray& bytes);
+/// Whether the saved report file at `path` holds pages recorded by earlier versions of the
+/// program, as the toolkit's pictures: they are not read any more, since the toolkit's picture
+/// player is not made for files from anywhere.
+bool rpHoldsPicturePages(const QString& path);
 
 /// Store of a job's recorded pages in the saved-report layout: a 128-byte little-endian
 /// header and one entry per page (number, next-entry offset, page data, own start offset).
@@ -54,9 +60,14 @@ public:
     bool AppendPage(const QByteArray& page);
     /// Rewrites the header with the final page count.
     bool Finish();
+    /// Why appending or finishing failed (the system's words), else empty.
+    QString ErrorString() const;
     /// Page n (1-based) as recorded, or nothing when n is out of range or unreadable.
     std::optional<QByteArray> ReadPage(int n);
-    /// Copies the whole stream to `path` in kCopyBlock-byte blocks.
+    /// Copies the whole stream into `out` in kCopyBlock-byte blocks; the caller closes it.
+    bool WriteTo(TOutputFile& out);
+    /// Copies the whole stream to a new file at `path`, which replaces the old one only when
+    /// complete.
     bool SaveTo(const QString& path);
     /// The whole stream.
     QByteArray Bytes();

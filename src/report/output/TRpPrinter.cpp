@@ -4,16 +4,16 @@
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
-#include <QPicture>
 #include <cmath>
 #include <utility>
 
+#include "files/OutputFile.h"
 #include "report/engine/ERpError.h"
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpUnitBase.h"
 #include "report/output/TRpPageDevice.h"
 #include "report/output/TRpPageList.h"
-#include "report/output/TRpPictureSurface.h"
+#include "report/output/TRpPageRecordSurface.h"
 #include "report/output/TRpPrinter_p.h"
 #include "text/TextCodec.h"
 
@@ -24,7 +24,7 @@ namespace {
 /// A page read back from a store: holds its recording, draws nothing.
 class TStoredPageSurface : public TRpSurface {
 public:
-    explicit TStoredPageSurface(QPicture picture) : picture_(std::move(picture)) {}
+    explicit TStoredPageSurface(TRpPageRecord record) : record_(std::move(record)) {}
     void SetFont(const QFont& font, const QColor& color) override
     {
         font_ = font;
@@ -35,26 +35,13 @@ public:
     int TextHeight() override { return 0; }
     void DrawText(int, int, TRpTextAnchor, std::string_view, bool) override {}
     void FillRect(const QRect&, const QColor&) override {}
-    const QPicture* Picture() const override { return &picture_; }
+    const TRpPageRecord* Record() const override { return &record_; }
 
 private:
-    QPicture picture_;
+    TRpPageRecord record_;
     QFont font_;
     QColor color_ = Qt::black;
 };
-
-QByteArray pictureBytes(const QPicture& picture)
-{
-    return QByteArray(picture.data(), static_cast<qsizetype>(picture.size()));
-}
-
-bool pictureFromBytes(const QByteArray& bytes, QPicture& picture)
-{
-    if (bytes.isEmpty())
-        return false;
-    picture.setData(bytes.constData(), static_cast<uint>(bytes.size()));
-    return picture.boundingRect().isValid();
-}
 
 /// Paper size and orientation of a page `width` x `length` tenths of a millimetre: sizes
 /// compared in whole 4 mm units, portrait or exchanged, a later match replacing an earlier.
@@ -86,18 +73,6 @@ bool paperOfPage(double width, double length, TRpPaperSize& size, TRpOrientation
 }
 
 }  // namespace
-
-void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target)
-{
-    const QRect box = page.boundingRect();
-    if (box.isEmpty() || target.isEmpty())
-        return;
-    painter.save();
-    painter.translate(target.topLeft());
-    painter.scale(target.width() / box.width(), target.height() / box.height());
-    painter.drawPicture(-box.topLeft(), page);
-    painter.restore();
-}
 
 TRpPrinter::TRpPrinter(TRpDestination destination)
     : d_(std::make_unique<TRpPrinterPrivate>(destination, rpScreenResolution()))
@@ -154,10 +129,12 @@ const std::vector<std::unique_ptr<TRpSurface>>& TRpPrinter::Pages() const
     return d_->pages;
 }
 
-bool TRpPrinter::firstStoredPage(QPicture& picture) const
+std::optional<TRpPageRecord> TRpPrinter::storedPage(int n) const
 {
-    const auto bytes = d_->store->ReadPage(1);
-    return bytes && pictureFromBytes(*bytes, picture);
+    auto bytes = d_->store->ReadPage(n);
+    if (!bytes)
+        return std::nullopt;
+    return TRpPageRecord::FromBytes(std::move(*bytes));
 }
 
 void TRpPrinter::BeginJob()
@@ -168,7 +145,7 @@ void TRpPrinter::BeginJob()
         throw ERpError("No printer page output available");
     if (!d_->factory) {
         d_->factory = [this](int, int widthPx, int heightPx) -> std::unique_ptr<TRpSurface> {
-            return std::make_unique<TRpPictureSurface>(widthPx, heightPx, d_->measurer);
+            return std::make_unique<TRpPageRecordSurface>(widthPx, heightPx, d_->measurer);
         };
     }
     if (d_->destination == TRpDestination::Metafile && d_->usePageStore)
@@ -206,12 +183,12 @@ void TRpPrinter::closePage()
     std::unique_ptr<TRpSurface> page = std::move(d_->current);
     page->EndPage();
     if (d_->destination == TRpDestination::Metafile) {
-        if (d_->store && page->Picture() != nullptr)
+        if (d_->store && page->Record() != nullptr)
             storePage(*page);
         else
             d_->pages.push_back(std::move(page));
     } else if (inPrinterRange()) {  // pages outside the range are made but not kept
-        if (d_->device != nullptr && page->Picture() != nullptr)
+        if (d_->device != nullptr && page->Record() != nullptr)
             printPage(*page);
         else
             d_->pages.push_back(std::move(page));
@@ -224,8 +201,15 @@ void TRpPrinter::closePage()
 
 void TRpPrinter::storePage(TRpSurface& page)
 {
-    if (!d_->store->AppendPage(pictureBytes(*page.Picture())))
-        throw ERpError("Cannot write the page store");
+    if (!d_->store->AppendPage(page.Record()->Bytes()))
+        throw storeError();
+}
+
+ERpError TRpPrinter::storeError() const
+{
+    const QString reason = d_->store->ErrorString();
+    return ERpError("Cannot write the page store" +
+                    (reason.isEmpty() ? std::string() : ": " + reason.toStdString()));
 }
 
 void TRpPrinter::printPage(const TRpSurface& page)
@@ -240,7 +224,7 @@ void TRpPrinter::printPage(const TRpSurface& page)
         throw ERpError("Cannot start a new printer page");
     }
     ++d_->printedPages;
-    rpDrawPage(*d_->devicePainter, *page.Picture(),
+    rpDrawPage(*d_->devicePainter, *page.Record(),
                QRectF(QPointF(0, 0), d_->device->PaperPixels()));
 }
 
@@ -299,7 +283,7 @@ void TRpPrinter::EndJob()
     closePage();
     status_ = TRpPrinterStatus::Finished;
     if (d_->store && !d_->store->Finish())
-        throw ERpError("Cannot write the page store");
+        throw storeError();
     if (d_->destination != TRpDestination::Printer)
         return;
     if (d_->devicePainter)
@@ -337,19 +321,16 @@ const TRpSurface* TRpPrinter::GetPage(int n) const
     return d_->pages[static_cast<std::size_t>(n - 1)].get();
 }
 
-bool TRpPrinter::PagePicture(int n, QPicture& picture) const
+std::optional<TRpPageRecord> TRpPrinter::PageRecord(int n) const
 {
     if (status_ == TRpPrinterStatus::Ready)
-        return false;
-    if (d_->store) {
-        const auto bytes = d_->store->ReadPage(n);
-        return bytes && pictureFromBytes(*bytes, picture);
-    }
+        return std::nullopt;
+    if (d_->store)
+        return storedPage(n);
     const TRpSurface* page = GetPage(n);
-    if (page == nullptr || page->Picture() == nullptr)
-        return false;
-    picture = *page->Picture();
-    return true;
+    if (page == nullptr || page->Record() == nullptr)
+        return std::nullopt;
+    return *page->Record();
 }
 
 std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const
@@ -365,9 +346,8 @@ std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const
     copy->yFactor_ = yFactor_;
     const int count = d_->store ? d_->store->PageCount() : static_cast<int>(d_->pages.size());
     for (int n = 1; n <= count; ++n) {
-        QPicture picture;
-        if (PagePicture(n, picture))
-            copy->d_->pages.push_back(std::make_unique<TStoredPageSurface>(std::move(picture)));
+        if (auto record = PageRecord(n))
+            copy->d_->pages.push_back(std::make_unique<TStoredPageSurface>(std::move(*record)));
     }
     copy->pageCount_ = copy->d_->availablePages = copy->d_->pageNumber =
         static_cast<int>(copy->d_->pages.size());
@@ -375,22 +355,29 @@ std::unique_ptr<TRpPrinter> TRpPrinter::InMemoryCopy() const
     return copy;
 }
 
+bool TRpPrinter::Save(TOutputFile& out) const
+{
+    if (status_ != TRpPrinterStatus::Finished)
+        return false;
+    if (d_->store)
+        return d_->store->WriteTo(out);
+    // Pages kept in memory are framed into a store of their own first.
+    TRpPageList list(Compression);
+    for (const auto& page : d_->pages) {
+        if (page->Record() == nullptr)
+            continue;
+        if (!list.AppendPage(page->Record()->Bytes()))
+            return false;
+    }
+    return list.Finish() && list.WriteTo(out);
+}
+
 bool TRpPrinter::Save(const std::string& path) const
 {
     if (status_ != TRpPrinterStatus::Finished)
         return false;
-    const QString file = QString::fromStdString(path);
-    if (d_->store)
-        return d_->store->SaveTo(file);
-    // Pages kept in memory are framed into a store of their own first.
-    TRpPageList list(Compression);
-    for (const auto& page : d_->pages) {
-        if (page->Picture() == nullptr)
-            continue;
-        if (!list.AppendPage(pictureBytes(*page->Picture())))
-            return false;
-    }
-    return list.Finish() && list.SaveTo(file);
+    TOutputFile out;
+    return out.open(path) && Save(out) && out.close();
 }
 
 bool TRpPrinter::Load(const std::string& path)
@@ -419,9 +406,9 @@ bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store)
     pageCount_ = d_->availablePages = d_->pageNumber = d_->store->PageCount();
     Compression = d_->store->Compressed();
     xFactor_ = yFactor_ = rpScreenResolution() / kNativePerInch;
-    QPicture first;
-    if (pageCount_ > 0 && firstStoredPage(first)) {
-        const QRect box = first.boundingRect();
+    const std::optional<TRpPageRecord> first = pageCount_ > 0 ? storedPage(1) : std::nullopt;
+    if (first) {
+        const QRect box = first->BoundingRect();
         const double width = box.width() / xFactor_;
         const double length = box.height() / yFactor_;
         TRpPaperSize size = TRpPaperSize::Custom;
@@ -437,6 +424,7 @@ bool TRpPrinter::LoadStore(std::unique_ptr<TRpPageList> store)
     status_ = TRpPrinterStatus::Finished;
     PrintSetupHook = {};
     PrintHook = {};
+    SavePdfHook = {};
     ReportLoaded = true;
     return true;
 }
@@ -459,9 +447,8 @@ bool TRpPrinter::PrintStoredPages(TRpPageDevice& device)
     const QRectF target(QPointF(0, 0), device.PaperPixels());
     for (int n = first; n <= last; ++n) {
         QCoreApplication::processEvents();
-        QPicture picture;
-        if (PagePicture(n, picture))
-            rpDrawPage(painter, picture, target);
+        if (const auto record = PageRecord(n))
+            rpDrawPage(painter, *record, target);
         if (cancelled_) {
             device.Abort();
             painter.end();

@@ -1,27 +1,27 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "report/engine/RpTypes.h"
 #include "report/engine/TRpPageOutput.h"
+#include "report/output/TRpPageRecord.h"
 
 class QObject;
 class QPainter;
-class QPicture;
 class QRectF;
 
 namespace tabulex {
 
+class ERpError;
+class TOutputFile;
 class TRpPageDevice;
 class TRpPageList;
 class TRpPrinterPrivate;
 class TRpTextMeasurer;
-
-/// Replays a recorded page stretched over `target` (device pixels of `painter`).
-void rpDrawPage(QPainter& painter, const QPicture& page, const QRectF& target);
 
 /// Page output of one report run: opens and closes pages, converts tenths of a millimetre to
 /// device pixels and keeps the recorded pages. A job runs Ready -> Busy -> Finished once.
@@ -62,6 +62,12 @@ public:
     std::function<void()> PrintSetupHook;
     /// Prints these pages' report in a run of its own; cleared for a loaded file.
     std::function<void()> PrintHook;
+    /// Writes these pages' report to a PDF file in a run of its own: (path, goOn), where
+    /// goOn() is asked as each page begins and answers false to give the run up. Returns
+    /// false when it was given up; throws ERpError when the file cannot be written. Cleared
+    /// for a loaded file.
+    using SavePdf = std::function<bool(const std::string& path, std::function<bool()> goOn)>;
+    SavePdf SavePdfHook;
 
     /// The window told about new pages and progress. Notifications are queued calls on the
     /// client's thread, dropped when the client is gone before they run.
@@ -81,7 +87,7 @@ public:
     void SetDevice(TRpPageDevice* device);
     TRpPageDevice* Device() const;
 
-    /// Replaces how pages are recorded (QPicture pages by default).
+    /// Replaces how pages are recorded (TRpPageRecord pages by default).
     void SetPageFactory(PageFactory factory);
     /// Text metrics at this output's device resolution.
     TRpTextMeasurer& Measurer();
@@ -95,14 +101,16 @@ public:
     const TRpSurface* GetPage(int n) const;
     /// Pages kept in memory (empty when they are in a page store).
     const std::vector<std::unique_ptr<TRpSurface>>& Pages() const;
-    /// The recording of completed page n, from memory or from the store; false when there
-    /// is none (out of range, not made yet, or not a recorded page).
-    bool PagePicture(int n, QPicture& picture) const;
+    /// The recording of completed page n, from memory or from the store; nothing when there
+    /// is none (out of range, not made yet, not a recorded page, or unreadable in the store).
+    std::optional<TRpPageRecord> PageRecord(int n) const;
     /// A finished copy of these pages held in memory (for writers that walk Pages()).
     std::unique_ptr<TRpPrinter> InMemoryCopy() const;
 
-    /// When Finished, writes the page store to `path` as a saved report file; false when
-    /// there is nothing to save or the file cannot be written.
+    /// When Finished, writes the page store into `out` as a saved report file (the caller
+    /// closes it); false when there is nothing to save or the file cannot be written.
+    bool Save(TOutputFile& out) const;
+    /// The same into a new file at `path`, which replaces the old one only when complete.
     bool Save(const std::string& path) const;
     /// Replaces the pages by those of a valid saved report file. An invalid file changes
     /// nothing and gives false; the caller tells the user.
@@ -117,10 +125,11 @@ private:
     bool inPrinterRange() const;
     void closePage();
     void storePage(TRpSurface& page);
+    ERpError storeError() const;
     void printPage(const TRpSurface& page);
     void applyToDevice(TRpPageDevice& device) const;
     void notifyPageAvailable();
-    bool firstStoredPage(QPicture& picture) const;
+    std::optional<TRpPageRecord> storedPage(int n) const;
 
     std::unique_ptr<TRpPrinterPrivate> d_;
 };

@@ -5,9 +5,10 @@
 namespace tabulex {
 
 std::unique_ptr<TRpPrinter> GeneratePages(TRpReport& report, TRpPrinter::PageFactory factory,
-                                          bool pageStore)
+                                          bool pageStore, std::function<void()> betweenPages)
 {
     auto output = std::make_unique<TRpPrinter>(TRpDestination::Metafile);
+    output->BetweenPages = std::move(betweenPages);
     if (factory)
         output->SetPageFactory(std::move(factory));
     output->UsePageStore(pageStore);

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace tabulex {
 
@@ -96,15 +98,28 @@ bool TRpStream::ReadExact(char* data, qint64 count)
     return true;
 }
 
+namespace {
+
+// The system's reason for the failure that just happened, else the file's own account of it.
+QString failureReason(const QFile& file)
+{
+    if (errno != 0)
+        return QString::fromStdString(std::generic_category().message(errno));
+    return file.errorString();
+}
+
+}  // namespace
+
 bool TRpStream::moveToTemporaryFile()
 {
     auto temporary =
         std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/RPFXXXXXX"));
     temporary->setAutoRemove(true);
-    if (!temporary->open())
+    errno = 0;
+    if (!temporary->open() || temporary->write(memory_) != memory_.size()) {
+        error_ = failureReason(*temporary);
         return false;
-    if (temporary->write(memory_) != memory_.size())
-        return false;
+    }
     temporary_ = std::move(temporary);
     memory_ = QByteArray();
     return true;
@@ -119,10 +134,11 @@ bool TRpStream::Write(const char* data, qint64 count)
     if (!temporary_ && position_ + count > kMemoryLimit && !moveToTemporaryFile())
         return false;
     if (temporary_) {
-        if (!temporary_->seek(position_))
+        errno = 0;
+        if (!temporary_->seek(position_) || temporary_->write(data, count) != count) {
+            error_ = failureReason(*temporary_);
             return false;
-        if (temporary_->write(data, count) != count)
-            return false;
+        }
         position_ += count;
         return true;
     }

@@ -37,6 +37,8 @@ public:
     bool ReadExact(char* data, qint64 count);
     /// Writes at the position, growing the stream; false when read-only or on a write error.
     bool Write(const char* data, qint64 count);
+    /// Why the last write to the temporary file failed (the system's words), else empty.
+    const QString& ErrorString() const { return error_; }
 
     bool ReadOnly() const { return readOnly_; }
     /// Whether the data has moved to a temporary file.
@@ -53,6 +55,7 @@ private:
     std::unique_ptr<QFile> opened_;
     qint64 position_ = 0;
     bool readOnly_ = false;
+    QString error_;
 };
 
 }  // namespace tabulex

@@ -1,15 +1,16 @@
 #include "report/pdf/TRpPdf.h"
 
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPicture>
-#include <cstdio>
 
+#include "files/OutputFile.h"
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
 #include "report/engine/TRpSurface.h"
+#include "report/output/TRpPageRecord.h"
 #include "report/output/TRpReportPages.h"
 #include "report/pdf/TRpPdfDocument.h"
 #include "report/pdf/TRpPdfSurface.h"
@@ -17,9 +18,32 @@
 
 namespace tabulex {
 
-bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string& path)
+namespace {
+
+/// What a Qt writer writes, handed on to an output file.
+class TOutputDevice : public QIODevice {
+public:
+    explicit TOutputDevice(TOutputFile& out) : out_(out) { open(QIODevice::WriteOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        out_.write(std::string_view(data, static_cast<std::size_t>(size)));
+        return out_.failed() ? -1 : size;
+    }
+
+private:
+    TOutputFile& out_;
+};
+
+}  // namespace
+
+bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, TOutputFile& out)
 {
-    QPdfWriter writer(QString::fromStdString(path));
+    TOutputDevice device(out);
+    QPdfWriter writer(&device);
     const QSizeF sizeMM(page.Native(TRpPage::iWidth) / 10.0, page.Native(TRpPage::iLength) / 10.0);
     writer.setPageLayout(QPageLayout(QPageSize(sizeMM, QPageSize::Millimeter),
                                      QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
@@ -35,18 +59,24 @@ bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string
     const double scaleY = writer.logicalDpiY() / (output.YFactor() * 254.0);
     bool first = true;
     for (const auto& recorded : output.Pages()) {
-        const QPicture* picture = recorded->Picture();
-        if (picture == nullptr)
+        const TRpPageRecord* page = recorded->Record();
+        if (page == nullptr)
             continue;
         if (!first && !writer.newPage())
             return false;
         first = false;
         painter.save();
         painter.scale(scaleX, scaleY);
-        painter.drawPicture(0, 0, *picture);
+        page->Play(painter);
         painter.restore();
     }
-    return painter.end();
+    return painter.end() && !out.failed();
+}
+
+bool rpWritePdf(const TRpPrinter& output, const TRpPage& page, const std::string& path)
+{
+    TOutputFile out;
+    return out.open(path) && rpWritePdf(output, page, out) && out.close();
 }
 
 namespace {
@@ -58,22 +88,36 @@ double nativeToPoints(double tenthsOfMM)
 
 }  // namespace
 
-TRpPdfDirectOutput::TRpPdfDirectOutput(TRpReport& report, const std::string& path)
+TRpPdfDirectOutput::TRpPdfDirectOutput(TRpReport& report, TOutputFile& out)
     : report_(report),
-      path_(path),
+      out_(out),
       document_(std::make_unique<TRpPdfDocument>(
-          path, nativeToPoints(report.Page().Native(TRpPage::iWidth)),
+          out, nativeToPoints(report.Page().Native(TRpPage::iWidth)),
           nativeToPoints(report.Page().Native(TRpPage::iLength))))
 {}
 
-TRpPdfDirectOutput::~TRpPdfDirectOutput()
+TRpPdfDirectOutput::TRpPdfDirectOutput(TRpReport& report, const std::string& path)
+    : TRpPdfDirectOutput(report, openedAt(path))
+{}
+
+TRpPdfDirectOutput::TRpPdfDirectOutput(TRpReport& report, std::unique_ptr<TOutputFile> owned)
+    : report_(report),
+      owned_(std::move(owned)),
+      out_(*owned_),
+      document_(std::make_unique<TRpPdfDocument>(
+          out_, nativeToPoints(report.Page().Native(TRpPage::iWidth)),
+          nativeToPoints(report.Page().Native(TRpPage::iLength))))
+{}
+
+std::unique_ptr<TOutputFile> TRpPdfDirectOutput::openedAt(const std::string& path)
 {
-    // A run that never reached Finish leaves no half-written file behind.
-    if (finished_)
-        return;
-    document_->Abandon();
-    std::remove(path_.c_str());
+    auto out = std::make_unique<TOutputFile>();
+    out->open(path);
+    return out;
 }
+
+// A run that never reached Finish leaves the file it would have replaced as it was.
+TRpPdfDirectOutput::~TRpPdfDirectOutput() = default;
 
 TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory()
 {
@@ -82,16 +126,32 @@ TRpPrinter::PageFactory TRpPdfDirectOutput::PageFactory()
     };
 }
 
+void TRpPdfDirectOutput::SetOutline(std::vector<TRpPdfOutlineItem> outline)
+{
+    document_->SetOutline(std::move(outline));
+}
+
+void TRpPdfDirectOutput::SetInfo(TRpPdfInfo info)
+{
+    document_->SetInfo(std::move(info));
+}
+
 bool TRpPdfDirectOutput::Finish(const TRpPrinter& output)
 {
-    finished_ = true;
-    if (!document_->Unsupported())
-        return document_->Finish(output.Title, output.TextEncoding);
-    usedFallback_ = true;
-    fallbackReason_ = document_->UnsupportedReason();
-    document_->Abandon();
-    const std::unique_ptr<TRpPrinter> recorded = GeneratePages(report_);
-    return recorded != nullptr && rpWritePdf(*recorded, report_.Page(), path_);
+    bool written = false;
+    if (!document_->Unsupported()) {
+        written = document_->Finish(output.Title, output.TextEncoding);
+    } else {
+        usedFallback_ = true;
+        fallbackReason_ = document_->UnsupportedReason();
+        document_->Abandon();
+        const std::unique_ptr<TRpPrinter> recorded = GeneratePages(report_);
+        written =
+            recorded != nullptr && out_.rewind() && rpWritePdf(*recorded, report_.Page(), out_);
+    }
+    if (owned_ && written)
+        return owned_->close();
+    return written;
 }
 
 }  // namespace tabulex

@@ -3,10 +3,13 @@
 #include <QDateTime>
 #include <QString>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
+#include "files/OutputFile.h"
 #include "report/output/TRpDeflate.h"
 #include "report/pdf/TRpPdfFontEmbedder.h"
 #include "text/TextCodec.h"
@@ -15,7 +18,6 @@ namespace tabulex {
 
 namespace {
 
-constexpr std::size_t kFileBuffer = 1 << 20;
 // Page content waiting to be compressed, at most (a few dozen pages of a dense listing).
 constexpr std::size_t kMaxQueuedBytes = 16 << 20;
 
@@ -123,40 +125,72 @@ void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths)
         out.push_back(static_cast<char>('0' + fraction % 10));
 }
 
+namespace {
+
+// Whether any of the eight bytes at `bytes` is below 32 or one of "(", ")" and "\\".
+bool needsEscape8(const char* bytes)
+{
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    const auto zeroByte = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+    // Bytes below 32: subtracting 32 borrows into the high bit of bytes that were below it
+    // (bytes of 0x80 and above are set apart by their own high bit).
+    const std::uint64_t below = (word - 0x20 * kOnes) & ~word & kHighs;
+    return (below | zeroByte(word ^ ('(' * kOnes)) | zeroByte(word ^ (')' * kOnes)) |
+            zeroByte(word ^ ('\\' * kOnes))) != 0;
+}
+
+}  // namespace
+
 void rpPdfAppendString(std::string& out, std::string_view text)
 {
+    // Most bytes go out as they are: copy the stretches between the few that need escaping.
+    static constexpr auto kEscaped = [] {
+        std::array<bool, 256> escaped{};
+        for (int byte = 0; byte < 32; ++byte)
+            escaped[static_cast<std::size_t>(byte)] = true;
+        escaped['('] = escaped[')'] = escaped['\\'] = true;
+        return escaped;
+    }();
+    out.reserve(out.size() + text.size() + 2);
     out.push_back('(');
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '(' || c == ')' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(c);
-        } else if (byte < 32) {
-            out.push_back('\\');
-            out.push_back(static_cast<char>('0' + (byte >> 6)));
-            out.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
-            out.push_back(static_cast<char>('0' + (byte & 7)));
-        } else {
-            out.push_back(c);
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // Eight bytes at a time while none of them needs escaping.
+        while (i + 8 <= text.size() && !needsEscape8(text.data() + i))
+            i += 8;
+        if (i >= text.size())
+            break;
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!kEscaped[byte])
+            continue;
+        out.append(text.data() + from, i - from);
+        from = i + 1;
+        out.push_back('\\');
+        if (byte >= 32) {
+            out.push_back(text[i]);
+            continue;
         }
+        out.push_back(static_cast<char>('0' + (byte >> 6)));
+        out.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
+        out.push_back(static_cast<char>('0' + (byte & 7)));
     }
+    out.append(text.data() + from, text.size() - from);
     out.push_back(')');
 }
 
-TRpPdfDocument::TRpPdfDocument(const std::string& path, double widthPt, double heightPt)
-    : file_(std::fopen(path.c_str(), "wb")), widthPt_(widthPt), heightPt_(heightPt)
+TRpPdfDocument::TRpPdfDocument(TOutputFile& out, double widthPt, double heightPt)
+    : out_(&out), widthPt_(widthPt), heightPt_(heightPt)
 {
     mediaBox_ = "[0 0 ";
     rpPdfAppendNumber(mediaBox_, widthPt);
     mediaBox_.push_back(' ');
     rpPdfAppendNumber(mediaBox_, heightPt);
     mediaBox_.push_back(']');
-    if (file_ == nullptr)
-        return;
-    buffer_ = std::make_unique<char[]>(kFileBuffer);
-    std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
     // The binary comment tells transfer programs the file is not plain text.
-    write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    write("%PDF-1.5\n%\xE2\xE3\xCF\xD3\n");
     pagesObject_ = reserveObject();
     resourcesObject_ = reserveObject();
 }
@@ -169,24 +203,71 @@ TRpPdfDocument::~TRpPdfDocument()
 void TRpPdfDocument::Abandon()
 {
     stopWorker();
-    if (file_ == nullptr)
-        return;
-    std::fclose(file_);
-    file_ = nullptr;
+    out_ = nullptr;
 }
 
 int TRpPdfDocument::reserveObject()
 {
     const std::lock_guard<std::mutex> lock(mutex_);
+    return reserveObjectLocked();
+}
+
+int TRpPdfDocument::reserveObjectLocked()
+{
     offsets_.push_back(0);
     return static_cast<int>(offsets_.size());
 }
 
+void TRpPdfDocument::putInStream(int number, std::string_view body, TRpDeflater& deflater)
+{
+    appendInt(streamIndex_, static_cast<std::uint64_t>(number));
+    streamIndex_ += ' ';
+    appendInt(streamIndex_, streamBodies_.size());
+    streamIndex_ += ' ';
+    streamBodies_ += body;
+    streamBodies_ += '\n';
+    streamObjects_.push_back(number);
+    // A few dozen pages' dictionaries to a stream: small enough to read one page quickly.
+    constexpr std::size_t kObjectsPerStream = 100;
+    if (streamObjects_.size() >= kObjectsPerStream)
+        flushObjectStream(deflater);
+}
+
+void TRpPdfDocument::flushObjectStream(TRpDeflater& deflater)
+{
+    if (streamObjects_.empty())
+        return;
+    const int number = reserveObjectLocked();
+    if (compressedAt_.size() < offsets_.size())
+        compressedAt_.resize(offsets_.size() * 2);
+    for (std::size_t i = 0; i < streamObjects_.size(); ++i)
+        compressedAt_[static_cast<std::size_t>(streamObjects_[i] - 1)] = {number,
+                                                                          static_cast<int>(i)};
+    const std::size_t first = streamIndex_.size();
+    streamIndex_ += streamBodies_;
+    const std::string_view packed = deflater.Deflate(streamIndex_);
+    beginObject(number);
+    std::string text = "<< /Type /ObjStm /N ";
+    appendInt(text, streamObjects_.size());
+    text += " /First ";
+    appendInt(text, first);
+    text += " /Filter /FlateDecode /Length ";
+    appendInt(text, packed.size());
+    text += " >>\nstream\n";
+    write(text);
+    write(packed);
+    write("\nendstream\nendobj\n");
+    streamIndex_.clear();
+    streamBodies_.clear();
+    streamObjects_.clear();
+}
+
 void TRpPdfDocument::write(std::string_view bytes)
 {
-    if (file_ == nullptr || failed_.load())
+    if (out_ == nullptr || failed_.load())
         return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    out_->write(bytes);
+    if (out_->failed())
         failed_ = true;
     offset_ += bytes.size();
 }
@@ -281,25 +362,74 @@ int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKey
     return object;
 }
 
-void TRpPdfDocument::AddPage(std::string_view content)
+void TRpPdfDocument::AddPage(std::string_view content, const std::vector<TRpPdfAnchor>& anchors,
+                             const std::vector<TRpPdfLink>& links)
 {
     if (!Ok() || unsupported_)
         return;
     const int contentObject = reserveObject();
     const int pageObject = reserveObject();
     pageObjects_.push_back(pageObject);
+    for (const TRpPdfAnchor& anchor : anchors) {
+        if (anchor.key >= anchors_.size())
+            anchors_.resize(std::max(anchor.key + 1, anchors_.size() * 2));
+        anchors_[anchor.key] = {pageObject, static_cast<std::int32_t>(anchor.y)};
+    }
+    // Links lead back to anchors marked by now; the worker writes them out.
+    std::vector<ResolvedLink> resolved;
+    resolved.reserve(links.size());
+    for (const TRpPdfLink& link : links) {
+        if (!link.file.empty()) {
+            resolved.push_back({link.left, link.bottom, link.right, link.top, 0, 0, link.file});
+            continue;
+        }
+        if (link.anchor >= anchors_.size() || anchors_[link.anchor].pageObject == 0)
+            continue;
+        const Anchor& target = anchors_[link.anchor];
+        resolved.push_back(
+            {link.left, link.bottom, link.right, link.top, target.pageObject, target.y, {}});
+    }
     if (!worker_.joinable())
         worker_ = std::thread([this] { compressPages(); });
     std::unique_lock<std::mutex> lock(mutex_);
     room_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_.load(); });
-    queue_.push_back({std::string(content), contentObject, pageObject});
+    queue_.push_back({std::string(content), contentObject, pageObject, std::move(resolved)});
     queuedBytes_ += content.size();
     lock.unlock();
     wake_.notify_one();
 }
 
+// The page's links as direct annotation dictionaries of its /Annots array.
+void TRpPdfDocument::appendAnnotations(std::string& out, const std::vector<ResolvedLink>& links)
+{
+    out += " /Annots [";
+    for (const ResolvedLink& link : links) {
+        out += "\n<</Subtype/Link/Border[0 0 0]/Rect[";
+        rpPdfAppendHundredths(out, link.left);
+        out += ' ';
+        rpPdfAppendHundredths(out, link.bottom);
+        out += ' ';
+        rpPdfAppendHundredths(out, link.right);
+        out += ' ';
+        rpPdfAppendHundredths(out, link.top);
+        if (!link.file.empty()) {
+            out += "]/A<</S/GoToR/D[0/Fit]/F";
+            rpPdfAppendString(out, link.file);
+            out += ">>>>";
+            continue;
+        }
+        out += "]/Dest[";
+        appendInt(out, static_cast<std::uint64_t>(link.pageObject));
+        out += " 0 R/XYZ null ";
+        rpPdfAppendHundredths(out, link.y);
+        out += " null]>>";
+    }
+    out += "\n]";
+}
+
 void TRpPdfDocument::compressPages()
 {
+    TRpDeflater deflater;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -308,10 +438,10 @@ void TRpPdfDocument::compressPages()
         PendingPage page = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        std::string packed;
+        std::string_view packed;
         bool packedOk = true;
         try {
-            packed = rpDeflate(page.content);
+            packed = deflater.Deflate(page.content);
         } catch (const std::exception&) {
             packedOk = false;
         }
@@ -321,7 +451,7 @@ void TRpPdfDocument::compressPages()
         if (!packedOk)
             failed_ = true;
         if (packedOk)
-            writePage(packed, page.contentObject, page.pageObject);
+            writePage(packed, page, deflater);
     }
 }
 
@@ -337,18 +467,18 @@ void TRpPdfDocument::stopWorker()
     worker_.join();
 }
 
-// Called by the worker with the mutex held.
-void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int pageObject)
+// Called by the worker with the mutex held. `packed` views `deflater`'s buffer.
+void TRpPdfDocument::writePage(std::string_view packed, const PendingPage& page,
+                               TRpDeflater& deflater)
 {
     std::string text = "<< /Filter /FlateDecode /Length ";
-    beginObject(contentObject);
+    beginObject(page.contentObject);
     appendInt(text, packed.size());
     text += " >>\nstream\n";
     write(text);
     write(packed);
     write("\nendstream\nendobj\n");
 
-    beginObject(pageObject);
     text = "<< /Type /Page /Parent ";
     appendInt(text, static_cast<std::uint64_t>(pagesObject_));
     text += " 0 R /MediaBox ";
@@ -356,9 +486,12 @@ void TRpPdfDocument::writePage(const std::string& packed, int contentObject, int
     text += " /Resources ";
     appendInt(text, static_cast<std::uint64_t>(resourcesObject_));
     text += " 0 R /Contents ";
-    appendInt(text, static_cast<std::uint64_t>(contentObject));
-    text += " 0 R >>\nendobj\n";
-    write(text);
+    appendInt(text, static_cast<std::uint64_t>(page.contentObject));
+    text += " 0 R";
+    if (!page.links.empty())
+        appendAnnotations(text, page.links);
+    text += " >>";
+    putInStream(page.pageObject, text, deflater);
 }
 
 void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict)
@@ -427,6 +560,96 @@ void TRpPdfDocument::writeEmbeddedFonts(std::string& fontDict)
             embedder_->MissingCount());
 }
 
+// The outline as a tree of outline item objects under one root; 0 when it has no entry.
+int TRpPdfDocument::writeOutline(TRpDeflater& deflater)
+{
+    const std::size_t count = outline_.size();
+    const auto marked = [this](const TRpPdfOutlineItem& item) {
+        return item.anchor < anchors_.size() && anchors_[item.anchor].pageObject != 0;
+    };
+    // Parents from the depths; an entry is kept when it leads somewhere or holds one that is.
+    std::vector<std::ptrdiff_t> parent(count, -1);
+    std::vector<std::ptrdiff_t> open;  // the chain of entries above the current one
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto depth = static_cast<std::size_t>(std::max(0, outline_[i].depth));
+        open.resize(std::min(open.size(), depth));
+        parent[i] = open.empty() ? -1 : open.back();
+        open.push_back(static_cast<std::ptrdiff_t>(i));
+    }
+    std::vector<bool> kept(count, false);
+    for (std::size_t i = count; i-- > 0;) {
+        if (marked(outline_[i]))
+            kept[i] = true;
+        if (kept[i] && parent[i] >= 0)
+            kept[static_cast<std::size_t>(parent[i])] = true;
+    }
+    // Children of each kept entry (index count stands for the root), in order.
+    std::vector<std::vector<std::size_t>> children(count + 1);
+    std::vector<std::size_t> position(count, 0);  // among its siblings
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!kept[i])
+            continue;
+        auto& siblings = children[parent[i] < 0 ? count : static_cast<std::size_t>(parent[i])];
+        position[i] = siblings.size();
+        siblings.push_back(i);
+    }
+    if (children[count].empty())
+        return 0;
+    std::vector<int> object(count + 1, 0);
+    object[count] = reserveObject();
+    for (std::size_t i = 0; i < count; ++i)
+        if (kept[i])
+            object[i] = reserveObject();
+    // Entries shown when their parent is open: for an open entry its children and theirs.
+    std::vector<std::int64_t> visible(count + 1, 0);
+    for (std::size_t i = count + 1; i-- > 0;) {
+        for (const std::size_t child : children[i])
+            visible[i] += 1 + (outline_[child].open ? visible[child] : 0);
+    }
+    const auto reference = [](std::string& out, const char* key, int number) {
+        out += key;
+        appendInt(out, static_cast<std::uint64_t>(number));
+        out += " 0 R";
+    };
+    for (std::size_t i = 0; i <= count; ++i) {
+        if (object[i] == 0)
+            continue;
+        std::string text = "<<";
+        if (i == count) {
+            text += " /Type /Outlines";
+        } else {
+            const TRpPdfOutlineItem& item = outline_[i];
+            text += " /Title " + utf16HexString(item.title, SourceEncoding::Utf8);
+            const std::size_t up = parent[i] < 0 ? count : static_cast<std::size_t>(parent[i]);
+            const auto& siblings = children[up];
+            const std::size_t at = position[i];
+            reference(text, " /Parent ", object[up]);
+            if (at > 0)
+                reference(text, " /Prev ", object[siblings[at - 1]]);
+            if (at + 1 < siblings.size())
+                reference(text, " /Next ", object[siblings[at + 1]]);
+            if (marked(item)) {
+                const Anchor& target = anchors_[item.anchor];
+                reference(text, " /Dest [", target.pageObject);
+                text += " /XYZ null ";
+                rpPdfAppendHundredths(text, target.y);
+                text += " null]";
+            }
+        }
+        if (!children[i].empty()) {
+            reference(text, " /First ", object[children[i].front()]);
+            reference(text, " /Last ", object[children[i].back()]);
+            text += " /Count ";
+            const bool shown = i == count || outline_[i].open;
+            if (!shown)
+                text += '-';
+            appendInt(text, static_cast<std::uint64_t>(visible[i]));
+        }
+        putInStream(object[i], text + " >>", deflater);
+    }
+    return object[count];
+}
+
 bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
 {
     stopWorker();
@@ -477,41 +700,73 @@ bool TRpPdfDocument::Finish(std::string_view title, SourceEncoding encoding)
     const int infoObject = reserveObject();
     beginObject(infoObject);
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
-    write("<< /Title " + utf16HexString(title, encoding) +
-          " /Creator (Vorn Tabulan) /CreationDate (D:" + now.toStdString() + ") >>\nendobj\n");
+    text = "<< /Title " + utf16HexString(title, encoding);
+    if (!info_.subject.empty())
+        text += " /Subject " + utf16HexString(info_.subject, SourceEncoding::Utf8);
+    if (!info_.producer.empty())
+        text += " /Producer " + utf16HexString(info_.producer, SourceEncoding::Utf8);
+    write(text + " /Creator (Vorn Tabulan) /CreationDate (D:" + now.toStdString() +
+          ") >>\nendobj\n");
+    TRpDeflater deflater;
+    const int outlineObject = writeOutline(deflater);
     const int catalogObject = reserveObject();
     beginObject(catalogObject);
     text = "<< /Type /Catalog /Pages ";
     appendInt(text, static_cast<std::uint64_t>(pagesObject_));
-    text += " 0 R >>\nendobj\n";
+    text += " 0 R";
+    if (outlineObject != 0) {
+        text += " /Outlines ";
+        appendInt(text, static_cast<std::uint64_t>(outlineObject));
+        text += " 0 R /PageMode /UseOutlines";
+    }
+    text += " >>\nendobj\n";
     write(text);
 
-    // Cross-reference table: fixed 20-byte entries, object 0 heading the free list.
+    flushObjectStream(deflater);
+
+    // Cross-reference stream: per object its type (1 in the file, 2 in an object stream) and
+    // offset, or object stream and place; object 0 heads the free list.
+    const int xrefObject = reserveObject();
     const std::uint64_t xref = offset_;
-    text = "xref\n0 ";
-    appendInt(text, offsets_.size() + 1);
-    text += "\n0000000000 65535 f \n";
-    write(text);
-    for (const std::uint64_t offset : offsets_) {
-        char entry[21];
-        std::snprintf(entry, sizeof entry, "%010llu 00000 n \n",
-                      static_cast<unsigned long long>(offset));
-        write(std::string_view(entry, 20));
+    offsets_[static_cast<std::size_t>(xrefObject - 1)] = xref;
+    compressedAt_.resize(offsets_.size());
+    std::string rows;
+    rows.reserve((offsets_.size() + 1) * 8);
+    const auto row = [&rows](int type, std::uint64_t field, unsigned place) {
+        rows.push_back(static_cast<char>(type));
+        for (int shift = 32; shift >= 0; shift -= 8)
+            rows.push_back(static_cast<char>((field >> shift) & 0xFF));
+        rows.push_back(static_cast<char>((place >> 8) & 0xFF));
+        rows.push_back(static_cast<char>(place & 0xFF));
+    };
+    row(0, 0, 0xFFFF);
+    for (std::size_t i = 0; i < offsets_.size(); ++i) {
+        const auto [stream, place] = compressedAt_[i];
+        if (stream != 0)
+            row(2, static_cast<std::uint64_t>(stream), static_cast<unsigned>(place));
+        else
+            row(1, offsets_[i], 0);
     }
-    text = "trailer\n<< /Size ";
+    const std::string_view packed = deflater.Deflate(rows);
+    beginObject(xrefObject);
+    text = "<< /Type /XRef /Size ";
     appendInt(text, offsets_.size() + 1);
-    text += " /Root ";
+    text += " /W [1 5 2] /Root ";
     appendInt(text, static_cast<std::uint64_t>(catalogObject));
     text += " 0 R /Info ";
     appendInt(text, static_cast<std::uint64_t>(infoObject));
-    text += " 0 R >>\nstartxref\n";
+    text += " 0 R /Filter /FlateDecode /Length ";
+    appendInt(text, packed.size());
+    text += " >>\nstream\n";
+    write(text);
+    write(packed);
+    text = "\nendstream\nendobj\nstartxref\n";
     appendInt(text, xref);
     text += "\n%%EOF\n";
     write(text);
-    const bool written = Ok() && std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return written && closed;
+    const bool written = Ok();
+    out_ = nullptr;
+    return written;
 }
 
 }  // namespace tabulex

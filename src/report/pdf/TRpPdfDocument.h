@@ -3,7 +3,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "analysis/SourceEncoding.h"
+#include "report/output/TRpDeflate.h"
 
 namespace tabulex {
 
@@ -41,25 +41,57 @@ std::string_view rpPdfFontName(TRpPdfFont font);
 /// 0.556 of the font size.
 using TRpPdfWidths = std::array<std::int32_t, 256>;
 
+class TOutputFile;
 class TRpPdfFontEmbedder;
 
-/// A PDF 1.4 file written while pages are made: each page's content stream and page object go
-/// to the file as soon as the page is added; a worker thread compresses and writes them while
-/// the next pages are made, holding a bounded number of pages. The fonts, the page tree, the Info
-/// dictionary, the catalogue, the xref table and the trailer follow in Finish. Text in the standard
-/// fonts uses WinAnsiEncoding, so Windows-1252 bytes are written as they are; other characters are
-/// glyphs of embedded TrueType subsets (two-byte glyph ids, with a ToUnicode map so that the text
-/// can be copied out again).
+/// Where a marked anchor stands: on a page (its object), at a height in hundredths of a point.
+struct TRpPdfAnchor {
+    std::size_t key = 0;
+    std::int64_t y = 0;
+};
+
+/// A link area of a page, in hundredths of a point (PDF coordinates): to an anchor marked on
+/// this page or an earlier one, or to a file.
+struct TRpPdfLink {
+    std::int64_t left = 0, bottom = 0, right = 0, top = 0;
+    std::size_t anchor = 0;
+    std::string file;  ///< when not empty: a link that opens this file (relative path)
+};
+
+/// One entry of the document's outline, in depth-first order: its title (UTF-8), its depth
+/// (0 for the top) and the anchor it leads to. Entries without a marked anchor lead nowhere
+/// (they still group their children); such an entry without children is left out.
+struct TRpPdfOutlineItem {
+    std::string title;
+    int depth = 0;
+    std::size_t anchor = 0;
+    bool open = false;  ///< shown with its children at first
+};
+
+/// The document information besides the title.
+struct TRpPdfInfo {
+    std::string subject;   ///< UTF-8
+    std::string producer;  ///< UTF-8
+};
+
+/// A PDF 1.5 file written while pages are made: each page's content stream goes to the file as
+/// soon as the page is added, its page object (with its links) into a compressed object stream; a
+/// worker thread compresses and writes them while the next pages are made, holding a bounded number
+/// of pages. The fonts, the page tree, the Info dictionary, the catalogue, the xref table and the
+/// trailer follow in Finish. Text in the standard fonts uses WinAnsiEncoding, so Windows-1252 bytes
+/// are written as they are; other characters are glyphs of embedded TrueType subsets (two-byte
+/// glyph ids, with a ToUnicode map so that the text can be copied out again).
 class TRpPdfDocument {
 public:
-    /// Opens `path` for writing; every page is `widthPt` x `heightPt` points.
-    TRpPdfDocument(const std::string& path, double widthPt, double heightPt);
+    /// Writes into `out`, which must stay open while the document is written (its owner
+    /// closes it after Finish); every page is `widthPt` x `heightPt` points.
+    TRpPdfDocument(TOutputFile& out, double widthPt, double heightPt);
     ~TRpPdfDocument();
     TRpPdfDocument(const TRpPdfDocument&) = delete;
     TRpPdfDocument& operator=(const TRpPdfDocument&) = delete;
 
-    /// False once the file could not be opened or written.
-    bool Ok() const { return file_ != nullptr && !failed_.load(); }
+    /// False once the file could not be written, or after Finish or Abandon.
+    bool Ok() const { return out_ != nullptr && !failed_.load(); }
     /// Records that a page needed something this writer cannot draw; pages added from then
     /// on are dropped. The first reason is kept.
     void MarkUnsupported(std::string reason);
@@ -83,33 +115,59 @@ public:
     /// The advance of glyph `gid` in an embedded resource, in hundredths of a thousandth of
     /// the text size as in TRpPdfWidths. The first width given for a glyph stays.
     void SetGlyphWidth(std::string_view resource, std::uint16_t gid, std::int32_t width);
-    /// Writes one page with `content` as its content stream, Flate-compressed.
-    void AddPage(std::string_view content);
-    /// Writes the closing objects with `title` (in `encoding`) as the document's title and
-    /// closes the file. Returns false when anything could not be written. Characters that no
-    /// installed font has are counted in one warning on standard error.
+    /// Writes one page with `content` as its content stream, Flate-compressed. `anchors` are
+    /// marked on it; `links` become its link annotations (a link to an anchor not marked
+    /// by then leads nowhere and is left out).
+    void AddPage(std::string_view content, const std::vector<TRpPdfAnchor>& anchors = {},
+                 const std::vector<TRpPdfLink>& links = {});
+    /// The outline written by Finish.
+    void SetOutline(std::vector<TRpPdfOutlineItem> outline) { outline_ = std::move(outline); }
+    void SetInfo(TRpPdfInfo info) { info_ = std::move(info); }
+    /// Writes the closing objects with `title` (in `encoding`) as the document's title; the
+    /// owner of the output then closes it. Returns false when anything could not be written.
+    /// Characters that no installed font has are counted in one warning on standard error.
     bool Finish(std::string_view title, SourceEncoding encoding = SourceEncoding::Windows1252);
-    /// Closes the file without finishing it (the caller writes the file another way).
+    /// Stops writing without finishing (the caller drops the output or writes it another way).
     void Abandon();
 
 private:
     int reserveObject();
     void beginObject(int number);
     void write(std::string_view bytes);
-    void writePage(const std::string& packed, int contentObject, int pageObject);
+    int writeOutline(TRpDeflater& deflater);
     void compressPages();
     void stopWorker();
 
-    std::FILE* file_ = nullptr;
-    std::unique_ptr<char[]> buffer_;
+    TOutputFile* out_;
     std::atomic<bool> failed_ = false;
     // Pages waiting for the worker. The mutex guards the queue, the file, the offsets and the
     // object numbers: the worker writes while the run reserves the numbers of later objects.
+    /// A link of a queued page, its target already found: a page object and a height, or a file.
+    struct ResolvedLink {
+        std::int64_t left, bottom, right, top;
+        int pageObject;
+        std::int64_t y;
+        std::string file;
+    };
     struct PendingPage {
         std::string content;
         int contentObject;
         int pageObject;
+        std::vector<ResolvedLink> links;
     };
+    void writePage(std::string_view packed, const PendingPage& page, TRpDeflater& deflater);
+    static void appendAnnotations(std::string& out, const std::vector<ResolvedLink>& links);
+    /// Puts object `number` (its dictionary) into the object stream being filled; with the
+    /// mutex held or the worker stopped.
+    void putInStream(int number, std::string_view body, TRpDeflater& deflater);
+    void flushObjectStream(TRpDeflater& deflater);
+    int reserveObjectLocked();
+    // The object stream being filled: "number offset" pairs and the objects' bodies.
+    std::string streamIndex_;
+    std::string streamBodies_;
+    std::vector<int> streamObjects_;
+    /// For each object in an object stream: that stream's number and its place in it.
+    std::vector<std::pair<int, int>> compressedAt_;
     std::mutex mutex_;
     std::condition_variable wake_;  ///< a page is queued, or the worker is to stop
     std::condition_variable room_;  ///< the queue has room again
@@ -125,6 +183,14 @@ private:
     std::string mediaBox_;
     std::vector<std::uint64_t> offsets_;  ///< file offset of object n at n - 1
     std::vector<int> pageObjects_;
+    /// Marked anchors by key: the page object they stand on (0: not marked) and their height.
+    struct Anchor {
+        std::int32_t pageObject = 0;
+        std::int32_t y = 0;
+    };
+    std::vector<Anchor> anchors_;
+    std::vector<TRpPdfOutlineItem> outline_;
+    TRpPdfInfo info_;
     int pagesObject_ = 0;
     int resourcesObject_ = 0;
     struct FontEntry {

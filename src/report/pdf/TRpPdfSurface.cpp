@@ -43,6 +43,12 @@ void appendColor(std::string& out, QRgb rgb)
     rpPdfAppendNumber(out, qBlue(rgb) / 255.0);
 }
 
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 std::optional<TRpPdfFont> rpStandardPdfFont(const QFont& font)
@@ -93,23 +99,38 @@ void TRpPdfSurface::SetFont(const QFont& font, const QColor& color)
 
 std::string_view TRpPdfSurface::fontResource()
 {
-    if (!resource_.empty())
-        return resource_;
-    for (const auto& [metrics, name] : resources_) {
-        if (metrics == metrics_)
-            return resource_ = name;
+    if (resource_.empty())
+        resource_ = resourceFor(*metrics_, *pdfFont_);
+    return resource_;
+}
+
+std::string_view TRpPdfSurface::resourceFor(const TRpFontMetrics& metrics, TRpPdfFont font)
+{
+    for (const auto& [known, name] : resources_) {
+        if (known == &metrics)
+            return name;
     }
     // The measurer's advances, in thousandths of the font size.
     TRpPdfWidths widths{};
     const double scale = fontSize_ > 0 ? pointsPerPixel_ * 100000.0 / (fontSize_ / 100.0) : 0.0;
     for (int byte = 0; byte < 256; ++byte) {
-        const double advance = metrics_->Advance64(static_cast<char>(byte)) / 64.0;
+        const double advance = metrics.Advance64(static_cast<char>(byte)) / 64.0;
         widths[static_cast<std::size_t>(byte)] =
             static_cast<std::int32_t>(std::lround(advance * scale));
     }
-    resource_ = document_.FontResource(*pdfFont_, widths);
-    resources_.emplace_back(metrics_, resource_);
-    return resource_;
+    const std::string_view resource = document_.FontResource(font, widths);
+    resources_.emplace_back(&metrics, resource);
+    return resource;
+}
+
+std::string_view TRpPdfSurface::styleResource(const TRpTextStyle& style,
+                                              const TRpFontMetrics& metrics)
+{
+    for (const auto& [known, name] : resources_)
+        if (known == &metrics)
+            return name;
+    const std::optional<TRpPdfFont> standard = rpStandardPdfFont(style.font);
+    return standard ? resourceFor(metrics, *standard) : std::string_view();
 }
 
 int TRpPdfSurface::TextHeight()
@@ -186,9 +207,7 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
     beginText();
     const std::string_view shown = text.substr(begin, end - begin);
     const std::int64_t py = toY(y + metrics_->Ascent());
-    const bool ascii = std::all_of(shown.begin(), shown.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (metrics_->Encoding() == SourceEncoding::Utf8 && !ascii) {
+    if (metrics_->Encoding() == SourceEncoding::Utf8 && !isAscii(shown)) {
         drawRuns(left, py, shown);
         return;
     }
@@ -328,13 +347,109 @@ void TRpPdfSurface::FillRect(const QRect& rect, const QColor& color)
     content_ += " re f\n";
 }
 
+void TRpPdfSurface::DrawStretches(int y, std::string_view text,
+                                  std::span<const TRpTextStretch> stretches,
+                                  std::span<const TRpTextStyle> styles)
+{
+    if (ended_ || stretches.empty() || document_.Unsupported())
+        return;
+    const TRpFontMetrics& lineMetrics =
+        styles[0].metrics != nullptr ? *styles[0].metrics : measurer_.Metrics(styles[0].font);
+    // One baseline for the whole line, whatever the faces of its stretches.
+    const std::int64_t py = toY(y + lineMetrics.Ascent());
+    const bool utf8 = lineMetrics.Encoding() == SourceEncoding::Utf8;
+    // After a stretch in the standard fonts the text position stands where the next one begins
+    // (the fonts advance by the measured widths), so it follows with a bare "Tj".
+    bool chained = false;
+    for (std::size_t i = 0; i < stretches.size(); ++i) {
+        const TRpTextStretch& stretch = stretches[i];
+        const TRpTextStyle& style = styles[stretch.style];
+        std::string_view piece = text.substr(stretch.start, stretch.length);
+        const TRpFontMetrics& metrics =
+            style.metrics != nullptr ? *style.metrics : measurer_.Metrics(style.font);
+        const std::string_view resource = styleResource(style, metrics);
+        if (resource.empty()) {
+            document_.MarkUnsupported("font \"" + style.font.family().toStdString() +
+                                      "\" has no standard PDF equivalent");
+            return;
+        }
+        if (!usable(style.color, "text"))
+            return;
+        double left = stretch.left;
+        const bool last = i + 1 == stretches.size();
+        const std::size_t begin = piece.find_first_not_of(' ');
+        if (begin == std::string_view::npos && (!chained || last))
+            continue;  // blanks only move the text, or end the line
+        if (style.color.alpha() == 0) {
+            chained = false;
+            continue;
+        }
+        if (!chained) {
+            left += metrics.Advance64(piece.substr(0, begin)) / 64.0;
+            piece.remove_prefix(begin);
+        }
+        beginText();
+        if (utf8 && !isAscii(piece)) {
+            // Characters beyond the code page are placed one run at a time, at their measured
+            // place, in the stretch's face.
+            const QFont font = font_;
+            const QColor color = color_;
+            SetFont(style.font, style.color);
+            drawRuns(left, py, piece);
+            SetFont(font, color);
+            chained = false;
+            continue;
+        }
+        useFont(resource);
+        setFill(style.color);
+        std::string operand;
+        rpPdfAppendString(operand, piece);
+        if (chained) {
+            content_ += operand;
+            content_ += " Tj\n";
+        } else {
+            showAt(toX(left), py, operand);
+        }
+        chained = true;
+    }
+}
+
+void TRpPdfSurface::MarkAnchor(std::size_t key, int /*x*/, int y)
+{
+    anchors_.push_back({key, toY(y)});
+}
+
+TRpPdfLink TRpPdfSurface::linkArea(const QRect& area) const
+{
+    TRpPdfLink link;
+    link.left = toX(area.left());
+    link.right = toX(area.right() + 1);
+    link.top = toY(area.top());
+    link.bottom = toY(area.bottom() + 1);
+    return link;
+}
+
+void TRpPdfSurface::LinkToAnchor(const QRect& area, std::size_t key)
+{
+    TRpPdfLink link = linkArea(area);
+    link.anchor = key;
+    links_.push_back(std::move(link));
+}
+
+void TRpPdfSurface::LinkToFile(const QRect& area, const std::string& path)
+{
+    TRpPdfLink link = linkArea(area);
+    link.file = path;
+    links_.push_back(std::move(link));
+}
+
 void TRpPdfSurface::EndPage()
 {
     if (ended_)
         return;
     ended_ = true;
     endText();
-    document_.AddPage(content_);
+    document_.AddPage(content_, anchors_, links_);
     std::string().swap(content_);
 }
 

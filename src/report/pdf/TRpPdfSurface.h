@@ -39,13 +39,23 @@ public:
     int TextHeight() override;
     void DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
                   bool rightToLeft) override;
+    void DrawStretches(int y, std::string_view text, std::span<const TRpTextStretch> stretches,
+                       std::span<const TRpTextStyle> styles) override;
     void FillRect(const QRect& rect, const QColor& color) override;
+    bool KeepsLinks() const override { return true; }
+    void MarkAnchor(std::size_t key, int x, int y) override;
+    void LinkToAnchor(const QRect& area, std::size_t key) override;
+    void LinkToFile(const QRect& area, const std::string& path) override;
     /// Writes the page to the document.
     void EndPage() override;
 
 private:
     bool usable(const QColor& color, const char* what);
     std::string_view fontResource();
+    std::string_view resourceFor(const TRpFontMetrics& metrics, TRpPdfFont font);
+    /// The resource of a style's font; empty when it has no standard equivalent.
+    std::string_view styleResource(const TRpTextStyle& style, const TRpFontMetrics& metrics);
+    TRpPdfLink linkArea(const QRect& area) const;
     void useFont(std::string_view resource);
     void drawRuns(double left, std::int64_t py, std::string_view shown);
     void showAt(std::int64_t px, std::int64_t py, std::string_view operand);
@@ -68,6 +78,8 @@ private:
     double pointsPerPixel_;
     std::int64_t pageHeight_;  ///< hundredths of a point
     std::string content_;
+    std::vector<TRpPdfAnchor> anchors_;
+    std::vector<TRpPdfLink> links_;
     bool ended_ = false;
     // Graphics state already written to the content stream.
     bool inText_ = false;

@@ -1,6 +1,5 @@
 #include "report/preview/TRpPreview.h"
 
-#include <QPicture>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
@@ -68,10 +67,10 @@ void TRpPreview::loadPage()
 {
     if (output_ == nullptr)
         return;
-    QPicture picture;
-    shown_ = output_->PagePicture(pageNumber_, picture);
+    std::optional<TRpPageRecord> page = output_->PageRecord(pageNumber_);
+    shown_ = page.has_value();
     if (shown_)
-        image_->SetPage(picture);
+        image_->SetPage(std::move(*page));
     else
         image_->ClearPage();
 }

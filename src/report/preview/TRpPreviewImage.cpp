@@ -2,8 +2,6 @@
 
 #include <QPainter>
 
-#include "report/output/TRpPrinter.h"
-
 namespace tabulex {
 
 TRpPreviewImage::TRpPreviewImage(QWidget* parent) : QWidget(parent)
@@ -11,16 +9,16 @@ TRpPreviewImage::TRpPreviewImage(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("TRpPreviewImage"));
 }
 
-void TRpPreviewImage::SetPage(const QPicture& page)
+void TRpPreviewImage::SetPage(TRpPageRecord page)
 {
-    page_ = page;
+    page_ = std::move(page);
     hasPage_ = true;
     update();
 }
 
 void TRpPreviewImage::ClearPage()
 {
-    page_ = QPicture();
+    page_ = TRpPageRecord();
     hasPage_ = false;
     update();
 }

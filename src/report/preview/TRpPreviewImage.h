@@ -1,6 +1,7 @@
 #pragma once
-#include <QPicture>
 #include <QWidget>
+
+#include "report/output/TRpPageRecord.h"
 
 namespace tabulex {
 
@@ -11,7 +12,7 @@ class TRpPreviewImage : public QWidget {
 public:
     explicit TRpPreviewImage(QWidget* parent = nullptr);
 
-    void SetPage(const QPicture& page);
+    void SetPage(TRpPageRecord page);
     void ClearPage();
     bool HasPage() const { return hasPage_; }
 
@@ -19,7 +20,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QPicture page_;
+    TRpPageRecord page_;
     bool hasPage_ = false;
 };
 

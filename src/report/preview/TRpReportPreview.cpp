@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPrintDialog>
@@ -14,6 +15,7 @@
 #include "report/engine/TRpPage.h"
 #include "report/engine/TRpReport.h"
 #include "report/engine/TRpTextMeasurer.h"
+#include "report/output/TRpPageList.h"
 #include "report/output/TRpPrinter.h"
 #include "report/preview/TRpPreview.h"
 #include "report/preview/TRpPrintDevices.h"
@@ -62,7 +64,7 @@ private:
 
 }  // namespace
 
-void Preview(TRpReport& report)
+void Preview(TRpReport& report, TRpPrinter::SavePdf savePdf)
 {
     QCoreApplication::processEvents();
     if (report.Generating() || report.PreviewWindow() != nullptr)
@@ -82,6 +84,7 @@ void Preview(TRpReport& report)
                      pages->Status() == TRpPrinterStatus::Finished ? pages->PageCount() : 0);
     };
     output->PrintHook = [&report] { Print(report); };
+    output->SavePdfHook = std::move(savePdf);
     output->BetweenPages = TBreather();
     auto window = std::make_unique<TRpStandardPreview>(output.get());
     report.SetPreviewWindow(window.get());
@@ -111,6 +114,25 @@ void Preview(TRpReport& report)
     if (shown && !closed)
         loop.exec();
     finish();
+}
+
+TRpStandardPreview* PreviewFile(const QString& path)
+{
+    std::unique_ptr<TRpPageList> store = TRpStandardPreview::OpenReportFile(nullptr, path);
+    if (!store)
+        return nullptr;
+    auto* output = new TRpPrinter(TRpDestination::Metafile);
+    output->LoadStore(std::move(store));
+    // The caption keeps the path's own characters, whatever they are.
+    output->TextEncoding = SourceEncoding::Utf8;
+    output->Title =
+        (QStringLiteral("Print Preview : ") + QDir::toNativeSeparators(path)).toStdString();
+    auto* window = new TRpStandardPreview(output);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // The pages go after the window, which uses them until its last moment.
+    QObject::connect(window, &QObject::destroyed, [output] { delete output; });
+    window->showMaximized();
+    return window;
 }
 
 void Print(TRpReport& report)

@@ -5,11 +5,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -78,6 +81,11 @@ QIcon drawnPrinterIcon(const QPalette& palette, bool setup)
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+std::string localPathOf(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
 }
 
 }  // namespace
@@ -349,6 +357,33 @@ void TRpStandardPreview::DoSave()
 
 void TRpStandardPreview::exportPdf(const QString& path)
 {
+    if (output_->SavePdfHook) {
+        // The report runs again into the PDF writer; the window keeps painting, a progress
+        // dialog counts the pages and its button gives the run up.
+        QProgressDialog progress(QStringLiteral("Gravando o PDF…"), QStringLiteral("Cancelar"), 0,
+                                 std::max(1, output_->PageCount()), this);
+        progress.setObjectName(QStringLiteral("PdfProgress"));
+        progress.setWindowTitle(QStringLiteral("Salvar PDF"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(300);
+        int page = 0;
+        QElapsedTimer clock;
+        clock.start();
+        const auto goOn = [&] {
+            progress.setValue(std::min(++page, progress.maximum()));
+            if (page <= 2 || clock.elapsed() >= 15) {
+                QCoreApplication::processEvents();
+                clock.restart();
+            }
+            return !progress.wasCanceled();
+        };
+        try {
+            output_->SavePdfHook(localPathOf(path), goOn);
+        } catch (const std::exception& error) {
+            TDialogs::current().showMessage(this, QString::fromLocal8Bit(error.what()));
+        }
+        return;
+    }
     const std::unique_ptr<TRpPrinter> pages = output_->InMemoryCopy();
     TRpPage page;
     page.SetNative(TRpPage::iWidth, output_->PageWidth());
@@ -357,14 +392,27 @@ void TRpStandardPreview::exportPdf(const QString& path)
         TDialogs::current().showMessage(this, QStringLiteral("Cannot write the file ") + path);
 }
 
-bool TRpStandardPreview::LoadFile(const QString& path)
+std::unique_ptr<TRpPageList> TRpStandardPreview::OpenReportFile(QWidget* parent,
+                                                                const QString& path)
 {
     std::unique_ptr<TRpPageList> store = TRpPageList::OpenFile(path);
-    if (!store) {
-        TDialogs::current().showMessage(this, QStringLiteral("Invalid report file: ") + path);
-        return false;
-    }
-    return output_->LoadStore(std::move(store));
+    if (store)
+        return store;
+    if (!QFileInfo::exists(path))
+        TDialogs::current().showMessage(parent, QStringLiteral("File does not exist"));
+    else if (rpHoldsPicturePages(path))
+        TDialogs::current().showMessage(
+            parent,
+            QStringLiteral("Report file of an earlier version, which cannot be shown: ") + path);
+    else
+        TDialogs::current().showMessage(parent, QStringLiteral("Invalid report file: ") + path);
+    return nullptr;
+}
+
+bool TRpStandardPreview::LoadFile(const QString& path)
+{
+    std::unique_ptr<TRpPageList> store = OpenReportFile(this, path);
+    return store && output_->LoadStore(std::move(store));
 }
 
 void TRpStandardPreview::DoLoad()

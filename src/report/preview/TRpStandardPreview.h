@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -7,6 +8,7 @@ class QToolBar;
 
 namespace tabulex {
 
+class TRpPageList;
 class TRpPrinter;
 class TRpPreview;
 
@@ -40,9 +42,13 @@ public:
     void DoSave();
     void DoLoad();
     /// Replaces the window's pages by those of the saved report file at `path`; shows
-    /// "Invalid report file: " and the path when the file is not one. False when nothing
-    /// was loaded.
+    /// "Invalid report file: " and the path when the file is not one (and says so of a file
+    /// of an earlier version). False when nothing was loaded.
     bool LoadFile(const QString& path);
+    /// The store of the saved report file at `path`; null after showing why it cannot be
+    /// shown ("File does not exist", "Invalid report file: " and the path, or that it is a
+    /// file of an earlier version) on `parent`.
+    static std::unique_ptr<TRpPageList> OpenReportFile(QWidget* parent, const QString& path);
     /// Whether the pages are still being made (saving and loading wait for them).
     bool Making() const;
 

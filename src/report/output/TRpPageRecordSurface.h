@@ -1,20 +1,18 @@
 #pragma once
-#include <QPainter>
-#include <QPicture>
-#include <memory>
+#include <QFont>
 
 #include "report/engine/TRpSurface.h"
+#include "report/output/TRpPageRecord.h"
 
 namespace tabulex {
 
 class TRpTextMeasurer;
 class TRpFontMetrics;
 
-/// A page recorded as a replayable QPicture, in screen pixels of the measurer's resolution.
-class TRpPictureSurface : public TRpSurface {
+/// A page recorded to be drawn again (TRpPageRecord), in pixels of the measurer's resolution.
+class TRpPageRecordSurface : public TRpSurface {
 public:
-    TRpPictureSurface(int widthPx, int heightPx, TRpTextMeasurer& measurer);
-    ~TRpPictureSurface() override;
+    TRpPageRecordSurface(int widthPx, int heightPx, TRpTextMeasurer& measurer);
 
     void SetFont(const QFont& font, const QColor& color = Qt::black) override;
     const QFont& Font() const override { return font_; }
@@ -22,18 +20,19 @@ public:
     int TextHeight() override;
     void DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
                   bool rightToLeft) override;
+    void DrawStretches(int y, std::string_view text, std::span<const TRpTextStretch> stretches,
+                       std::span<const TRpTextStyle> styles) override;
     void FillRect(const QRect& rect, const QColor& color) override;
-    void RemoveClip() override;
-    void EndPage() override;
-    const QPicture* Picture() const override { return &picture_; }
+    void EndPage() override { ended_ = true; }
+    const TRpPageRecord* Record() const override { return &record_; }
 
 private:
-    QPicture picture_;
-    std::unique_ptr<QPainter> painter_;
+    TRpPageRecord record_;
     TRpTextMeasurer& measurer_;
     const TRpFontMetrics* metrics_ = nullptr;
     QFont font_;
     QColor color_ = Qt::black;
+    bool ended_ = false;
 };
 
 }  // namespace tabulex

@@ -1,0 +1,250 @@
+// The data the pages load on demand: each page's references and the search over every
+// declared name. Scripts that call a function of the page script, so that they load from
+// file:// as well as from a server.
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+#include "analysis/DecimalText.h"
+#include "html/HtmlPages.h"
+#include "html/HtmlText.h"
+
+namespace tabulex {
+
+namespace {
+
+// The lines of other pages shown with a declaration's references: enough to read the uses,
+// not so many that a name used a hundred thousand times fills the disk.
+constexpr std::size_t kQuotedReferences = 100;
+constexpr std::size_t kQuotedBytes = 100;
+
+const char* kind_name(TDeclarationKind kind)
+{
+    switch (kind) {
+    case TDeclarationKind::Unit:
+        return "unidade";
+    case TDeclarationKind::Program:
+        return "programa";
+    case TDeclarationKind::Library:
+        return "biblioteca";
+    case TDeclarationKind::Constant:
+        return "constante";
+    case TDeclarationKind::ResourceString:
+        return "resourcestring";
+    case TDeclarationKind::Type:
+        return "tipo";
+    case TDeclarationKind::Variable:
+        return "vari\xC3\xA1vel";
+    case TDeclarationKind::Local:
+        return "vari\xC3\xA1vel local";
+    case TDeclarationKind::Field:
+        return "campo";
+    case TDeclarationKind::Property:
+        return "propriedade";
+    case TDeclarationKind::Method:
+        return "m\xC3\xA9todo";
+    case TDeclarationKind::Routine:
+        return "rotina";
+    case TDeclarationKind::Parameter:
+        return "par\xC3\xA2metro";
+    case TDeclarationKind::EnumValue:
+        return "valor enumerado";
+    case TDeclarationKind::Label:
+        return "r\xC3\xB3tulo";
+    }
+    return "";
+}
+
+char reference_mark(TReferenceKind kind)
+{
+    switch (kind) {
+    case TReferenceKind::Write:
+        return 'e';  // escrita
+    case TReferenceKind::Declaration:
+        return 'd';
+    default:
+        return 'l';  // leitura
+    }
+}
+
+// A line's text for a quotation: without its leading blanks, cut at a character boundary.
+std::string_view quoted(std::string_view line, SourceEncoding encoding)
+{
+    const std::size_t start = line.find_first_not_of(" \t");
+    line = start == std::string_view::npos ? std::string_view() : line.substr(start);
+    if (line.size() <= kQuotedBytes)
+        return line;
+    std::size_t cut = kQuotedBytes;
+    if (encoding == SourceEncoding::Utf8)
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+            --cut;
+    return line.substr(0, cut);
+}
+
+void append_string(std::string& out, std::string_view bytes, SourceEncoding encoding)
+{
+    out += '"';
+    append_js_string(out, bytes, encoding);
+    out += '"';
+}
+
+// The search key of a name: its first two characters folded to lower case; characters a
+// file name should not hold become "~", and a one-letter name gets "~" as its second.
+std::string search_key(std::string_view name)
+{
+    std::string key;
+    for (std::size_t i = 0; i < 2; ++i) {
+        char c = i < name.size() ? name[i] : '~';
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+        key += plain ? c : '~';
+    }
+    return key;
+}
+
+// Locals, parameters and labels are found from their routine; the search holds the rest.
+bool searchable(TDeclarationKind kind)
+{
+    return kind != TDeclarationKind::Local && kind != TDeclarationKind::Parameter &&
+           kind != TDeclarationKind::Label;
+}
+
+std::size_t use_count(const TProjectIndex& project, std::uint32_t declaration)
+{
+    std::size_t uses = 0;
+    for (std::uint32_t r : project.references_of(declaration))
+        uses += project.references()[r].kind != TReferenceKind::Declaration;
+    return uses;
+}
+
+}  // namespace
+
+std::string references_script_path(std::uint32_t page)
+{
+    std::string path(kDataFolder);
+    path += "/r";
+    append_decimal(path, page);
+    path += ".js";
+    return path;
+}
+
+std::string search_script_path(std::string_view key)
+{
+    std::string path(kDataFolder);
+    path += "/b-";
+    path += key;
+    path += ".js";
+    return path;
+}
+
+// TX.r({p: [page paths], d: {id: [name, kind, [[page, line, mark], ...]]}, t: {"page:line":
+// text}}): the pages the references stand in, each declaration of this page with its
+// references, and the text of the lines of other pages they stand on.
+void append_references_script(std::string& out, const THtmlRun& run, std::uint32_t page)
+{
+    const TProjectIndex& project = run.project;
+    const std::uint32_t file = run.pages[page].file;
+    std::vector<std::uint32_t> pages{page};  // pages the references stand in; this one first
+    std::unordered_map<std::uint32_t, std::uint32_t> slot{{page, 0}};
+    std::map<std::pair<std::uint32_t, int>, std::uint32_t> quotes;  // (file, line) -> file
+    std::string declarations;
+    for (std::uint32_t id : run.declared_in[file]) {
+        const TProjectDeclaration& declaration = project.declarations()[id];
+        if (!declarations.empty())
+            declarations += ",\n";
+        declarations += '"';
+        append_decimal(declarations, id);
+        declarations += "\":[";
+        append_string(declarations, declaration.name, run.encodings[file]);
+        declarations += ",\"";
+        declarations += kind_name(declaration.kind);
+        declarations += "\",[";
+        std::size_t quotedHere = 0;
+        bool first = true;
+        for (std::uint32_t r : project.references_of(id)) {
+            const TProjectReference& reference = project.references()[r];
+            const THtmlPage* at = run.page_of(reference.file);
+            if (at == nullptr)
+                continue;
+            const auto target = static_cast<std::uint32_t>(at - run.pages.data());
+            const auto [it, added] =
+                slot.try_emplace(target, static_cast<std::uint32_t>(pages.size()));
+            if (added)
+                pages.push_back(target);
+            if (target != page && quotedHere < kQuotedReferences) {
+                quotes.emplace(std::pair(reference.file, reference.line), target);
+                ++quotedHere;
+            }
+            declarations += first ? "[" : ",[";
+            first = false;
+            append_decimal(declarations, it->second);
+            declarations += ',';
+            append_decimal(declarations, reference.line);
+            declarations += ",\"";
+            declarations += reference_mark(reference.kind);
+            declarations += "\"]";
+        }
+        declarations += "]]";
+    }
+
+    out += "TX.r({p:[";
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        append_string(out, run.pages[pages[i]].path, SourceEncoding::Utf8);
+    }
+    out += "],\nd:{";
+    out += declarations;
+    out += "},\nt:{";
+    bool first = true;
+    for (const auto& [where, target] : quotes) {
+        if (!first)
+            out += ",\n";
+        first = false;
+        out += '"';
+        append_decimal(out, slot.at(target));
+        out += ':';
+        append_decimal(out, where.second);
+        out += "\":";
+        const SourceEncoding encoding = run.encodings[where.first];
+        append_string(out, quoted(run.line_text(where.first, where.second), encoding), encoding);
+    }
+    out += "}});\n";
+}
+
+// TX.b(key, [[name, kind, page, line, uses, id], ...]): the declared names of one key, each
+// with where it is declared and how often it is used.
+std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run)
+{
+    const TProjectIndex& project = run.project;
+    std::map<std::string, std::vector<std::uint32_t>> by_key;
+    for (const TProjectDeclaration& declaration : project.declarations())
+        if (searchable(declaration.kind) && run.page_of(declaration.file) != nullptr)
+            by_key[search_key(declaration.name)].push_back(declaration.id);
+    std::vector<std::pair<std::string, std::string>> scripts;
+    for (const auto& [key, ids] : by_key) {
+        std::string script = "TX.b(\"" + key + "\",[";
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            const TProjectDeclaration& declaration = project.declarations()[ids[i]];
+            script += i == 0 ? "\n[" : ",\n[";
+            append_string(script, declaration.name, run.encodings[declaration.file]);
+            script += ",\"";
+            script += kind_name(declaration.kind);
+            script += "\",";
+            append_decimal(script, run.page_of_file[declaration.file]);
+            script += ',';
+            append_decimal(script, declaration.line);
+            script += ',';
+            append_decimal(script, static_cast<long long>(use_count(project, ids[i])));
+            script += ',';
+            append_decimal(script, ids[i]);
+            script += ']';
+        }
+        script += "]);\n";
+        scripts.emplace_back(key, std::move(script));
+    }
+    return scripts;
+}
+
+}  // namespace tabulex
