@@ -260,33 +260,66 @@ TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, st
     current_ = read();
 }
 
-TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options,
-                           std::vector<TToken> recorded)
+TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, TTokenRow recorded)
     : files_(files), options_(options), recorded_(std::move(recorded))
 {
-    if (recorded_.empty())
-        recorded_.emplace_back();
+    if (recorded_.blocks.empty())
+        return;  // no tokens: current_ is the end
+    at_ = recorded_.blocks.front()->tokens;
+    block_end_ = at_ + (recorded_.blocks.size() == 1 ? recorded_.last : TTokenBlock::kSize);
 }
 
 TTokenStream::~TTokenStream() = default;
 
-std::vector<TToken> TTokenStream::record(TFileStore& files, const TProjectOptions& options,
-                                         std::uint32_t file)
+std::unique_ptr<TTokenBlock> TTokenPool::take()
 {
-    std::vector<TToken> tokens;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!free_.empty()) {
+            std::unique_ptr<TTokenBlock> block = std::move(free_.back());
+            free_.pop_back();
+            return block;
+        }
+    }
+    return std::make_unique<TTokenBlock>();
+}
+
+void TTokenPool::give_back(TTokenRow& row)
+{
+    const std::lock_guard lock(mutex_);
+    for (auto& block : row.blocks)
+        free_.push_back(std::move(block));
+    row.blocks.clear();
+    row.last = 0;
+}
+
+TTokenRow TTokenStream::record(TFileStore& files, const TProjectOptions& options,
+                               std::uint32_t file, TTokenPool& pool)
+{
+    TTokenRow row;
     TTokenStream stream(files, options, file);
+    TToken token = stream.current_;
     for (;;) {
-        tokens.push_back(stream.current());
-        if (stream.current().kind == tkNull)
-            return tokens;
-        stream.next();
+        if (row.blocks.empty() || row.last == TTokenBlock::kSize) {
+            row.blocks.push_back(pool.take());
+            row.last = 0;
+        }
+        row.blocks.back()->tokens[row.last++] = token;
+        if (token.kind == tkNull)
+            return row;
+        token = stream.read();
     }
 }
 
 const TToken& TTokenStream::peek()
 {
-    if (!recorded_.empty())
-        return recorded_[std::min(position_ + 1, recorded_.size() - 1)];
+    if (!recorded_.blocks.empty()) {
+        if (at_ + 1 < block_end_)
+            return at_[1];
+        if (block_ + 1 < recorded_.blocks.size())
+            return recorded_.blocks[block_ + 1]->tokens[0];
+        return *at_;
+    }
     if (!has_ahead_) {
         ahead_ = read();
         has_ahead_ = true;
@@ -296,8 +329,15 @@ const TToken& TTokenStream::peek()
 
 void TTokenStream::next()
 {
-    if (!recorded_.empty()) {
-        position_ = std::min(position_ + 1, recorded_.size() - 1);
+    if (!recorded_.blocks.empty()) {
+        if (at_ + 1 < block_end_) {
+            ++at_;
+        } else if (block_ + 1 < recorded_.blocks.size()) {
+            ++block_;
+            at_ = recorded_.blocks[block_]->tokens;
+            block_end_ =
+                at_ + (block_ + 1 == recorded_.blocks.size() ? recorded_.last : TTokenBlock::kSize);
+        }
         return;
     }
     if (has_ahead_) {

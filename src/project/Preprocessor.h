@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,17 +12,43 @@
 
 namespace tabulex::project {
 
-/// One significant token of active code, with the file and place it comes from.
+/// One significant token of active code, with the file and place it comes from. Units are
+/// preprocessed ahead into long rows of these, so it is kept to 32 bytes.
 struct TToken {
-    TTokenKind kind = tkNull;
     std::string_view text;
     std::uint32_t file = kNoId;
     std::int32_t line = 0;    // 1-based
     std::int32_t column = 0;  // 1-based, in bytes
-    bool hints_off = false;   // {$HINTS OFF} in force
-    bool notes_off = false;
-    bool delphi = false;  // the mode in force at the token
-    bool object = false;
+    TTokenKind kind = tkNull;
+    bool hints_off : 1 = false;  // {$HINTS OFF} in force
+    bool notes_off : 1 = false;
+    bool delphi : 1 = false;  // the mode in force at the token
+    bool object : 1 = false;
+};
+static_assert(sizeof(TToken) <= 32);
+
+/// Tokens are recorded in blocks of a fixed size, which go back to a TTokenPool once their
+/// unit is parsed: fresh memory would cost a page fault every 4 KiB.
+struct TTokenBlock {
+    static constexpr std::size_t kSize = 8192;
+    TToken tokens[kSize];
+};
+
+/// The tokens of one unit: every block full but the last, which holds `last`.
+struct TTokenRow {
+    std::vector<std::unique_ptr<TTokenBlock>> blocks;
+    std::size_t last = 0;
+};
+
+/// Blocks to record tokens in, shared by the threads of a run.
+class TTokenPool {
+public:
+    std::unique_ptr<TTokenBlock> take();
+    void give_back(TTokenRow& row);
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<TTokenBlock>> free_;
 };
 
 /// The defines a unit starts with: the compiler's own, the command line's, and macro values
@@ -39,15 +66,20 @@ class TTokenStream {
 public:
     TTokenStream(TFileStore& files, const TProjectOptions& options, std::uint32_t file);
     /// A stream that gives the tokens `record` made earlier, ending with its tkNull.
-    TTokenStream(TFileStore& files, const TProjectOptions& options, std::vector<TToken> recorded);
+    TTokenStream(TFileStore& files, const TProjectOptions& options, TTokenRow recorded);
     ~TTokenStream();
+    TTokenStream(const TTokenStream&) = delete;  // the current token may be a member
+    TTokenStream& operator=(const TTokenStream&) = delete;
 
-    /// Every token of the file, preprocessed ahead of its parsing (on another thread).
-    static std::vector<TToken> record(TFileStore& files, const TProjectOptions& options,
-                                      std::uint32_t file);
+    /// Every token of the file, preprocessed ahead of its parsing (on another thread), in
+    /// blocks taken from `pool`.
+    static TTokenRow record(TFileStore& files, const TProjectOptions& options, std::uint32_t file,
+                            TTokenPool& pool);
+    /// The tokens a recorded stream was made with, for their blocks to be used again.
+    TTokenRow& recorded() { return recorded_; }
 
     /// The current token; tkNull at the end of the main file.
-    const TToken& current() const { return recorded_.empty() ? current_ : recorded_[position_]; }
+    const TToken& current() const { return *at_; }
     /// The token after the current one (looked ahead without consuming it).
     const TToken& peek();
     void next();
@@ -84,8 +116,10 @@ private:
     TToken current_;
     TToken ahead_;
     bool has_ahead_ = false;
-    std::vector<TToken> recorded_;
-    std::size_t position_ = 0;
+    const TToken* at_ = &current_;  // the current token: current_, or one of recorded_
+    const TToken* block_end_ = &current_ + 1;
+    std::size_t block_ = 0;
+    TTokenRow recorded_;
 };
 
 }  // namespace tabulex::project

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "project/LargeArrays.h"
 #include "project/ProjectIndex.h"
 #include "project/ProjectModel.h"
 #include "project/ProjectParser.h"
@@ -42,6 +43,7 @@ std::uint32_t TModel::module_for(std::uint32_t file)
     unit.table = mod.interface_table;
     unit.line = 1;
     unit.column = 1;
+    room_for_one(symbols);
     symbols.push_back(unit);
     mod.symbol = static_cast<std::uint32_t>(symbols.size() - 1);
     module_of_file.emplace(file, id);
@@ -76,10 +78,10 @@ void TReadAhead::run()
         int expected = 0;
         if (!module->preprocessing.compare_exchange_strong(expected, 1))
             continue;  // the parser came first
-        std::vector<TToken> tokens;
+        TTokenRow tokens;
         bool recorded = true;
         try {
-            tokens = TTokenStream::record(files_, options_, module->file);
+            tokens = TTokenStream::record(files_, options_, module->file, pool_);
         } catch (const std::bad_alloc&) {
             recorded = false;  // the parser tries again and tells what failed
         }
@@ -92,7 +94,7 @@ void TReadAhead::run()
     }
 }
 
-bool TReadAhead::take(TModule& module, std::vector<TToken>& tokens)
+bool TReadAhead::take(TModule& module, TTokenRow& tokens)
 {
     int expected = 0;
     if (module.preprocessing.compare_exchange_strong(expected, 1))
@@ -117,7 +119,7 @@ void TModel::ensure_interface(std::uint32_t id)
         modules[id].stage = TModule::TStage::Done;
         return;
     }
-    std::vector<TToken> tokens;
+    TTokenRow tokens;
     if (read_ahead != nullptr && read_ahead->take(modules[id], tokens))
         modules[id].stream = std::make_unique<TTokenStream>(files, options, std::move(tokens));
     else
@@ -139,6 +141,8 @@ void TModel::ensure_done(std::uint32_t id)
     while (modules[id].stream->current().kind != tkNull)
         modules[id].stream->next();
     modules[id].parser.reset();
+    if (read_ahead != nullptr)
+        read_ahead->give_back(modules[id].stream->recorded());
     modules[id].stream.reset();
 }
 
@@ -221,8 +225,8 @@ public:
         for (std::uint32_t file : model.input_files)
             bytes += model.files[file].bytes.size();
         try {
-            model.symbols.reserve(bytes / 60);
-            model.references.reserve(bytes / 15);
+            reserve_large(model.symbols, bytes / 60);
+            reserve_large(model.references, bytes / 15);
             model.names.reserve(bytes / 70);
         } catch (const std::bad_alloc&) {
             // Only a hint: the arrays grow as they need to, as far as the memory goes.
@@ -264,7 +268,7 @@ private:
         TProjectIndex index;
         // Names are views into the files' bytes: copy them before the files move.
         std::vector<TSymbol>& symbols = model.symbols;
-        index.declarations_.reserve(symbols.size());
+        reserve_large(index.declarations_, symbols.size());
         for (TSymbol& s : symbols) {
             if (s.anonymous)
                 continue;

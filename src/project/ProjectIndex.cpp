@@ -4,6 +4,8 @@
 #include <array>
 #include <tuple>
 
+#include "project/LargeArrays.h"
+
 namespace tabulex {
 
 namespace {
@@ -160,7 +162,9 @@ void TProjectIndex::finish()
     for (std::size_t i = 1; i < file_offsets_.size(); ++i)
         file_offsets_[i] += file_offsets_[i - 1];
     {
-        std::vector<TProjectReference> sorted(references_.size());
+        std::vector<TProjectReference> sorted;
+        project::reserve_large(sorted, references_.size());
+        sorted.resize(references_.size());
         std::vector<std::uint32_t> next(file_offsets_.begin(), file_offsets_.end() - 1);
         for (const TProjectReference& r : references_)
             sorted[next[r.file]++] = r;
@@ -180,6 +184,7 @@ void TProjectIndex::finish()
         ++declaration_offsets_[r.declaration + 1];
     for (std::size_t i = 1; i < declaration_offsets_.size(); ++i)
         declaration_offsets_[i] += declaration_offsets_[i - 1];
+    project::reserve_large(by_declaration_, references_.size());
     by_declaration_.resize(references_.size());
     std::vector<std::uint32_t> next(declaration_offsets_.begin(), declaration_offsets_.end() - 1);
     for (std::size_t i = 0; i < references_.size(); ++i)

@@ -84,7 +84,7 @@ struct TModule {
     // reader, or by the parser itself, which then makes them as it goes), 2 ready in `tokens`,
     // 3 taken by the parser.
     std::atomic<int> preprocessing{0};
-    std::vector<TToken> tokens;
+    TTokenRow tokens;
     ~TModule();
 };
 
@@ -96,7 +96,9 @@ public:
     TReadAhead(TFileStore& files, const TProjectOptions& options, std::vector<TModule*> modules);
     ~TReadAhead();
     /// The tokens of `module`, or false when the caller is to preprocess it itself.
-    bool take(TModule& module, std::vector<TToken>& tokens);
+    bool take(TModule& module, TTokenRow& tokens);
+    /// Tokens the parser is done with: their blocks serve a later unit.
+    void give_back(TTokenRow& tokens) { pool_.give_back(tokens); }
 
 private:
     void run();
@@ -107,6 +109,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::size_t waiting_ = 0;  // ready units not taken yet
+    TTokenPool pool_;
     bool stop_ = false;
     std::thread thread_;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "project/LargeArrays.h"
+
 namespace tabulex::project {
 
 struct TParser::TFrame {
@@ -437,6 +439,7 @@ std::uint32_t TParser::add_symbol(const TToken& at, TDeclarationKind k)
     s.module = module_;
     s.hints_off = at.hints_off;
     s.notes_off = at.notes_off;
+    room_for_one(m_.symbols);
     m_.symbols.push_back(s);
     const auto id = static_cast<std::uint32_t>(m_.symbols.size() - 1);
     refer(id, at, TReferenceKind::Declaration);
@@ -465,6 +468,7 @@ std::size_t TParser::refer(std::uint32_t symbol, const TToken& at, TReferenceKin
     r.column = at.column;
     r.length = static_cast<int>(at.text.size());
     r.kind = k;
+    room_for_one(m_.references);
     m_.references.push_back(r);
     if (k == TReferenceKind::Read)
         ++m_.symbols[symbol].reads;
@@ -489,11 +493,9 @@ void TParser::make_write(std::size_t reference, bool keep_read)
 // Lookup
 // ---------------------------------------------------------------------------------------
 
-std::uint32_t TParser::find_in(std::uint32_t t, std::string_view name) const
+std::uint32_t TParser::find_in(std::uint32_t t, const TName& name) const
 {
-    if (t == kNoId)
-        return kNoId;
-    return m_.names.find(t, name);
+    return m_.names.find(t, name.text, name.hash);
 }
 
 // The record, class, enum or unit that a type stands for, through aliases and pointers.
@@ -519,7 +521,7 @@ std::uint32_t TParser::structure_of(std::uint32_t type) const
     return kNoId;
 }
 
-std::uint32_t TParser::find_member(std::uint32_t type, std::string_view name) const
+std::uint32_t TParser::find_member(std::uint32_t type, const TName& name) const
 {
     std::uint32_t t = structure_of(type);
     for (int guard = 0; guard < 64 && t != kNoId; ++guard) {
@@ -565,7 +567,7 @@ std::uint32_t TParser::unaliased(std::uint32_t type) const
     return type;
 }
 
-std::uint32_t TParser::lookup(std::string_view name)
+std::uint32_t TParser::lookup(const TName& name)
 {
     for (auto f = frames_.rbegin(); f != frames_.rend(); ++f) {
         std::uint32_t found = kNoId;
@@ -578,11 +580,12 @@ std::uint32_t TParser::lookup(std::string_view name)
             break;
         case TFrame::TKind::Routine:
             found = find_in(f->table, name);
-            if (found == kNoId && same_name(name, "result") && m_.symbols[f->owner].type != kNoId)
+            if (found == kNoId && same_name(name.text, "result") &&
+                m_.symbols[f->owner].type != kNoId)
                 found = f->owner;
             if (found == kNoId && f->method_class != kNoId) {
                 found = find_member(f->method_class, name);
-                if (found == kNoId && same_name(name, "self"))
+                if (found == kNoId && same_name(name.text, "self"))
                     found = f->method_class;
             }
             break;
@@ -596,12 +599,12 @@ std::uint32_t TParser::lookup(std::string_view name)
     TModule& mod = m_.modules[module_];
     // What the used units give for a name does not change while this part is parsed, so it
     // is looked up once (the cache starts again with the implementation's uses).
-    std::uint32_t found = m_.names.find(used_cache_, name);
+    std::uint32_t found = find_in(used_cache_, name);
     if (found == kNoId) {
         found = lookup_in_units(name);
         if (found == kNoId)
             found = kNotFound;
-        m_.names.insert(used_cache_, name, found);
+        m_.names.insert(used_cache_, name.text, name.hash, found);
     }
     if (found == kNotFound)
         return kNoId;
@@ -615,15 +618,15 @@ std::uint32_t TParser::lookup(std::string_view name)
 
 // The first of the used units, from the last named to the first and then ObjPas and System,
 // whose interface declares `name`.
-std::uint32_t TParser::lookup_in_units(std::string_view name) const
+std::uint32_t TParser::lookup_in_units(const TName& name) const
 {
     const TModule& mod = m_.modules[module_];
     // Unit names come before what the units declare.
-    if (same_name(name, m_.symbols[mod.symbol].name))
+    if (same_name(name.text, m_.symbols[mod.symbol].name))
         return mod.symbol;
     for (const auto* units : {&mod.implementation_units, &mod.interface_units, &mod.implicit_units})
         for (std::uint32_t u : *units)
-            if (same_name(name, m_.symbols[u].name))
+            if (same_name(name.text, m_.symbols[u].name))
                 return u;
     for (const auto* units : {&mod.implementation_units, &mod.interface_units}) {
         for (auto u = units->rbegin(); u != units->rend(); ++u) {
@@ -750,6 +753,7 @@ void TParser::uses_clause(TUsesSection section)
                 s.name = first.text;
                 s.kind = TDeclarationKind::Unit;
                 s.module = kNoId;
+                room_for_one(m_.symbols);
                 m_.symbols.push_back(s);
                 it->second = static_cast<std::uint32_t>(m_.symbols.size() - 1);
             }
@@ -1105,6 +1109,7 @@ std::uint32_t TParser::typedef_(std::uint32_t named)
             anon.anonymous = true;
             anon.scope = owner();
             anon.module = module_;
+            room_for_one(m_.symbols);
             m_.symbols.push_back(anon);
             s = static_cast<std::uint32_t>(m_.symbols.size() - 1);
         }

@@ -45,10 +45,16 @@ private:
     std::uint32_t table() const;
 
     // lookup
-    std::uint32_t lookup(std::string_view name);
-    std::uint32_t lookup_in_units(std::string_view name) const;
-    std::uint32_t find_in(std::uint32_t table, std::string_view name) const;
-    std::uint32_t find_member(std::uint32_t type, std::string_view name) const;
+    /// A name with its hash, which serves every table the name is looked up in.
+    struct TName {
+        TName(std::string_view t) : text(t), hash(TNameTable::hash(t)) {}
+        std::string_view text;
+        std::uint32_t hash;
+    };
+    std::uint32_t lookup(const TName& name);
+    std::uint32_t lookup_in_units(const TName& name) const;
+    std::uint32_t find_in(std::uint32_t table, const TName& name) const;
+    std::uint32_t find_member(std::uint32_t type, const TName& name) const;
     std::uint32_t structure_of(std::uint32_t type) const;
     std::uint32_t value_type(std::uint32_t symbol) const;
     bool reference_type(std::uint32_t type) const;

@@ -1,0 +1,43 @@
+#pragma once
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <vector>
+
+namespace tabulex::project {
+
+/// Asks the system to back [data, data + bytes) with large pages where it can, before the memory
+/// is first written: an array of a few hundred megabytes then costs a few hundred page faults
+/// instead of tens of thousands. Only whole large pages inside the range are affected.
+void advise_large_pages(const void* data, std::size_t bytes);
+
+/// Makes room for `n` items of `v` in memory advised for large pages (the items it holds move
+/// there).
+template <class T>
+void reserve_large(std::vector<T>& v, std::size_t n)
+{
+    if (n <= v.capacity())
+        return;
+    std::vector<T> bigger;
+    bigger.reserve(n);
+    advise_large_pages(bigger.data(), bigger.capacity() * sizeof(T));
+    bigger.insert(bigger.end(), std::make_move_iterator(v.begin()),
+                  std::make_move_iterator(v.end()));
+    v.swap(bigger);
+}
+
+/// Room for `n` more items, made as push_back makes it (by doubling) but on large pages.
+template <class T>
+void room_for(std::vector<T>& v, std::size_t n)
+{
+    if (v.size() + n > v.capacity()) [[unlikely]]
+        reserve_large(v, std::max({std::size_t{64}, v.capacity() * 2, v.size() + n}));
+}
+
+template <class T>
+void room_for_one(std::vector<T>& v)
+{
+    room_for(v, 1);
+}
+
+}  // namespace tabulex::project
