@@ -30,7 +30,8 @@ public:
     TSession& session() { return session_; }
 
     /// Loads the file named by the command-line arguments (program name excluded) as
-    /// "&Carregar" would: the first argument not starting with "-", or the one after "--".
+    /// "&Carregar" would: the first argument not starting with "-", or the one after "--". A
+    /// folder or a program file (.dpr, .lpr) is opened as a project, as "Abrir projeto" would.
     /// Without such an argument nothing happens.
     void openArguments(const std::vector<std::string>& arguments);
 
