@@ -298,11 +298,10 @@ void TF_tabulan::buildTabs()
     listbox3 = addPage(QStringLiteral("Variáveis"), new TWideListBox, "listbox3", 13);
     ListBox4 = addPage(QStringLiteral("Proc/Func"), new TWideListBox, "ListBox4", 13);
     ListBox5 = addPage(QStringLiteral("Uses"), new TListBox, "ListBox5", 13);
-    // The open project's files; the tab shows once a project is open.
-    Projeto1 = new TProjectPanel;
+    // The open project's files: a tab of its own once a project is open.
+    Projeto1 = new TProjectPanel(this);
     Projeto1->setObjectName("Projeto1");
-    TabbedNotebook1->setTabVisible(TabbedNotebook1->addTab(Projeto1, QStringLiteral("Projeto")),
-                                   false);
+    Projeto1->hide();
     TabbedNotebook1->setCurrentIndex(0);
     Referencias1 = new TReferencesPanel(this);
     addDockWidget(Qt::BottomDockWidgetArea, Referencias1);
@@ -956,8 +955,9 @@ bool TF_tabulan::openProject(const std::string& path)
     session_.setProject(project, root);
     TDialogs::current().setStartFolder(displayPath(root));
     Projeto1->setProject(project, root);
-    const int tab = TabbedNotebook1->indexOf(Projeto1);
-    TabbedNotebook1->setTabVisible(tab, true);
+    int tab = TabbedNotebook1->indexOf(Projeto1);
+    if (tab < 0)
+        tab = TabbedNotebook1->addTab(Projeto1, QStringLiteral("Projeto"));
     TabbedNotebook1->setCurrentIndex(folder ? tab : TabbedNotebook1->indexOf(ListBox1));
     Dependencias1->setEnabled(true);
     if (F_dependencias)
