@@ -62,11 +62,12 @@ int main(int argc, char** argv)
         const std::string sample = argv[1];
         window.openProject(std::filesystem::path(sample).parent_path().string());
         window.loadChosenFile(QString::fromLocal8Bit(argv[1]));
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("TabbedNotebook1"));
+        tabs->setCurrentIndex(0);
         command("LocalizarProxima1");
         command("LocalizarProxima1");
         command("LocalizarReferencias1");
         window.findChild<QWidget*>(QStringLiteral("FindBar1"))->hide();
-        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("TabbedNotebook1"));
         tabs->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("Projeto1")));
         window.resize(900, 640);
         QTimer::singleShot(300, [&window, out] {

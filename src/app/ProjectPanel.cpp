@@ -40,7 +40,9 @@ TProjectPanel::TProjectPanel(QWidget* parent) : QWidget(parent)
     ProjetoArquivos1->setHeaderLabels({QStringLiteral("Nome"), QStringLiteral("Caminho"),
                                        QStringLiteral("Linhas"), QStringLiteral("Rotinas"),
                                        QStringLiteral("Notas")});
+    // The path takes the room the other columns leave.
     ProjetoArquivos1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ProjetoArquivos1->header()->setSectionResizeMode(Path, QHeaderView::Stretch);
     ProjetoArquivos1->header()->setStretchLastSection(false);
 
     ProjetoNotas1 = new QListWidget(splitter);
