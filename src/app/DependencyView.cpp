@@ -195,7 +195,8 @@ void TDependencyView::drawChosen()
     const int entry = PastaDependencias1->currentIndex();
     if (!project_ || entry < 0 || static_cast<std::size_t>(entry) >= entries_.size()) {
         GrafoDependencias1->setGraph({}, {});
-        AvisoDependencias1->setText(QStringLiteral("Nenhum projeto aberto."));
+        AvisoDependencias1->setText(project_ ? QStringLiteral("O projeto não tem unidades.")
+                                             : QStringLiteral("Nenhum projeto aberto."));
         return;
     }
     const std::vector<std::uint32_t>& files = entries_[static_cast<std::size_t>(entry)];
