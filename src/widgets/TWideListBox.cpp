@@ -182,14 +182,17 @@ int TWideListBox::xOfByte(int row, int byte) const
         return -1;
     std::string scratch;
     const std::string_view bytes = Items().displayBytes(row, scratch);
-    const std::vector<int> at =
-        characterIndexes(bytes, Items().utf8Display() && isValidUtf8(bytes));
+    const bool utf8 = Items().utf8Display() && isValidUtf8(bytes);
+    const std::vector<int> at = characterIndexes(bytes, utf8);
+    auto offset = std::min<std::size_t>(static_cast<std::size_t>(std::max(byte, 0)), bytes.size());
+    // A byte inside a UTF-8 sequence stands where its character does.
+    while (utf8 && offset > 0 && offset < bytes.size() &&
+           (static_cast<unsigned char>(bytes[offset]) & 0xC0) == 0x80)
+        --offset;
     QTextLayout layout;
     layoutItem(row, layout);
-    const int character =
-        at[std::clamp<std::size_t>(static_cast<std::size_t>(std::max(byte, 0)), 0, bytes.size())];
     return visualRect(Items().index(row)).left() + kTextMargin +
-           static_cast<int>(std::lround(layout.lineAt(0).cursorToX(character)));
+           static_cast<int>(std::lround(layout.lineAt(0).cursorToX(at[offset])));
 }
 
 void TWideListBox::setTabWidth(int tabWidth)

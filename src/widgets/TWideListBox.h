@@ -57,7 +57,8 @@ public:
     /// byte of the character under it; the row's length right of its text, 0 left of it. -1
     /// for a row the list does not have.
     int byteAt(int row, int x) const;
-    /// Where byte `byte` of row `row` begins, in viewport pixels; -1 for a missing row.
+    /// Where the character holding byte `byte` of row `row` begins, in viewport pixels; -1 for
+    /// a missing row.
     int xOfByte(int row, int byte) const;
 
 protected:
