@@ -10,7 +10,7 @@ TABULEX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TABULEX_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev
                   fonts-liberation poppler-utils chromium qt6-translations-l10n
                   zlib1g-dev libharfbuzz-dev libfontconfig-dev clang-format qpdf
-                  fp-compiler universal-ctags libgraphviz-dev)
+                  fp-compiler universal-ctags libgraphviz-dev qt6-svg-dev)
 
 tabulex_as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,11 +1,15 @@
 // Takes the README's pictures of the main window with a listing loaded (and a name found in
-// it) and of the preview window showing its first page. Run by scripts/screenshots under Xvfb.
+// it), of the preview window showing its first page and of the window with the sample's
+// folder open as a project (the Projeto tab and the references of a name). Run by
+// scripts/screenshots under Xvfb.
 //   tabulex_screenshots SAMPLE OUTDIR
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/Program.h"
 #include "app/princ.h"
@@ -54,7 +58,22 @@ int main(int argc, char** argv)
         });
         watcher->start(20);
         command("Preview1");
-        QApplication::quit();
+        // The sample's folder as a project: its files, and the uses of a name of Exemplo.
+        const std::string sample = argv[1];
+        window.openProject(std::filesystem::path(sample).parent_path().string());
+        window.loadChosenFile(QString::fromLocal8Bit(argv[1]));
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("TabbedNotebook1"));
+        tabs->setCurrentIndex(0);
+        command("LocalizarProxima1");
+        command("LocalizarProxima1");
+        command("LocalizarReferencias1");
+        window.findChild<QWidget*>(QStringLiteral("FindBar1"))->hide();
+        tabs->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("Projeto1")));
+        window.resize(900, 640);
+        QTimer::singleShot(300, [&window, out] {
+            window.grab().save(out + "/window-project.png");
+            QApplication::quit();
+        });
     });
     return QApplication::exec();
 }

@@ -39,16 +39,22 @@ TProgram::~TProgram() = default;
 void TProgram::openArguments(const std::vector<std::string>& arguments)
 {
     // The dialog gives full paths; a name given relative to the working folder is made one too.
-    // A saved report file opens straight in the preview.
+    // A folder or a program file opens the whole program, a saved report file the preview; any
+    // other file is loaded alone.
     const auto load = [this](const std::string& path) {
         std::error_code error;
         const std::filesystem::path full = std::filesystem::absolute(path, error);
-        const std::string chosen = error ? path : full.lexically_normal().string();
-        const QString name = QFile::decodeName(chosen.c_str());
-        if (name.endsWith(QStringLiteral(".rpf"), Qt::CaseInsensitive))
-            PreviewFile(name);
+        const std::string name = error ? path : full.lexically_normal().string();
+        std::string extension = full.extension().string();
+        for (char& c : extension)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (extension == ".rpf")
+            PreviewFile(QFile::decodeName(name.c_str()));
+        else if (std::filesystem::is_directory(name, error) || extension == ".dpr" ||
+                 extension == ".lpr")
+            F_tabulan->openProject(name);
         else
-            F_tabulan->loadFilePath(chosen);
+            F_tabulan->loadFilePath(name);
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];

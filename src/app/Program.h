@@ -30,8 +30,9 @@ public:
     TSession& session() { return session_; }
 
     /// Loads the file named by the command-line arguments (program name excluded) as
-    /// "&Carregar" would: the first argument not starting with "-", or the one after "--".
-    /// A saved report file (".rpf" in any case) opens in a preview window of its own instead.
+    /// "&Carregar" would: the first argument not starting with "-", or the one after "--". A
+    /// folder or a program file (.dpr, .lpr) is opened as a project, as "Abrir projeto" would;
+    /// a saved report file (".rpf" in any case) opens in a preview window of its own.
     /// Without such an argument nothing happens.
     void openArguments(const std::vector<std::string>& arguments);
 

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -28,8 +29,13 @@
 #include "analysis/FileBytes.h"
 #include "analysis/ListingExport.h"
 #include "analysis/RunPalette.h"
+#include "app/BackgroundTask.h"
+#include "app/DependencyView.h"
 #include "app/DesktopState.h"
 #include "app/FindBar.h"
+#include "app/ProjectPanel.h"
+#include "app/ProjectText.h"
+#include "app/ReferencesPanel.h"
 #include "dialogs/TDialogs.h"
 #include "html/HtmlSite.h"
 #include "project/ProjectIndex.h"
@@ -47,6 +53,23 @@ namespace {
 const char* const kOpenFilter =
     "Unit Delphi (*.pas);;Projeto Delphi (*.dpr);;Forms Delphi (*.dfm);;Unit Free Pascal (*.pp);;"
     "Programa Lazarus (*.lpr);;Include (*.inc);;Todos os arquivos (*)";
+
+const char* const kProjectFilter = "Projeto (*.dpr *.lpr *.dpk);;Todos os arquivos (*)";
+
+// Where "Voltar" can go back to: the last this many jumps.
+constexpr std::size_t kMaxHistory = 50;
+
+// Inactive code (left out by a conditional) on a light or a dark list background.
+QColor inactiveColour(bool dark)
+{
+    return dark ? QColor(0x6e, 0x6e, 0x6e) : QColor(0xa8, 0xa8, 0xa8);
+}
+
+bool isNameByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
 
 QFont windowFont()
 {
@@ -70,37 +93,11 @@ QFont listingFont()
     return font;
 }
 
-// Reads and analyses a file on a thread of its own while the window's event loop keeps it
-// painted (user input waits); a busy cursor shows once it takes longer than a moment.
+// Reads and analyses a file while the window stays painted.
 std::shared_ptr<const TSourceDocument> load_in_background(const std::string& path,
                                                           const TListingSettings& settings)
 {
-    std::shared_ptr<const TSourceDocument> document;
-    std::exception_ptr failure;
-    QEventLoop loop;
-    bool busy = false;
-    QTimer cursor;
-    cursor.setSingleShot(true);
-    QObject::connect(&cursor, &QTimer::timeout, [&busy] {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        busy = true;
-    });
-    cursor.start(150);
-    std::thread worker([&] {
-        try {
-            document = TSourceDocument::load(path, settings);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
-    if (busy)
-        QApplication::restoreOverrideCursor();
-    if (failure)
-        std::rethrow_exception(failure);
-    return document;
+    return run_in_background([&] { return TSourceDocument::load(path, settings); });
 }
 
 // Why a file could not be read, in the user's words.
@@ -179,6 +176,11 @@ void TF_tabulan::buildMenus()
                                   this, &TF_tabulan::Gravar1Click);
     ExportarHTML1 = Arquivo1->addAction(QStringLiteral("Exportar &HTML…"), this,
                                         &TF_tabulan::ExportarHTML1Click);
+    Arquivo1->addSeparator();
+    AbrirProjeto1 = Arquivo1->addAction(QStringLiteral("Abrir &projeto…"), this,
+                                        &TF_tabulan::AbrirProjeto1Click);
+    AbrirPasta1 = Arquivo1->addAction(QStringLiteral("Abrir p&asta como projeto…"), this,
+                                      &TF_tabulan::AbrirPasta1Click);
     Arquivo1->addSeparator()->setObjectName("N1");
     // The recent files go between N1 and N2; N2 shows only when there are some.
     N2 = Arquivo1->addSeparator();
@@ -200,6 +202,14 @@ void TF_tabulan::buildMenus()
     IrPara1 =
         Navegar1->addAction(QStringLiteral("&Ir para a linha…"), QKeySequence(Qt::CTRL | Qt::Key_G),
                             this, &TF_tabulan::IrPara1Click);
+    Navegar1->addSeparator();
+    LocalizarReferencias1 = Navegar1->addAction(QStringLiteral("Localizar &referências"),
+                                                QKeySequence(Qt::SHIFT | Qt::Key_F12), this,
+                                                &TF_tabulan::LocalizarReferencias1Click);
+    Voltar1 = Navegar1->addAction(QStringLiteral("&Voltar"), QKeySequence(Qt::ALT | Qt::Key_Left),
+                                  this, &TF_tabulan::Voltar1Click);
+    Dependencias1 = Navegar1->addAction(QStringLiteral("&Dependências…"), this,
+                                        &TF_tabulan::Dependencias1Click);
 
     Relatrio1 = bar->addMenu(QStringLiteral("Relatório"));
     Fonte1 = Relatrio1->addAction(QStringLiteral("&Fonte"), this, &TF_tabulan::Fonte1Click);
@@ -232,29 +242,35 @@ void TF_tabulan::buildMenus()
     Ajuda1 = bar->addMenu(QStringLiteral("A&juda"));
     Sobre1 = Ajuda1->addAction(QStringLiteral("S&obre"), this, &TF_tabulan::Sobre1Click);
 
-    const std::pair<QObject*, const char*> names[] = {{Arquivo1, "Arquivo1"},
-                                                      {Carregar1, "Carregar1"},
-                                                      {Gravar1, "Gravar1"},
-                                                      {ExportarHTML1, "ExportarHTML1"},
-                                                      {Sair1, "Sair1"},
-                                                      {Relatrio1, "Relatrio1"},
-                                                      {Fonte1, "Fonte1"},
-                                                      {Preview1, "Preview1"},
-                                                      {ImprimirSelecao1, "ImprimirSelecao1"},
-                                                      {ListasSelecao1, "ListasSelecao1"},
-                                                      {Tema1, "Tema1"},
-                                                      {TemaCores1, "TemaCores1"},
-                                                      {TemaCinza1, "TemaCinza1"},
-                                                      {TemaNenhum1, "TemaNenhum1"},
-                                                      {Configurar1, "Configurar1"},
-                                                      {Ajuda1, "Ajuda1"},
-                                                      {Sobre1, "Sobre1"},
-                                                      {Recarregar1, "Recarregar1"},
-                                                      {Navegar1, "Navegar1"},
-                                                      {Localizar1, "Localizar1"},
-                                                      {LocalizarProxima1, "LocalizarProxima1"},
-                                                      {LocalizarAnterior1, "LocalizarAnterior1"},
-                                                      {IrPara1, "IrPara1"}};
+    const std::pair<QObject*, const char*> names[] = {
+        {Arquivo1, "Arquivo1"},
+        {Carregar1, "Carregar1"},
+        {Gravar1, "Gravar1"},
+        {ExportarHTML1, "ExportarHTML1"},
+        {Sair1, "Sair1"},
+        {Relatrio1, "Relatrio1"},
+        {Fonte1, "Fonte1"},
+        {Preview1, "Preview1"},
+        {ImprimirSelecao1, "ImprimirSelecao1"},
+        {ListasSelecao1, "ListasSelecao1"},
+        {Tema1, "Tema1"},
+        {TemaCores1, "TemaCores1"},
+        {TemaCinza1, "TemaCinza1"},
+        {TemaNenhum1, "TemaNenhum1"},
+        {Configurar1, "Configurar1"},
+        {Ajuda1, "Ajuda1"},
+        {Sobre1, "Sobre1"},
+        {Recarregar1, "Recarregar1"},
+        {Navegar1, "Navegar1"},
+        {Localizar1, "Localizar1"},
+        {LocalizarProxima1, "LocalizarProxima1"},
+        {LocalizarAnterior1, "LocalizarAnterior1"},
+        {IrPara1, "IrPara1"},
+        {AbrirProjeto1, "AbrirProjeto1"},
+        {AbrirPasta1, "AbrirPasta1"},
+        {LocalizarReferencias1, "LocalizarReferencias1"},
+        {Voltar1, "Voltar1"},
+        {Dependencias1, "Dependencias1"}};
     for (auto [object, name] : names)
         object->setObjectName(name);
 }
@@ -277,11 +293,19 @@ void TF_tabulan::buildTabs()
     CoresListagem1->setCheckable(true);
     connect(CoresListagem1, &QAction::toggled, this, &TF_tabulan::CoresListagem1Click);
     ListBox1->addAction(CoresListagem1);
+    ListBox1->addAction(LocalizarReferencias1);
     ListBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
     listbox3 = addPage(QStringLiteral("Variáveis"), new TWideListBox, "listbox3", 13);
     ListBox4 = addPage(QStringLiteral("Proc/Func"), new TWideListBox, "ListBox4", 13);
     ListBox5 = addPage(QStringLiteral("Uses"), new TListBox, "ListBox5", 13);
+    // The open project's files: a tab of its own once a project is open.
+    Projeto1 = new TProjectPanel(this);
+    Projeto1->setObjectName("Projeto1");
+    Projeto1->hide();
     TabbedNotebook1->setCurrentIndex(0);
+    Referencias1 = new TReferencesPanel(this);
+    addDockWidget(Qt::BottomDockWidgetArea, Referencias1);
+    Referencias1->hide();
 }
 
 void TF_tabulan::buildStatusBar()
@@ -315,6 +339,18 @@ void TF_tabulan::buildNavigation()
         connect(list, &QWidget::customContextMenuRequested, this,
                 [this, list](const QPoint& position) { showLineMenu(list, position); });
     }
+    connect(Projeto1, &TProjectPanel::fileChosen, this, [this](std::uint32_t file, int line) {
+        if (const auto& project = session_.project(); project && file < project->files().size())
+            showFileAt(project->files()[file].path, line);
+    });
+    connect(Referencias1, &TReferencesPanel::referenceChosen, this,
+            [this](std::uint32_t file, int line, int column) {
+                const std::shared_ptr<const TProjectIndex>& index = Referencias1->index();
+                if (index && file < index->files().size())
+                    goToPlace(index->files()[file].path, line, column);
+            });
+    // Where the listing was clicked is where "Localizar referências" looks.
+    ListBox1->viewport()->installEventFilter(this);
     connect(FindBar1, &TFindBar::findNext, this, [this] { localizar(false); });
     connect(FindBar1, &TFindBar::findPrevious, this, [this] { localizar(true); });
     connect(FindBar1, &TFindBar::closed, this, [this] {
@@ -327,13 +363,15 @@ void TF_tabulan::FormCreate()
 {
     session_.settings() = TListingSettings{};
     session_.setDocument(nullptr);
+    session_.setProject(nullptr, {});
     Gravar1->setEnabled(false);
     ExportarHTML1->setEnabled(false);
     Relatrio1->setEnabled(false);
     Relatrio1->menuAction()->setEnabled(false);
     // The commands that need a loaded file, the report menu's own items among them, so that
     // their shortcuts stay off too.
-    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1, ImprimirSelecao1})
+    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1, ImprimirSelecao1,
+                            LocalizarReferencias1, Voltar1, Dependencias1})
         action->setEnabled(false);
 }
 
@@ -345,7 +383,8 @@ void TF_tabulan::enableFileCommands()
     ExportarHTML1->setEnabled(true);
     Relatrio1->setEnabled(true);
     Relatrio1->menuAction()->setEnabled(true);
-    for (QAction* action : {Recarregar1, IrPara1, Fonte1, Preview1, ImprimirSelecao1})
+    for (QAction* action :
+         {Recarregar1, IrPara1, Fonte1, Preview1, ImprimirSelecao1, LocalizarReferencias1})
         action->setEnabled(true);
 }
 
@@ -677,19 +716,48 @@ void TF_tabulan::colourListing()
         ListBox1->setItemColours({});
         return;
     }
+    // Lines a conditional leaves out, as the index of the shown file records them.
+    std::vector<bool> inactive;
+    if (const std::shared_ptr<const TProjectIndex> index = indexForShown(true)) {
+        if (const std::uint32_t file = shownFileIn(*index); file != kNoId) {
+            inactive.assign(document->analysis().lines().size(), false);
+            for (const TLineRange& range : index->files()[file].inactive_lines)
+                for (int line = std::max(range.first, 1);
+                     line <= range.last && static_cast<std::size_t>(line) <= inactive.size();
+                     ++line)
+                    inactive[static_cast<std::size_t>(line) - 1] = true;
+        }
+    }
     const bool dark = ListBox1->palette().color(QPalette::Base).lightness() < 128;
-    // Each row's colours come from the document's token classes as the row is drawn.
-    ListBox1->setItemColours(
-        [writer = document->writer(), dark](int row, std::vector<TItemColour>& colours) {
-            std::string line;
-            std::vector<TStyledRun> runs;
-            const auto index = static_cast<std::size_t>(row);
-            writer->listing_runs(index, writer->append_listing_line(index, line), runs);
-            for (const TStyledRun& run : runs)
-                if (const QColor colour = runColour(run.kind, dark); colour.isValid())
-                    colours.push_back(
-                        {static_cast<int>(run.start), static_cast<int>(run.length), colour});
-        });
+    // Each row's colours come from the document's token classes as the row is drawn; the
+    // source text of an inactive line is grey, its number and prefix as on any other line.
+    ListBox1->setItemColours([writer = document->writer(), dark, inactive = std::move(inactive)](
+                                 int row, std::vector<TItemColour>& colours) {
+        std::string line;
+        std::vector<TStyledRun> runs;
+        const auto index = static_cast<std::size_t>(row);
+        const TLineLayout layout = writer->append_listing_line(index, line);
+        writer->listing_runs(index, layout, runs);
+        const bool grey = index < inactive.size() && inactive[index];
+        const std::uint32_t textEnd = layout.text_start + layout.text_length;
+        bool greyed = false;
+        for (const TStyledRun& run : runs) {
+            const bool inText = run.start >= layout.text_start && run.start < textEnd;
+            if (grey && run.start >= layout.text_start && !greyed) {
+                colours.push_back({static_cast<int>(layout.text_start),
+                                   static_cast<int>(layout.text_length), inactiveColour(dark)});
+                greyed = true;
+            }
+            if (grey && inText)
+                continue;
+            if (const QColor colour = runColour(run.kind, dark); colour.isValid())
+                colours.push_back(
+                    {static_cast<int>(run.start), static_cast<int>(run.length), colour});
+        }
+        if (grey && !greyed)
+            colours.push_back({static_cast<int>(layout.text_start),
+                               static_cast<int>(layout.text_length), inactiveColour(dark)});
+    });
 }
 
 void TF_tabulan::setReportForm(TF_dif* form)
@@ -835,6 +903,237 @@ void TF_tabulan::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     loadChosenFile(urls.first().toLocalFile());
+}
+
+bool TF_tabulan::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        const int row = ListBox1->indexAt(at).row();
+        spot_ = {row, row < 0 ? -1 : ListBox1->byteAt(row, at.x())};
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TF_tabulan::openProject(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path full = fs::absolute(path, error).lexically_normal();
+    const bool folder = fs::is_directory(full, error);
+    const auto fail = [&](const QString& reason) {
+        TDialogs::current().showMessage(this, QStringLiteral("Não foi possível abrir o projeto "
+                                                             "%1: %2.")
+                                                  .arg(displayPath(full.string()), reason));
+        return false;
+    };
+    if (!folder && !fs::is_regular_file(full, error))
+        return fail(open_failure_reason(full.string()));
+    const std::string root = folder ? full.string() : full.parent_path().string();
+    TProjectInput input;
+    input.paths.push_back(full.string());
+    TProjectOptions options;
+    options.compiler = TCompiler::Fpc;
+    options.unit_paths.push_back(root);
+    std::shared_ptr<const TProjectIndex> project;
+    try {
+        project = run_in_background([&] {
+            return std::make_shared<const TProjectIndex>(build_project_index(input, options));
+        });
+    } catch (const std::exception& failure) {
+        return fail(QString::fromLocal8Bit(failure.what()));
+    }
+    const auto& files = project->files();
+    if (!std::any_of(files.begin(), files.end(), [](const TProjectFile& f) { return f.readable; }))
+        return fail(folder ? QStringLiteral("a pasta não tem fontes Pascal")
+                           : QStringLiteral("não foi possível lê-lo"));
+    if (!folder) {
+        if (!loadOrSay(full.string()))
+            return false;
+        enableFileCommands();
+    }
+    session_.setProject(project, root);
+    TDialogs::current().setStartFolder(displayPath(root));
+    Projeto1->setProject(project, root);
+    int tab = TabbedNotebook1->indexOf(Projeto1);
+    if (tab < 0)
+        tab = TabbedNotebook1->addTab(Projeto1, QStringLiteral("Projeto"));
+    TabbedNotebook1->setCurrentIndex(folder ? tab : TabbedNotebook1->indexOf(ListBox1));
+    Dependencias1->setEnabled(true);
+    if (F_dependencias)
+        F_dependencias->setProject(project, root);
+    // The shown file may belong to the project now: its inactive lines come from there.
+    colourListing();
+    return true;
+}
+
+void TF_tabulan::AbrirProjeto1Click()
+{
+    const QString chosen =
+        TDialogs::current().openFileName(this, QString(), QString::fromLatin1(kProjectFilter));
+    if (!chosen.isEmpty())
+        openProject(localPath(chosen));
+}
+
+void TF_tabulan::AbrirPasta1Click()
+{
+    const QString chosen = TDialogs::current().existingFolder(
+        this, QStringLiteral("Abrir pasta como projeto"), TDialogs::current().startFolder());
+    if (!chosen.isEmpty())
+        openProject(localPath(chosen));
+}
+
+std::uint32_t TF_tabulan::shownFileIn(const TProjectIndex& index) const
+{
+    const std::shared_ptr<const TSourceDocument>& document = session_.document();
+    if (!document)
+        return kNoId;
+    if (const std::uint32_t id = index.file_id(document->path()); id != kNoId)
+        return id;
+    // The same file named another way ("a/../b.pas", a relative name).
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path shown = fs::absolute(document->path(), error).lexically_normal();
+    for (std::uint32_t id = 0; id < index.files().size(); ++id)
+        if (fs::absolute(index.files()[id].path, error).lexically_normal() == shown)
+            return id;
+    return kNoId;
+}
+
+std::shared_ptr<const TProjectIndex> TF_tabulan::indexForShown(bool build)
+{
+    const std::shared_ptr<const TSourceDocument>& document = session_.document();
+    if (!document)
+        return nullptr;
+    if (const std::shared_ptr<const TProjectIndex>& project = session_.project();
+        project && shownFileIn(*project) != kNoId)
+        return project;
+    if (fileIndex_ && fileIndexFor_.lock() == document)
+        return fileIndex_;
+    if (!build)
+        return nullptr;
+    // The loaded file as a program of its own, as the HTML export reads it.
+    TProjectInput input;
+    input.paths.push_back(document->path());
+    fileIndex_ = run_in_background(
+        [&input] { return std::make_shared<const TProjectIndex>(build_project_index(input, {})); });
+    fileIndexFor_ = document;
+    return fileIndex_;
+}
+
+void TF_tabulan::LocalizarReferencias1Click()
+{
+    const std::shared_ptr<const TSourceDocument> document = session_.document();
+    if (!document)
+        return;
+    const int row = ListBox1->currentIndex().isValid() ? ListBox1->currentIndex().row() : spot_.row;
+    if (row < 0 || row >= ListBox1->Items().count())
+        return;
+    std::string line;
+    const TLineLayout layout =
+        document->writer()->append_listing_line(static_cast<std::size_t>(row), line);
+    // The clicked byte when the click was on this row's text; else the row's first word.
+    std::size_t at = layout.text_start;
+    if (spot_.row == row && spot_.byte >= static_cast<int>(layout.text_start))
+        at = static_cast<std::size_t>(spot_.byte);
+    else
+        while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
+            ++at;
+    std::size_t begin = at;
+    while (begin > layout.text_start && begin <= line.size() && isNameByte(line[begin - 1]))
+        --begin;
+    std::size_t end = at;
+    while (end < line.size() && isNameByte(line[end]))
+        ++end;
+    const QString name = sourceText(std::string_view(line).substr(begin, end - begin));
+    guarded([&] {
+        const std::shared_ptr<const TProjectIndex> index = indexForShown(true);
+        const std::uint32_t file = index ? shownFileIn(*index) : kNoId;
+        const TProjectReference* reference =
+            file == kNoId
+                ? nullptr
+                : index->reference_at(file, row + 1, static_cast<int>(at - layout.text_start) + 1);
+        if (!reference) {
+            statusBar()->showMessage(
+                QStringLiteral("Nenhuma referência encontrada para %1.")
+                    .arg(name.isEmpty() ? QStringLiteral("esta posição") : name),
+                5000);
+            return;
+        }
+        const bool inProject = index == session_.project();
+        Referencias1->showReferences(
+            index, reference->declaration,
+            inProject ? session_.projectRoot()
+                      : std::filesystem::path(document->path()).parent_path().string());
+    });
+}
+
+bool TF_tabulan::showFileAt(const std::string& path, int line)
+{
+    if (!session_.document() || session_.path() != path) {
+        if (!loadOrSay(path))
+            return false;
+        enableFileCommands();
+    }
+    ir_para_linha(std::max(line, 1));
+    return true;
+}
+
+void TF_tabulan::goToPlace(const std::string& path, int line, int column)
+{
+    const bool hadDocument = session_.document() != nullptr;
+    const TPlace here{session_.path(), std::max(ListBox1->currentIndex().row(), 0)};
+    if (!showFileAt(path, line))
+        return;
+    if (hadDocument) {
+        history_.push_back(here);
+        if (history_.size() > kMaxHistory)
+            history_.erase(history_.begin());
+        Voltar1->setEnabled(true);
+    }
+    // The name becomes the spot "Localizar referências" starts from, and is scrolled into view.
+    const int row = ListBox1->currentIndex().row();
+    if (row < 0)
+        return;
+    std::string text;
+    const TLineLayout layout =
+        session_.document()->writer()->append_listing_line(static_cast<std::size_t>(row), text);
+    spot_ = {row, static_cast<int>(layout.text_start) + std::max(column, 1) - 1};
+    const int x = ListBox1->xOfByte(row, spot_.byte);
+    const int width = ListBox1->viewport()->width();
+    if (x < 0 || x > width - 40) {
+        QScrollBar* bar = ListBox1->horizontalScrollBar();
+        bar->setValue(bar->value() + x - width / 3);
+    }
+}
+
+void TF_tabulan::Voltar1Click()
+{
+    if (history_.empty())
+        return;
+    const TPlace place = history_.back();
+    history_.pop_back();
+    Voltar1->setEnabled(!history_.empty());
+    if (!place.path.empty())
+        showFileAt(place.path, place.row + 1);
+}
+
+void TF_tabulan::Dependencias1Click()
+{
+    const std::shared_ptr<const TProjectIndex>& project = session_.project();
+    if (!project)
+        return;
+    if (!F_dependencias) {
+        F_dependencias = new TDependencyView(this);
+        connect(F_dependencias, &TDependencyView::unitChosen, this, [this](std::uint32_t file) {
+            if (const auto& shown = session_.project(); shown && file < shown->files().size())
+                showFileAt(shown->files()[file].path, 1);
+        });
+        F_dependencias->setProject(project, session_.projectRoot());
+    }
+    F_dependencias->show();
+    F_dependencias->raise();
+    F_dependencias->activateWindow();
 }
 
 }  // namespace tabulex

@@ -9,6 +9,7 @@
 #include "analysis/ListingWriter.h"
 #include "app/Session.h"
 #include "config/ListingSettingsFile.h"
+#include "project/ProjectIndex.h"
 #include "widgets/TWideListBox.h"
 
 class QAction;
@@ -19,16 +20,21 @@ class QTabWidget;
 
 namespace tabulex {
 
+class TDependencyView;
 class TDesktopState;
 class TF_dif;
 class TFindBar;
 class TListBox;
+class TProjectPanel;
+class TReferencesPanel;
 
-/// The main window: menu commands, the four result tabs and the status bar. It shows the
-/// session's loaded document; the lists read their lines from it.
+/// The main window: menu commands, the four result tabs, the "Projeto" tab of an open
+/// project, the references panel and the status bar. It shows the session's loaded document;
+/// the lists read their lines from it. The project views read the session's project index.
 ///
 /// Each control and command carries its name as object name ("ListBox1", "Carregar1",
-/// "FindBar1", ...); the status bar's panels are "StatusPanel0" to "StatusPanel2".
+/// "FindBar1", "Projeto1", "Referencias1", ...); the status bar's panels are "StatusPanel0" to
+/// "StatusPanel2".
 class TF_tabulan : public QMainWindow {
     Q_OBJECT
 public:
@@ -62,6 +68,13 @@ public:
     /// The same for a path given as local file name bytes (the command line, recent files).
     void loadFilePath(const std::string& path);
 
+    /// Opens a whole program: `path` is a program file (.dpr, .lpr, .dpk) or a folder whose
+    /// Pascal sources make the program. Builds its index (Free Pascal's symbols, the program's
+    /// folder as unit path) while the window stays painted, keeps it in the session and shows
+    /// it on the "Projeto" tab; a program file is loaded into the listing too. When the project
+    /// cannot be read, says so and keeps what was shown. False then.
+    bool openProject(const std::string& path);
+
     /// Attaches what is kept between runs (not owned): restores the window's size and place
     /// and the recent files, and keeps them up to date from then on.
     void setDesktopState(TDesktopState* state);
@@ -72,6 +85,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -90,6 +104,11 @@ private slots:
     void Recarregar1Click();
     void Localizar1Click();
     void IrPara1Click();
+    void AbrirProjeto1Click();
+    void AbrirPasta1Click();
+    void LocalizarReferencias1Click();
+    void Voltar1Click();
+    void Dependencias1Click();
 
 private:
     /// Shows the loaded document's cross reference, routines and uses in listbox3, ListBox4
@@ -124,6 +143,27 @@ private:
     void rememberLoadedFile(const std::string& path);
     void rebuildRecentMenu();
     void useReportFont(const QFont& font);
+    /// The index that covers the shown file: the project's when the file is one of its, else
+    /// one made for the file alone (built now when `build`, else only if made before). Null
+    /// without a document or when none is at hand.
+    std::shared_ptr<const TProjectIndex> indexForShown(bool build);
+    /// The id of the shown file in `index`, or kNoId.
+    std::uint32_t shownFileIn(const TProjectIndex& index) const;
+    /// Shows file `path` in the listing at `line` (1-based), loading it unless it is the one
+    /// shown. False when it cannot be loaded (the user was told).
+    bool showFileAt(const std::string& path, int line);
+    /// Goes to a reference: remembers where the listing was for "Voltar", then shows the place.
+    void goToPlace(const std::string& path, int line, int column);
+    /// The listing row and byte the last click or jump left the cursor at.
+    struct TListingSpot {
+        int row = -1;
+        int byte = -1;
+    };
+    /// A place the listing showed, for "Voltar".
+    struct TPlace {
+        std::string path;
+        int row = 0;
+    };
 
     TSession& session_;
     QDialog* config_ = nullptr;
@@ -133,6 +173,11 @@ private:
     std::vector<std::string> recent_;
     /// The entries of the recent files in "&Arquivo", the latest first.
     QList<QAction*> recentActions_;
+    TListingSpot spot_;
+    std::vector<TPlace> history_;
+    /// The index made for the shown file alone, and the document it was made for.
+    std::shared_ptr<const TProjectIndex> fileIndex_;
+    std::weak_ptr<const TSourceDocument> fileIndexFor_;
 
     // Controls, named as the window defines them.
     QWidget* Panel1 = nullptr;
@@ -168,6 +213,14 @@ private:
     QAction* IrPara1 = nullptr;
     TFindBar* FindBar1 = nullptr;
     QAction* N2 = nullptr;
+    QAction* AbrirProjeto1 = nullptr;
+    QAction* AbrirPasta1 = nullptr;
+    QAction* LocalizarReferencias1 = nullptr;  ///< Shift+F12, also in the listing's menu
+    QAction* Voltar1 = nullptr;                ///< Alt+Left: back to before the last jump
+    QAction* Dependencias1 = nullptr;
+    TProjectPanel* Projeto1 = nullptr;
+    TReferencesPanel* Referencias1 = nullptr;
+    TDependencyView* F_dependencias = nullptr;  ///< made when first shown
 };
 
 /// Local file name bytes of a path chosen in a dialog, and back for display.

@@ -55,6 +55,8 @@ void add_node(Agraph_t* graph, const TGraphNode& unit, std::size_t index,
     Agnode_t* node = agnode(graph, const_cast<char*>(id.c_str()), 1);
     set(node, "label", unit.name);
     set(node, "tooltip", unit.name);
+    if (!unit.id.empty())
+        set(node, "id", unit.id);
     if (unit.external) {
         set(node, "fillcolor", "#f2f2f2");
         set(node, "color", "#a0a0a0");

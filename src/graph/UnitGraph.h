@@ -11,6 +11,9 @@ struct TGraphNode {
     std::string link;       ///< where a click on it leads (a relative URL), empty for none
     bool on_cycle = false;  ///< part of a circle of units: drawn in a colour of its own
     bool external = false;  ///< outside the project: drawn apart, grey and without a link
+    /// The id of the node's group in the SVG, so that a viewer can find where it was drawn;
+    /// empty: the layout library numbers the groups itself.
+    std::string id;
 };
 
 /// `from` uses `to`: solid when the interface uses it, dashed for the implementation.

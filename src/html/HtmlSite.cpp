@@ -11,11 +11,12 @@
 
 #include "analysis/ListingWriter.h"
 #include "files/OutputFile.h"
-#include "graph/UnitGraph.h"
+#include "graph/ProjectGraph.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlText.h"
 #include "html/ParallelFor.h"
 #include "project/ProjectIndex.h"
+#include "project/SourceLines.h"
 
 namespace fs = std::filesystem;
 
@@ -38,22 +39,6 @@ std::string lower_ascii(std::string text)
     return text;
 }
 
-// Where each line of `bytes` begins, as the lexer counts lines (CR LF, CR or LF; the text
-// ends at a NUL).
-std::vector<std::uint32_t> line_starts_of(std::string_view bytes)
-{
-    std::vector<std::uint32_t> starts{0};
-    const std::size_t end = std::min(bytes.size(), bytes.find('\0'));
-    for (std::size_t i = 0; i < end; ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n')
-            continue;
-        if (bytes[i] == '\r' && i + 1 < end && bytes[i + 1] == '\n')
-            ++i;
-        starts.push_back(static_cast<std::uint32_t>(i + 1));
-    }
-    starts.push_back(static_cast<std::uint32_t>(end));
-    return starts;
-}
 
 bool is_unit_file(TProjectFileKind kind)
 {
@@ -185,16 +170,7 @@ const THtmlPage* THtmlRun::page_of(std::uint32_t file) const
 
 std::string_view THtmlRun::line_text(std::uint32_t file, int line) const
 {
-    const std::vector<std::uint32_t>& starts = line_starts[file];
-    if (line < 1 || static_cast<std::size_t>(line) + 1 > starts.size())
-        return {};
-    const std::string_view bytes = project.files()[file].bytes;
-    std::size_t end = starts[static_cast<std::size_t>(line)];
-    const std::size_t begin = starts[static_cast<std::size_t>(line) - 1];
-    // Without the line break that ends it.
-    while (end > begin && (bytes[end - 1] == '\n' || bytes[end - 1] == '\r'))
-        --end;
-    return bytes.substr(begin, end - begin);
+    return tabulex::line_text(project.files()[file].bytes, line_starts[file], line);
 }
 
 struct THtmlSite::TData {
@@ -210,26 +186,12 @@ struct THtmlSite::TData {
     // the page at `from`.
     std::string graph(const std::vector<std::uint32_t>& units, std::string_view from) const
     {
-        std::set<std::uint32_t> cycles;
-        for (const TUnitCycle& cycle : project->unit_cycles())
-            cycles.insert(cycle.files.begin(), cycle.files.end());
-        TUnitGraph graph;
-        std::map<std::uint32_t, std::size_t> node_of;  // file -> node
-        for (std::uint32_t index : units) {
-            const THtmlPage& page = run.pages[index];
-            const TProjectFile& file = project->files()[page.file];
-            node_of[page.file] = graph.nodes.size();
-            graph.nodes.push_back({file.unit_name.empty() ? page.name : file.unit_name,
-                                   relative_url(from, page.path), cycles.contains(page.file),
-                                   false});
-        }
-        for (const TUnitEdge& edge : project->unit_edges()) {
-            const auto from_node = node_of.find(edge.from);
-            const auto to_node = node_of.find(edge.to);
-            if (from_node != node_of.end() && to_node != node_of.end() && edge.from != edge.to)
-                graph.edges.push_back({from_node->second, to_node->second,
-                                       edge.section == TUsesSection::Implementation});
-        }
+        std::vector<std::uint32_t> files;
+        for (std::uint32_t index : units)
+            files.push_back(run.pages[index].file);
+        const TUnitGraph graph = project_unit_graph(*project, files, [&](std::uint32_t file) {
+            return relative_url(from, run.page_of(file)->path);
+        });
         // Units that use none of the others make no picture worth drawing.
         return graph.edges.empty() ? std::string() : render_unit_graph_svg(graph);
     }

@@ -19,6 +19,21 @@ namespace {
 constexpr int kTextMargin = 2;           // pixels between the item's left edge and its text
 constexpr int kDefaultTabStopZeros = 8;  // tab spacing without a TabWidth, in widths of "0"
 
+// The index in the shown text of each byte offset of the item (one past the end included).
+std::vector<int> characterIndexes(std::string_view bytes, bool utf8)
+{
+    std::vector<int> at(bytes.size() + 1);
+    int index = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        at[i] = index;
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (!utf8 || (b & 0xC0) != 0x80)
+            index += utf8 && b >= 0xF0 ? 2 : 1;  // a 4-byte sequence is a surrogate pair
+    }
+    at[bytes.size()] = index;
+    return at;
+}
+
 // Draws every item in the list's measuring font with its tab stops, and reports every item
 // as wide as the widest one: the view then sizes its contents (and so its horizontal range)
 // to the widest item while still asking for only one size hint.
@@ -94,21 +109,6 @@ private:
         return true;
     }
 
-    // The index in the shown text of each byte offset of the item (one past the end included).
-    static std::vector<int> characterIndexes(std::string_view bytes, bool utf8)
-    {
-        std::vector<int> at(bytes.size() + 1);
-        int index = 0;
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            at[i] = index;
-            const auto b = static_cast<unsigned char>(bytes[i]);
-            if (!utf8 || (b & 0xC0) != 0x80)
-                index += utf8 && b >= 0xF0 ? 2 : 1;  // a 4-byte sequence is a surrogate pair
-        }
-        at[bytes.size()] = index;
-        return at;
-    }
-
     TWideListBox* list_;
 };
 
@@ -143,6 +143,56 @@ std::vector<TItemColour> TWideListBox::itemColours(int row) const
     if (colours_ && row >= 0 && row < Items().count())
         colours_(row, colours);
     return colours;
+}
+
+void TWideListBox::layoutItem(int row, QTextLayout& layout) const
+{
+    QTextOption textOption(Qt::AlignLeft | Qt::AlignVCenter);
+    textOption.setWrapMode(QTextOption::NoWrap);
+    textOption.setTabStopDistance(tabStopPixels());
+    layout.setText(Items().displayText(row));
+    layout.setFont(TAdvanceTable::measuringFont(font()));
+    layout.setTextOption(textOption);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+}
+
+int TWideListBox::byteAt(int row, int x) const
+{
+    if (row < 0 || row >= Items().count())
+        return -1;
+    QTextLayout layout;
+    layoutItem(row, layout);
+    const int left = visualRect(Items().index(row)).left() + kTextMargin;
+    const int character = layout.lineAt(0).xToCursor(x - left, QTextLine::CursorOnCharacter);
+    std::string scratch;
+    const std::string_view bytes = Items().displayBytes(row, scratch);
+    const std::vector<int> at =
+        characterIndexes(bytes, Items().utf8Display() && isValidUtf8(bytes));
+    // The first byte of the character: the last offset whose index is not beyond it.
+    const auto found = std::upper_bound(at.begin(), at.end(), character);
+    return static_cast<int>(std::max<std::ptrdiff_t>(found - at.begin() - 1, 0));
+}
+
+int TWideListBox::xOfByte(int row, int byte) const
+{
+    if (row < 0 || row >= Items().count())
+        return -1;
+    std::string scratch;
+    const std::string_view bytes = Items().displayBytes(row, scratch);
+    const bool utf8 = Items().utf8Display() && isValidUtf8(bytes);
+    const std::vector<int> at = characterIndexes(bytes, utf8);
+    auto offset = std::min<std::size_t>(static_cast<std::size_t>(std::max(byte, 0)), bytes.size());
+    // A byte inside a UTF-8 sequence stands where its character does.
+    while (utf8 && offset > 0 && offset < bytes.size() &&
+           (static_cast<unsigned char>(bytes[offset]) & 0xC0) == 0x80)
+        --offset;
+    QTextLayout layout;
+    layoutItem(row, layout);
+    return visualRect(Items().index(row)).left() + kTextMargin +
+           static_cast<int>(std::lround(layout.lineAt(0).cursorToX(at[offset])));
 }
 
 void TWideListBox::setTabWidth(int tabWidth)

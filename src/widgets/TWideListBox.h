@@ -3,6 +3,8 @@
 #include <functional>
 #include <vector>
 
+class QTextLayout;
+
 #include "widgets/TAdvanceTable.h"
 #include "widgets/TListBox.h"
 
@@ -51,6 +53,14 @@ public:
     /// The coloured stretches of a row (none without colours).
     std::vector<TItemColour> itemColours(int row) const;
 
+    /// The byte of row `row` drawn at `x` (viewport pixels), as the row is drawn: the first
+    /// byte of the character under it; the row's length right of its text, 0 left of it. -1
+    /// for a row the list does not have.
+    int byteAt(int row, int x) const;
+    /// Where the character holding byte `byte` of row `row` begins, in viewport pixels; -1 for
+    /// a missing row.
+    int xOfByte(int row, int byte) const;
+
 protected:
     void changeEvent(QEvent* event) override;
 
@@ -60,6 +70,8 @@ private:
     void onRowsRemoved();
     void onModelReset();
     int itemWidth(int index, std::string& scratch) const;
+    /// Lays row `row` out on one line as it is drawn, into `layout`.
+    void layoutItem(int row, QTextLayout& layout) const;
     void recomputeWidest();
     void setWidest(int widest);
     void scrollToLeftEdge();

@@ -163,3 +163,40 @@ TEST(StringListModelDisplay, VeryLongItemsAreShownCutButKeepEveryByte)
               qsizetype(tabulex::TStringListModel::kMaxDisplayBytes - 1));
     EXPECT_EQ(model.displayText(1), "short");
 }
+
+// A click's x maps back to the byte drawn there, through tabs, UTF-8 sequences and a
+// horizontal scroll; xOfByte is its inverse at character starts.
+TEST_F(WideListBoxTest, PixelsAndBytesMapBothWays)
+{
+    list.setTabWidth(8);
+    const std::string utf8 = "a\tcoração\t\tfim";
+    const std::string cp1252 = "x\t\xE7\xE3o := 1; { Ação }";
+    list.Items().setItems({utf8, std::string(120, 'w') + "\tend"}, true);
+    const auto roundTrip = [&](int row, const std::string& bytes) {
+        for (std::size_t b = 0; b < bytes.size(); ++b) {
+            const bool continuation =
+                (static_cast<unsigned char>(bytes[b]) & 0xC0) == 0x80 && list.Items().utf8Display();
+            std::size_t start = b;
+            while (continuation && start > 0 &&
+                   (static_cast<unsigned char>(bytes[start]) & 0xC0) == 0x80)
+                --start;
+            EXPECT_EQ(list.byteAt(row, list.xOfByte(row, static_cast<int>(b)) + 1),
+                      static_cast<int>(start))
+                << "byte " << b << " of row " << row;
+        }
+        EXPECT_EQ(list.byteAt(row, -500), 0);
+        EXPECT_EQ(list.byteAt(row, list.xOfByte(row, static_cast<int>(bytes.size())) + 50),
+                  static_cast<int>(bytes.size()));
+    };
+    roundTrip(0, utf8);
+    EXPECT_EQ(list.byteAt(2, 10), -1);
+
+    // Scrolled to the right, the same bytes sit further left.
+    const int before = list.xOfByte(1, 100);
+    list.horizontalScrollBar()->setValue(60);
+    EXPECT_EQ(list.xOfByte(1, 100), before - list.horizontalScrollBar()->value());
+    EXPECT_EQ(list.byteAt(1, list.xOfByte(1, 100) + 1), 100);
+
+    list.Items().setItems({cp1252}, false);
+    roundTrip(0, cp1252);
+}
