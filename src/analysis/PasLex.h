@@ -161,9 +161,6 @@ inline constexpr int kTokenKindCount = 147;
 /// NUL terminator.
 class TPasLex {
 public:
-    /// Comment state values of `CommentState()`.
-    enum TCommentState : std::uint8_t { csAnsi = 0, csBor = 1, csNone = 2 };
-
     TPasLex() = default;
 
     /// Starts on `text` (NUL-terminated, must stay valid and unchanged while in use) and makes
@@ -194,9 +191,11 @@ public:
     std::int32_t LastNonSpacePosition() const { return LastNonSpacePosition_; }
     bool ClassAfterEqual() const { return ClassAfterEqual_; }
     bool InterfaceAfterEqual() const { return InterfaceAfterEqual_; }
-    TCommentState CommentState() const { return CommentState_; }
 
 private:
+    /// The comment a line break does not end that the lexer is inside, if any.
+    enum TCommentState : std::uint8_t { csAnsi = 0, csBor = 1, csNone = 2 };
+
     void ScanWord();
     void ScanNumber();
     void ScanString();

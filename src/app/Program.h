@@ -24,7 +24,6 @@ public:
     TProgram& operator=(const TProgram&) = delete;
 
     TF_tabulan& mainWindow() { return *F_tabulan; }
-    TF_sobre& aboutWindow() { return *F_sobre; }
     TF_dif& reportForm() { return *F_dif; }
     TF_config& configWindow() { return *F_config; }
     TSession& session() { return session_; }

@@ -22,7 +22,6 @@ public:
     /// `font` with kerning and shaping switched off: per-character advances then add up exactly.
     static QFont measuringFont(const QFont& font);
 
-    const QFont& font() const { return font_; }
     /// Width of "0" in whole pixels.
     int zeroWidth() const { return zeroWidth_; }
 

@@ -7,7 +7,6 @@ namespace tabulex {
 class TRpBand : public TRpCustomBand {
 public:
     TRpBand(std::string name, TRpBandType type);
-    void SetBandType(TRpBandType type) { type_ = type; }
 };
 
 }  // namespace tabulex

@@ -27,7 +27,7 @@ void TRpCustomBand::SetHasChild(bool hasChild)
     if (!hasChild) {
         child_.reset();
     } else {
-        child_ = std::make_unique<TRpChildBand>(name_ + "Child", this);
+        child_ = std::make_unique<TRpChildBand>(name_ + "Child");
         child_->SetReport(report_);
     }
     if (report_ != nullptr)

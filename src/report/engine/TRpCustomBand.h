@@ -35,7 +35,6 @@ public:
     QColor Color = Qt::white;
     bool Enabled = true;
     QFont Font{QStringLiteral("Arial"), 10};
-    bool ParentFont = true;
     bool ForceNewColumn = false;
     bool ForceNewPage = false;
     /// Band whose height EnsureRoom adds, so that both start in the same column.

@@ -143,12 +143,6 @@ TRpBand* TRpCustomReport::AddBand(std::string name, TRpBandType type)
     return band;
 }
 
-void TRpCustomReport::RemoveBand(TRpCustomBand* band)
-{
-    std::erase_if(d_->bands, [band](const auto& owned) { return owned.get() == band; });
-    AlignBands();
-}
-
 TRpBand* TRpCustomReport::FindBand(TRpBandType type) const
 {
     for (const auto& band : d_->bands)

@@ -51,9 +51,7 @@ public:
     TRpOptions Options = FirstPageHeader | LastPageFooter;
     TRpReportPrinterSettings PrinterSettings;
     bool ShowProgress = true;
-    bool SnapToGrid = true;
     std::string ReportTitle;
-    std::string Description;
     TRpFrame Frame;
     TRpEvEnvironment& Functions();
     /// Screen-compatible surface on which text items measure text.
@@ -61,7 +59,6 @@ public:
 
     /// Appends a band (band order is the order of adding); the report owns it.
     TRpBand* AddBand(std::string name, TRpBandType type);
-    void RemoveBand(TRpCustomBand* band);
     const std::vector<std::unique_ptr<TRpBand>>& Bands() const;
     /// The first band of a type in band order, or null.
     TRpBand* FindBand(TRpBandType type) const;

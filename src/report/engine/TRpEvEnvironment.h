@@ -15,7 +15,6 @@ public:
     void SetValue(const std::string& name, const std::string& value) { values_[name] = value; }
     /// The value of a name, empty when the name is unknown.
     std::string Value(const std::string& name) const;
-    bool Contains(const std::string& name) const { return values_.count(name) != 0; }
     const std::map<std::string, std::string>& Values() const { return values_; }
 
 private:

@@ -13,7 +13,6 @@ public:
     bool DrawBottom = false;
     bool DrawLeft = false;
     bool DrawRight = false;
-    Qt::PenStyle Style = Qt::SolidLine;
     /// Line thickness in points; -1 draws hairlines of one device pixel.
     int Width = 1;
 

@@ -28,18 +28,8 @@ public:
 
     TRpPage();
 
-    double BottomMargin() const { return get(iBottomMargin, TRpAxis::Vertical); }
-    double TopMargin() const { return get(iTopMargin, TRpAxis::Vertical); }
-    double LeftMargin() const { return get(iLeftMargin, TRpAxis::Horizontal); }
-    double RightMargin() const { return get(iRightMargin, TRpAxis::Horizontal); }
-    double ColumnSpace() const { return get(iColumnSpace, TRpAxis::Horizontal); }
     double Width() const { return get(iWidth, TRpAxis::Horizontal); }
     double Length() const { return get(iLength, TRpAxis::Vertical); }
-    void SetBottomMargin(double v) { set(iBottomMargin, v, TRpAxis::Vertical); }
-    void SetTopMargin(double v) { set(iTopMargin, v, TRpAxis::Vertical); }
-    void SetLeftMargin(double v) { set(iLeftMargin, v, TRpAxis::Horizontal); }
-    void SetRightMargin(double v) { set(iRightMargin, v, TRpAxis::Horizontal); }
-    void SetColumnSpace(double v) { set(iColumnSpace, v, TRpAxis::Horizontal); }
     /// Ignored unless `PaperSize` is Custom.
     void SetWidth(double v);
     /// Ignored unless `PaperSize` is Custom.
@@ -53,8 +43,6 @@ public:
     void SetOrientation(TRpOrientation orientation);
     TRpPaperSize PaperSize() const { return paperSize_; }
     void SetPaperSize(TRpPaperSize size);
-    bool Ruler() const { return ruler_; }
-    void SetRuler(bool ruler) { ruler_ = ruler; }
 
     /// The stored lengths in tenths of a millimetre, in streamed order.
     const ValueArray& Values() const { return values_; }
@@ -75,7 +63,6 @@ private:
     int columns_ = 1;
     TRpOrientation orientation_ = TRpOrientation::poPortrait;
     TRpPaperSize paperSize_ = TRpPaperSize::A4;
-    bool ruler_ = true;
 };
 
 }  // namespace tabulex

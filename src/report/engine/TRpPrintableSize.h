@@ -17,7 +17,6 @@ public:
 
     double Height() const { return ToUnits(values_[iHeight], TRpAxis::Vertical); }
     double Left() const { return ToUnits(values_[iLeft], TRpAxis::Horizontal); }
-    double Top() const { return ToUnits(values_[iTop], TRpAxis::Vertical); }
     double Width() const { return ToUnits(values_[iWidth], TRpAxis::Horizontal); }
     void SetHeight(double v) { values_[iHeight] = snap(FromUnits(v, TRpAxis::Vertical)); }
     void SetLeft(double v) { values_[iLeft] = snap(FromUnits(v, TRpAxis::Horizontal)); }
@@ -28,12 +27,6 @@ public:
     int Pixels(Index i) const { return static_cast<int>(std::lround(NativeToPixels(values_[i]))); }
     void SetPixels(Index i, int px) { values_[i] = PixelsToNative(px); }
 
-    /// Zoom of the item's band; a value read in Pixels is further scaled by it.
-    int BandZoom() const { return bandZoom_; }
-    void SetBandZoom(int zoom) { bandZoom_ = zoom; }
-    double ToUnits(double native, TRpAxis axis) const override;
-    double FromUnits(double value, TRpAxis axis) const override;
-
     /// Streamed as (Height Left Top Width) in tenths of a millimetre.
     const std::array<double, 4>& Values() const { return values_; }
     void SetValues(const std::array<double, 4>& values) { values_ = values; }
@@ -41,7 +34,6 @@ public:
 private:
     double snap(double native) const { return PixelsToNative(std::round(NativeToPixels(native))); }
     std::array<double, 4> values_{};
-    int bandZoom_ = 100;
 };
 
 }  // namespace tabulex

@@ -20,10 +20,6 @@ public:
     TRpController& Controller() { return controller_; }
     const TRpController& Controller() const { return controller_; }
 
-    /// Which bands exist; turning one on adds a band of that type, off removes it.
-    bool HasBand(TRpBandType type) const { return FindBand(type) != nullptr; }
-    void SetHasBand(TRpBandType type, bool on);
-
     /// Result of the last printer setup: 0 after OK, 1 after Cancel.
     int Tag = 0;
 

@@ -26,13 +26,12 @@ public:
     int Zoom() const { return zoom_; }
     void SetZoom(int zoom) { zoom_ = zoom; }
     /// Absolute report font size in points, used by the Characters unit.
-    double FontSize() const { return fontSize_; }
     void SetFontSize(double points) { fontSize_ = points; }
 
     /// A stored value shown in the current units.
-    virtual double ToUnits(double native, TRpAxis axis) const;
+    double ToUnits(double native, TRpAxis axis) const;
     /// The stored value of a value given in the current units.
-    virtual double FromUnits(double value, TRpAxis axis) const;
+    double FromUnits(double value, TRpAxis axis) const;
 
     /// Native value to pixels at this object's resolution and zoom (not rounded).
     double NativeToPixels(double native) const;

@@ -53,7 +53,6 @@ public:
 
     int PageCount() const;
     bool Compressed() const { return compressed_; }
-    double DateTime() const { return dateTime_; }
 
     /// Appends the next page's recording (compressed when the store is); the header is
     /// written with the first page. False when the stream cannot be written.

@@ -80,10 +80,6 @@ TRpPrinter::TRpPrinter(TRpDestination destination)
 
 TRpPrinter::~TRpPrinter() = default;
 
-TRpDestination TRpPrinter::Destination() const
-{
-    return d_->destination;
-}
 int TRpPrinter::AvailablePages() const
 {
     return d_->availablePages;
@@ -228,12 +224,10 @@ void TRpPrinter::printPage(const TRpSurface& page)
                QRectF(QPointF(0, 0), d_->device->PaperPixels()));
 }
 
-void TRpPrinter::SetClient(QObject* client, std::function<void(int)> pageAvailable,
-                           std::function<void(int)> progress)
+void TRpPrinter::SetClient(QObject* client, std::function<void(int)> pageAvailable)
 {
     d_->client = client;
     d_->clientPageAvailable = std::move(pageAvailable);
-    d_->clientProgress = std::move(progress);
 }
 
 void TRpPrinter::notifyPageAvailable()
@@ -243,15 +237,6 @@ void TRpPrinter::notifyPageAvailable()
     const int count = d_->availablePages;
     QMetaObject::invokeMethod(
         d_->client.data(), [notify = d_->clientPageAvailable, count] { notify(count); },
-        Qt::QueuedConnection);
-}
-
-void TRpPrinter::PostProgress(int percent)
-{
-    if (!d_->client || !d_->clientProgress)
-        return;
-    QMetaObject::invokeMethod(
-        d_->client.data(), [notify = d_->clientProgress, percent] { notify(percent); },
         Qt::QueuedConnection);
 }
 

@@ -44,7 +44,6 @@ public:
     explicit TRpPrinter(TRpDestination destination = TRpDestination::Metafile);
     ~TRpPrinter() override;
 
-    TRpDestination Destination() const;
     /// Pages completed.
     int AvailablePages() const;
     int PageNumber() const;
@@ -69,13 +68,10 @@ public:
     using SavePdf = std::function<bool(const std::string& path, std::function<bool()> goOn)>;
     SavePdf SavePdfHook;
 
-    /// The window told about new pages and progress. Notifications are queued calls on the
-    /// client's thread, dropped when the client is gone before they run.
-    void SetClient(QObject* client, std::function<void(int)> pageAvailable,
-                   std::function<void(int)> progress = {});
+    /// The window told about new pages. Notifications are queued calls on the client's
+    /// thread, dropped when the client is gone before they run.
+    void SetClient(QObject* client, std::function<void(int)> pageAvailable);
     QObject* Client() const;
-    /// Posts a progress notification (percent) to the client.
-    void PostProgress(int percent);
     /// Clears ShowingPreview and, when it was set, calls AfterPreviewHook.
     void DetachPreview();
 

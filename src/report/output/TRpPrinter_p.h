@@ -37,7 +37,6 @@ public:
     int printedPages = 0;
     QPointer<QObject> client;
     std::function<void(int)> clientPageAvailable;
-    std::function<void(int)> clientProgress;
 };
 
 }  // namespace tabulex

@@ -33,10 +33,8 @@ public:
     void DrawText(int x, int y, TRpTextAnchor anchor, std::string_view text,
                   bool rightToLeft) override;
     void FillRect(const QRect& rect, const QColor& color) override;
-    void EndPage() override { ended_ = true; }
 
     int PageNumber() const { return pageNumber_; }
-    bool Ended() const { return ended_; }
     const std::vector<Call>& Calls() const { return calls_; }
     /// The drawn texts in drawing order.
     std::vector<std::string> Texts() const;
@@ -47,7 +45,6 @@ private:
     const TRpFontMetrics* metrics_ = nullptr;
     QFont font_;
     QColor color_ = Qt::black;
-    bool ended_ = false;
     std::vector<Call> calls_;
 };
 

@@ -28,7 +28,6 @@ public:
     static std::unique_ptr<TRpStream> FromBytes(QByteArray bytes);
 
     qint64 Size() const;
-    qint64 Position() const { return position_; }
     /// False outside 0..Size().
     bool Seek(qint64 position);
     /// Reads up to `count` bytes at the position; returns the number read.

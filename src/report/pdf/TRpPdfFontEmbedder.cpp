@@ -158,11 +158,6 @@ TRpPdfFontEmbedder::~TRpPdfFontEmbedder()
         FcConfigDestroy(impl_->config);
 }
 
-int TRpPdfFontEmbedder::FaceCount() const
-{
-    return static_cast<int>(impl_->faces.size());
-}
-
 std::optional<TRpPdfFontEmbedder::Glyph> TRpPdfFontEmbedder::Find(const QString& family, bool bold,
                                                                   bool italic, char32_t codePoint)
 {

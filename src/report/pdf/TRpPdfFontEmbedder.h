@@ -48,7 +48,6 @@ public:
     std::optional<Glyph> Find(const QString& family, bool bold, bool italic, char32_t codePoint);
     /// Characters that no installed face has, counted each time one was asked for.
     int MissingCount() const { return missing_; }
-    int FaceCount() const;
     /// The subset of face `face` holding the glyphs used so far; empty fontFile on failure.
     FaceData Subset(int face) const;
 

@@ -48,9 +48,7 @@ void TRpPreview::SetPrinter(TRpPrinter* output)
         return;
     }
     output_->ShowingPreview = true;
-    output_->SetClient(
-        this, [this](int count) { PageAvailable(count); },
-        [this](int percent) { ProgressUpdate(percent); });
+    output_->SetClient(this, [this](int count) { PageAvailable(count); });
     Reload();
 }
 
@@ -95,12 +93,6 @@ void TRpPreview::PageAvailable(int count)
     }
     if (OnPageAvailable)
         OnPageAvailable(this, count);
-}
-
-void TRpPreview::ProgressUpdate(int percent)
-{
-    if (OnProgressUpdate)
-        OnProgressUpdate(this, percent);
 }
 
 double TRpPreview::pagePixelWidth() const

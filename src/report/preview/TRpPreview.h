@@ -43,11 +43,8 @@ public:
 
     /// Page-available notification from the page output (queued).
     void PageAvailable(int count);
-    /// Progress notification from the page output (queued).
-    void ProgressUpdate(int percent);
 
     std::function<void(TRpPreview*, int)> OnPageAvailable;
-    std::function<void(TRpPreview*, int)> OnProgressUpdate;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

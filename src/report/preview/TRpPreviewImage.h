@@ -14,7 +14,6 @@ public:
 
     void SetPage(TRpPageRecord page);
     void ClearPage();
-    bool HasPage() const { return hasPage_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

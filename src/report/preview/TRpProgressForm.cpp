@@ -39,29 +39,15 @@ TRpProgressForm::TRpProgressForm(TRpPrinter* output, QWidget* parent)
         move(frame.topLeft());
     }
     if (output_ != nullptr)
-        output_->SetClient(
-            this, [this](int pages) { PagePrinted(pages); },
-            [this](int percent) { Progress(percent); });
+        output_->SetClient(this, [this](int pages) { PagePrinted(pages); });
 }
 
 void TRpProgressForm::PagePrinted(int pages)
 {
     // A run without a data set cannot tell how much is left: the bar shows it is busy and
     // the text counts the pages.
-    if (!percentSeen_)
-        bar_->setRange(0, 0);
+    bar_->setRange(0, 0);
     text_->setText(QStringLiteral("Page ") + QString::number(pages));
-}
-
-void TRpProgressForm::Progress(int percent)
-{
-    percentSeen_ = true;
-    bar_->setRange(0, 100);
-    if (percent % 5 != 0)
-        return;
-    bar_->setValue(percent);
-    text_->setText(QString::number(percent) + QStringLiteral("% ") + QStringLiteral(" Completed"));
-    QCoreApplication::processEvents();
 }
 
 }  // namespace tabulex

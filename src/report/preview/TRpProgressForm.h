@@ -15,9 +15,6 @@ class TRpProgressForm : public QDialog {
 public:
     explicit TRpProgressForm(TRpPrinter* output, QWidget* parent = nullptr);
 
-    /// Progress notification: percentages that are multiples of 5 move the bar and the text
-    /// ("40%  Completed"), then pending events are processed.
-    void Progress(int percent);
     /// Page notification: `pages` pages are complete.
     void PagePrinted(int pages);
 
@@ -28,7 +25,6 @@ private:
     TRpPrinter* output_;
     QProgressBar* bar_;
     QLabel* text_;
-    bool percentSeen_ = false;
 };
 
 }  // namespace tabulex

@@ -109,7 +109,6 @@ TRpStandardPreview::TRpStandardPreview(TRpPrinter* output, QWidget* parent)
     statusBar()->addWidget(progressPanel_);
     statusBar()->addWidget(pagePanel_);
     preview_->OnPageAvailable = [this](TRpPreview*, int count) { pageAvailable(count); };
-    preview_->OnProgressUpdate = [this](TRpPreview*, int percent) { progress(percent); };
     preview_->SetPrinter(output_);
     const bool finished = output_->Status() == TRpPrinterStatus::Finished;
     Action(QStringLiteral("PrintSetup"))->setEnabled(false);
@@ -254,16 +253,6 @@ void TRpStandardPreview::pageAvailable(int /*count*/)
     enableFileActions();
     Action(QStringLiteral("PrintSetup"))->setEnabled(static_cast<bool>(output_->PrintSetupHook));
     Action(QStringLiteral("Print"))->setEnabled(true);
-}
-
-void TRpStandardPreview::progress(int percent)
-{
-    if (percent >= lastProgress_ + 5) {
-        progressPanel_->setText(QString::number(percent) + QLatin1Char('%'));
-        lastProgress_ = percent;
-    }
-    if (percent == 0 || percent == 100)
-        progressPanel_->clear();
 }
 
 bool TRpStandardPreview::HandleKey(int key, Qt::KeyboardModifiers modifiers)

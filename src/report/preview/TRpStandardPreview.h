@@ -67,7 +67,6 @@ private:
     void pageChanged();
     void refreshPageText();
     void pageAvailable(int count);
-    void progress(int percent);
     void exportPdf(const QString& path);
     void gotoPage(int page);
 
@@ -76,7 +75,6 @@ private:
     QToolBar* toolBar_ = nullptr;
     QLabel* progressPanel_;
     QLabel* pagePanel_;
-    int lastProgress_ = 0;
 };
 
 }  // namespace tabulex
