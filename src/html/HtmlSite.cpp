@@ -39,7 +39,6 @@ std::string lower_ascii(std::string text)
     return text;
 }
 
-
 bool is_unit_file(TProjectFileKind kind)
 {
     return kind == TProjectFileKind::Unit || kind == TProjectFileKind::Program ||
