@@ -685,20 +685,31 @@ void TF_tabulan::ExportarHTML1Click()
     if (folder.isEmpty())
         return;
     guarded([&] {
-        // The loaded file as a program of its own; the folder's index keeps listing what
-        // earlier exports put there.
-        TProjectInput input;
-        input.paths.push_back(document->path());
-        THtmlSite site(std::make_shared<const TProjectIndex>(build_project_index(input, {})),
-                       session_.settings());
+        // The open project as a whole when the shown file is one of its files, else the loaded
+        // file as a program of its own; the folder's index keeps listing what earlier exports
+        // put there.
+        const std::shared_ptr<const TProjectIndex> index = indexForShown(true);
+        if (!index)
+            return;
+        THtmlSite site(index, session_.settings());
         site.setKeepEarlierPages(true);
-        const bool complete = site.write(localPath(folder), 1, [this](const std::string& path) {
-            TDialogs::current().showMessage(
-                this, QStringLiteral("Não foi possível criar o arquivo: ") + displayPath(path));
+        const unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+        std::vector<std::string> failed;
+        const bool complete = run_in_background([&] {
+            return site.write(localPath(folder), jobs,
+                              [&failed](const std::string& path) { failed.push_back(path); });
         });
-        if (complete)
+        if (complete) {
             TDialogs::current().showMessage(this,
                                             QStringLiteral("HTML exportado para %1.").arg(folder));
+            return;
+        }
+        // One message, however many files failed.
+        QString message = QStringLiteral("Não foi possível criar o arquivo: ") +
+                          displayPath(failed.empty() ? localPath(folder) : failed.front());
+        if (failed.size() > 1)
+            message += QStringLiteral(" (e mais %1 arquivos)").arg(failed.size() - 1);
+        TDialogs::current().showMessage(this, message);
     });
 }
 

@@ -249,3 +249,17 @@ TEST_F(ProjectWindowTest, InactiveLinesAreGreyWithColours)
 }
 
 }  // namespace
+
+// "Exportar HTML…" with a project open writes the whole program: every unit and the include.
+TEST_F(ProjectWindowTest, ExportingHtmlWritesTheOpenProject)
+{
+    TProgram program;
+    TF_tabulan& window = program.mainWindow();
+    program.openArguments({path("Prog.dpr")});
+    const fs::path site = dir / "site";
+    dialogs.folderAnswers = {QString::fromStdString(site.string())};
+    trigger(window, "ExportarHTML1");
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    for (const char* page : {"Prog.dpr.html", "UnitA.pas.html", "UnitB.pas.html", "comum.inc.html"})
+        EXPECT_TRUE(fs::exists(site / page)) << page;
+}
