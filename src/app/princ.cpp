@@ -537,8 +537,13 @@ void TF_tabulan::recarregar()
     const QModelIndexList selected = ListBox1->selectionModel()->selectedIndexes();
     const int selectedRow = selected.isEmpty() ? -1 : selected.first().row();
     const int horizontal = ListBox1->horizontalScrollBar()->value();
+    // A file of the open project is read again with the whole project, so that references and
+    // inactive lines follow what is now on disk.
+    const bool ofProject = session_.project() && shownFileIn(*session_.project()) != kNoId;
     if (!loadOrSay(session_.path()))
         return;
+    if (ofProject)
+        reindexProject();
     const int count = ListBox1->Items().count();
     if (count == 0)
         return;
@@ -941,16 +946,9 @@ bool TF_tabulan::openProject(const std::string& path)
     if (!folder && !fs::is_regular_file(full, error))
         return fail(open_failure_reason(full.string()));
     const std::string root = folder ? full.string() : full.parent_path().string();
-    TProjectInput input;
-    input.paths.push_back(full.string());
-    TProjectOptions options;
-    options.compiler = TCompiler::Fpc;
-    options.unit_paths.push_back(root);
     std::shared_ptr<const TProjectIndex> project;
     try {
-        project = run_in_background([&] {
-            return std::make_shared<const TProjectIndex>(build_project_index(input, options));
-        });
+        project = indexProject(full.string(), root);
     } catch (const std::exception& failure) {
         return fail(QString::fromLocal8Bit(failure.what()));
     }
@@ -963,19 +961,49 @@ bool TF_tabulan::openProject(const std::string& path)
             return false;
         enableFileCommands();
     }
-    session_.setProject(project, root);
+    projectPath_ = full.string();
+    showProject(project, root);
     TDialogs::current().setStartFolder(displayPath(root));
-    Projeto1->setProject(project, root);
     int tab = TabbedNotebook1->indexOf(Projeto1);
     if (tab < 0)
         tab = TabbedNotebook1->addTab(Projeto1, QStringLiteral("Projeto"));
     TabbedNotebook1->setCurrentIndex(folder ? tab : TabbedNotebook1->indexOf(ListBox1));
     Dependencias1->setEnabled(true);
+    return true;
+}
+
+std::shared_ptr<const TProjectIndex> TF_tabulan::indexProject(const std::string& path,
+                                                              const std::string& root)
+{
+    TProjectInput input;
+    input.paths.push_back(path);
+    TProjectOptions options;
+    options.compiler = TCompiler::Fpc;
+    options.unit_paths.push_back(root);
+    return run_in_background(
+        [&] { return std::make_shared<const TProjectIndex>(build_project_index(input, options)); });
+}
+
+void TF_tabulan::showProject(std::shared_ptr<const TProjectIndex> project, const std::string& root)
+{
+    session_.setProject(project, root);
+    Projeto1->setProject(project, root);
     if (F_dependencias)
         F_dependencias->setProject(project, root);
     // The shown file may belong to the project now: its inactive lines come from there.
     colourListing();
-    return true;
+}
+
+void TF_tabulan::reindexProject()
+{
+    const std::string root = session_.projectRoot();
+    try {
+        showProject(indexProject(projectPath_, root), root);
+    } catch (const std::exception& failure) {
+        TDialogs::current().showMessage(
+            this, QStringLiteral("Não foi possível abrir o projeto %1: %2.")
+                      .arg(displayPath(projectPath_), QString::fromLocal8Bit(failure.what())));
+    }
 }
 
 void TF_tabulan::AbrirProjeto1Click()

@@ -148,6 +148,14 @@ private:
     /// without a document or when none is at hand.
     std::shared_ptr<const TProjectIndex> indexForShown(bool build);
     /// The id of the shown file in `index`, or kNoId.
+    /// Builds the index of the program or folder `path` on a thread, `root` as its unit path.
+    std::shared_ptr<const TProjectIndex> indexProject(const std::string& path,
+                                                      const std::string& root);
+    /// Makes `project` the open project: the session, the Projeto tab, the dependency picture
+    /// and the listing's inactive lines.
+    void showProject(std::shared_ptr<const TProjectIndex> project, const std::string& root);
+    /// Indexes the open project again (after its shown file was read again).
+    void reindexProject();
     std::uint32_t shownFileIn(const TProjectIndex& index) const;
     /// Shows file `path` in the listing at `line` (1-based), loading it unless it is the one
     /// shown. False when it cannot be loaded (the user was told).
@@ -175,6 +183,7 @@ private:
     QList<QAction*> recentActions_;
     TListingSpot spot_;
     std::vector<TPlace> history_;
+    std::string projectPath_;  ///< the program file or folder of the open project
     /// The index made for the shown file alone, and the document it was made for.
     std::shared_ptr<const TProjectIndex> fileIndex_;
     std::weak_ptr<const TSourceDocument> fileIndexFor_;

@@ -263,3 +263,24 @@ TEST_F(ProjectWindowTest, ExportingHtmlWritesTheOpenProject)
     for (const char* page : {"Prog.dpr.html", "UnitA.pas.html", "UnitB.pas.html", "comum.inc.html"})
         EXPECT_TRUE(fs::exists(site / page)) << page;
 }
+
+// "Recarregar" on a file of the open project reads the project again: the Projeto tab counts
+// the lines the file has now.
+TEST_F(ProjectWindowTest, ReloadingAFileOfTheProjectIndexesItAgain)
+{
+    TProgram program;
+    TF_tabulan& window = program.mainWindow();
+    program.openArguments({path("Prog.dpr")});
+    write("Prog.dpr", "program Prog;\nuses UnitA, UnitB;\n\n\nbegin\n  Contador := 1;\n"
+                      "  Incrementa;\nend.\n");
+    trigger(window, "Recarregar1");
+    auto* files = child<QTreeWidget>(window, "ProjetoArquivos1");
+    bool seen = false;
+    for (int i = 0; i < files->topLevelItemCount(); ++i)
+        if (files->topLevelItem(i)->text(0) == "Prog") {
+            EXPECT_EQ(files->topLevelItem(i)->text(2), "8");
+            seen = true;
+        }
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
