@@ -45,16 +45,10 @@ void TProgram::openArguments(const std::vector<std::string>& arguments)
         std::error_code error;
         const std::filesystem::path full = std::filesystem::absolute(path, error);
         const std::string name = error ? path : full.lexically_normal().string();
-        std::string extension = full.extension().string();
-        for (char& c : extension)
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        if (extension == ".rpf")
+        if (QFile::decodeName(name.c_str()).endsWith(QStringLiteral(".rpf"), Qt::CaseInsensitive))
             PreviewFile(QFile::decodeName(name.c_str()));
-        else if (std::filesystem::is_directory(name, error) || extension == ".dpr" ||
-                 extension == ".lpr")
-            F_tabulan->openProject(name);
         else
-            F_tabulan->loadFilePath(name);
+            F_tabulan->openPath(name);
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];

@@ -50,6 +50,19 @@
 namespace tabulex {
 
 namespace {
+
+// Whether `path` opens as a project: a folder or a program or package file.
+bool opens_as_project(const std::string& path)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return true;
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return extension == ".dpr" || extension == ".lpr" || extension == ".dpk";
+}
+
 const char* const kOpenFilter =
     "Unit Delphi (*.pas);;Projeto Delphi (*.dpr);;Forms Delphi (*.dfm);;Unit Free Pascal (*.pp);;"
     "Programa Lazarus (*.lpr);;Include (*.inc);;Todos os arquivos (*)";
@@ -472,6 +485,21 @@ void TF_tabulan::loadFilePath(const std::string& path)
     }
 }
 
+void TF_tabulan::openPath(const std::string& path)
+{
+    if (!opens_as_project(path)) {
+        loadFilePath(path);
+        return;
+    }
+    if (openProject(path))
+        return;
+    if (std::erase(recent_, path) > 0) {
+        if (state_)
+            state_->removeRecentFile(path);
+        rebuildRecentMenu();
+    }
+}
+
 void TF_tabulan::rememberLoadedFile(const std::string& path)
 {
     const std::string folder = std::filesystem::path(path).parent_path().string();
@@ -499,7 +527,7 @@ void TF_tabulan::rebuildRecentMenu()
         QString caption = displayPath(path);
         caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
         auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(caption), Arquivo1);
-        connect(action, &QAction::triggered, this, [this, path] { loadFilePath(path); });
+        connect(action, &QAction::triggered, this, [this, path] { openPath(path); });
         Arquivo1->insertAction(N2, action);
         recentActions_ << action;
     }
@@ -963,6 +991,7 @@ bool TF_tabulan::openProject(const std::string& path)
     }
     projectPath_ = full.string();
     showProject(project, root);
+    rememberLoadedFile(projectPath_);
     TDialogs::current().setStartFolder(displayPath(root));
     int tab = TabbedNotebook1->indexOf(Projeto1);
     if (tab < 0)

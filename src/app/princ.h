@@ -74,6 +74,9 @@ public:
     /// it on the "Projeto" tab; a program file is loaded into the listing too. When the project
     /// cannot be read, says so and keeps what was shown. False then.
     bool openProject(const std::string& path);
+    /// Opens `path` as the command line and the recent files do: a folder or a program file
+    /// (.dpr, .lpr, .dpk) as a project, any other file alone.
+    void openPath(const std::string& path);
 
     /// Attaches what is kept between runs (not owned): restores the window's size and place
     /// and the recent files, and keeps them up to date from then on.

@@ -284,3 +284,20 @@ TEST_F(ProjectWindowTest, ReloadingAFileOfTheProjectIndexesItAgain)
     EXPECT_TRUE(seen);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
+
+// A folder opens as a project the way the command line and the recent files open it, and it
+// goes to the recent files.
+TEST_F(ProjectWindowTest, AFolderOpensAsAProjectAndIsRemembered)
+{
+    TSession session;
+    TF_tabulan window(session);
+    window.openPath(dir.string());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    auto* tabs = child<QTabWidget>(window, "TabbedNotebook1");
+    EXPECT_GE(tabs->indexOf(child<QWidget>(window, "Projeto1")), 0);
+    const QString name = QString::fromStdString(dir.filename().string());
+    bool remembered = false;
+    for (const QAction* action : window.findChildren<QAction*>())
+        remembered = remembered || action->text().endsWith(name);
+    EXPECT_TRUE(remembered);
+}
