@@ -31,12 +31,6 @@ QString nodeId(std::size_t node)
     return QStringLiteral("unit%1").arg(node);
 }
 
-bool is_unit_file(TProjectFileKind kind)
-{
-    return kind == TProjectFileKind::Unit || kind == TProjectFileKind::Program ||
-           kind == TProjectFileKind::Library;
-}
-
 }  // namespace
 
 TGraphCanvas::TGraphCanvas(QWidget* parent) : QWidget(parent)
@@ -167,7 +161,7 @@ void TDependencyView::setProject(std::shared_ptr<const TProjectIndex> project,
         std::map<QString, std::vector<std::uint32_t>> byFolder;
         for (std::uint32_t id = 0; id < project_->files().size(); ++id) {
             const TProjectFile& file = project_->files()[id];
-            if (!file.readable || !is_unit_file(file.kind))
+            if (!file.readable || !is_unit_kind(file.kind))
                 continue;
             all.push_back(id);
             QString folder = projectRelativePath(root, file.path);

@@ -39,12 +39,6 @@ std::string lower_ascii(std::string text)
     return text;
 }
 
-bool is_unit_file(TProjectFileKind kind)
-{
-    return kind == TProjectFileKind::Unit || kind == TProjectFileKind::Program ||
-           kind == TProjectFileKind::Library;
-}
-
 // The folder that holds every readable file of the project.
 fs::path common_root(const TProjectIndex& project)
 {
@@ -201,7 +195,7 @@ struct THtmlSite::TData {
         for (std::uint32_t i = 0; i < run.pages.size(); ++i) {
             const THtmlPage& page = run.pages[i];
             if (page.written && page.file != kNoId &&
-                is_unit_file(project->files()[page.file].kind) &&
+                is_unit_kind(project->files()[page.file].kind) &&
                 (folder == nullptr || page.folder == *folder))
                 units.push_back(i);
         }

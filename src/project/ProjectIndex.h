@@ -12,6 +12,13 @@ namespace tabulex {
 inline constexpr std::uint32_t kNoId = std::numeric_limits<std::uint32_t>::max();
 
 enum class TProjectFileKind : std::uint8_t { Program, Library, Unit, Include, Other };
+
+/// Whether a file of this kind is a unit of the program's graph (a program, library or unit).
+inline bool is_unit_kind(TProjectFileKind kind)
+{
+    return kind == TProjectFileKind::Unit || kind == TProjectFileKind::Program ||
+           kind == TProjectFileKind::Library;
+}
 enum class TUsesSection : std::uint8_t { Interface, Implementation };
 
 /// One name of a `uses` clause. A program's or library's uses count as interface uses.
