@@ -22,6 +22,15 @@ struct TGraphCloser {
     void operator()(Agraph_t* graph) const { agclose(graph); }
 };
 
+// One layout context for the whole run, made on first use and kept (call under the lock): the
+// text layout plugin remembers the last font it measured by a pointer into the context's font
+// table, so a context freed between two pictures would leave it reading freed memory.
+GVC_t* layout_context()
+{
+    static const std::unique_ptr<GVC_t, TContextCloser> context(gvContext());
+    return context.get();
+}
+
 // Sets an attribute, declaring it with an empty default the first time.
 template <typename Object>
 void set(Object* object, const char* name, const std::string& value)
@@ -79,8 +88,8 @@ void add_node(Agraph_t* graph, const TGraphNode& unit, std::size_t index,
 std::string render_unit_graph_svg(const TUnitGraph& graph)
 {
     const std::lock_guard guard(layout_lock());
-    std::unique_ptr<GVC_t, TContextCloser> context(gvContext());
-    if (!context)
+    GVC_t* const context = layout_context();
+    if (context == nullptr)
         return {};
     std::unique_ptr<Agraph_t, TGraphCloser> g(
         agopen(const_cast<char*>("unidades"), Agdirected, nullptr));
@@ -110,16 +119,16 @@ std::string render_unit_graph_svg(const TUnitGraph& graph)
         if (graph.nodes[edge.from].on_cycle && graph.nodes[edge.to].on_cycle)
             set(e, "color", "#c0392b");
     }
-    if (gvLayout(context.get(), g.get(), "dot") != 0)
+    if (gvLayout(context, g.get(), "dot") != 0)
         return {};
     char* data = nullptr;
     unsigned int length = 0;
     std::string svg;
-    if (gvRenderData(context.get(), g.get(), "svg", &data, &length) == 0 && data != nullptr)
+    if (gvRenderData(context, g.get(), "svg", &data, &length) == 0 && data != nullptr)
         svg.assign(data, length);
     if (data != nullptr)
         gvFreeRenderData(data);
-    gvFreeLayout(context.get(), g.get());
+    gvFreeLayout(context, g.get());
     return svg;
 }
 
