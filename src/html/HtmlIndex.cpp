@@ -25,25 +25,6 @@ void append_count(std::string& out, std::size_t count)
     out += "</td>";
 }
 
-void append_head(std::string& out, std::string_view root, std::string_view title,
-                 std::string_view body)
-{
-    out += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n"
-           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
-    append_name(out, title);
-    out += " \xE2\x80\x94 Tabulex</title>\n<link rel=\"stylesheet\" href=\"";
-    out += root;
-    out += kStyleSheetName;
-    out += "\">\n<script src=\"";
-    out += root;
-    out += kScriptName;
-    out += "\" defer></script>\n</head>\n<body class=\"";
-    out += body;
-    out += "\" data-raiz=\"";
-    out += root;
-    out += "\">\n<header>\n";
-}
-
 // The pages of one folder as table rows, links relative to the page at `from`.
 void append_rows(std::string& out, const THtmlRun& run, std::vector<const THtmlPage*> pages,
                  std::string_view from)
@@ -206,6 +187,30 @@ void append_folder_page(std::string& out, const THtmlRun& run, std::string_view 
         append_rows(out, run, pages, self);
     append_graph(out, graph_svg, kGraphNote);
     out += "</main>\n</body>\n</html>\n";
+}
+
+void append_head(std::string& out, std::string_view root, std::string_view title,
+                 std::string_view body, std::string_view references)
+{
+    out += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
+    append_html_text(out, title, file_name_encoding(title));
+    out += " \xE2\x80\x94 Tabulex</title>\n<link rel=\"stylesheet\" href=\"";
+    out += root;
+    out += kStyleSheetName;
+    out += "\">\n<script src=\"";
+    out += root;
+    out += kScriptName;
+    out += "\" defer></script>\n</head>\n<body class=\"";
+    out += body;
+    out += "\" data-raiz=\"";
+    out += root;
+    if (!references.empty()) {
+        out += "\" data-refs=\"";
+        out += root;
+        out += references;
+    }
+    out += "\">\n<header>\n";
 }
 
 }  // namespace tabulex

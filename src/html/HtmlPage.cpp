@@ -108,21 +108,9 @@ private:
     void head()
     {
         const std::string root = relative_url(page_.path, "");
-        out_ += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n"
-                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
-        name(page_.name);
-        out_ += " \xE2\x80\x94 Tabulex</title>\n<link rel=\"stylesheet\" href=\"";
-        out_ += root;
-        out_ += kStyleSheetName;
-        out_ += "\">\n<script src=\"";
-        out_ += root;
-        out_ += kScriptName;
-        out_ += "\" defer></script>\n</head>\n<body class=\"fonte\" data-raiz=\"";
-        out_ += root;
-        out_ += "\" data-refs=\"";
-        out_ += root;
-        out_ += references_script_path(static_cast<std::uint32_t>(&page_ - run_.pages.data()));
-        out_ += "\">\n<header>\n<a class=\"voltar\" href=\"";
+        append_head(out_, root, page_.name, "fonte",
+                    references_script_path(static_cast<std::uint32_t>(&page_ - run_.pages.data())));
+        out_ += "<a class=\"voltar\" href=\"";
         out_ += root;
         out_ += kIndexName;
         out_ += "\">\xC3\x8Dndice</a>\n<h1>";

@@ -52,6 +52,12 @@ struct THtmlRun {
     std::string_view line_text(std::uint32_t file, int line) const;
 };
 
+/// Appends the start of a page up to its header: the title (`title`, a file or folder name),
+/// the style sheet and the script at `root` (the way back to the output folder), the body's
+/// classes and, when `references` is given, the script of the page's references below `root`.
+void append_head(std::string& out, std::string_view root, std::string_view title,
+                 std::string_view body, std::string_view references = {});
+
 /// Appends the page of `page`: its listing as `writer` writes it, every name a link to its
 /// declaration and every declaration a handle for its references, then the lists the
 /// settings' switches select. Sets the page's figures.
