@@ -477,12 +477,17 @@ void TF_tabulan::loadFilePath(const std::string& path)
         rememberLoadedFile(path);
         return;
     }
+    forgetRecent(path);
+}
+
+void TF_tabulan::forgetRecent(const std::string& path)
+{
     // A recent file that can no longer be read leaves the list.
-    if (std::erase(recent_, path) > 0) {
-        if (state_)
-            state_->removeRecentFile(path);
-        rebuildRecentMenu();
-    }
+    if (std::erase(recent_, path) == 0)
+        return;
+    if (state_)
+        state_->removeRecentFile(path);
+    rebuildRecentMenu();
 }
 
 void TF_tabulan::openPath(const std::string& path)
@@ -491,13 +496,8 @@ void TF_tabulan::openPath(const std::string& path)
         loadFilePath(path);
         return;
     }
-    if (openProject(path))
-        return;
-    if (std::erase(recent_, path) > 0) {
-        if (state_)
-            state_->removeRecentFile(path);
-        rebuildRecentMenu();
-    }
+    if (!openProject(path))
+        forgetRecent(path);
 }
 
 void TF_tabulan::rememberLoadedFile(const std::string& path)
@@ -966,9 +966,7 @@ bool TF_tabulan::openProject(const std::string& path)
     const fs::path full = fs::absolute(path, error).lexically_normal();
     const bool folder = fs::is_directory(full, error);
     const auto fail = [&](const QString& reason) {
-        TDialogs::current().showMessage(this, QStringLiteral("Não foi possível abrir o projeto "
-                                                             "%1: %2.")
-                                                  .arg(displayPath(full.string()), reason));
+        sayProjectFailed(full.string(), reason);
         return false;
     };
     if (!folder && !fs::is_regular_file(full, error))
@@ -1029,10 +1027,15 @@ void TF_tabulan::reindexProject()
     try {
         showProject(indexProject(projectPath_, root), root);
     } catch (const std::exception& failure) {
-        TDialogs::current().showMessage(
-            this, QStringLiteral("Não foi possível abrir o projeto %1: %2.")
-                      .arg(displayPath(projectPath_), QString::fromLocal8Bit(failure.what())));
+        sayProjectFailed(projectPath_, QString::fromLocal8Bit(failure.what()));
     }
+}
+
+void TF_tabulan::sayProjectFailed(const std::string& path, const QString& reason)
+{
+    TDialogs::current().showMessage(
+        this,
+        QStringLiteral("Não foi possível abrir o projeto %1: %2.").arg(displayPath(path), reason));
 }
 
 void TF_tabulan::AbrirProjeto1Click()

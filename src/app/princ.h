@@ -159,6 +159,10 @@ private:
     void showProject(std::shared_ptr<const TProjectIndex> project, const std::string& root);
     /// Indexes the open project again (after its shown file was read again).
     void reindexProject();
+    /// Says that the project at `path` could not be opened, and why.
+    void sayProjectFailed(const std::string& path, const QString& reason);
+    /// Drops `path` from the recent files, when it is one.
+    void forgetRecent(const std::string& path);
     std::uint32_t shownFileIn(const TProjectIndex& index) const;
     /// Shows file `path` in the listing at `line` (1-based), loading it unless it is the one
     /// shown. False when it cannot be loaded (the user was told).

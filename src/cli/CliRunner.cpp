@@ -8,7 +8,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -251,19 +250,9 @@ int runPdfDir(const TCliOptions& options, const TListingSettings& settings, std:
     TOutputNames names(options.pdfDir, ".pdf");
     for (const TSourceFile& source : sources)
         job.run.push_back({source.path, names.next(source)});
-    TSourceIds ids;
-    for (const TSourceFile& source : sources)
-        ids.add(source.path);
     for (const TRunPdf& entry : job.run) {
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(entry.pdf).parent_path(), ec);
-        struct stat existing {};
-        if (::stat(entry.pdf.c_str(), &existing) == 0 && ids.holds(existing)) {
-            std::fprintf(err, "Cannot create file %s: it is a source of this run\n",
-                         entry.pdf.c_str());
-            status = CliSourceFailed;
-            continue;
-        }
         job.sourcePath = entry.source;
         job.outPath = entry.pdf;
         std::string message;
@@ -275,7 +264,7 @@ int runPdfDir(const TCliOptions& options, const TListingSettings& settings, std:
             continue;
         }
         if (!render_report_file(job, message)) {
-            std::fprintf(err, "Cannot write %s: %s\n", entry.pdf.c_str(), message.c_str());
+            std::fprintf(err, "%s\n", message.c_str());
             status = CliSourceFailed;
         }
     }

@@ -96,6 +96,8 @@ void render(const TRenderJob& job)
     // reached through a link) is refused at once.
     TSourceIds sources;
     sources.add(job.sourcePath);
+    for (const TRunPdf& entry : job.run)  // every source of a --pdf-dir run
+        sources.add(entry.source);
     sources.keepNamed(named_as_source);
     TOutputFile out;
     if (!out.open(job.outPath, &sources))
