@@ -116,13 +116,34 @@ std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind, bo
     return id;
 }
 
+// The canonical form of a path, its folder's canonical form computed once per folder: a run
+// adds thousands of files from a few hundred folders, and resolving every part of every path
+// costs a system call per part. Only a file that is itself a symbolic link is resolved alone.
+std::string TFileStore::canonical_key(const std::string& path)
+{
+    std::error_code ec;
+    const std::size_t slash = path.rfind('/');
+    const std::string_view leaf =
+        slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+    if (leaf.empty() || leaf == "." || leaf == ".." ||
+        std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::symlink) {
+        std::string key = std::filesystem::weakly_canonical(path, ec).string();
+        return ec ? path : key;
+    }
+    auto [it, added] = canonical_folders_.try_emplace(folder_of(path));
+    if (added) {
+        it->second = std::filesystem::weakly_canonical(it->first, ec).string();
+        if (ec)
+            it->second = it->first;
+    }
+    const std::string& folder = it->second;
+    return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + std::string(leaf);
+}
+
 std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKind kind,
                                         bool read_now)
 {
-    std::error_code ec;
-    std::string key = std::filesystem::weakly_canonical(path, ec).string();
-    if (ec)
-        key = path;
+    std::string key = canonical_key(path);
     if (auto it = by_path_.find(key); it != by_path_.end())
         return it->second;
     const auto id = static_cast<std::uint32_t>(files_.size());
@@ -160,9 +181,15 @@ void TFileStore::read_all()
         for (std::size_t i; (i = next++) < pending.size();)
             read(*pending[i]);
     };
-    std::thread helper(work);
+    std::thread helper;
+    try {
+        helper = std::thread(work);
+    } catch (const std::system_error&) {
+        // No second thread to be had (a memory limit): this one reads them all.
+    }
     work();
-    helper.join();
+    if (helper.joinable())
+        helper.join();
 }
 
 const std::unordered_map<std::string, std::string>& TFileStore::listing(const std::string& folder)

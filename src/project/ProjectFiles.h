@@ -63,6 +63,7 @@ private:
     const std::unordered_map<std::string, std::string>& listing(const std::string& folder);
     std::string find_in_locked(const std::string& folder, std::string_view name);
     std::uint32_t add_canonical(const std::string& path, TProjectFileKind kind, bool read);
+    std::string canonical_key(const std::string& path);
     static void read(TProjectFile& file);
 
     std::recursive_mutex mutex_;
@@ -71,6 +72,7 @@ private:
     std::vector<std::uint32_t> unread_;
     std::unordered_map<std::string, std::uint32_t> by_path_;  // canonical path
     std::unordered_map<std::string, std::uint32_t> by_spelling_;
+    std::unordered_map<std::string, std::string> canonical_folders_;
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
 };
 
