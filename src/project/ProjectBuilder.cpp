@@ -52,8 +52,14 @@ std::uint32_t TModel::module_for(std::uint32_t file)
 
 TReadAhead::TReadAhead(TFileStore& files, const TProjectOptions& options,
                        std::vector<TModule*> modules)
-    : files_(files), options_(options), modules_(std::move(modules)), thread_([this] { run(); })
-{}
+    : files_(files), options_(options), modules_(std::move(modules))
+{
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a memory limit): the parser preprocesses every unit itself.
+    }
+}
 
 TReadAhead::~TReadAhead()
 {
@@ -62,7 +68,8 @@ TReadAhead::~TReadAhead()
         stop_ = true;
     }
     changed_.notify_all();
-    thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void TReadAhead::run()
@@ -220,17 +227,10 @@ public:
             model.input_units[lower_name(base_name(path))].push_back(file);
         }
         model.files.read_all();
-        // About one declaration per 60 bytes of source and one reference per 15.
-        std::size_t bytes = 0;
-        for (std::uint32_t file : model.input_files)
-            bytes += model.files[file].bytes.size();
-        try {
-            reserve_large(model.symbols, bytes / 60);
-            reserve_large(model.references, bytes / 15);
-            model.names.reserve(bytes / 70);
-        } catch (const std::bad_alloc&) {
-            // Only a hint: the arrays grow as they need to, as far as the memory goes.
-        }
+        TProjectIndex index;
+        TPagePopulator populator;
+        std::vector<TProjectReference> sorted_references;
+        reserve_arrays(model, index, sorted_references, populator);
         std::vector<TModule*> inputs;
         for (std::uint32_t file : model.input_files)
             inputs.push_back(&model.modules[model.module_for(file)]);
@@ -243,10 +243,33 @@ public:
                 index_unit(model, static_cast<std::uint32_t>(i));
             model.read_ahead = nullptr;
         }
-        return export_index(model);
+        export_index(model, index, std::move(sorted_references));
+        return index;
     }
 
 private:
+    // The large arrays of the run, made at once from an estimate (about one declaration per 60
+    // bytes of source and one reference per 15), their pages backed by a thread of their own
+    // while the parser runs, in the order the parser comes to need them.
+    static void reserve_arrays(TModel& model, TProjectIndex& index,
+                               std::vector<TProjectReference>& sorted_references,
+                               TPagePopulator& populator)
+    {
+        std::size_t bytes = 0;
+        for (std::uint32_t file : model.input_files)
+            bytes += model.files[file].bytes.size();
+        try {
+            reserve_large(model.symbols, bytes / 60, &populator);
+            reserve_large(model.references, bytes / 15, &populator);
+            model.names.reserve(bytes / 70, &populator);
+            reserve_large(index.declarations_, bytes / 60, &populator);
+            reserve_large(sorted_references, bytes / 15, &populator);
+            reserve_large(index.by_declaration_, bytes / 15, &populator);
+        } catch (const std::bad_alloc&) {
+            // Only a hint: the arrays grow as they need to, as far as the memory goes.
+        }
+    }
+
     // Indexes one unit; a unit too large for the memory left is noted and left out alone
     // (the names it declared so far stay, its later uses are not resolved).
     static void index_unit(TModel& model, std::uint32_t id)
@@ -263,9 +286,9 @@ private:
         }
     }
 
-    static TProjectIndex export_index(TModel& model)
+    static void export_index(TModel& model, TProjectIndex& index,
+                             std::vector<TProjectReference> sorted_references)
     {
-        TProjectIndex index;
         // Names are views into the files' bytes: copy them before the files move.
         std::vector<TSymbol>& symbols = model.symbols;
         reserve_large(index.declarations_, symbols.size());
@@ -315,8 +338,7 @@ private:
         index.unit_cycles_ = find_unit_cycles(index.files_.size(), index.unit_edges_);
         append_cycle_notes(index);
         index.unresolved_count_ = model.unresolved;
-        index.finish();
-        return index;
+        index.finish(std::move(sorted_references));
     }
 
     // Include files get their ids as the two threads meet them: the files are numbered again,

@@ -187,7 +187,7 @@ public:
 
 private:
     friend class TProjectBuilder;
-    void finish();
+    void finish(std::vector<TProjectReference> room = {});
 
     std::vector<TProjectFile> files_;
     std::vector<TProjectDeclaration> declarations_;
