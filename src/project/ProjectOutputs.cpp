@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <deque>
+#include <future>
 #include <string>
+#include <system_error>
 
 namespace tabulex {
 
@@ -67,10 +70,14 @@ const char* section_name(TUsesSection s)
     return s == TUsesSection::Interface ? "interface" : "implementation";
 }
 
-/// A buffer that goes to the sink in large pieces.
+/// A buffer that goes to the sink in large pieces, or, made without a sink, keeps the text
+/// for whoever takes it.
 class TBuffer {
 public:
-    explicit TBuffer(const TTextSink& sink) : sink_(sink) {}
+    TBuffer() = default;
+    explicit TBuffer(const TTextSink& sink) : sink_(&sink) {}
+    TBuffer(const TBuffer&) = delete;
+    TBuffer& operator=(const TBuffer&) = delete;
     ~TBuffer() { flush(); }
     TBuffer& operator<<(std::string_view s)
     {
@@ -97,15 +104,24 @@ public:
         else
             *this << id;
     }
+    /// Sends what the buffer holds, then `text` as it stands.
+    void send(std::string_view text)
+    {
+        flush();
+        if (sink_ != nullptr && !text.empty())
+            (*sink_)(text);
+    }
+    std::string take() { return std::move(text_); }
     void flush()
     {
-        if (!text_.empty())
-            sink_(text_);
+        if (sink_ == nullptr || text_.empty())
+            return;
+        (*sink_)(text_);
         text_.clear();
     }
 
 private:
-    const TTextSink& sink_;
+    const TTextSink* sink_ = nullptr;
     std::string text_;
 };
 
@@ -221,12 +237,59 @@ void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectD
     out << ",\"line\":" << d.line << ",\"column\":" << d.column << ",\"references\":[";
     bool first = true;
     for (std::uint32_t r : index.references_of(d.id)) {
+        // The most frequent record of the index, made in place.
         const TProjectReference& ref = index.references()[r];
-        out << (first ? "" : ",") << "[" << ref.file << "," << ref.line << "," << ref.column
-            << ",\"" << kRefKinds[static_cast<int>(ref.kind)] << "\"]";
+        char row[80];
+        std::size_t n = 0;
+        auto put = [&](std::string_view text) {
+            text.copy(row + n, text.size());
+            n += text.size();
+        };
+        auto number = [&](long long value) { n = std::to_chars(row + n, row + 32 + n, value).ptr - row; };
+        put(first ? "[" : ",[");
+        number(ref.file);
+        put(",");
+        number(ref.line);
+        put(",");
+        number(ref.column);
+        put(",\"");
+        put(kRefKinds[static_cast<int>(ref.kind)]);
+        put("\"]");
+        out << std::string_view(row, n);
         first = false;
     }
     out << "]}";
+}
+
+// The declarations are most of the index: they are formatted a piece at a time on threads of
+// their own, a few pieces ahead, while this thread sends the pieces on in order.
+void write_declarations(TBuffer& out, const TProjectIndex& index)
+{
+    constexpr std::size_t kPiece = 16384;
+    constexpr std::size_t kAhead = 3;
+    const std::vector<TProjectDeclaration>& declarations = index.declarations();
+    auto format = [&](std::size_t first) {
+        TBuffer piece;
+        const std::size_t last = std::min(first + kPiece, declarations.size());
+        for (std::size_t i = first; i < last; ++i) {
+            piece << (declarations[i].id ? ",\n" : "");
+            write_declaration(piece, index, declarations[i]);
+        }
+        return piece.take();
+    };
+    std::deque<std::future<std::string>> pending;
+    for (std::size_t next = 0; next < declarations.size() || !pending.empty();) {
+        for (; pending.size() < kAhead && next < declarations.size(); next += kPiece) {
+            try {
+                pending.push_back(std::async(std::launch::async, format, next));
+            } catch (const std::system_error&) {
+                // No thread to be had (a memory limit): this one formats the piece.
+                pending.push_back(std::async(std::launch::deferred, format, next));
+            }
+        }
+        out.send(pending.front().get());
+        pending.pop_front();
+    }
 }
 
 }  // namespace
@@ -240,10 +303,7 @@ void write_index_json(const TProjectIndex& index, const TTextSink& sink)
         write_file(out, index, i);
     }
     out << "],\n\"declarations\":[\n";
-    for (const TProjectDeclaration& d : index.declarations()) {
-        out << (d.id ? ",\n" : "");
-        write_declaration(out, index, d);
-    }
+    write_declarations(out, index);
     out << "],\n\"cycles\":[";
     for (std::size_t i = 0; i < index.unit_cycles().size(); ++i) {
         const TUnitCycle& c = index.unit_cycles()[i];
