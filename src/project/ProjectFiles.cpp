@@ -123,8 +123,9 @@ std::string TFileStore::canonical_key(const std::string& path)
 {
     std::error_code ec;
     const std::size_t slash = path.rfind('/');
-    const std::string_view leaf =
-        slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+    const std::string_view leaf = slash == std::string::npos
+                                      ? std::string_view(path)
+                                      : std::string_view(path).substr(slash + 1);
     if (leaf.empty() || leaf == "." || leaf == ".." ||
         std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::symlink) {
         std::string key = std::filesystem::weakly_canonical(path, ec).string();

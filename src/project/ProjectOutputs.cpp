@@ -245,7 +245,9 @@ void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectD
             text.copy(row + n, text.size());
             n += text.size();
         };
-        auto number = [&](long long value) { n = std::to_chars(row + n, row + 32 + n, value).ptr - row; };
+        auto number = [&](long long value) {
+            n = std::to_chars(row + n, row + 32 + n, value).ptr - row;
+        };
         put(first ? "[" : ",[");
         number(ref.file);
         put(",");
