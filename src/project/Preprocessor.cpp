@@ -254,7 +254,7 @@ TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, st
 {
     auto frame = std::make_unique<TFrame>();
     frame->file = file;
-    frame->text = files_[file].bytes.c_str();
+    frame->text = files_.read_file(file).bytes.c_str();
     frame->lex.SetText(frame->text);
     frames_.push_back(std::move(frame));
     current_ = read();
@@ -686,11 +686,11 @@ void TTokenStream::include(TFrame& frame, std::string_view arg, int line, int co
     }
     files_.note_include(including, std::move(inc));
     files_.note_included_by(id, including);
-    if (loop || !files_[id].readable)
+    if (loop || !files_.read_file(id).readable)
         return;
     auto next = std::make_unique<TFrame>();
     next->file = id;
-    next->text = files_[id].bytes.c_str();
+    next->text = files_.read_file(id).bytes.c_str();
     next->lex.SetText(next->text);
     next->started = false;
     frames_.push_back(std::move(next));

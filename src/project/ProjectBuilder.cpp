@@ -122,7 +122,7 @@ void TModel::ensure_interface(std::uint32_t id)
     if (modules[id].stage != TModule::TStage::NotStarted)
         return;
     modules[id].stage = TModule::TStage::Interface;
-    if (!files[modules[id].file].readable) {
+    if (!files.read_file(modules[id].file).readable) {
         modules[id].stage = TModule::TStage::Done;
         return;
     }
@@ -226,11 +226,19 @@ public:
             model.input_files.push_back(file);
             model.input_units[lower_name(base_name(path))].push_back(file);
         }
-        model.files.read_all();
+        // A large run reads its files beside the parser and has the pages of its large arrays
+        // backed ahead; a small run keeps its memory low while it parses.
+        constexpr std::size_t kLargeRun = std::size_t{32} << 20;
+        const std::size_t bytes = input_bytes(model);
+        const bool large = bytes >= kLargeRun;
+        if (large)
+            model.files.read_in_background();
+        else
+            model.files.read_all();
         TProjectIndex index;
         TPagePopulator populator;
         std::vector<TProjectReference> sorted_references;
-        reserve_arrays(model, index, sorted_references, populator);
+        reserve_arrays(model, bytes, index, sorted_references, large ? &populator : nullptr);
         std::vector<TModule*> inputs;
         for (std::uint32_t file : model.input_files)
             inputs.push_back(&model.modules[model.module_for(file)]);
@@ -243,28 +251,40 @@ public:
                 index_unit(model, static_cast<std::uint32_t>(i));
             model.read_ahead = nullptr;
         }
+        model.files.finish_reading();
         export_index(model, index, std::move(sorted_references));
         return index;
     }
 
 private:
-    // The large arrays of the run, made at once from an estimate (about one declaration per 60
-    // bytes of source and one reference per 15), their pages backed by a thread of their own
-    // while the parser runs, in the order the parser comes to need them.
-    static void reserve_arrays(TModel& model, TProjectIndex& index,
-                               std::vector<TProjectReference>& sorted_references,
-                               TPagePopulator& populator)
+    static std::size_t input_bytes(TModel& model)
     {
         std::size_t bytes = 0;
-        for (std::uint32_t file : model.input_files)
-            bytes += model.files[file].bytes.size();
+        for (std::uint32_t file : model.input_files) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(model.files[file].path, ec);
+            bytes += ec ? 0 : static_cast<std::size_t>(size);
+        }
+        return bytes;
+    }
+
+    // The large arrays of the run, made at once from an estimate (about one declaration per 60
+    // bytes of source and one reference per 15). With a populator, those the export needs are
+    // made at the start as well, and the pages of them all are backed by the populator's thread
+    // while the parser runs, in the order the parser comes to need them.
+    static void reserve_arrays(TModel& model, std::size_t bytes, TProjectIndex& index,
+                               std::vector<TProjectReference>& sorted_references,
+                               TPagePopulator* populator)
+    {
         try {
-            reserve_large(model.symbols, bytes / 60, &populator);
-            reserve_large(model.references, bytes / 15, &populator);
-            model.names.reserve(bytes / 70, &populator);
-            reserve_large(index.declarations_, bytes / 60, &populator);
-            reserve_large(sorted_references, bytes / 15, &populator);
-            reserve_large(index.by_declaration_, bytes / 15, &populator);
+            reserve_large(model.symbols, bytes / 60, populator);
+            reserve_large(model.references, bytes / 15, populator);
+            model.names.reserve(bytes / 70, populator);
+            if (populator == nullptr)
+                return;
+            reserve_large(index.declarations_, bytes / 60, populator);
+            reserve_large(sorted_references, bytes / 15, populator);
+            reserve_large(index.by_declaration_, bytes / 15, populator);
         } catch (const std::bad_alloc&) {
             // Only a hint: the arrays grow as they need to, as far as the memory goes.
         }

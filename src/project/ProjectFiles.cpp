@@ -154,8 +154,7 @@ std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKin
     file.kind = kind;
     if (read_now)
         read(file);
-    else
-        unread_.push_back(id);
+    state_.push_back(read_now ? TReadState::Read : TReadState::Unread);
     return id;
 }
 
@@ -170,17 +169,45 @@ void TFileStore::read(TProjectFile& file)
     file.line_count = count_lines(file.bytes);
 }
 
+TFileStore::~TFileStore()
+{
+    stop_reading_ = true;
+    finish_reading();
+}
+
+void TFileStore::finish_reading()
+{
+    if (reader_.joinable())
+        reader_.join();
+}
+
+// A file too large for the memory left is left unread: the parser tries again when it comes
+// to the file and says what failed.
+void TFileStore::read_if_memory_allows(std::uint32_t id)
+{
+    try {
+        read_file(id);
+    } catch (const std::bad_alloc&) {}
+}
+
+std::vector<std::uint32_t> TFileStore::unread()
+{
+    const std::lock_guard lock(mutex_);
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t id = 0; id < state_.size(); ++id)
+        if (state_[id] == TReadState::Unread)
+            ids.push_back(id);
+    return ids;
+}
+
 // Reading is mostly waiting for the system, so two threads share the files.
 void TFileStore::read_all()
 {
-    std::vector<TProjectFile*> pending;
-    for (std::uint32_t id : unread_)
-        pending.push_back(&files_[id]);
-    unread_.clear();
+    const std::vector<std::uint32_t> pending = unread();
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i; (i = next++) < pending.size();)
-            read(*pending[i]);
+            read_if_memory_allows(pending[i]);
     };
     std::thread helper;
     try {
@@ -191,6 +218,46 @@ void TFileStore::read_all()
     work();
     if (helper.joinable())
         helper.join();
+}
+
+// The files in the order they were added, beside the parser, which reads a file itself when
+// it comes to one first.
+void TFileStore::read_in_background()
+{
+    auto work = [this, pending = unread()] {
+        for (std::size_t i = 0; i < pending.size() && !stop_reading_; ++i)
+            read_if_memory_allows(pending[i]);
+    };
+    try {
+        reader_ = std::thread(std::move(work));
+    } catch (const std::system_error&) {
+        // No thread to be had (a memory limit): each file is read when it is needed.
+    }
+}
+
+TProjectFile& TFileStore::read_file(std::uint32_t id)
+{
+    std::unique_lock lock(mutex_);
+    TProjectFile& file = files_[id];
+    if (state_[id] == TReadState::Unread) {
+        state_[id] = TReadState::Reading;
+        lock.unlock();
+        try {
+            read(file);
+        } catch (...) {
+            lock.lock();
+            state_[id] = TReadState::Unread;
+            read_.notify_all();
+            throw;
+        }
+        lock.lock();
+        state_[id] = TReadState::Read;
+        read_.notify_all();
+    }
+    read_.wait(lock, [&] { return state_[id] != TReadState::Reading; });
+    if (state_[id] == TReadState::Unread)
+        return read_file(id);  // the other thread ran out of memory: try here
+    return file;
 }
 
 const std::unordered_map<std::string, std::string>& TFileStore::listing(const std::string& folder)

@@ -1,8 +1,12 @@
 #pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -28,11 +32,24 @@ std::string lower_name(std::string_view s);
 /// beside the parser; what the preprocessor records on a file goes through the note_ calls.
 class TFileStore {
 public:
-    /// The file at `path`, read on first use (or, with `read` false, by the next read_all).
+    TFileStore() = default;
+    TFileStore(const TFileStore&) = delete;
+    TFileStore& operator=(const TFileStore&) = delete;
+    ~TFileStore();
+
+    /// The file at `path`, read at once (or, with `read` false, when read_file asks for it).
     /// A file that cannot be read is kept, unreadable.
     std::uint32_t add(const std::string& path, TProjectFileKind kind, bool read = true);
     /// Reads the files added without reading, two at a time.
     void read_all();
+    /// Reads the files added without reading on a thread of its own, in the order they were
+    /// added.
+    void read_in_background();
+    /// File `id` with its bytes: read here if no thread has begun it, else when that thread is
+    /// done. Its bytes, `readable` and `line_count` are only to be used through this call.
+    TProjectFile& read_file(std::uint32_t id);
+    /// Waits for the background reading to end: the files may then be moved out.
+    void finish_reading();
     TProjectFile& operator[](std::uint32_t id)
     {
         const std::lock_guard lock(mutex_);
@@ -64,12 +81,18 @@ private:
     std::string find_in_locked(const std::string& folder, std::string_view name);
     std::uint32_t add_canonical(const std::string& path, TProjectFileKind kind, bool read);
     std::string canonical_key(const std::string& path);
+    std::vector<std::uint32_t> unread();
+    void read_if_memory_allows(std::uint32_t id);
     static void read(TProjectFile& file);
 
     std::recursive_mutex mutex_;
     std::deque<TProjectFile> files_;
     std::deque<std::string> kept_;
-    std::vector<std::uint32_t> unread_;
+    enum class TReadState : std::uint8_t { Unread, Reading, Read };
+    std::vector<TReadState> state_;  // by file id
+    std::condition_variable_any read_;
+    std::atomic<bool> stop_reading_{false};
+    std::thread reader_;
     std::unordered_map<std::string, std::uint32_t> by_path_;  // canonical path
     std::unordered_map<std::string, std::uint32_t> by_spelling_;
     std::unordered_map<std::string, std::string> canonical_folders_;

@@ -1,0 +1,56 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "ProjectTestSupport.h"
+#include "project/ProjectFiles.h"
+
+namespace tabulex::project {
+namespace {
+
+using testing::TTempDir;
+namespace fs = std::filesystem;
+
+// Every spelling of one file leads to one entry: through a linked folder, a `..`, or a link
+// to the file itself.
+TEST(ProjectFilesTest, SpellingsOfOneFileAreOneFile)
+{
+    TTempDir dir;
+    fs::create_directories(dir.path() + "/real/sub");
+    const std::string unit = dir.file("real/u.pas", "unit u; end.");
+    fs::create_directory_symlink(dir.path() + "/real", dir.path() + "/linked");
+    fs::create_symlink(unit, dir.path() + "/real/sub/alias.pas");
+
+    TFileStore files;
+    const std::uint32_t id = files.add(unit, TProjectFileKind::Unit);
+    EXPECT_EQ(files.add(dir.path() + "/linked/u.pas", TProjectFileKind::Unit), id);
+    EXPECT_EQ(files.add(dir.path() + "/real/sub/../u.pas", TProjectFileKind::Unit), id);
+    EXPECT_EQ(files.add(dir.path() + "/real/sub/alias.pas", TProjectFileKind::Unit), id);
+    EXPECT_NE(files.add(dir.path() + "/real/sub/u.pas", TProjectFileKind::Unit), id);
+}
+
+// Files read beside their user come out whole whichever thread reads them, and a missing one
+// is kept, unreadable, with its reason.
+TEST(ProjectFilesTest, FilesReadInTheBackgroundAreWhole)
+{
+    TTempDir dir;
+    TFileStore files;
+    std::vector<std::uint32_t> ids;
+    for (int i = 0; i < 200; ++i)
+        ids.push_back(files.add(
+            dir.file("f" + std::to_string(i) + ".pas", std::string(1000 + i, 'a') + "\nend.\n"),
+            TProjectFileKind::Unit, false));
+    const std::uint32_t missing =
+        files.add(dir.path() + "/missing.pas", TProjectFileKind::Unit, false);
+    files.read_in_background();
+    for (std::size_t i = ids.size(); i-- > 0;) {
+        const TProjectFile& f = files.read_file(ids[i]);
+        EXPECT_EQ(f.bytes.size(), 1000 + i + 6);
+        EXPECT_EQ(f.line_count, 2);
+    }
+    EXPECT_FALSE(files.read_file(missing).readable);
+    EXPECT_EQ(files.read_file(missing).diagnostics.size(), 1u);
+    files.finish_reading();
+}
+
+}  // namespace
+}  // namespace tabulex::project
