@@ -237,8 +237,7 @@ public:
             model.files.read_all();
         TProjectIndex index;
         TPagePopulator populator;
-        std::vector<TProjectReference> sorted_references;
-        reserve_arrays(model, bytes, index, sorted_references, large ? &populator : nullptr);
+        reserve_arrays(model, bytes, index, large ? &populator : nullptr);
         std::vector<TModule*> inputs;
         for (std::uint32_t file : model.input_files)
             inputs.push_back(&model.modules[model.module_for(file)]);
@@ -252,7 +251,7 @@ public:
             model.read_ahead = nullptr;
         }
         model.files.finish_reading();
-        export_index(model, index, std::move(sorted_references));
+        export_index(model, index);
         return index;
     }
 
@@ -273,7 +272,6 @@ private:
     // made at the start as well, and the pages of them all are backed by the populator's thread
     // while the parser runs, in the order the parser comes to need them.
     static void reserve_arrays(TModel& model, std::size_t bytes, TProjectIndex& index,
-                               std::vector<TProjectReference>& sorted_references,
                                TPagePopulator* populator)
     {
         try {
@@ -283,7 +281,6 @@ private:
             if (populator == nullptr)
                 return;
             reserve_large(index.declarations_, bytes / 60, populator);
-            reserve_large(sorted_references, bytes / 15, populator);
             reserve_large(index.by_declaration_, bytes / 15, populator);
         } catch (const std::bad_alloc&) {
             // Only a hint: the arrays grow as they need to, as far as the memory goes.
@@ -306,8 +303,7 @@ private:
         }
     }
 
-    static void export_index(TModel& model, TProjectIndex& index,
-                             std::vector<TProjectReference> sorted_references)
+    static void export_index(TModel& model, TProjectIndex& index)
     {
         // Names are views into the files' bytes: copy them before the files move.
         std::vector<TSymbol>& symbols = model.symbols;
@@ -348,6 +344,10 @@ private:
             return s.anonymous || r.file == kNoId;
         });
         check_used_units(model);
+        // What only the parser needed goes before the index sorts its references, so that
+        // the sorted copy takes memory just given back rather than fresh memory.
+        std::vector<TSymbol>().swap(model.symbols);
+        model.names = TNameTable();
         index.notes_ = notes_in_compile_order(model);
         renumber_files(model, index);
         for (std::size_t from = 0; from < index.files_.size(); ++from)
@@ -358,7 +358,7 @@ private:
         index.unit_cycles_ = find_unit_cycles(index.files_.size(), index.unit_edges_);
         append_cycle_notes(index);
         index.unresolved_count_ = model.unresolved;
-        index.finish(std::move(sorted_references));
+        index.finish();
     }
 
     // Include files get their ids as the two threads meet them: the files are numbered again,

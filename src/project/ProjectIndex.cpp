@@ -150,9 +150,8 @@ std::uint32_t TProjectIndex::file_id(std::string_view path) const
     return kNoId;
 }
 
-// Sorts the references and builds the two lookups over them; `room`, made ahead, takes the
-// sorted references.
-void TProjectIndex::finish(std::vector<TProjectReference> room)
+// Sorts the references and builds the two lookups over them.
+void TProjectIndex::finish()
 {
     // References come file by file in parse order, which is already their order within a
     // file but for the files an include brings in between: bucket them by file, keeping
@@ -163,8 +162,7 @@ void TProjectIndex::finish(std::vector<TProjectReference> room)
     for (std::size_t i = 1; i < file_offsets_.size(); ++i)
         file_offsets_[i] += file_offsets_[i - 1];
     {
-        std::vector<TProjectReference> sorted = std::move(room);
-        sorted.clear();
+        std::vector<TProjectReference> sorted;
         project::reserve_large(sorted, references_.size());
         sorted.resize(references_.size());
         std::vector<std::uint32_t> next(file_offsets_.begin(), file_offsets_.end() - 1);

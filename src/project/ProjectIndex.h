@@ -187,7 +187,7 @@ public:
 
 private:
     friend class TProjectBuilder;
-    void finish(std::vector<TProjectReference> room = {});
+    void finish();
 
     std::vector<TProjectFile> files_;
     std::vector<TProjectDeclaration> declarations_;
