@@ -111,9 +111,11 @@ struct TProjectReference {
     std::uint32_t file = kNoId;
     int line = 0;
     int column = 0;
-    int length = 0;  ///< bytes of the name at that place
+    std::uint16_t length = 0;  ///< bytes of the name at that place
     TReferenceKind kind = TReferenceKind::Read;
 };
+// Millions of these make a project's index: kept to 20 bytes.
+static_assert(sizeof(TProjectReference) <= 20);
 
 /// `from` uses `to` in the given section.
 struct TUnitEdge {

@@ -37,7 +37,6 @@ enum class TParamMode : std::uint8_t { Value, Const, Var, Out, ConstRef };
 /// Anonymous types (an inline `record`, `array of T`, `^T`) are symbols that are not exported.
 struct TSymbol {
     std::string_view name;
-    TDeclarationKind kind = TDeclarationKind::Variable;
     std::uint32_t scope = kNoId;
     std::uint32_t file = kNoId;
     std::int32_t line = 0;
@@ -50,19 +49,24 @@ struct TSymbol {
     std::uint32_t export_id = kNoId;
     std::int32_t reads = 0;
     std::int32_t writes = 0;
-    TTypeShape shape = TTypeShape::None;
-    TParamMode mode = TParamMode::Value;
-    bool anonymous = false;
-    bool untyped = false;    // an untyped var/const/out parameter
-    bool reference = false;  // a class, interface, pointer, dynamic array or class reference type
-    bool has_body = false;
-    bool function = false;  // a routine with a result
-    bool forward = false;   // `TFoo = class;`
-    bool hints_off = false;
-    bool notes_off = false;
     std::uint32_t first_param = kNoId;  // a routine's parameters are consecutive symbols
     std::uint16_t param_count = 0;
+    TDeclarationKind kind = TDeclarationKind::Variable;
+    TTypeShape shape = TTypeShape::None;
+    TParamMode mode = TParamMode::Value;
+    bool anonymous : 1 = false;
+    bool untyped : 1 = false;  // an untyped var/const/out parameter
+    bool reference : 1 =
+        false;  // a class, interface, pointer, dynamic array or class reference type
+    bool has_body : 1 = false;
+    bool function : 1 = false;  // a routine with a result
+    bool forward : 1 = false;   // `TFoo = class;`
+    bool hints_off : 1 = false;
+    bool notes_off : 1 = false;
 };
+// Every declaration of a run is one of these: the small fields and the flags close the row at
+// 80 bytes.
+static_assert(sizeof(TSymbol) <= 80);
 
 /// A unit, program or library of the run, parsed in two stages so that units using each
 /// other in their implementation sections see each other's interface.

@@ -466,7 +466,7 @@ std::size_t TParser::refer(std::uint32_t symbol, const TToken& at, TReferenceKin
     r.file = at.file;
     r.line = at.line;
     r.column = at.column;
-    r.length = static_cast<int>(at.text.size());
+    r.length = static_cast<std::uint16_t>(std::min<std::size_t>(at.text.size(), 0xFFFF));
     r.kind = k;
     room_for_one(m_.references);
     m_.references.push_back(r);
