@@ -362,41 +362,107 @@ int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKey
     return object;
 }
 
+void TRpPdfDocument::AnchorTable::set(std::size_t key, Anchor anchor)
+{
+    const std::size_t block = key / kBlockSize;
+    if (block >= blocks_.size())
+        blocks_.resize(block + 1);
+    if (!blocks_[block])
+        blocks_[block] = std::make_unique<Anchor[]>(kBlockSize);
+    blocks_[block][key % kBlockSize] = anchor;
+}
+
+const TRpPdfDocument::Anchor* TRpPdfDocument::AnchorTable::find(std::size_t key) const
+{
+    const std::size_t block = key / kBlockSize;
+    if (block >= blocks_.size() || !blocks_[block])
+        return nullptr;
+    const Anchor& anchor = blocks_[block][key % kBlockSize];
+    return anchor.pageObject != 0 ? &anchor : nullptr;
+}
+
 void TRpPdfDocument::AddPage(std::string_view content, const std::vector<TRpPdfAnchor>& anchors,
                              const std::vector<TRpPdfLink>& links)
+{
+    TRpPdfPageBuffers page = TakePageBuffers();
+    page.content.assign(content);
+    page.anchors = anchors;
+    page.links = links;
+    AddPage(std::move(page));
+}
+
+TRpPdfPageBuffers TRpPdfDocument::TakePageBuffers()
+{
+    TRpPdfPageBuffers page;
+    page.anchors = std::move(spareAnchors_);
+    page.links = std::move(sparePdfLinks_);
+    page.anchors.clear();
+    page.links.clear();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!spareContents_.empty()) {
+        page.content = std::move(spareContents_.back());
+        spareContents_.pop_back();
+    }
+    page.content.clear();
+    return page;
+}
+
+void TRpPdfDocument::AddPage(TRpPdfPageBuffers&& page)
 {
     if (!Ok() || unsupported_)
         return;
     const int contentObject = reserveObject();
     const int pageObject = reserveObject();
     pageObjects_.push_back(pageObject);
-    for (const TRpPdfAnchor& anchor : anchors) {
-        if (anchor.key >= anchors_.size())
-            anchors_.resize(std::max(anchor.key + 1, anchors_.size() * 2));
-        anchors_[anchor.key] = {pageObject, static_cast<std::int32_t>(anchor.y)};
-    }
+    for (const TRpPdfAnchor& anchor : page.anchors)
+        anchors_.set(anchor.key, {pageObject, static_cast<std::int32_t>(anchor.y)});
     // Links lead back to anchors marked by now; the worker writes them out.
     std::vector<ResolvedLink> resolved;
-    resolved.reserve(links.size());
-    for (const TRpPdfLink& link : links) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!spareLinks_.empty()) {
+            resolved = std::move(spareLinks_.back());
+            spareLinks_.pop_back();
+        }
+    }
+    resolved.clear();
+    for (TRpPdfLink& link : page.links) {
         if (!link.file.empty()) {
-            resolved.push_back({link.left, link.bottom, link.right, link.top, 0, 0, link.file});
+            resolved.push_back(
+                {link.left, link.bottom, link.right, link.top, 0, 0, std::move(link.file)});
             continue;
         }
-        if (link.anchor >= anchors_.size() || anchors_[link.anchor].pageObject == 0)
+        const Anchor* target = anchors_.find(link.anchor);
+        if (target == nullptr)
             continue;
-        const Anchor& target = anchors_[link.anchor];
         resolved.push_back(
-            {link.left, link.bottom, link.right, link.top, target.pageObject, target.y, {}});
+            {link.left, link.bottom, link.right, link.top, target->pageObject, target->y, {}});
     }
+    spareAnchors_ = std::move(page.anchors);
+    sparePdfLinks_ = std::move(page.links);
     if (!worker_.joinable())
         worker_ = std::thread([this] { compressPages(); });
+    const std::size_t size = page.content.size();
     std::unique_lock<std::mutex> lock(mutex_);
     room_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_.load(); });
-    queue_.push_back({std::string(content), contentObject, pageObject, std::move(resolved)});
-    queuedBytes_ += content.size();
+    queue_.push_back({std::move(page.content), contentObject, pageObject, std::move(resolved)});
+    queuedBytes_ += size;
     lock.unlock();
     wake_.notify_one();
+}
+
+void TRpPdfDocument::recycle(PendingPage& page)
+{
+    // A few of each: as many as the pages being made and written at once.
+    constexpr std::size_t kSpares = 4;
+    if (spareContents_.size() < kSpares) {
+        page.content.clear();
+        spareContents_.push_back(std::move(page.content));
+    }
+    if (spareLinks_.size() < kSpares) {
+        page.links.clear();
+        spareLinks_.push_back(std::move(page.links));
+    }
 }
 
 // The page's links as direct annotation dictionaries of its /Annots array.
@@ -452,6 +518,7 @@ void TRpPdfDocument::compressPages()
             failed_ = true;
         if (packedOk)
             writePage(packed, page, deflater);
+        recycle(page);
     }
 }
 
@@ -565,7 +632,7 @@ int TRpPdfDocument::writeOutline(TRpDeflater& deflater)
 {
     const std::size_t count = outline_.size();
     const auto marked = [this](const TRpPdfOutlineItem& item) {
-        return item.anchor < anchors_.size() && anchors_[item.anchor].pageObject != 0;
+        return anchors_.find(item.anchor) != nullptr;
     };
     // Parents from the depths; an entry is kept when it leads somewhere or holds one that is.
     std::vector<std::ptrdiff_t> parent(count, -1);
@@ -629,7 +696,7 @@ int TRpPdfDocument::writeOutline(TRpDeflater& deflater)
             if (at + 1 < siblings.size())
                 reference(text, " /Next ", object[siblings[at + 1]]);
             if (marked(item)) {
-                const Anchor& target = anchors_[item.anchor];
+                const Anchor& target = *anchors_.find(item.anchor);
                 reference(text, " /Dest [", target.pageObject);
                 text += " /XYZ null ";
                 rpPdfAppendHundredths(text, target.y);

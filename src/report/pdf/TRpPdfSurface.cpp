@@ -71,6 +71,10 @@ TRpPdfSurface::TRpPdfSurface(TRpPdfDocument& document, TRpTextMeasurer& measurer
       pointsPerPixel_(72.0 / measurer.Resolution()),
       pageHeight_(std::llround(document.HeightPt() * 100.0))
 {
+    TRpPdfPageBuffers buffers = document.TakePageBuffers();
+    content_ = std::move(buffers.content);
+    anchors_ = std::move(buffers.anchors);
+    links_ = std::move(buffers.links);
     content_.reserve(16 * 1024);
     SetFont(QFont(QStringLiteral("Arial"), 10));
 }
@@ -213,9 +217,9 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
     }
     useFont(fontResource());
     setFill(color_);
-    std::string operand;
-    rpPdfAppendString(operand, shown);
-    showAt(toX(left), py, operand);
+    const std::string_view show = moveTo(toX(left), py);
+    rpPdfAppendString(content_, shown);
+    content_ += show;
 }
 
 void TRpPdfSurface::useFont(std::string_view resource)
@@ -276,13 +280,15 @@ void TRpPdfSurface::drawRuns(double left, std::int64_t py, std::string_view show
         useFont(run.resource);
         if (i == 0)
             setFill(color_);
-        std::string operand;
+        const std::string_view show = moveTo(toX(run.left), py);
         if (run.resource == standard) {
-            rpPdfAppendString(operand, run.text);
+            rpPdfAppendString(content_, run.text);
         } else {
-            operand = '<' + run.text + '>';
+            content_ += '<';
+            content_ += run.text;
+            content_ += '>';
         }
-        showAt(toX(run.left), py, operand);
+        content_ += show;
     }
 }
 
@@ -293,7 +299,7 @@ std::int32_t TRpPdfSurface::widthOf(char32_t codePoint) const
         std::lround(metrics_->CodePointAdvance64(codePoint) / 64.0 * scale));
 }
 
-void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view operand)
+std::string_view TRpPdfSurface::moveTo(std::int64_t px, std::int64_t py)
 {
     // Moves are relative to the previous line's start, in whole hundredths of a point so
     // they add up without drift; a line straight below the previous one at the current
@@ -311,18 +317,17 @@ void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view op
             for (std::int64_t i = 1; i < steps; ++i)
                 content_ += "T*\n";
         }
-        content_ += operand;
-        content_ += "'\n";
-    } else {
-        rpPdfAppendHundredths(content_, dx);
-        content_ += ' ';
-        rpPdfAppendHundredths(content_, dy);
-        content_ += " Td ";
-        content_ += operand;
-        content_ += " Tj\n";
+        lineX_ = px;
+        lineY_ = py;
+        return "'\n";
     }
+    rpPdfAppendHundredths(content_, dx);
+    content_ += ' ';
+    rpPdfAppendHundredths(content_, dy);
+    content_ += " Td ";
     lineX_ = px;
     lineY_ = py;
+    return " Tj\n";
 }
 
 void TRpPdfSurface::FillRect(const QRect& rect, const QColor& color)
@@ -402,14 +407,9 @@ void TRpPdfSurface::DrawStretches(int y, std::string_view text,
         }
         useFont(resource);
         setFill(style.color);
-        std::string operand;
-        rpPdfAppendString(operand, piece);
-        if (chained) {
-            content_ += operand;
-            content_ += " Tj\n";
-        } else {
-            showAt(toX(left), py, operand);
-        }
+        const std::string_view show = chained ? std::string_view(" Tj\n") : moveTo(toX(left), py);
+        rpPdfAppendString(content_, piece);
+        content_ += show;
         chained = true;
     }
 }
@@ -449,8 +449,10 @@ void TRpPdfSurface::EndPage()
         return;
     ended_ = true;
     endText();
-    document_.AddPage(content_, anchors_, links_);
-    std::string().swap(content_);
+    document_.AddPage({std::move(content_), std::move(anchors_), std::move(links_)});
+    content_ = {};
+    anchors_ = {};
+    links_ = {};
 }
 
 }  // namespace tabulex
