@@ -1,6 +1,7 @@
 #include "report/pdf/TRpPdfSurface.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "report/engine/TRpTextMeasurer.h"
@@ -33,14 +34,45 @@ constexpr FamilyFaces kFamilies[] = {
 // Most blank lines a text move writes as repeated "T*" rather than a new leading.
 constexpr std::int64_t kMaxLineSteps = 4;
 
+// A colour component of 0-255 as a fraction of 255 with two decimals and no trailing zeros
+// ("0", "0.5", "0.25", "1"). It is the nearest hundredth: no component falls half-way
+// between two, so whole numbers round it as the decimal value would be rounded.
+struct ComponentText {
+    std::array<char, 4> text{};
+    std::uint8_t size = 0;
+};
+
+constexpr std::array<ComponentText, 256> kComponentTexts = [] {
+    std::array<ComponentText, 256> texts{};
+    for (int component = 0; component < 256; ++component) {
+        const int hundredths = (component * 200 + 255) / 510;
+        ComponentText& entry = texts[static_cast<std::size_t>(component)];
+        const auto put = [&entry](char c) { entry.text[entry.size++] = c; };
+        put(static_cast<char>('0' + hundredths / 100));
+        if (hundredths % 100 == 0)
+            continue;
+        put('.');
+        put(static_cast<char>('0' + hundredths / 10 % 10));
+        if (hundredths % 10 != 0)
+            put(static_cast<char>('0' + hundredths % 10));
+    }
+    return texts;
+}();
+
+void appendComponent(std::string& out, int component)
+{
+    const ComponentText& entry = kComponentTexts[static_cast<std::size_t>(component)];
+    out.append(entry.text.data(), entry.size);
+}
+
 void appendColor(std::string& out, QRgb rgb)
 {
     // Components in 1/255 steps, written with two decimals: close enough for 8-bit colour.
-    rpPdfAppendNumber(out, qRed(rgb) / 255.0);
+    appendComponent(out, qRed(rgb));
     out.push_back(' ');
-    rpPdfAppendNumber(out, qGreen(rgb) / 255.0);
+    appendComponent(out, qGreen(rgb));
     out.push_back(' ');
-    rpPdfAppendNumber(out, qBlue(rgb) / 255.0);
+    appendComponent(out, qBlue(rgb));
 }
 
 bool isAscii(std::string_view text)
