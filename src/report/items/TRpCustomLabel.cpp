@@ -300,7 +300,7 @@ void TRpCustomLabel::wrapEntryAt(std::size_t index, Wrapped& out, std::size_t ba
     } else if (marked_ != nullptr && (!runStyles_.empty() || wantLinks_)) {
         // A marked line keeps its stretches beside it: they are drawn and linked as its
         // formatted lines print.
-        Held& held = out.held.emplace_back();
+        Held& held = newHeld(out);
         held.entry = index - lines_.size();
         held.marked = true;
         held.view = marked_->marked_line(held.entry, held.text, held.runs, !runStyles_.empty());
@@ -315,7 +315,7 @@ void TRpCustomLabel::wrapEntryAt(std::size_t index, Wrapped& out, std::size_t ba
             out.lines[i].held = &held;
     } else {
         // A line of the source is held while formatted lines view it.
-        Held& held = out.held.emplace_back();
+        Held& held = newHeld(out);
         const std::string_view text = source_->line(index - lines_.size(), held.text);
         wrapEntry(text, out, wrappedWidth_, *wrappedMetrics_);
     }
@@ -332,8 +332,29 @@ void TRpCustomLabel::dropFormattedBefore(std::size_t index)
     formatted_.lines.erase(formatted_.lines.begin(),
                            formatted_.lines.begin() + static_cast<std::ptrdiff_t>(count));
     formattedBase_ += count;
-    while (!formatted_.held.empty() && formatted_.held.front().end <= formattedBase_)
+    // A column's worth of lines is let go at a time, and as many are read for the next one;
+    // the buffers of an unusually long line are not kept.
+    constexpr std::size_t kSpares = 512;
+    constexpr std::size_t kLongestSpare = 4096;
+    while (!formatted_.held.empty() && formatted_.held.front().end <= formattedBase_) {
+        Held& held = formatted_.held.front();
+        if (spareHeld_.size() < kSpares && held.text.capacity() <= kLongestSpare)
+            spareHeld_.push_back({std::move(held.text), std::move(held.runs)});
         formatted_.held.pop_front();
+    }
+}
+
+TRpCustomLabel::Held& TRpCustomLabel::newHeld(Wrapped& out)
+{
+    Held& held = out.held.emplace_back();
+    if (spareHeld_.empty())
+        return held;
+    held.text = std::move(spareHeld_.back().text);
+    held.runs = std::move(spareHeld_.back().runs);
+    spareHeld_.pop_back();
+    held.text.clear();
+    held.runs.clear();
+    return held;
 }
 
 void TRpCustomLabel::wrapEntry(std::string_view text, Wrapped& out, int width,
