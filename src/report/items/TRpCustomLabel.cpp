@@ -58,6 +58,20 @@ struct PlainMeasure {
     {
         return metrics.CharAdvance64(text, pos);
     }
+    // The end of the word that starts at `pos` (past the blank or hyphen that ends it) and
+    // its advance, measured as it is read.
+    std::size_t wordEnd(std::string_view text, std::size_t pos, std::int64_t& wordAdvance) const
+    {
+        std::int64_t sum = 0;
+        while (pos < text.size()) {
+            const char c = text[pos];
+            sum += metrics.CharAdvance64(text, pos);
+            if (isWordEnd(c))
+                break;
+        }
+        wordAdvance = sum;
+        return pos;
+    }
 };
 
 // Advances of a marked line whose stretches are drawn in fonts of other widths: each byte is
@@ -102,6 +116,16 @@ struct StyledMeasure {
     std::int32_t charAdvance(std::string_view text, std::size_t& pos) const
     {
         return at(static_cast<std::size_t>(text.data() - base) + pos).CharAdvance64(text, pos);
+    }
+    std::size_t wordEnd(std::string_view text, std::size_t pos, std::int64_t& wordAdvance) const
+    {
+        const std::size_t start = pos;
+        while (pos < text.size() && !isWordEnd(text[pos]))
+            ++pos;
+        if (pos < text.size())
+            ++pos;  // the space or hyphen belongs to the word
+        wordAdvance = advance(text.substr(start, pos - start));
+        return pos;
     }
 };
 
@@ -444,17 +468,13 @@ void TRpCustomLabel::wrapMeasured(std::string_view text, Wrapped& out, int width
     std::int64_t lineAdvance = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = pos;
-        while (end < text.size() && !isWordEnd(text[end]))
-            ++end;
-        if (end < text.size())
-            ++end;  // the space or hyphen belongs to the word
+        std::int64_t wordAdvance = 0;
+        const std::size_t end = measure.wordEnd(text, pos, wordAdvance);
         std::size_t wordStart = pos;
         std::string_view word = text.substr(pos, end - pos);
         pos = end;
 
         // AddWord.
-        std::int64_t wordAdvance = measure.advance(word);
         if (lineAdvance + wordAdvance <= limit) {
             if (lineLength == 0)
                 lineStart = wordStart;
