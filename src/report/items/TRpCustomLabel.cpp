@@ -53,7 +53,6 @@ QFont styledFont(const QFont& font, const TRpRunStyle& style)
 // Advances of text in the memo's own font.
 struct PlainMeasure {
     const TRpFontMetrics& metrics;
-    std::int64_t advance(std::string_view text) const { return metrics.Advance64(text); }
     std::int32_t charAdvance(std::string_view text, std::size_t& pos) const
     {
         return metrics.CharAdvance64(text, pos);
@@ -62,12 +61,21 @@ struct PlainMeasure {
     // its advance, measured as it is read.
     std::size_t wordEnd(std::string_view text, std::size_t pos, std::int64_t& wordAdvance) const
     {
+        const bool singleBytes = metrics.Encoding() == SourceEncoding::Windows1252;
         std::int64_t sum = 0;
         while (pos < text.size()) {
             const char c = text[pos];
-            sum += metrics.CharAdvance64(text, pos);
-            if (isWordEnd(c))
-                break;
+            if (singleBytes || static_cast<unsigned char>(c) < 0x80) {
+                sum += metrics.Advance64(c);
+                ++pos;
+                if (isWordEnd(c))
+                    break;
+                continue;
+            }
+            // A character of several bytes: none of them is a blank or a hyphen.
+            std::size_t next = pos;
+            sum += metrics.CharAdvance64(text, next);
+            pos = next;
         }
         wordAdvance = sum;
         return pos;
@@ -445,22 +453,8 @@ void TRpCustomLabel::wrapMeasured(std::string_view text, Wrapped& out, int width
                                   const Measure& measure) const
 {
     const std::int64_t limit = advanceLimit(width);
-    // Widths grow with every character added, so a text that fits as a whole is one line;
-    // a long one is measured only until it is seen not to fit.
-    constexpr std::size_t kPiece = 64;
-    std::int64_t whole = 0;
-    for (std::size_t at = 0; at < text.size() && whole <= limit;) {
-        std::size_t end = std::min(at + kPiece, text.size());
-        // A piece never ends inside a UTF-8 sequence.
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            ++end;
-        whole += measure.advance(text.substr(at, end - at));
-        at = end;
-    }
-    if (whole <= limit) {
-        out.lines.push_back({text});
-        return;
-    }
+    // Words are read once each. Widths grow with every character added, so a text that fits
+    // as a whole comes out as one line, the text itself.
     // The line being filled is always a run of whole words of the text: text[lineStart,
     // +lineLength).
     std::size_t lineStart = 0;
