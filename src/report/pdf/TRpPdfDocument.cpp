@@ -309,6 +309,21 @@ std::string_view TRpPdfDocument::addFont(TRpPdfFont font, const TRpPdfWidths* wi
     return entry.name;
 }
 
+std::string_view TRpPdfDocument::MeasuredFontResource(const void* metrics,
+                                                      std::int64_t size) const
+{
+    for (const MeasuredFont& known : measuredFonts_)
+        if (known.metrics == metrics && known.size == size)
+            return known.resource;
+    return {};
+}
+
+void TRpPdfDocument::SetMeasuredFontResource(const void* metrics, std::int64_t size,
+                                             std::string_view resource)
+{
+    measuredFonts_.push_back({metrics, size, resource});
+}
+
 void TRpPdfDocument::MarkUnsupported(std::string reason)
 {
     if (unsupported_)

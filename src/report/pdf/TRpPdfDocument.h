@@ -116,6 +116,11 @@ public:
     /// Resource name of `font` drawn with the advances `widths` (its /Widths array), so text
     /// takes exactly the room it was measured to take. Equal requests share one resource.
     std::string_view FontResource(TRpPdfFont font, const TRpPdfWidths& widths);
+    /// The resource given to the fonts measured by `metrics` (any key that stands for a font's
+    /// advances) at `size`, or empty when none has been: pages work out the widths of a font
+    /// once for the whole document.
+    std::string_view MeasuredFontResource(const void* metrics, std::int64_t size) const;
+    void SetMeasuredFontResource(const void* metrics, std::int64_t size, std::string_view resource);
     /// The finder of embedded faces for characters outside Windows-1252 (made on first use).
     TRpPdfFontEmbedder& Embedder();
     /// Resource name of face `face` of the Embedder drawn with the advances of `widthsKey`
@@ -246,6 +251,12 @@ private:
     int writeStream(std::string_view data, std::string_view extraKeys);
 
     std::deque<FontEntry> fonts_;  // stable addresses: names are handed out as views
+    struct MeasuredFont {
+        const void* metrics;
+        std::int64_t size;
+        std::string_view resource;
+    };
+    std::vector<MeasuredFont> measuredFonts_;
     std::deque<EmbeddedEntry> embedded_;
     std::unique_ptr<TRpPdfFontEmbedder> embedder_;
 };

@@ -142,10 +142,9 @@ std::string_view TRpPdfSurface::fontResource()
 
 std::string_view TRpPdfSurface::resourceFor(const TRpFontMetrics& metrics, TRpPdfFont font)
 {
-    for (const auto& [known, name] : resources_) {
-        if (known == &metrics)
-            return name;
-    }
+    const std::string_view known = document_.MeasuredFontResource(&metrics, fontSize_);
+    if (!known.empty())
+        return known;
     // The measurer's advances, in thousandths of the font size.
     TRpPdfWidths widths{};
     const double scale = fontSize_ > 0 ? pointsPerPixel_ * 100000.0 / (fontSize_ / 100.0) : 0.0;
@@ -155,16 +154,16 @@ std::string_view TRpPdfSurface::resourceFor(const TRpFontMetrics& metrics, TRpPd
             static_cast<std::int32_t>(std::lround(advance * scale));
     }
     const std::string_view resource = document_.FontResource(font, widths);
-    resources_.emplace_back(&metrics, resource);
+    document_.SetMeasuredFontResource(&metrics, fontSize_, resource);
     return resource;
 }
 
 std::string_view TRpPdfSurface::styleResource(const TRpTextStyle& style,
                                               const TRpFontMetrics& metrics)
 {
-    for (const auto& [known, name] : resources_)
-        if (known == &metrics)
-            return name;
+    const std::string_view known = document_.MeasuredFontResource(&metrics, fontSize_);
+    if (!known.empty())
+        return known;
     const std::optional<TRpPdfFont> standard = rpStandardPdfFont(style.font);
     return standard ? resourceFor(metrics, *standard) : std::string_view();
 }

@@ -76,7 +76,6 @@ private:
     std::optional<TRpPdfFont> pdfFont_;
     std::int64_t fontSize_ = 0;  ///< hundredths of a point
     std::string_view resource_;  ///< of the selected font, empty until text needs it
-    std::vector<std::pair<const TRpFontMetrics*, std::string_view>> resources_;
     double pointsPerPixel_;
     std::int64_t pageHeight_;  ///< hundredths of a point
     std::string content_;
