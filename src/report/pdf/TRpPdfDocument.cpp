@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,10 @@
 #include "report/output/TRpDeflate.h"
 #include "report/pdf/TRpPdfFontEmbedder.h"
 #include "text/TextCodec.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tabulex {
 
@@ -127,6 +132,15 @@ void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths)
 
 namespace {
 
+// The bytes a PDF string literal escapes: those below 32, "(", ")" and "\\".
+constexpr auto kEscaped = [] {
+    std::array<bool, 256> escaped{};
+    for (int byte = 0; byte < 32; ++byte)
+        escaped[static_cast<std::size_t>(byte)] = true;
+    escaped['('] = escaped[')'] = escaped['\\'] = true;
+    return escaped;
+}();
+
 // Whether any of the eight bytes at `bytes` is below 32 or one of "(", ")" and "\\".
 bool needsEscape8(const char* bytes)
 {
@@ -142,42 +156,63 @@ bool needsEscape8(const char* bytes)
             zeroByte(word ^ ('\\' * kOnes))) != 0;
 }
 
+// The place of the first byte from `from` on that needs escaping; the text's size if none.
+std::size_t nextEscaped(std::string_view text, std::size_t from)
+{
+    const char* const bytes = text.data();
+    const std::size_t size = text.size();
+    std::size_t at = from;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time; a byte below 32 is the one that equals its minimum with 31.
+    const __m128i control = _mm_set1_epi8(31);
+    const __m128i open = _mm_set1_epi8('(');
+    const __m128i close = _mm_set1_epi8(')');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; at + 16 <= size; at += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(chunk, control), chunk),
+                                      _mm_cmpeq_epi8(chunk, open)),
+                         _mm_or_si128(_mm_cmpeq_epi8(chunk, close),
+                                      _mm_cmpeq_epi8(chunk, backslash)));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (mask != 0)
+            return at + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+#endif
+    // Eight bytes at a time while none of them needs escaping, then byte by byte.
+    while (at + 8 <= size && !needsEscape8(bytes + at))
+        at += 8;
+    for (; at < size; ++at)
+        if (kEscaped[static_cast<unsigned char>(bytes[at])])
+            return at;
+    return size;
+}
+
 }  // namespace
 
 void rpPdfAppendString(std::string& out, std::string_view text)
 {
     // Most bytes go out as they are: copy the stretches between the few that need escaping.
-    static constexpr auto kEscaped = [] {
-        std::array<bool, 256> escaped{};
-        for (int byte = 0; byte < 32; ++byte)
-            escaped[static_cast<std::size_t>(byte)] = true;
-        escaped['('] = escaped[')'] = escaped['\\'] = true;
-        return escaped;
-    }();
     out.reserve(out.size() + text.size() + 2);
     out.push_back('(');
     std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        // Eight bytes at a time while none of them needs escaping.
-        while (i + 8 <= text.size() && !needsEscape8(text.data() + i))
-            i += 8;
-        if (i >= text.size())
+    for (;;) {
+        const std::size_t at = nextEscaped(text, from);
+        out.append(text.data() + from, at - from);
+        if (at == text.size())
             break;
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (!kEscaped[byte])
-            continue;
-        out.append(text.data() + from, i - from);
-        from = i + 1;
+        const auto byte = static_cast<unsigned char>(text[at]);
         out.push_back('\\');
         if (byte >= 32) {
-            out.push_back(text[i]);
-            continue;
+            out.push_back(text[at]);
+        } else {
+            out.push_back(static_cast<char>('0' + (byte >> 6)));
+            out.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
+            out.push_back(static_cast<char>('0' + (byte & 7)));
         }
-        out.push_back(static_cast<char>('0' + (byte >> 6)));
-        out.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
-        out.push_back(static_cast<char>('0' + (byte & 7)));
+        from = at + 1;
     }
-    out.append(text.data() + from, text.size() - from);
     out.push_back(')');
 }
 
