@@ -170,11 +170,11 @@ std::size_t nextEscaped(std::string_view text, std::size_t from)
     const __m128i backslash = _mm_set1_epi8('\\');
     for (; at + 16 <= size; at += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+        const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(chunk, control), chunk);
+        const __m128i parentheses =
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, open), _mm_cmpeq_epi8(chunk, close));
         const __m128i special =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(chunk, control), chunk),
-                                      _mm_cmpeq_epi8(chunk, open)),
-                         _mm_or_si128(_mm_cmpeq_epi8(chunk, close),
-                                      _mm_cmpeq_epi8(chunk, backslash)));
+            _mm_or_si128(_mm_or_si128(controls, parentheses), _mm_cmpeq_epi8(chunk, backslash));
         const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
         if (mask != 0)
             return at + static_cast<std::size_t>(std::countr_zero(mask));
@@ -344,8 +344,7 @@ std::string_view TRpPdfDocument::addFont(TRpPdfFont font, const TRpPdfWidths* wi
     return entry.name;
 }
 
-std::string_view TRpPdfDocument::MeasuredFontResource(const void* metrics,
-                                                      std::int64_t size) const
+std::string_view TRpPdfDocument::MeasuredFontResource(const void* metrics, std::int64_t size) const
 {
     for (const MeasuredFont& known : measuredFonts_)
         if (known.metrics == metrics && known.size == size)
