@@ -142,6 +142,33 @@ TEST(RpPdfSyntax, StringsEscapeDelimitersBackslashAndControlBytes)
     // Windows-1252 bytes go through as they are: the fonts use WinAnsiEncoding.
     EXPECT_EQ(literal("\xE7\xE3\x80"), "(\xE7\xE3\x80)");
     EXPECT_EQ(literal(""), "()");
+    // Long texts are scanned many bytes at a time: a byte to escape is found at any place,
+    // and bytes close to those looked for (32, "'", "*", 0x7F, 0xFF) pass through.
+    const std::string plain = "x \x7F\xFF'*[]&";
+    for (const char special : {'(', ')', '\\', '\0', '\x1F'}) {
+        for (std::size_t at = 0; at < 40; ++at) {
+            std::string text(40, ' ');
+            for (std::size_t i = 0; i < text.size(); ++i)
+                text[i] = plain[i % plain.size()];
+            text[at] = special;
+            std::string expected = "(";
+            for (const char c : text) {
+                const auto byte = static_cast<unsigned char>(c);
+                if (byte < 32) {
+                    const char octal[] = {'\\', static_cast<char>('0' + (byte >> 6)),
+                                          static_cast<char>('0' + ((byte >> 3) & 7)),
+                                          static_cast<char>('0' + (byte & 7)), '\0'};
+                    expected += octal;
+                } else {
+                    if (c == '(' || c == ')' || c == '\\')
+                        expected += '\\';
+                    expected += c;
+                }
+            }
+            expected += ')';
+            EXPECT_EQ(literal(text), expected) << "byte " << int(special) << " at " << at;
+        }
+    }
 }
 
 TEST(RpPdfFonts, MetricCompatibleFamiliesMapToStandardFaces)

@@ -53,10 +53,32 @@ QFont styledFont(const QFont& font, const TRpRunStyle& style)
 // Advances of text in the memo's own font.
 struct PlainMeasure {
     const TRpFontMetrics& metrics;
-    std::int64_t advance(std::string_view text) const { return metrics.Advance64(text); }
     std::int32_t charAdvance(std::string_view text, std::size_t& pos) const
     {
         return metrics.CharAdvance64(text, pos);
+    }
+    // The end of the word that starts at `pos` (past the blank or hyphen that ends it) and
+    // its advance, measured as it is read.
+    std::size_t wordEnd(std::string_view text, std::size_t pos, std::int64_t& wordAdvance) const
+    {
+        const bool singleBytes = metrics.Encoding() == SourceEncoding::Windows1252;
+        std::int64_t sum = 0;
+        while (pos < text.size()) {
+            const char c = text[pos];
+            if (singleBytes || static_cast<unsigned char>(c) < 0x80) {
+                sum += metrics.Advance64(c);
+                ++pos;
+                if (isWordEnd(c))
+                    break;
+                continue;
+            }
+            // A character of several bytes: none of them is a blank or a hyphen.
+            std::size_t next = pos;
+            sum += metrics.CharAdvance64(text, next);
+            pos = next;
+        }
+        wordAdvance = sum;
+        return pos;
     }
 };
 
@@ -102,6 +124,16 @@ struct StyledMeasure {
     std::int32_t charAdvance(std::string_view text, std::size_t& pos) const
     {
         return at(static_cast<std::size_t>(text.data() - base) + pos).CharAdvance64(text, pos);
+    }
+    std::size_t wordEnd(std::string_view text, std::size_t pos, std::int64_t& wordAdvance) const
+    {
+        const std::size_t start = pos;
+        while (pos < text.size() && !isWordEnd(text[pos]))
+            ++pos;
+        if (pos < text.size())
+            ++pos;  // the space or hyphen belongs to the word
+        wordAdvance = advance(text.substr(start, pos - start));
+        return pos;
     }
 };
 
@@ -300,7 +332,7 @@ void TRpCustomLabel::wrapEntryAt(std::size_t index, Wrapped& out, std::size_t ba
     } else if (marked_ != nullptr && (!runStyles_.empty() || wantLinks_)) {
         // A marked line keeps its stretches beside it: they are drawn and linked as its
         // formatted lines print.
-        Held& held = out.held.emplace_back();
+        Held& held = newHeld(out);
         held.entry = index - lines_.size();
         held.marked = true;
         held.view = marked_->marked_line(held.entry, held.text, held.runs, !runStyles_.empty());
@@ -315,7 +347,7 @@ void TRpCustomLabel::wrapEntryAt(std::size_t index, Wrapped& out, std::size_t ba
             out.lines[i].held = &held;
     } else {
         // A line of the source is held while formatted lines view it.
-        Held& held = out.held.emplace_back();
+        Held& held = newHeld(out);
         const std::string_view text = source_->line(index - lines_.size(), held.text);
         wrapEntry(text, out, wrappedWidth_, *wrappedMetrics_);
     }
@@ -332,8 +364,29 @@ void TRpCustomLabel::dropFormattedBefore(std::size_t index)
     formatted_.lines.erase(formatted_.lines.begin(),
                            formatted_.lines.begin() + static_cast<std::ptrdiff_t>(count));
     formattedBase_ += count;
-    while (!formatted_.held.empty() && formatted_.held.front().end <= formattedBase_)
+    // A column's worth of lines is let go at a time, and as many are read for the next one;
+    // the buffers of an unusually long line are not kept.
+    constexpr std::size_t kSpares = 512;
+    constexpr std::size_t kLongestSpare = 4096;
+    while (!formatted_.held.empty() && formatted_.held.front().end <= formattedBase_) {
+        Held& held = formatted_.held.front();
+        if (spareHeld_.size() < kSpares && held.text.capacity() <= kLongestSpare)
+            spareHeld_.push_back({std::move(held.text), std::move(held.runs)});
         formatted_.held.pop_front();
+    }
+}
+
+TRpCustomLabel::Held& TRpCustomLabel::newHeld(Wrapped& out)
+{
+    Held& held = out.held.emplace_back();
+    if (spareHeld_.empty())
+        return held;
+    held.text = std::move(spareHeld_.back().text);
+    held.runs = std::move(spareHeld_.back().runs);
+    spareHeld_.pop_back();
+    held.text.clear();
+    held.runs.clear();
+    return held;
 }
 
 void TRpCustomLabel::wrapEntry(std::string_view text, Wrapped& out, int width,
@@ -400,22 +453,8 @@ void TRpCustomLabel::wrapMeasured(std::string_view text, Wrapped& out, int width
                                   const Measure& measure) const
 {
     const std::int64_t limit = advanceLimit(width);
-    // Widths grow with every character added, so a text that fits as a whole is one line;
-    // a long one is measured only until it is seen not to fit.
-    constexpr std::size_t kPiece = 64;
-    std::int64_t whole = 0;
-    for (std::size_t at = 0; at < text.size() && whole <= limit;) {
-        std::size_t end = std::min(at + kPiece, text.size());
-        // A piece never ends inside a UTF-8 sequence.
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            ++end;
-        whole += measure.advance(text.substr(at, end - at));
-        at = end;
-    }
-    if (whole <= limit) {
-        out.lines.push_back({text});
-        return;
-    }
+    // Words are read once each. Widths grow with every character added, so a text that fits
+    // as a whole comes out as one line, the text itself.
     // The line being filled is always a run of whole words of the text: text[lineStart,
     // +lineLength).
     std::size_t lineStart = 0;
@@ -423,17 +462,13 @@ void TRpCustomLabel::wrapMeasured(std::string_view text, Wrapped& out, int width
     std::int64_t lineAdvance = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = pos;
-        while (end < text.size() && !isWordEnd(text[end]))
-            ++end;
-        if (end < text.size())
-            ++end;  // the space or hyphen belongs to the word
+        std::int64_t wordAdvance = 0;
+        const std::size_t end = measure.wordEnd(text, pos, wordAdvance);
         std::size_t wordStart = pos;
         std::string_view word = text.substr(pos, end - pos);
         pos = end;
 
         // AddWord.
-        std::int64_t wordAdvance = measure.advance(word);
         if (lineAdvance + wordAdvance <= limit) {
             if (lineLength == 0)
                 lineStart = wordStart;

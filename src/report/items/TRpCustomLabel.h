@@ -167,6 +167,8 @@ private:
     }
     /// Forgets the formatted lines before `index` (a memo never prints them again).
     void dropFormattedBefore(std::size_t index);
+    /// A new held text at the end of `out`, in the memory of one already let go.
+    Held& newHeld(Wrapped& out);
     void autoResize();
     int minimumHeight() const;
     bool canPlace(double y, double lineHeight, bool canExpand, double top, double height,
@@ -187,6 +189,13 @@ private:
     bool wantLinks_ = false;                 ///< the page printed on keeps links
     std::vector<TRpTextStretch> stretches_;  ///< of the line being drawn
     Wrapped formatted_;
+    /// The buffers of held texts let go, for the next lines: a memo reads one line after
+    /// another, and each would otherwise grow its buffers from nothing.
+    struct SpareHeld {
+        std::string text;
+        std::vector<TRpRun> runs;
+    };
+    std::vector<SpareHeld> spareHeld_;
     std::size_t formattedBase_ = 0;  ///< index of formatted_.lines[0] among all formatted lines
     std::size_t nextEntry_ = 0;      ///< next entry of lines_ to wrap (memos)
     bool inAutoResize_ = false;

@@ -57,22 +57,24 @@ QString longTimeWithoutZone(const QLocale& locale, const QTime& time)
 
 std::string TRpSysData::Value() const
 {
-    const QDateTime now = QDateTime::currentDateTime();
     const bool clock = data_ == TRpSysDataType::rpsTime || data_ == TRpSysDataType::rpsDate ||
                        data_ == TRpSysDataType::rpsDateTime;
+    if (!clock)
+        return valueAt(QDateTime());
     const SourceEncoding shownIn =
         Report() != nullptr ? Report()->ReferenceSurface().Encoding() : SourceEncoding::Windows1252;
     // The clock's text changes once a second at most: every page of that second shares it.
-    const qint64 second = now.toSecsSinceEpoch();
-    if (clock && clockSecond_ == second && clockData_ == data_ && clockEncoding_ == shownIn)
+    // The second comes from the system clock as it is; the local time (which reads the time
+    // zone) is only worked out when the text is made again.
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = msecs / 1000;
+    if (clockSecond_ == second && clockData_ == data_ && clockEncoding_ == shownIn)
         return clockText_;
-    std::string value = valueAt(now);
-    if (clock) {
-        clockSecond_ = second;
-        clockData_ = data_;
-        clockEncoding_ = shownIn;
-        clockText_ = value;
-    }
+    std::string value = valueAt(QDateTime::fromMSecsSinceEpoch(msecs));
+    clockSecond_ = second;
+    clockData_ = data_;
+    clockEncoding_ = shownIn;
+    clockText_ = value;
     return value;
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,10 @@
 #include "report/output/TRpDeflate.h"
 #include "report/pdf/TRpPdfFontEmbedder.h"
 #include "text/TextCodec.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tabulex {
 
@@ -127,6 +132,15 @@ void rpPdfAppendHundredths(std::string& out, std::int64_t hundredths)
 
 namespace {
 
+// The bytes a PDF string literal escapes: those below 32, "(", ")" and "\\".
+constexpr auto kEscaped = [] {
+    std::array<bool, 256> escaped{};
+    for (int byte = 0; byte < 32; ++byte)
+        escaped[static_cast<std::size_t>(byte)] = true;
+    escaped['('] = escaped[')'] = escaped['\\'] = true;
+    return escaped;
+}();
+
 // Whether any of the eight bytes at `bytes` is below 32 or one of "(", ")" and "\\".
 bool needsEscape8(const char* bytes)
 {
@@ -142,42 +156,63 @@ bool needsEscape8(const char* bytes)
             zeroByte(word ^ ('\\' * kOnes))) != 0;
 }
 
+// The place of the first byte from `from` on that needs escaping; the text's size if none.
+std::size_t nextEscaped(std::string_view text, std::size_t from)
+{
+    const char* const bytes = text.data();
+    const std::size_t size = text.size();
+    std::size_t at = from;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time; a byte below 32 is the one that equals its minimum with 31.
+    const __m128i control = _mm_set1_epi8(31);
+    const __m128i open = _mm_set1_epi8('(');
+    const __m128i close = _mm_set1_epi8(')');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; at + 16 <= size; at += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+        const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(chunk, control), chunk);
+        const __m128i parentheses =
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, open), _mm_cmpeq_epi8(chunk, close));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(controls, parentheses), _mm_cmpeq_epi8(chunk, backslash));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (mask != 0)
+            return at + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+#endif
+    // Eight bytes at a time while none of them needs escaping, then byte by byte.
+    while (at + 8 <= size && !needsEscape8(bytes + at))
+        at += 8;
+    for (; at < size; ++at)
+        if (kEscaped[static_cast<unsigned char>(bytes[at])])
+            return at;
+    return size;
+}
+
 }  // namespace
 
 void rpPdfAppendString(std::string& out, std::string_view text)
 {
     // Most bytes go out as they are: copy the stretches between the few that need escaping.
-    static constexpr auto kEscaped = [] {
-        std::array<bool, 256> escaped{};
-        for (int byte = 0; byte < 32; ++byte)
-            escaped[static_cast<std::size_t>(byte)] = true;
-        escaped['('] = escaped[')'] = escaped['\\'] = true;
-        return escaped;
-    }();
     out.reserve(out.size() + text.size() + 2);
     out.push_back('(');
     std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        // Eight bytes at a time while none of them needs escaping.
-        while (i + 8 <= text.size() && !needsEscape8(text.data() + i))
-            i += 8;
-        if (i >= text.size())
+    for (;;) {
+        const std::size_t at = nextEscaped(text, from);
+        out.append(text.data() + from, at - from);
+        if (at == text.size())
             break;
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (!kEscaped[byte])
-            continue;
-        out.append(text.data() + from, i - from);
-        from = i + 1;
+        const auto byte = static_cast<unsigned char>(text[at]);
         out.push_back('\\');
         if (byte >= 32) {
-            out.push_back(text[i]);
-            continue;
+            out.push_back(text[at]);
+        } else {
+            out.push_back(static_cast<char>('0' + (byte >> 6)));
+            out.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
+            out.push_back(static_cast<char>('0' + (byte & 7)));
         }
-        out.push_back(static_cast<char>('0' + (byte >> 6)));
-        out.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
-        out.push_back(static_cast<char>('0' + (byte & 7)));
+        from = at + 1;
     }
-    out.append(text.data() + from, text.size() - from);
     out.push_back(')');
 }
 
@@ -309,6 +344,20 @@ std::string_view TRpPdfDocument::addFont(TRpPdfFont font, const TRpPdfWidths* wi
     return entry.name;
 }
 
+std::string_view TRpPdfDocument::MeasuredFontResource(const void* metrics, std::int64_t size) const
+{
+    for (const MeasuredFont& known : measuredFonts_)
+        if (known.metrics == metrics && known.size == size)
+            return known.resource;
+    return {};
+}
+
+void TRpPdfDocument::SetMeasuredFontResource(const void* metrics, std::int64_t size,
+                                             std::string_view resource)
+{
+    measuredFonts_.push_back({metrics, size, resource});
+}
+
 void TRpPdfDocument::MarkUnsupported(std::string reason)
 {
     if (unsupported_)
@@ -362,41 +411,107 @@ int TRpPdfDocument::writeStream(std::string_view data, std::string_view extraKey
     return object;
 }
 
+void TRpPdfDocument::AnchorTable::set(std::size_t key, Anchor anchor)
+{
+    const std::size_t block = key / kBlockSize;
+    if (block >= blocks_.size())
+        blocks_.resize(block + 1);
+    if (!blocks_[block])
+        blocks_[block] = std::make_unique<Anchor[]>(kBlockSize);
+    blocks_[block][key % kBlockSize] = anchor;
+}
+
+const TRpPdfDocument::Anchor* TRpPdfDocument::AnchorTable::find(std::size_t key) const
+{
+    const std::size_t block = key / kBlockSize;
+    if (block >= blocks_.size() || !blocks_[block])
+        return nullptr;
+    const Anchor& anchor = blocks_[block][key % kBlockSize];
+    return anchor.pageObject != 0 ? &anchor : nullptr;
+}
+
 void TRpPdfDocument::AddPage(std::string_view content, const std::vector<TRpPdfAnchor>& anchors,
                              const std::vector<TRpPdfLink>& links)
+{
+    TRpPdfPageBuffers page = TakePageBuffers();
+    page.content.assign(content);
+    page.anchors = anchors;
+    page.links = links;
+    AddPage(std::move(page));
+}
+
+TRpPdfPageBuffers TRpPdfDocument::TakePageBuffers()
+{
+    TRpPdfPageBuffers page;
+    page.anchors = std::move(spareAnchors_);
+    page.links = std::move(sparePdfLinks_);
+    page.anchors.clear();
+    page.links.clear();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!spareContents_.empty()) {
+        page.content = std::move(spareContents_.back());
+        spareContents_.pop_back();
+    }
+    page.content.clear();
+    return page;
+}
+
+void TRpPdfDocument::AddPage(TRpPdfPageBuffers&& page)
 {
     if (!Ok() || unsupported_)
         return;
     const int contentObject = reserveObject();
     const int pageObject = reserveObject();
     pageObjects_.push_back(pageObject);
-    for (const TRpPdfAnchor& anchor : anchors) {
-        if (anchor.key >= anchors_.size())
-            anchors_.resize(std::max(anchor.key + 1, anchors_.size() * 2));
-        anchors_[anchor.key] = {pageObject, static_cast<std::int32_t>(anchor.y)};
-    }
+    for (const TRpPdfAnchor& anchor : page.anchors)
+        anchors_.set(anchor.key, {pageObject, static_cast<std::int32_t>(anchor.y)});
     // Links lead back to anchors marked by now; the worker writes them out.
     std::vector<ResolvedLink> resolved;
-    resolved.reserve(links.size());
-    for (const TRpPdfLink& link : links) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!spareLinks_.empty()) {
+            resolved = std::move(spareLinks_.back());
+            spareLinks_.pop_back();
+        }
+    }
+    resolved.clear();
+    for (TRpPdfLink& link : page.links) {
         if (!link.file.empty()) {
-            resolved.push_back({link.left, link.bottom, link.right, link.top, 0, 0, link.file});
+            resolved.push_back(
+                {link.left, link.bottom, link.right, link.top, 0, 0, std::move(link.file)});
             continue;
         }
-        if (link.anchor >= anchors_.size() || anchors_[link.anchor].pageObject == 0)
+        const Anchor* target = anchors_.find(link.anchor);
+        if (target == nullptr)
             continue;
-        const Anchor& target = anchors_[link.anchor];
         resolved.push_back(
-            {link.left, link.bottom, link.right, link.top, target.pageObject, target.y, {}});
+            {link.left, link.bottom, link.right, link.top, target->pageObject, target->y, {}});
     }
+    spareAnchors_ = std::move(page.anchors);
+    sparePdfLinks_ = std::move(page.links);
     if (!worker_.joinable())
         worker_ = std::thread([this] { compressPages(); });
+    const std::size_t size = page.content.size();
     std::unique_lock<std::mutex> lock(mutex_);
     room_.wait(lock, [this] { return queuedBytes_ < kMaxQueuedBytes || failed_.load(); });
-    queue_.push_back({std::string(content), contentObject, pageObject, std::move(resolved)});
-    queuedBytes_ += content.size();
+    queue_.push_back({std::move(page.content), contentObject, pageObject, std::move(resolved)});
+    queuedBytes_ += size;
     lock.unlock();
     wake_.notify_one();
+}
+
+void TRpPdfDocument::recycle(PendingPage& page)
+{
+    // A few of each: as many as the pages being made and written at once.
+    constexpr std::size_t kSpares = 4;
+    if (spareContents_.size() < kSpares) {
+        page.content.clear();
+        spareContents_.push_back(std::move(page.content));
+    }
+    if (spareLinks_.size() < kSpares) {
+        page.links.clear();
+        spareLinks_.push_back(std::move(page.links));
+    }
 }
 
 // The page's links as direct annotation dictionaries of its /Annots array.
@@ -452,6 +567,7 @@ void TRpPdfDocument::compressPages()
             failed_ = true;
         if (packedOk)
             writePage(packed, page, deflater);
+        recycle(page);
     }
 }
 
@@ -565,7 +681,7 @@ int TRpPdfDocument::writeOutline(TRpDeflater& deflater)
 {
     const std::size_t count = outline_.size();
     const auto marked = [this](const TRpPdfOutlineItem& item) {
-        return item.anchor < anchors_.size() && anchors_[item.anchor].pageObject != 0;
+        return anchors_.find(item.anchor) != nullptr;
     };
     // Parents from the depths; an entry is kept when it leads somewhere or holds one that is.
     std::vector<std::ptrdiff_t> parent(count, -1);
@@ -629,7 +745,7 @@ int TRpPdfDocument::writeOutline(TRpDeflater& deflater)
             if (at + 1 < siblings.size())
                 reference(text, " /Next ", object[siblings[at + 1]]);
             if (marked(item)) {
-                const Anchor& target = anchors_[item.anchor];
+                const Anchor& target = *anchors_.find(item.anchor);
                 reference(text, " /Dest [", target.pageObject);
                 text += " /XYZ null ";
                 rpPdfAppendHundredths(text, target.y);

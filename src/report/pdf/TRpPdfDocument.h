@@ -58,6 +58,15 @@ struct TRpPdfLink {
     std::string file;  ///< when not empty: a link that opens this file (relative path)
 };
 
+/// What a page is made in: its content stream, the anchors marked on it and its links. The
+/// document hands these out for each page and takes them back with AddPage, so the memory
+/// of one page serves the next ones.
+struct TRpPdfPageBuffers {
+    std::string content;
+    std::vector<TRpPdfAnchor> anchors;
+    std::vector<TRpPdfLink> links;
+};
+
 /// One entry of the document's outline, in depth-first order: its title (UTF-8), its depth
 /// (0 for the top) and the anchor it leads to. Entries without a marked anchor lead nowhere
 /// (they still group their children); such an entry without children is left out.
@@ -107,6 +116,11 @@ public:
     /// Resource name of `font` drawn with the advances `widths` (its /Widths array), so text
     /// takes exactly the room it was measured to take. Equal requests share one resource.
     std::string_view FontResource(TRpPdfFont font, const TRpPdfWidths& widths);
+    /// The resource given to the fonts measured by `metrics` (any key that stands for a font's
+    /// advances) at `size`, or empty when none has been: pages work out the widths of a font
+    /// once for the whole document.
+    std::string_view MeasuredFontResource(const void* metrics, std::int64_t size) const;
+    void SetMeasuredFontResource(const void* metrics, std::int64_t size, std::string_view resource);
     /// The finder of embedded faces for characters outside Windows-1252 (made on first use).
     TRpPdfFontEmbedder& Embedder();
     /// Resource name of face `face` of the Embedder drawn with the advances of `widthsKey`
@@ -120,6 +134,11 @@ public:
     /// by then leads nowhere and is left out).
     void AddPage(std::string_view content, const std::vector<TRpPdfAnchor>& anchors = {},
                  const std::vector<TRpPdfLink>& links = {});
+    /// Empty buffers for the next page, with the room that earlier pages left in them.
+    TRpPdfPageBuffers TakePageBuffers();
+    /// Writes the page made in `page` as the other AddPage does, without copying its content;
+    /// the buffers are kept for later pages.
+    void AddPage(TRpPdfPageBuffers&& page);
     /// The outline written by Finish.
     void SetOutline(std::vector<TRpPdfOutlineItem> outline) { outline_ = std::move(outline); }
     void SetInfo(TRpPdfInfo info) { info_ = std::move(info); }
@@ -156,6 +175,8 @@ private:
         std::vector<ResolvedLink> links;
     };
     void writePage(std::string_view packed, const PendingPage& page, TRpDeflater& deflater);
+    /// Keeps the buffers of a written page for a later one; with the mutex held.
+    void recycle(PendingPage& page);
     static void appendAnnotations(std::string& out, const std::vector<ResolvedLink>& links);
     /// Puts object `number` (its dictionary) into the object stream being filled; with the
     /// mutex held or the worker stopped.
@@ -172,6 +193,12 @@ private:
     std::condition_variable wake_;  ///< a page is queued, or the worker is to stop
     std::condition_variable room_;  ///< the queue has room again
     std::deque<PendingPage> queue_;
+    // Buffers of written pages, for the next ones (guarded by the mutex), and those of the
+    // last page's anchors and links (used by the run alone).
+    std::vector<std::string> spareContents_;
+    std::vector<std::vector<ResolvedLink>> spareLinks_;
+    std::vector<TRpPdfAnchor> spareAnchors_;
+    std::vector<TRpPdfLink> sparePdfLinks_;
     std::size_t queuedBytes_ = 0;
     bool stopping_ = false;
     std::thread worker_;
@@ -188,7 +215,19 @@ private:
         std::int32_t pageObject = 0;
         std::int32_t y = 0;
     };
-    std::vector<Anchor> anchors_;
+    /// Anchors by key in blocks made as keys reach them: a long listing marks millions, and
+    /// a block once made is never copied again.
+    class AnchorTable {
+    public:
+        void set(std::size_t key, Anchor anchor);
+        /// The anchor of `key`, or null when it has not been marked.
+        const Anchor* find(std::size_t key) const;
+
+    private:
+        static constexpr std::size_t kBlockSize = 4096;
+        std::vector<std::unique_ptr<Anchor[]>> blocks_;
+    };
+    AnchorTable anchors_;
     std::vector<TRpPdfOutlineItem> outline_;
     TRpPdfInfo info_;
     int pagesObject_ = 0;
@@ -212,6 +251,12 @@ private:
     int writeStream(std::string_view data, std::string_view extraKeys);
 
     std::deque<FontEntry> fonts_;  // stable addresses: names are handed out as views
+    struct MeasuredFont {
+        const void* metrics;
+        std::int64_t size;
+        std::string_view resource;
+    };
+    std::vector<MeasuredFont> measuredFonts_;
     std::deque<EmbeddedEntry> embedded_;
     std::unique_ptr<TRpPdfFontEmbedder> embedder_;
 };

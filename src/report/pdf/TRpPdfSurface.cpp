@@ -1,6 +1,7 @@
 #include "report/pdf/TRpPdfSurface.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "report/engine/TRpTextMeasurer.h"
@@ -33,14 +34,45 @@ constexpr FamilyFaces kFamilies[] = {
 // Most blank lines a text move writes as repeated "T*" rather than a new leading.
 constexpr std::int64_t kMaxLineSteps = 4;
 
+// A colour component of 0-255 as a fraction of 255 with two decimals and no trailing zeros
+// ("0", "0.5", "0.25", "1"). It is the nearest hundredth: no component falls half-way
+// between two, so whole numbers round it as the decimal value would be rounded.
+struct ComponentText {
+    std::array<char, 4> text{};
+    std::uint8_t size = 0;
+};
+
+constexpr std::array<ComponentText, 256> kComponentTexts = [] {
+    std::array<ComponentText, 256> texts{};
+    for (int component = 0; component < 256; ++component) {
+        const int hundredths = (component * 200 + 255) / 510;
+        ComponentText& entry = texts[static_cast<std::size_t>(component)];
+        const auto put = [&entry](char c) { entry.text[entry.size++] = c; };
+        put(static_cast<char>('0' + hundredths / 100));
+        if (hundredths % 100 == 0)
+            continue;
+        put('.');
+        put(static_cast<char>('0' + hundredths / 10 % 10));
+        if (hundredths % 10 != 0)
+            put(static_cast<char>('0' + hundredths % 10));
+    }
+    return texts;
+}();
+
+void appendComponent(std::string& out, int component)
+{
+    const ComponentText& entry = kComponentTexts[static_cast<std::size_t>(component)];
+    out.append(entry.text.data(), entry.size);
+}
+
 void appendColor(std::string& out, QRgb rgb)
 {
     // Components in 1/255 steps, written with two decimals: close enough for 8-bit colour.
-    rpPdfAppendNumber(out, qRed(rgb) / 255.0);
+    appendComponent(out, qRed(rgb));
     out.push_back(' ');
-    rpPdfAppendNumber(out, qGreen(rgb) / 255.0);
+    appendComponent(out, qGreen(rgb));
     out.push_back(' ');
-    rpPdfAppendNumber(out, qBlue(rgb) / 255.0);
+    appendComponent(out, qBlue(rgb));
 }
 
 bool isAscii(std::string_view text)
@@ -71,6 +103,10 @@ TRpPdfSurface::TRpPdfSurface(TRpPdfDocument& document, TRpTextMeasurer& measurer
       pointsPerPixel_(72.0 / measurer.Resolution()),
       pageHeight_(std::llround(document.HeightPt() * 100.0))
 {
+    TRpPdfPageBuffers buffers = document.TakePageBuffers();
+    content_ = std::move(buffers.content);
+    anchors_ = std::move(buffers.anchors);
+    links_ = std::move(buffers.links);
     content_.reserve(16 * 1024);
     SetFont(QFont(QStringLiteral("Arial"), 10));
 }
@@ -106,10 +142,9 @@ std::string_view TRpPdfSurface::fontResource()
 
 std::string_view TRpPdfSurface::resourceFor(const TRpFontMetrics& metrics, TRpPdfFont font)
 {
-    for (const auto& [known, name] : resources_) {
-        if (known == &metrics)
-            return name;
-    }
+    const std::string_view known = document_.MeasuredFontResource(&metrics, fontSize_);
+    if (!known.empty())
+        return known;
     // The measurer's advances, in thousandths of the font size.
     TRpPdfWidths widths{};
     const double scale = fontSize_ > 0 ? pointsPerPixel_ * 100000.0 / (fontSize_ / 100.0) : 0.0;
@@ -119,16 +154,16 @@ std::string_view TRpPdfSurface::resourceFor(const TRpFontMetrics& metrics, TRpPd
             static_cast<std::int32_t>(std::lround(advance * scale));
     }
     const std::string_view resource = document_.FontResource(font, widths);
-    resources_.emplace_back(&metrics, resource);
+    document_.SetMeasuredFontResource(&metrics, fontSize_, resource);
     return resource;
 }
 
 std::string_view TRpPdfSurface::styleResource(const TRpTextStyle& style,
                                               const TRpFontMetrics& metrics)
 {
-    for (const auto& [known, name] : resources_)
-        if (known == &metrics)
-            return name;
+    const std::string_view known = document_.MeasuredFontResource(&metrics, fontSize_);
+    if (!known.empty())
+        return known;
     const std::optional<TRpPdfFont> standard = rpStandardPdfFont(style.font);
     return standard ? resourceFor(metrics, *standard) : std::string_view();
 }
@@ -213,9 +248,9 @@ void TRpPdfSurface::DrawText(int x, int y, TRpTextAnchor anchor, std::string_vie
     }
     useFont(fontResource());
     setFill(color_);
-    std::string operand;
-    rpPdfAppendString(operand, shown);
-    showAt(toX(left), py, operand);
+    const std::string_view show = moveTo(toX(left), py);
+    rpPdfAppendString(content_, shown);
+    content_ += show;
 }
 
 void TRpPdfSurface::useFont(std::string_view resource)
@@ -276,13 +311,15 @@ void TRpPdfSurface::drawRuns(double left, std::int64_t py, std::string_view show
         useFont(run.resource);
         if (i == 0)
             setFill(color_);
-        std::string operand;
+        const std::string_view show = moveTo(toX(run.left), py);
         if (run.resource == standard) {
-            rpPdfAppendString(operand, run.text);
+            rpPdfAppendString(content_, run.text);
         } else {
-            operand = '<' + run.text + '>';
+            content_ += '<';
+            content_ += run.text;
+            content_ += '>';
         }
-        showAt(toX(run.left), py, operand);
+        content_ += show;
     }
 }
 
@@ -293,7 +330,7 @@ std::int32_t TRpPdfSurface::widthOf(char32_t codePoint) const
         std::lround(metrics_->CodePointAdvance64(codePoint) / 64.0 * scale));
 }
 
-void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view operand)
+std::string_view TRpPdfSurface::moveTo(std::int64_t px, std::int64_t py)
 {
     // Moves are relative to the previous line's start, in whole hundredths of a point so
     // they add up without drift; a line straight below the previous one at the current
@@ -311,18 +348,17 @@ void TRpPdfSurface::showAt(std::int64_t px, std::int64_t py, std::string_view op
             for (std::int64_t i = 1; i < steps; ++i)
                 content_ += "T*\n";
         }
-        content_ += operand;
-        content_ += "'\n";
-    } else {
-        rpPdfAppendHundredths(content_, dx);
-        content_ += ' ';
-        rpPdfAppendHundredths(content_, dy);
-        content_ += " Td ";
-        content_ += operand;
-        content_ += " Tj\n";
+        lineX_ = px;
+        lineY_ = py;
+        return "'\n";
     }
+    rpPdfAppendHundredths(content_, dx);
+    content_ += ' ';
+    rpPdfAppendHundredths(content_, dy);
+    content_ += " Td ";
     lineX_ = px;
     lineY_ = py;
+    return " Tj\n";
 }
 
 void TRpPdfSurface::FillRect(const QRect& rect, const QColor& color)
@@ -402,14 +438,9 @@ void TRpPdfSurface::DrawStretches(int y, std::string_view text,
         }
         useFont(resource);
         setFill(style.color);
-        std::string operand;
-        rpPdfAppendString(operand, piece);
-        if (chained) {
-            content_ += operand;
-            content_ += " Tj\n";
-        } else {
-            showAt(toX(left), py, operand);
-        }
+        const std::string_view show = chained ? std::string_view(" Tj\n") : moveTo(toX(left), py);
+        rpPdfAppendString(content_, piece);
+        content_ += show;
         chained = true;
     }
 }
@@ -449,8 +480,10 @@ void TRpPdfSurface::EndPage()
         return;
     ended_ = true;
     endText();
-    document_.AddPage(content_, anchors_, links_);
-    std::string().swap(content_);
+    document_.AddPage({std::move(content_), std::move(anchors_), std::move(links_)});
+    content_ = {};
+    anchors_ = {};
+    links_ = {};
 }
 
 }  // namespace tabulex

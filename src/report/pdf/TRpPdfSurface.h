@@ -58,7 +58,9 @@ private:
     TRpPdfLink linkArea(const QRect& area) const;
     void useFont(std::string_view resource);
     void drawRuns(double left, std::int64_t py, std::string_view shown);
-    void showAt(std::int64_t px, std::int64_t py, std::string_view operand);
+    /// Moves the text position to (px, py) in hundredths of a point for the text shown next,
+    /// and returns the operator that ends the showing (a bare "'" moves as it shows).
+    std::string_view moveTo(std::int64_t px, std::int64_t py);
     std::int32_t widthOf(char32_t codePoint) const;
     void beginText();
     void endText();
@@ -74,7 +76,6 @@ private:
     std::optional<TRpPdfFont> pdfFont_;
     std::int64_t fontSize_ = 0;  ///< hundredths of a point
     std::string_view resource_;  ///< of the selected font, empty until text needs it
-    std::vector<std::pair<const TRpFontMetrics*, std::string_view>> resources_;
     double pointsPerPixel_;
     std::int64_t pageHeight_;  ///< hundredths of a point
     std::string content_;
