@@ -117,6 +117,7 @@ TListingWriter::TListingWriter(std::shared_ptr<const TSourceAnalysis> analysis,
     }
     xref_rows_ = row;
     build_uses_lines();
+    append_repeated(column_run_, settings_.coluna, kMaxColumnMarkers);
 }
 
 std::size_t TListingWriter::size(TSection section) const
@@ -137,28 +138,54 @@ std::size_t TListingWriter::size(TSection section) const
 std::string_view TListingWriter::line(TSection section, std::size_t index,
                                       std::string& scratch) const
 {
+    if (section == TSection::Uses)
+        return uses_lines_[index];
     scratch.clear();
+    append_line(section, index, scratch);
+    return scratch;
+}
+
+void TListingWriter::append_line(TSection section, std::size_t index, std::string& out) const
+{
     switch (section) {
     case TSection::Listing:
-        append_listing_line(index, scratch);
-        break;
+        append_listing_line(index, out);
+        return;
     case TSection::Xref:
-        append_xref_line(index, scratch);
-        break;
+        append_xref_line(index, out);
+        return;
     case TSection::Procs:
-        append_procs_line(index, scratch);
-        break;
+        append_procs_line(index, out);
+        return;
     case TSection::Uses:
-        return uses_lines_[index];
+        out += uses_lines_[index];
+        return;
     }
-    return scratch;
+}
+
+namespace {
+
+// Appends `count` column markers: the first `count` markers of `run` when it holds that many
+// (one copy), else by doubling.
+void append_columns(std::string& out, const std::string& marker, std::string_view run, int count)
+{
+    if (count <= 0)
+        return;
+    const std::size_t length = marker.size() * static_cast<std::size_t>(count);
+    if (length <= run.size()) {
+        out.append(run.data(), length);
+        return;
+    }
+    append_repeated(out, marker, count);
 }
 
 // The prefix shows the line's nesting in the chosen style: with columns, one marker per open
 // level (a level opened on the line counts one less), the level number where a level opened
 // or closed, the begin marker where a routine's body began; or the level number alone; or
-// nothing. An empty prefix becomes two blanks.
-void monta_prelinha(const TListingLine& line, const TListingSettings& settings, std::string& out)
+// nothing. An empty prefix becomes two blanks. `column_run` holds markers ready to copy (it
+// may be empty).
+void append_prefix(const TListingLine& line, const TListingSettings& settings,
+                   std::string_view column_run, std::string& out)
 {
     const std::size_t start = out.size();
     const int columns = line.opened ? line.level - 1 : line.level;
@@ -184,7 +211,7 @@ void monta_prelinha(const TListingLine& line, const TListingSettings& settings, 
     default:
         switch (type) {
         case 1:
-            append_repeated(out, settings.coluna, shown);
+            append_columns(out, settings.coluna, column_run, shown);
             out += settings.prenivel;
             append_decimal(out, line.level);
             out += settings.sufnivel;
@@ -193,20 +220,20 @@ void monta_prelinha(const TListingLine& line, const TListingSettings& settings, 
             // The column part loses its first character, whatever the length of the marker.
             if (shown > 0 && !settings.coluna.empty()) {
                 out.append(settings.coluna, 1);
-                append_repeated(out, settings.coluna, shown - 1);
+                append_columns(out, settings.coluna, column_run, shown - 1);
             }
             if (capped)
                 append_decimal(out, line.level);
             out += settings.begin;
             break;
         case 3:
-            append_repeated(out, settings.coluna, shown);
+            append_columns(out, settings.coluna, column_run, shown);
             out += settings.prefnivel;
             append_decimal(out, static_cast<long long>(line.level) + 1);
             out += settings.suffnivel;
             break;
         default:
-            append_repeated(out, settings.coluna, shown);
+            append_columns(out, settings.coluna, column_run, shown);
             if (capped)
                 append_decimal(out, line.level);
             break;
@@ -215,6 +242,13 @@ void monta_prelinha(const TListingLine& line, const TListingSettings& settings, 
     }
     if (out.size() == start)
         out += "  ";
+}
+
+}  // namespace
+
+void monta_prelinha(const TListingLine& line, const TListingSettings& settings, std::string& out)
+{
+    append_prefix(line, settings, {}, out);
 }
 
 TLineLayout TListingWriter::append_listing_line(std::size_t index, std::string& out) const
@@ -230,7 +264,7 @@ TLineLayout TListingWriter::append_listing_line(std::size_t index, std::string& 
         out.append(5, ' ');
     }
     layout.prefix_start = settings_.Numeracao ? layout.number_length + 1 : 0;
-    monta_prelinha(line, settings_, out);
+    append_prefix(line, settings_, column_run_, out);
     layout.text_start = static_cast<std::uint32_t>(out.size() - start);
     layout.prefix_length = layout.text_start - layout.prefix_start;
     layout.text_length = line.text_length;
@@ -484,19 +518,28 @@ std::shared_ptr<const TLineSource> section_lines(std::shared_ptr<const TListingW
 void write_export(const TListingWriter& writer, const TListingSettings& sections_from,
                   const std::function<void(std::string_view bytes)>& write)
 {
-    static constexpr std::string_view kLineEnd = "\r\n";
-    std::string untabbed;
+    // Lines are written straight into one piece of about kPiece bytes, which is handed on
+    // whole: a call per piece rather than per line, and no copy of each line on the way.
+    static constexpr std::size_t kPiece = 1 << 18;
+    std::string piece;
+    piece.reserve(kPiece + 4096);
     for (const TSection section : selected_sections(sections_from)) {
-        writer.write(section, [&](std::string_view line) {
-            if (section == TSection::Xref && line.find('\t') != std::string_view::npos) {
-                untabbed.assign(line);
-                std::replace(untabbed.begin(), untabbed.end(), '\t', ' ');
-                line = untabbed;
+        const std::size_t count = writer.size(section);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t start = piece.size();
+            writer.append_line(section, i, piece);
+            if (section == TSection::Xref)
+                std::replace(piece.begin() + static_cast<std::ptrdiff_t>(start), piece.end(),
+                             '\t', ' ');
+            piece += "\r\n";
+            if (piece.size() >= kPiece) {
+                write(piece);
+                piece.clear();
             }
-            write(line);
-            write(kLineEnd);
-        });
+        }
     }
+    if (!piece.empty())
+        write(piece);
 }
 
 }  // namespace tabulex

@@ -55,6 +55,8 @@ public:
     std::size_t size(TSection section) const;
     /// Line `index` of a section; the view may point into `scratch` (see TLineSource).
     std::string_view line(TSection section, std::size_t index, std::string& scratch) const;
+    /// Appends line `index` of a section to `out`.
+    void append_line(TSection section, std::size_t index, std::string& out) const;
     /// Appends listing line `index` to `out` and tells where its parts stand in what it appended.
     TLineLayout append_listing_line(std::size_t index, std::string& out) const;
     /// The classed stretches of listing line `index` as laid out by `layout`, in order and
@@ -93,6 +95,7 @@ private:
     std::size_t xref_rows_ = 0;
     std::vector<std::string> uses_lines_;             ///< the uses list: a few lines, kept as text
     std::vector<std::vector<TStyledRun>> uses_runs_;  ///< the unit names on each of them
+    std::string column_run_;  ///< kMaxColumnMarkers column markers, copied from for prefixes
 };
 
 /// The lines of one section of `writer`, read by index; they keep the writer alive.
