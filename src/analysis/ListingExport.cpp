@@ -16,10 +16,11 @@ struct FileCloser {
 }  // namespace
 
 void stream_export(std::string_view bytes, const TListingSettings& settings,
-                   const std::function<void(std::string_view bytes)>& write)
+                   const std::function<void(std::string_view bytes)>& write,
+                   TAnalysisThreads threads)
 {
     const TListingWriter writer(
-        std::make_shared<const TSourceAnalysis>(TSourceAnalysis::TBorrowed{bytes}, false),
+        std::make_shared<const TSourceAnalysis>(TSourceAnalysis::TBorrowed{bytes}, false, threads),
         settings);
     write_export(writer, settings, write);
 }

@@ -83,6 +83,30 @@ TEST(StreamExport, SectionsInOrderTabsGoneFromTheCrossReferenceOnly)
     EXPECT_EQ(exported(kTabbed, switches(false, false, false, false)), "");
 }
 
+TEST(StreamExport, LargeSourceTheSameWithTwoThreadsAndAcrossPieces)
+{
+    // Past the size from which a second thread scans the declarations, and many pieces long.
+    std::string unit = "unit Big;\r\ninterface\r\nuses A, B.C;\r\nvar G: Integer;\r\n"
+                       "implementation\r\nuses D;\r\n";
+    for (int i = 0; unit.size() < (std::size_t{3} << 19); ++i) {
+        const std::string n = std::to_string(i);
+        unit += "procedure P" + n + "(X: Integer);\r\nvar L" + n + ": // \xC3\xA9\tb\r\n" +
+                "begin\r\n  if X > 0 then begin\r\n    G := L" + n + ";\r\n  end; { open\r\n" +
+                " closed } L" + n + " := G\r\nend;\r\n";
+    }
+    std::string with_nul = unit;
+    with_nul[with_nul.size() / 2] = '\0';
+    const std::string open_comment = unit + "(* never closed\r\nG := 1;\r\n";
+    for (const std::string& source : {unit, with_nul, open_comment}) {
+        const TListingSettings s = switches(true, true, true, true);
+        std::string two;
+        stream_export(
+            source, s, [&](std::string_view piece) { two += piece; }, TAnalysisThreads::Two);
+        EXPECT_EQ(two, exported(source, s));
+        EXPECT_EQ(two, joined(source, s));
+    }
+}
+
 TEST(ProposedExportName, ReplacesOrAppendsTheExtensionAndDropsTheFolder)
 {
     EXPECT_EQ(proposed_export_name("/home/ana/src/unit1.pas"), "unit1.txt");
