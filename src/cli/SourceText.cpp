@@ -68,12 +68,13 @@ bool TSourceText::readDirectly(const std::string& path)
     char* data = nullptr;
     if (size >= kMappedFrom) {
         mapSize_ = size + 2;
-        map_ = ::mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        map_ = ::mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                      -1, 0);
         if (map_ == MAP_FAILED) {
             map_ = nullptr;
             return false;
         }
+        ::madvise(map_, mapSize_, MADV_HUGEPAGE);
         data = static_cast<char*>(map_);
     } else {
         string_.resize(size + 1);
