@@ -529,8 +529,8 @@ void write_export(const TListingWriter& writer, const TListingSettings& sections
             const std::size_t start = piece.size();
             writer.append_line(section, i, piece);
             if (section == TSection::Xref)
-                std::replace(piece.begin() + static_cast<std::ptrdiff_t>(start), piece.end(),
-                             '\t', ' ');
+                std::replace(piece.begin() + static_cast<std::ptrdiff_t>(start), piece.end(), '\t',
+                             ' ');
             piece += "\r\n";
             if (piece.size() >= kPiece) {
                 write(piece);

@@ -53,7 +53,10 @@ public:
     /// processor idle.
     TTextRun(const TCliOptions& options, const TListingSettings& settings,
              std::vector<TSourceFile> sources, std::FILE* out, TAnalysisThreads threads)
-        : options_(options), settings_(settings), sources_(std::move(sources)), out_(out),
+        : options_(options),
+          settings_(settings),
+          sources_(std::move(sources)),
+          out_(out),
           threads_(threads)
     {
         for (const TSourceFile& source : sources_)

@@ -28,8 +28,7 @@ TEST(SourceEncodingTest, SequencesAtEveryPlaceAroundTheAsciiBlocks)
         const std::string after(70 - at, 'b');
         EXPECT_EQ(detect_source_encoding(before + "\xE2\x82\xAC" + after), SourceEncoding::Utf8)
             << at;
-        EXPECT_EQ(detect_source_encoding(before + "\xE2\x82" + after),
-                  SourceEncoding::Windows1252)
+        EXPECT_EQ(detect_source_encoding(before + "\xE2\x82" + after), SourceEncoding::Windows1252)
             << at;
         EXPECT_EQ(detect_source_encoding(before + "\xE9"), SourceEncoding::Windows1252) << at;
         EXPECT_EQ(detect_source_encoding(before + "\xC3\xA9" + after + "\xE9"),
