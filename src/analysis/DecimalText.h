@@ -15,22 +15,23 @@ inline void append_zero_padded(std::string& out, long long number, int width)
         out.append(digits, 4);
         return;
     }
+    // The digits are made from the end of a buffer and appended in one piece.
     char digits[24];
-    int n = 0;
+    char* first = digits + sizeof digits;
     const bool negative = number < 0;
     unsigned long long value = negative ? 0ULL - static_cast<unsigned long long>(number)
                                         : static_cast<unsigned long long>(number);
     do {
-        digits[n++] = static_cast<char>('0' + value % 10);
+        *--first = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    const int length = n + (negative ? 1 : 0);
+    const auto count = static_cast<int>(digits + sizeof digits - first);
+    const int length = count + (negative ? 1 : 0);
     if (negative)
         out += '-';
     if (width > length)
         out.append(static_cast<std::size_t>(width - length), '0');
-    while (n > 0)
-        out += digits[--n];
+    out.append(first, static_cast<std::size_t>(count));
 }
 
 /// Appends the decimal text of `number` to `out`, without padding.
