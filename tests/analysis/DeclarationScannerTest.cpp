@@ -110,6 +110,15 @@ TEST(DeclarationScanner, CollationPutsUnderscoreBeforeDigitsBeforeLetters)
     for (std::size_t i = 1; i < body.size(); i += 3)
         names.push_back(body[i].substr(0, body[i].find(' ')));
     EXPECT_EQ(names, (StringList{"a", "Ab", "B", "b_", "B1", "bz"}));
+
+    // Names alike in their first seven bytes, or one the start of another.
+    body = xref_body(source({"Counter_b: T;", "COUNTER1: T;", "countera: T;", "Counter: T;",
+                             "countER_: T;", "CounterAB: T;", "Counte: T;", "counter_a: T;"}));
+    names.clear();
+    for (std::size_t i = 1; i < body.size(); i += 3)
+        names.push_back(body[i].substr(0, body[i].find(' ')));
+    EXPECT_EQ(names, (StringList{"Counte", "Counter", "countER_", "counter_a", "Counter_b",
+                                 "COUNTER1", "countera", "CounterAB"}));
 }
 
 TEST(DeclarationScanner, EightMarksPerReferenceLine)
