@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "analysis/LargePages.h"
 #include "analysis/TokenKinds_p.h"
 
 namespace tabulex {
@@ -133,9 +134,9 @@ TDeclarationScan::TDeclarationScan(std::string_view text) : text_(text)
     while (slots < text.size() / 128)
         slots *= 2;
     slots_.resize(slots);
-    variables_.reserve(text.size() / 128);
-    refs_.reserve(text.size() / 64);
-    routines_.reserve(text.size() / 512);
+    reserve_in_large_pages(variables_, text.size() / 128);
+    reserve_in_large_pages(refs_, text.size() / 64);
+    reserve_in_large_pages(routines_, text.size() / 512);
 }
 
 void TDeclarationScan::feed(const TPasLex& lex)
@@ -377,8 +378,8 @@ std::vector<std::uint32_t> TDeclarationScan::sorted_order() const
 void TDeclarationScan::finish_into(TSourceAnalysis& analysis)
 {
     // Each declaration's references, gathered in the order of the text.
-    analysis.references_.reserve(refs_.size());
-    analysis.declarations_.reserve(variables_.size());
+    reserve_in_large_pages(analysis.references_, refs_.size());
+    reserve_in_large_pages(analysis.declarations_, variables_.size());
     for (TVariable& v : variables_) {
         v.declaration.first_reference = static_cast<std::uint32_t>(analysis.references_.size());
         for (std::uint32_t r = v.first; r != 0; r = refs_[r - 1].next)

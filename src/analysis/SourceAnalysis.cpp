@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "analysis/DeclarationScan.h"
+#include "analysis/LargePages.h"
 #include "analysis/TokenKinds_p.h"
 
 namespace tabulex {
@@ -59,9 +60,9 @@ public:
     {
         if (scan)
             scan_.emplace(bytes_);
-        out_.lines_.reserve(bytes_.size() / 32 + 16);
+        reserve_in_large_pages(out_.lines_, bytes_.size() / 32 + 16);
         if (token_runs_)
-            out_.runs_.reserve(bytes_.size() / 8 + 16);
+            reserve_in_large_pages(out_.runs_, bytes_.size() / 8 + 16);
     }
 
     void build();

@@ -4,12 +4,11 @@
 #include <iterator>
 #include <vector>
 
+#include "analysis/LargePages.h"
+
 namespace tabulex::project {
 
-/// Asks the system to back [data, data + bytes) with large pages where it can, before the memory
-/// is first written: an array of a few hundred megabytes then costs a few hundred page faults
-/// instead of tens of thousands. Only whole large pages inside the range are affected.
-void advise_large_pages(const void* data, std::size_t bytes);
+using tabulex::advise_large_pages;
 
 /// Makes room for `n` items of `v` in memory advised for large pages (the items it holds move
 /// there).

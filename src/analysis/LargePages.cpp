@@ -1,4 +1,4 @@
-#include "project/LargeArrays.h"
+#include "analysis/LargePages.h"
 
 #include <cstdint>
 
@@ -6,7 +6,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace tabulex::project {
+namespace tabulex {
 
 void advise_large_pages(const void* data, std::size_t bytes)
 {
@@ -23,4 +23,4 @@ void advise_large_pages(const void* data, std::size_t bytes)
 #endif
 }
 
-}  // namespace tabulex::project
+}  // namespace tabulex
