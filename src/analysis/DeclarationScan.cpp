@@ -131,7 +131,7 @@ TDeclarationScan::TDeclarationScan(std::string_view text) : text_(text)
     // Rough guesses from real units, so the tables seldom regrow: about one declaration in
     // 500 bytes, the index at most half full.
     std::size_t slots = 1024;
-    while (slots < text.size() / 128)
+    while (slots < text.size() / 256)
         slots *= 2;
     slots_.resize(slots);
     reserve_in_large_pages(variables_, text.size() / 128);
