@@ -19,10 +19,26 @@ void stream_export(std::string_view bytes, const TListingSettings& settings,
                    const std::function<void(std::string_view bytes)>& write,
                    TAnalysisThreads threads)
 {
+    TExportPieces pieces(write);
+    // The listing goes out as soon as its lines are made, on two threads while the
+    // declarations are still being scanned; the lists follow once they are.
+    const auto write_listing = [&](std::span<const TListingLine> lines) {
+        if (!settings.listagem)
+            return;
+        const std::string column_run = column_markers(settings);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            append_listing_text(lines[i], i, bytes, settings, column_run, pieces.text());
+            pieces.end_line();
+        }
+    };
     const TListingWriter writer(
-        std::make_shared<const TSourceAnalysis>(TSourceAnalysis::TBorrowed{bytes}, false, threads),
+        std::make_shared<const TSourceAnalysis>(TSourceAnalysis::TBorrowed{bytes}, false, threads,
+                                                write_listing),
         settings);
-    write_export(writer, settings, write);
+    for (const TSection section : selected_sections(settings))
+        if (section != TSection::Listing)
+            pieces.add_section(writer, section);
+    pieces.finish();
 }
 
 std::string proposed_export_name(std::string_view path)

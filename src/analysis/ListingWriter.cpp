@@ -117,7 +117,7 @@ TListingWriter::TListingWriter(std::shared_ptr<const TSourceAnalysis> analysis,
     }
     xref_rows_ = row;
     build_uses_lines();
-    append_repeated(column_run_, settings_.coluna, kMaxColumnMarkers);
+    column_run_ = column_markers(settings_);
 }
 
 std::size_t TListingWriter::size(TSection section) const
@@ -251,30 +251,44 @@ void monta_prelinha(const TListingLine& line, const TListingSettings& settings, 
     append_prefix(line, settings, {}, out);
 }
 
+std::string column_markers(const TListingSettings& settings)
+{
+    std::string run;
+    append_repeated(run, settings.coluna, kMaxColumnMarkers);
+    return run;
+}
+
 TLineLayout TListingWriter::append_listing_line(std::size_t index, std::string& out) const
 {
-    const TListingLine& line = analysis_->lines()[index];
+    return append_listing_text(analysis_->lines()[index], index, analysis_->bytes(), settings_,
+                               column_run_, out);
+}
+
+TLineLayout append_listing_text(const TListingLine& line, std::size_t index, std::string_view bytes,
+                                const TListingSettings& settings, std::string_view column_run,
+                                std::string& out)
+{
     const std::size_t start = out.size();
     TLineLayout layout;
-    if (settings_.Numeracao) {
+    if (settings.Numeracao) {
         append_zero_padded(out, static_cast<long long>(index) + 1, 4);
         layout.number_length = static_cast<std::uint32_t>(out.size() - start);
         out += ' ';
     } else if (line.class_body) {
         out.append(5, ' ');
     }
-    layout.prefix_start = settings_.Numeracao ? layout.number_length + 1 : 0;
-    append_prefix(line, settings_, column_run_, out);
+    layout.prefix_start = settings.Numeracao ? layout.number_length + 1 : 0;
+    append_prefix(line, settings, column_run, out);
     layout.text_start = static_cast<std::uint32_t>(out.size() - start);
     layout.prefix_length = layout.text_start - layout.prefix_start;
     layout.text_length = line.text_length;
-    out.append(analysis_->bytes(), line.text_offset, line.text_length);
+    out.append(bytes.substr(line.text_offset, line.text_length));
     layout.reference_start = static_cast<std::uint32_t>(out.size() - start);
-    if (line.closed && settings_.Final) {
+    if (line.closed && settings.Final) {
         out += ' ';
-        out += settings_.preend;
+        out += settings.preend;
         append_decimal(out, line.closed_start);
-        out += settings_.sufend;
+        out += settings.sufend;
     }
     layout.reference_length =
         static_cast<std::uint32_t>(out.size() - start) - layout.reference_start;
@@ -515,31 +529,48 @@ std::shared_ptr<const TLineSource> section_lines(std::shared_ptr<const TListingW
     return std::make_shared<TSectionLines>(std::move(writer), section);
 }
 
+TExportPieces::TExportPieces(const std::function<void(std::string_view bytes)>& write)
+    : write_(write)
+{
+    piece_.reserve(kPiece + 4096);
+}
+
+void TExportPieces::end_line()
+{
+    piece_ += "\r\n";
+    if (piece_.size() >= kPiece) {
+        write_(piece_);
+        piece_.clear();
+    }
+}
+
+void TExportPieces::finish()
+{
+    if (!piece_.empty())
+        write_(piece_);
+    piece_.clear();
+}
+
+void TExportPieces::add_section(const TListingWriter& writer, TSection section)
+{
+    const std::size_t count = writer.size(section);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t start = piece_.size();
+        writer.append_line(section, i, piece_);
+        if (section == TSection::Xref)
+            std::replace(piece_.begin() + static_cast<std::ptrdiff_t>(start), piece_.end(), '\t',
+                         ' ');
+        end_line();
+    }
+}
+
 void write_export(const TListingWriter& writer, const TListingSettings& sections_from,
                   const std::function<void(std::string_view bytes)>& write)
 {
-    // Lines are written straight into one piece of about kPiece bytes, which is handed on
-    // whole: a call per piece rather than per line, and no copy of each line on the way.
-    static constexpr std::size_t kPiece = 1 << 18;
-    std::string piece;
-    piece.reserve(kPiece + 4096);
-    for (const TSection section : selected_sections(sections_from)) {
-        const std::size_t count = writer.size(section);
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t start = piece.size();
-            writer.append_line(section, i, piece);
-            if (section == TSection::Xref)
-                std::replace(piece.begin() + static_cast<std::ptrdiff_t>(start), piece.end(), '\t',
-                             ' ');
-            piece += "\r\n";
-            if (piece.size() >= kPiece) {
-                write(piece);
-                piece.clear();
-            }
-        }
-    }
-    if (!piece.empty())
-        write(piece);
+    TExportPieces pieces(write);
+    for (const TSection section : selected_sections(sections_from))
+        pieces.add_section(writer, section);
+    pieces.finish();
 }
 
 }  // namespace tabulex

@@ -290,13 +290,14 @@ void TAnalysisBuilder::emit_line(std::size_t text_end, bool phase_two)
 TSourceAnalysis::TSourceAnalysis(std::string bytes, bool token_runs) : owned_(std::move(bytes))
 {
     bytes_ = owned_;
-    analyse(token_runs, TAnalysisThreads::One);
+    analyse(token_runs, TAnalysisThreads::One, {});
 }
 
-TSourceAnalysis::TSourceAnalysis(TBorrowed bytes, bool token_runs, TAnalysisThreads threads)
+TSourceAnalysis::TSourceAnalysis(TBorrowed bytes, bool token_runs, TAnalysisThreads threads,
+                                 const TLinesReady& lines_ready)
     : bytes_(bytes.bytes)
 {
-    analyse(token_runs, threads);
+    analyse(token_runs, threads, lines_ready);
 }
 
 namespace {
@@ -306,17 +307,21 @@ constexpr std::size_t kTwoThreadsFrom = 1 << 20;
 
 }  // namespace
 
-void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads)
+void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads,
+                              const TLinesReady& lines_ready)
 {
     if (threads == TAnalysisThreads::One || bytes_.size() < kTwoThreadsFrom) {
         encoding_ = detect_source_encoding(bytes_);
         if (const std::size_t nul = bytes_.find('\0'); nul != std::string_view::npos)
             nul_offset_ = nul;
         TAnalysisBuilder(*this, token_runs).build();
+        if (lines_ready)
+            lines_ready(lines_);
         return;
     }
     // The two halves write disjoint members: the second thread the encoding and what the
-    // declaration scan finds, this one the lines, runs and routine blocks.
+    // declaration scan finds, this one the lines, runs and routine blocks, which it may hand
+    // on before the scan is done.
     std::exception_ptr failure;
     {
         const std::jthread second([this, &failure] {
@@ -327,6 +332,8 @@ void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads)
             }
         });
         TAnalysisBuilder(*this, token_runs, false).build();
+        if (lines_ready)
+            lines_ready(lines_);
     }
     if (failure)
         std::rethrow_exception(failure);

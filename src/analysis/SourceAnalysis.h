@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -128,9 +129,13 @@ public:
     struct TBorrowed {
         std::string_view bytes;
     };
+    /// Called on the constructing thread as soon as the listing's lines are complete, with
+    /// them; the declarations may still be in the making on another thread.
+    using TLinesReady = std::function<void(std::span<const TListingLine> lines)>;
     /// The same over borrowed bytes, which the analysis does not copy.
     explicit TSourceAnalysis(TBorrowed bytes, bool token_runs = true,
-                             TAnalysisThreads threads = TAnalysisThreads::One);
+                             TAnalysisThreads threads = TAnalysisThreads::One,
+                             const TLinesReady& lines_ready = {});
 
     TSourceAnalysis(const TSourceAnalysis&) = delete;
     TSourceAnalysis& operator=(const TSourceAnalysis&) = delete;
@@ -165,7 +170,7 @@ private:
     friend class TAnalysisBuilder;
     friend class TDeclarationScan;
 
-    void analyse(bool token_runs, TAnalysisThreads threads);
+    void analyse(bool token_runs, TAnalysisThreads threads, const TLinesReady& lines_ready);
     void scan_text();
 
     std::string owned_;  ///< the bytes, when the analysis keeps them

@@ -98,12 +98,14 @@ TEST(StreamExport, LargeSourceTheSameWithTwoThreadsAndAcrossPieces)
     with_nul[with_nul.size() / 2] = '\0';
     const std::string open_comment = unit + "(* never closed\r\nG := 1;\r\n";
     for (const std::string& source : {unit, with_nul, open_comment}) {
-        const TListingSettings s = switches(true, true, true, true);
-        std::string two;
-        stream_export(
-            source, s, [&](std::string_view piece) { two += piece; }, TAnalysisThreads::Two);
-        EXPECT_EQ(two, exported(source, s));
-        EXPECT_EQ(two, joined(source, s));
+        for (const TListingSettings& s :
+             {switches(true, true, true, true), switches(false, true, false, true)}) {
+            std::string two;
+            stream_export(
+                source, s, [&](std::string_view piece) { two += piece; }, TAnalysisThreads::Two);
+            EXPECT_EQ(two, exported(source, s));
+            EXPECT_EQ(two, joined(source, s));
+        }
     }
 }
 
