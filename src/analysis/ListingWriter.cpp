@@ -46,6 +46,27 @@ void append_mark(std::string& out, TReference reference)
     out += ")  ";
 }
 
+// "NAME : TYPE D(0005)".
+void append_declaration_row(const TSourceAnalysis& analysis, const TDeclaration& declaration,
+                            std::string& out)
+{
+    out.append(analysis.text(declaration.name))
+        .append(" : ")
+        .append(analysis.text(declaration.type))
+        .append(" D(");
+    append_zero_padded(out, declaration.line, 4);
+    out += ')';
+}
+
+// Up to kMarksPerReferenceRow marks; the row after the last full one ends with one extra blank.
+void append_reference_row(std::span<const TReference> references, std::string& out)
+{
+    for (const TReference reference : references)
+        append_mark(out, reference);
+    if (references.size() < kMarksPerReferenceRow)
+        out += ' ';
+}
+
 /// One section of a writer, as lines read by index.
 class TSectionLines : public TLineSource {
 public:
@@ -355,22 +376,14 @@ void TListingWriter::append_xref_line(std::size_t row, std::string& out) const
     const TDeclaration& declaration = analysis_->declarations()[at.declaration];
     switch (at.kind) {
     case TXrefRow::TKind::Declaration:
-        out.append(analysis_->text(declaration.name))
-            .append(" : ")
-            .append(analysis_->text(declaration.type))
-            .append(" D(");
-        append_zero_padded(out, declaration.line, 4);
-        out += ')';
+        append_declaration_row(*analysis_, declaration, out);
         return;
-    case TXrefRow::TKind::References: {
-        const auto references = analysis_->references(declaration);
-        for (std::uint32_t r = at.first_reference; r < at.end_reference; ++r)
-            append_mark(out, references[r - declaration.first_reference]);
-        // The row after the last full one ends with one extra blank.
-        if (at.end_reference - at.first_reference < kMarksPerReferenceRow)
-            out += ' ';
+    case TXrefRow::TKind::References:
+        append_reference_row(analysis_->references(declaration)
+                                 .subspan(at.first_reference - declaration.first_reference,
+                                          at.end_reference - at.first_reference),
+                             out);
         return;
-    }
     default:
         out += ' ';
         return;
@@ -553,14 +566,42 @@ void TExportPieces::finish()
 
 void TExportPieces::add_section(const TListingWriter& writer, TSection section)
 {
+    if (section == TSection::Xref) {
+        add_xref(writer);
+        return;
+    }
     const std::size_t count = writer.size(section);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t start = piece_.size();
         writer.append_line(section, i, piece_);
-        if (section == TSection::Xref)
-            std::replace(piece_.begin() + static_cast<std::ptrdiff_t>(start), piece_.end(), '\t',
-                         ' ');
         end_line();
+    }
+}
+
+// The cross reference entry by entry, in the rows xref_row tells apart, without looking each
+// row up. Only a declaration row can hold a tab (in its name or type), which becomes a blank.
+void TExportPieces::add_xref(const TListingWriter& writer)
+{
+    for (std::size_t row = 0; row < kXrefHeadingRows; ++row) {
+        writer.append_line(TSection::Xref, row, piece_);
+        end_line();
+    }
+    const TSourceAnalysis& analysis = writer.analysis();
+    for (const std::uint32_t index : analysis.xref_order()) {
+        const TDeclaration& declaration = analysis.declarations()[index];
+        piece_ += ' ';
+        end_line();
+        const std::size_t start = piece_.size();
+        append_declaration_row(analysis, declaration, piece_);
+        std::replace(piece_.begin() + static_cast<std::ptrdiff_t>(start), piece_.end(), '\t', ' ');
+        end_line();
+        const auto references = analysis.references(declaration);
+        for (std::size_t first = 0;; first += kMarksPerReferenceRow) {
+            const std::size_t count = std::min(kMarksPerReferenceRow, references.size() - first);
+            append_reference_row(references.subspan(first, count), piece_);
+            end_line();
+            if (count < kMarksPerReferenceRow)
+                break;
+        }
     }
 }
 

@@ -128,6 +128,8 @@ public:
     void finish();
 
 private:
+    void add_xref(const TListingWriter& writer);
+
     static constexpr std::size_t kPiece = 1 << 18;
     const std::function<void(std::string_view bytes)>& write_;
     std::string piece_;
