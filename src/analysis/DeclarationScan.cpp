@@ -55,13 +55,12 @@ int collate_names(std::string_view a, std::string_view b)
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-// The collation weights of a name's first seven bytes, nine bits each and one more than the
-// weight, so that the end of a shorter name (0) sorts first: two names whose keys differ are
-// in the order of their keys.
-std::uint64_t collation_key(std::string_view name)
+// The collation weights of seven bytes of a name from `from` on, nine bits each and one more
+// than the weight, so that the end of a shorter name (0) sorts first.
+std::uint64_t collation_key(std::string_view name, std::size_t from)
 {
     std::uint64_t key = 0;
-    for (std::size_t i = 0; i < 7; ++i) {
+    for (std::size_t i = from; i < from + 7; ++i) {
         key <<= 9;
         if (i < name.size())
             key |= kNames.weight[static_cast<unsigned char>(name[i])] + 1u;
@@ -306,6 +305,7 @@ void TDeclarationScan::add_variable(std::string_view name, std::string_view type
     entry.declaration.type = span_of(type);
     entry.declaration.line = line;
     entry.declaration.in_interface = !in_implementation_;
+    entry.collation_key = {collation_key(name, 0), collation_key(name, 7)};
     variables_.push_back(entry);
     // A name declared again: its latest entry takes the references that follow.
     slots_[find_slot(name, hash)] = {static_cast<std::uint32_t>(variables_.size()),
@@ -353,20 +353,24 @@ void TDeclarationScan::grow_slots()
 // Entry indexes in list order: collated names, equal names latest declaration first.
 std::vector<std::uint32_t> TDeclarationScan::sorted_order() const
 {
-    // Sorted by a key of the leading bytes, which decides most comparisons without reading
-    // the names; equal keys compare the names.
+    // Sorted by keys of the leading bytes, which decide most comparisons without reading the
+    // names; names alike in their first fourteen bytes are compared.
     struct TKeyed {
-        std::uint64_t key;
+        std::array<std::uint64_t, 2> key;
         std::uint32_t index;
     };
     std::vector<TKeyed> keyed(variables_.size());
     for (std::uint32_t i = 0; i < keyed.size(); ++i)
-        keyed[i] = {collation_key(text(variables_[i].declaration.name)), i};
+        keyed[i] = {variables_[i].collation_key, i};
     std::sort(keyed.begin(), keyed.end(), [this](const TKeyed& a, const TKeyed& b) {
         if (a.key != b.key)
             return a.key < b.key;
-        const int c = collate_names(text(variables_[a.index].declaration.name),
-                                    text(variables_[b.index].declaration.name));
+        // Equal keys of names shorter than fourteen bytes (their last group empty) are names
+        // that collate as equal.
+        const int c = (a.key[1] & 0x1FF) == 0
+                          ? 0
+                          : collate_names(text(variables_[a.index].declaration.name),
+                                          text(variables_[b.index].declaration.name));
         return c != 0 ? c < 0 : a.index > b.index;
     });
     std::vector<std::uint32_t> order(keyed.size());
