@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "analysis/DeclarationScan.h"
@@ -323,18 +324,24 @@ void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads,
     // declaration scan finds, this one the lines, runs and routine blocks, which it may hand
     // on before the scan is done.
     std::exception_ptr failure;
-    {
-        const std::jthread second([this, &failure] {
+    std::jthread second;
+    try {
+        second = std::jthread([this, &failure] {
             try {
                 scan_text();
             } catch (...) {
                 failure = std::current_exception();
             }
         });
-        TAnalysisBuilder(*this, token_runs, false).build();
-        if (lines_ready)
-            lines_ready(lines_);
+    } catch (const std::system_error&) {
+        // No thread to be had: all of it on this one.
+        analyse(token_runs, TAnalysisThreads::One, lines_ready);
+        return;
     }
+    TAnalysisBuilder(*this, token_runs, false).build();
+    if (lines_ready)
+        lines_ready(lines_);
+    second.join();
     if (failure)
         std::rethrow_exception(failure);
 }
