@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -190,6 +191,21 @@ void runInParallel(TTextRun& run, unsigned jobs,
     }
 }
 
+// Whether `at_once` sources listed at the same time leave a processor to a second thread of
+// each: fewer of them than processors, and a load over the last minute that says no other
+// work takes the rest. On a busy processor the second thread's work (it reads the text again)
+// only adds to the time.
+bool processor_left_idle(std::size_t at_once)
+{
+    const unsigned processors = std::thread::hardware_concurrency();
+    if (at_once >= processors)
+        return false;
+    double load = 0;
+    if (::getloadavg(&load, 1) != 1)
+        return true;
+    return load < static_cast<double>(processors - at_once);
+}
+
 // The report font: --font, else the settings file's, else none (the report keeps its own).
 std::string reportFont(const TCliOptions& options)
 {
@@ -343,11 +359,9 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
             return CliSourceFailed;
         }
     }
-    // Sources listed at once: with fewer than the processors, each may use a second thread.
-    const std::size_t at_once = std::min<std::size_t>(jobs, sources.size());
-    const TAnalysisThreads threads = at_once < std::thread::hardware_concurrency()
-                                         ? TAnalysisThreads::Two
-                                         : TAnalysisThreads::One;
+    const TAnalysisThreads threads =
+        processor_left_idle(std::min<std::size_t>(jobs, sources.size())) ? TAnalysisThreads::Two
+                                                                         : TAnalysisThreads::One;
     TTextRun run(*options, settings, std::move(sources), out, threads);
     runInParallel(run, jobs, [&](const TSourceResult& result) {
         if (!result.message.empty())
