@@ -20,21 +20,19 @@ void stream_export(std::string_view bytes, const TListingSettings& settings,
                    TAnalysisThreads threads)
 {
     TExportPieces pieces(write);
-    // The listing goes out as soon as its lines are made, on two threads while the
-    // declarations are still being scanned; the lists follow once they are.
-    const auto write_listing = [&](std::span<const TListingLine> lines) {
+    // Each listing line goes out as soon as it is made, while its bytes are still at hand
+    // (on two threads while the declarations are still being scanned), and is not kept; the
+    // lists follow once the whole text is read.
+    const std::string column_run = column_markers(settings);
+    const auto write_line = [&](const TListingLine& line, std::size_t index) {
         if (!settings.listagem)
             return;
-        const std::string column_run = column_markers(settings);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            append_listing_text(lines[i], i, bytes, settings, column_run, pieces.text());
-            pieces.end_line();
-        }
+        append_listing_text(line, index, bytes, settings, column_run, pieces.text());
+        pieces.end_line();
     };
-    const TListingWriter writer(
-        std::make_shared<const TSourceAnalysis>(TSourceAnalysis::TBorrowed{bytes}, false, threads,
-                                                write_listing),
-        settings);
+    const TListingWriter writer(std::make_shared<const TSourceAnalysis>(
+                                    TSourceAnalysis::TBorrowed{bytes}, false, threads, write_line),
+                                settings);
     for (const TSection section : selected_sections(settings))
         if (section != TSection::Listing)
             pieces.add_section(writer, section);

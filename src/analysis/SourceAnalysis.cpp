@@ -55,13 +55,20 @@ struct TLevelEntry {
 /// tokens, and feeds the declaration scan from the same tokens.
 class TAnalysisBuilder {
 public:
-    /// `scan` false leaves the declaration scan to another reading of the text.
-    TAnalysisBuilder(TSourceAnalysis& result, bool token_runs, bool scan = true)
-        : out_(result), bytes_(result.bytes_), token_runs_(token_runs), niveis_(51)
+    /// `scan` false leaves the declaration scan to another reading of the text; a
+    /// `line_sink` takes the lines instead of the result.
+    TAnalysisBuilder(TSourceAnalysis& result, bool token_runs, bool scan,
+                     const TSourceAnalysis::TLineSink& line_sink)
+        : out_(result),
+          bytes_(result.bytes_),
+          token_runs_(token_runs),
+          line_sink_(line_sink),
+          niveis_(51)
     {
         if (scan)
             scan_.emplace(bytes_);
-        reserve_in_large_pages(out_.lines_, bytes_.size() / 32 + 16);
+        if (!line_sink_)
+            reserve_in_large_pages(out_.lines_, bytes_.size() / 32 + 16);
         if (token_runs_)
             reserve_in_large_pages(out_.runs_, bytes_.size() / 8 + 16);
     }
@@ -90,6 +97,8 @@ private:
     TSourceAnalysis& out_;
     std::string_view bytes_;  // followed by a NUL, the lexer's terminator
     bool token_runs_;
+    const TSourceAnalysis::TLineSink& line_sink_;
+    std::size_t lines_made_ = 0;
     std::optional<TDeclarationScan> scan_;
     TPasLex lex_;
 
@@ -279,7 +288,10 @@ void TAnalysisBuilder::emit_line(std::size_t text_end, bool phase_two)
     line.opened = opened_;
     line.closed = closed_;
     line.class_body = phase_two;
-    out_.lines_.push_back(line);
+    if (line_sink_)
+        line_sink_(line, lines_made_++);
+    else
+        out_.lines_.push_back(line);
 
     opened_ = false;
     closed_ = false;
@@ -295,10 +307,10 @@ TSourceAnalysis::TSourceAnalysis(std::string bytes, bool token_runs) : owned_(st
 }
 
 TSourceAnalysis::TSourceAnalysis(TBorrowed bytes, bool token_runs, TAnalysisThreads threads,
-                                 const TLinesReady& lines_ready)
+                                 const TLineSink& line_sink)
     : bytes_(bytes.bytes)
 {
-    analyse(token_runs, threads, lines_ready);
+    analyse(token_runs, threads, line_sink);
 }
 
 namespace {
@@ -308,21 +320,18 @@ constexpr std::size_t kTwoThreadsFrom = 1 << 20;
 
 }  // namespace
 
-void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads,
-                              const TLinesReady& lines_ready)
+void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads, const TLineSink& line_sink)
 {
     if (threads == TAnalysisThreads::One || bytes_.size() < kTwoThreadsFrom) {
         encoding_ = detect_source_encoding(bytes_);
         if (const std::size_t nul = bytes_.find('\0'); nul != std::string_view::npos)
             nul_offset_ = nul;
-        TAnalysisBuilder(*this, token_runs).build();
-        if (lines_ready)
-            lines_ready(lines_);
+        TAnalysisBuilder(*this, token_runs, true, line_sink).build();
         return;
     }
     // The two halves write disjoint members: the second thread the encoding and what the
     // declaration scan finds, this one the lines, runs and routine blocks, which it may hand
-    // on before the scan is done.
+    // on to a sink while the scan goes on.
     std::exception_ptr failure;
     std::jthread second;
     try {
@@ -335,12 +344,10 @@ void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads,
         });
     } catch (const std::system_error&) {
         // No thread to be had: all of it on this one.
-        analyse(token_runs, TAnalysisThreads::One, lines_ready);
+        analyse(token_runs, TAnalysisThreads::One, line_sink);
         return;
     }
-    TAnalysisBuilder(*this, token_runs, false).build();
-    if (lines_ready)
-        lines_ready(lines_);
+    TAnalysisBuilder(*this, token_runs, false, line_sink).build();
     second.join();
     if (failure)
         std::rethrow_exception(failure);

@@ -129,13 +129,14 @@ public:
     struct TBorrowed {
         std::string_view bytes;
     };
-    /// Called on the constructing thread as soon as the listing's lines are complete, with
-    /// them; the declarations may still be in the making on another thread.
-    using TLinesReady = std::function<void(std::span<const TListingLine> lines)>;
+    /// Receives listing line `index` as soon as it is complete, in order, on the constructing
+    /// thread (the declarations may still be in the making on another). An analysis that
+    /// hands its lines to one keeps none: its lines() are empty.
+    using TLineSink = std::function<void(const TListingLine& line, std::size_t index)>;
     /// The same over borrowed bytes, which the analysis does not copy.
     explicit TSourceAnalysis(TBorrowed bytes, bool token_runs = true,
                              TAnalysisThreads threads = TAnalysisThreads::One,
-                             const TLinesReady& lines_ready = {});
+                             const TLineSink& line_sink = {});
 
     TSourceAnalysis(const TSourceAnalysis&) = delete;
     TSourceAnalysis& operator=(const TSourceAnalysis&) = delete;
@@ -170,7 +171,7 @@ private:
     friend class TAnalysisBuilder;
     friend class TDeclarationScan;
 
-    void analyse(bool token_runs, TAnalysisThreads threads, const TLinesReady& lines_ready);
+    void analyse(bool token_runs, TAnalysisThreads threads, const TLineSink& line_sink);
     void scan_text();
 
     std::string owned_;  ///< the bytes, when the analysis keeps them

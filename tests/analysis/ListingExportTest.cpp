@@ -8,6 +8,7 @@
 #include "analysis/DeclarationScanner.h"
 #include "analysis/ListingBuilder.h"
 #include "analysis/ListingExport.h"
+#include "analysis/SourceAnalysis.h"
 #include "analysis/SourceEncoding.h"
 
 using namespace tabulex;
@@ -107,6 +108,22 @@ TEST(StreamExport, LargeSourceTheSameWithTwoThreadsAndAcrossPieces)
             EXPECT_EQ(two, joined(source, s));
         }
     }
+}
+
+TEST(SourceAnalysisLineSink, TakesTheLinesTheAnalysisWouldKeep)
+{
+    const std::string source = kTabbed + "var Y: Integer;\r\nY\0 := 2;\r\n";
+    const TSourceAnalysis kept(TSourceAnalysis::TBorrowed{source}, false);
+    std::vector<std::pair<std::size_t, std::uint32_t>> taken;
+    const TSourceAnalysis streamed(TSourceAnalysis::TBorrowed{source}, false, TAnalysisThreads::One,
+                                   [&](const TListingLine& line, std::size_t index) {
+                                       taken.emplace_back(index, line.text_offset);
+                                   });
+    ASSERT_EQ(taken.size(), kept.lines().size());
+    for (std::size_t i = 0; i < taken.size(); ++i)
+        EXPECT_EQ(taken[i], std::make_pair(i, kept.lines()[i].text_offset));
+    EXPECT_TRUE(streamed.lines().empty());
+    EXPECT_EQ(streamed.declarations().size(), kept.declarations().size());
 }
 
 TEST(ProposedExportName, ReplacesOrAppendsTheExtensionAndDropsTheFolder)
