@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "analysis/LargePages.h"
 #include "analysis/TokenKinds_p.h"
 
 namespace tabulex {
@@ -52,6 +53,19 @@ int collate_names(std::string_view a, std::string_view b)
             return wa - wb;
     }
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+// The collation weights of seven bytes of a name from `from` on, nine bits each and one more
+// than the weight, so that the end of a shorter name (0) sorts first.
+std::uint64_t collation_key(std::string_view name, std::size_t from)
+{
+    std::uint64_t key = 0;
+    for (std::size_t i = from; i < from + 7; ++i) {
+        key <<= 9;
+        if (i < name.size())
+            key |= kNames.weight[static_cast<unsigned char>(name[i])] + 1u;
+    }
+    return key;
 }
 
 // Names here are identifier tokens: letters, digits and "_". Setting bit 5 of each byte folds
@@ -113,10 +127,15 @@ std::int32_t line_of(const TPasLex& lex)
 
 TDeclarationScan::TDeclarationScan(std::string_view text) : text_(text)
 {
-    // Rough guesses from real units, so the tables seldom regrow.
-    slots_.resize(1024);
-    variables_.reserve(text.size() / 128);
-    refs_.reserve(text.size() / 64);
+    // Rough guesses from real units, so the tables seldom regrow: about one declaration in
+    // 500 bytes, the index at most half full.
+    std::size_t slots = 1024;
+    while (slots < text.size() / 256)
+        slots *= 2;
+    slots_.resize(slots);
+    reserve_in_large_pages(variables_, text.size() / 128);
+    reserve_in_large_pages(refs_, text.size() / 64);
+    reserve_in_large_pages(routines_, text.size() / 512);
 }
 
 void TDeclarationScan::feed(const TPasLex& lex)
@@ -286,6 +305,7 @@ void TDeclarationScan::add_variable(std::string_view name, std::string_view type
     entry.declaration.type = span_of(type);
     entry.declaration.line = line;
     entry.declaration.in_interface = !in_implementation_;
+    entry.collation_key = {collation_key(name, 0), collation_key(name, 7)};
     variables_.push_back(entry);
     // A name declared again: its latest entry takes the references that follow.
     slots_[find_slot(name, hash)] = {static_cast<std::uint32_t>(variables_.size()),
@@ -333,22 +353,37 @@ void TDeclarationScan::grow_slots()
 // Entry indexes in list order: collated names, equal names latest declaration first.
 std::vector<std::uint32_t> TDeclarationScan::sorted_order() const
 {
-    std::vector<std::uint32_t> order(variables_.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
-        const int c = collate_names(text(variables_[a].declaration.name),
-                                    text(variables_[b].declaration.name));
-        return c != 0 ? c < 0 : a > b;
+    // Sorted by keys of the leading bytes, which decide most comparisons without reading the
+    // names; names alike in their first fourteen bytes are compared.
+    struct TKeyed {
+        std::array<std::uint64_t, 2> key;
+        std::uint32_t index;
+    };
+    std::vector<TKeyed> keyed(variables_.size());
+    for (std::uint32_t i = 0; i < keyed.size(); ++i)
+        keyed[i] = {variables_[i].collation_key, i};
+    std::sort(keyed.begin(), keyed.end(), [this](const TKeyed& a, const TKeyed& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        // Equal keys of names shorter than fourteen bytes (their last group empty) are names
+        // that collate as equal.
+        const int c = (a.key[1] & 0x1FF) == 0
+                          ? 0
+                          : collate_names(text(variables_[a.index].declaration.name),
+                                          text(variables_[b.index].declaration.name));
+        return c != 0 ? c < 0 : a.index > b.index;
     });
+    std::vector<std::uint32_t> order(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        order[i] = keyed[i].index;
     return order;
 }
 
 void TDeclarationScan::finish_into(TSourceAnalysis& analysis)
 {
     // Each declaration's references, gathered in the order of the text.
-    analysis.references_.reserve(refs_.size());
-    analysis.declarations_.reserve(variables_.size());
+    reserve_in_large_pages(analysis.references_, refs_.size());
+    reserve_in_large_pages(analysis.declarations_, variables_.size());
     for (TVariable& v : variables_) {
         v.declaration.first_reference = static_cast<std::uint32_t>(analysis.references_.size());
         for (std::uint32_t r = v.first; r != 0; r = refs_[r - 1].next)

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,8 @@ private:
         TDeclaration declaration;
         std::uint32_t first = 0;
         std::uint32_t last = 0;
+        /// Collation keys of the name's first 7 and next 7 bytes, taken while it is at hand.
+        std::array<std::uint64_t, 2> collation_key{};
     };
     struct TChainedReference {
         TReference reference;

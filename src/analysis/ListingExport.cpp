@@ -16,12 +16,27 @@ struct FileCloser {
 }  // namespace
 
 void stream_export(std::string_view bytes, const TListingSettings& settings,
-                   const std::function<void(std::string_view bytes)>& write)
+                   const std::function<void(std::string_view bytes)>& write,
+                   TAnalysisThreads threads)
 {
-    const TListingWriter writer(
-        std::make_shared<const TSourceAnalysis>(TSourceAnalysis::TBorrowed{bytes}, false),
-        settings);
-    write_export(writer, settings, write);
+    TExportPieces pieces(write);
+    // Each listing line goes out as soon as it is made, while its bytes are still at hand
+    // (on two threads while the declarations are still being scanned), and is not kept; the
+    // lists follow once the whole text is read.
+    const std::string column_run = column_markers(settings);
+    const auto write_line = [&](const TListingLine& line, std::size_t index) {
+        if (!settings.listagem)
+            return;
+        append_listing_text(line, index, bytes, settings, column_run, pieces.text());
+        pieces.end_line();
+    };
+    const TListingWriter writer(std::make_shared<const TSourceAnalysis>(
+                                    TSourceAnalysis::TBorrowed{bytes}, false, threads, write_line),
+                                settings);
+    for (const TSection section : selected_sections(settings))
+        if (section != TSection::Listing)
+            pieces.add_section(writer, section);
+    pieces.finish();
 }
 
 std::string proposed_export_name(std::string_view path)

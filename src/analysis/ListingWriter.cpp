@@ -46,6 +46,27 @@ void append_mark(std::string& out, TReference reference)
     out += ")  ";
 }
 
+// "NAME : TYPE D(0005)".
+void append_declaration_row(const TSourceAnalysis& analysis, const TDeclaration& declaration,
+                            std::string& out)
+{
+    out.append(analysis.text(declaration.name))
+        .append(" : ")
+        .append(analysis.text(declaration.type))
+        .append(" D(");
+    append_zero_padded(out, declaration.line, 4);
+    out += ')';
+}
+
+// Up to kMarksPerReferenceRow marks; the row after the last full one ends with one extra blank.
+void append_reference_row(std::span<const TReference> references, std::string& out)
+{
+    for (const TReference reference : references)
+        append_mark(out, reference);
+    if (references.size() < kMarksPerReferenceRow)
+        out += ' ';
+}
+
 /// One section of a writer, as lines read by index.
 class TSectionLines : public TLineSource {
 public:
@@ -117,6 +138,7 @@ TListingWriter::TListingWriter(std::shared_ptr<const TSourceAnalysis> analysis,
     }
     xref_rows_ = row;
     build_uses_lines();
+    column_run_ = column_markers(settings_);
 }
 
 std::size_t TListingWriter::size(TSection section) const
@@ -137,28 +159,54 @@ std::size_t TListingWriter::size(TSection section) const
 std::string_view TListingWriter::line(TSection section, std::size_t index,
                                       std::string& scratch) const
 {
+    if (section == TSection::Uses)
+        return uses_lines_[index];
     scratch.clear();
+    append_line(section, index, scratch);
+    return scratch;
+}
+
+void TListingWriter::append_line(TSection section, std::size_t index, std::string& out) const
+{
     switch (section) {
     case TSection::Listing:
-        append_listing_line(index, scratch);
-        break;
+        append_listing_line(index, out);
+        return;
     case TSection::Xref:
-        append_xref_line(index, scratch);
-        break;
+        append_xref_line(index, out);
+        return;
     case TSection::Procs:
-        append_procs_line(index, scratch);
-        break;
+        append_procs_line(index, out);
+        return;
     case TSection::Uses:
-        return uses_lines_[index];
+        out += uses_lines_[index];
+        return;
     }
-    return scratch;
+}
+
+namespace {
+
+// Appends `count` column markers: the first `count` markers of `run` when it holds that many
+// (one copy), else by doubling.
+void append_columns(std::string& out, const std::string& marker, std::string_view run, int count)
+{
+    if (count <= 0)
+        return;
+    const std::size_t length = marker.size() * static_cast<std::size_t>(count);
+    if (length <= run.size()) {
+        out.append(run.data(), length);
+        return;
+    }
+    append_repeated(out, marker, count);
 }
 
 // The prefix shows the line's nesting in the chosen style: with columns, one marker per open
 // level (a level opened on the line counts one less), the level number where a level opened
 // or closed, the begin marker where a routine's body began; or the level number alone; or
-// nothing. An empty prefix becomes two blanks.
-void monta_prelinha(const TListingLine& line, const TListingSettings& settings, std::string& out)
+// nothing. An empty prefix becomes two blanks. `column_run` holds markers ready to copy (it
+// may be empty).
+void append_prefix(const TListingLine& line, const TListingSettings& settings,
+                   std::string_view column_run, std::string& out)
 {
     const std::size_t start = out.size();
     const int columns = line.opened ? line.level - 1 : line.level;
@@ -184,7 +232,7 @@ void monta_prelinha(const TListingLine& line, const TListingSettings& settings, 
     default:
         switch (type) {
         case 1:
-            append_repeated(out, settings.coluna, shown);
+            append_columns(out, settings.coluna, column_run, shown);
             out += settings.prenivel;
             append_decimal(out, line.level);
             out += settings.sufnivel;
@@ -193,20 +241,20 @@ void monta_prelinha(const TListingLine& line, const TListingSettings& settings, 
             // The column part loses its first character, whatever the length of the marker.
             if (shown > 0 && !settings.coluna.empty()) {
                 out.append(settings.coluna, 1);
-                append_repeated(out, settings.coluna, shown - 1);
+                append_columns(out, settings.coluna, column_run, shown - 1);
             }
             if (capped)
                 append_decimal(out, line.level);
             out += settings.begin;
             break;
         case 3:
-            append_repeated(out, settings.coluna, shown);
+            append_columns(out, settings.coluna, column_run, shown);
             out += settings.prefnivel;
             append_decimal(out, static_cast<long long>(line.level) + 1);
             out += settings.suffnivel;
             break;
         default:
-            append_repeated(out, settings.coluna, shown);
+            append_columns(out, settings.coluna, column_run, shown);
             if (capped)
                 append_decimal(out, line.level);
             break;
@@ -217,30 +265,51 @@ void monta_prelinha(const TListingLine& line, const TListingSettings& settings, 
         out += "  ";
 }
 
+}  // namespace
+
+void monta_prelinha(const TListingLine& line, const TListingSettings& settings, std::string& out)
+{
+    append_prefix(line, settings, {}, out);
+}
+
+std::string column_markers(const TListingSettings& settings)
+{
+    std::string run;
+    append_repeated(run, settings.coluna, kMaxColumnMarkers);
+    return run;
+}
+
 TLineLayout TListingWriter::append_listing_line(std::size_t index, std::string& out) const
 {
-    const TListingLine& line = analysis_->lines()[index];
+    return append_listing_text(analysis_->lines()[index], index, analysis_->bytes(), settings_,
+                               column_run_, out);
+}
+
+TLineLayout append_listing_text(const TListingLine& line, std::size_t index, std::string_view bytes,
+                                const TListingSettings& settings, std::string_view column_run,
+                                std::string& out)
+{
     const std::size_t start = out.size();
     TLineLayout layout;
-    if (settings_.Numeracao) {
+    if (settings.Numeracao) {
         append_zero_padded(out, static_cast<long long>(index) + 1, 4);
         layout.number_length = static_cast<std::uint32_t>(out.size() - start);
         out += ' ';
     } else if (line.class_body) {
         out.append(5, ' ');
     }
-    layout.prefix_start = settings_.Numeracao ? layout.number_length + 1 : 0;
-    monta_prelinha(line, settings_, out);
+    layout.prefix_start = settings.Numeracao ? layout.number_length + 1 : 0;
+    append_prefix(line, settings, column_run, out);
     layout.text_start = static_cast<std::uint32_t>(out.size() - start);
     layout.prefix_length = layout.text_start - layout.prefix_start;
     layout.text_length = line.text_length;
-    out.append(analysis_->bytes(), line.text_offset, line.text_length);
+    out.append(bytes.substr(line.text_offset, line.text_length));
     layout.reference_start = static_cast<std::uint32_t>(out.size() - start);
-    if (line.closed && settings_.Final) {
+    if (line.closed && settings.Final) {
         out += ' ';
-        out += settings_.preend;
+        out += settings.preend;
         append_decimal(out, line.closed_start);
-        out += settings_.sufend;
+        out += settings.sufend;
     }
     layout.reference_length =
         static_cast<std::uint32_t>(out.size() - start) - layout.reference_start;
@@ -307,22 +376,14 @@ void TListingWriter::append_xref_line(std::size_t row, std::string& out) const
     const TDeclaration& declaration = analysis_->declarations()[at.declaration];
     switch (at.kind) {
     case TXrefRow::TKind::Declaration:
-        out.append(analysis_->text(declaration.name))
-            .append(" : ")
-            .append(analysis_->text(declaration.type))
-            .append(" D(");
-        append_zero_padded(out, declaration.line, 4);
-        out += ')';
+        append_declaration_row(*analysis_, declaration, out);
         return;
-    case TXrefRow::TKind::References: {
-        const auto references = analysis_->references(declaration);
-        for (std::uint32_t r = at.first_reference; r < at.end_reference; ++r)
-            append_mark(out, references[r - declaration.first_reference]);
-        // The row after the last full one ends with one extra blank.
-        if (at.end_reference - at.first_reference < kMarksPerReferenceRow)
-            out += ' ';
+    case TXrefRow::TKind::References:
+        append_reference_row(analysis_->references(declaration)
+                                 .subspan(at.first_reference - declaration.first_reference,
+                                          at.end_reference - at.first_reference),
+                             out);
         return;
-    }
     default:
         out += ' ';
         return;
@@ -481,22 +542,76 @@ std::shared_ptr<const TLineSource> section_lines(std::shared_ptr<const TListingW
     return std::make_shared<TSectionLines>(std::move(writer), section);
 }
 
+TExportPieces::TExportPieces(const std::function<void(std::string_view bytes)>& write)
+    : write_(write)
+{
+    piece_.reserve(kPiece + 4096);
+}
+
+void TExportPieces::end_line()
+{
+    piece_ += "\r\n";
+    if (piece_.size() >= kPiece) {
+        write_(piece_);
+        piece_.clear();
+    }
+}
+
+void TExportPieces::finish()
+{
+    if (!piece_.empty())
+        write_(piece_);
+    piece_.clear();
+}
+
+void TExportPieces::add_section(const TListingWriter& writer, TSection section)
+{
+    if (section == TSection::Xref) {
+        add_xref(writer);
+        return;
+    }
+    const std::size_t count = writer.size(section);
+    for (std::size_t i = 0; i < count; ++i) {
+        writer.append_line(section, i, piece_);
+        end_line();
+    }
+}
+
+// The cross reference entry by entry, in the rows xref_row tells apart, without looking each
+// row up. Only a declaration row can hold a tab (in its name or type), which becomes a blank.
+void TExportPieces::add_xref(const TListingWriter& writer)
+{
+    for (std::size_t row = 0; row < kXrefHeadingRows; ++row) {
+        writer.append_line(TSection::Xref, row, piece_);
+        end_line();
+    }
+    const TSourceAnalysis& analysis = writer.analysis();
+    for (const std::uint32_t index : analysis.xref_order()) {
+        const TDeclaration& declaration = analysis.declarations()[index];
+        piece_ += ' ';
+        end_line();
+        const std::size_t start = piece_.size();
+        append_declaration_row(analysis, declaration, piece_);
+        std::replace(piece_.begin() + static_cast<std::ptrdiff_t>(start), piece_.end(), '\t', ' ');
+        end_line();
+        const auto references = analysis.references(declaration);
+        for (std::size_t first = 0;; first += kMarksPerReferenceRow) {
+            const std::size_t count = std::min(kMarksPerReferenceRow, references.size() - first);
+            append_reference_row(references.subspan(first, count), piece_);
+            end_line();
+            if (count < kMarksPerReferenceRow)
+                break;
+        }
+    }
+}
+
 void write_export(const TListingWriter& writer, const TListingSettings& sections_from,
                   const std::function<void(std::string_view bytes)>& write)
 {
-    static constexpr std::string_view kLineEnd = "\r\n";
-    std::string untabbed;
-    for (const TSection section : selected_sections(sections_from)) {
-        writer.write(section, [&](std::string_view line) {
-            if (section == TSection::Xref && line.find('\t') != std::string_view::npos) {
-                untabbed.assign(line);
-                std::replace(untabbed.begin(), untabbed.end(), '\t', ' ');
-                line = untabbed;
-            }
-            write(line);
-            write(kLineEnd);
-        });
-    }
+    TExportPieces pieces(write);
+    for (const TSection section : selected_sections(sections_from))
+        pieces.add_section(writer, section);
+    pieces.finish();
 }
 
 }  // namespace tabulex

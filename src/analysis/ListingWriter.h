@@ -55,6 +55,8 @@ public:
     std::size_t size(TSection section) const;
     /// Line `index` of a section; the view may point into `scratch` (see TLineSource).
     std::string_view line(TSection section, std::size_t index, std::string& scratch) const;
+    /// Appends line `index` of a section to `out`.
+    void append_line(TSection section, std::size_t index, std::string& out) const;
     /// Appends listing line `index` to `out` and tells where its parts stand in what it appended.
     TLineLayout append_listing_line(std::size_t index, std::string& out) const;
     /// The classed stretches of listing line `index` as laid out by `layout`, in order and
@@ -93,11 +95,45 @@ private:
     std::size_t xref_rows_ = 0;
     std::vector<std::string> uses_lines_;             ///< the uses list: a few lines, kept as text
     std::vector<std::vector<TStyledRun>> uses_runs_;  ///< the unit names on each of them
+    std::string column_run_;  ///< kMaxColumnMarkers column markers, copied from for prefixes
 };
 
 /// The lines of one section of `writer`, read by index; they keep the writer alive.
 std::shared_ptr<const TLineSource> section_lines(std::shared_ptr<const TListingWriter> writer,
                                                  TSection section);
+
+/// kMaxColumnMarkers column markers of `settings`, for append_listing_text.
+std::string column_markers(const TListingSettings& settings);
+
+/// Appends the text of listing line `index`, `line`, of the source `bytes` under `settings` to
+/// `out` and tells where its parts stand in what it appended; `column_run` is
+/// column_markers(settings).
+TLineLayout append_listing_text(const TListingLine& line, std::size_t index, std::string_view bytes,
+                                const TListingSettings& settings, std::string_view column_run,
+                                std::string& out);
+
+/// The lines of a text export gathered into pieces of about 256 kB, each handed on whole: a
+/// call per piece rather than per line, and no copy of each line on the way.
+class TExportPieces {
+public:
+    explicit TExportPieces(const std::function<void(std::string_view bytes)>& write);
+
+    /// Where the text of the next line goes, appended by the caller.
+    std::string& text() { return piece_; }
+    /// Ends the line with CR LF.
+    void end_line();
+    /// Adds every line of a section, tabs turned into blanks in the cross reference.
+    void add_section(const TListingWriter& writer, TSection section);
+    /// Hands on what is left.
+    void finish();
+
+private:
+    void add_xref(const TListingWriter& writer);
+
+    static constexpr std::size_t kPiece = 1 << 18;
+    const std::function<void(std::string_view bytes)>& write_;
+    std::string piece_;
+};
 
 /// The bytes of the text export: the sections `sections_from` selects, each line followed by
 /// CR LF, tabs turned into blanks in the cross-reference section only, handed to `write`

@@ -1,8 +1,13 @@
 #include "analysis/SourceAnalysis.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "analysis/DeclarationScan.h"
+#include "analysis/LargePages.h"
 #include "analysis/TokenKinds_p.h"
 
 namespace tabulex {
@@ -50,12 +55,22 @@ struct TLevelEntry {
 /// tokens, and feeds the declaration scan from the same tokens.
 class TAnalysisBuilder {
 public:
-    TAnalysisBuilder(TSourceAnalysis& result, bool token_runs)
-        : out_(result), bytes_(result.bytes_), token_runs_(token_runs), scan_(bytes_), niveis_(51)
+    /// `scan` false leaves the declaration scan to another reading of the text; a
+    /// `line_sink` takes the lines instead of the result.
+    TAnalysisBuilder(TSourceAnalysis& result, bool token_runs, bool scan,
+                     const TSourceAnalysis::TLineSink& line_sink)
+        : out_(result),
+          bytes_(result.bytes_),
+          token_runs_(token_runs),
+          line_sink_(line_sink),
+          niveis_(51)
     {
-        out_.lines_.reserve(bytes_.size() / 32 + 16);
+        if (scan)
+            scan_.emplace(bytes_);
+        if (!line_sink_)
+            reserve_in_large_pages(out_.lines_, bytes_.size() / 32 + 16);
         if (token_runs_)
-            out_.runs_.reserve(bytes_.size() / 8 + 16);
+            reserve_in_large_pages(out_.runs_, bytes_.size() / 8 + 16);
     }
 
     void build();
@@ -82,7 +97,9 @@ private:
     TSourceAnalysis& out_;
     std::string_view bytes_;  // followed by a NUL, the lexer's terminator
     bool token_runs_;
-    TDeclarationScan scan_;
+    const TSourceAnalysis::TLineSink& line_sink_;
+    std::size_t lines_made_ = 0;
+    std::optional<TDeclarationScan> scan_;
     TPasLex lex_;
 
     // Level table: index 0 stands for the outside of all blocks and is never written; it
@@ -117,15 +134,18 @@ void TAnalysisBuilder::build()
     const bool at_file_end = static_cast<std::size_t>(lex_.TokenPosition()) == bytes_.size();
     if (at_file_end && line_text_start_ < bytes_.size())
         emit_line(bytes_.size(), in_phase_two_);
+    if (!scan_)
+        return;
     // The scan sees the end of the text even when the listing stopped short of it.
-    while (!scan_.finished())
+    while (!scan_->finished())
         advance();
-    scan_.finish_into(out_);
+    scan_->finish_into(out_);
 }
 
 void TAnalysisBuilder::took_token()
 {
-    scan_.feed(lex_);
+    if (scan_)
+        scan_->feed(lex_);
     const TTokenKind kind = lex_.TokenKind();
     if (!seen_significant_ && kind != tkNull && is_significant(kind)) {
         seen_significant_ = true;
@@ -268,7 +288,10 @@ void TAnalysisBuilder::emit_line(std::size_t text_end, bool phase_two)
     line.opened = opened_;
     line.closed = closed_;
     line.class_body = phase_two;
-    out_.lines_.push_back(line);
+    if (line_sink_)
+        line_sink_(line, lines_made_++);
+    else
+        out_.lines_.push_back(line);
 
     opened_ = false;
     closed_ = false;
@@ -280,20 +303,69 @@ void TAnalysisBuilder::emit_line(std::size_t text_end, bool phase_two)
 TSourceAnalysis::TSourceAnalysis(std::string bytes, bool token_runs) : owned_(std::move(bytes))
 {
     bytes_ = owned_;
-    analyse(token_runs);
+    analyse(token_runs, TAnalysisThreads::One, {});
 }
 
-TSourceAnalysis::TSourceAnalysis(TBorrowed bytes, bool token_runs) : bytes_(bytes.bytes)
+TSourceAnalysis::TSourceAnalysis(TBorrowed bytes, bool token_runs, TAnalysisThreads threads,
+                                 const TLineSink& line_sink)
+    : bytes_(bytes.bytes)
 {
-    analyse(token_runs);
+    analyse(token_runs, threads, line_sink);
 }
 
-void TSourceAnalysis::analyse(bool token_runs)
+namespace {
+
+// Below this a second thread costs more than it spares.
+constexpr std::size_t kTwoThreadsFrom = 1 << 20;
+
+}  // namespace
+
+void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads, const TLineSink& line_sink)
+{
+    if (threads == TAnalysisThreads::One || bytes_.size() < kTwoThreadsFrom) {
+        encoding_ = detect_source_encoding(bytes_);
+        if (const std::size_t nul = bytes_.find('\0'); nul != std::string_view::npos)
+            nul_offset_ = nul;
+        TAnalysisBuilder(*this, token_runs, true, line_sink).build();
+        return;
+    }
+    // The two halves write disjoint members: the second thread the encoding and what the
+    // declaration scan finds, this one the lines, runs and routine blocks, which it may hand
+    // on to a sink while the scan goes on.
+    std::exception_ptr failure;
+    std::jthread second;
+    try {
+        second = std::jthread([this, &failure] {
+            try {
+                scan_text();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: all of it on this one.
+        analyse(token_runs, TAnalysisThreads::One, line_sink);
+        return;
+    }
+    TAnalysisBuilder(*this, token_runs, false, line_sink).build();
+    second.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// The declaration scan over a lexer of its own: every token up to and with the first tkNull,
+// as the builder's lexer would hand them over.
+void TSourceAnalysis::scan_text()
 {
     encoding_ = detect_source_encoding(bytes_);
     if (const std::size_t nul = bytes_.find('\0'); nul != std::string_view::npos)
         nul_offset_ = nul;
-    TAnalysisBuilder(*this, token_runs).build();
+    TDeclarationScan scan(bytes_);
+    TPasLex lex;
+    lex.SetText(bytes_.data());
+    for (scan.feed(lex); !scan.finished(); scan.feed(lex))
+        lex.Next();
+    scan.finish_into(*this);
 }
 
 std::span<const TTokenRun> TSourceAnalysis::runs(std::size_t index) const

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -108,6 +109,11 @@ struct TUsesClause {
     std::uint32_t unit_count = 0;
 };
 
+/// How many threads the analysis of one source may use. With two, a text of some size has its
+/// declarations scanned (and its encoding decided) on a second thread by a lexer of its own,
+/// while the calling thread tracks the block levels; the result is the same.
+enum class TAnalysisThreads : std::uint8_t { One, Two };
+
 /// Everything one reading of a source gives: its bytes and encoding, the listing's lines with
 /// their block levels and classed tokens, the declarations with their references, the routine
 /// headers and the uses clauses. Made by one pass of the lexer; the text lines of the listing
@@ -123,8 +129,14 @@ public:
     struct TBorrowed {
         std::string_view bytes;
     };
+    /// Receives listing line `index` as soon as it is complete, in order, on the constructing
+    /// thread (the declarations may still be in the making on another). An analysis that
+    /// hands its lines to one keeps none: its lines() are empty.
+    using TLineSink = std::function<void(const TListingLine& line, std::size_t index)>;
     /// The same over borrowed bytes, which the analysis does not copy.
-    explicit TSourceAnalysis(TBorrowed bytes, bool token_runs = true);
+    explicit TSourceAnalysis(TBorrowed bytes, bool token_runs = true,
+                             TAnalysisThreads threads = TAnalysisThreads::One,
+                             const TLineSink& line_sink = {});
 
     TSourceAnalysis(const TSourceAnalysis&) = delete;
     TSourceAnalysis& operator=(const TSourceAnalysis&) = delete;
@@ -159,7 +171,8 @@ private:
     friend class TAnalysisBuilder;
     friend class TDeclarationScan;
 
-    void analyse(bool token_runs);
+    void analyse(bool token_runs, TAnalysisThreads threads, const TLineSink& line_sink);
+    void scan_text();
 
     std::string owned_;  ///< the bytes, when the analysis keeps them
     std::string_view bytes_;

@@ -30,16 +30,21 @@ std::size_t utf8_sequence_length(std::string_view bytes, std::size_t i)
 // 0 when malformed, 1 when plain ASCII, 2 when it holds multi-byte sequences.
 int classify_utf8(std::string_view bytes)
 {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    const auto word_at = [&bytes](std::size_t at) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + at, 8);
+        return word;
+    };
     int kind = 1;
     for (std::size_t i = 0; i < bytes.size();) {
-        // Runs of plain ASCII, most of any source, are passed eight bytes at a time.
-        while (i + 8 <= bytes.size()) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes.data() + i, 8);
-            if ((word & 0x8080808080808080ULL) != 0)
-                break;
+        // Runs of plain ASCII, most of any source, are passed 32 bytes at a time, their rest
+        // eight at a time.
+        while (i + 32 <= bytes.size() &&
+               ((word_at(i) | word_at(i + 8) | word_at(i + 16) | word_at(i + 24)) & kHighBits) == 0)
+            i += 32;
+        while (i + 8 <= bytes.size() && (word_at(i) & kHighBits) == 0)
             i += 8;
-        }
         if (i == bytes.size())
             break;
         std::size_t len = utf8_sequence_length(bytes, i);

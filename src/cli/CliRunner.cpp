@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -49,9 +50,15 @@ struct TSourceResult {
 // every output off every source.
 class TTextRun {
 public:
+    /// `threads` Two lets each source use a second thread, for a run that leaves a
+    /// processor idle.
     TTextRun(const TCliOptions& options, const TListingSettings& settings,
-             std::vector<TSourceFile> sources, std::FILE* out)
-        : options_(options), settings_(settings), sources_(std::move(sources)), out_(out)
+             std::vector<TSourceFile> sources, std::FILE* out, TAnalysisThreads threads)
+        : options_(options),
+          settings_(settings),
+          sources_(std::move(sources)),
+          out_(out),
+          threads_(threads)
     {
         for (const TSourceFile& source : sources_)
             ids_.add(source.path);
@@ -106,7 +113,8 @@ private:
                                                     : file.openIn(options_.outDir, target, &ids_);
         if (!opened)
             return {file.message(), true};
-        stream_export(bytes, settings_, [&](std::string_view piece) { file.write(piece); });
+        stream_export(
+            bytes, settings_, [&](std::string_view piece) { file.write(piece); }, threads_);
         if (!file.close())
             return {file.message(), true};
         return {};
@@ -118,12 +126,15 @@ private:
             return {"Cannot write to standard output: it is a source of this run", true};
         bool written = true;
         int error = 0;
-        stream_export(bytes, settings_, [&](std::string_view piece) {
-            if (written && std::fwrite(piece.data(), 1, piece.size(), out_) != piece.size()) {
-                written = false;
-                error = errno;
-            }
-        });
+        stream_export(
+            bytes, settings_,
+            [&](std::string_view piece) {
+                if (written && std::fwrite(piece.data(), 1, piece.size(), out_) != piece.size()) {
+                    written = false;
+                    error = errno;
+                }
+            },
+            threads_);
         if (written && std::fflush(out_) != 0) {
             written = false;
             error = errno;
@@ -139,6 +150,7 @@ private:
     const TListingSettings& settings_;
     std::vector<TSourceFile> sources_;
     std::FILE* out_;
+    TAnalysisThreads threads_;
     TSourceIds ids_;
     std::vector<std::string> targets_;  // below --out-dir: relative to it
 };
@@ -177,6 +189,21 @@ void runInParallel(TTextRun& run, unsigned jobs,
         lock.unlock();
         report(result);
     }
+}
+
+// Whether `at_once` sources listed at the same time leave a processor to a second thread of
+// each: fewer of them than processors, and a load over the last minute that says no other
+// work takes the rest. On a busy processor the second thread's work (it reads the text again)
+// only adds to the time.
+bool processor_left_idle(std::size_t at_once)
+{
+    const unsigned processors = std::thread::hardware_concurrency();
+    if (at_once >= processors)
+        return false;
+    double load = 0;
+    if (::getloadavg(&load, 1) != 1)
+        return true;
+    return load < static_cast<double>(processors - at_once);
 }
 
 // The report font: --font, else the settings file's, else none (the report keeps its own).
@@ -332,7 +359,10 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
             return CliSourceFailed;
         }
     }
-    TTextRun run(*options, settings, std::move(sources), out);
+    const TAnalysisThreads threads =
+        processor_left_idle(std::min<std::size_t>(jobs, sources.size())) ? TAnalysisThreads::Two
+                                                                         : TAnalysisThreads::One;
+    TTextRun run(*options, settings, std::move(sources), out, threads);
     runInParallel(run, jobs, [&](const TSourceResult& result) {
         if (!result.message.empty())
             std::fprintf(err, "%s\n", result.message.c_str());

@@ -51,9 +51,9 @@ TSourceText::~TSourceText()
         ::munmap(map_, mapSize_);
 }
 
-// Reads a regular file through one descriptor: a large one into anonymous memory mapped with
-// all its pages at once. False leaves the reading to read_file_bytes (special or changing
-// files, and every failure, which it reports in its words).
+// Reads a regular file through one descriptor: a large one into anonymous memory in large
+// pages where the system gives them, faulted in by the read itself. False leaves the reading to
+// read_file_bytes (special or changing files, and every failure, which it reports in its words).
 bool TSourceText::readDirectly(const std::string& path)
 {
     const FdCloser file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
@@ -68,12 +68,13 @@ bool TSourceText::readDirectly(const std::string& path)
     char* data = nullptr;
     if (size >= kMappedFrom) {
         mapSize_ = size + 2;
-        map_ = ::mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        map_ =
+            ::mmap(nullptr, mapSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (map_ == MAP_FAILED) {
             map_ = nullptr;
             return false;
         }
+        ::madvise(map_, mapSize_, MADV_HUGEPAGE);
         data = static_cast<char*>(map_);
     } else {
         string_.resize(size + 1);

@@ -6,9 +6,10 @@
 namespace tabulex {
 
 /// The bytes of one source file, followed by a NUL, read for the batch command through one
-/// descriptor. Large files are read into memory mapped with all its pages at once, which spares
-/// a fault per page and the clearing of the buffer; what reading refuses and reports is what
-/// read_file_bytes refuses, and a UTF-16 text comes as UTF-8 as from read_file_bytes.
+/// descriptor. Large files are read into anonymous memory that asks for large pages, which
+/// spares a fault per small page and the clearing of a string; what reading refuses and
+/// reports is what read_file_bytes refuses, and a UTF-16 text comes as UTF-8 as from
+/// read_file_bytes.
 class TSourceText {
 public:
     /// Reads the file at `path`. Throws EFOpenError when it cannot be read.

@@ -315,9 +315,9 @@ void TOutputFile::write(std::string_view bytes)
         return;
     if (buffer_.size() + bytes.size() > kBufferSize) {
         flush();
+        // A piece as large as the buffer goes out as it is, without a copy.
         if (bytes.size() >= kBufferSize) {
-            buffer_.assign(bytes);
-            flush();
+            writeOut(bytes);
             return;
         }
     }
@@ -326,8 +326,14 @@ void TOutputFile::write(std::string_view bytes)
 
 void TOutputFile::flush()
 {
-    const char* p = buffer_.data();
-    std::size_t left = buffer_.size();
+    writeOut(buffer_);
+    buffer_.clear();
+}
+
+void TOutputFile::writeOut(std::string_view bytes)
+{
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
     while (left > 0 && !failed()) {
         const ssize_t n = ::write(fd_, p, left);
         if (n < 0 && errno == EINTR)
@@ -339,7 +345,6 @@ void TOutputFile::flush()
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    buffer_.clear();
 }
 
 bool TOutputFile::rewind()

@@ -103,6 +103,7 @@ private:
     bool fail(int error);
     bool refuse(std::string reason);
     void flush();
+    void writeOut(std::string_view bytes);
     void closeDescriptors();
 
     std::string path_;

@@ -20,18 +20,6 @@ std::pair<std::uintptr_t, std::uintptr_t> whole_pages(const void* data, std::siz
 }
 }  // namespace
 
-void advise_large_pages(const void* data, std::size_t bytes)
-{
-#if defined(MADV_HUGEPAGE)
-    const auto [first, last] = whole_pages(data, bytes, std::uintptr_t{2} << 20);
-    if (data != nullptr && last > first)
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
 void populate_pages(const void* data, std::size_t bytes)
 {
 #if defined(MADV_POPULATE_WRITE)

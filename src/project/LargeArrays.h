@@ -8,12 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/LargePages.h"
+
 namespace tabulex::project {
 
-/// Asks the system to back [data, data + bytes) with large pages where it can, before the memory
-/// is first written: an array of a few hundred megabytes then costs a few hundred page faults
-/// instead of tens of thousands. Only whole large pages inside the range are affected.
-void advise_large_pages(const void* data, std::size_t bytes);
+using tabulex::advise_large_pages;
 
 /// Has the system back the whole pages of [data, data + bytes) with memory now, in one call,
 /// instead of one page fault at a time as the array fills. An array that will be filled anyway

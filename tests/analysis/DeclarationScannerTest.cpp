@@ -110,6 +110,24 @@ TEST(DeclarationScanner, CollationPutsUnderscoreBeforeDigitsBeforeLetters)
     for (std::size_t i = 1; i < body.size(); i += 3)
         names.push_back(body[i].substr(0, body[i].find(' ')));
     EXPECT_EQ(names, (StringList{"a", "Ab", "B", "b_", "B1", "bz"}));
+
+    // Names alike in their first seven bytes, or one the start of another.
+    body = xref_body(source({"Counter_b: T;", "COUNTER1: T;", "countera: T;", "Counter: T;",
+                             "countER_: T;", "CounterAB: T;", "Counte: T;", "counter_a: T;"}));
+    names.clear();
+    for (std::size_t i = 1; i < body.size(); i += 3)
+        names.push_back(body[i].substr(0, body[i].find(' ')));
+    EXPECT_EQ(names, (StringList{"Counte", "Counter", "countER_", "counter_a", "Counter_b",
+                                 "COUNTER1", "countera", "CounterAB"}));
+
+    // The same past fourteen bytes; a name declared again comes before its earlier declaration.
+    body = xref_body(source({"SameFourteenAbc: T;", "samefourteenab_: T;", "SameFourteenAb: T;",
+                             "SAMEFOURTEENAB1: T;", "SameFourteenA: T;", "SAMEFOURTEENABC: T;"}));
+    names.clear();
+    for (std::size_t i = 1; i < body.size(); i += 3)
+        names.push_back(body[i].substr(0, body[i].find(' ')));
+    EXPECT_EQ(names, (StringList{"SameFourteenA", "SameFourteenAb", "samefourteenab_",
+                                 "SAMEFOURTEENAB1", "SAMEFOURTEENABC", "SameFourteenAbc"}));
 }
 
 TEST(DeclarationScanner, EightMarksPerReferenceLine)

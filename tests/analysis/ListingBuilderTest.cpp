@@ -44,6 +44,10 @@ TEST(PreencheZeros, PadsToWidthAndKeepsLongerNumbers)
     EXPECT_EQ(preenche_zeros(1234, 4), "1234");
     EXPECT_EQ(preenche_zeros(123456, 4), "123456");
     EXPECT_EQ(preenche_zeros(5, 0), "5");
+    EXPECT_EQ(preenche_zeros(-5, 4), "-005");
+    EXPECT_EQ(preenche_zeros(10, 0), "10");
+    EXPECT_EQ(preenche_zeros(100907, 4), "100907");
+    EXPECT_EQ(preenche_zeros(-9223372036854775807LL - 1, 0), "-9223372036854775808");
 }
 
 TEST(ListingBuilder, WorkedExampleInEachStyle)

@@ -8,6 +8,7 @@
 #include "analysis/DeclarationScanner.h"
 #include "analysis/ListingBuilder.h"
 #include "analysis/ListingExport.h"
+#include "analysis/SourceAnalysis.h"
 #include "analysis/SourceEncoding.h"
 
 using namespace tabulex;
@@ -81,6 +82,48 @@ TEST(StreamExport, SectionsInOrderTabsGoneFromTheCrossReferenceOnly)
     EXPECT_LT(all.find("Refer"), all.find("Procedures"));
     EXPECT_LT(all.find("Procedures"), all.find("Globais"));
     EXPECT_EQ(exported(kTabbed, switches(false, false, false, false)), "");
+}
+
+TEST(StreamExport, LargeSourceTheSameWithTwoThreadsAndAcrossPieces)
+{
+    // Past the size from which a second thread scans the declarations, and many pieces long.
+    std::string unit = "unit Big;\r\ninterface\r\nuses A, B.C;\r\nvar G: Integer;\r\n"
+                       "implementation\r\nuses D;\r\n";
+    for (int i = 0; unit.size() < (std::size_t{3} << 19); ++i) {
+        const std::string n = std::to_string(i);
+        unit += "procedure P" + n + "(X: Integer);\r\nvar L" + n + ": // \xC3\xA9\tb\r\n" +
+                "begin\r\n  if X > 0 then begin\r\n    G := L" + n + ";\r\n  end; { open\r\n" +
+                " closed } L" + n + " := G\r\nend;\r\n";
+    }
+    std::string with_nul = unit;
+    with_nul[with_nul.size() / 2] = '\0';
+    const std::string open_comment = unit + "(* never closed\r\nG := 1;\r\n";
+    for (const std::string& source : {unit, with_nul, open_comment}) {
+        for (const TListingSettings& s :
+             {switches(true, true, true, true), switches(false, true, false, true)}) {
+            std::string two;
+            stream_export(
+                source, s, [&](std::string_view piece) { two += piece; }, TAnalysisThreads::Two);
+            EXPECT_EQ(two, exported(source, s));
+            EXPECT_EQ(two, joined(source, s));
+        }
+    }
+}
+
+TEST(SourceAnalysisLineSink, TakesTheLinesTheAnalysisWouldKeep)
+{
+    const std::string source = kTabbed + "var Y: Integer;\r\nY\0 := 2;\r\n";
+    const TSourceAnalysis kept(TSourceAnalysis::TBorrowed{source}, false);
+    std::vector<std::pair<std::size_t, std::uint32_t>> taken;
+    const TSourceAnalysis streamed(TSourceAnalysis::TBorrowed{source}, false, TAnalysisThreads::One,
+                                   [&](const TListingLine& line, std::size_t index) {
+                                       taken.emplace_back(index, line.text_offset);
+                                   });
+    ASSERT_EQ(taken.size(), kept.lines().size());
+    for (std::size_t i = 0; i < taken.size(); ++i)
+        EXPECT_EQ(taken[i], std::make_pair(i, kept.lines()[i].text_offset));
+    EXPECT_TRUE(streamed.lines().empty());
+    EXPECT_EQ(streamed.declarations().size(), kept.declarations().size());
 }
 
 TEST(ProposedExportName, ReplacesOrAppendsTheExtensionAndDropsTheFolder)
