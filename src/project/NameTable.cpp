@@ -34,11 +34,11 @@ bool TNameTable::same(const TName& n, std::string_view name)
     return n.length == name.size() && same_name(std::string_view(n.data, n.length), name);
 }
 
-void TNameTable::reserve(std::size_t names, TPagePopulator* populator)
+void TNameTable::reserve(std::size_t names)
 {
     // Tables at most three quarters full, most of them small.
-    reserve_large(keys_, names * 2, populator);
-    reserve_large(names_, names * 2, populator);
+    reserve_large(keys_, names * 2);
+    reserve_large(names_, names * 2);
     tables_.reserve(names / 4);
 }
 

@@ -7,8 +7,6 @@
 
 namespace tabulex::project {
 
-class TPagePopulator;
-
 /// The names of every scope of a run: each scope table is a small open-addressing hash table
 /// of its own (at most three quarters full), from a name to the symbols declared under it in the
 /// order they were declared. The tables share one pool, so that the scopes a parser looks in at a
@@ -21,8 +19,8 @@ public:
         tables_.emplace_back();
         return static_cast<std::uint32_t>(tables_.size() - 1);
     }
-    /// Makes room for about `names` entries at once, its pages backed by `populator` if given.
-    void reserve(std::size_t names, TPagePopulator* populator = nullptr);
+    /// Makes room for about `names` entries at once.
+    void reserve(std::size_t names);
     std::size_t size() const { return used_; }
     /// The hash of a name as the table uses it: one hash serves every table a name is looked
     /// up in.

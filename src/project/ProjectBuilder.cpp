@@ -226,18 +226,15 @@ public:
             model.input_files.push_back(file);
             model.input_units[lower_name(base_name(path))].push_back(file);
         }
-        // A large run reads its files beside the parser and has the pages of its large arrays
-        // backed ahead; a small run keeps its memory low while it parses.
+        // A large run reads its files beside the parser; a small run reads them first and
+        // keeps its memory low while it parses.
         constexpr std::size_t kLargeRun = std::size_t{32} << 20;
         const std::size_t bytes = input_bytes(model);
-        const bool large = bytes >= kLargeRun;
-        if (large)
+        if (bytes >= kLargeRun)
             model.files.read_in_background();
         else
             model.files.read_all();
-        TProjectIndex index;
-        TPagePopulator populator;
-        reserve_arrays(model, bytes, index, large ? &populator : nullptr);
+        reserve_arrays(model, bytes);
         std::vector<TModule*> inputs;
         for (std::uint32_t file : model.input_files)
             inputs.push_back(&model.modules[model.module_for(file)]);
@@ -251,8 +248,7 @@ public:
             model.read_ahead = nullptr;
         }
         model.files.finish_reading();
-        export_index(model, index);
-        return index;
+        return export_index(model);
     }
 
 private:
@@ -267,21 +263,14 @@ private:
         return bytes;
     }
 
-    // The large arrays of the run, made at once from an estimate (about one declaration per 60
-    // bytes of source and one reference per 15). With a populator, those the export needs are
-    // made at the start as well, and the pages of them all are backed by the populator's thread
-    // while the parser runs, in the order the parser comes to need them.
-    static void reserve_arrays(TModel& model, std::size_t bytes, TProjectIndex& index,
-                               TPagePopulator* populator)
+    // The large arrays of the parser, made at once from an estimate: about one declaration per
+    // 60 bytes of source and one reference per 15.
+    static void reserve_arrays(TModel& model, std::size_t bytes)
     {
         try {
-            reserve_large(model.symbols, bytes / 60, populator);
-            reserve_large(model.references, bytes / 15, populator);
-            model.names.reserve(bytes / 70, populator);
-            if (populator == nullptr)
-                return;
-            reserve_large(index.declarations_, bytes / 60, populator);
-            reserve_large(index.by_declaration_, bytes / 15, populator);
+            reserve_large(model.symbols, bytes / 60);
+            reserve_large(model.references, bytes / 15);
+            model.names.reserve(bytes / 70);
         } catch (const std::bad_alloc&) {
             // Only a hint: the arrays grow as they need to, as far as the memory goes.
         }
@@ -303,8 +292,9 @@ private:
         }
     }
 
-    static void export_index(TModel& model, TProjectIndex& index)
+    static TProjectIndex export_index(TModel& model)
     {
+        TProjectIndex index;
         // Names are views into the files' bytes: copy them before the files move.
         std::vector<TSymbol>& symbols = model.symbols;
         reserve_large(index.declarations_, symbols.size());
@@ -359,6 +349,7 @@ private:
         append_cycle_notes(index);
         index.unresolved_count_ = model.unresolved;
         index.finish();
+        return index;
     }
 
     // Include files get their ids as the two threads meet them: the files are numbered again,

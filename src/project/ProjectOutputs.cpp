@@ -74,7 +74,8 @@ const char* section_name(TUsesSection s)
 /// for whoever takes it.
 class TBuffer {
 public:
-    TBuffer() = default;
+    /// A buffer without a sink that writes into `room` (its text dropped, its memory kept).
+    explicit TBuffer(std::string room) : text_(std::move(room)) { text_.clear(); }
     explicit TBuffer(const TTextSink& sink) : sink_(&sink) {}
     TBuffer(const TBuffer&) = delete;
     TBuffer& operator=(const TBuffer&) = delete;
@@ -264,14 +265,15 @@ void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectD
 }
 
 // The declarations are most of the index: they are formatted a piece at a time on threads of
-// their own, a few pieces ahead, while this thread sends the pieces on in order.
+// their own, a few pieces ahead, while this thread sends the pieces on in order. The pieces'
+// buffers go round again, so that their memory is made once.
 void write_declarations(TBuffer& out, const TProjectIndex& index)
 {
-    constexpr std::size_t kPiece = 16384;
-    constexpr std::size_t kAhead = 3;
+    constexpr std::size_t kPiece = 4096;
+    constexpr std::size_t kAhead = 4;
     const std::vector<TProjectDeclaration>& declarations = index.declarations();
-    auto format = [&](std::size_t first) {
-        TBuffer piece;
+    auto format = [&](std::size_t first, std::string room) {
+        TBuffer piece(std::move(room));
         const std::size_t last = std::min(first + kPiece, declarations.size());
         for (std::size_t i = first; i < last; ++i) {
             piece << (declarations[i].id ? ",\n" : "");
@@ -280,17 +282,25 @@ void write_declarations(TBuffer& out, const TProjectIndex& index)
         return piece.take();
     };
     std::deque<std::future<std::string>> pending;
+    std::vector<std::string> spare;
     for (std::size_t next = 0; next < declarations.size() || !pending.empty();) {
         for (; pending.size() < kAhead && next < declarations.size(); next += kPiece) {
+            std::string room;
+            if (!spare.empty()) {
+                room = std::move(spare.back());
+                spare.pop_back();
+            }
             try {
-                pending.push_back(std::async(std::launch::async, format, next));
+                pending.push_back(std::async(std::launch::async, format, next, std::move(room)));
             } catch (const std::system_error&) {
                 // No thread to be had (a memory limit): this one formats the piece.
-                pending.push_back(std::async(std::launch::deferred, format, next));
+                pending.push_back(std::async(std::launch::deferred, format, next, std::string()));
             }
         }
-        out.send(pending.front().get());
+        std::string text = pending.front().get();
         pending.pop_front();
+        out.send(text);
+        spare.push_back(std::move(text));
     }
 }
 
