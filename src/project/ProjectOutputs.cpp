@@ -238,7 +238,8 @@ void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectD
     out << ",\"line\":" << d.line << ",\"column\":" << d.column << ",\"references\":[";
     bool first = true;
     for (std::uint32_t r : index.references_of(d.id)) {
-        // The most frequent record of the index, made in place.
+        // The most frequent record of the index, made in place (at most 52 bytes: three numbers
+        // of up to 11 characters and the longest kind).
         const TProjectReference& ref = index.references()[r];
         char row[80];
         std::size_t n = 0;
@@ -247,7 +248,7 @@ void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectD
             n += text.size();
         };
         auto number = [&](long long value) {
-            n = std::to_chars(row + n, row + 32 + n, value).ptr - row;
+            n = static_cast<std::size_t>(std::to_chars(row + n, row + sizeof row, value).ptr - row);
         };
         put(first ? "[" : ",[");
         number(ref.file);
