@@ -686,11 +686,14 @@ void TTokenStream::include(TFrame& frame, std::string_view arg, int line, int co
     }
     files_.note_include(including, std::move(inc));
     files_.note_included_by(id, including);
-    if (loop || !files_.read_file(id).readable)
+    if (loop)
+        return;
+    const TProjectFile& included = files_.read_file(id);
+    if (!included.readable)
         return;
     auto next = std::make_unique<TFrame>();
     next->file = id;
-    next->text = files_.read_file(id).bytes.c_str();
+    next->text = included.bytes.c_str();
     next->lex.SetText(next->text);
     next->started = false;
     frames_.push_back(std::move(next));

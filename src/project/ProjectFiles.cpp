@@ -239,7 +239,13 @@ TProjectFile& TFileStore::read_file(std::uint32_t id)
 {
     std::unique_lock lock(mutex_);
     TProjectFile& file = files_[id];
-    if (state_[id] == TReadState::Unread) {
+    // Read here when no thread has begun it, or again when the thread that began it ran out of
+    // memory.
+    while (state_[id] != TReadState::Read) {
+        if (state_[id] == TReadState::Reading) {
+            read_.wait(lock);
+            continue;
+        }
         state_[id] = TReadState::Reading;
         lock.unlock();
         try {
@@ -254,9 +260,6 @@ TProjectFile& TFileStore::read_file(std::uint32_t id)
         state_[id] = TReadState::Read;
         read_.notify_all();
     }
-    read_.wait(lock, [&] { return state_[id] != TReadState::Reading; });
-    if (state_[id] == TReadState::Unread)
-        return read_file(id);  // the other thread ran out of memory: try here
     return file;
 }
 
