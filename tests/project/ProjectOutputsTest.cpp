@@ -69,6 +69,20 @@ TEST(ProjectOutputsTest, CommandWritesIndexTagsAndNotesWithStatusZero)
               std::string::npos);
 }
 
+// Paths are bytes: quotes, backslashes, control bytes and bytes that are not UTF-8 still make
+// valid JSON strings, and plain ASCII around them is kept as it is.
+TEST(ProjectOutputsTest, IndexEscapesWhatJsonStringsCannotHold)
+{
+    TTempDir dir;
+    const std::string name = std::string("q\"b\\s\x01l\xE9 \xC3\xA9.pas");
+    dir.file(name, "unit x;\ninterface\nvar Plain: Integer;\nimplementation\nend.\n");
+    std::string json;
+    const TProjectIndex index = build_project_index({{dir.path() + "/" + name}}, {});
+    write_index_json(index, [&](std::string_view text) { json += text; });
+    EXPECT_NE(json.find("q\\\"b\\\\s\\u0001l\xC3\xA9 \xC3\xA9.pas\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"name\":\"Plain\",\"kind\":\"variable\""), std::string::npos);
+}
+
 TEST(ProjectOutputsTest, CommandRefusesProjectOptionsWithTextOutputs)
 {
     std::FILE* out = std::tmpfile();
