@@ -55,16 +55,37 @@ const char* kind_name(TDeclarationKind kind)
     return "";
 }
 
-char reference_mark(TReferenceKind kind)
+// The mark of a reference after its line; a read, the most frequent, has none.
+const char* reference_mark(TReferenceKind kind)
 {
     switch (kind) {
     case TReferenceKind::Write:
-        return 'e';  // escrita
+        return "e";  // escrita
     case TReferenceKind::Declaration:
-        return 'd';
+        return "d";
     default:
-        return 'l';  // leitura
+        return "";  // leitura
     }
+}
+
+// The data scripts write a kind as its number in TDeclarationKind and carry the list of
+// kind names once to name it.
+void append_kinds(std::string& out)
+{
+    out += '[';
+    for (int kind = 0; kind <= static_cast<int>(TDeclarationKind::Label); ++kind) {
+        if (kind > 0)
+            out += ',';
+        out += '"';
+        out += kind_name(static_cast<TDeclarationKind>(kind));
+        out += '"';
+    }
+    out += ']';
+}
+
+void append_kind(std::string& out, TDeclarationKind kind)
+{
+    append_decimal(out, static_cast<long long>(kind));
 }
 
 // A line's text for a quotation: without its leading blanks, cut at a character boundary.
@@ -120,11 +141,11 @@ std::size_t use_count(const TProjectIndex& project, std::uint32_t declaration)
 
 }  // namespace
 
-std::string references_script_path(std::uint32_t page)
+std::string references_script_path(std::uint32_t bundle)
 {
     std::string path(kDataFolder);
     path += "/r";
-    append_decimal(path, page);
+    append_decimal(path, bundle);
     path += ".js";
     return path;
 }
@@ -138,10 +159,13 @@ std::string search_script_path(std::string_view key)
     return path;
 }
 
-// TX.r({p: [page paths], d: {id: [name, kind, [[page, line, mark], ...]]}, t: {"page:line":
-// text}}): the pages the references stand in, each declaration of this page with its
-// references, and the text of the lines of other pages they stand on.
-void append_references_script(std::string& out, const THtmlRun& run, std::uint32_t page)
+// {p: [page paths], d: {id: [name, kind, "references"]}, t: {"page:line": text}}: the pages
+// the references stand in, each declaration of this page with its kind (a number) and its
+// references, and the text of the lines of other pages they stand on. A
+// declaration's references are one string, in file and line order: "page:line" where the
+// page changes, then the line's distance from the one before; each followed by "e" for a
+// write, "d" for a declaration, nothing for a read ("0:27d,33,6e,1:8").
+void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t page)
 {
     const TProjectIndex& project = run.project;
     const std::uint32_t file = run.pages[page].file;
@@ -153,15 +177,15 @@ void append_references_script(std::string& out, const THtmlRun& run, std::uint32
         const TProjectDeclaration& declaration = project.declarations()[id];
         if (!declarations.empty())
             declarations += ",\n";
-        declarations += '"';
         append_decimal(declarations, id);
-        declarations += "\":[";
+        declarations += ":[";
         append_string(declarations, declaration.name, run.encodings[file]);
+        declarations += ',';
+        append_kind(declarations, declaration.kind);
         declarations += ",\"";
-        declarations += kind_name(declaration.kind);
-        declarations += "\",[";
         std::size_t quotedHere = 0;
-        bool first = true;
+        std::uint32_t lastSlot = kNoId;
+        int lastLine = 0;
         for (std::uint32_t r : project.references_of(id)) {
             const TProjectReference& reference = project.references()[r];
             const THtmlPage* at = run.page_of(reference.file);
@@ -176,19 +200,23 @@ void append_references_script(std::string& out, const THtmlRun& run, std::uint32
                 quotes.emplace(std::pair(reference.file, reference.line), target);
                 ++quotedHere;
             }
-            declarations += first ? "[" : ",[";
-            first = false;
-            append_decimal(declarations, it->second);
-            declarations += ',';
-            append_decimal(declarations, reference.line);
-            declarations += ",\"";
+            if (lastSlot != kNoId)
+                declarations += ',';
+            if (it->second != lastSlot) {
+                append_decimal(declarations, it->second);
+                declarations += ':';
+                append_decimal(declarations, reference.line);
+            } else {
+                append_decimal(declarations, reference.line - lastLine);
+            }
             declarations += reference_mark(reference.kind);
-            declarations += "\"]";
+            lastSlot = it->second;
+            lastLine = reference.line;
         }
-        declarations += "]]";
+        declarations += "\"]";
     }
 
-    out += "TX.r({p:[";
+    out += "{p:[";
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (i > 0)
             out += ',';
@@ -210,11 +238,31 @@ void append_references_script(std::string& out, const THtmlRun& run, std::uint32
         const SourceEncoding encoding = run.encodings[where.first];
         append_string(out, quoted(run.line_text(where.first, where.second), encoding), encoding);
     }
-    out += "}});\n";
+    out += "}}";
 }
 
-// TX.b(key, [[name, kind, page, line, uses, id], ...]): the declared names of one key, each
-// with where it is declared and how often it is used.
+void append_references_script(std::string& out, std::span<const std::uint32_t> pages,
+                              std::span<const std::string> data)
+{
+    out += "TX.r(";
+    append_kinds(out);
+    out += ",{";
+    bool first = true;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (data[i].empty())
+            continue;
+        out += first ? "\n" : ",\n";
+        first = false;
+        append_decimal(out, pages[i]);
+        out += ':';
+        out += data[i];
+    }
+    out += "});\n";
+}
+
+// TX.b(key, kinds, [[name, kind, page, line, uses, id], ...]): the declared names of one key,
+// each with its kind (a number, named by `kinds`), where it is declared and how often it is
+// used.
 std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run)
 {
     const TProjectIndex& project = run.project;
@@ -224,14 +272,16 @@ std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& 
             by_key[search_key(declaration.name)].push_back(declaration.id);
     std::vector<std::pair<std::string, std::string>> scripts;
     for (const auto& [key, ids] : by_key) {
-        std::string script = "TX.b(\"" + key + "\",[";
+        std::string script = "TX.b(\"" + key + "\",";
+        append_kinds(script);
+        script += ",[";
         for (std::size_t i = 0; i < ids.size(); ++i) {
             const TProjectDeclaration& declaration = project.declarations()[ids[i]];
             script += i == 0 ? "\n[" : ",\n[";
             append_string(script, declaration.name, run.encodings[declaration.file]);
-            script += ",\"";
-            script += kind_name(declaration.kind);
-            script += "\",";
+            script += ',';
+            append_kind(script, declaration.kind);
+            script += ',';
             append_decimal(script, run.page_of_file[declaration.file]);
             script += ',';
             append_decimal(script, declaration.line);
