@@ -3,7 +3,6 @@
 // file:// as well as from a server.
 #include <algorithm>
 #include <map>
-#include <unordered_map>
 
 #include "analysis/DecimalText.h"
 #include "html/HtmlPages.h"
@@ -170,8 +169,18 @@ void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t
     const TProjectIndex& project = run.project;
     const std::uint32_t file = run.pages[page].file;
     std::vector<std::uint32_t> pages{page};  // pages the references stand in; this one first
-    std::unordered_map<std::uint32_t, std::uint32_t> slot{{page, 0}};
-    std::map<std::pair<std::uint32_t, int>, std::uint32_t> quotes;  // (file, line) -> file
+    // Per page of the run, its place in `pages` (kNoId while not there); kept by the thread
+    // from one page to the next and cleared of this page's entries at the end.
+    thread_local std::vector<std::uint32_t> slot;
+    slot.resize(run.pages.size(), kNoId);
+    slot[page] = 0;
+    struct TQuote {
+        std::uint32_t file;
+        int line;
+        std::uint32_t slot;
+        auto operator<=>(const TQuote&) const = default;
+    };
+    std::vector<TQuote> quotes;  // lines of other pages to quote
     std::string declarations;
     for (std::uint32_t id : run.declared_in[file]) {
         const TProjectDeclaration& declaration = project.declarations()[id];
@@ -192,30 +201,37 @@ void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t
             if (at == nullptr)
                 continue;
             const auto target = static_cast<std::uint32_t>(at - run.pages.data());
-            const auto [it, added] =
-                slot.try_emplace(target, static_cast<std::uint32_t>(pages.size()));
-            if (added)
+            if (slot[target] == kNoId) {
+                slot[target] = static_cast<std::uint32_t>(pages.size());
                 pages.push_back(target);
+            }
+            const std::uint32_t here = slot[target];
             if (target != page && quotedHere < kQuotedReferences) {
-                quotes.emplace(std::pair(reference.file, reference.line), target);
+                quotes.push_back({reference.file, reference.line, here});
                 ++quotedHere;
             }
             if (lastSlot != kNoId)
                 declarations += ',';
-            if (it->second != lastSlot) {
-                append_decimal(declarations, it->second);
+            if (here != lastSlot) {
+                append_decimal(declarations, here);
                 declarations += ':';
                 append_decimal(declarations, reference.line);
             } else {
                 append_decimal(declarations, reference.line - lastLine);
             }
             declarations += reference_mark(reference.kind);
-            lastSlot = it->second;
+            lastSlot = here;
             lastLine = reference.line;
         }
         declarations += "\"]";
     }
 
+    for (const std::uint32_t used : pages)
+        slot[used] = kNoId;
+    std::sort(quotes.begin(), quotes.end());
+    quotes.erase(std::unique(quotes.begin(), quotes.end()), quotes.end());
+
+    out.reserve(out.size() + declarations.size() + quotes.size() * 64 + pages.size() * 40 + 32);
     out += "{p:[";
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (i > 0)
@@ -226,17 +242,17 @@ void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t
     out += declarations;
     out += "},\nt:{";
     bool first = true;
-    for (const auto& [where, target] : quotes) {
+    for (const TQuote& quote : quotes) {
         if (!first)
             out += ",\n";
         first = false;
         out += '"';
-        append_decimal(out, slot.at(target));
+        append_decimal(out, quote.slot);
         out += ':';
-        append_decimal(out, where.second);
+        append_decimal(out, quote.line);
         out += "\":";
-        const SourceEncoding encoding = run.encodings[where.first];
-        append_string(out, quoted(run.line_text(where.first, where.second), encoding), encoding);
+        const SourceEncoding encoding = run.encodings[quote.file];
+        append_string(out, quoted(run.line_text(quote.file, quote.line), encoding), encoding);
     }
     out += "}}";
 }

@@ -332,7 +332,8 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
                     TSourceAnalysis::TBorrowed{project.files()[page.file].bytes}),
                 run.settings);
             std::string html;
-            html.reserve(writer.analysis().bytes().size() * 3 + 4096);
+            // About what a page takes for its source, so that it is seldom copied as it grows.
+            html.reserve(writer.analysis().bytes().size() * 5 + 4096);
             append_source_page(html, run, static_cast<std::uint32_t>(i), writer);
             std::string reason = write_output_in(dir, page.path, html, &ids);
             page.written = reason.empty();

@@ -115,6 +115,17 @@ void append_js_string(std::string& out, std::string_view bytes, SourceEncoding e
     static constexpr char kHex[] = "0123456789abcdef";
     const bool utf8 = encoding == SourceEncoding::Utf8;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // Plain printable ASCII, most of any text, is copied a run at a time.
+        std::size_t end = i;
+        while (end < bytes.size() && bytes[end] >= 0x20 && bytes[end] < 0x7F && bytes[end] != '"' &&
+               bytes[end] != '\\' && bytes[end] != '<')
+            ++end;
+        if (end > i) {
+            out.append(bytes.data() + i, end - i);
+            i = end;
+            if (i == bytes.size())
+                break;
+        }
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c == '"' || c == '\\') {
             out += '\\';
