@@ -59,8 +59,7 @@ struct THtmlRun {
 /// classes and, when `references` is given, the script that holds the references of the
 /// page numbered `page`, below `root`.
 void append_head(std::string& out, std::string_view root, std::string_view title,
-                 std::string_view body, std::string_view references = {},
-                 std::uint32_t page = 0);
+                 std::string_view body, std::string_view references = {}, std::uint32_t page = 0);
 
 /// Appends the page of `page`: its listing as `writer` writes it, every name a link to its
 /// declaration and every declaration a handle for its references, then the lists the

@@ -90,8 +90,7 @@ void append_html_text(std::string& out, std::string_view bytes, SourceEncoding e
 
 void append_html_content(std::string& out, std::string_view bytes, SourceEncoding encoding)
 {
-    append_escaped(out, bytes,
-                   encoding == SourceEncoding::Utf8 ? kStopContent : kStopContent1252);
+    append_escaped(out, bytes, encoding == SourceEncoding::Utf8 ? kStopContent : kStopContent1252);
 }
 
 void append_url_path(std::string& out, std::string_view bytes)
