@@ -170,10 +170,19 @@ void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t
     const std::uint32_t file = run.pages[page].file;
     std::vector<std::uint32_t> pages{page};  // pages the references stand in; this one first
     // Per page of the run, its place in `pages` (kNoId while not there); kept by the thread
-    // from one page to the next and cleared of this page's entries at the end.
+    // from one page to the next, cleared of this page's entries on the way out.
     thread_local std::vector<std::uint32_t> slot;
     slot.resize(run.pages.size(), kNoId);
     slot[page] = 0;
+    struct TClear {  // also when the page runs out of memory half way
+        std::vector<std::uint32_t>& slot;
+        const std::vector<std::uint32_t>& pages;
+        ~TClear()
+        {
+            for (const std::uint32_t used : pages)
+                slot[used] = kNoId;
+        }
+    } clear{slot, pages};
     struct TQuote {
         std::uint32_t file;
         int line;
@@ -226,8 +235,6 @@ void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t
         declarations += "\"]";
     }
 
-    for (const std::uint32_t used : pages)
-        slot[used] = kNoId;
     std::sort(quotes.begin(), quotes.end());
     quotes.erase(std::unique(quotes.begin(), quotes.end()), quotes.end());
 
