@@ -41,19 +41,23 @@ pre.listagem a[id]:target { background: var(--realce); }
 pre.listagem a[id^="L"] { scroll-margin-top: 6em; }
 section[id] { scroll-margin-top: 5em; }
 pre a { color: inherit; text-decoration: none; }
-pre a:hover { text-decoration: underline; }
-pre a.v, pre a.x { text-decoration: underline dotted var(--numero); }
-pre a.x { font-style: italic; }
-pre a.n { text-decoration: underline solid var(--borda); cursor: pointer; }
-pre a.n:target { background: var(--realce); }
-pre.listagem a[id^="L"] { color: var(--numero); }
-.p { color: var(--prefixo); }
+/* The listing's links: a name's use links to its declaration, in this page ("#L...") or in
+   another (italic); a declaration ("d..." anchor, or class n where it is repeated) opens its
+   references; a line number is its line's anchor. */
+pre.listagem a[href] { text-decoration: underline dotted var(--numero); }
+pre.listagem a[href]:not([href^="#"]) { font-style: italic; }
+pre.listagem a.n, pre.listagem a[id^="d"] { text-decoration: underline solid var(--borda); cursor: pointer; }
+pre.listagem a[id^="L"] { color: var(--numero); text-decoration: none; cursor: pointer; }
+pre.listagem a.e[href], pre.listagem a.d[href] { text-decoration: none; font-style: normal; }
+pre a:hover, pre.listagem a[href]:hover { text-decoration: underline; }
+pre.listagem s { color: var(--prefixo); text-decoration: none; }
 a.e, .e { color: var(--fim); }
 pre b { color: var(--reservada); }
 pre i { color: var(--comentario); }
-.s { color: var(--cadeia); }
-.m { color: var(--numeral); }
-.d { color: var(--diretiva); }
+pre.listagem q { color: var(--cadeia); quotes: none; }
+pre.listagem q::before, pre.listagem q::after { content: none; }
+pre.listagem u { color: var(--numeral); text-decoration: none; }
+pre.listagem em, pre.listagem a.d { color: var(--diretiva); font-style: normal; }
 .z, .z * { color: var(--inativo) !important; font-weight: normal; }
 pre.lista a { color: var(--ligacao); text-decoration: underline; }
 .relacao { width: 100%; margin: 0; font-size: .9em; }
@@ -169,7 +173,11 @@ constexpr std::string_view kScript = R"js((function () {
   }
 
   // --- index: the search over declared names ---------------------------------------------
-  TX.b = function (key, entries) { shards[key] = entries; };
+  // A bucket's kinds come as numbers into its list of kind names.
+  TX.b = function (key, kinds, entries) {
+    entries.forEach(function (e) { e[1] = kinds[e[1]]; });
+    shards[key] = entries;
+  };
   TX.p = function (list) { pages = list; };
   function keyOf(text) {
     var key = '';
@@ -261,8 +269,27 @@ constexpr std::string_view kScript = R"js((function () {
   }
 
   // --- pages: the references of a declaration -------------------------------------------
+  // A references script holds those of several pages; this page keeps its own, each
+  // declaration's references read out of their string ("page:line" where the page changes,
+  // else the distance from the line before; "e" after a write, "d" after a declaration) into
+  // [page, line, mark] entries.
   var refs = null;
-  TX.r = function (data) { refs = data; };
+  TX.r = function (kinds, pagesData) {
+    var data = pagesData[document.body.getAttribute('data-pagina')];
+    if (!data) return;
+    Object.keys(data.d).forEach(function (id) {
+      var entry = data.d[id], list = [], page = 0, line = 0;
+      entry[1] = kinds[entry[1]];
+      (entry[2] ? entry[2].split(',') : []).forEach(function (item) {
+        var m = /^(?:(\d+):)?(\d+)([ed]?)$/.exec(item);
+        if (!m) return;
+        if (m[1] !== undefined) { page = +m[1]; line = +m[2]; } else line += +m[2];
+        list.push([page, line, m[3] || 'l']);
+      });
+      entry[2] = list;
+    });
+    refs = data;
+  };
   // The text of line `number` of this page, as the listing shows it after its prefix.
   function ownLine(number) {
     var anchor = document.getElementById('L' + number);
@@ -270,7 +297,7 @@ constexpr std::string_view kScript = R"js((function () {
     var text = '';
     var node = anchor.nextSibling;
     // The level prefix is not part of the source text.
-    while (node && (node.nodeType === 3 ? /^ *$/.test(node.textContent) : node.classList.contains('p')))
+    while (node && (node.nodeType === 3 ? /^ *$/.test(node.textContent) : node.nodeName === 'S'))
       node = node.nextSibling;
     for (; node; node = node.nextSibling) {
       var t = node.textContent;
@@ -327,12 +354,42 @@ constexpr std::string_view kScript = R"js((function () {
     if (!data) return;
     load(data.slice(root.length), function () { showReferences(id); });
   }
+  // The listing's anchors carry no href: a line number ("L<n>") and a declaration ("d<id>")
+  // become links to themselves when pointed at, focused or clicked, so that they show, copy
+  // and open like any link.
+  function anchorOf(target) {
+    var link = target.closest ? target.closest('pre.listagem a[id]') : null;
+    return link && /^[Ld]\d+$/.test(link.id) ? link : null;
+  }
+  function linkAnchor(event) {
+    var link = anchorOf(event.target);
+    if (link && !link.hasAttribute('href')) link.setAttribute('href', '#' + link.id);
+  }
+  function setUpAnchors() {
+    document.addEventListener('mouseover', linkAnchor);
+    document.addEventListener('focusin', linkAnchor);
+    document.addEventListener('click', function (event) {
+      var link = anchorOf(event.target);
+      if (!link || link.id.charAt(0) !== 'L' || link.hasAttribute('href')) return;
+      link.setAttribute('href', '#' + link.id);
+      event.preventDefault();
+      location.hash = link.id;
+    });
+  }
+  // The handle of a declaration's references: its anchor, or a repetition (class n) linking
+  // to it.
+  function handleOf(target) {
+    var link = target.closest ? target.closest('pre.listagem a') : null;
+    if (!link) return null;
+    if (/^d\d+$/.test(link.id)) return link.id.slice(1);
+    var m = link.classList.contains('n') ? /^#d(\d+)$/.exec(link.getAttribute('href') || '') : null;
+    return m ? m[1] : null;
+  }
   function setUpReferences() {
     if (!document.body.getAttribute('data-refs')) return;
     document.addEventListener('click', function (event) {
-      var link = event.target.closest ? event.target.closest('a.n') : null;
-      if (!link) return;
-      var id = (link.getAttribute('href') || '').replace(/^#d/, '');
+      var id = handleOf(event.target);
+      if (id === null) return;
       if (location.hash !== '#d' + id) history.replaceState(null, '', '#d' + id);
       event.preventDefault();
       openReferences(id);
@@ -348,6 +405,7 @@ constexpr std::string_view kScript = R"js((function () {
   setUpFilter();
   setUpSearch();
   setUpGoToLine();
+  setUpAnchors();
   setUpReferences();
 })();
 )js";

@@ -3,7 +3,6 @@
 // file:// as well as from a server.
 #include <algorithm>
 #include <map>
-#include <unordered_map>
 
 #include "analysis/DecimalText.h"
 #include "html/HtmlPages.h"
@@ -55,16 +54,37 @@ const char* kind_name(TDeclarationKind kind)
     return "";
 }
 
-char reference_mark(TReferenceKind kind)
+// The mark of a reference after its line; a read, the most frequent, has none.
+const char* reference_mark(TReferenceKind kind)
 {
     switch (kind) {
     case TReferenceKind::Write:
-        return 'e';  // escrita
+        return "e";  // escrita
     case TReferenceKind::Declaration:
-        return 'd';
+        return "d";
     default:
-        return 'l';  // leitura
+        return "";  // leitura
     }
+}
+
+// The data scripts write a kind as its number in TDeclarationKind and carry the list of
+// kind names once to name it.
+void append_kinds(std::string& out)
+{
+    out += '[';
+    for (int kind = 0; kind <= static_cast<int>(TDeclarationKind::Label); ++kind) {
+        if (kind > 0)
+            out += ',';
+        out += '"';
+        out += kind_name(static_cast<TDeclarationKind>(kind));
+        out += '"';
+    }
+    out += ']';
+}
+
+void append_kind(std::string& out, TDeclarationKind kind)
+{
+    append_decimal(out, static_cast<long long>(kind));
 }
 
 // A line's text for a quotation: without its leading blanks, cut at a character boundary.
@@ -120,11 +140,11 @@ std::size_t use_count(const TProjectIndex& project, std::uint32_t declaration)
 
 }  // namespace
 
-std::string references_script_path(std::uint32_t page)
+std::string references_script_path(std::uint32_t bundle)
 {
     std::string path(kDataFolder);
     path += "/r";
-    append_decimal(path, page);
+    append_decimal(path, bundle);
     path += ".js";
     return path;
 }
@@ -138,57 +158,88 @@ std::string search_script_path(std::string_view key)
     return path;
 }
 
-// TX.r({p: [page paths], d: {id: [name, kind, [[page, line, mark], ...]]}, t: {"page:line":
-// text}}): the pages the references stand in, each declaration of this page with its
-// references, and the text of the lines of other pages they stand on.
-void append_references_script(std::string& out, const THtmlRun& run, std::uint32_t page)
+// {p: [page paths], d: {id: [name, kind, "references"]}, t: {"page:line": text}}: the pages
+// the references stand in, each declaration of this page with its kind (a number) and its
+// references, and the text of the lines of other pages they stand on. A
+// declaration's references are one string, in file and line order: "page:line" where the
+// page changes, then the line's distance from the one before; each followed by "e" for a
+// write, "d" for a declaration, nothing for a read ("0:27d,33,6e,1:8").
+void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t page)
 {
     const TProjectIndex& project = run.project;
     const std::uint32_t file = run.pages[page].file;
     std::vector<std::uint32_t> pages{page};  // pages the references stand in; this one first
-    std::unordered_map<std::uint32_t, std::uint32_t> slot{{page, 0}};
-    std::map<std::pair<std::uint32_t, int>, std::uint32_t> quotes;  // (file, line) -> file
+    // Per page of the run, its place in `pages` (kNoId while not there); kept by the thread
+    // from one page to the next, cleared of this page's entries on the way out.
+    thread_local std::vector<std::uint32_t> slot;
+    slot.resize(run.pages.size(), kNoId);
+    slot[page] = 0;
+    struct TClear {  // also when the page runs out of memory half way
+        std::vector<std::uint32_t>& slot;
+        const std::vector<std::uint32_t>& pages;
+        ~TClear()
+        {
+            for (const std::uint32_t used : pages)
+                slot[used] = kNoId;
+        }
+    } clear{slot, pages};
+    struct TQuote {
+        std::uint32_t file;
+        int line;
+        std::uint32_t slot;
+        auto operator<=>(const TQuote&) const = default;
+    };
+    std::vector<TQuote> quotes;  // lines of other pages to quote
     std::string declarations;
     for (std::uint32_t id : run.declared_in[file]) {
         const TProjectDeclaration& declaration = project.declarations()[id];
         if (!declarations.empty())
             declarations += ",\n";
-        declarations += '"';
         append_decimal(declarations, id);
-        declarations += "\":[";
+        declarations += ":[";
         append_string(declarations, declaration.name, run.encodings[file]);
+        declarations += ',';
+        append_kind(declarations, declaration.kind);
         declarations += ",\"";
-        declarations += kind_name(declaration.kind);
-        declarations += "\",[";
         std::size_t quotedHere = 0;
-        bool first = true;
+        std::uint32_t lastSlot = kNoId;
+        int lastLine = 0;
         for (std::uint32_t r : project.references_of(id)) {
             const TProjectReference& reference = project.references()[r];
             const THtmlPage* at = run.page_of(reference.file);
             if (at == nullptr)
                 continue;
             const auto target = static_cast<std::uint32_t>(at - run.pages.data());
-            const auto [it, added] =
-                slot.try_emplace(target, static_cast<std::uint32_t>(pages.size()));
-            if (added)
+            if (slot[target] == kNoId) {
+                slot[target] = static_cast<std::uint32_t>(pages.size());
                 pages.push_back(target);
+            }
+            const std::uint32_t here = slot[target];
             if (target != page && quotedHere < kQuotedReferences) {
-                quotes.emplace(std::pair(reference.file, reference.line), target);
+                quotes.push_back({reference.file, reference.line, here});
                 ++quotedHere;
             }
-            declarations += first ? "[" : ",[";
-            first = false;
-            append_decimal(declarations, it->second);
-            declarations += ',';
-            append_decimal(declarations, reference.line);
-            declarations += ",\"";
+            if (lastSlot != kNoId)
+                declarations += ',';
+            if (here != lastSlot) {
+                append_decimal(declarations, here);
+                declarations += ':';
+                append_decimal(declarations, reference.line);
+            } else {
+                append_decimal(declarations, reference.line - lastLine);
+            }
             declarations += reference_mark(reference.kind);
-            declarations += "\"]";
+            lastSlot = here;
+            lastLine = reference.line;
         }
-        declarations += "]]";
+        declarations += "\"]";
     }
 
-    out += "TX.r({p:[";
+    std::sort(quotes.begin(), quotes.end());
+    quotes.erase(std::unique(quotes.begin(), quotes.end()), quotes.end());
+
+    out.reserve(out.size() + declarations.size() + quotes.size() * 64 + pages.size() * 40 + 32);
+    out += "{p:[";
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (i > 0)
             out += ',';
@@ -198,23 +249,43 @@ void append_references_script(std::string& out, const THtmlRun& run, std::uint32
     out += declarations;
     out += "},\nt:{";
     bool first = true;
-    for (const auto& [where, target] : quotes) {
+    for (const TQuote& quote : quotes) {
         if (!first)
             out += ",\n";
         first = false;
         out += '"';
-        append_decimal(out, slot.at(target));
+        append_decimal(out, quote.slot);
         out += ':';
-        append_decimal(out, where.second);
+        append_decimal(out, quote.line);
         out += "\":";
-        const SourceEncoding encoding = run.encodings[where.first];
-        append_string(out, quoted(run.line_text(where.first, where.second), encoding), encoding);
+        const SourceEncoding encoding = run.encodings[quote.file];
+        append_string(out, quoted(run.line_text(quote.file, quote.line), encoding), encoding);
     }
-    out += "}});\n";
+    out += "}}";
 }
 
-// TX.b(key, [[name, kind, page, line, uses, id], ...]): the declared names of one key, each
-// with where it is declared and how often it is used.
+void append_references_script(std::string& out, std::span<const std::uint32_t> pages,
+                              std::span<const std::string> data)
+{
+    out += "TX.r(";
+    append_kinds(out);
+    out += ",{";
+    bool first = true;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (data[i].empty())
+            continue;
+        out += first ? "\n" : ",\n";
+        first = false;
+        append_decimal(out, pages[i]);
+        out += ':';
+        out += data[i];
+    }
+    out += "});\n";
+}
+
+// TX.b(key, kinds, [[name, kind, page, line, uses, id], ...]): the declared names of one key,
+// each with its kind (a number, named by `kinds`), where it is declared and how often it is
+// used.
 std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run)
 {
     const TProjectIndex& project = run.project;
@@ -224,14 +295,16 @@ std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& 
             by_key[search_key(declaration.name)].push_back(declaration.id);
     std::vector<std::pair<std::string, std::string>> scripts;
     for (const auto& [key, ids] : by_key) {
-        std::string script = "TX.b(\"" + key + "\",[";
+        std::string script = "TX.b(\"" + key + "\",";
+        append_kinds(script);
+        script += ",[";
         for (std::size_t i = 0; i < ids.size(); ++i) {
             const TProjectDeclaration& declaration = project.declarations()[ids[i]];
             script += i == 0 ? "\n[" : ",\n[";
             append_string(script, declaration.name, run.encodings[declaration.file]);
-            script += ",\"";
-            script += kind_name(declaration.kind);
-            script += "\",";
+            script += ',';
+            append_kind(script, declaration.kind);
+            script += ',';
             append_decimal(script, run.page_of_file[declaration.file]);
             script += ',';
             append_decimal(script, declaration.line);

@@ -190,7 +190,7 @@ void append_folder_page(std::string& out, const THtmlRun& run, std::string_view 
 }
 
 void append_head(std::string& out, std::string_view root, std::string_view title,
-                 std::string_view body, std::string_view references)
+                 std::string_view body, std::string_view references, std::uint32_t page)
 {
     out += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
@@ -209,6 +209,8 @@ void append_head(std::string& out, std::string_view root, std::string_view title
         out += "\" data-refs=\"";
         out += root;
         out += references;
+        out += "\" data-pagina=\"";
+        append_decimal(out, page);
     }
     out += "\">\n<header>\n";
 }

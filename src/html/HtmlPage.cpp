@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <span>
+#include <unordered_map>
 
 #include "analysis/DecimalText.h"
 #include "analysis/ListingWriter.h"
@@ -14,10 +15,11 @@ namespace {
 // that a page of hundreds of thousands of lines opens and jumps at once.
 constexpr std::size_t kLinesPerBlock = 256;
 
-// The opening and closing tags of each run class (names and links are written apart).
-// Reserved words and comments, the most frequent runs, use the bold and italic elements
-// they are shown with.
-std::pair<const char*, const char*> run_tags(TRunClass kind)
+// The opening and closing tags of each run class (names and links are written apart). A
+// listing has millions of runs, so each class has an element of its own with the shortest
+// name there is, and the style sheet gives it its look (and takes away the element's own:
+// the strike of <s>, the underline of <u>, the quotes of <q>, the italics of <em>).
+std::pair<std::string_view, std::string_view> run_tags(TRunClass kind)
 {
     switch (kind) {
     case TRunClass::Keyword:
@@ -25,13 +27,13 @@ std::pair<const char*, const char*> run_tags(TRunClass kind)
     case TRunClass::Comment:
         return {"<i>", "</i>"};
     case TRunClass::Prefix:
-        return {"<span class=p>", "</span>"};
+        return {"<s>", "</s>"};
     case TRunClass::String:
-        return {"<span class=s>", "</span>"};
+        return {"<q>", "</q>"};
     case TRunClass::Number:
-        return {"<span class=m>", "</span>"};
+        return {"<u>", "</u>"};
     case TRunClass::Directive:
-        return {"<span class=d>", "</span>"};
+        return {"<em>", "</em>"};
     default:
         return {"<span>", "</span>"};
     }
@@ -88,28 +90,36 @@ public:
     }
 
 private:
-    void text(std::string_view bytes) { append_html_text(out_, bytes, encoding_); }
-    void name(std::string_view bytes) { append_html_text(out_, bytes, file_name_encoding(bytes)); }
-    std::string url_of(const THtmlPage& target) const
+    void text(std::string_view bytes) { append_html_content(out_, bytes, encoding_); }
+    void name(std::string_view bytes)
     {
-        return relative_url(page_.path, target.path);
+        append_html_content(out_, bytes, file_name_encoding(bytes));
+    }
+    // The URL of another page from this one, made once per page linked to. Percent-encoded,
+    // it holds nothing that needs quotes around an attribute value.
+    const std::string& url_of(const THtmlPage& target)
+    {
+        const auto [it, added] = urls_.try_emplace(&target);
+        if (added)
+            it->second = relative_url(page_.path, target.path);
+        return it->second;
     }
     // A link to line `line` of a page (this one for null).
     void line_href(const THtmlPage* target, long long line)
     {
-        out_ += "href=\"";
+        out_ += "href=";
         if (target != nullptr && target != &page_)
             out_ += url_of(*target);
         out_ += "#L";
         append_decimal(out_, line);
-        out_ += '"';
     }
 
     void head()
     {
         const std::string root = relative_url(page_.path, "");
+        const auto index = static_cast<std::uint32_t>(&page_ - run_.pages.data());
         append_head(out_, root, page_.name, "fonte",
-                    references_script_path(static_cast<std::uint32_t>(&page_ - run_.pages.data())));
+                    references_script_path(run_.references_bundle[index]), index);
         out_ += "<a class=\"voltar\" href=\"";
         out_ += root;
         out_ += kIndexName;
@@ -230,9 +240,9 @@ private:
     {
         switch (run.kind) {
         case TRunClass::LineNumber:
+            // The anchor of the line; the page script makes it a link to itself when it is
+            // pointed at or clicked, which spares a million lines their own href.
             out_ += "<a id=L";
-            append_decimal(out_, number);
-            out_ += " href=#L";
             append_decimal(out_, number);
             out_ += '>';
             text(bytes);
@@ -296,22 +306,23 @@ private:
             return;
         }
         if (reference->kind == TReferenceKind::Declaration) {
-            out_ += "<a class=n";
-            // The first place the name is declared holds the anchor; an implementation
-            // header that repeats the declaration only opens the references.
+            // The first place the name is declared holds the anchor "d<id>", which the page
+            // script makes the handle of its references; an implementation header that
+            // repeats the declaration is a handle that links to it.
             if (declaration->file == page_.file && declaration->line == number &&
-                declaration->column == column) {
-                out_ += " id=d";
-                append_decimal(out_, reference->declaration);
-            }
-            out_ += " href=\"#d";
+                declaration->column == column)
+                out_ += "<a id=d";
+            else
+                out_ += "<a class=n href=#d";
             append_decimal(out_, reference->declaration);
-            out_ += "\">";
+            out_ += '>';
             text(bytes);
             out_ += "</a>";
             return;
         }
-        out_ += target == &page_ ? "<a class=v " : "<a class=x ";
+        // The most frequent link, a use of a name, needs no class: its href tells a
+        // declaration in this page ("#L...") from one in another.
+        out_ += "<a ";
         line_href(target, declaration->line);
         out_ += '>';
         text(bytes);
@@ -327,9 +338,9 @@ private:
             const THtmlPage* target = run_.page_of(entry.file);
             if (target == nullptr)
                 return false;
-            out_ += "<a class=d href=\"";
+            out_ += "<a class=d href=";
             out_ += url_of(*target);
-            out_ += "\">";
+            out_ += '>';
             text(bytes);
             out_ += "</a>";
             return true;
@@ -389,9 +400,8 @@ private:
                 itemText(item.substr(at, run.start - at));
                 out_ += "<a ";
                 if (unit != nullptr) {
-                    out_ += "class=\"u\" href=\"";
+                    out_ += "class=u href=";
                     out_ += url_of(*unit);
-                    out_ += '"';
                 } else {
                     line_href(nullptr, run.line);
                 }
@@ -416,6 +426,7 @@ private:
     SourceEncoding encoding_;
     std::span<const TProjectReference> references_;  // what is left of this file's, in order
     std::span<const TLineRange> inactive_;           // what is left of its inactive lines
+    std::unordered_map<const THtmlPage*, std::string> urls_;  // pages linked to, their URLs
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // What the writers of the HTML edition share: the run's pages and the lookups between the
 // project's files and them. Internal to the HTML library.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,7 @@ struct THtmlRun {
     std::vector<std::vector<std::uint32_t>> declared_in;  ///< per file: the declarations it holds
     std::vector<std::vector<std::uint32_t>> line_starts;  ///< per file: where each line begins
     std::vector<SourceEncoding> encodings;                ///< per file
+    std::vector<std::uint32_t> references_bundle;         ///< per page: its references script
 
     THtmlRun(const TProjectIndex& index, const TListingSettings& listing);
     /// The page of a project file, or nullptr when it has none.
@@ -54,9 +56,10 @@ struct THtmlRun {
 
 /// Appends the start of a page up to its header: the title (`title`, a file or folder name),
 /// the style sheet and the script at `root` (the way back to the output folder), the body's
-/// classes and, when `references` is given, the script of the page's references below `root`.
+/// classes and, when `references` is given, the script that holds the references of the
+/// page numbered `page`, below `root`.
 void append_head(std::string& out, std::string_view root, std::string_view title,
-                 std::string_view body, std::string_view references = {});
+                 std::string_view body, std::string_view references = {}, std::uint32_t page = 0);
 
 /// Appends the page of `page`: its listing as `writer` writes it, every name a link to its
 /// declaration and every declaration a handle for its references, then the lists the
@@ -64,12 +67,16 @@ void append_head(std::string& out, std::string_view root, std::string_view title
 void append_source_page(std::string& out, THtmlRun& run, std::uint32_t page,
                         const TListingWriter& writer);
 
-/// Appends the script with the references to the names declared in `page`, which the page
+/// Appends the references to the names declared in `page` (a script object), which the page
 /// loads when its references are first asked for.
-void append_references_script(std::string& out, const THtmlRun& run, std::uint32_t page);
+void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t page);
+/// Appends a script with the references of several pages, `data[i]` those of `pages[i]`:
+/// pages with few references share one, which spares the disk thousands of small files.
+void append_references_script(std::string& out, std::span<const std::uint32_t> pages,
+                              std::span<const std::string> data);
 
-/// The path, relative to the output folder, of the references script of `page`.
-std::string references_script_path(std::uint32_t page);
+/// The path, relative to the output folder, of references script number `bundle`.
+std::string references_script_path(std::uint32_t bundle);
 
 /// The search data: for each key (two leading characters of a name, folded), the script
 /// that holds the declared names beginning with them.

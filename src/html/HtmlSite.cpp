@@ -1,5 +1,6 @@
 #include "html/HtmlSite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <new>
 #include <optional>
 #include <set>
+#include <span>
 #include <system_error>
 
 #include "analysis/ListingWriter.h"
@@ -30,6 +32,10 @@ constexpr std::size_t kWholeGraphUpTo = 150;
 // A folder's picture is left out above this many units: its layout would take long and read
 // badly.
 constexpr std::size_t kFolderGraphUpTo = 150;
+// Pages share a script of references until it holds about this many bytes: few enough that a
+// page still loads little more than its own, enough that a large program does not make one
+// file per page.
+constexpr std::size_t kReferencesBundleBytes = 96 * 1024;
 
 std::string lower_ascii(std::string text)
 {
@@ -266,9 +272,54 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
         run.encodings[file] = detect_source_encoding(bytes);
     });
 
+    // The references of every page, then the scripts that hold them: pages in path order
+    // (neighbours in a folder), one after another into a script until it is full; a page
+    // with more gets a script of its own.
+    const std::size_t count = run.pages.size();
+    std::vector<std::string> references(count);
+    parallel_for(count, jobs, [&](std::size_t i) {
+        try {
+            append_references_data(references[i], run, static_cast<std::uint32_t>(i));
+        } catch (const std::bad_alloc&) {
+            std::string().swap(references[i]);  // the page opens no references
+        }
+    });
+    std::vector<std::uint32_t> order(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return run.pages[a].path < run.pages[b].path;
+    });
+    run.references_bundle.assign(count, 0);
+    std::vector<std::size_t> bundleStarts;  // into `order`
+    std::size_t filled = kReferencesBundleBytes;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t size = references[order[k]].size();
+        if (filled + size > kReferencesBundleBytes) {
+            bundleStarts.push_back(k);
+            filled = 0;
+        }
+        filled += size;
+        run.references_bundle[order[k]] = static_cast<std::uint32_t>(bundleStarts.size() - 1);
+    }
+    bundleStarts.push_back(count);
+    std::vector<std::pair<std::string, std::string>> bundleFailed(bundleStarts.size());
+    parallel_for(bundleStarts.size() - 1, jobs, [&](std::size_t b) {
+        const std::size_t first = bundleStarts[b], last = bundleStarts[b + 1];
+        std::vector<std::string> data(last - first);
+        for (std::size_t k = first; k < last; ++k)
+            data[k - first] = std::move(references[order[k]]);
+        std::string script;
+        append_references_script(script, std::span(order).subspan(first, last - first), data);
+        const std::string path = references_script_path(static_cast<std::uint32_t>(b));
+        std::string reason = write_output_in(dir, path, script, &ids);
+        if (!reason.empty())
+            bundleFailed[b] = {(folder / path).string(), std::move(reason)};
+    });
+    std::vector<std::string>().swap(references);
+
     // Pages read only what the run keeps of other files, so they are written in parallel; a
     // page too large for the memory left fails alone.
-    const std::size_t count = run.pages.size();
     std::vector<std::pair<std::string, std::string>> failed(count);  // path, reason
     parallel_for(count, jobs, [&](std::size_t i) {
         THtmlPage& page = run.pages[i];
@@ -281,26 +332,19 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
                     TSourceAnalysis::TBorrowed{project.files()[page.file].bytes}),
                 run.settings);
             std::string html;
-            html.reserve(writer.analysis().bytes().size() * 4 + 4096);
+            // About what a page takes for its source, so that it is seldom copied as it grows.
+            html.reserve(writer.analysis().bytes().size() * 5 + 4096);
             append_source_page(html, run, static_cast<std::uint32_t>(i), writer);
             std::string reason = write_output_in(dir, page.path, html, &ids);
             page.written = reason.empty();
-            if (!page.written) {
+            if (!page.written)
                 fail(page.path, std::move(reason));
-                return;
-            }
-            std::string().swap(html);
-            std::string script;
-            append_references_script(script, run, static_cast<std::uint32_t>(i));
-            const std::string scriptPath = references_script_path(static_cast<std::uint32_t>(i));
-            reason = write_output_in(dir, scriptPath, script, &ids);
-            if (!reason.empty())
-                fail(scriptPath, std::move(reason));
         } catch (const std::bad_alloc&) {
             page.written = false;
             fail(page.path, std::generic_category().message(ENOMEM));
         }
     });
+    failed.insert(failed.end(), bundleFailed.begin(), bundleFailed.end());
     for (const auto& [path, reason] : failed) {
         if (path.empty())
             continue;

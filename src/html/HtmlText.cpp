@@ -35,50 +35,78 @@ void append_code_point(std::string& out, char32_t cp)
     }
 }
 
-bool needs_escape_utf8(unsigned char c)
+// Which bytes stop the plain copy, per use: markup characters, and for Windows-1252 text
+// every byte above ASCII as well (it is converted).
+enum : unsigned char { kStopUtf8 = 1, kStop1252 = 2, kStopContent = 4, kStopContent1252 = 8 };
+constexpr std::array<unsigned char, 256> make_stops()
 {
-    return kEscapes[c] != nullptr;
+    std::array<unsigned char, 256> table{};
+    for (int c = 0x80; c < 0x100; ++c)
+        table[c] = kStop1252 | kStopContent1252;
+    for (unsigned char c : {'&', '<', '>'})
+        table[c] = kStopUtf8 | kStop1252 | kStopContent | kStopContent1252;
+    for (unsigned char c : {'"', '\''})
+        table[c] = kStopUtf8 | kStop1252;
+    return table;
 }
-bool needs_escape_1252(unsigned char c)
-{
-    return c >= 0x80 || kEscapes[c] != nullptr;
-}
+constexpr std::array<unsigned char, 256> kStops = make_stops();
 
-}  // namespace
-
-void append_html_text(std::string& out, std::string_view bytes, SourceEncoding encoding)
+void append_escaped(std::string& out, std::string_view bytes, unsigned char stop)
 {
-    const bool utf8 = encoding == SourceEncoding::Utf8;
+    const char* data = bytes.data();
+    const std::size_t size = bytes.size();
     std::size_t run = 0;  // start of the bytes copied unchanged
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (utf8 ? !needs_escape_utf8(c) : !needs_escape_1252(c))
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(data[i]);
+        if ((kStops[c] & stop) == 0)
             continue;
-        out.append(bytes.data() + run, i - run);
+        out.append(data + run, i - run);
         run = i + 1;
         if (const char* escape = kEscapes[c])
             out += escape;
         else
             append_code_point(out, windows1252_code_point(c));
     }
-    out.append(bytes.data() + run, bytes.size() - run);
+    out.append(data + run, size - run);
+}
+
+// Bytes a URL path keeps as they are: ASCII letters, digits and "-._~".
+constexpr std::array<bool, 256> make_url_plain()
+{
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x100; ++c)
+        table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '-' || c == '.' || c == '_' || c == '~';
+    return table;
+}
+constexpr std::array<bool, 256> kUrlPlain = make_url_plain();
+
+}  // namespace
+
+void append_html_text(std::string& out, std::string_view bytes, SourceEncoding encoding)
+{
+    append_escaped(out, bytes, encoding == SourceEncoding::Utf8 ? kStopUtf8 : kStop1252);
+}
+
+void append_html_content(std::string& out, std::string_view bytes, SourceEncoding encoding)
+{
+    append_escaped(out, bytes, encoding == SourceEncoding::Utf8 ? kStopContent : kStopContent1252);
 }
 
 void append_url_path(std::string& out, std::string_view bytes)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
-        if (plain) {
-            out += ch;
+    std::size_t run = 0;  // start of the bytes copied unchanged
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (kUrlPlain[c])
             continue;
-        }
-        out += '%';
-        out += kHex[c >> 4];
-        out += kHex[c & 0x0F];
+        out.append(bytes.data() + run, i - run);
+        run = i + 1;
+        const char escape[3] = {'%', kHex[c >> 4], kHex[c & 0x0F]};
+        out.append(escape, 3);
     }
+    out.append(bytes.data() + run, bytes.size() - run);
 }
 
 void append_js_string(std::string& out, std::string_view bytes, SourceEncoding encoding)
@@ -86,6 +114,17 @@ void append_js_string(std::string& out, std::string_view bytes, SourceEncoding e
     static constexpr char kHex[] = "0123456789abcdef";
     const bool utf8 = encoding == SourceEncoding::Utf8;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // Plain printable ASCII, most of any text, is copied a run at a time.
+        std::size_t end = i;
+        while (end < bytes.size() && bytes[end] >= 0x20 && bytes[end] < 0x7F && bytes[end] != '"' &&
+               bytes[end] != '\\' && bytes[end] != '<')
+            ++end;
+        if (end > i) {
+            out.append(bytes.data() + i, end - i);
+            i = end;
+            if (i == bytes.size())
+                break;
+        }
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c == '"' || c == '\\') {
             out += '\\';

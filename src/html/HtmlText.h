@@ -11,6 +11,10 @@ namespace tabulex {
 /// (& < > " ') become character references, so that nothing in a source turns into markup.
 void append_html_text(std::string& out, std::string_view bytes, SourceEncoding encoding);
 
+/// The same for the content of an element, where quotes end nothing: only & < > become
+/// character references.
+void append_html_content(std::string& out, std::string_view bytes, SourceEncoding encoding);
+
 /// Appends `bytes` percent-encoded for use as a relative URL path: every byte except ASCII
 /// letters, digits and "-._~" becomes %XX, so odd file names ("#", "?", blanks, non-ASCII)
 /// still link to their page.

@@ -110,13 +110,21 @@ function tryTheSearch(done) {
 }
 function tryTheReferences(done) {
   frameOf('Exemplo.pas.html', function (frame) {
-    var doc = frame.contentDocument, handle = doc.querySelector('a.n[id]');
-    var total = Array.prototype.find.call(doc.querySelectorAll('a.n[id]'), function (a) { return a.textContent === 'FTotal'; });
-    (total || handle).click();
+    var doc = frame.contentDocument, handles = doc.querySelectorAll('pre.listagem a[id^="d"]');
+    var total = Array.prototype.find.call(handles, function (a) { return a.textContent === 'FTotal'; });
+    (total || handles[0]).click();
+    // A line number is the link to its line once pointed at or clicked.
+    var number = doc.getElementById('L3');
+    number.dispatchEvent(new frame.contentWindow.MouseEvent('mouseover', { bubbles: true }));
+    if (number.getAttribute('href') !== '#L3') faults.push('line 3 does not link to itself');
     setTimeout(function () {
       var panel = doc.getElementById('refs');
       if (!panel || panel.querySelectorAll('li').length < 2) faults.push('no references panel');
       else if (panel.textContent.indexOf('Relatorio.pas') < 0) faults.push('the references miss the other unit: ' + panel.textContent);
+      else if (!panel.querySelector('.marca.d') || !panel.querySelector('.marca.e') || panel.querySelectorAll('li code').length < 2)
+        faults.push('the references miss their marks or lines: ' + panel.innerHTML);
+      number.click();
+      if (frame.contentWindow.location.hash !== '#L3') faults.push('clicking line 3 gives ' + frame.contentWindow.location.hash);
       done();
     }, 1000);
   });
