@@ -234,8 +234,7 @@ void write_file(TBuffer& out, const TProjectIndex& index, std::uint32_t id)
 // of the index's bytes.
 void write_reference(TBuffer& out, const TProjectReference& ref, bool first)
 {
-    static constexpr std::string_view kRefKinds[] = {"\"read\"]", "\"write\"]",
-                                                     "\"declaration\"]"};
+    static constexpr std::string_view kRefKinds[] = {"\"read\"]", "\"write\"]", "\"declaration\"]"};
     char row[64];
     char* p = row;
     if (!first)
