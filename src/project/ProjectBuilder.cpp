@@ -74,11 +74,15 @@ TReadAhead::~TReadAhead()
 
 void TReadAhead::run()
 {
-    constexpr std::size_t kAhead = 32;
+    // The parser often turns to a unit the reader has not come to (one that the next input
+    // uses): while it preprocesses that one itself, this thread goes on with the inputs after,
+    // as far as the budget goes. A unit larger than the budget is still read, alone.
+    constexpr std::size_t kAheadBlocks = (std::size_t{128} << 20) / sizeof(TTokenBlock);
     for (TModule* module : modules_) {
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return stop_ || waiting_ < kAhead; });
+            changed_.wait(lock,
+                          [&] { return stop_ || waiting_ == 0 || waiting_blocks_ < kAheadBlocks; });
             if (stop_)
                 return;
         }
@@ -93,10 +97,13 @@ void TReadAhead::run()
             recorded = false;  // the parser tries again and tells what failed
         }
         const std::lock_guard lock(mutex_);
+        const std::size_t blocks = tokens.blocks.size();
         module->tokens = std::move(tokens);
         module->preprocessing = recorded ? 2 : 4;
-        if (recorded)
+        if (recorded) {
             ++waiting_;
+            waiting_blocks_ += blocks;
+        }
         changed_.notify_all();
     }
 }
@@ -113,6 +120,7 @@ bool TReadAhead::take(TModule& module, TTokenRow& tokens)
     tokens = std::move(module.tokens);
     module.preprocessing = 3;  // taken
     --waiting_;
+    waiting_blocks_ -= tokens.blocks.size();
     changed_.notify_all();
     return true;
 }

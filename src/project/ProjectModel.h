@@ -92,9 +92,9 @@ struct TModule {
     ~TModule();
 };
 
-/// Preprocesses the given units on a thread of its own, in order, a few units ahead of the
-/// parser, which takes their tokens when it comes to them (or preprocesses a unit itself when
-/// the reader has not started it yet).
+/// Preprocesses the given units on a thread of its own, in order, ahead of the parser, which
+/// takes their tokens when it comes to them (or preprocesses a unit itself when the reader has
+/// not started it yet). The tokens waiting for the parser are kept within a budget of blocks.
 class TReadAhead {
 public:
     TReadAhead(TFileStore& files, const TProjectOptions& options, std::vector<TModule*> modules);
@@ -112,7 +112,8 @@ private:
     std::vector<TModule*> modules_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::size_t waiting_ = 0;  // ready units not taken yet
+    std::size_t waiting_ = 0;         // ready units not taken yet
+    std::size_t waiting_blocks_ = 0;  // the blocks of their tokens
     TTokenPool pool_;
     bool stop_ = false;
     std::thread thread_;
