@@ -22,13 +22,14 @@ TUnitGraph project_unit_graph(const TProjectIndex& project, std::span<const std:
                                : file.unit_name;
         graph.nodes.push_back({std::move(name), link_of(id), cycles.contains(id), false, {}});
     }
-    for (const TUnitEdge& edge : project.unit_edges()) {
-        const auto from = node_of.find(edge.from);
-        const auto to = node_of.find(edge.to);
-        if (from != node_of.end() && to != node_of.end() && edge.from != edge.to)
-            graph.edges.push_back(
-                {from->second, to->second, edge.section == TUsesSection::Implementation});
-    }
+    // Only the drawn units' own uses are looked at, in the order of the project's edges.
+    for (const auto& [file, from] : node_of)
+        for (const TUnitEdge& edge : project.unit_edges_from(file)) {
+            const auto to = node_of.find(edge.to);
+            if (to != node_of.end() && edge.from != edge.to)
+                graph.edges.push_back(
+                    {from, to->second, edge.section == TUsesSection::Implementation});
+        }
     return graph;
 }
 

@@ -7,6 +7,7 @@
 #include "analysis/DecimalText.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlText.h"
+#include "html/ParallelFor.h"
 
 namespace tabulex {
 
@@ -128,14 +129,6 @@ bool searchable(TDeclarationKind kind)
 {
     return kind != TDeclarationKind::Local && kind != TDeclarationKind::Parameter &&
            kind != TDeclarationKind::Label;
-}
-
-std::size_t use_count(const TProjectIndex& project, std::uint32_t declaration)
-{
-    std::size_t uses = 0;
-    for (std::uint32_t r : project.references_of(declaration))
-        uses += project.references()[r].kind != TReferenceKind::Declaration;
-    return uses;
 }
 
 }  // namespace
@@ -286,16 +279,29 @@ void append_references_script(std::string& out, std::span<const std::uint32_t> p
 // TX.b(key, kinds, [[name, kind, page, line, uses, id], ...]): the declared names of one key,
 // each with its kind (a number, named by `kinds`), where it is declared and how often it is
 // used.
-std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run)
+std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run, unsigned jobs)
 {
     const TProjectIndex& project = run.project;
+    // Every name's uses, counted in one pass over the references rather than name by name
+    // (a name's references lie all over them).
+    std::vector<std::uint32_t> uses(project.declarations().size());
+    for (const TProjectReference& reference : project.references())
+        if (reference.kind != TReferenceKind::Declaration && reference.declaration < uses.size())
+            ++uses[reference.declaration];
     std::map<std::string, std::vector<std::uint32_t>> by_key;
     for (const TProjectDeclaration& declaration : project.declarations())
         if (searchable(declaration.kind) && run.page_of(declaration.file) != nullptr)
             by_key[search_key(declaration.name)].push_back(declaration.id);
     std::vector<std::pair<std::string, std::string>> scripts;
+    std::vector<const std::vector<std::uint32_t>*> keyed;
     for (const auto& [key, ids] : by_key) {
-        std::string script = "TX.b(\"" + key + "\",";
+        scripts.emplace_back(key, std::string());
+        keyed.push_back(&ids);
+    }
+    parallel_for(scripts.size(), jobs, [&](std::size_t k) {
+        const std::vector<std::uint32_t>& ids = *keyed[k];
+        std::string& script = scripts[k].second;
+        script = "TX.b(\"" + scripts[k].first + "\",";
         append_kinds(script);
         script += ",[";
         for (std::size_t i = 0; i < ids.size(); ++i) {
@@ -309,14 +315,13 @@ std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& 
             script += ',';
             append_decimal(script, declaration.line);
             script += ',';
-            append_decimal(script, static_cast<long long>(use_count(project, ids[i])));
+            append_decimal(script, uses[ids[i]]);
             script += ',';
             append_decimal(script, ids[i]);
             script += ']';
         }
         script += "]);\n";
-        scripts.emplace_back(key, std::move(script));
-    }
+    });
     return scripts;
 }
 

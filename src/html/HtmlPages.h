@@ -79,8 +79,8 @@ void append_references_script(std::string& out, std::span<const std::uint32_t> p
 std::string references_script_path(std::uint32_t bundle);
 
 /// The search data: for each key (two leading characters of a name, folded), the script
-/// that holds the declared names beginning with them.
-std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run);
+/// that holds the declared names beginning with them, made on up to `jobs` threads.
+std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run, unsigned jobs);
 /// The path, relative to the output folder, of the search script of `key`.
 std::string search_script_path(std::string_view key);
 

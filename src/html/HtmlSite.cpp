@@ -195,15 +195,21 @@ struct THtmlSite::TData {
         return graph.edges.empty() ? std::string() : render_unit_graph_svg(graph);
     }
 
-    std::vector<std::uint32_t> unit_pages(const std::string* folder) const
+    // The written pages of units, all of them and by folder.
+    struct TUnitPages {
+        std::vector<std::uint32_t> all;
+        std::map<std::string, std::vector<std::uint32_t>> by_folder;
+    };
+    TUnitPages unit_pages() const
     {
-        std::vector<std::uint32_t> units;
+        TUnitPages units;
         for (std::uint32_t i = 0; i < run.pages.size(); ++i) {
             const THtmlPage& page = run.pages[i];
             if (page.written && page.file != kNoId &&
-                is_unit_kind(project->files()[page.file].kind) &&
-                (folder == nullptr || page.folder == *folder))
-                units.push_back(i);
+                is_unit_kind(project->files()[page.file].kind)) {
+                units.all.push_back(i);
+                units.by_folder[page.folder].push_back(i);
+            }
         }
         return units;
     }
@@ -370,7 +376,7 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
     for (const auto& entry : fs::directory_iterator(folder / kDataFolder, error))
         if (entry.path().filename().string().starts_with("b-"))
             fs::remove(entry.path(), error);
-    for (const auto& [key, script] : search_scripts(run))
+    for (const auto& [key, script] : search_scripts(run, jobs))
         put(search_script_path(key), script);
     std::string names = "TX.p([";
     for (std::size_t i = 0; i < run.pages.size(); ++i) {
@@ -388,18 +394,21 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
             for (std::string name = page.folder; !name.empty();
                  name = name.substr(0, name.rfind('/') == std::string::npos ? 0 : name.rfind('/')))
                 withPages.insert(name);
+    const TData::TUnitPages units = data_->unit_pages();
     for (const std::string& name : withPages) {
         const std::string self = name + "/" + std::string(kIndexName);
-        const std::vector<std::uint32_t> units = data_->unit_pages(&name);
+        const auto in_folder = units.by_folder.find(name);
         std::string page;
         append_folder_page(page, run, name,
-                           units.size() <= kFolderGraphUpTo ? data_->graph(units, self) : "");
+                           in_folder == units.by_folder.end() ||
+                                   in_folder->second.size() > kFolderGraphUpTo
+                               ? ""
+                               : data_->graph(in_folder->second, self));
         put(self, page);
     }
-    const std::vector<std::uint32_t> units = data_->unit_pages(nullptr);
     std::string index;
-    append_index_page(index, run,
-                      units.size() <= kWholeGraphUpTo ? data_->graph(units, kIndexName) : "");
+    append_index_page(
+        index, run, units.all.size() <= kWholeGraphUpTo ? data_->graph(units.all, kIndexName) : "");
     put(std::string(kIndexName), index);
     return complete;
 }

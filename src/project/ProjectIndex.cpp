@@ -142,6 +142,14 @@ const TProjectReference* TProjectIndex::reference_at(std::uint32_t file, int lin
     return &*it;
 }
 
+std::span<const TUnitEdge> TProjectIndex::unit_edges_from(std::uint32_t from) const
+{
+    const auto [first, last] =
+        std::equal_range(unit_edges_.begin(), unit_edges_.end(), TUnitEdge{from, 0, {}},
+                         [](const TUnitEdge& a, const TUnitEdge& b) { return a.from < b.from; });
+    return {first, last};
+}
+
 std::uint32_t TProjectIndex::file_id(std::string_view path) const
 {
     for (std::size_t i = 0; i < files_.size(); ++i)

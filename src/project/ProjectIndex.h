@@ -181,6 +181,9 @@ public:
     std::uint32_t file_id(std::string_view path) const;
 
     const std::vector<TUnitEdge>& unit_edges() const { return unit_edges_; }
+    /// The uses of file `from`, in the order of its uses clauses (unit_edges() holds every
+    /// file's in the order of the file ids).
+    std::span<const TUnitEdge> unit_edges_from(std::uint32_t from) const;
     const std::vector<TUnitCycle>& unit_cycles() const { return unit_cycles_; }
     /// Names used in active code whose declaration could not be determined.
     std::size_t unresolved_count() const { return unresolved_count_; }
