@@ -325,9 +325,11 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
     std::vector<std::string>().swap(references);
 
     // Pages read only what the run keeps of other files, so they are written in parallel; a
-    // page too large for the memory left fails alone.
+    // page too large for the memory left fails alone. Each thread makes its pages in one
+    // buffer, whose memory is taken once rather than for every page.
     std::vector<std::pair<std::string, std::string>> failed(count);  // path, reason
-    parallel_for(count, jobs, [&](std::size_t i) {
+    std::vector<std::string> buffers(std::max(jobs, 1u));
+    parallel_for_workers(count, jobs, [&](unsigned worker, std::size_t i) {
         THtmlPage& page = run.pages[i];
         const auto fail = [&](const std::string& name, std::string reason) {
             failed[i] = {(folder / name).string(), std::move(reason)};
@@ -337,7 +339,8 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
                 std::make_shared<const TSourceAnalysis>(
                     TSourceAnalysis::TBorrowed{project.files()[page.file].bytes}),
                 run.settings);
-            std::string html;
+            std::string& html = buffers[worker];
+            html.clear();
             // About what a page takes for its source, so that it is seldom copied as it grows.
             html.reserve(writer.analysis().bytes().size() * 5 + 4096);
             append_source_page(html, run, static_cast<std::uint32_t>(i), writer);
@@ -346,10 +349,12 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
             if (!page.written)
                 fail(page.path, std::move(reason));
         } catch (const std::bad_alloc&) {
+            std::string().swap(buffers[worker]);  // what it held goes back for the other pages
             page.written = false;
             fail(page.path, std::generic_category().message(ENOMEM));
         }
     });
+    std::vector<std::string>().swap(buffers);
     failed.insert(failed.end(), bundleFailed.begin(), bundleFailed.end());
     for (const auto& [path, reason] : failed) {
         if (path.empty())

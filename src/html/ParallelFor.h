@@ -7,25 +7,35 @@
 
 namespace tabulex {
 
-/// Calls `work(i)` for every i below `count`, on up to `jobs` threads (in the calling thread
-/// alone for one job). `work` must not throw; calls for different i may run at the same time.
+/// Calls `work(worker, i)` for every i below `count`, on up to `jobs` threads (in the calling
+/// thread alone for one job); `worker` (below `jobs`) tells which thread makes the call, so
+/// that each can keep what it reuses from one call to the next. `work` must not throw; calls
+/// for different i may run at the same time.
 template <typename Work>
-void parallel_for(std::size_t count, unsigned jobs, Work&& work)
+void parallel_for_workers(std::size_t count, unsigned jobs, Work&& work)
 {
     if (jobs <= 1 || count <= 1) {
         for (std::size_t i = 0; i < count; ++i)
-            work(i);
+            work(0u, i);
         return;
     }
     std::atomic<std::size_t> next{0};
-    const auto worker = [&] {
+    const auto worker = [&](unsigned id) {
         for (std::size_t i = next++; i < count; i = next++)
-            work(i);
+            work(id, i);
     };
     std::vector<std::jthread> threads;
-    for (std::size_t t = 1; t < std::min<std::size_t>(jobs, count); ++t)
-        threads.emplace_back(worker);
-    worker();
+    for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
+        threads.emplace_back(worker, t);
+    worker(0u);
+}
+
+/// Calls `work(i)` for every i below `count`, on up to `jobs` threads, as
+/// parallel_for_workers does.
+template <typename Work>
+void parallel_for(std::size_t count, unsigned jobs, Work&& work)
+{
+    parallel_for_workers(count, jobs, [&](unsigned, std::size_t i) { work(i); });
 }
 
 }  // namespace tabulex
