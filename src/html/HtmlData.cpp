@@ -276,9 +276,42 @@ void append_references_script(std::string& out, std::span<const std::uint32_t> p
     out += "});\n";
 }
 
-// TX.b(key, kinds, [[name, kind, page, line, uses, id], ...]): the declared names of one key,
-// each with its kind (a number, named by `kinds`), where it is declared and how often it is
-// used.
+namespace {
+
+// One search script: TX.b(key, kinds, [[name, kind, page, line, uses, id], ...]), the declared
+// names of one key, each with its kind (a number, named by `kinds`), where it is declared and
+// how often it is used (`uses`, by declaration).
+void append_search_script(std::string& script, const THtmlRun& run, std::string_view key,
+                          const std::vector<std::uint32_t>& ids,
+                          const std::vector<std::uint32_t>& uses)
+{
+    const TProjectIndex& project = run.project;
+    script += "TX.b(\"";
+    script += key;
+    script += "\",";
+    append_kinds(script);
+    script += ",[";
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const TProjectDeclaration& declaration = project.declarations()[ids[i]];
+        script += i == 0 ? "\n[" : ",\n[";
+        append_string(script, declaration.name, run.encodings[declaration.file]);
+        script += ',';
+        append_kind(script, declaration.kind);
+        script += ',';
+        append_decimal(script, run.page_of_file[declaration.file]);
+        script += ',';
+        append_decimal(script, declaration.line);
+        script += ',';
+        append_decimal(script, uses[ids[i]]);
+        script += ',';
+        append_decimal(script, ids[i]);
+        script += ']';
+    }
+    script += "]);\n";
+}
+
+}  // namespace
+
 std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& run, unsigned jobs)
 {
     const TProjectIndex& project = run.project;
@@ -299,28 +332,7 @@ std::vector<std::pair<std::string, std::string>> search_scripts(const THtmlRun& 
         keyed.push_back(&ids);
     }
     parallel_for(scripts.size(), jobs, [&](std::size_t k) {
-        const std::vector<std::uint32_t>& ids = *keyed[k];
-        std::string& script = scripts[k].second;
-        script = "TX.b(\"" + scripts[k].first + "\",";
-        append_kinds(script);
-        script += ",[";
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            const TProjectDeclaration& declaration = project.declarations()[ids[i]];
-            script += i == 0 ? "\n[" : ",\n[";
-            append_string(script, declaration.name, run.encodings[declaration.file]);
-            script += ',';
-            append_kind(script, declaration.kind);
-            script += ',';
-            append_decimal(script, run.page_of_file[declaration.file]);
-            script += ',';
-            append_decimal(script, declaration.line);
-            script += ',';
-            append_decimal(script, uses[ids[i]]);
-            script += ',';
-            append_decimal(script, ids[i]);
-            script += ']';
-        }
-        script += "]);\n";
+        append_search_script(scripts[k].second, run, scripts[k].first, *keyed[k], uses);
     });
     return scripts;
 }

@@ -312,15 +312,20 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
     std::vector<std::pair<std::string, std::string>> bundleFailed(bundleStarts.size());
     parallel_for(bundleStarts.size() - 1, jobs, [&](std::size_t b) {
         const std::size_t first = bundleStarts[b], last = bundleStarts[b + 1];
-        std::vector<std::string> data(last - first);
-        for (std::size_t k = first; k < last; ++k)
-            data[k - first] = std::move(references[order[k]]);
-        std::string script;
-        append_references_script(script, std::span(order).subspan(first, last - first), data);
         const std::string path = references_script_path(static_cast<std::uint32_t>(b));
-        std::string reason = write_output_in(dir, path, script, &ids);
-        if (!reason.empty())
-            bundleFailed[b] = {(folder / path).string(), std::move(reason)};
+        try {
+            std::vector<std::string> data(last - first);
+            for (std::size_t k = first; k < last; ++k)
+                data[k - first] = std::move(references[order[k]]);
+            std::string script;
+            append_references_script(script, std::span(order).subspan(first, last - first), data);
+            std::string reason = write_output_in(dir, path, script, &ids);
+            if (!reason.empty())
+                bundleFailed[b] = {(folder / path).string(), std::move(reason)};
+        } catch (const std::bad_alloc&) {
+            // Its pages open no references; the pages themselves are still written.
+            bundleFailed[b] = {(folder / path).string(), std::generic_category().message(ENOMEM)};
+        }
     });
     std::vector<std::string>().swap(references);
 

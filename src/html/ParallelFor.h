@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -9,8 +11,9 @@ namespace tabulex {
 
 /// Calls `work(worker, i)` for every i below `count`, on up to `jobs` threads (in the calling
 /// thread alone for one job); `worker` (below `jobs`) tells which thread makes the call, so
-/// that each can keep what it reuses from one call to the next. `work` must not throw; calls
-/// for different i may run at the same time.
+/// that each can keep what it reuses from one call to the next. Calls for different i may run
+/// at the same time. When a call throws, the calls not yet started are left out and the first
+/// exception is thrown again here, once every thread has stopped.
 template <typename Work>
 void parallel_for_workers(std::size_t count, unsigned jobs, Work&& work)
 {
@@ -20,14 +23,27 @@ void parallel_for_workers(std::size_t count, unsigned jobs, Work&& work)
         return;
     }
     std::atomic<std::size_t> next{0};
+    std::mutex failure_mutex;
+    std::exception_ptr failure;
     const auto worker = [&](unsigned id) {
-        for (std::size_t i = next++; i < count; i = next++)
-            work(id, i);
+        try {
+            for (std::size_t i = next++; i < count; i = next++)
+                work(id, i);
+        } catch (...) {
+            next = count;
+            const std::lock_guard lock(failure_mutex);
+            if (!failure)
+                failure = std::current_exception();
+        }
     };
-    std::vector<std::jthread> threads;
-    for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
-        threads.emplace_back(worker, t);
-    worker(0u);
+    {
+        std::vector<std::jthread> threads;
+        for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
+            threads.emplace_back(worker, t);
+        worker(0u);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 /// Calls `work(i)` for every i below `count`, on up to `jobs` threads, as

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include "SourceLines.h"
 #include "html/HtmlSite.h"
 #include "html/HtmlText.h"
+#include "html/ParallelFor.h"
 #include "project/ProjectIndex.h"
 
 namespace fs = std::filesystem;
@@ -69,6 +71,21 @@ std::string line(const std::string& page, int n)
     if (at == std::string::npos)
         return {};
     return page.substr(at, page.find('\n', at) - at);
+}
+
+// A call that fails on one of the threads (memory running out, as a rule) reaches the caller
+// instead of ending the program, after every thread has stopped.
+TEST(ParallelFor, AFailureOnAThreadReachesTheCaller)
+{
+    std::atomic<int> done{0};
+    EXPECT_THROW(parallel_for(1000, 2,
+                              [&](std::size_t i) {
+                                  if (i == 500)
+                                      throw std::bad_alloc();
+                                  ++done;
+                              }),
+                 std::bad_alloc);
+    EXPECT_LT(done.load(), 1000);
 }
 
 TEST(HtmlText, EscapesMarkupAndConvertsWindows1252)
