@@ -133,11 +133,17 @@ bool searchable(TDeclarationKind kind)
 
 }  // namespace
 
-std::string references_script_path(std::uint32_t bundle)
+std::string references_script_path(std::string_view script)
 {
+    // 64-bit FNV-1a: two different scripts of one folder never meet in practice.
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (const char c : script)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    static constexpr char kHex[] = "0123456789abcdef";
     std::string path(kDataFolder);
-    path += "/r";
-    append_decimal(path, bundle);
+    path += "/r-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        path += kHex[(hash >> shift) & 0xF];
     path += ".js";
     return path;
 }

@@ -119,7 +119,7 @@ private:
         const std::string root = relative_url(page_.path, "");
         const auto index = static_cast<std::uint32_t>(&page_ - run_.pages.data());
         append_head(out_, root, page_.name, "fonte",
-                    references_script_path(run_.references_bundle[index]), index);
+                    run_.references_scripts[run_.references_bundle[index]], index);
         out_ += "<a class=\"voltar\" href=\"";
         out_ += root;
         out_ += kIndexName;

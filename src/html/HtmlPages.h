@@ -46,6 +46,7 @@ struct THtmlRun {
     std::vector<std::vector<std::uint32_t>> line_starts;  ///< per file: where each line begins
     std::vector<SourceEncoding> encodings;                ///< per file
     std::vector<std::uint32_t> references_bundle;         ///< per page: its references script
+    std::vector<std::string> references_scripts;  ///< per script: its path, empty if unwritten
 
     THtmlRun(const TProjectIndex& index, const TListingSettings& listing);
     /// The page of a project file, or nullptr when it has none.
@@ -75,8 +76,10 @@ void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t
 void append_references_script(std::string& out, std::span<const std::uint32_t> pages,
                               std::span<const std::string> data);
 
-/// The path, relative to the output folder, of references script number `bundle`.
-std::string references_script_path(std::uint32_t bundle);
+/// The path, relative to the output folder, of the references script `script`: named after
+/// its content, so that pages an earlier edition left in the folder keep the script they were
+/// written with.
+std::string references_script_path(std::string_view script);
 
 /// The search data: for each key (two leading characters of a name, folded), the script
 /// that holds the declared names beginning with them, made on up to `jobs` threads.

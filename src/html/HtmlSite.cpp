@@ -310,21 +310,25 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
     }
     bundleStarts.push_back(count);
     std::vector<std::pair<std::string, std::string>> bundleFailed(bundleStarts.size());
+    run.references_scripts.assign(bundleStarts.size() - 1, std::string());
+    // A script that is not written leaves its pages without references; the pages themselves
+    // are still written.
     parallel_for(bundleStarts.size() - 1, jobs, [&](std::size_t b) {
         const std::size_t first = bundleStarts[b], last = bundleStarts[b + 1];
-        const std::string path = references_script_path(static_cast<std::uint32_t>(b));
         try {
             std::vector<std::string> data(last - first);
             for (std::size_t k = first; k < last; ++k)
                 data[k - first] = std::move(references[order[k]]);
             std::string script;
             append_references_script(script, std::span(order).subspan(first, last - first), data);
-            std::string reason = write_output_in(dir, path, script, &ids);
-            if (!reason.empty())
+            std::string path = references_script_path(script);
+            if (std::string reason = write_output_in(dir, path, script, &ids); !reason.empty())
                 bundleFailed[b] = {(folder / path).string(), std::move(reason)};
+            else
+                run.references_scripts[b] = std::move(path);
         } catch (const std::bad_alloc&) {
-            // Its pages open no references; the pages themselves are still written.
-            bundleFailed[b] = {(folder / path).string(), std::generic_category().message(ENOMEM)};
+            bundleFailed[b] = {(folder / kDataFolder).string(),
+                               std::generic_category().message(ENOMEM)};
         }
     });
     std::vector<std::string>().swap(references);
@@ -383,9 +387,17 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
         if (page.written)
             manifest += manifest_line(page);
     put(std::string(kDataFolder) + "/" + std::string(kManifestName), manifest);
-    for (const auto& entry : fs::directory_iterator(folder / kDataFolder, error))
-        if (entry.path().filename().string().starts_with("b-"))
+    // The search is this edition's alone; so are the references, unless earlier pages stay
+    // (each keeps the script it was written with).
+    const std::set<std::string> scripts(run.references_scripts.begin(),
+                                        run.references_scripts.end());
+    for (const auto& entry : fs::directory_iterator(folder / kDataFolder, error)) {
+        const std::string name = entry.path().filename().string();
+        const bool earlier_references = name.starts_with("r") && name.ends_with(".js") &&
+                                        !scripts.contains(std::string(kDataFolder) + "/" + name);
+        if (name.starts_with("b-") || (earlier_references && !data_->keepEarlier))
             fs::remove(entry.path(), error);
+    }
     for (const auto& [key, script] : search_scripts(run, jobs))
         put(search_script_path(key), script);
     std::string names = "TX.p([";

@@ -58,6 +58,17 @@ protected:
     fs::path dir;
 };
 
+// The references script a page loads, below the output folder.
+std::string references_script_of(const std::string& page)
+{
+    const std::string attribute = "data-refs=\"";
+    const std::size_t at = page.find(attribute);
+    if (at == std::string::npos)
+        return {};
+    const std::size_t start = at + attribute.size();
+    return page.substr(start, page.find('"', start) - start);
+}
+
 // The part of a page after its header: what comes from the source.
 std::string body(const std::string& page)
 {
@@ -192,7 +203,9 @@ TEST_F(HtmlSiteTest, LinesAnchorsAndLinksAcrossUnits)
               std::string::npos);
     // Both pages' references share a script: Total is declared in Contas (page 0, first in
     // its own list of pages) and read twice in Uso.
-    const std::string refs = slurp(dir / "out" / "tabulex-dados" / "r0.js");
+    const std::string script = references_script_of(page("Contas.pas.html"));
+    EXPECT_EQ(references_script_of(uso), script);
+    const std::string refs = slurp(dir / "out" / script);
     EXPECT_NE(refs.find("[\"Total\",6,\"0:4d,1:8,1\"]"), std::string::npos) << refs;
     EXPECT_NE(refs.find("\"1:9\":\"SALDO := total;\""), std::string::npos) << refs;
     EXPECT_NE(refs.find("\n1:{p:[\"Uso.pas.html\""), std::string::npos) << refs;
@@ -283,6 +296,10 @@ TEST_F(HtmlSiteTest, FailuresAreReportedAndEarlierPagesCanBeKept)
     ASSERT_TRUE(build({other}, {}, true).empty());
     EXPECT_NE(page("index.html").find("ok.pas.html"), std::string::npos);
     EXPECT_NE(page("index.html").find("outro.pas.html"), std::string::npos);
+    // The earlier page still finds its own references, not those of the later one.
+    const std::string kept = slurp(dir / "out" / references_script_of(page("ok.pas.html")));
+    EXPECT_NE(kept.find("\"ok\""), std::string::npos) << kept;
+    EXPECT_EQ(kept.find("\"outro\""), std::string::npos) << kept;
     ASSERT_TRUE(build({other}).empty());
     EXPECT_EQ(page("index.html").find("ok.pas.html"), std::string::npos);
 }
