@@ -237,6 +237,72 @@ std::string THtmlSite::pageName(std::uint32_t file) const
     return page != nullptr ? page->path : std::string();
 }
 
+namespace {
+
+// Writes the references of every page into the scripts that hold them: pages in path order
+// (neighbours in a folder), one after another into a script until it is full; a page with
+// more gets a script of its own. Sets each page's script in `run`; returns the failures (path,
+// reason), empty paths for none.
+std::vector<std::pair<std::string, std::string>> write_references_scripts(THtmlRun& run,
+                                                                          const std::string& dir,
+                                                                          const TSourceIds& ids,
+                                                                          unsigned jobs)
+{
+    const std::size_t count = run.pages.size();
+    const fs::path folder(dir);
+    std::vector<std::string> references(count);
+    parallel_for(count, jobs, [&](std::size_t i) {
+        try {
+            append_references_data(references[i], run, static_cast<std::uint32_t>(i));
+        } catch (const std::bad_alloc&) {
+            std::string().swap(references[i]);  // the page opens no references
+        }
+    });
+    std::vector<std::uint32_t> order(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return run.pages[a].path < run.pages[b].path;
+    });
+    run.references_bundle.assign(count, 0);
+    std::vector<std::size_t> bundleStarts;  // into `order`
+    std::size_t filled = kReferencesBundleBytes;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t size = references[order[k]].size();
+        if (filled + size > kReferencesBundleBytes) {
+            bundleStarts.push_back(k);
+            filled = 0;
+        }
+        filled += size;
+        run.references_bundle[order[k]] = static_cast<std::uint32_t>(bundleStarts.size() - 1);
+    }
+    bundleStarts.push_back(count);
+    std::vector<std::pair<std::string, std::string>> failed(bundleStarts.size());
+    run.references_scripts.assign(bundleStarts.size() - 1, std::string());
+    // A script that is not written leaves its pages without references; the pages themselves
+    // are still written.
+    parallel_for(bundleStarts.size() - 1, jobs, [&](std::size_t b) {
+        const std::size_t first = bundleStarts[b], last = bundleStarts[b + 1];
+        try {
+            std::vector<std::string> data(last - first);
+            for (std::size_t k = first; k < last; ++k)
+                data[k - first] = std::move(references[order[k]]);
+            std::string script;
+            append_references_script(script, std::span(order).subspan(first, last - first), data);
+            std::string path = references_script_path(script);
+            if (std::string reason = write_output_in(dir, path, script, &ids); !reason.empty())
+                failed[b] = {(folder / path).string(), std::move(reason)};
+            else
+                run.references_scripts[b] = std::move(path);
+        } catch (const std::bad_alloc&) {
+            failed[b] = {(folder / kDataFolder).string(), std::generic_category().message(ENOMEM)};
+        }
+    });
+    return failed;
+}
+
+}  // namespace
+
 bool THtmlSite::write(const std::string& dir, unsigned jobs,
                       const std::function<void(const std::string& path)>& failure)
 {
@@ -278,60 +344,9 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
         run.encodings[file] = detect_source_encoding(bytes);
     });
 
-    // The references of every page, then the scripts that hold them: pages in path order
-    // (neighbours in a folder), one after another into a script until it is full; a page
-    // with more gets a script of its own.
     const std::size_t count = run.pages.size();
-    std::vector<std::string> references(count);
-    parallel_for(count, jobs, [&](std::size_t i) {
-        try {
-            append_references_data(references[i], run, static_cast<std::uint32_t>(i));
-        } catch (const std::bad_alloc&) {
-            std::string().swap(references[i]);  // the page opens no references
-        }
-    });
-    std::vector<std::uint32_t> order(count);
-    for (std::uint32_t i = 0; i < count; ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return run.pages[a].path < run.pages[b].path;
-    });
-    run.references_bundle.assign(count, 0);
-    std::vector<std::size_t> bundleStarts;  // into `order`
-    std::size_t filled = kReferencesBundleBytes;
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t size = references[order[k]].size();
-        if (filled + size > kReferencesBundleBytes) {
-            bundleStarts.push_back(k);
-            filled = 0;
-        }
-        filled += size;
-        run.references_bundle[order[k]] = static_cast<std::uint32_t>(bundleStarts.size() - 1);
-    }
-    bundleStarts.push_back(count);
-    std::vector<std::pair<std::string, std::string>> bundleFailed(bundleStarts.size());
-    run.references_scripts.assign(bundleStarts.size() - 1, std::string());
-    // A script that is not written leaves its pages without references; the pages themselves
-    // are still written.
-    parallel_for(bundleStarts.size() - 1, jobs, [&](std::size_t b) {
-        const std::size_t first = bundleStarts[b], last = bundleStarts[b + 1];
-        try {
-            std::vector<std::string> data(last - first);
-            for (std::size_t k = first; k < last; ++k)
-                data[k - first] = std::move(references[order[k]]);
-            std::string script;
-            append_references_script(script, std::span(order).subspan(first, last - first), data);
-            std::string path = references_script_path(script);
-            if (std::string reason = write_output_in(dir, path, script, &ids); !reason.empty())
-                bundleFailed[b] = {(folder / path).string(), std::move(reason)};
-            else
-                run.references_scripts[b] = std::move(path);
-        } catch (const std::bad_alloc&) {
-            bundleFailed[b] = {(folder / kDataFolder).string(),
-                               std::generic_category().message(ENOMEM)};
-        }
-    });
-    std::vector<std::string>().swap(references);
+    std::vector<std::pair<std::string, std::string>> bundleFailed =
+        write_references_scripts(run, dir, ids, jobs);
 
     // Pages read only what the run keeps of other files, so they are written in parallel; a
     // page too large for the memory left fails alone. Each thread makes its pages in one
