@@ -163,14 +163,14 @@ std::string search_script_path(std::string_view key)
 // declaration's references are one string, in file and line order: "page:line" where the
 // page changes, then the line's distance from the one before; each followed by "e" for a
 // write, "d" for a declaration, nothing for a read ("0:27d,33,6e,1:8").
-void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t page)
+void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t page,
+                            std::vector<std::uint32_t>& slot)
 {
     const TProjectIndex& project = run.project;
     const std::uint32_t file = run.pages[page].file;
     std::vector<std::uint32_t> pages{page};  // pages the references stand in; this one first
-    // Per page of the run, its place in `pages` (kNoId while not there); kept by the thread
-    // from one page to the next, cleared of this page's entries on the way out.
-    thread_local std::vector<std::uint32_t> slot;
+    // Per page of the run, its place in `pages` (kNoId while not there); cleared of this
+    // page's entries on the way out, for the caller's next page.
     slot.resize(run.pages.size(), kNoId);
     slot[page] = 0;
     struct TClear {  // also when the page runs out of memory half way

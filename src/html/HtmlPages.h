@@ -69,8 +69,10 @@ void append_source_page(std::string& out, THtmlRun& run, std::uint32_t page,
                         const TListingWriter& writer);
 
 /// Appends the references to the names declared in `page` (a script object), which the page
-/// loads when its references are first asked for.
-void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t page);
+/// loads when its references are first asked for. `slots` is scratch kept from one page to the
+/// next by the caller (one per thread): every entry kNoId, or empty, between calls.
+void append_references_data(std::string& out, const THtmlRun& run, std::uint32_t page,
+                            std::vector<std::uint32_t>& slots);
 /// Appends a script with the references of several pages, `data[i]` those of `pages[i]`:
 /// pages with few references share one, which spares the disk thousands of small files.
 void append_references_script(std::string& out, std::span<const std::uint32_t> pages,

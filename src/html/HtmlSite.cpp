@@ -251,9 +251,11 @@ std::vector<std::pair<std::string, std::string>> write_references_scripts(THtmlR
     const std::size_t count = run.pages.size();
     const fs::path folder(dir);
     std::vector<std::string> references(count);
-    parallel_for(count, jobs, [&](std::size_t i) {
+    std::vector<std::vector<std::uint32_t>> slots(std::max(jobs, 1u));
+    parallel_for_workers(count, jobs, [&](unsigned worker, std::size_t i) {
         try {
-            append_references_data(references[i], run, static_cast<std::uint32_t>(i));
+            append_references_data(references[i], run, static_cast<std::uint32_t>(i),
+                                   slots[worker]);
         } catch (const std::bad_alloc&) {
             std::string().swap(references[i]);  // the page opens no references
         }
