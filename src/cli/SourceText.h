@@ -23,6 +23,7 @@ public:
 
 private:
     bool readDirectly(const std::string& path);
+    bool mapAligned(std::size_t bytes);
 
     std::string string_;  // small files, and files that change while being read
     void* map_ = nullptr;
