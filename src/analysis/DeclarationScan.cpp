@@ -381,21 +381,27 @@ std::vector<std::uint32_t> TDeclarationScan::sorted_order() const
 
 void TDeclarationScan::finish_into(TSourceAnalysis& analysis)
 {
-    // Each declaration's references, gathered in the order of the text.
+    gather_into(analysis);
+    analysis.xref_order_ = sorted_order();
+    std::vector<TVariable>().swap(variables_);
+}
+
+void TDeclarationScan::gather_into(TSourceAnalysis& analysis)
+{
+    // Each declaration's references, gathered in the order of the text. The entries themselves
+    // are only read: sorted_order may be reading them at the same time.
     reserve_in_large_pages(analysis.references_, refs_.size());
     reserve_in_large_pages(analysis.declarations_, variables_.size());
-    for (TVariable& v : variables_) {
-        v.declaration.first_reference = static_cast<std::uint32_t>(analysis.references_.size());
+    for (const TVariable& v : variables_) {
+        TDeclaration& declaration = analysis.declarations_.emplace_back(v.declaration);
+        declaration.first_reference = static_cast<std::uint32_t>(analysis.references_.size());
         for (std::uint32_t r = v.first; r != 0; r = refs_[r - 1].next)
             analysis.references_.push_back(refs_[r - 1].reference);
-        v.declaration.end_reference = static_cast<std::uint32_t>(analysis.references_.size());
-        analysis.declarations_.push_back(v.declaration);
+        declaration.end_reference = static_cast<std::uint32_t>(analysis.references_.size());
     }
-    analysis.xref_order_ = sorted_order();
     analysis.routines_ = std::move(routines_);
     analysis.uses_ = std::move(uses_);
     analysis.uses_clauses_ = std::move(clauses_);
-    std::vector<TVariable>().swap(variables_);
     std::vector<TChainedReference>().swap(refs_);
 }
 

@@ -23,6 +23,11 @@ public:
     /// Moves the declarations (with their references gathered and their cross-reference
     /// order), the routine headers and the uses clauses into `analysis`.
     void finish_into(TSourceAnalysis& analysis);
+    /// The two halves of finish_into, which two threads may run at the same time once the scan
+    /// has finished: everything but the order, and the order (indexes into the declarations in
+    /// cross-reference order), which is for the caller to store.
+    void gather_into(TSourceAnalysis& analysis);
+    std::vector<std::uint32_t> sorted_order() const;
 
 private:
     enum class State : std::uint8_t {
@@ -73,7 +78,6 @@ private:
     TVariable* find_variable(std::string_view name);
     std::size_t find_slot(std::string_view name, std::uint64_t hash) const;
     void grow_slots();
-    std::vector<std::uint32_t> sorted_order() const;
 
     std::string_view text_;
     State state_ = State::Step;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <latch>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -323,23 +324,31 @@ constexpr std::size_t kTwoThreadsFrom = 1 << 20;
 void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads, const TLineSink& line_sink)
 {
     if (threads == TAnalysisThreads::One || bytes_.size() < kTwoThreadsFrom) {
-        encoding_ = detect_source_encoding(bytes_);
-        if (const std::size_t nul = bytes_.find('\0'); nul != std::string_view::npos)
-            nul_offset_ = nul;
+        find_encoding();
         TAnalysisBuilder(*this, token_runs, true, line_sink).build();
         return;
     }
-    // The two halves write disjoint members: the second thread the encoding and what the
-    // declaration scan finds, this one the lines, runs and routine blocks, which it may hand
-    // on to a sink while the scan goes on.
+    // The two halves write disjoint members: the second thread what the declaration scan
+    // finds, this one the lines, runs and routine blocks, which it may hand on to a sink while
+    // the scan goes on, and then the encoding (the scan is the longer half). Once the text is
+    // scanned, the second thread gathers each declaration's references while this one sorts
+    // the declarations.
+    TDeclarationScan scan(bytes_);
+    std::latch scanned(1);
     std::exception_ptr failure;
     std::jthread second;
     try {
-        second = std::jthread([this, &failure] {
+        second = std::jthread([this, &scan, &scanned, &failure] {
+            bool counted = false;
             try {
-                scan_text();
+                scan_text(scan);
+                scanned.count_down();
+                counted = true;
+                scan.gather_into(*this);
             } catch (...) {
                 failure = std::current_exception();
+                if (!counted)
+                    scanned.count_down();
             }
         });
     } catch (const std::system_error&) {
@@ -348,24 +357,30 @@ void TSourceAnalysis::analyse(bool token_runs, TAnalysisThreads threads, const T
         return;
     }
     TAnalysisBuilder(*this, token_runs, false, line_sink).build();
+    find_encoding();
+    scanned.wait();
+    std::vector<std::uint32_t> order = scan.sorted_order();
     second.join();
     if (failure)
         std::rethrow_exception(failure);
+    xref_order_ = std::move(order);
 }
 
-// The declaration scan over a lexer of its own: every token up to and with the first tkNull,
-// as the builder's lexer would hand them over.
-void TSourceAnalysis::scan_text()
+void TSourceAnalysis::find_encoding()
 {
     encoding_ = detect_source_encoding(bytes_);
     if (const std::size_t nul = bytes_.find('\0'); nul != std::string_view::npos)
         nul_offset_ = nul;
-    TDeclarationScan scan(bytes_);
+}
+
+// The declaration scan over a lexer of its own: every token up to and with the first tkNull,
+// as the builder's lexer would hand them over.
+void TSourceAnalysis::scan_text(TDeclarationScan& scan)
+{
     TPasLex lex;
     lex.SetText(bytes_.data());
     for (scan.feed(lex); !scan.finished(); scan.feed(lex))
         lex.Next();
-    scan.finish_into(*this);
 }
 
 std::span<const TTokenRun> TSourceAnalysis::runs(std::size_t index) const

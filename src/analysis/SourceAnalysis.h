@@ -14,6 +14,8 @@
 
 namespace tabulex {
 
+class TDeclarationScan;
+
 /// A stretch of a source's bytes.
 struct TSpan {
     std::uint32_t offset = 0;
@@ -172,7 +174,8 @@ private:
     friend class TDeclarationScan;
 
     void analyse(bool token_runs, TAnalysisThreads threads, const TLineSink& line_sink);
-    void scan_text();
+    void find_encoding();
+    void scan_text(TDeclarationScan& scan);
 
     std::string owned_;  ///< the bytes, when the analysis keeps them
     std::string_view bytes_;
