@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -191,19 +192,40 @@ void runInParallel(TTextRun& run, unsigned jobs,
     }
 }
 
+// Tasks ready to run at this moment, this one among them: the "running/total" field of
+// /proc/loadavg. No value where the system does not tell.
+std::optional<unsigned> tasks_running_now()
+{
+    std::FILE* file = std::fopen("/proc/loadavg", "r");
+    if (file == nullptr)
+        return std::nullopt;
+    unsigned running = 0;
+    const int read = std::fscanf(file, "%*s %*s %*s %u/", &running);
+    std::fclose(file);
+    if (read != 1 || running == 0)
+        return std::nullopt;
+    return running;
+}
+
 // Whether `at_once` sources listed at the same time leave a processor to a second thread of
-// each: fewer of them than processors, and a load over the last minute that says no other
-// work takes the rest. On a busy processor the second thread's work (it reads the text again)
+// each: fewer of them than processors, and no other work that takes the rest, either at this
+// moment or over the last minute. The moment alone would take a task woken just then for work;
+// the minute alone stays high for a minute after a build or a test run has ended and every
+// processor is idle. On a busy processor the second thread's work (it reads the text again)
 // only adds to the time.
 bool processor_left_idle(std::size_t at_once)
 {
     const unsigned processors = std::thread::hardware_concurrency();
     if (at_once >= processors)
         return false;
+    const unsigned idle_needed = processors - static_cast<unsigned>(at_once);
+    if (const std::optional<unsigned> running = tasks_running_now();
+        running && *running - 1 < idle_needed)
+        return true;
     double load = 0;
     if (::getloadavg(&load, 1) != 1)
         return true;
-    return load < static_cast<double>(processors - at_once);
+    return load < static_cast<double>(idle_needed);
 }
 
 // The report font: --font, else the settings file's, else none (the report keeps its own).
