@@ -1,6 +1,10 @@
 #include "project/LargeArrays.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <system_error>
+#include <thread>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -23,6 +27,37 @@ void populate_pages(const void* data, std::size_t bytes)
     (void)data;
     (void)bytes;
 #endif
+}
+
+void populate_pages_on_two(std::span<const TPageRange> ranges)
+{
+    std::size_t total = 0;
+    for (const TPageRange& r : ranges)
+        total += r.bytes;
+    // The first half of the bytes, cut at a page, goes to the second thread.
+    constexpr std::size_t kPage = 4096;
+    std::vector<TPageRange> first_half;
+    std::vector<TPageRange> second_half;
+    std::size_t left = total / 2;
+    for (const TPageRange& r : ranges) {
+        const std::size_t taken = std::min(r.bytes, left) & ~(kPage - 1);
+        if (taken > 0)
+            first_half.push_back({r.data, taken});
+        if (taken < r.bytes)
+            second_half.push_back({static_cast<const char*>(r.data) + taken, r.bytes - taken});
+        left -= std::min(left, taken);
+    }
+    const auto populate = [](const std::vector<TPageRange>& half) {
+        for (const TPageRange& r : half)
+            populate_pages(r.data, r.bytes);
+    };
+    std::jthread second;
+    try {
+        second = std::jthread(populate, std::cref(first_half));
+    } catch (const std::system_error&) {
+        populate(first_half);  // no thread to be had: all of it here
+    }
+    populate(second_half);
 }
 
 }  // namespace tabulex::project

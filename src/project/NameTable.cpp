@@ -34,11 +34,11 @@ bool TNameTable::same(const TName& n, std::string_view name)
     return n.length == name.size() && same_name(std::string_view(n.data, n.length), name);
 }
 
-void TNameTable::reserve(std::size_t names)
+void TNameTable::reserve(std::size_t names, std::vector<TPageRange>* later)
 {
     // Tables at most three quarters full, most of them small.
-    reserve_large(keys_, names * 2);
-    reserve_large(names_, names * 2);
+    reserve_large(keys_, names * 2, later);
+    reserve_large(names_, names * 2, later);
     tables_.reserve(names / 4);
 }
 

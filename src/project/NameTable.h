@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "project/LargeArrays.h"
 #include "project/ProjectIndex.h"
 
 namespace tabulex::project {
@@ -19,8 +20,8 @@ public:
         tables_.emplace_back();
         return static_cast<std::uint32_t>(tables_.size() - 1);
     }
-    /// Makes room for about `names` entries at once.
-    void reserve(std::size_t names);
+    /// Makes room for about `names` entries at once; with `later`, as reserve_large does.
+    void reserve(std::size_t names, std::vector<TPageRange>* later = nullptr);
     std::size_t size() const { return used_; }
     /// The hash of a name as the table uses it: one hash serves every table a name is looked
     /// up in.
