@@ -4,6 +4,8 @@
 #include <charconv>
 #include <deque>
 #include <future>
+#include <memory>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -142,36 +144,53 @@ std::size_t utf8_length(std::string_view s, std::size_t i)
     return n;
 }
 
-void TBuffer::string(std::string_view s)
+// Room a JSON string of `s` takes at most, with its quotes: an escape is six bytes.
+std::size_t json_string_room(std::string_view s)
+{
+    return 6 * s.size() + 2;
+}
+
+// Writes `s` as a JSON string with its quotes at `p`, which has json_string_room(s) bytes free;
+// returns the end. Bytes that are not UTF-8 are taken for Latin-1.
+char* put_json_string(char* p, std::string_view s)
 {
     static const char kHex[] = "0123456789abcdef";
-    text_ += '"';
+    *p++ = '"';
     // Names are plain ASCII as a rule: what needs no escape goes in at once.
     const auto plain = std::find_if(s.begin(), s.end(), [](char ch) {
         const auto c = static_cast<unsigned char>(ch);
         return c < 0x20 || c >= 0x80 || c == '"' || c == '\\';
     });
-    text_.append(s.begin(), plain);
+    p = std::copy(s.begin(), plain, p);
     for (auto i = static_cast<std::size_t>(plain - s.begin()); i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
         if (c == '"' || c == '\\') {
-            text_ += '\\';
-            text_ += static_cast<char>(c);
+            *p++ = '\\';
+            *p++ = static_cast<char>(c);
         } else if (c < 0x20) {
-            text_ += "\\u00";
-            text_ += kHex[c >> 4];
-            text_ += kHex[c & 15];
+            p = std::copy_n("\\u00", 4, p);
+            *p++ = kHex[c >> 4];
+            *p++ = kHex[c & 15];
         } else if (c < 0x80) {
-            text_ += static_cast<char>(c);
+            *p++ = static_cast<char>(c);
         } else if (const std::size_t n = utf8_length(s, i); n > 0) {
-            text_.append(s.substr(i, n));
+            p = std::copy_n(s.data() + i, n, p);
             i += n - 1;
         } else {
-            text_ += static_cast<char>(0xC0 | (c >> 6));
-            text_ += static_cast<char>(0x80 | (c & 0x3F));
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    text_ += '"';
+    *p++ = '"';
+    return p;
+}
+
+void TBuffer::string(std::string_view s)
+{
+    const std::size_t start = text_.size();
+    text_.resize(start + json_string_room(s));
+    char* const end = put_json_string(text_.data() + start, s);
+    text_.resize(static_cast<std::size_t>(end - text_.data()));
 }
 
 void write_file(TBuffer& out, const TProjectIndex& index, std::uint32_t id)
@@ -230,54 +249,146 @@ void write_file(TBuffer& out, const TProjectIndex& index, std::uint32_t id)
     out << "]}";
 }
 
-// One reference as `[file,line,column,"kind"]`, made in one piece: millions of them make most
-// of the index's bytes.
-void write_reference(TBuffer& out, const TProjectReference& ref, bool first)
+/// The text of a piece of the declarations, written at a cursor: each declaration asks once
+/// for the room its text can take, and is then written without a check per piece of text.
+/// Millions of declarations and references make most of the index's bytes.
+class TPieceText {
+public:
+    /// Where to write next, with at least `n` bytes free.
+    char* room(std::size_t n)
+    {
+        if (capacity_ - size_ < n)
+            grow(size_ + n);
+        return data_.get() + size_;
+    }
+    /// Marks the text as ending at `end`, one past the last byte written after room().
+    void written(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    std::string_view text() const { return {data_.get(), size_}; }
+    void clear() { size_ = 0; }
+
+private:
+    void grow(std::size_t needed)
+    {
+        const std::size_t capacity = std::max(needed, capacity_ * 2);
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+        std::copy_n(data_.get(), size_, bigger.get());
+        data_ = std::move(bigger);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+template <std::size_t N>
+char* put(char* p, const char (&text)[N])
+{
+    return std::copy_n(text, N - 1, p);
+}
+
+char* put(char* p, std::string_view text)
+{
+    return std::copy(text.begin(), text.end(), p);
+}
+
+// A number takes at most an int's eleven bytes with its sign.
+constexpr std::size_t kNumberRoom = 11;
+
+char* put_number(char* p, long long n)
+{
+    return std::to_chars(p, p + 20, n).ptr;
+}
+
+char* put_id(char* p, std::uint32_t id)
+{
+    return id == kNoId ? put(p, "null") : put_number(p, id);
+}
+
+// One reference as `[file,line,column,"kind"]`.
+constexpr std::size_t kReferenceRoom = 2 + 3 * (kNumberRoom + 1) + 15;
+
+char* put_reference(char* p, const TProjectReference& ref, bool first)
 {
     static constexpr std::string_view kRefKinds[] = {"\"read\"]", "\"write\"]", "\"declaration\"]"};
-    char row[64];
-    char* p = row;
     if (!first)
         *p++ = ',';
     *p++ = '[';
-    constexpr int kDigits = 11;  // an int's, with its sign
-    p = std::to_chars(p, p + kDigits, ref.file).ptr;
+    p = put_number(p, ref.file);
     *p++ = ',';
-    p = std::to_chars(p, p + kDigits, ref.line).ptr;
+    p = put_number(p, ref.line);
     *p++ = ',';
-    p = std::to_chars(p, p + kDigits, ref.column).ptr;
+    p = put_number(p, ref.column);
     *p++ = ',';
-    const std::string_view kind = kRefKinds[static_cast<int>(ref.kind)];
-    p = std::copy(kind.begin(), kind.end(), p);
-    out << std::string_view(row, static_cast<std::size_t>(p - row));
+    return put(p, kRefKinds[static_cast<int>(ref.kind)]);
 }
+
+// The room of a declaration's text without its name, kind and references: the keys and
+// five numbers.
+constexpr std::size_t kDeclarationRoom = 128 + 7 * kNumberRoom;
 
 // `ahead_end` bounds the reference numbers that may be looked at ahead of their turn: a
 // declaration's references lie all over the array of references, so each is asked for from
 // memory a few places before it is formatted, and formatting does not wait on it.
-void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectDeclaration& d,
+void write_declaration(TPieceText& out, const TProjectIndex& index, const TProjectDeclaration& d,
                        const std::uint32_t* ahead_end)
 {
     constexpr std::size_t kAhead = 16;
-    out << "{\"id\":" << d.id << ",\"name\":";
-    out.string(d.name);
-    out << ",\"kind\":\"" << kind_name(d.kind) << "\",\"scope\":";
-    out.id(d.scope);
-    out << ",\"member_of\":";
-    out.id(d.member_of);
-    out << ",\"file\":";
-    out.id(d.file);
-    out << ",\"line\":" << d.line << ",\"column\":" << d.column << ",\"references\":[";
-    const TProjectReference* references = index.references().data();
+    const std::string_view kind = kind_name(d.kind);
     const std::span<const std::uint32_t> ids = index.references_of(d.id);
+    char* p = out.room(kDeclarationRoom + json_string_room(d.name) + kind.size() +
+                       ids.size() * kReferenceRoom);
+    if (d.id != 0)
+        p = put(p, ",\n");
+    p = put(p, "{\"id\":");
+    p = put_number(p, d.id);
+    p = put(p, ",\"name\":");
+    p = put_json_string(p, d.name);
+    p = put(p, ",\"kind\":\"");
+    p = put(p, kind);
+    p = put(p, "\",\"scope\":");
+    p = put_id(p, d.scope);
+    p = put(p, ",\"member_of\":");
+    p = put_id(p, d.member_of);
+    p = put(p, ",\"file\":");
+    p = put_id(p, d.file);
+    p = put(p, ",\"line\":");
+    p = put_number(p, d.line);
+    p = put(p, ",\"column\":");
+    p = put_number(p, d.column);
+    p = put(p, ",\"references\":[");
+    const TProjectReference* references = index.references().data();
     for (const std::uint32_t* id = ids.data(); id != ids.data() + ids.size(); ++id) {
 #if defined(__GNUC__)
         if (ahead_end - id > static_cast<std::ptrdiff_t>(kAhead))
             __builtin_prefetch(references + id[kAhead]);
 #endif
-        write_reference(out, references[*id], id == ids.data());
+        p = put_reference(p, references[*id], id == ids.data());
     }
-    out << "]}";
+    out.written(put(p, "]}"));
+}
+
+// Where each piece of the declarations begins: pieces of about a megabyte of text each, so
+// that the threads formatting them share the work evenly and none holds much memory (a
+// declaration with a hundred thousand references is a piece of its own).
+std::vector<std::size_t> declaration_pieces(const TProjectIndex& index)
+{
+    constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+    constexpr std::size_t kDeclarationBytes = 120;  // about, without its references
+    constexpr std::size_t kReferenceBytes = 20;
+    std::vector<std::size_t> starts;
+    std::size_t bytes = kPieceBytes;
+    const std::vector<TProjectDeclaration>& declarations = index.declarations();
+    for (std::size_t i = 0; i < declarations.size(); ++i) {
+        if (bytes >= kPieceBytes) {
+            starts.push_back(i);
+            bytes = 0;
+        }
+        bytes +=
+            kDeclarationBytes + index.references_of(declarations[i].id).size() * kReferenceBytes;
+    }
+    starts.push_back(declarations.size());
+    return starts;
 }
 
 // The declarations are most of the index: they are formatted a piece at a time on threads of
@@ -285,24 +396,24 @@ void write_declaration(TBuffer& out, const TProjectIndex& index, const TProjectD
 // buffers go round again, so that their memory is made once.
 void write_declarations(TBuffer& out, const TProjectIndex& index)
 {
-    constexpr std::size_t kPiece = 4096;
     constexpr std::size_t kAhead = 4;
     const std::vector<TProjectDeclaration>& declarations = index.declarations();
-    auto format = [&](std::size_t first, std::string room) {
-        TBuffer piece(std::move(room));
-        const std::size_t last = std::min(first + kPiece, declarations.size());
+    const std::vector<std::size_t> starts = declaration_pieces(index);
+    auto format = [&](std::size_t piece, TPieceText text) {
+        text.clear();
+        const std::size_t first = starts[piece];
+        const std::size_t last = starts[piece + 1];
         const std::span<const std::uint32_t> ids = index.references_of(declarations[last - 1].id);
-        for (std::size_t i = first; i < last; ++i) {
-            piece << (declarations[i].id ? ",\n" : "");
-            write_declaration(piece, index, declarations[i], ids.data() + ids.size());
-        }
-        return piece.take();
+        for (std::size_t i = first; i < last; ++i)
+            write_declaration(text, index, declarations[i], ids.data() + ids.size());
+        return text;
     };
-    std::deque<std::future<std::string>> pending;
-    std::vector<std::string> spare;
-    for (std::size_t next = 0; next < declarations.size() || !pending.empty();) {
-        for (; pending.size() < kAhead && next < declarations.size(); next += kPiece) {
-            std::string room;
+    std::deque<std::future<TPieceText>> pending;
+    std::vector<TPieceText> spare;
+    const std::size_t pieces = starts.size() - 1;
+    for (std::size_t next = 0; next < pieces || !pending.empty();) {
+        for (; pending.size() < kAhead && next < pieces; ++next) {
+            TPieceText room;
             if (!spare.empty()) {
                 room = std::move(spare.back());
                 spare.pop_back();
@@ -311,12 +422,12 @@ void write_declarations(TBuffer& out, const TProjectIndex& index)
                 pending.push_back(std::async(std::launch::async, format, next, std::move(room)));
             } catch (const std::system_error&) {
                 // No thread to be had (a memory limit): this one formats the piece.
-                pending.push_back(std::async(std::launch::deferred, format, next, std::string()));
+                pending.push_back(std::async(std::launch::deferred, format, next, TPieceText()));
             }
         }
-        std::string text = pending.front().get();
+        TPieceText text = pending.front().get();
         pending.pop_front();
-        out.send(text);
+        out.send(text.text());
         spare.push_back(std::move(text));
     }
 }
