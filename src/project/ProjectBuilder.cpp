@@ -308,9 +308,13 @@ private:
         TProjectIndex index;
         // Names are views into the files' bytes: copy them before the files move.
         std::vector<TSymbol>& symbols = model.symbols;
-        reserve_large(index.declarations_, static_cast<std::size_t>(std::count_if(
-                                               symbols.begin(), symbols.end(),
-                                               [](const TSymbol& s) { return !s.anonymous; })));
+        std::vector<TPageRange> unbacked;
+        reserve_large(
+            index.declarations_,
+            static_cast<std::size_t>(std::count_if(symbols.begin(), symbols.end(),
+                                                   [](const TSymbol& s) { return !s.anonymous; })),
+            &unbacked);
+        populate_pages_on_two(unbacked);
         for (TSymbol& s : symbols) {
             if (s.anonymous)
                 continue;
