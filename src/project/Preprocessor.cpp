@@ -4,6 +4,9 @@
 #include <cctype>
 #include <charconv>
 #include <climits>
+#include <functional>
+#include <system_error>
+#include <thread>
 
 namespace tabulex::project {
 
@@ -282,6 +285,32 @@ std::unique_ptr<TTokenBlock> TTokenPool::take()
         }
     }
     return std::make_unique<TTokenBlock>();
+}
+
+void TTokenPool::prefill(std::size_t count)
+{
+    const auto make = [](std::vector<std::unique_ptr<TTokenBlock>>& blocks, std::size_t n) {
+        try {
+            blocks.reserve(n);
+            while (blocks.size() < n)
+                blocks.push_back(std::make_unique<TTokenBlock>());
+        } catch (const std::bad_alloc&) {}
+    };
+    std::vector<std::unique_ptr<TTokenBlock>> first;
+    std::vector<std::unique_ptr<TTokenBlock>> second;
+    {
+        std::jthread helper;
+        try {
+            helper = std::jthread(make, std::ref(second), count / 2);
+        } catch (const std::system_error&) {
+            make(second, count / 2);  // no thread to be had: all of them here
+        }
+        make(first, count - count / 2);
+    }
+    const std::lock_guard lock(mutex_);
+    for (auto* made : {&first, &second})
+        for (auto& block : *made)
+            free_.push_back(std::move(block));
 }
 
 void TTokenPool::give_back(TTokenRow& row)

@@ -45,6 +45,10 @@ class TTokenPool {
 public:
     std::unique_ptr<TTokenBlock> take();
     void give_back(TTokenRow& row);
+    /// Makes `count` blocks at once, half of them on a second thread, before the run that takes
+    /// them: a block's memory is then cleared while no other work waits for it. As far as the
+    /// memory goes; the pool makes more as they are needed.
+    void prefill(std::size_t count);
 
 private:
     std::mutex mutex_;

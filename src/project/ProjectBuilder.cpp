@@ -51,9 +51,11 @@ std::uint32_t TModel::module_for(std::uint32_t file)
 }
 
 TReadAhead::TReadAhead(TFileStore& files, const TProjectOptions& options,
-                       std::vector<TModule*> modules)
+                       std::vector<TModule*> modules, bool large_run)
     : files_(files), options_(options), modules_(std::move(modules))
 {
+    if (large_run)
+        pool_.prefill(kBudgetBlocks);
     try {
         thread_ = std::thread([this] { run(); });
     } catch (const std::system_error&) {
@@ -77,12 +79,11 @@ void TReadAhead::run()
     // The parser often turns to a unit the reader has not come to (one that the next input
     // uses): while it preprocesses that one itself, this thread goes on with the inputs after,
     // as far as the budget goes. A unit larger than the budget is still read, alone.
-    constexpr std::size_t kAheadBlocks = (std::size_t{128} << 20) / sizeof(TTokenBlock);
     for (TModule* module : modules_) {
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock,
-                          [&] { return stop_ || waiting_ == 0 || waiting_blocks_ < kAheadBlocks; });
+            changed_.wait(
+                lock, [&] { return stop_ || waiting_ == 0 || waiting_blocks_ < kBudgetBlocks; });
             if (stop_)
                 return;
         }
@@ -247,7 +248,7 @@ public:
         for (std::uint32_t file : model.input_files)
             inputs.push_back(&model.modules[model.module_for(file)]);
         {
-            TReadAhead read_ahead(model.files, options, std::move(inputs));
+            TReadAhead read_ahead(model.files, options, std::move(inputs), bytes >= kLargeRun);
             model.read_ahead = &read_ahead;
             for (std::uint32_t file : model.input_files)
                 index_unit(model, model.module_for(file));

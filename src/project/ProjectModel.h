@@ -97,7 +97,13 @@ struct TModule {
 /// not started it yet). The tokens waiting for the parser are kept within a budget of blocks.
 class TReadAhead {
 public:
-    TReadAhead(TFileStore& files, const TProjectOptions& options, std::vector<TModule*> modules);
+    /// The most blocks of tokens kept waiting for the parser.
+    static constexpr std::size_t kBudgetBlocks = (std::size_t{128} << 20) / sizeof(TTokenBlock);
+
+    /// With `large_run`, a run that will fill the budget, its blocks are made at once before
+    /// the thread starts (see TTokenPool::prefill).
+    TReadAhead(TFileStore& files, const TProjectOptions& options, std::vector<TModule*> modules,
+               bool large_run);
     ~TReadAhead();
     /// The tokens of `module`, or false when the caller is to preprocess it itself.
     bool take(TModule& module, TTokenRow& tokens);
