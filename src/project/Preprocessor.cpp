@@ -4,9 +4,12 @@
 #include <cctype>
 #include <charconv>
 #include <climits>
-#include <functional>
+#include <new>
 #include <system_error>
 #include <thread>
+#include <type_traits>
+
+#include "project/LargeArrays.h"
 
 namespace tabulex::project {
 
@@ -274,50 +277,61 @@ TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, TT
 
 TTokenStream::~TTokenStream() = default;
 
-std::unique_ptr<TTokenBlock> TTokenPool::take()
+TTokenBlock* TTokenPool::take()
 {
-    {
-        const std::lock_guard lock(mutex_);
-        if (!free_.empty()) {
-            std::unique_ptr<TTokenBlock> block = std::move(free_.back());
-            free_.pop_back();
-            return block;
-        }
+    const std::lock_guard lock(mutex_);
+    if (!free_.empty()) {
+        TTokenBlock* const block = free_.back();
+        free_.pop_back();
+        return block;
     }
-    return std::make_unique<TTokenBlock>();
+    return made_.emplace_back(std::make_unique<TTokenBlock>()).get();
+}
+
+namespace {
+constexpr std::align_val_t kSlabAlignment{std::size_t{2} << 20};
+}  // namespace
+
+void TTokenPool::TSlabRelease::operator()(TTokenBlock* blocks) const
+{
+    static_assert(std::is_trivially_destructible_v<TTokenBlock>);
+    ::operator delete(blocks, kSlabAlignment);
 }
 
 void TTokenPool::prefill(std::size_t count)
 {
-    const auto make = [](std::vector<std::unique_ptr<TTokenBlock>>& blocks, std::size_t n) {
-        try {
-            blocks.reserve(n);
-            while (blocks.size() < n)
-                blocks.push_back(std::make_unique<TTokenBlock>());
-        } catch (const std::bad_alloc&) {}
+    if (slab_ != nullptr || count == 0)
+        return;
+    const std::size_t bytes = count * sizeof(TTokenBlock);
+    void* const memory = ::operator new(bytes, kSlabAlignment, std::nothrow);
+    if (memory == nullptr)
+        return;
+    advise_large_pages(memory, bytes);
+    auto* const blocks = static_cast<TTokenBlock*>(memory);
+    // Making a block writes all of it: the first half of them on a second thread.
+    const auto make = [blocks](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i)
+            new (blocks + i) TTokenBlock;
     };
-    std::vector<std::unique_ptr<TTokenBlock>> first;
-    std::vector<std::unique_ptr<TTokenBlock>> second;
     {
         std::jthread helper;
         try {
-            helper = std::jthread(make, std::ref(second), count / 2);
+            helper = std::jthread(make, 0, count / 2);
         } catch (const std::system_error&) {
-            make(second, count / 2);  // no thread to be had: all of them here
+            make(0, count / 2);  // no thread to be had: all of them here
         }
-        make(first, count - count / 2);
+        make(count / 2, count);
     }
     const std::lock_guard lock(mutex_);
-    for (auto* made : {&first, &second})
-        for (auto& block : *made)
-            free_.push_back(std::move(block));
+    slab_.reset(blocks);
+    for (std::size_t i = 0; i < count; ++i)
+        free_.push_back(blocks + i);
 }
 
 void TTokenPool::give_back(TTokenRow& row)
 {
     const std::lock_guard lock(mutex_);
-    for (auto& block : row.blocks)
-        free_.push_back(std::move(block));
+    free_.insert(free_.end(), row.blocks.begin(), row.blocks.end());
     row.blocks.clear();
     row.last = 0;
 }

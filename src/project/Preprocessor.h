@@ -34,25 +34,38 @@ struct TTokenBlock {
     TToken tokens[kSize];
 };
 
-/// The tokens of one unit: every block full but the last, which holds `last`.
+/// The tokens of one unit: every block full but the last, which holds `last`. The blocks
+/// belong to the TTokenPool they were taken from, which must outlive their use.
 struct TTokenRow {
-    std::vector<std::unique_ptr<TTokenBlock>> blocks;
+    std::vector<TTokenBlock*> blocks;
     std::size_t last = 0;
 };
 
-/// Blocks to record tokens in, shared by the threads of a run.
+/// Blocks to record tokens in, shared by the threads of a run. The pool owns every block it
+/// gives out; a row gives its blocks back for later units.
 class TTokenPool {
 public:
-    std::unique_ptr<TTokenBlock> take();
+    TTokenPool() = default;
+    TTokenPool(const TTokenPool&) = delete;
+    TTokenPool& operator=(const TTokenPool&) = delete;
+
+    TTokenBlock* take();
     void give_back(TTokenRow& row);
-    /// Makes `count` blocks at once, half of them on a second thread, before the run that takes
-    /// them: a block's memory is then cleared while no other work waits for it. As far as the
-    /// memory goes; the pool makes more as they are needed.
+    /// Makes `count` blocks at once, before the run that takes them, in memory laid out in
+    /// large pages and backed on two processors: their memory is then cleared while no other
+    /// work waits for it, a large page at a time. Nothing is made when the memory is short; the
+    /// pool makes more blocks as they are needed.
     void prefill(std::size_t count);
 
 private:
+    struct TSlabRelease {
+        void operator()(TTokenBlock* blocks) const;
+    };
+
     std::mutex mutex_;
-    std::vector<std::unique_ptr<TTokenBlock>> free_;
+    std::vector<TTokenBlock*> free_;
+    std::unique_ptr<TTokenBlock[], TSlabRelease> slab_;  // the blocks prefill made
+    std::vector<std::unique_ptr<TTokenBlock>> made_;     // the blocks made one at a time
 };
 
 /// The defines a unit starts with: the compiler's own, the command line's, and macro values

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 
 #include "ProjectTestSupport.h"
 #include "SourceLines.h"
+#include "project/Preprocessor.h"
 #include "project/ProjectIndex.h"
 
 namespace tabulex {
@@ -148,6 +150,27 @@ TEST(PreprocessorTest, BranchesThatOpenDifferentBlocksAreReported)
     ASSERT_EQ(diagnostics.size(), 1u);
     EXPECT_EQ(diagnostics[0].line, 4);
     EXPECT_NE(diagnostics[0].message.find("begin/end unbalanced"), std::string::npos);
+}
+
+// Blocks made ahead in one piece and blocks made later go round alike: each is given to one
+// row at a time and can hold a whole block of tokens.
+TEST(TokenPoolTest, PrefilledAndLaterBlocksGoRound)
+{
+    project::TTokenPool pool;
+    pool.prefill(3);
+    project::TTokenRow row;
+    for (int i = 0; i < 5; ++i)
+        row.blocks.push_back(pool.take());
+    std::set<project::TTokenBlock*> distinct(row.blocks.begin(), row.blocks.end());
+    EXPECT_EQ(distinct.size(), 5u);
+    for (project::TTokenBlock* block : row.blocks) {
+        block->tokens[0].line = 1;
+        block->tokens[project::TTokenBlock::kSize - 1].line = 2;
+    }
+    pool.give_back(row);
+    EXPECT_TRUE(row.blocks.empty());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(distinct.count(pool.take()));
 }
 
 }  // namespace
