@@ -263,7 +263,7 @@ TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, st
     frame->text = files_.read_file(file).bytes.c_str();
     frame->lex.SetText(frame->text);
     frames_.push_back(std::move(frame));
-    current_ = read();
+    read(current_);
 }
 
 TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, TTokenRow recorded)
@@ -341,17 +341,17 @@ TTokenRow TTokenStream::record(TFileStore& files, const TProjectOptions& options
 {
     TTokenRow row;
     TTokenStream stream(files, options, file);
-    TToken token = stream.current_;
-    for (;;) {
-        if (row.blocks.empty() || row.last == TTokenBlock::kSize) {
+    row.blocks.push_back(pool.take());
+    TToken* token = &(row.blocks.back()->tokens[row.last++] = stream.current_);
+    while (token->kind != tkNull) {
+        if (row.last == TTokenBlock::kSize) {
             row.blocks.push_back(pool.take());
             row.last = 0;
         }
-        row.blocks.back()->tokens[row.last++] = token;
-        if (token.kind == tkNull)
-            return row;
-        token = stream.read();
+        token = &row.blocks.back()->tokens[row.last++];
+        stream.read(*token);
     }
+    return row;
 }
 
 const TToken& TTokenStream::peek()
@@ -364,7 +364,7 @@ const TToken& TTokenStream::peek()
         return *at_;
     }
     if (!has_ahead_) {
-        ahead_ = read();
+        read(ahead_);
         has_ahead_ = true;
     }
     return ahead_;
@@ -388,7 +388,7 @@ void TTokenStream::next()
         has_ahead_ = false;
         return;
     }
-    current_ = read();
+    read(current_);
 }
 
 bool TTokenStream::active() const
@@ -452,11 +452,16 @@ void TTokenStream::count_block_word(TTokenKind kind)
     }
 }
 
-TToken TTokenStream::read()
+// Writes the next token straight into `t`, field by field: a token made aside and copied in
+// would be read back whole right after its fields were written one at a time, which stalls
+// the processor on every token.
+void TTokenStream::read(TToken& t)
 {
     for (;;) {
-        if (frames_.empty())
-            return TToken{};
+        if (frames_.empty()) {
+            t = TToken{};
+            return;
+        }
         TFrame& frame = *frames_.back();
         if (frame.started)
             frame.lex.Next();
@@ -475,11 +480,11 @@ TToken TTokenStream::read()
                 continue;
             }
             if (frames_.size() == 1) {
-                TToken end;
-                end.file = frame.file;
-                end.line = lex.LineNumber() + 1;
+                t = TToken{};
+                t.file = frame.file;
+                t.line = lex.LineNumber() + 1;
                 frame.started = false;  // stay at the end
-                return end;
+                return;
             }
             frames_.pop_back();
             continue;
@@ -505,7 +510,6 @@ TToken TTokenStream::read()
         count_block_word(kind);
         if (!active())
             continue;
-        TToken t;
         t.kind = kind;
         // `&name` is a name even when it is spelt like a keyword.
         if (kind == tkSymbol && lex.TokenView() == "&") {
@@ -539,7 +543,7 @@ TToken TTokenStream::read()
         t.notes_off = !notes_;
         t.delphi = delphi_;
         t.object = object_;
-        return t;
+        return;
     }
 }
 

@@ -108,7 +108,7 @@ public:
 private:
     struct TFrame;
     struct TCondition;
-    TToken read();
+    void read(TToken& t);
     bool handle_directive(TFrame& frame);
     void directive(TFrame& frame, std::string_view body, int line, int column);
     void conditional(TFrame& frame, std::string_view name, std::string_view arg, int line);
