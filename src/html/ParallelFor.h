@@ -4,16 +4,17 @@
 #include <cstddef>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 namespace tabulex {
 
 /// Calls `work(worker, i)` for every i below `count`, on up to `jobs` threads (in the calling
-/// thread alone for one job); `worker` (below `jobs`) tells which thread makes the call, so
-/// that each can keep what it reuses from one call to the next. Calls for different i may run
-/// at the same time. When a call throws, the calls not yet started are left out and the first
-/// exception is thrown again here, once every thread has stopped.
+/// thread alone for one job, or when no other thread can be had); `worker` (below `jobs`) tells
+/// which thread makes the call, so that each can keep what it reuses from one call to the next.
+/// Calls for different i may run at the same time. When a call throws, the calls not yet started
+/// are left out and the first exception is thrown again here, once every thread has stopped.
 template <typename Work>
 void parallel_for_workers(std::size_t count, unsigned jobs, Work&& work)
 {
@@ -38,8 +39,12 @@ void parallel_for_workers(std::size_t count, unsigned jobs, Work&& work)
     };
     {
         std::vector<std::jthread> threads;
-        for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
-            threads.emplace_back(worker, t);
+        try {
+            for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
+                threads.emplace_back(worker, t);
+        } catch (const std::system_error&) {
+            // No more threads to be had (a memory limit): those there are do the work.
+        }
         worker(0u);
     }
     if (failure)
