@@ -279,13 +279,20 @@ TTokenStream::~TTokenStream() = default;
 
 TTokenBlock* TTokenPool::take()
 {
-    const std::lock_guard lock(mutex_);
-    if (!free_.empty()) {
-        TTokenBlock* const block = free_.back();
-        free_.pop_back();
-        return block;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!free_.empty()) {
+            TTokenBlock* const block = free_.back();
+            free_.pop_back();
+            return block;
+        }
     }
-    return made_.emplace_back(std::make_unique<TTokenBlock>()).get();
+    // Made outside the lock, which the parser's give_back needs meanwhile.
+    auto block = std::make_unique<TTokenBlock>();
+    TTokenBlock* const taken = block.get();
+    const std::lock_guard lock(mutex_);
+    made_.push_back(std::move(block));
+    return taken;
 }
 
 namespace {
