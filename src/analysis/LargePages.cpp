@@ -11,7 +11,7 @@ namespace tabulex {
 void advise_large_pages(const void* data, std::size_t bytes)
 {
 #if defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
+    constexpr std::uintptr_t kLarge = kLargePageBytes;
     const auto start = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = (start + kLarge - 1) & ~(kLarge - 1);
     const std::uintptr_t last = (start + bytes) & ~(kLarge - 1);

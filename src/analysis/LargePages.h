@@ -4,6 +4,9 @@
 
 namespace tabulex {
 
+/// The size of a large page, and the alignment memory needs to be backed by one.
+inline constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;
+
 /// Asks the system to back [data, data + bytes) with large pages where it can, before the memory
 /// is first written: an array of a few hundred megabytes then costs a few hundred page faults
 /// instead of tens of thousands. Only whole large pages inside the range are affected.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "analysis/FileBytes.h"
+#include "analysis/LargePages.h"
 
 namespace tabulex {
 
@@ -57,7 +58,7 @@ TSourceText::~TSourceText()
 // leaves a fifth of a 20 MB text in small pages, which then takes most of the read's time.
 bool TSourceText::mapAligned(std::size_t bytes)
 {
-    constexpr std::size_t kLarge = std::size_t{2} << 20;
+    constexpr std::size_t kLarge = kLargePageBytes;
     mapSize_ = (bytes + kLarge - 1) & ~(kLarge - 1);
     const std::size_t reserved = mapSize_ + kLarge;
     void* const mapped =

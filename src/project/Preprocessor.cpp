@@ -296,7 +296,7 @@ TTokenBlock* TTokenPool::take()
 }
 
 namespace {
-constexpr std::align_val_t kSlabAlignment{std::size_t{2} << 20};
+constexpr std::align_val_t kSlabAlignment{kLargePageBytes};
 }  // namespace
 
 void TTokenPool::TSlabRelease::operator()(TTokenBlock* blocks) const
