@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
-#include <system_error>
-#include <thread>
+
+#include "project/TwoThreads.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -51,13 +50,7 @@ void populate_pages_on_two(std::span<const TPageRange> ranges)
         for (const TPageRange& r : half)
             populate_pages(r.data, r.bytes);
     };
-    std::jthread second;
-    try {
-        second = std::jthread(populate, std::cref(first_half));
-    } catch (const std::system_error&) {
-        populate(first_half);  // no thread to be had: all of it here
-    }
-    populate(second_half);
+    run_on_two([&] { populate(first_half); }, [&] { populate(second_half); });
 }
 
 }  // namespace tabulex::project

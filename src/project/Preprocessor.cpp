@@ -5,11 +5,10 @@
 #include <charconv>
 #include <climits>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 
 #include "project/LargeArrays.h"
+#include "project/TwoThreads.h"
 
 namespace tabulex::project {
 
@@ -320,15 +319,7 @@ void TTokenPool::prefill(std::size_t count)
         for (std::size_t i = first; i < last; ++i)
             new (blocks + i) TTokenBlock;
     };
-    {
-        std::jthread helper;
-        try {
-            helper = std::jthread(make, 0, count / 2);
-        } catch (const std::system_error&) {
-            make(0, count / 2);  // no thread to be had: all of them here
-        }
-        make(count / 2, count);
-    }
+    run_on_two([&] { make(0, count / 2); }, [&] { make(count / 2, count); });
     const std::lock_guard lock(mutex_);
     slab_.reset(blocks);
     for (std::size_t i = 0; i < count; ++i)
