@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "project/LargeArrays.h"
+#include "project/TwoThreads.h"
 
 namespace tabulex {
 
@@ -181,12 +182,21 @@ void TProjectIndex::finish()
     const auto before = [](const TProjectReference& a, const TProjectReference& b) {
         return std::tie(a.line, a.column) < std::tie(b.line, b.column);
     };
-    for (std::size_t f = 0; f + 1 < file_offsets_.size(); ++f) {
-        const auto first = references_.begin() + file_offsets_[f];
-        const auto last = references_.begin() + file_offsets_[f + 1];
-        if (!std::is_sorted(first, last, before))
-            std::stable_sort(first, last, before);
-    }
+    const auto sort_files = [&](std::size_t from, std::size_t to) {
+        for (std::size_t f = from; f < to; ++f) {
+            const auto first = references_.begin() + file_offsets_[f];
+            const auto last = references_.begin() + file_offsets_[f + 1];
+            if (!std::is_sorted(first, last, before))
+                std::stable_sort(first, last, before);
+        }
+    };
+    // On two threads, each with the files of about half of the references.
+    const std::size_t files = file_offsets_.size() - 1;
+    const auto middle = std::min<std::size_t>(
+        files, static_cast<std::size_t>(std::upper_bound(file_offsets_.begin(), file_offsets_.end(),
+                                                         references_.size() / 2) -
+                                        file_offsets_.begin()));
+    project::run_on_two([&] { sort_files(0, middle); }, [&] { sort_files(middle, files); });
     declaration_offsets_.assign(declarations_.size() + 1, 0);
     for (const TProjectReference& r : references_)
         ++declaration_offsets_[r.declaration + 1];
