@@ -5,9 +5,9 @@
 #include <map>
 
 #include "analysis/DecimalText.h"
+#include "analysis/ParallelFor.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlText.h"
-#include "html/ParallelFor.h"
 
 namespace tabulex {
 

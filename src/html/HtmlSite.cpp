@@ -12,11 +12,11 @@
 #include <system_error>
 
 #include "analysis/ListingWriter.h"
+#include "analysis/ParallelFor.h"
 #include "files/OutputFile.h"
 #include "graph/ProjectGraph.h"
 #include "html/HtmlPages.h"
 #include "html/HtmlText.h"
-#include "html/ParallelFor.h"
 #include "project/ProjectIndex.h"
 #include "project/SourceLines.h"
 

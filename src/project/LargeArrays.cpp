@@ -1,9 +1,10 @@
 #include "project/LargeArrays.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
-#include "project/TwoThreads.h"
+#include "analysis/ParallelFor.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -33,7 +34,7 @@ void populate_pages_on_two(std::span<const TPageRange> ranges)
     std::size_t total = 0;
     for (const TPageRange& r : ranges)
         total += r.bytes;
-    // The first half of the bytes, cut at a page, goes to the second thread.
+    // Two halves of the bytes, cut at a page, each backed on a thread of its own.
     constexpr std::size_t kPage = 4096;
     std::vector<TPageRange> first_half;
     std::vector<TPageRange> second_half;
@@ -50,7 +51,8 @@ void populate_pages_on_two(std::span<const TPageRange> ranges)
         for (const TPageRange& r : half)
             populate_pages(r.data, r.bytes);
     };
-    run_on_two([&] { populate(first_half); }, [&] { populate(second_half); });
+    const std::array halves{&first_half, &second_half};
+    parallel_for(2, 2, [&](std::size_t half) { populate(*halves[half]); });
 }
 
 }  // namespace tabulex::project

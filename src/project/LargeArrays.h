@@ -22,8 +22,9 @@ struct TPageRange {
     std::size_t bytes = 0;
 };
 
-/// Backs every range as populate_pages does, half of their bytes on a second thread: clearing
-/// the pages is the work, and it then takes half the time on an otherwise idle processor.
+/// Backs every range as populate_pages does, half of their bytes on each of two threads:
+/// clearing the pages is the work, and it then takes half the time on an otherwise idle
+/// processor.
 void populate_pages_on_two(std::span<const TPageRange> ranges);
 
 /// Makes room for `n` items of `v` in memory advised for large pages and backed at once (the

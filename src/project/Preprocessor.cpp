@@ -7,8 +7,8 @@
 #include <new>
 #include <type_traits>
 
+#include "analysis/ParallelFor.h"
 #include "project/LargeArrays.h"
-#include "project/TwoThreads.h"
 
 namespace tabulex::project {
 
@@ -314,12 +314,13 @@ void TTokenPool::prefill(std::size_t count)
         return;
     advise_large_pages(memory, bytes);
     auto* const blocks = static_cast<TTokenBlock*>(memory);
-    // Making a block writes all of it: the first half of them on a second thread.
+    // Making a block writes all of it: half of them on each of two threads.
     const auto make = [blocks](std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i)
             new (blocks + i) TTokenBlock;
     };
-    run_on_two([&] { make(0, count / 2); }, [&] { make(count / 2, count); });
+    const std::size_t bounds[] = {0, count / 2, count};
+    parallel_for(2, 2, [&](std::size_t half) { make(bounds[half], bounds[half + 1]); });
     const std::lock_guard lock(mutex_);
     slab_.reset(blocks);
     for (std::size_t i = 0; i < count; ++i)

@@ -4,8 +4,8 @@
 #include <array>
 #include <tuple>
 
+#include "analysis/ParallelFor.h"
 #include "project/LargeArrays.h"
-#include "project/TwoThreads.h"
 
 namespace tabulex {
 
@@ -196,7 +196,8 @@ void TProjectIndex::finish()
         files, static_cast<std::size_t>(std::upper_bound(file_offsets_.begin(), file_offsets_.end(),
                                                          references_.size() / 2) -
                                         file_offsets_.begin()));
-    project::run_on_two([&] { sort_files(0, middle); }, [&] { sort_files(middle, files); });
+    const std::size_t bounds[] = {0, middle, files};
+    parallel_for(2, 2, [&](std::size_t half) { sort_files(bounds[half], bounds[half + 1]); });
     declaration_offsets_.assign(declarations_.size() + 1, 0);
     for (const TProjectReference& r : references_)
         ++declaration_offsets_[r.declaration + 1];

@@ -5,9 +5,9 @@
 #include <set>
 
 #include "SourceLines.h"
+#include "analysis/ParallelFor.h"
 #include "html/HtmlSite.h"
 #include "html/HtmlText.h"
-#include "html/ParallelFor.h"
 #include "project/ProjectIndex.h"
 
 namespace fs = std::filesystem;
