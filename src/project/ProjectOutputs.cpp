@@ -72,13 +72,10 @@ const char* section_name(TUsesSection s)
     return s == TUsesSection::Interface ? "interface" : "implementation";
 }
 
-/// A buffer that goes to the sink in large pieces, or, made without a sink, keeps the text
-/// for whoever takes it.
+/// A buffer that goes to the sink in large pieces.
 class TBuffer {
 public:
-    /// A buffer without a sink that writes into `room` (its text dropped, its memory kept).
-    explicit TBuffer(std::string room) : text_(std::move(room)) { text_.clear(); }
-    explicit TBuffer(const TTextSink& sink) : sink_(&sink) {}
+    explicit TBuffer(const TTextSink& sink) : sink_(sink) {}
     TBuffer(const TBuffer&) = delete;
     TBuffer& operator=(const TBuffer&) = delete;
     ~TBuffer() { flush(); }
@@ -100,31 +97,23 @@ public:
     TBuffer& operator<<(std::size_t n) { return *this << static_cast<long long>(n); }
     /// A JSON string with its quotes.
     void string(std::string_view s);
-    void id(std::uint32_t id)
-    {
-        if (id == kNoId)
-            *this << "null";
-        else
-            *this << id;
-    }
     /// Sends what the buffer holds, then `text` as it stands.
     void send(std::string_view text)
     {
         flush();
-        if (sink_ != nullptr && !text.empty())
-            (*sink_)(text);
+        if (!text.empty())
+            sink_(text);
     }
-    std::string take() { return std::move(text_); }
     void flush()
     {
-        if (sink_ == nullptr || text_.empty())
+        if (text_.empty())
             return;
-        (*sink_)(text_);
+        sink_(text_);
         text_.clear();
     }
 
 private:
-    const TTextSink* sink_ = nullptr;
+    const TTextSink& sink_;
     std::string text_;
 };
 
