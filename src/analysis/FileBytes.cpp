@@ -1,5 +1,6 @@
 #include "analysis/FileBytes.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -18,7 +19,44 @@ namespace {
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
+
+struct FdCloser {
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 }  // namespace
+
+std::optional<std::string_view> read_regular_file(const std::string& path, const TRoomFor& room)
+{
+    // Opened without blocking, as read_file_bytes opens it.
+    const FdCloser file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size > kMaxSourceBytes)
+        return std::nullopt;
+    char* const data = room(size + 1);
+    if (data == nullptr)
+        return std::nullopt;
+    std::size_t got = 0;
+    while (got < size + 1) {
+        const ssize_t n = ::read(file.fd, data + got, size + 1 - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got != size)
+        return std::nullopt;  // shrunk, grown or failed while being read
+    data[size] = '\0';
+    return std::string_view(data, size);
+}
 
 std::string read_file_bytes(const std::string& path)
 {

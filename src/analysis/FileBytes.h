@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -23,6 +24,17 @@ inline constexpr std::size_t kMaxSourceBytes = std::numeric_limits<std::int32_t>
 /// (missing, a directory, no permission, read error, longer than kMaxSourceBytes). A UTF-16
 /// text with its byte-order mark comes back as UTF-8 (see utf16_as_utf8).
 std::string read_file_bytes(const std::string& path);
+
+/// Gives room for `bytes` bytes, or nullptr when there is none.
+using TRoomFor = std::function<char*(std::size_t bytes)>;
+
+/// Reads the regular file at `path` through one descriptor into the memory `room` gives for
+/// its size plus one byte (so that a file that grew shows as a full buffer; the byte then holds
+/// the NUL written after the text). No value when the file is not a
+/// regular file of at most kMaxSourceBytes, changed size while being read, or could not be
+/// read, or when `room` gave none: read_file_bytes then reads it and reports in its words. The
+/// bytes come as they are, UTF-16 included.
+std::optional<std::string_view> read_regular_file(const std::string& path, const TRoomFor& room);
 
 /// Whether `bytes` begin with a UTF-16 byte-order mark: FF FE (little-endian) or FE FF
 /// (big-endian).

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/LargePages.h"
+
 namespace tabulex {
 
 /// The bytes of one source file, followed by a NUL, read for the batch command through one
@@ -23,11 +25,9 @@ public:
 
 private:
     bool readDirectly(const std::string& path);
-    bool mapAligned(std::size_t bytes);
 
     std::string string_;  // small files, and files that change while being read
-    void* map_ = nullptr;
-    std::size_t mapSize_ = 0;
+    TLargePageMap map_;   // large files
     std::string_view view_;
 };
 

@@ -341,7 +341,7 @@ bool THtmlSite::write(const std::string& dir, unsigned jobs, const TFailure& fai
 
     // What other pages need of a file: where its lines begin and its encoding.
     parallel_for(project.files().size(), jobs, [&](std::size_t file) {
-        const std::string& bytes = project.files()[file].bytes;
+        const std::string_view bytes = project.files()[file].bytes;
         run.line_starts[file] = line_starts_of(bytes);
         run.encodings[file] = detect_source_encoding(bytes);
     });

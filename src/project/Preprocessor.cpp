@@ -259,7 +259,7 @@ TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, st
 {
     auto frame = std::make_unique<TFrame>();
     frame->file = file;
-    frame->text = files_.read_file(file).bytes.c_str();
+    frame->text = files_.read_file(file).bytes.data();
     frame->lex.SetText(frame->text);
     frames_.push_back(std::move(frame));
     read(current_);
@@ -739,7 +739,7 @@ void TTokenStream::include(TFrame& frame, std::string_view arg, int line, int co
         return;
     auto next = std::make_unique<TFrame>();
     next->file = id;
-    next->text = included.bytes.c_str();
+    next->text = included.bytes.data();
     next->lex.SetText(next->text);
     next->started = false;
     frames_.push_back(std::move(next));

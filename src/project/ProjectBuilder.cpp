@@ -377,6 +377,7 @@ private:
     static void renumber_files(TModel& model, TProjectIndex& index)
     {
         auto& files = model.files.files();
+        index.texts_ = model.files.texts();
         std::vector<std::uint32_t> order(files.size());
         for (std::uint32_t i = 0; i < order.size(); ++i)
             order[i] = i;

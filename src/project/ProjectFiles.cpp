@@ -161,7 +161,7 @@ std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKin
 void TFileStore::read(TProjectFile& file)
 {
     try {
-        file.bytes = read_file_bytes(file.path);
+        file.bytes = texts_->read(file.path);
     } catch (const EFOpenError& e) {
         file.readable = false;
         file.diagnostics.push_back({0, e.what()});
@@ -179,6 +179,12 @@ void TFileStore::finish_reading()
 {
     if (reader_.joinable())
         reader_.join();
+    if (stop_reading_)
+        return;
+    for (const std::uint32_t id : unread()) {
+        files_[id].readable = false;
+        files_[id].diagnostics.push_back({0, "Cannot read the file: not enough memory"});
+    }
 }
 
 // A file too large for the memory left is left unread: the parser tries again when it comes

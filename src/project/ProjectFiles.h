@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "project/ProjectIndex.h"
+#include "project/TextArena.h"
 
 namespace tabulex::project {
 
@@ -48,7 +50,8 @@ public:
     /// File `id` with its bytes: read here if no thread has begun it, else when that thread is
     /// done. Its bytes, `readable` and `line_count` are only to be used through this call.
     TProjectFile& read_file(std::uint32_t id);
-    /// Waits for the background reading to end: the files may then be moved out.
+    /// Waits for the background reading to end: the files may then be moved out. A file still
+    /// unread then ran out of memory each time it was tried, and is unreadable from here on.
     void finish_reading();
     TProjectFile& operator[](std::uint32_t id)
     {
@@ -61,6 +64,8 @@ public:
     void note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnostic);
     std::size_t size() const { return files_.size(); }
     std::deque<TProjectFile>& files() { return files_; }
+    /// What the files' bytes view: to be kept as long as the files are.
+    std::shared_ptr<const TTextArena> texts() const { return texts_; }
 
     /// `name` (as written in a directive or a `uses ... in` clause) in `folder`, tried as
     /// written and then without regard to case; empty when absent.
@@ -83,11 +88,12 @@ private:
     std::string canonical_key(const std::string& path);
     std::vector<std::uint32_t> unread();
     void read_if_memory_allows(std::uint32_t id);
-    static void read(TProjectFile& file);
+    void read(TProjectFile& file);
 
     std::recursive_mutex mutex_;
     std::deque<TProjectFile> files_;
     std::deque<std::string> kept_;
+    std::shared_ptr<TTextArena> texts_ = std::make_shared<TTextArena>();
     enum class TReadState : std::uint8_t { Unread, Reading, Read };
     std::vector<TReadState> state_;  // by file id
     std::condition_variable_any read_;

@@ -1,12 +1,17 @@
 #pragma once
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tabulex {
+
+namespace project {
+class TTextArena;
+}
 
 /// The "none" value of every file and declaration id below.
 inline constexpr std::uint32_t kNoId = std::numeric_limits<std::uint32_t>::max();
@@ -59,8 +64,9 @@ struct TProjectFile {
     std::string path;  ///< as given or as found on a search path
     TProjectFileKind kind = TProjectFileKind::Other;
     std::string unit_name;  ///< the name after `unit`/`program`/`library`, as written
-    std::string bytes;      ///< the whole file, kept so that views need not read it again
-    bool readable = true;   ///< false when the file could not be read (bytes are empty)
+    /// The whole file, kept by the index so that views need not read it again; a NUL follows.
+    std::string_view bytes = "";
+    bool readable = true;  ///< false when the file could not be read (bytes are empty)
     int line_count = 0;
     std::vector<TProjectUses> uses;
     std::vector<TProjectInclude> includes;
@@ -195,6 +201,7 @@ private:
     void finish();
 
     std::vector<TProjectFile> files_;
+    std::shared_ptr<const project::TTextArena> texts_;  ///< what the files' bytes view
     std::vector<TProjectDeclaration> declarations_;
     std::vector<TProjectReference> references_;
     std::vector<std::uint32_t> file_offsets_;  ///< references_in: [file] .. [file + 1]

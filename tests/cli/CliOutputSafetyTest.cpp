@@ -172,6 +172,20 @@ TEST_F(CliOutputSafetyTest, AnHtmlPageTooLargeForTheMemoryFailsAlone)
     EXPECT_NE(slurp(dir / "site" / "index.html").find("U.pas.html"), std::string::npos);
 }
 
+// A source that cannot even be read for lack of memory is reported, not written as an empty
+// page of a run that says it succeeded.
+TEST_F(CliOutputSafetyTest, ASourceTooLargeToReadIsReported)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address space limit leaves AddressSanitizer no room";
+#endif
+    spit(dir / "big.pas", "implementation\r\n" + std::string(16 << 20, ' ') + "end.\r\n");
+    const CliRun r = runCliProcess({"--jobs", "1", "--html", path("site"), path("big.pas")},
+                                   RLIMIT_AS, 12 * 1024 * 1024);
+    EXPECT_EQ(r.status, CliSourceFailed);
+    EXPECT_NE(r.err.find("Cannot open file " + path("big.pas") + "\n"), std::string::npos) << r.err;
+}
+
 // A NUL byte ends the listing early: every kind of output is still written, and the source is
 // reported with the offset of the NUL.
 TEST_F(CliOutputSafetyTest, ANulByteInASourceIsReported)

@@ -37,7 +37,7 @@ TEST(ProjectIndexTest, EveryReferenceOfTheTestProjectFindsItsDeclaration)
         std::size_t start = 0;
         for (int line = 1; line < r.line; ++line)
             start = file.bytes.find('\n', start) + 1;
-        const std::string text = file.bytes.substr(start + r.column - 1, r.length);
+        const std::string text(file.bytes.substr(start + r.column - 1, r.length));
         EXPECT_EQ(lower(text), lower(index.declarations()[r.declaration].name))
             << file.path << "(" << r.line << "," << r.column << ")";
         ++checked;
