@@ -369,12 +369,11 @@ const TToken& TTokenStream::peek()
     return ahead_;
 }
 
-void TTokenStream::next()
+// The next token beyond the current block, or of a stream that is read as it goes.
+void TTokenStream::next_unbuffered()
 {
     if (!recorded_.blocks.empty()) {
-        if (at_ + 1 < block_end_) {
-            ++at_;
-        } else if (block_ + 1 < recorded_.blocks.size()) {
+        if (block_ + 1 < recorded_.blocks.size()) {
             ++block_;
             at_ = recorded_.blocks[block_]->tokens;
             block_end_ =

@@ -99,7 +99,16 @@ public:
     const TToken& current() const { return *at_; }
     /// The token after the current one (looked ahead without consuming it).
     const TToken& peek();
-    void next();
+    void next()
+    {
+        // Within a block of recorded tokens the next one is the next slot: the parser steps
+        // through tens of millions of them.
+        if (at_ + 1 < block_end_) [[likely]] {
+            ++at_;
+            return;
+        }
+        next_unbuffered();
+    }
     /// Whether `{$MODE DELPHI}` (or `--compiler delphi`) is in force.
     bool delphi_mode() const { return current().delphi; }
     /// Whether the mode is one of the object modes (objfpc, delphi), which use ObjPas.
@@ -108,6 +117,7 @@ public:
 private:
     struct TFrame;
     struct TCondition;
+    void next_unbuffered();
     void read(TToken& t);
     bool handle_directive(TFrame& frame);
     void directive(TFrame& frame, std::string_view body, int line, int column);

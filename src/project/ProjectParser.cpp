@@ -368,31 +368,31 @@ TParser::~TParser() = default;
 // Tokens
 // ---------------------------------------------------------------------------------------
 
-const TToken& TParser::tok() const
+inline const TToken& TParser::tok() const
 {
     return ts_.current();
 }
-TTokenKind TParser::kind() const
+inline TTokenKind TParser::kind() const
 {
     return ts_.current().kind;
 }
-void TParser::next()
+inline void TParser::next()
 {
     ++consumed_;
     ts_.next();
 }
-bool TParser::accept(TTokenKind k)
+inline bool TParser::accept(TTokenKind k)
 {
     if (kind() != k)
         return false;
     next();
     return true;
 }
-bool TParser::is_word(const TToken& t) const
+inline bool TParser::is_word(const TToken& t) const
 {
     return kWordKinds[t.kind];
 }
-bool TParser::is_word() const
+inline bool TParser::is_word() const
 {
     return is_word(tok());
 }
