@@ -30,10 +30,10 @@ using TRoomFor = std::function<char*(std::size_t bytes)>;
 
 /// Reads the regular file at `path` through one descriptor into the memory `room` gives for
 /// its size plus one byte (so that a file that grew shows as a full buffer; the byte then holds
-/// the NUL written after the text). No value when the file is not a
-/// regular file of at most kMaxSourceBytes, changed size while being read, or could not be
-/// read, or when `room` gave none: read_file_bytes then reads it and reports in its words. The
-/// bytes come as they are, UTF-16 included.
+/// the NUL written after the text). No value when the file is not a regular file of at most
+/// kMaxSourceBytes, changed size while being read or could not be read, or when `room` gave
+/// none: read_file_bytes then reads it and reports in its words. The bytes come as they are,
+/// UTF-16 included.
 std::optional<std::string_view> read_regular_file(const std::string& path, const TRoomFor& room);
 
 /// Whether `bytes` begin with a UTF-16 byte-order mark: FF FE (little-endian) or FE FF

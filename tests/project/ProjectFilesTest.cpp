@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "ProjectTestSupport.h"
+#include "analysis/FileBytes.h"
 #include "project/ProjectFiles.h"
+#include "project/TextArena.h"
 
 namespace tabulex::project {
 namespace {
@@ -50,6 +52,30 @@ TEST(ProjectFilesTest, FilesReadInTheBackgroundAreWhole)
     EXPECT_FALSE(files.read_file(missing).readable);
     EXPECT_EQ(files.read_file(missing).diagnostics.size(), 1u);
     files.finish_reading();
+}
+
+// The arena gives each file as read_file_bytes gives it, a NUL after it, whether it fits the
+// current block, needs one of its own or comes converted from UTF-16; views stay valid as more
+// files come.
+TEST(ProjectFilesTest, ArenaTextsAreTheFilesBytes)
+{
+    TTempDir dir;
+    const std::vector<std::string> paths = {
+        dir.file("small.pas", "unit s; end.\n"),
+        dir.file("large.pas", std::string(32 << 20, 'x')),
+        dir.file("wide.pas", std::string("\xFF\xFEu\0n\0i\0t\0", 10)),
+        dir.file("empty.pas", ""),
+    };
+    TTextArena arena;
+    std::vector<std::string_view> texts;
+    for (const std::string& path : paths)
+        texts.push_back(arena.read(path));
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(texts[i], read_file_bytes(paths[i])) << paths[i];
+        EXPECT_EQ(texts[i].data()[texts[i].size()], '\0') << paths[i];
+    }
+    EXPECT_THROW(arena.read(dir.path() + "/missing.pas"), EFOpenError);
+    EXPECT_THROW(arena.read(dir.path()), EFOpenError);
 }
 
 }  // namespace
