@@ -294,26 +294,15 @@ TTokenBlock* TTokenPool::take()
     return taken;
 }
 
-namespace {
-constexpr std::align_val_t kSlabAlignment{kLargePageBytes};
-}  // namespace
-
-void TTokenPool::TSlabRelease::operator()(TTokenBlock* blocks) const
-{
-    static_assert(std::is_trivially_destructible_v<TTokenBlock>);
-    ::operator delete(blocks, kSlabAlignment);
-}
-
 void TTokenPool::prefill(std::size_t count)
 {
-    if (slab_ != nullptr || count == 0)
+    if (!slab_.empty() || count == 0)
         return;
-    const std::size_t bytes = count * sizeof(TTokenBlock);
-    void* const memory = ::operator new(bytes, kSlabAlignment, std::nothrow);
-    if (memory == nullptr)
+    TLargePageMap slab(count * sizeof(TTokenBlock));
+    if (slab.empty())
         return;
-    advise_large_pages(memory, bytes);
-    auto* const blocks = static_cast<TTokenBlock*>(memory);
+    static_assert(std::is_trivially_destructible_v<TTokenBlock>);
+    auto* const blocks = reinterpret_cast<TTokenBlock*>(slab.data());
     // Making a block writes all of it: half of them on each of two threads.
     const auto make = [blocks](std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i)
@@ -322,7 +311,7 @@ void TTokenPool::prefill(std::size_t count)
     const std::size_t bounds[] = {0, count / 2, count};
     parallel_for(2, 2, [&](std::size_t half) { make(bounds[half], bounds[half + 1]); });
     const std::lock_guard lock(mutex_);
-    slab_.reset(blocks);
+    slab_ = std::move(slab);
     for (std::size_t i = 0; i < count; ++i)
         free_.push_back(blocks + i);
 }

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "analysis/LargePages.h"
 #include "analysis/PasLex.h"
 #include "project/ProjectFiles.h"
 
@@ -58,14 +59,10 @@ public:
     void prefill(std::size_t count);
 
 private:
-    struct TSlabRelease {
-        void operator()(TTokenBlock* blocks) const;
-    };
-
     std::mutex mutex_;
     std::vector<TTokenBlock*> free_;
-    std::unique_ptr<TTokenBlock[], TSlabRelease> slab_;  // the blocks prefill made
-    std::vector<std::unique_ptr<TTokenBlock>> made_;     // the blocks made one at a time
+    TLargePageMap slab_;                              // the blocks prefill made
+    std::vector<std::unique_ptr<TTokenBlock>> made_;  // the blocks made one at a time
 };
 
 /// The defines a unit starts with: the compiler's own, the command line's, and macro values
