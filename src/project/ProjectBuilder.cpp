@@ -79,7 +79,8 @@ void TReadAhead::run()
     // The parser often turns to a unit the reader has not come to (one that the next input
     // uses): while it preprocesses that one itself, this thread goes on with the inputs after,
     // as far as the budget goes. A unit larger than the budget is still read, alone.
-    for (TModule* module : modules_) {
+    for (std::size_t i = 0; i < modules_.size(); ++i) {
+        reader_at_ = i;
         {
             std::unique_lock lock(mutex_);
             changed_.wait(
@@ -88,25 +89,46 @@ void TReadAhead::run()
                 return;
         }
         int expected = 0;
-        if (!module->preprocessing.compare_exchange_strong(expected, 1))
-            continue;  // the parser came first
-        TTokenRow tokens;
-        bool recorded = true;
-        try {
-            tokens = TTokenStream::record(files_, options_, module->file, pool_);
-        } catch (const std::bad_alloc&) {
-            recorded = false;  // the parser tries again and tells what failed
-        }
-        const std::lock_guard lock(mutex_);
-        const std::size_t blocks = tokens.blocks.size();
-        module->tokens = std::move(tokens);
-        module->preprocessing = recorded ? 2 : 4;
-        if (recorded) {
-            ++waiting_;
-            waiting_blocks_ += blocks;
-        }
-        changed_.notify_all();
+        if (modules_[i]->preprocessing.compare_exchange_strong(expected, 1))
+            record(*modules_[i]);
     }
+}
+
+void TReadAhead::record(TModule& module)
+{
+    TTokenRow tokens;
+    bool recorded = true;
+    try {
+        tokens = TTokenStream::record(files_, options_, module.file, pool_);
+    } catch (const std::bad_alloc&) {
+        recorded = false;  // the parser tries again and tells what failed
+    }
+    const std::lock_guard lock(mutex_);
+    const std::size_t blocks = tokens.blocks.size();
+    module.tokens = std::move(tokens);
+    module.preprocessing = recorded ? 2 : 4;
+    if (recorded) {
+        ++waiting_;
+        waiting_blocks_ += blocks;
+    }
+    changed_.notify_all();
+}
+
+bool TReadAhead::record_later()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (waiting_blocks_ >= kBudgetBlocks)
+            return false;
+    }
+    for (std::size_t i = reader_at_ + 1; i < modules_.size(); ++i) {
+        int expected = 0;
+        if (modules_[i]->preprocessing.compare_exchange_strong(expected, 1)) {
+            record(*modules_[i]);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool TReadAhead::take(TModule& module, TTokenRow& tokens)
@@ -114,6 +136,9 @@ bool TReadAhead::take(TModule& module, TTokenRow& tokens)
     int expected = 0;
     if (module.preprocessing.compare_exchange_strong(expected, 1))
         return false;
+    // The reader is on this unit: rather than wait for it, the parser preprocesses the units
+    // after it, which the reader then passes over, so that the two threads share that work.
+    while (module.preprocessing == 1 && record_later()) {}
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return module.preprocessing != 1; });
     if (module.preprocessing != 2)
@@ -376,7 +401,7 @@ private:
     // the same index.
     static void renumber_files(TModel& model, TProjectIndex& index)
     {
-        auto& files = model.files.files();
+        TFileStore& files = model.files;
         index.texts_ = model.files.texts();
         std::vector<std::uint32_t> order(files.size());
         for (std::uint32_t i = 0; i < order.size(); ++i)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -80,28 +81,28 @@ int count_lines(std::string_view bytes)
 
 void TFileStore::note_include(std::uint32_t file, TProjectInclude include)
 {
-    const std::lock_guard lock(mutex_);
-    files_[file].includes.push_back(std::move(include));
+    const std::lock_guard lock(notes_mutex_);
+    files_[file].file.includes.push_back(std::move(include));
 }
 
 void TFileStore::note_included_by(std::uint32_t file, std::uint32_t by)
 {
-    const std::lock_guard lock(mutex_);
-    auto& list = files_[file].included_by;
+    const std::lock_guard lock(notes_mutex_);
+    auto& list = files_[file].file.included_by;
     if (std::find(list.begin(), list.end(), by) == list.end())
         list.push_back(by);
 }
 
 void TFileStore::note_inactive(std::uint32_t file, TLineRange lines)
 {
-    const std::lock_guard lock(mutex_);
-    files_[file].inactive_lines.push_back(lines);
+    const std::lock_guard lock(notes_mutex_);
+    files_[file].file.inactive_lines.push_back(lines);
 }
 
 void TFileStore::note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnostic)
 {
-    const std::lock_guard lock(mutex_);
-    files_[file].diagnostics.push_back(std::move(diagnostic));
+    const std::lock_guard lock(notes_mutex_);
+    files_[file].file.diagnostics.push_back(std::move(diagnostic));
 }
 
 std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind, bool read)
@@ -148,13 +149,14 @@ std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKin
     if (auto it = by_path_.find(key); it != by_path_.end())
         return it->second;
     const auto id = static_cast<std::uint32_t>(files_.size());
+    TEntry& entry = files_.emplace_back();
     by_path_.emplace(std::move(key), id);
-    TProjectFile& file = files_.emplace_back();
-    file.path = path;
-    file.kind = kind;
-    if (read_now)
-        read(file);
-    state_.push_back(read_now ? TReadState::Read : TReadState::Unread);
+    entry.file.path = path;
+    entry.file.kind = kind;
+    if (read_now) {
+        read(entry.file);
+        entry.state = TReadState::Read;
+    }
     return id;
 }
 
@@ -182,8 +184,8 @@ void TFileStore::finish_reading()
     if (stop_reading_)
         return;
     for (const std::uint32_t id : unread()) {
-        files_[id].readable = false;
-        files_[id].diagnostics.push_back({0, "Cannot read the file: not enough memory"});
+        files_[id].file.readable = false;
+        files_[id].file.diagnostics.push_back({0, "Cannot read the file: not enough memory"});
     }
 }
 
@@ -198,10 +200,10 @@ void TFileStore::read_if_memory_allows(std::uint32_t id)
 
 std::vector<std::uint32_t> TFileStore::unread()
 {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(read_mutex_);
     std::vector<std::uint32_t> ids;
-    for (std::uint32_t id = 0; id < state_.size(); ++id)
-        if (state_[id] == TReadState::Unread)
+    for (std::uint32_t id = 0; id < files_.size(); ++id)
+        if (files_[id].state == TReadState::Unread)
             ids.push_back(id);
     return ids;
 }
@@ -243,44 +245,63 @@ void TFileStore::read_in_background()
 
 TProjectFile& TFileStore::read_file(std::uint32_t id)
 {
-    std::unique_lock lock(mutex_);
-    TProjectFile& file = files_[id];
+    TEntry& entry = files_[id];
+    if (entry.state.load(std::memory_order_acquire) == TReadState::Read)
+        return entry.file;
+    std::unique_lock lock(read_mutex_);
     // Read here when no thread has begun it, or again when the thread that began it ran out of
     // memory.
-    while (state_[id] != TReadState::Read) {
-        if (state_[id] == TReadState::Reading) {
+    while (entry.state != TReadState::Read) {
+        if (entry.state == TReadState::Reading) {
             read_.wait(lock);
             continue;
         }
-        state_[id] = TReadState::Reading;
+        entry.state = TReadState::Reading;
         lock.unlock();
         try {
-            read(file);
+            read(entry.file);
         } catch (...) {
             lock.lock();
-            state_[id] = TReadState::Unread;
+            entry.state = TReadState::Unread;
             read_.notify_all();
             throw;
         }
         lock.lock();
-        state_[id] = TReadState::Read;
+        entry.state = TReadState::Read;
         read_.notify_all();
     }
-    return file;
+    return entry.file;
 }
 
+TFileStore::TEntry& TFileStore::TTable::emplace_back()
+{
+    const std::size_t id = size();
+    if (id >= kChunk * kChunks)
+        throw std::length_error("Too many files");
+    if (id % kChunk == 0)
+        chunks_[id / kChunk] = std::make_unique<TEntry[]>(kChunk);
+    TEntry& entry = (*this)[static_cast<std::uint32_t>(id)];
+    size_.store(id + 1, std::memory_order_release);
+    return entry;
+}
+
+// A folder is listed once, outside the lock, so that a slow directory holds up no other thread.
 const std::unordered_map<std::string, std::string>& TFileStore::listing(const std::string& folder)
 {
-    auto [it, added] = listings_.try_emplace(folder);
-    if (!added)
-        return it->second;
+    {
+        const std::shared_lock lock(listings_mutex_);
+        if (auto it = listings_.find(folder); it != listings_.end())
+            return it->second;
+    }
+    std::unordered_map<std::string, std::string> names;
     std::error_code ec;
     for (std::filesystem::directory_iterator d(folder.empty() ? "." : folder, ec), end;
          !ec && d != end; d.increment(ec)) {
         const std::string name = d->path().filename().string();
-        it->second.try_emplace(lower_name(name), name);
+        names.try_emplace(lower_name(name), name);
     }
-    return it->second;
+    const std::lock_guard lock(listings_mutex_);
+    return listings_.try_emplace(folder, std::move(names)).first->second;
 }
 
 std::string TFileStore::find_in(const std::string& folder, std::string_view name)
@@ -289,11 +310,10 @@ std::string TFileStore::find_in(const std::string& folder, std::string_view name
     // same files here.
     std::string path(name);
     std::replace(path.begin(), path.end(), '\\', '/');
-    const std::lock_guard lock(mutex_);
-    return find_in_locked(folder, path);
+    return find_in_folder(folder, path);
 }
 
-std::string TFileStore::find_in_locked(const std::string& folder, std::string_view name)
+std::string TFileStore::find_in_folder(const std::string& folder, std::string_view name)
 {
     if (name.empty())
         return {};
@@ -305,7 +325,7 @@ std::string TFileStore::find_in_locked(const std::string& folder, std::string_vi
     // A name with folders in it: look up the last part in the folder it names.
     const std::size_t slash = name.rfind('/');
     if (slash != std::string_view::npos)
-        return find_in_locked(join(folder, name.substr(0, slash)), name.substr(slash + 1));
+        return find_in_folder(join(folder, name.substr(0, slash)), name.substr(slash + 1));
     const auto& files = listing(folder);
     if (auto it = files.find(lower_name(name)); it != files.end())
         return join(folder, it->second);

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -53,17 +54,13 @@ public:
     /// Waits for the background reading to end: the files may then be moved out. A file still
     /// unread then ran out of memory each time it was tried, and is unreadable from here on.
     void finish_reading();
-    TProjectFile& operator[](std::uint32_t id)
-    {
-        const std::lock_guard lock(mutex_);
-        return files_[id];
-    }
+    /// File `id`, without a lock: files never move once added.
+    TProjectFile& operator[](std::uint32_t id) { return files_[id].file; }
     void note_include(std::uint32_t file, TProjectInclude include);
     void note_included_by(std::uint32_t file, std::uint32_t by);
     void note_inactive(std::uint32_t file, TLineRange lines);
     void note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnostic);
     std::size_t size() const { return files_.size(); }
-    std::deque<TProjectFile>& files() { return files_; }
     /// What the files' bytes view: to be kept as long as the files are.
     std::shared_ptr<const TTextArena> texts() const { return texts_; }
 
@@ -77,26 +74,55 @@ public:
     /// A text that views into must outlive the run (a macro's body).
     const std::string& keep(std::string_view text)
     {
-        const std::lock_guard lock(mutex_);
+        const std::lock_guard lock(notes_mutex_);
         return kept_.emplace_back(text);
     }
 
 private:
     const std::unordered_map<std::string, std::string>& listing(const std::string& folder);
-    std::string find_in_locked(const std::string& folder, std::string_view name);
+    std::string find_in_folder(const std::string& folder, std::string_view name);
     std::uint32_t add_canonical(const std::string& path, TProjectFileKind kind, bool read);
     std::string canonical_key(const std::string& path);
     std::vector<std::uint32_t> unread();
     void read_if_memory_allows(std::uint32_t id);
     void read(TProjectFile& file);
 
+    enum class TReadState : std::uint8_t { Unread, Reading, Read };
+    struct TEntry {
+        TProjectFile file;
+        std::atomic<TReadState> state{TReadState::Unread};  // set under mutex_
+    };
+
+    /// The entries by id in chunks that are made once and never move, so that the threads of
+    /// a run look a file up without taking a lock while another thread adds files (a lock
+    /// taken for every look-up made the parser wait on the threads reading and preprocessing).
+    class TTable {
+    public:
+        TTable() : chunks_(std::make_unique<std::unique_ptr<TEntry[]>[]>(kChunks)) {}
+        TEntry& operator[](std::uint32_t id) { return chunks_[id / kChunk][id % kChunk]; }
+        std::size_t size() const { return size_.load(std::memory_order_acquire); }
+        /// The entry after the last; adding is serialized by the caller.
+        TEntry& emplace_back();
+
+    private:
+        static constexpr std::size_t kChunk = 1024;
+        static constexpr std::size_t kChunks = std::size_t{1} << 14;
+        std::unique_ptr<std::unique_ptr<TEntry[]>[]> chunks_;
+        std::atomic<std::size_t> size_{0};
+    };
+
+    // Each lock guards one thing, so that the threads of a run seldom wait on each other:
+    // mutex_ the adding of files and the tables of their paths, read_mutex_ the files' read
+    // states, listings_mutex_ the folders' listings, notes_mutex_ what the preprocessor and
+    // the parser record on files as they go and the kept texts.
     std::recursive_mutex mutex_;
-    std::deque<TProjectFile> files_;
+    std::mutex read_mutex_;
+    std::condition_variable read_;
+    std::shared_mutex listings_mutex_;
+    std::mutex notes_mutex_;
+    TTable files_;
     std::deque<std::string> kept_;
     std::shared_ptr<TTextArena> texts_ = std::make_shared<TTextArena>();
-    enum class TReadState : std::uint8_t { Unread, Reading, Read };
-    std::vector<TReadState> state_;  // by file id
-    std::condition_variable_any read_;
     std::atomic<bool> stop_reading_{false};
     std::thread reader_;
     std::unordered_map<std::string, std::uint32_t> by_path_;  // canonical path

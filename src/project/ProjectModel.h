@@ -112,14 +112,20 @@ public:
 
 private:
     void run();
+    /// Preprocesses a unit the reader has yet to come to, for the parser to find ready; false
+    /// when there is none, or the budget is spent.
+    bool record_later();
+    /// Preprocesses `module` on the calling thread and makes its tokens waiting.
+    void record(TModule& module);
 
     TFileStore& files_;
     const TProjectOptions& options_;
     std::vector<TModule*> modules_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::size_t waiting_ = 0;         // ready units not taken yet
-    std::size_t waiting_blocks_ = 0;  // the blocks of their tokens
+    std::size_t waiting_ = 0;                // ready units not taken yet
+    std::size_t waiting_blocks_ = 0;         // the blocks of their tokens
+    std::atomic<std::size_t> reader_at_{0};  // the place in modules_ the reader has come to
     TTokenPool pool_;
     bool stop_ = false;
     std::thread thread_;
