@@ -274,7 +274,14 @@ TTokenStream::TTokenStream(TFileStore& files, const TProjectOptions& options, TT
     block_end_ = at_ + (recorded_.blocks.size() == 1 ? recorded_.last : TTokenBlock::kSize);
 }
 
-TTokenStream::~TTokenStream() = default;
+TTokenStream::~TTokenStream()
+{
+    try {
+        files_.note(file_notes_);
+    } catch (const std::bad_alloc&) {
+        // What was noted is lost with the unit's other work when the memory runs out.
+    }
+}
 
 TTokenBlock* TTokenPool::take()
 {
@@ -458,9 +465,9 @@ void TTokenStream::read(TToken& t)
         switch (kind) {
         case tkNull: {
             if (frame.inactive_from > 0)
-                files_.note_inactive(
-                    frame.file,
-                    {frame.inactive_from, std::max(frame.inactive_from, lex.LineNumber() + 1)});
+                file_notes_.inactive.push_back(
+                    {frame.file,
+                     {frame.inactive_from, std::max(frame.inactive_from, lex.LineNumber() + 1)}});
             frame.inactive_from = 0;
             if (frame.expansion != nullptr) {
                 frames_.pop_back();
@@ -668,7 +675,7 @@ void TTokenStream::conditional(TFrame& frame, std::string_view name, std::string
         frame.inactive_from = line + 1;
     if (!was_active && now_active && frame.inactive_from > 0) {
         if (line - 1 >= frame.inactive_from)
-            files_.note_inactive(frame.file, {frame.inactive_from, line - 1});
+            file_notes_.inactive.push_back({frame.file, {frame.inactive_from, line - 1}});
         frame.inactive_from = 0;
     }
 }
@@ -707,7 +714,7 @@ void TTokenStream::include(TFrame& frame, std::string_view arg, int line, int co
     if (found.empty()) {
         inc.problem = TIncludeProblem::Missing;
         files_.note_diagnostic(including, {line, "include file not found: " + inc.name});
-        files_.note_include(including, std::move(inc));
+        file_notes_.includes.push_back({including, std::move(inc)});
         return;
     }
     const std::uint32_t id = files_.add(found, TProjectFileKind::Include);
@@ -718,8 +725,8 @@ void TTokenStream::include(TFrame& frame, std::string_view arg, int line, int co
         inc.problem = TIncludeProblem::Loop;
         files_.note_diagnostic(including, {line, "include loop: " + inc.name});
     }
-    files_.note_include(including, std::move(inc));
-    files_.note_included_by(id, including);
+    file_notes_.includes.push_back({including, std::move(inc)});
+    file_notes_.included_by.push_back({id, including});
     if (loop)
         return;
     const TProjectFile& included = files_.read_file(id);

@@ -144,6 +144,7 @@ private:
     const TToken* block_end_ = &current_ + 1;
     std::size_t block_ = 0;
     TTokenRow recorded_;
+    TFileNotes file_notes_;  // for the files, when the stream ends
 };
 
 }  // namespace tabulex::project

@@ -79,24 +79,19 @@ int count_lines(std::string_view bytes)
 }
 }  // namespace
 
-void TFileStore::note_include(std::uint32_t file, TProjectInclude include)
+void TFileStore::note(TFileNotes& notes)
 {
     const std::lock_guard lock(notes_mutex_);
-    files_[file].file.includes.push_back(std::move(include));
-}
-
-void TFileStore::note_included_by(std::uint32_t file, std::uint32_t by)
-{
-    const std::lock_guard lock(notes_mutex_);
-    auto& list = files_[file].file.included_by;
-    if (std::find(list.begin(), list.end(), by) == list.end())
-        list.push_back(by);
-}
-
-void TFileStore::note_inactive(std::uint32_t file, TLineRange lines)
-{
-    const std::lock_guard lock(notes_mutex_);
-    files_[file].file.inactive_lines.push_back(lines);
+    for (auto& [file, lines] : notes.inactive)
+        files_[file].file.inactive_lines.push_back(lines);
+    for (auto& [file, include] : notes.includes)
+        files_[file].file.includes.push_back(std::move(include));
+    for (const auto& [file, by] : notes.included_by) {
+        auto& list = files_[file].file.included_by;
+        if (std::find(list.begin(), list.end(), by) == list.end())
+            list.push_back(by);
+    }
+    notes = TFileNotes();
 }
 
 void TFileStore::note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnostic)
@@ -107,13 +102,25 @@ void TFileStore::note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnost
 
 std::uint32_t TFileStore::add(const std::string& path, TProjectFileKind kind, bool read)
 {
-    const std::lock_guard lock(mutex_);
-    // The same spelling leads to the same file; other spellings are compared in their
-    // canonical form.
-    if (auto it = by_spelling_.find(path); it != by_spelling_.end())
-        return it->second;
-    const std::uint32_t id = add_canonical(path, kind, read);
-    by_spelling_.emplace(path, id);
+    {
+        const std::shared_lock lock(mutex_);
+        if (auto it = by_spelling_.find(path); it != by_spelling_.end())
+            return it->second;
+    }
+    bool added = false;
+    std::uint32_t id = kNoId;
+    {
+        const std::lock_guard lock(mutex_);
+        // The same spelling leads to the same file; other spellings are compared in their
+        // canonical form.
+        if (auto it = by_spelling_.find(path); it != by_spelling_.end())
+            return it->second;
+        id = add_canonical(path, kind, added);
+        by_spelling_.emplace(path, id);
+    }
+    // A new file is read outside the lock, which the other threads' look-ups need meanwhile.
+    if (added && read)
+        read_file(id);
     return id;
 }
 
@@ -142,8 +149,7 @@ std::string TFileStore::canonical_key(const std::string& path)
     return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + std::string(leaf);
 }
 
-std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKind kind,
-                                        bool read_now)
+std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKind kind, bool& added)
 {
     std::string key = canonical_key(path);
     if (auto it = by_path_.find(key); it != by_path_.end())
@@ -153,10 +159,7 @@ std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKin
     by_path_.emplace(std::move(key), id);
     entry.file.path = path;
     entry.file.kind = kind;
-    if (read_now) {
-        read(entry.file);
-        entry.state = TReadState::Read;
-    }
+    added = true;
     return id;
 }
 

@@ -29,6 +29,15 @@ struct TNameEqual {
 bool same_name(std::string_view a, std::string_view b);
 std::string lower_name(std::string_view s);
 
+/// What a preprocessor records on files as it reads them, handed to the store in one go when
+/// it is done (hundreds of thousands of notes a large run, taken one lock at a time, kept the
+/// threads waiting on each other).
+struct TFileNotes {
+    std::vector<std::pair<std::uint32_t, TLineRange>> inactive;  // file, lines
+    std::vector<std::pair<std::uint32_t, TProjectInclude>> includes;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> included_by;  // file, including file
+};
+
 /// The files of a run: each read once, kept at a stable address while the index is built, and
 /// found on the search paths without regard to case, as a compiler on a case-sensitive file
 /// system finds them. Safe to use from two threads: the preprocessor of the next units runs
@@ -56,9 +65,8 @@ public:
     void finish_reading();
     /// File `id`, without a lock: files never move once added.
     TProjectFile& operator[](std::uint32_t id) { return files_[id].file; }
-    void note_include(std::uint32_t file, TProjectInclude include);
-    void note_included_by(std::uint32_t file, std::uint32_t by);
-    void note_inactive(std::uint32_t file, TLineRange lines);
+    /// Records `notes` on their files, and clears them.
+    void note(TFileNotes& notes);
     void note_diagnostic(std::uint32_t file, TProjectDiagnostic diagnostic);
     std::size_t size() const { return files_.size(); }
     /// What the files' bytes view: to be kept as long as the files are.
@@ -81,7 +89,7 @@ public:
 private:
     const std::unordered_map<std::string, std::string>& listing(const std::string& folder);
     std::string find_in_folder(const std::string& folder, std::string_view name);
-    std::uint32_t add_canonical(const std::string& path, TProjectFileKind kind, bool read);
+    std::uint32_t add_canonical(const std::string& path, TProjectFileKind kind, bool& added);
     std::string canonical_key(const std::string& path);
     std::vector<std::uint32_t> unread();
     void read_if_memory_allows(std::uint32_t id);
@@ -115,7 +123,7 @@ private:
     // mutex_ the adding of files and the tables of their paths, read_mutex_ the files' read
     // states, listings_mutex_ the folders' listings, notes_mutex_ what the preprocessor and
     // the parser record on files as they go and the kept texts.
-    std::recursive_mutex mutex_;
+    std::shared_mutex mutex_;
     std::mutex read_mutex_;
     std::condition_variable read_;
     std::shared_mutex listings_mutex_;
