@@ -43,6 +43,8 @@ std::optional<std::string_view> read_regular_file(const std::string& path, const
     char* const data = room(size + 1);
     if (data == nullptr)
         return std::nullopt;
+    // One byte more than the size is asked for: a file that grew since fstat fills it. A read
+    // that ends exactly at the size has met the end, and needs no second read to find it.
     std::size_t got = 0;
     while (got < size + 1) {
         const ssize_t n = ::read(file.fd, data + got, size + 1 - got);
@@ -51,6 +53,8 @@ std::optional<std::string_view> read_regular_file(const std::string& path, const
         if (n <= 0)
             break;
         got += static_cast<std::size_t>(n);
+        if (got == size)
+            break;
     }
     if (got != size)
         return std::nullopt;  // shrunk, grown or failed while being read
