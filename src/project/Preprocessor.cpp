@@ -533,10 +533,9 @@ void TTokenStream::read(TToken& t)
                 continue;
             }
         }
-        t.hints_off = !hints_;
-        t.notes_off = !notes_;
-        t.delphi = delphi_;
-        t.object = object_;
+        t.flags = static_cast<std::uint8_t>(
+            (hints_ ? 0 : TToken::kHintsOff) | (notes_ ? 0 : TToken::kNotesOff) |
+            (delphi_ ? TToken::kDelphi : 0) | (object_ ? TToken::kObject : 0));
         return;
     }
 }

@@ -21,10 +21,19 @@ struct TToken {
     std::int32_t line = 0;    // 1-based
     std::int32_t column = 0;  // 1-based, in bytes
     TTokenKind kind = tkNull;
-    bool hints_off : 1 = false;  // {$HINTS OFF} in force
-    bool notes_off : 1 = false;
-    bool delphi : 1 = false;  // the mode in force at the token
-    bool object : 1 = false;
+    /// The switches in force at the token, as the bits below. One byte the preprocessor writes
+    /// whole: bit fields would have it read the byte back from the row it is filling, memory
+    /// that is seldom in the cache, and wait for it on every token.
+    std::uint8_t flags = 0;
+    static constexpr std::uint8_t kHintsOff = 1;  // {$HINTS OFF}
+    static constexpr std::uint8_t kNotesOff = 2;  // {$NOTES OFF}
+    static constexpr std::uint8_t kDelphi = 4;    // the mode: delphi
+    static constexpr std::uint8_t kObject = 8;    // the mode: objfpc or delphi
+
+    bool hints_off() const { return (flags & kHintsOff) != 0; }
+    bool notes_off() const { return (flags & kNotesOff) != 0; }
+    bool delphi() const { return (flags & kDelphi) != 0; }
+    bool object() const { return (flags & kObject) != 0; }
 };
 static_assert(sizeof(TToken) <= 32);
 
@@ -107,9 +116,9 @@ public:
         next_unbuffered();
     }
     /// Whether `{$MODE DELPHI}` (or `--compiler delphi`) is in force.
-    bool delphi_mode() const { return current().delphi; }
+    bool delphi_mode() const { return current().delphi(); }
     /// Whether the mode is one of the object modes (objfpc, delphi), which use ObjPas.
-    bool object_mode() const { return current().object; }
+    bool object_mode() const { return current().object(); }
 
 private:
     struct TFrame;

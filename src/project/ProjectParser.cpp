@@ -437,8 +437,8 @@ std::uint32_t TParser::add_symbol(const TToken& at, TDeclarationKind k)
     s.line = at.line;
     s.column = at.column;
     s.module = module_;
-    s.hints_off = at.hints_off;
-    s.notes_off = at.notes_off;
+    s.hints_off = at.hints_off();
+    s.notes_off = at.notes_off();
     room_for_one(m_.symbols);
     m_.symbols.push_back(s);
     const auto id = static_cast<std::uint32_t>(m_.symbols.size() - 1);
