@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <charconv>
-#include <deque>
-#include <future>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
-#include <system_error>
+
+#include "analysis/ParallelFor.h"
 
 namespace tabulex {
 
@@ -380,45 +381,45 @@ std::vector<std::size_t> declaration_pieces(const TProjectIndex& index)
     return starts;
 }
 
-// The declarations are most of the index: they are formatted a piece at a time on threads of
-// their own, a few pieces ahead, while this thread sends the pieces on in order. The pieces'
-// buffers go round again, so that their memory is made once.
+// The declarations are most of the index: two threads each format a piece at a time and send
+// their pieces on in turn, so that one formats while the other sends. Each keeps its buffer
+// from piece to piece, so that its memory is made once.
 void write_declarations(TBuffer& out, const TProjectIndex& index)
 {
-    constexpr std::size_t kAhead = 4;
     const std::vector<TProjectDeclaration>& declarations = index.declarations();
     const std::vector<std::size_t> starts = declaration_pieces(index);
-    auto format = [&](std::size_t piece, TPieceText text) {
-        text.clear();
-        const std::size_t first = starts[piece];
-        const std::size_t last = starts[piece + 1];
-        const std::span<const std::uint32_t> ids = index.references_of(declarations[last - 1].id);
-        for (std::size_t i = first; i < last; ++i)
-            write_declaration(text, index, declarations[i], ids.data() + ids.size());
-        return text;
-    };
-    std::deque<std::future<TPieceText>> pending;
-    std::vector<TPieceText> spare;
     const std::size_t pieces = starts.size() - 1;
-    for (std::size_t next = 0; next < pieces || !pending.empty();) {
-        for (; pending.size() < kAhead && next < pieces; ++next) {
-            TPieceText room;
-            if (!spare.empty()) {
-                room = std::move(spare.back());
-                spare.pop_back();
-            }
-            try {
-                pending.push_back(std::async(std::launch::async, format, next, std::move(room)));
-            } catch (const std::system_error&) {
-                // No thread to be had (a memory limit): this one formats the piece.
-                pending.push_back(std::async(std::launch::deferred, format, next, TPieceText()));
-            }
+    out.flush();
+    std::mutex mutex;
+    std::condition_variable turn;
+    std::size_t next_to_send = 0;
+    bool failed = false;
+    TPieceText texts[2];
+    parallel_for_workers(pieces, 2, [&](unsigned worker, std::size_t piece) {
+        TPieceText& text = texts[worker];
+        try {
+            text.clear();
+            const std::size_t first = starts[piece];
+            const std::size_t last = starts[piece + 1];
+            const std::span<const std::uint32_t> ids =
+                index.references_of(declarations[last - 1].id);
+            for (std::size_t i = first; i < last; ++i)
+                write_declaration(text, index, declarations[i], ids.data() + ids.size());
+            std::unique_lock lock(mutex);
+            turn.wait(lock, [&] { return failed || next_to_send == piece; });
+            if (failed)
+                return;
+            out.send(text.text());
+            ++next_to_send;
+            turn.notify_all();
+        } catch (...) {
+            // The other thread must not wait for a piece that never comes.
+            const std::lock_guard lock(mutex);
+            failed = true;
+            turn.notify_all();
+            throw;
         }
-        TPieceText text = pending.front().get();
-        pending.pop_front();
-        out.send(text.text());
-        spare.push_back(std::move(text));
-    }
+    });
 }
 
 }  // namespace
