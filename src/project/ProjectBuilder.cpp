@@ -5,6 +5,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "analysis/ParallelFor.h"
 #include "project/LargeArrays.h"
 #include "project/ProjectIndex.h"
 #include "project/ProjectModel.h"
@@ -43,11 +44,18 @@ std::uint32_t TModel::module_for(std::uint32_t file)
     unit.table = mod.interface_table;
     unit.line = 1;
     unit.column = 1;
-    room_for_one(symbols);
-    symbols.push_back(unit);
-    mod.symbol = static_cast<std::uint32_t>(symbols.size() - 1);
+    mod.symbol = add_symbol(unit);
     module_of_file.emplace(file, id);
     return id;
+}
+
+std::uint32_t TModel::add_symbol(TSymbol symbol)
+{
+    room_for_one(symbols);
+    if (!symbol.anonymous)
+        symbol.export_id = exported++;
+    symbols.push_back(symbol);
+    return static_cast<std::uint32_t>(symbols.size() - 1);
 }
 
 TReadAhead::TReadAhead(TFileStore& files, const TProjectOptions& options,
@@ -332,49 +340,13 @@ private:
     static TProjectIndex export_index(TModel& model)
     {
         TProjectIndex index;
-        // Names are views into the files' bytes: copy them before the files move.
-        std::vector<TSymbol>& symbols = model.symbols;
-        std::vector<TPageRange> unbacked;
-        reserve_large(
-            index.declarations_,
-            static_cast<std::size_t>(std::count_if(symbols.begin(), symbols.end(),
-                                                   [](const TSymbol& s) { return !s.anonymous; })),
-            &unbacked);
-        populate_pages_on_two(unbacked);
-        for (TSymbol& s : symbols) {
-            if (s.anonymous)
-                continue;
-            s.export_id = static_cast<std::uint32_t>(index.declarations_.size());
-            TProjectDeclaration d;
-            d.id = s.export_id;
-            d.name = std::string(s.name);
-            d.kind = s.kind;
-            d.file = s.file;
-            d.line = s.line;
-            d.column = s.column;
-            index.declarations_.push_back(std::move(d));
-        }
-        auto exported = [&](std::uint32_t id) {
-            // An anonymous type stands for the declaration around it.
-            for (int guard = 0; guard < 64 && id != kNoId; ++guard) {
-                if (!symbols[id].anonymous)
-                    return symbols[id].export_id;
-                id = symbols[id].scope;
-            }
-            return kNoId;
-        };
-        for (const TSymbol& s : symbols) {
-            if (s.anonymous)
-                continue;
-            TProjectDeclaration& d = index.declarations_[s.export_id];
-            d.scope = exported(s.scope);
-            d.member_of = s.member_of == kNoId ? kNoId : exported(s.member_of);
-        }
-        index.references_ = std::move(model.references);
-        std::erase_if(index.references_, [&](TProjectReference& r) {
-            const TSymbol& s = symbols[r.declaration];
-            r.declaration = s.export_id;
-            return s.anonymous || r.file == kNoId;
+        const std::vector<std::uint32_t> file_ids = renumbered_files(model);
+        // The declarations and the references are made on two threads, in one pass each.
+        parallel_for(2, 2, [&](std::size_t part) {
+            if (part == 0)
+                export_declarations(model, file_ids, index.declarations_);
+            else
+                export_references(model, file_ids, index);
         });
         check_used_units(model);
         // What only the parser needed goes before the index sorts its references, so that
@@ -382,7 +354,7 @@ private:
         std::vector<TSymbol>().swap(model.symbols);
         model.names = TNameTable();
         index.notes_ = notes_in_compile_order(model);
-        renumber_files(model, index);
+        move_files(model, file_ids, index);
         for (std::size_t from = 0; from < index.files_.size(); ++from)
             for (const TProjectUses& u : index.files_[from].uses)
                 if (u.file != kNoId)
@@ -395,14 +367,68 @@ private:
         return index;
     }
 
+    // The declaration that stands for symbol `id`: an anonymous type stands for the
+    // declaration around it.
+    static std::uint32_t exported(const std::vector<TSymbol>& symbols, std::uint32_t id)
+    {
+        for (int guard = 0; guard < 64 && id != kNoId; ++guard) {
+            if (!symbols[id].anonymous)
+                return symbols[id].export_id;
+            id = symbols[id].scope;
+        }
+        return kNoId;
+    }
+
+    static void export_declarations(const TModel& model, const std::vector<std::uint32_t>& file_ids,
+                                    std::vector<TProjectDeclaration>& declarations)
+    {
+        const std::vector<TSymbol>& symbols = model.symbols;
+        reserve_large(declarations, model.exported);
+        for (const TSymbol& s : symbols) {
+            if (s.anonymous)
+                continue;
+            TProjectDeclaration& d = declarations.emplace_back();
+            d.id = s.export_id;
+            d.name = std::string(s.name);
+            d.kind = s.kind;
+            d.file = s.file == kNoId ? kNoId : file_ids[s.file];
+            d.line = s.line;
+            d.column = s.column;
+            d.scope = exported(symbols, s.scope);
+            d.member_of = s.member_of == kNoId ? kNoId : exported(symbols, s.member_of);
+        }
+    }
+
+    // The references to declarations that are exported, with the ids the index gives, counted
+    // by file and by declaration for the index to sort them.
+    static void export_references(TModel& model, const std::vector<std::uint32_t>& file_ids,
+                                  TProjectIndex& index)
+    {
+        const std::vector<TSymbol>& symbols = model.symbols;
+        std::vector<TProjectReference>& references = index.references_;
+        std::vector<std::uint32_t>& per_file = index.file_offsets_;
+        std::vector<std::uint32_t>& per_declaration = index.declaration_offsets_;
+        per_file.assign(file_ids.size() + 1, 0);
+        per_declaration.assign(std::size_t{model.exported} + 1, 0);
+        references = std::move(model.references);
+        std::erase_if(references, [&](TProjectReference& r) {
+            const TSymbol& s = symbols[r.declaration];
+            if (s.anonymous || r.file == kNoId)
+                return true;
+            r.declaration = s.export_id;
+            r.file = file_ids[r.file];
+            ++per_file[r.file + 1];
+            ++per_declaration[r.declaration + 1];
+            return false;
+        });
+    }
+
     // Include files get their ids as the two threads meet them: the files are numbered again,
-    // units and programs in the order they were met and then the include files by path, and
-    // what a file gathered from several inclusions is put in order, so that every run gives
-    // the same index.
-    static void renumber_files(TModel& model, TProjectIndex& index)
+    // units and programs in the order they were met and then the include files by path, so
+    // that every run gives the same index. The new id of each file.
+    static std::vector<std::uint32_t> renumbered_files(TModel& model)
     {
         TFileStore& files = model.files;
-        index.texts_ = model.files.texts();
         std::vector<std::uint32_t> order(files.size());
         for (std::uint32_t i = 0; i < order.size(); ++i)
             order[i] = i;
@@ -415,16 +441,25 @@ private:
         std::vector<std::uint32_t> id(files.size());
         for (std::uint32_t i = 0; i < order.size(); ++i)
             id[order[i]] = i;
+        return id;
+    }
+
+    // Moves the files into the index in their new order, with the file ids they hold made new
+    // too, and what a file gathered from several inclusions put in order.
+    static void move_files(TModel& model, const std::vector<std::uint32_t>& id,
+                           TProjectIndex& index)
+    {
+        TFileStore& files = model.files;
+        index.texts_ = files.texts();
         auto map = [&](std::uint32_t& f) {
             if (f != kNoId)
                 f = id[f];
         };
-        for (TProjectDeclaration& d : index.declarations_)
-            map(d.file);
-        for (TProjectReference& r : index.references_)
-            map(r.file);
         for (TProjectNote& n : index.notes_)
             map(n.file);
+        std::vector<std::uint32_t> order(id.size());
+        for (std::uint32_t old = 0; old < id.size(); ++old)
+            order[id[old]] = old;
         for (std::uint32_t old : order) {
             TProjectFile& f = files[old];
             for (TProjectUses& u : f.uses)

@@ -159,15 +159,11 @@ std::uint32_t TProjectIndex::file_id(std::string_view path) const
     return kNoId;
 }
 
-// Sorts the references and builds the two lookups over them.
 void TProjectIndex::finish()
 {
     // References come file by file in parse order, which is already their order within a
     // file but for the files an include brings in between: bucket them by file, keeping
     // that order, and sort only a file whose references are out of order.
-    file_offsets_.assign(files_.size() + 1, 0);
-    for (const TProjectReference& r : references_)
-        ++file_offsets_[r.file + 1];
     for (std::size_t i = 1; i < file_offsets_.size(); ++i)
         file_offsets_[i] += file_offsets_[i - 1];
     {
@@ -198,9 +194,6 @@ void TProjectIndex::finish()
                                         file_offsets_.begin()));
     const std::size_t bounds[] = {0, middle, files};
     parallel_for(2, 2, [&](std::size_t half) { sort_files(bounds[half], bounds[half + 1]); });
-    declaration_offsets_.assign(declarations_.size() + 1, 0);
-    for (const TProjectReference& r : references_)
-        ++declaration_offsets_[r.declaration + 1];
     for (std::size_t i = 1; i < declaration_offsets_.size(); ++i)
         declaration_offsets_[i] += declaration_offsets_[i - 1];
     project::reserve_large(by_declaration_, references_.size());

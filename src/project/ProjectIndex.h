@@ -198,6 +198,9 @@ public:
 
 private:
     friend class TProjectBuilder;
+    /// Sorts the references and builds the two lookups over them. file_offsets_ and
+    /// declaration_offsets_ come holding the number of references of each file and each
+    /// declaration, at [id + 1] (counted as the references were made).
     void finish();
 
     std::vector<TProjectFile> files_;

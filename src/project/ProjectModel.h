@@ -45,8 +45,8 @@ struct TSymbol {
     std::uint32_t module = kNoId;  // the unit or program that declares it
     std::uint32_t type = kNoId;    // value type; for types, see TTypeShape
     std::uint32_t ancestor = kNoId;
-    std::uint32_t table = kNoId;  // members, locals, or a unit's interface
-    std::uint32_t export_id = kNoId;
+    std::uint32_t table = kNoId;      // members, locals, or a unit's interface
+    std::uint32_t export_id = kNoId;  // its place among the declarations of the index
     std::int32_t reads = 0;
     std::int32_t writes = 0;
     std::uint32_t first_param = kNoId;  // a routine's parameters are consecutive symbols
@@ -150,8 +150,12 @@ struct TModel {
     std::vector<std::uint32_t> note_modules;  // the module each note belongs to
     std::vector<std::uint32_t> unit_checks;   // modules whose used units are checked at the end
     std::size_t unresolved = 0;
+    std::uint32_t exported = 0;  // symbols that are not anonymous
 
     std::uint32_t new_table() { return names.new_table(); }
+    /// Adds `symbol` with the next id; one that is not anonymous also gets the next place
+    /// among the declarations the index exports.
+    std::uint32_t add_symbol(TSymbol symbol);
     std::uint32_t module_for(std::uint32_t file);
     void ensure_interface(std::uint32_t module);
     void ensure_done(std::uint32_t module);

@@ -439,9 +439,7 @@ std::uint32_t TParser::add_symbol(const TToken& at, TDeclarationKind k)
     s.module = module_;
     s.hints_off = at.hints_off();
     s.notes_off = at.notes_off();
-    room_for_one(m_.symbols);
-    m_.symbols.push_back(s);
-    const auto id = static_cast<std::uint32_t>(m_.symbols.size() - 1);
+    const std::uint32_t id = m_.add_symbol(s);
     refer(id, at, TReferenceKind::Declaration);
     return id;
 }
@@ -753,9 +751,7 @@ void TParser::uses_clause(TUsesSection section)
                 s.name = first.text;
                 s.kind = TDeclarationKind::Unit;
                 s.module = kNoId;
-                room_for_one(m_.symbols);
-                m_.symbols.push_back(s);
-                it->second = static_cast<std::uint32_t>(m_.symbols.size() - 1);
+                it->second = m_.add_symbol(s);
             }
             symbol = it->second;
         }
@@ -1109,9 +1105,7 @@ std::uint32_t TParser::typedef_(std::uint32_t named)
             anon.anonymous = true;
             anon.scope = owner();
             anon.module = module_;
-            room_for_one(m_.symbols);
-            m_.symbols.push_back(anon);
-            s = static_cast<std::uint32_t>(m_.symbols.size() - 1);
+            s = m_.add_symbol(anon);
         }
         m_.symbols[s].shape = shape;
         return s;
