@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <functional>
 #include <new>
+#include <sys/stat.h>
 #include <system_error>
 #include <tuple>
 
@@ -229,26 +230,39 @@ bool is_source(const std::filesystem::path& p)
                        [&](const char* e) { return ext == e; });
 }
 
-// A folder stands for every Pascal source below it, in byte order of the paths.
-std::vector<std::string> expand_input(const TProjectInput& input)
-{
+// The sources of a run with their sizes: a folder stands for every Pascal source below it, in
+// byte order of the paths. One look at each path tells both what it is and how large.
+struct TInputFiles {
     std::vector<std::string> paths;
+    std::size_t bytes = 0;
+};
+
+TInputFiles expand_input(const TProjectInput& input)
+{
+    TInputFiles inputs;
     for (const std::string& p : input.paths) {
-        std::error_code ec;
-        if (!std::filesystem::is_directory(p, ec)) {
-            paths.push_back(p);
+        struct stat info {};
+        const bool exists = ::stat(p.c_str(), &info) == 0;
+        if (!exists || !S_ISDIR(info.st_mode)) {
+            if (exists && S_ISREG(info.st_mode))
+                inputs.bytes += static_cast<std::size_t>(info.st_size);
+            inputs.paths.push_back(p);
             continue;
         }
+        std::error_code ec;
         std::vector<std::string> found;
         const auto options = std::filesystem::directory_options::skip_permission_denied;
         for (std::filesystem::recursive_directory_iterator it(p, options, ec), end;
              !ec && it != end; it.increment(ec))
-            if (it->is_regular_file(ec) && is_source(it->path()))
+            if (it->is_regular_file(ec) && is_source(it->path())) {
                 found.push_back(it->path().string());
+                const auto size = it->file_size(ec);
+                inputs.bytes += ec ? 0 : static_cast<std::size_t>(size);
+            }
         std::sort(found.begin(), found.end());
-        paths.insert(paths.end(), found.begin(), found.end());
+        inputs.paths.insert(inputs.paths.end(), found.begin(), found.end());
     }
-    return paths;
+    return inputs;
 }
 
 }  // namespace
@@ -259,8 +273,8 @@ public:
     static TProjectIndex build(const TProjectInput& input, const TProjectOptions& options)
     {
         TModel model(options);
-        const std::vector<std::string> paths = expand_input(input);
-        for (const std::string& path : paths) {
+        const TInputFiles inputs = expand_input(input);
+        for (const std::string& path : inputs.paths) {
             const std::string ext = lower_name(std::filesystem::path(path).extension().string());
             const bool program = ext == ".dpr" || ext == ".lpr";
             const std::uint32_t file = model.files.add(
@@ -271,17 +285,17 @@ public:
         // A large run reads its files beside the parser; a small run reads them first and
         // keeps its memory low while it parses.
         constexpr std::size_t kLargeRun = std::size_t{32} << 20;
-        const std::size_t bytes = input_bytes(model);
+        const std::size_t bytes = inputs.bytes;
         if (bytes >= kLargeRun)
             model.files.read_in_background();
         else
             model.files.read_all();
         reserve_arrays(model, bytes);
-        std::vector<TModule*> inputs;
+        std::vector<TModule*> modules;
         for (std::uint32_t file : model.input_files)
-            inputs.push_back(&model.modules[model.module_for(file)]);
+            modules.push_back(&model.modules[model.module_for(file)]);
         {
-            TReadAhead read_ahead(model.files, options, std::move(inputs), bytes >= kLargeRun);
+            TReadAhead read_ahead(model.files, options, std::move(modules), bytes >= kLargeRun);
             model.read_ahead = &read_ahead;
             for (std::uint32_t file : model.input_files)
                 index_unit(model, model.module_for(file));
@@ -294,17 +308,6 @@ public:
     }
 
 private:
-    static std::size_t input_bytes(TModel& model)
-    {
-        std::size_t bytes = 0;
-        for (std::uint32_t file : model.input_files) {
-            std::error_code ec;
-            const auto size = std::filesystem::file_size(model.files[file].path, ec);
-            bytes += ec ? 0 : static_cast<std::size_t>(size);
-        }
-        return bytes;
-    }
-
     // The large arrays of the parser, made at once from an estimate: about one declaration per
     // 60 bytes of source and one reference per 15, backed with memory on two processors before
     // the parser starts.

@@ -139,14 +139,33 @@ std::string TFileStore::canonical_key(const std::string& path)
         std::string key = std::filesystem::weakly_canonical(path, ec).string();
         return ec ? path : key;
     }
-    auto [it, added] = canonical_folders_.try_emplace(folder_of(path));
-    if (added) {
-        it->second = std::filesystem::weakly_canonical(it->first, ec).string();
-        if (ec)
-            it->second = it->first;
-    }
-    const std::string& folder = it->second;
+    const std::string& folder = canonical_folder(folder_of(path));
     return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + std::string(leaf);
+}
+
+// The canonical form of a folder, made from its parent's, which is made once: only a folder that
+// is itself a link, or a name such as "..", is resolved along its whole path.
+const std::string& TFileStore::canonical_folder(const std::string& folder)
+{
+    if (auto it = canonical_folders_.find(folder); it != canonical_folders_.end())
+        return it->second;
+    const std::size_t slash = folder.rfind('/');
+    const std::string_view leaf = slash == std::string::npos
+                                      ? std::string_view()
+                                      : std::string_view(folder).substr(slash + 1);
+    std::error_code ec;
+    std::string canonical;
+    if (slash == std::string::npos || slash == 0 || leaf.empty() || leaf == "." || leaf == ".." ||
+        std::filesystem::symlink_status(folder, ec).type() == std::filesystem::file_type::symlink) {
+        canonical = std::filesystem::weakly_canonical(folder, ec).string();
+        if (ec)
+            canonical = folder;
+    } else {
+        const std::string& parent = canonical_folder(folder.substr(0, slash));
+        canonical =
+            parent + (!parent.empty() && parent.back() == '/' ? "" : "/") + std::string(leaf);
+    }
+    return canonical_folders_.emplace(folder, std::move(canonical)).first->second;
 }
 
 std::uint32_t TFileStore::add_canonical(const std::string& path, TProjectFileKind kind, bool& added)

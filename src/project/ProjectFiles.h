@@ -91,6 +91,7 @@ private:
     std::string find_in_folder(const std::string& folder, std::string_view name);
     std::uint32_t add_canonical(const std::string& path, TProjectFileKind kind, bool& added);
     std::string canonical_key(const std::string& path);
+    const std::string& canonical_folder(const std::string& folder);
     std::vector<std::uint32_t> unread();
     void read_if_memory_allows(std::uint32_t id);
     void read(TProjectFile& file);
