@@ -61,6 +61,12 @@ public:
 
     TTokenBlock* take();
     void give_back(TTokenRow& row);
+    /// How many blocks are free now.
+    std::size_t spare()
+    {
+        const std::lock_guard lock(mutex_);
+        return free_.size();
+    }
     /// Makes `count` blocks at once, before the run that takes them, in memory laid out in
     /// large pages and backed on two processors: their memory is then cleared while no other
     /// work waits for it, a large page at a time. Nothing is made when the memory is short; the

@@ -126,8 +126,10 @@ void TReadAhead::record(TModule& module)
 bool TReadAhead::record_later()
 {
     {
+        // Only with blocks to spare: a block made anew is fresh memory, which costs more than
+        // the wait it would save.
         const std::lock_guard lock(mutex_);
-        if (waiting_blocks_ >= kBudgetBlocks)
+        if (waiting_blocks_ >= kBudgetBlocks || pool_.spare() < kSpareBlocks)
             return false;
     }
     for (std::size_t i = reader_at_ + 1; i < modules_.size(); ++i) {

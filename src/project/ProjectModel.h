@@ -99,6 +99,8 @@ class TReadAhead {
 public:
     /// The most blocks of tokens kept waiting for the parser.
     static constexpr std::size_t kBudgetBlocks = (std::size_t{128} << 20) / sizeof(TTokenBlock);
+    /// The free blocks the parser leaves to the reader when it preprocesses ahead itself.
+    static constexpr std::size_t kSpareBlocks = (std::size_t{16} << 20) / sizeof(TTokenBlock);
 
     /// With `large_run`, a run that will fill the budget, its blocks are made at once before
     /// the thread starts (see TTokenPool::prefill).
