@@ -40,8 +40,9 @@ struct TFileNotes {
 
 /// The files of a run: each read once, kept at a stable address while the index is built, and
 /// found on the search paths without regard to case, as a compiler on a case-sensitive file
-/// system finds them. Safe to use from two threads: the preprocessor of the next units runs
-/// beside the parser; what the preprocessor records on a file goes through the note_ calls.
+/// system finds them. Safe to use from the threads of a run: a reader reads the files ahead, and
+/// the preprocessor of the next units runs beside the parser; what a preprocessor records on
+/// files goes through note() and note_diagnostic().
 class TFileStore {
 public:
     TFileStore() = default;
@@ -99,7 +100,7 @@ private:
     enum class TReadState : std::uint8_t { Unread, Reading, Read };
     struct TEntry {
         TProjectFile file;
-        std::atomic<TReadState> state{TReadState::Unread};  // set under mutex_
+        std::atomic<TReadState> state{TReadState::Unread};  // changed under read_mutex_
     };
 
     /// The entries by id in chunks that are made once and never move, so that the threads of
