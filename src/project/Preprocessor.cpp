@@ -385,20 +385,16 @@ void TTokenStream::next_unbuffered()
     read(current_);
 }
 
-bool TTokenStream::active() const
+inline bool TTokenStream::active() const
 {
     return conditions_.empty() || conditions_.back().active;
 }
 
-// Follows the blocks a branch opens and closes: begin, try, asm, case (not the variant part of
-// a record), record, and the bodies of classes, objects and interfaces (not `class;`,
-// `class of`, nor `class(TParent);`).
-void TTokenStream::count_block_word(TTokenKind kind)
+// Follows the blocks the innermost open conditional's branch opens and closes: begin, try, asm,
+// case (not the variant part of a record), record, and the bodies of classes, objects and
+// interfaces (not `class;`, `class of`, nor `class(TParent);`). `previous` is the token before.
+void TTokenStream::count_block_word(TTokenKind previous, TTokenKind kind)
 {
-    const TTokenKind previous = previous_kind_;
-    previous_kind_ = kind;
-    if (conditions_.empty())
-        return;
     TCondition& c = conditions_.back();
     auto open = [&](bool record) {
         ++c.balance;
@@ -501,7 +497,11 @@ void TTokenStream::read(TToken& t)
         if (kind == tkOtherChar && lex.TokenPosition() < 3 &&
             std::string_view(frame.text).starts_with("\xEF\xBB\xBF"))
             continue;  // the UTF-8 byte order mark
-        count_block_word(kind);
+        // Blocks are counted only inside a conditional: most code is outside any.
+        const TTokenKind previous = previous_kind_;
+        previous_kind_ = kind;
+        if (!conditions_.empty())
+            count_block_word(previous, kind);
         if (!active())
             continue;
         t.kind = kind;

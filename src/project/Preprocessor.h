@@ -137,7 +137,7 @@ private:
     void include(TFrame& frame, std::string_view arg, int line, int column);
     bool evaluate(std::string_view expression) const;
     bool active() const;
-    void count_block_word(TTokenKind kind);
+    void count_block_word(TTokenKind previous, TTokenKind kind);
 
     TFileStore& files_;
     const TProjectOptions& options_;
