@@ -354,7 +354,7 @@ bool is_intrinsic(std::string_view name)
 // ReadLn is then usually the file).
 int intrinsic_argument(std::string_view name, int index, bool more)
 {
-    auto is = [&](const char* n) { return same_name(name, n); };
+    auto is = [&](std::string_view n) { return same_name(name, n); };
     if (is("inc") || is("dec") || is("include") || is("exclude") || is("fillchar") || is("delete"))
         return index == 0 ? 2 : 0;
     if (is("setlength") || is("new") || is("setstring"))
@@ -420,7 +420,7 @@ inline bool TParser::is_word() const
 {
     return is_word(tok());
 }
-bool TParser::word_is(const char* w) const
+bool TParser::word_is(std::string_view w) const
 {
     return is_word() && same_name(tok().text, w);
 }

@@ -32,7 +32,7 @@ private:
     bool accept(TTokenKind k);
     bool is_word() const;
     bool is_word(const TToken& t) const;
-    bool word_is(const char* w) const;
+    bool word_is(std::string_view w) const;
     void skip_to(TTokenKind k);
 
     // symbols and references
