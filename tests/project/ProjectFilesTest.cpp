@@ -1,5 +1,7 @@
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "ProjectTestSupport.h"
 #include "analysis/FileBytes.h"
@@ -52,6 +54,33 @@ TEST(ProjectFilesTest, FilesReadInTheBackgroundAreWhole)
     EXPECT_FALSE(files.read_file(missing).readable);
     EXPECT_EQ(files.read_file(missing).diagnostics.size(), 1u);
     files.finish_reading();
+}
+
+// Two threads adding the same files at once (more than a chunk of the store's table) get one
+// id for each, and the file under it read whole.
+TEST(ProjectFilesTest, FilesAddedFromTwoThreadsAreOneEach)
+{
+    TTempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 1500; ++i)
+        paths.push_back(dir.file("i" + std::to_string(i) + ".inc", std::string(i % 50, 'x')));
+    TFileStore files;
+    std::vector<std::uint32_t> ids[2];
+    auto add_all = [&](std::vector<std::uint32_t>& out, bool backwards) {
+        for (std::size_t k = 0; k < paths.size(); ++k)
+            out.push_back(
+                files.add(paths[backwards ? paths.size() - 1 - k : k], TProjectFileKind::Include));
+    };
+    std::thread other(add_all, std::ref(ids[1]), true);
+    add_all(ids[0], false);
+    other.join();
+    ASSERT_EQ(files.size(), paths.size());
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        const std::uint32_t id = ids[0][k];
+        EXPECT_EQ(ids[1][paths.size() - 1 - k], id);
+        EXPECT_EQ(files[id].path, paths[k]);
+        EXPECT_EQ(files.read_file(id).bytes, std::string(k % 50, 'x'));
+    }
 }
 
 // The arena gives each file as read_file_bytes gives it, a NUL after it, whether it fits the
